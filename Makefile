@@ -1,0 +1,53 @@
+# make run   installs what is missing, builds, starts the program
+# make test  installs what is missing, builds, runs every test
+# make test-sanitize  the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
+# make fuzz  builds the fuzz targets with clang and runs each from its corpus (FUZZ_SECONDS each)
+
+BUILD ?= build
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+PACKAGES = g++ cmake make qt6-base-dev libssl-dev nginx-light python3-aiosmtpd python3-scapy openssl
+FUZZ_PACKAGES = clang libclang-rt-14-dev
+CTEST_FLAGS ?= --output-on-failure
+
+.PHONY: deps deps-fuzz build run test test-sanitize fuzz clean
+
+deps:
+	@missing=""; for p in $(PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:$$missing"; \
+		SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
+		$$SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing; \
+	fi
+
+deps-fuzz:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(FUZZ_PACKAGES)"
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/tarnwick-ip-vistrel
+
+test: build
+	cd $(BUILD) && ctest $(CTEST_FLAGS) -j $(JOBS)
+
+test-sanitize: deps
+	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=Debug -DVISTREL_SANITIZE=ON >/dev/null
+	cmake --build $(BUILD)-sanitize -j $(JOBS)
+	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest $(CTEST_FLAGS) -j $(JOBS)
+
+fuzz: deps deps-fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVISTREL_FUZZ=ON -DVISTREL_TESTS=OFF >/dev/null
+	cmake --build $(BUILD)-fuzz -j $(JOBS)
+	@set -e; for target in $(BUILD)-fuzz/fuzz/fuzz_*; do \
+		name=$$(basename $$target); corpus=fuzz/corpus/$${name#fuzz_}; mkdir -p $$corpus; \
+		echo "== $$name for $(FUZZ_SECONDS) s from $$corpus"; \
+		ASAN_OPTIONS=detect_leaks=0 $$target -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 \
+			-artifact_prefix=fuzz/ $$corpus 2>&1 | grep -E '^(stat::number_of_executed_runs|stat::new_units_added|==[0-9]+==ERROR|SUMMARY)' ; \
+	done
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz

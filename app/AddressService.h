@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+struct ProductInfo;
+
+/// The address service: `http://www.<website>/extras/GetExternalIP.asp`, or the URL in the
+/// environment variable VISTREL_ADDRESS_URL for people who host the service themselves.
+QUrl addressServiceUrl(const ProductInfo& product);
+
+/// The external address in an address service body: the body trimmed of surrounding white space
+/// when that is an IPv4 or IPv6 address. A body that holds "error" in any letter case, is empty, or
+/// is anything else (an outage page, a captive portal) yields nothing.
+std::optional<QString> externalAddressFromBody(const QByteArray& body);
+
+/// Whether @p text is a dotted-quad IPv4 address (four decimal parts 0 to 255) or an IPv6 address.
+bool isIpAddressText(const QString& text);

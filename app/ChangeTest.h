@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class Settings;
+
+/// The addresses seen last ("0" until one is seen), and the test whether a lookup's addresses
+/// differ from them.
+class ChangeTest
+{
+public:
+    explicit ChangeTest(Settings& settings);
+
+    /// Takes the remembered addresses from the store.
+    void load();
+
+    /// Compares with the remembered addresses (exactly, case-sensitive; a remembered "0" never counts
+    /// as a change), then remembers and saves both. Returns whether either address changed.
+    bool compareAndRemember(const QString& external, const QString& internal);
+
+    const QString& oldExternal() const { return m_oldExternal; }
+    const QString& oldInternal() const { return m_oldInternal; }
+
+private:
+    Settings& m_settings;
+    QString m_oldInternal = QStringLiteral("0");
+    QString m_oldExternal = QStringLiteral("0");
+};

@@ -1,0 +1,24 @@
+// Wires the subsystems together and starts the program.
+
+#include "app/Form1.h"
+#include "app/ProductInfo.h"
+#include "app/Settings.h"
+#include "platform/HttpGet.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    const ProductInfo& product = LoadProductInfo();
+    QApplication::setApplicationName(product.productName);
+    QApplication::setOrganizationName(product.productName);
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
+
+    Settings settings(SettingsFile::defaultPath(product.productName));
+    HttpGet http;
+    Form1 form(settings, http);
+    form.Form_Load();
+    form.show();
+    return app.exec();
+}

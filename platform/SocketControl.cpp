@@ -1,0 +1,74 @@
+#include "platform/SocketControl.h"
+
+#include <QHostInfo>
+
+SocketControl::SocketControl(QObject* parent) : QObject(parent)
+{
+    connect(&m_socket, &QTcpSocket::stateChanged, this, [this](QAbstractSocket::SocketState s) {
+        switch (s) {
+        case QAbstractSocket::HostLookupState:
+            setState(ResolvingHost);
+            break;
+        case QAbstractSocket::ConnectingState:
+            setState(Connecting);
+            break;
+        case QAbstractSocket::ClosingState:
+            if (m_state != Error)
+                setState(Closing);
+            break;
+        default:
+            break;
+        }
+    });
+    connect(&m_socket, &QTcpSocket::connected, this, [this] {
+        setState(Connected);
+        emit connected();
+    });
+    connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
+        if (m_socket.bytesAvailable() > 0)
+            emit dataArrival(m_socket.bytesAvailable());
+    });
+    connect(&m_socket, &QTcpSocket::disconnected, this, [this] {
+        if (m_state == Connected || m_state == Closing) {
+            setState(Closing);
+            emit closed();
+        }
+    });
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+        // The peer closing is a close event, not an error.
+        if (e == QAbstractSocket::RemoteHostClosedError)
+            return;
+        setState(Error);
+        emit error(int(e), m_socket.errorString());
+    });
+}
+
+void SocketControl::connectTo(const QString& host, quint16 port)
+{
+    m_socket.abort();
+    m_remoteHost = host;
+    setState(ResolvingHost);
+    m_socket.connectToHost(host, port);
+}
+
+void SocketControl::sendData(const QByteArray& data)
+{
+    if (m_state == Connected)
+        m_socket.write(data);
+}
+
+QByteArray SocketControl::getData(qint64 maxBytes)
+{
+    return maxBytes < 0 ? m_socket.readAll() : m_socket.read(maxBytes);
+}
+
+void SocketControl::close()
+{
+    m_socket.abort();
+    setState(Closed);
+}
+
+QString SocketControl::localHostName()
+{
+    return QHostInfo::localHostName();
+}
