@@ -16,9 +16,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+Q_LOGGING_CATEGORY(lcStatus, "vistrel.status", QtWarningMsg)
 
 namespace {
 
@@ -256,6 +259,7 @@ void Form1::buildMenus()
 void Form1::setStatus(const QString& text)
 {
     txtStatus->setText(text);
+    qCInfo(lcStatus).noquote() << text;
     emit statusChanged(text);
 }
 
