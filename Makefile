@@ -42,12 +42,7 @@ test-sanitize: deps
 fuzz: deps deps-fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVISTREL_FUZZ=ON -DVISTREL_TESTS=OFF >/dev/null
 	cmake --build $(BUILD)-fuzz -j $(JOBS)
-	@set -e; for target in $(BUILD)-fuzz/fuzz/fuzz_*; do \
-		name=$$(basename $$target); corpus=fuzz/corpus/$${name#fuzz_}; mkdir -p $$corpus; \
-		echo "== $$name for $(FUZZ_SECONDS) s from $$corpus"; \
-		ASAN_OPTIONS=detect_leaks=0 $$target -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 \
-			-artifact_prefix=fuzz/ $$corpus 2>&1 | grep -E '^(stat::number_of_executed_runs|stat::new_units_added|==[0-9]+==ERROR|SUMMARY)' ; \
-	done
+	fuzz/run.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz
