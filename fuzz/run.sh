@@ -7,7 +7,7 @@ seconds=${2:-60}
 cd "$(dirname "$0")/.."
 status=0
 for target in "$build_dir"/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
+    [ -f "$target" ] && [ -x "$target" ] || continue
     name=$(basename "$target")
     corpus=fuzz/corpus/${name#fuzz_}
     scratch=$(mktemp -d)
@@ -19,7 +19,7 @@ for target in "$build_dir"/fuzz/fuzz_*; do
         "$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix=fuzz/ "$scratch" >"$log" 2>&1
     code=$?
-    grep -E '^stat::(number_of_executed_runs|new_units_added|peak_rss_mb)' "$log"
+    grep -E '^stat::(number_of_executed_units|average_exec_per_sec|new_units_added|peak_rss_mb)' "$log"
     if [ $code -ne 0 ]; then
         echo "!! $name failed (exit $code):"
         grep -E -A30 '==[0-9]+==ERROR|runtime error|deadly signal' "$log" | head -60
