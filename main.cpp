@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
+#include "app/TestProbe.h"
 #include "platform/HttpGet.h"
 
 #include <QApplication>
@@ -18,6 +19,10 @@ int main(int argc, char* argv[])
     Settings settings(SettingsFile::defaultPath(product.productName));
     HttpGet http;
     Form1 form(settings, http);
+    // Hooks for the long-run tests; unset in normal use.
+    if (const int seconds = qEnvironmentVariableIntValue("VISTREL_TEST_REFRESH_SECONDS"); seconds > 0)
+        form.refreshCycle().setTestInterval(seconds);
+    TestProbe::startFromEnvironment(&form);
     form.Form_Load();
     form.show();
     return app.exec();

@@ -12,7 +12,17 @@ public:
 
     /// Takes the interval from the list's selection. The tick count is left as it is, so a shorter
     /// interval may make the very next tick start a lookup.
-    void setSelection(int selection) { m_seconds = secondsForSelection(selection, m_seconds); }
+    void setSelection(int selection)
+    {
+        m_seconds = m_testSeconds > 0 ? m_testSeconds : secondsForSelection(selection, m_seconds);
+    }
+
+    /// For the long-run tests only: a fixed, shorter interval that no list selection changes.
+    void setTestInterval(int seconds)
+    {
+        m_testSeconds = seconds;
+        m_seconds = seconds;
+    }
 
     int ticks() const { return m_ticks; }
     int seconds() const { return m_seconds; }
@@ -21,4 +31,5 @@ public:
 private:
     int m_ticks = 0;
     int m_seconds = 60;
+    int m_testSeconds = 0;
 };

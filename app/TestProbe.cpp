@@ -1,0 +1,52 @@
+#include "app/TestProbe.h"
+
+#include <QTextStream>
+
+namespace {
+constexpr int TickMs = 100;
+
+qint64 residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+} // namespace
+
+TestProbe* TestProbe::startFromEnvironment(QObject* parent)
+{
+    const QString path = qEnvironmentVariable("VISTREL_TEST_PROBE");
+    return path.isEmpty() ? nullptr : new TestProbe(path, parent);
+}
+
+TestProbe::TestProbe(const QString& path, QObject* parent) : QObject(parent), m_file(path)
+{
+    m_file.open(QIODevice::Append | QIODevice::Text);
+    m_clock.start();
+    m_tick.setTimerType(Qt::PreciseTimer);
+    connect(&m_tick, &QTimer::timeout, this, &TestProbe::tick);
+    connect(&m_report, &QTimer::timeout, this, &TestProbe::report);
+    m_tick.start(TickMs);
+    m_report.start(10000);
+    report();
+}
+
+void TestProbe::tick()
+{
+    const qint64 now = m_clock.elapsed();
+    if (m_last != 0)
+        m_worstLateMs = std::max(m_worstLateMs, now - m_last - TickMs);
+    m_last = now;
+}
+
+void TestProbe::report()
+{
+    QTextStream(&m_file) << "probe " << m_worstLateMs << ' ' << residentKiB() << '\n';
+    m_file.flush();
+    m_worstLateMs = 0;
+}
