@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
+#include "nettools/NetTools.h"
 #include "platform/HttpGet.h"
 
 #include <QApplication>
@@ -17,7 +18,9 @@ int main(int argc, char* argv[])
 
     Settings settings(SettingsFile::defaultPath(product.productName));
     HttpGet http;
+    NetTools netTools;
     Form1 form(settings, http);
+    form.setNetToolsHooks(&netTools);
     form.Form_Load();
     form.show();
     return app.exec();
