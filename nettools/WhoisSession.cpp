@@ -30,8 +30,9 @@ void WhoisSession::start(const WhoisServer& server, const QString& query)
     m_server = server;
     m_query = query;
     m_answer.clear();
-    m_socket.close();
+    // Connecting already, so that events of a connection being dropped here find no exchange to end.
     setState(State::Connecting);
+    m_socket.close();
     m_timer.start(m_timeoutMs);
     m_socket.connectTo(server.host, server.port);
 }
@@ -52,7 +53,6 @@ void WhoisSession::Winsock1_DataArrival(qint64 bytesTotal)
     m_answer.append(m_socket.getData(bytesTotal));
     if (m_answer.isCut()) {
         // No use reading on: what is kept is what will be shown.
-        m_socket.close();
         finish(State::Done, m_answer.text());
     }
 }
@@ -63,17 +63,16 @@ void WhoisSession::Winsock1_Close()
         return;
     if (m_socket.bytesAvailable() > 0)
         m_answer.append(m_socket.getData());
-    finish(State::Done, m_answer.text());
+    // The server has closed; the socket is left as it is.
+    finish(State::Done, m_answer.text(), false);
 }
 
 void WhoisSession::Winsock1_Error(int number, const QString& description)
 {
     qCDebug(lcWhois) << "socket error" << number << description;
     if (m_state == State::Connecting) {
-        m_socket.close();
         finish(State::Failed, QStringLiteral("Could not connect to the WHOIS server %1: %2").arg(serverName(), description));
     } else if (m_state == State::Receiving) {
-        m_socket.close();
         QString text = m_answer.text();
         if (!text.isEmpty())
             text += QStringLiteral("\n\n");
@@ -86,11 +85,9 @@ void WhoisSession::timeoutReached()
 {
     const QString seconds = QString::number(m_timeoutMs / 1000.0, 'g', 3);
     if (m_state == State::Connecting) {
-        m_socket.close();
         finish(State::Failed, QStringLiteral("Could not connect to the WHOIS server %1 within %2 seconds.")
                                   .arg(serverName(), seconds));
     } else if (m_state == State::Receiving) {
-        m_socket.close();
         QString text = m_answer.text();
         if (!text.isEmpty())
             text += QStringLiteral("\n\n");
@@ -100,9 +97,13 @@ void WhoisSession::timeoutReached()
     }
 }
 
-void WhoisSession::finish(State state, const QString& text)
+void WhoisSession::finish(State state, const QString& text, bool closeSocket)
 {
+    // The state changes first: closing the socket can raise its events at once, and they must find
+    // the exchange over.
     m_timer.stop();
     setState(state);
+    if (closeSocket)
+        m_socket.close();
     emit finished(text);
 }

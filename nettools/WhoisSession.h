@@ -50,7 +50,8 @@ private:
     void Winsock1_Close();
     void Winsock1_Error(int number, const QString& description);
     void timeoutReached();
-    void finish(State state, const QString& text);
+    /// Ends the exchange once; closes the socket unless the server already did.
+    void finish(State state, const QString& text, bool closeSocket = true);
     QString serverName() const;
 
     SocketControl m_socket;
