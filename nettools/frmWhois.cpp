@@ -16,7 +16,6 @@ frmWhois::frmWhois(QWidget* parent) : QWidget(parent)
     text1->setAccessibleName(QStringLiteral("WHOIS answer"));
     // WHOIS answers line their columns up with blanks.
     text1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    text1->setLineWrapMode(QPlainTextEdit::NoWrap);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text1);
     resize(640, 420);
