@@ -4,6 +4,7 @@
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
 #include "app/TestProbe.h"
+#include "nettools/NetTools.h"
 #include "platform/HttpGet.h"
 
 #include <QApplication>
@@ -18,11 +19,13 @@ int main(int argc, char* argv[])
 
     Settings settings(SettingsFile::defaultPath(product.productName));
     HttpGet http;
+    NetTools netTools;
     Form1 form(settings, http);
     // Hooks for the long-run tests; unset in normal use.
     if (const int seconds = qEnvironmentVariableIntValue("VISTREL_TEST_REFRESH_SECONDS"); seconds > 0)
         form.refreshCycle().setTestInterval(seconds);
     TestProbe::startFromEnvironment(&form);
+    form.setNetToolsHooks(&netTools);
     form.Form_Load();
     form.show();
     return app.exec();

@@ -64,8 +64,10 @@ QByteArray SocketControl::getData(qint64 maxBytes)
 
 void SocketControl::close()
 {
-    m_socket.abort();
+    // Closed before the abort: the abort reports the disconnection at once, and a close asked for
+    // here is not the peer's close event.
     setState(Closed);
+    m_socket.abort();
 }
 
 QString SocketControl::localHostName()

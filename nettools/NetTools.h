@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/Form1Hooks.h"
+#include "nettools/DnsConverter.h"
+#include "nettools/WhoisSession.h"
+#include "nettools/frmWhois.h"
+
+#include <QPointer>
+
+/// The network tools behind the main window: the DNS converter's two conversions and the WHOIS
+/// window, which exists from its first "Whois" until the user closes it.
+class NetTools : public NetToolsHooks
+{
+public:
+    NetTools() = default;
+    /// For tests that hold look-ups back (see DnsConverter).
+    explicit NetTools(DnsConverter::Lookup lookup) : m_converter(std::move(lookup)) {}
+    ~NetTools() override;
+
+    void convertAddressToName(const QString& address, Result done) override;
+    void convertNameToAddress(const QString& name, Result done) override;
+    /// Remembers @p query; loads the WHOIS window (which asks the server) only when it is not open,
+    /// then shows it and brings it forward.
+    void showWhois(const QString& query) override;
+    void unload() override;
+
+    /// How long a WHOIS window waits for the server to finish (WhoisSession::DefaultTimeoutMs).
+    void setWhoisTimeout(int milliseconds) { m_whoisTimeoutMs = milliseconds; }
+    /// The text of the last "Whois".
+    const QString& whoisQuery() const { return WhoisQuery; }
+    /// The open WHOIS window, or null.
+    frmWhois* whoisWindow() const { return m_whois; }
+
+private:
+    DnsConverter m_converter;
+    QString WhoisQuery;
+    QPointer<frmWhois> m_whois;
+    int m_whoisTimeoutMs = WhoisSession::DefaultTimeoutMs;
+};

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcNetTools)
+Q_DECLARE_LOGGING_CATEGORY(lcWhois)

@@ -1,0 +1,93 @@
+#include "nettools/WhoisAnswer.h"
+
+#include <QStringDecoder>
+
+namespace {
+
+// Length of the UTF-8 sequence that a lead byte starts, or 0 for a byte that cannot lead one.
+int sequenceLength(unsigned char lead)
+{
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
+    return 0;
+}
+
+// A cut can split the last UTF-8 sequence: leave those few bytes out rather than lose the whole
+// answer to the Latin-1 fallback.
+qsizetype withoutSplitSequence(const QByteArray& bytes)
+{
+    const qsizetype size = bytes.size();
+    for (qsizetype back = 1; back <= 3 && back <= size; ++back) {
+        const auto byte = static_cast<unsigned char>(bytes.at(size - back));
+        if ((byte & 0xC0) == 0x80)
+            continue;  // continuation byte: look further back for the lead
+        const int needed = sequenceLength(byte);
+        return needed > back ? size - back : size;
+    }
+    return size;
+}
+
+} // namespace
+
+void WhoisAnswer::append(const QByteArray& bytes)
+{
+    const qsizetype room = m_limit - m_bytes.size();
+    if (bytes.size() > room) {
+        m_bytes.append(bytes.constData(), room);
+        m_cut = true;
+        return;
+    }
+    m_bytes.append(bytes);
+}
+
+void WhoisAnswer::clear()
+{
+    m_bytes.clear();
+    m_cut = false;
+}
+
+QString WhoisAnswer::text() const
+{
+    if (!m_cut)
+        return decode(m_bytes);
+    return decode(m_bytes.left(withoutSplitSequence(m_bytes))) + cutNote(m_limit);
+}
+
+QString WhoisAnswer::decode(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes);
+    else if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+
+    QString shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r')) {
+            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                continue;  // the LF that follows ends the line
+            shown.append(QLatin1Char('\n'));
+        } else if (c == QLatin1Char('\n') || c == QLatin1Char('\t')) {
+            shown.append(c);
+        } else if (c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0)) {
+            shown.append(QChar::ReplacementCharacter);
+        } else {
+            shown.append(c);
+        }
+    }
+    return shown;
+}
+
+QString WhoisAnswer::cutNote(qsizetype limit)
+{
+    return QStringLiteral("\n\n[The answer was longer than %1 bytes and was cut there.]").arg(limit);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+/// The bytes a WHOIS server sends, collected up to a limit, and the text shown for them.
+class WhoisAnswer
+{
+public:
+    /// Bytes kept at most; what comes after is dropped and noted under the shown text.
+    static constexpr qsizetype DefaultLimit = 1024 * 1024;
+
+    explicit WhoisAnswer(qsizetype limit = DefaultLimit) : m_limit(limit < 0 ? 0 : limit) {}
+
+    /// Appends @p bytes as far as the limit allows.
+    void append(const QByteArray& bytes);
+    void clear();
+
+    const QByteArray& bytes() const { return m_bytes; }
+    /// True once bytes beyond the limit were dropped.
+    bool isCut() const { return m_cut; }
+    qsizetype limit() const { return m_limit; }
+
+    /// The answer as text: UTF-8 when the bytes are valid UTF-8, Latin-1 otherwise; line ends CR LF
+    /// and lone CR become LF; control characters other than tab and line feed become U+FFFD. A cut
+    /// answer ends with a note saying so.
+    QString text() const;
+
+    /// The shown text for @p bytes alone (no note).
+    static QString decode(const QByteArray& bytes);
+    static QString cutNote(qsizetype limit);
+
+private:
+    qsizetype m_limit;
+    QByteArray m_bytes;
+    bool m_cut = false;
+};
