@@ -3,22 +3,30 @@
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
+#include "desktop/DesktopArguments.h"
+#include "desktop/DesktopIntegration.h"
 #include "platform/HttpGet.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    DesktopArguments arguments(argc, argv);  // X11 under Wayland, so that the overlay can stay on top
+    QApplication app(arguments.argc(), arguments.argv());
     const ProductInfo& product = LoadProductInfo();
     QApplication::setApplicationName(product.productName);
     QApplication::setOrganizationName(product.productName);
     QApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick-ip-vistrel"));
 
     Settings settings(SettingsFile::defaultPath(product.productName));
     HttpGet http;
     Form1 form(settings, http);
-    form.Form_Load();
-    form.show();
+
+    // Each subsystem hands the main window its hooks here, before the splash window loads it.
+    DesktopIntegration desktop(form);
+    form.setDesktopHooks(&desktop);
+
+    desktop.startWithSplash();  // the splash window loads the main window (Form_Load) and shows it
     return app.exec();
 }
