@@ -127,8 +127,9 @@ private:
     void problem(const QString& text)
     {
         // A broken file could report the same fault for every byte; a few examples are enough.
-        if (m_doc.problems.size() < 20)
-            m_doc.problems << text;
+        if (m_doc.problems.size() >= 20)
+            return;
+        m_doc.problems << text;
         qCDebug(lcRtf) << "at byte" << m_pos << text;
     }
 
