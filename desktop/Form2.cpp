@@ -9,6 +9,8 @@ namespace {
 constexpr int AddressLeft = 60;
 constexpr int AddressWidth = 125;
 constexpr int RightMargin = 6;
+constexpr int CaptionWidth = 49;
+constexpr int CaptionHeight = 13;
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
 {
@@ -43,6 +45,8 @@ Form2::Form2(QWidget* parent)
     Label1->setAccessibleName(QStringLiteral("Internal"));
     Label2->setAccessibleName(QStringLiteral("External"));
 
+    relayout();
+
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("mnuPopup"));
     const QStringList captions{QStringLiteral("Refresh"), QStringLiteral("Hide")};
@@ -57,12 +61,27 @@ void Form2::setAddresses(const QString& internal, const QString& external)
 {
     Label1->setText(internal);
     Label2->setText(external);
-    const QFontMetrics metrics(Label1->font());
-    const int needed = std::max(metrics.horizontalAdvance(internal), metrics.horizontalAdvance(external)) + 2;
-    const int width = std::max(AddressWidth, needed);
-    Label1->resize(width, Label1->height());
-    Label2->resize(width, Label2->height());
-    setFixedSize(std::max(DesignWidth, AddressLeft + width + RightMargin), DesignHeight);
+    relayout();
+}
+
+void Form2::relayout()
+{
+    // The design sizes fit the captions and an IPv4 address in the fonts it was drawn with; with wider
+    // fonts, or an IPv6 address, the columns grow to the right so that nothing is cut off.
+    const QFontMetrics captions(Label3->font());
+    const int captionWidth = std::max({CaptionWidth, captions.horizontalAdvance(Label3->text()),
+                                       captions.horizontalAdvance(Label4->text())});
+    const int captionHeight = std::max(CaptionHeight, captions.height());
+    Label3->setGeometry(4, 0, captionWidth, captionHeight);
+    Label4->setGeometry(4, 16, captionWidth, captionHeight);
+
+    const QFontMetrics addresses(Label1->font());
+    const int left = std::max(AddressLeft, 4 + captionWidth + 7);
+    const int width = std::max({AddressWidth, addresses.horizontalAdvance(Label1->text()) + 2,
+                                addresses.horizontalAdvance(Label2->text()) + 2});
+    Label1->setGeometry(left, 0, width, 17);
+    Label2->setGeometry(left, 16, width, 17);
+    setFixedSize(std::max(DesignWidth, left + width + RightMargin), DesignHeight);
 }
 
 QString Form2::internalAddress() const

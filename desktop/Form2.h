@@ -32,6 +32,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void relayout();
+
     QLabel* Label1 = nullptr;  // internal address
     QLabel* Label2 = nullptr;  // external address
     QLabel* Label3 = nullptr;
