@@ -4,6 +4,8 @@
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
 #include "app/TestProbe.h"
+#include "desktop/DesktopArguments.h"
+#include "desktop/DesktopIntegration.h"
 #include "nettools/NetTools.h"
 #include "platform/HttpGet.h"
 
@@ -11,11 +13,13 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    DesktopArguments arguments(argc, argv);  // X11 under Wayland, so that the overlay can stay on top
+    QApplication app(arguments.argc(), arguments.argv());
     const ProductInfo& product = LoadProductInfo();
     QApplication::setApplicationName(product.productName);
     QApplication::setOrganizationName(product.productName);
     QApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick-ip-vistrel"));
 
     Settings settings(SettingsFile::defaultPath(product.productName));
     HttpGet http;
@@ -25,8 +29,12 @@ int main(int argc, char* argv[])
     if (const int seconds = qEnvironmentVariableIntValue("VISTREL_TEST_REFRESH_SECONDS"); seconds > 0)
         form.refreshCycle().setTestInterval(seconds);
     TestProbe::startFromEnvironment(&form);
+
+    // Each subsystem hands the main window its hooks here, before the splash window loads it.
+    DesktopIntegration desktop(form);
+    form.setDesktopHooks(&desktop);
     form.setNetToolsHooks(&netTools);
-    form.Form_Load();
-    form.show();
+
+    desktop.startWithSplash();  // the splash window loads the main window (Form_Load) and shows it
     return app.exec();
 }

@@ -1,0 +1,299 @@
+#include "desktop/DesktopIntegration.h"
+
+#include "app/Form1.h"
+#include "app/ProductInfo.h"
+#include "app/Settings.h"
+#include "desktop/FileExists.h"
+#include "desktop/Form2.h"
+#include "desktop/Form8.h"
+#include "desktop/TrayIcon.h"
+#include "desktop/frmAbout.h"
+#include "desktop/frmSplash.h"
+#include "desktop/modIcon.h"
+#include "desktop/modOnTop.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+
+Q_LOGGING_CATEGORY(lcDesktop, "vistrel.desktop")
+
+namespace {
+
+const QString DataFolderName = QStringLiteral("tarnwick-ip-vistrel");
+
+QStringList defaultHelpFolders()
+{
+    QStringList folders{QCoreApplication::applicationDirPath()};
+    for (const QString& data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
+        folders << data + QLatin1Char('/') + DataFolderName;
+#ifdef VISTREL_INSTALL_DATADIR
+    folders << QStringLiteral(VISTREL_INSTALL_DATADIR);
+#endif
+    folders.removeDuplicates();
+    return folders;
+}
+
+} // namespace
+
+DesktopIntegration::DesktopIntegration(Form1& form, QObject* parent)
+    : QObject(parent), m_form(form), m_executablePath(QCoreApplication::applicationFilePath()),
+      m_helpFolders(defaultHelpFolders()), m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
+      m_quit([] { QCoreApplication::exit(0); }), m_tray(std::make_unique<TrayIcon>())
+{
+    connect(m_tray.get(), &TrayIcon::mnuPopupItem_Click, this, &DesktopIntegration::trayMenu);
+}
+
+DesktopIntegration::~DesktopIntegration()
+{
+    delete m_overlay;
+    delete m_help;
+    delete m_about;
+    delete m_splash;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Splash and start-up
+
+void DesktopIntegration::startWithSplash(int tickMs)
+{
+    // The program ends when the main window unloads, not when its last visible window closes (the main
+    // window may be hidden in the notification area while the help window is closed).
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    m_splash = new frmSplash(
+        [this] {
+            m_form.Form_Load();
+            showMainWindow();
+        },
+        tickMs);
+    m_splash->show();
+    m_splash->Form_Load();
+}
+
+void DesktopIntegration::showMainWindow()
+{
+    if (!m_form.isMinimized()) {
+        m_form.show();
+        return;
+    }
+    // "Start minimized": the window stays in the notification area; without one it waits in the task bar.
+    if (!trayAvailable())
+        m_form.showMinimized();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Icons, tray and minimising
+
+void DesktopIntegration::setWindowIcons(QWidget* mainWindow)
+{
+    SetWindowIcon(mainWindow, true);
+    if (m_splash)
+        m_splash->setWindowIcon(mainWindow->windowIcon());
+    mainWindow->installEventFilter(this);
+}
+
+void DesktopIntegration::addTrayIcon()
+{
+    m_tray->AddTrayIcon(productIcon(), QStringLiteral("Animated TrayIcon"));
+}
+
+void DesktopIntegration::removeTrayIcon()
+{
+    m_tray->RemoveTrayIcon();
+}
+
+bool DesktopIntegration::trayAvailable() const
+{
+    if (m_trayAvailable)
+        return m_trayAvailable();
+    return QSystemTrayIcon::isSystemTrayAvailable() && m_tray->icon()->isVisible();
+}
+
+void DesktopIntegration::mainWindowStateChanged(bool minimized)
+{
+    Settings& settings = m_form.settings();
+    if (minimized) {
+        settings.write(QStringLiteral("Minimized"), 1);
+        if (!trayAvailable()) {
+            // Without a notification area the task bar is the only way back: the window stays there.
+            qCDebug(lcDesktop) << "no notification area: the minimised window stays in the task bar";
+            return;
+        }
+        // Hidden once the window system has finished minimising; "Show" may have come in between.
+        QTimer::singleShot(0, this, [this] {
+            if (m_form.isMinimized())
+                m_form.hide();
+        });
+        return;
+    }
+    if (!m_form.isVisible() && !m_unloaded)
+        m_form.show();
+    settings.write(QStringLiteral("Minimized"), 0);
+}
+
+bool DesktopIntegration::eventFilter(QObject* watched, QEvent* event)
+{
+    // Every resize of the visible window records "not minimised" again (written only when it differs).
+    if (watched == &m_form && event->type() == QEvent::Resize && m_form.isVisible() && !m_form.isMinimized()) {
+        Settings& settings = m_form.settings();
+        if (settings.read(QStringLiteral("Minimized"), QStringLiteral("0")) != QStringLiteral("0"))
+            settings.write(QStringLiteral("Minimized"), 0);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void DesktopIntegration::trayMenu(int index)
+{
+    switch (index) {
+    case 0:  // "Show"
+        m_form.setWindowState(m_form.windowState() & ~Qt::WindowMinimized);
+        m_form.show();
+        m_form.raise();
+        m_form.activateWindow();
+        break;
+    case 1:  // "Address Overlay On/Off"
+        m_form.Command2_Click();
+        break;
+    case 2:  // "Exit"
+        m_form.close();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Overlay
+
+Form2* DesktopIntegration::loadOverlay()
+{
+    if (m_overlay)
+        return m_overlay;
+    m_overlay = new Form2;
+    m_overlay->setWindowIcon(productIcon());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        m_overlay->move(screen->availableGeometry().topLeft());
+    m_overlay->setAddresses(m_form.internalAddress(), m_form.externalAddress());
+    connect(m_overlay, &Form2::mnuPopupItem_Click, this, &DesktopIntegration::overlayMenu);
+    SetTopmost(m_overlay, true);
+    // Loading looks the addresses up; when the main window's own lookup loaded it, that lookup is
+    // still running and this one is dropped.
+    m_form.Command1_Click();
+    return m_overlay;
+}
+
+void DesktopIntegration::updateOverlay(const QString& internal, const QString& external)
+{
+    loadOverlay()->setAddresses(internal, external);
+}
+
+bool DesktopIntegration::isOverlayVisible() const
+{
+    return m_overlay && m_overlay->isVisible();
+}
+
+void DesktopIntegration::setOverlayVisible(bool visible)
+{
+    if (visible)
+        loadOverlay()->show();
+    else if (m_overlay)
+        m_overlay->hide();
+}
+
+void DesktopIntegration::overlayMenu(int index)
+{
+    if (index == 0) {  // "Refresh"
+        m_form.Command1_Click();
+    } else if (index == 1) {  // "Hide"
+        if (auto* button = m_form.findChild<QPushButton*>(QStringLiteral("Command2")))
+            button->setText(QStringLiteral("Turn on IP Address Overlay"));
+        if (m_overlay)
+            m_overlay->hide();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Help, About and website
+
+QString DesktopIntegration::findHelpFile() const
+{
+    for (const QString& folder : m_helpFolders) {
+        const QString found = findExistingFile(folder + QStringLiteral("/Help.rtf"));
+        if (!found.isEmpty())
+            return found;
+    }
+    return QString();
+}
+
+void DesktopIntegration::showHelp()
+{
+    if (!m_help) {
+        const QString file = findHelpFile();
+        if (file.isEmpty()) {
+            qCDebug(lcDesktop) << "no Help.rtf in" << m_helpFolders;
+            return;  // without the file the help window stays hidden
+        }
+        m_help = new Form8(m_form.settings());
+        m_help->setWindowIcon(productIcon());
+        m_help->Form_Load(file);
+    }
+    m_help->show();
+    m_help->raise();
+}
+
+void DesktopIntegration::showAbout()
+{
+    if (!m_about) {
+        m_about = new frmAbout;
+        m_about->setWindowIcon(productIcon());
+        m_about->Form_Load(LoadProductInfo());
+        connect(m_about, &frmAbout::lblWebsite_Click, this, &DesktopIntegration::showWebsite);
+    }
+    m_about->show();
+    m_about->raise();
+}
+
+void DesktopIntegration::showWebsite()
+{
+    m_websitePage = QStringLiteral("Website");
+    if (m_website)
+        return;  // still loaded from the last request: its loading steps do not run again
+    m_website = new frmWebsite(m_websitePage, m_openUrl, this);
+    connect(m_website, &frmWebsite::unloaded, this, &DesktopIntegration::websiteUnloaded);
+    m_website->Form_Load();
+}
+
+void DesktopIntegration::websiteUnloaded()
+{
+    m_website = nullptr;
+    if (m_unloaded && m_quit)
+        m_quit();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Run at logon and shutdown
+
+bool DesktopIntegration::setRunAtLogon(bool enabled, QString* error)
+{
+    const QString programName = LoadProductInfo().productName;
+    if (enabled)
+        return m_addRemove.AddToRun(programName, m_executablePath, error);
+    return m_addRemove.RemoveFromRun(programName, error);
+}
+
+bool DesktopIntegration::unload()
+{
+    m_unloaded = true;
+    for (QWidget* window : std::initializer_list<QWidget*>{m_overlay, m_help, m_about, m_splash}) {
+        if (window) {
+            window->hide();
+            window->deleteLater();
+        }
+    }
+    // The website window lives for one second; the process ends when it has gone.
+    return m_website != nullptr;
+}

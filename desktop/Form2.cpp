@@ -1,0 +1,102 @@
+#include "desktop/Form2.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+
+namespace {
+
+constexpr int AddressLeft = 60;
+constexpr int AddressWidth = 125;
+constexpr int RightMargin = 6;
+constexpr int CaptionWidth = 49;
+constexpr int CaptionHeight = 13;
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    return label;
+}
+
+} // namespace
+
+Form2::Form2(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("IP Address Overlay"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+    setFixedSize(DesignWidth, DesignHeight);
+
+    const QString none = QStringLiteral("000.000.000.000");
+    Label3 = makeLabel(this, "Label3", QStringLiteral("Internal:"), QRect(4, 0, 49, 13));
+    Label1 = makeLabel(this, "Label1", none, QRect(AddressLeft, 0, AddressWidth, 17));
+    Label4 = makeLabel(this, "Label4", QStringLiteral("External:"), QRect(4, 16, 49, 13));
+    Label2 = makeLabel(this, "Label2", none, QRect(AddressLeft, 16, AddressWidth, 17));
+    QFont addressFont(QStringLiteral("Verdana"));
+    addressFont.setPointSizeF(9.75);
+    addressFont.setBold(true);
+    Label1->setFont(addressFont);
+    Label2->setFont(addressFont);
+    Label1->setAccessibleName(QStringLiteral("Internal"));
+    Label2->setAccessibleName(QStringLiteral("External"));
+
+    relayout();
+
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("mnuPopup"));
+    const QStringList captions{QStringLiteral("Refresh"), QStringLiteral("Hide")};
+    for (int index = 0; index < captions.size(); ++index) {
+        QAction* item = m_menu->addAction(captions[index]);
+        item->setObjectName(QStringLiteral("mnuPopupItem%1").arg(index));
+        connect(item, &QAction::triggered, this, [this, index] { emit mnuPopupItem_Click(index); });
+    }
+}
+
+void Form2::setAddresses(const QString& internal, const QString& external)
+{
+    Label1->setText(internal);
+    Label2->setText(external);
+    relayout();
+}
+
+void Form2::relayout()
+{
+    // The design sizes fit the captions and an IPv4 address in the fonts it was drawn with; with wider
+    // fonts, or an IPv6 address, the columns grow to the right so that nothing is cut off.
+    const QFontMetrics captions(Label3->font());
+    const int captionWidth = std::max({CaptionWidth, captions.horizontalAdvance(Label3->text()),
+                                       captions.horizontalAdvance(Label4->text())});
+    const int captionHeight = std::max(CaptionHeight, captions.height());
+    Label3->setGeometry(4, 0, captionWidth, captionHeight);
+    Label4->setGeometry(4, 16, captionWidth, captionHeight);
+
+    const QFontMetrics addresses(Label1->font());
+    const int left = std::max(AddressLeft, 4 + captionWidth + 7);
+    const int width = std::max({AddressWidth, addresses.horizontalAdvance(Label1->text()) + 2,
+                                addresses.horizontalAdvance(Label2->text()) + 2});
+    Label1->setGeometry(left, 0, width, 17);
+    Label2->setGeometry(left, 16, width, 17);
+    setFixedSize(std::max(DesignWidth, left + width + RightMargin), DesignHeight);
+}
+
+QString Form2::internalAddress() const
+{
+    return Label1->text();
+}
+
+QString Form2::externalAddress() const
+{
+    return Label2->text();
+}
+
+void Form2::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton)
+        m_menu->popup(event->globalPosition().toPoint());
+    event->accept();
+}

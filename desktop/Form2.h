@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QMenu;
+
+/// The address overlay: a small borderless window that stays above ordinary windows and shows both
+/// addresses. It has no logic of its own; its menu `mnuPopup` (0 "Refresh", 1 "Hide") is forwarded to
+/// the owner through mnuPopupItem_Click.
+class Form2 : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int DesignWidth = 191;
+    static constexpr int DesignHeight = 34;
+
+    explicit Form2(QWidget* parent = nullptr);
+
+    /// Writes both address labels. A text wider than its label (an IPv6 address) widens the window to
+    /// the right, so that nothing is cut off; the window never moves.
+    void setAddresses(const QString& internal, const QString& external);
+    QString internalAddress() const;
+    QString externalAddress() const;
+    QMenu* mnuPopup() const { return m_menu; }
+
+signals:
+    void mnuPopupItem_Click(int index);
+
+protected:
+    /// Form_MouseUp and Label1..4_MouseUp: the labels pass their clicks on to the window.
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void relayout();
+
+    QLabel* Label1 = nullptr;  // internal address
+    QLabel* Label2 = nullptr;  // external address
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QMenu* m_menu = nullptr;
+};

@@ -1,0 +1,52 @@
+#include "desktop/frmSplash.h"
+
+#include "app/ProductInfo.h"
+#include "desktop/modIcon.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+
+frmSplash::frmSplash(std::function<void()> loadMainWindow, int tickMs, QWidget* parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), m_loadMainWindow(std::move(loadMainWindow))
+{
+    setObjectName(QStringLiteral("frmSplash"));
+    setFixedSize(480, 109);
+    auto* Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(0, 0, 480, 109);
+    Image1->setPixmap(productPicture(QStringLiteral("splash.png")));
+    Image1->setAccessibleName(QStringLiteral("Tarnwick IP Vistrel"));
+    setWindowIcon(productIcon());
+
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(tickMs);
+    connect(Timer2, &QTimer::timeout, this, &frmSplash::Timer2_Timer);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - rect().center());
+    }
+}
+
+void frmSplash::Form_Load()
+{
+    const ProductInfo& product = LoadProductInfo();
+    setWindowTitle(product.productName);
+    Timer2->start();
+}
+
+void frmSplash::Timer2_Timer()
+{
+    m_counter += 2;
+    if (m_counter != HandOverCount)
+        return;
+    Timer2->stop();
+    if (m_loadMainWindow)
+        m_loadMainWindow();
+    m_handedOver = true;
+    hide();
+    emit handOverDone();
+}

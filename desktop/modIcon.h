@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+class QWidget;
+
+/// The product icon in every size the program carries.
+QIcon productIcon();
+
+/// One of the product's pictures ("splash.png", "about-logo.png").
+QPixmap productPicture(const QString& name);
+
+/// Sets the product icon on @p window; with @p ownerToo also on the top-level window that owns it and as
+/// the application's icon, which the task bar shows.
+void SetWindowIcon(QWidget* window, bool ownerToo);
