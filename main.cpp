@@ -3,7 +3,10 @@
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
+#include "notify/Form1NotificationHost.h"
+#include "notify/NotificationService.h"
 #include "platform/HttpGet.h"
+#include "platform/ProcessLauncher.h"
 
 #include <QApplication>
 
@@ -18,6 +21,10 @@ int main(int argc, char* argv[])
     Settings settings(SettingsFile::defaultPath(product.productName));
     HttpGet http;
     Form1 form(settings, http);
+    Form1NotificationHost notificationHost(form);
+    DetachedProcessLauncher launcher;
+    NotificationService notifications(notificationHost, launcher, &form);
+    form.setNotificationHooks(&notifications);
     form.Form_Load();
     form.show();
     return app.exec();
