@@ -63,7 +63,7 @@ def main():
               and auth_data.login == user and auth_data.password == password)
         if isinstance(auth_data, LoginPassword):
             emit("AUTH %s %s %s" % ("ok" if ok else "fail", b64(auth_data.login), b64(auth_data.password)))
-        return AuthResult(success=ok)
+        return AuthResult(success=ok, handled=False)
 
     controller = None
     for attempt in range(5):
