@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t at = 0;
     while (at < size) {
         // The first byte of each piece says how long the piece is.
-        const size_t length = std::min<size_t>(data[at] % 64 + 1, size - at - 1 + 1);
+        const size_t length = std::min<size_t>(data[at] % 64 + 1, size - at);
         const size_t begin = at + 1;
         const size_t end = std::min(size, begin + length);
         reader.append(QByteArrayView(reinterpret_cast<const char*>(data + begin), qsizetype(end - begin)));
