@@ -101,6 +101,7 @@ QWidget* frmConfigure::buildEmailFrame()
     auto* box = named(new QGroupBox(QStringLiteral("Email Notification")), "fraEmail");
     auto* grid = new QGridLayout(box);
     Combo3 = editableList("Combo3", {QStringLiteral("Gmail"), QStringLiteral("Lycos"), QStringLiteral("AOL")});
+    Combo3->setMinimumWidth(230);
     txtPort = named(new QLineEdit, "txtPort");
     txtPort->setToolTip(QStringLiteral("Usually 25 or 1025"));
     txtPort->setMaximumWidth(70);
@@ -189,6 +190,7 @@ QWidget* frmConfigure::buildProgramFrame()
     grid->addWidget(buddyLabel(QStringLiteral("Arguments:"), Text2), 2, 0);
     grid->addWidget(Text2, 2, 1);
     grid->addWidget(Command2, 3, 0, 1, 2, Qt::AlignRight);
+    grid->setRowStretch(4, 1);
     editText(Text3, NotifySettingsEditor::Text::Program);
     editText(Text2, NotifySettingsEditor::Text::Arguments);
     connect(Command2, &QPushButton::clicked, this, &frmConfigure::Command2_Click);
@@ -208,6 +210,7 @@ QWidget* frmConfigure::buildWebFrame()
     grid->addWidget(buddyLabel(QStringLiteral("URL:"), Text1), 1, 0);
     grid->addWidget(Text1, 1, 1);
     grid->addWidget(Command3, 2, 0, 1, 2, Qt::AlignRight);
+    grid->setRowStretch(3, 1);
     editText(Text1, NotifySettingsEditor::Text::Url);
     connect(Command3, &QPushButton::clicked, this, &frmConfigure::Command3_Click);
     return box;
