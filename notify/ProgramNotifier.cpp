@@ -9,7 +9,7 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcProgram, "vistrel.notify.program")
+Q_LOGGING_CATEGORY(lcProgram, "vistrel.notify.program", QtInfoMsg)
 
 void ProgramNotifier::doLauchProg()
 {

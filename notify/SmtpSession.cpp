@@ -8,7 +8,7 @@
 
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcSmtp, "vistrel.notify.smtp")
+Q_LOGGING_CATEGORY(lcSmtp, "vistrel.notify.smtp", QtInfoMsg)
 
 SmtpSession::SmtpSession(NotificationHost& host, QObject* parent)
     : QObject(parent), m_host(host), m_clock([] { return QDateTime::currentDateTime(); })
