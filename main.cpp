@@ -7,7 +7,10 @@
 #include "desktop/DesktopArguments.h"
 #include "desktop/DesktopIntegration.h"
 #include "nettools/NetTools.h"
+#include "notify/Form1NotificationHost.h"
+#include "notify/NotificationService.h"
 #include "platform/HttpGet.h"
+#include "platform/ProcessLauncher.h"
 
 #include <QApplication>
 
@@ -23,7 +26,6 @@ int main(int argc, char* argv[])
 
     Settings settings(SettingsFile::defaultPath(product.productName));
     HttpGet http;
-    NetTools netTools;
     Form1 form(settings, http);
     // Hooks for the long-run tests; unset in normal use.
     if (const int seconds = qEnvironmentVariableIntValue("VISTREL_TEST_REFRESH_SECONDS"); seconds > 0)
@@ -31,9 +33,14 @@ int main(int argc, char* argv[])
     TestProbe::startFromEnvironment(&form);
 
     // Each subsystem hands the main window its hooks here, before the splash window loads it.
+    Form1NotificationHost notificationHost(form);
+    DetachedProcessLauncher launcher;
+    NotificationService notifications(notificationHost, launcher, &form);
+    form.setNotificationHooks(&notifications);
+    NetTools netTools;
+    form.setNetToolsHooks(&netTools);
     DesktopIntegration desktop(form);
     form.setDesktopHooks(&desktop);
-    form.setNetToolsHooks(&netTools);
 
     desktop.startWithSplash();  // the splash window loads the main window (Form_Load) and shows it
     return app.exec();

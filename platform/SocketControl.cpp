@@ -62,6 +62,11 @@ QByteArray SocketControl::getData(qint64 maxBytes)
     return maxBytes < 0 ? m_socket.readAll() : m_socket.read(maxBytes);
 }
 
+void SocketControl::flush()
+{
+    m_socket.flush();
+}
+
 void SocketControl::close()
 {
     // Closed before the abort: the abort reports the disconnection at once, and a close asked for

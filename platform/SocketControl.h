@@ -34,6 +34,8 @@ public:
     void sendData(const QByteArray& data);
     /// Takes up to @p maxBytes of the received bytes (all of them when @p maxBytes is negative).
     QByteArray getData(qint64 maxBytes = -1);
+    /// Hands queued data to the network now, as far as it takes it without waiting.
+    void flush();
     /// Ends the connection; state() is Closed afterwards. No event follows.
     void close();
 

@@ -1,0 +1,149 @@
+// Measures the notification mail: the processor time the program spends on a whole session with a
+// server that waits before every reply, and the time from the end of a lookup that saw a change to
+// the message being accepted. Run by smtp_bench.sh.
+#include "NginxPeer.h"
+#include "PeerProcess.h"
+#include "TempConfigHome.h"
+#include "app/Form1.h"
+#include "app/Settings.h"
+#include "notify/Form1NotificationHost.h"
+#include "notify/NotificationService.h"
+#include "platform/HttpGet.h"
+#include "platform/ProcessLauncher.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QtTest>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Rig
+{
+    TempConfigHome home;
+    std::unique_ptr<Settings> settings;
+    HttpGet http;
+    std::unique_ptr<Form1> form;
+    std::unique_ptr<Form1NotificationHost> host;
+    DetachedProcessLauncher launcher;
+    std::unique_ptr<NotificationService> service;
+
+    void load(const QByteArray& file)
+    {
+        home.writeSettingsFile(file);
+        settings = std::make_unique<Settings>(home.settingsPath());
+        form = std::make_unique<Form1>(*settings, http);
+        host = std::make_unique<Form1NotificationHost>(*form);
+        service = std::make_unique<NotificationService>(*host, launcher, form.get());
+        form->setNotificationHooks(service.get());
+        form->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
+        form->setQuit([] {});
+        form->Form_Load();
+    }
+};
+
+bool waitForStatus(Form1& form, const QString& text, int timeoutMs)
+{
+    if (form.status() == text)
+        return true;
+    QEventLoop loop;
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    QObject::connect(&form, &Form1::statusChanged, &loop, [&](const QString& s) {
+        if (s == text || s.startsWith(QLatin1String("Error: ")))
+            loop.quit();
+    });
+    loop.exec();
+    return form.status() == text;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    const double delay = argc > 1 ? QByteArray(argv[1]).toDouble() : 2.0;
+    const int rounds = argc > 2 ? QByteArray(argv[2]).toInt() : 20;
+    QString error;
+    NginxPeer nginx;
+    if (!nginx.start(&error)) {
+        std::fprintf(stderr, "nginx: %s\n", qPrintable(error));
+        return 1;
+    }
+    nginx.setBody(QStringLiteral("ip"), "203.0.113.1\n");
+    qputenv("VISTREL_ADDRESS_URL", nginx.url(QStringLiteral("/body/ip")).toEncoded());
+
+    // 1. Processor time over a whole session whose every reply comes after `delay` seconds.
+    {
+        PeerProcess slow;
+        if (!slow.start(QStringLiteral("scripted_smtp_peer.py"),
+                        {QStringLiteral("--dialogue"), QStringLiteral("--delay"), QString::number(delay)}, &error)) {
+            std::fprintf(stderr, "peer: %s\n", qPrintable(error));
+            return 1;
+        }
+        Rig rig;
+        rig.load(QStringLiteral("[Settings]\nshowHelp=0\nstrServer=127.0.0.1\nstrPort=%1\nchkAuth=1\n"
+                                "strUsername=u\nstrPassword=p\n")
+                     .arg(slow.readyField(QStringLiteral("PORT")))
+                     .toUtf8());
+        const double cpuBefore = cpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        rig.service->cmdSend_Click();
+        const bool sent = waitForStatus(*rig.form, QStringLiteral("Message Sent"), int(delay * 1000 * 12 + 10000));
+        const double wallSeconds = double(wall.elapsed()) / 1000.0;
+        const double cpu = cpuSeconds() - cpuBefore;
+        std::printf("slow server (%.1f s before each reply): %s, wall %.2f s, processor %.4f s = %.3f %% of wall\n",
+                    delay, sent ? "sent" : qPrintable(rig.form->status()), wallSeconds, cpu,
+                    100.0 * cpu / wallSeconds);
+    }
+
+    // 2. From "Finished looking up IPs" to the message accepted by aiosmtpd, over several changes.
+    {
+        PeerProcess smtp;
+        if (!smtp.start(QStringLiteral("smtp_peer.py"), {}, &error)) {
+            std::fprintf(stderr, "aiosmtpd: %s\n", qPrintable(error));
+            return 1;
+        }
+        Rig rig;
+        rig.load(QStringLiteral("[Settings]\nshowHelp=0\nemailNotify=1\nstrServer=127.0.0.1\nstrPort=%1\n"
+                                "OldExternal=203.0.113.1\nOldInternal=10.0.0.2\n")
+                     .arg(smtp.readyField(QStringLiteral("PORT")))
+                     .toUtf8());
+        QList<double> ms;
+        QElapsedTimer clock;
+        QObject::connect(rig.form.get(), &Form1::statusChanged, [&clock](const QString& s) {
+            if (s == QLatin1String("Finished looking up IPs"))
+                clock.start();
+        });
+        for (int i = 0; i < rounds; ++i) {
+            nginx.setBody(QStringLiteral("ip"), QByteArray("203.0.113.") + QByteArray::number(10 + i) + "\n");
+            clock.invalidate();
+            rig.form->Command1_Click();
+            if (!waitForStatus(*rig.form, QStringLiteral("Message Sent"), 10000) || !clock.isValid()) {
+                std::fprintf(stderr, "round %d: %s\n", i, qPrintable(rig.form->status()));
+                return 1;
+            }
+            ms << double(clock.nsecsElapsed()) / 1e6;
+        }
+        std::sort(ms.begin(), ms.end());
+        std::printf("lookup end to message accepted, %d rounds: median %.1f ms, max %.1f ms\n", int(ms.size()),
+                    ms.at(ms.size() / 2), ms.last());
+        QTest::qWait(300);
+        std::printf("aiosmtpd accepted %d messages\n", int(smtp.stop().count("MESSAGE ")));
+    }
+    return 0;
+}

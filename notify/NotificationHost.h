@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class HttpGet;
+class Settings;
+struct NotifySettings;
+struct ProductInfo;
+
+/// What the notifiers take from the main window: its status line, its address labels, the store,
+/// the in-memory notification values, the HTTP GET and the product information.
+class NotificationHost
+{
+public:
+    virtual ~NotificationHost() = default;
+    /// Replaces the whole status line.
+    virtual void setStatus(const QString& text) = 0;
+    virtual QString status() const = 0;
+    /// The addresses as the main window's labels show them at this moment.
+    virtual QString internalAddress() const = 0;
+    virtual QString externalAddress() const = 0;
+    virtual Settings& settings() = 0;
+    virtual NotifySettings& notifySettings() = 0;
+    virtual HttpGet& http() = 0;
+    virtual const ProductInfo& product() const = 0;
+};

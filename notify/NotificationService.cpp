@@ -1,0 +1,45 @@
+#include "notify/NotificationService.h"
+
+#include "notify/frmConfigure.h"
+
+NotificationService::NotificationService(NotificationHost& host, ProcessLauncher& launcher, QWidget* dialogParent)
+    : m_host(host), m_dialogParent(dialogParent), m_program(host, launcher), m_web(host), m_session(host)
+{
+}
+
+NotificationService::~NotificationService()
+{
+    if (m_dialog)
+        delete m_dialog.data();
+}
+
+void NotificationService::cmdSend_Click()
+{
+    m_session.cmdSend_Click();
+}
+
+void NotificationService::doHitURL()
+{
+    m_web.doHitURL();
+}
+
+void NotificationService::doLauchProg()
+{
+    m_program.doLauchProg();
+}
+
+void NotificationService::showConfiguration()
+{
+    if (!m_dialog)
+        m_dialog = new frmConfigure(m_host, *this, m_dialogParent);
+    m_dialog->show();
+    m_dialog->raise();
+    m_dialog->activateWindow();
+}
+
+void NotificationService::unload()
+{
+    if (m_dialog)
+        m_dialog->close();
+    m_session.abort();
+}

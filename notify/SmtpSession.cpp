@@ -1,0 +1,343 @@
+#include "notify/SmtpSession.h"
+
+#include "app/NotifySettings.h"
+#include "app/Settings.h"
+#include "notify/MailText.h"
+#include "notify/Module6464.h"
+#include "notify/NotificationHost.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcSmtp, "vistrel.notify.smtp", QtInfoMsg)
+
+SmtpSession::SmtpSession(NotificationHost& host, QObject* parent)
+    : QObject(parent), m_host(host), m_clock([] { return QDateTime::currentDateTime(); })
+{
+    m_mailTimer.setObjectName(QStringLiteral("mailTimer"));
+    m_mailTimer.setInterval(1000);
+    connect(&m_mailTimer, &QTimer::timeout, this, &SmtpSession::mailTimer_Timer);
+    connect(&m_plain, &MailTransport::connected, this, [this] { onConnected(&m_plain); });
+    connect(&m_plain, &MailTransport::received, this, [this](const QByteArray& data) { onReceived(&m_plain, data); });
+}
+
+void SmtpSession::setSecureTransport(MailTransport* transport)
+{
+    if (m_secure)
+        disconnect(m_secure, nullptr, this, nullptr);
+    m_secure = transport;
+    if (!transport)
+        return;
+    connect(transport, &MailTransport::connected, this, [this, transport] { onConnected(transport); });
+    connect(transport, &MailTransport::received, this,
+            [this, transport](const QByteArray& data) { onReceived(transport, data); });
+    connect(transport, &QObject::destroyed, this, [this, transport] {
+        if (m_secure == transport)
+            m_secure = nullptr;
+        if (m_active == transport)
+            m_active = nullptr;
+    });
+}
+
+void SmtpSession::setState(State state)
+{
+    if (state == m_state)
+        return;
+    qCDebug(lcSmtp) << "state" << m_state << "->" << state;
+    m_state = state;
+    emit stateChanged(state);
+    if (state == State::Idle)
+        emit finished();
+}
+
+quint16 SmtpSession::portFromText(const QString& text)
+{
+    quint32 port = 0;
+    bool digits = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t'))
+            continue;
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            break;
+        digits = true;
+        port = port * 10 + quint32(c.unicode() - '0');
+        if (port > 65535)
+            return 0;
+    }
+    return digits ? quint16(port) : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Starting and ending
+
+void SmtpSession::cmdSend_Click()
+{
+    ConnectMailServer();
+}
+
+void SmtpSession::ConnectMailServer()
+{
+    if (isBusy()) {
+        // The running session keeps its connection, its timer and its buffer.
+        m_host.setStatus(QStringLiteral("Error: A notification mail is already being sent"));
+        return;
+    }
+    const NotifySettings& values = m_host.notifySettings();
+    m_host.setStatus(QStringLiteral("Connecting..."));
+    if (values.useSsl && !m_secure) {
+        m_host.setStatus(QStringLiteral("Error: SSL encryption is not available in this build"));
+        return;
+    }
+    // Bytes of an earlier connection never belong to this one.
+    m_reader.clear();
+    m_ticks = 0;
+    m_mailTimer.start();
+    const quint16 port = portFromText(values.port);
+    setState(State::Connecting);
+    if (values.useSsl) {
+        m_host.setStatus(QStringLiteral("Connecting to ") + values.server + QLatin1Char(':') + values.port
+                         + QStringLiteral(" using SSL v.2"));
+        m_active = m_secure;
+    } else {
+        m_active = &m_plain;
+    }
+    m_active->connectTo(values.server, port);
+}
+
+void SmtpSession::CloseMailSockets()
+{
+    if (m_plain.state() != 0)
+        m_plain.close();
+    if (m_secure && m_secure->state() != 0)
+        m_secure->close();
+}
+
+void SmtpSession::abort()
+{
+    m_mailTimer.stop();
+    CloseMailSockets();
+    finishIdle();
+}
+
+void SmtpSession::finishIdle()
+{
+    m_active = nullptr;
+    m_body.clear();
+    setState(State::Idle);
+}
+
+void SmtpSession::mailTimer_Timer()
+{
+    if (isWaiting() && m_active && m_active->state() == 0)
+        setState(State::Abandoned);
+    m_host.setStatus(QStringLiteral("Connecting to Mail Server ") + m_plain.remoteHost() + QStringLiteral("... (")
+                     + QString::number(m_ticks) + QLatin1Char(')'));
+    ++m_ticks;
+    if (m_ticks >= TimeoutTicks) {
+        CloseMailSockets();
+        m_host.setStatus(QStringLiteral("Error: Could not connect to ") + m_host.notifySettings().server
+                         + QStringLiteral(" - timed out"));
+        m_mailTimer.stop();
+        finishIdle();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transport events
+
+void SmtpSession::onConnected(MailTransport* from)
+{
+    if (from != m_active || m_state != State::Connecting)
+        return;
+    // The dialogue starts: the greeting's wait goes on with the ticks counted since the connect.
+    m_encoding = m_host.settings().read(QStringLiteral("strEncoding"), QStringLiteral("MIME"));
+    setState(State::Greeting);
+    m_host.setStatus(QStringLiteral("Connected"));
+    takeReplyIfComplete();
+}
+
+void SmtpSession::onReceived(MailTransport* from, const QByteArray& data)
+{
+    if (from != m_active)
+        return;
+    m_reader.append(data);
+    if (isWaiting())
+        takeReplyIfComplete();
+}
+
+bool SmtpSession::isWaiting() const
+{
+    return m_state >= State::Greeting && m_state <= State::Message;
+}
+
+void SmtpSession::startWait()
+{
+    m_ticks = 0;
+    m_mailTimer.start();
+    takeReplyIfComplete();
+}
+
+void SmtpSession::takeReplyIfComplete()
+{
+    if (!isWaiting())
+        return;
+    if (!m_reader.isComplete()) {
+        if (m_active && m_active->state() == 0)
+            setState(State::Abandoned);  // no text: the timer runs on to its time-out
+        return;
+    }
+    m_mailTimer.stop();
+    handleReply(m_reader.take());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The dialogue: each state checks its reply and enters the next one
+
+void SmtpSession::handleReply(const QByteArray& reply)
+{
+    const int code = SmtpReplyReader::replyCode(reply);
+    qCDebug(lcSmtp) << m_state << "reply" << reply;
+    const NotifySettings& values = m_host.notifySettings();
+    switch (m_state) {
+    case State::Greeting:
+        if (code != 220)
+            return failStep(reply);
+        return enterHello();
+    case State::Hello: {
+        if (code != 250)
+            return failStep(reply);
+        MailBodyInputs in;
+        in.useBody = values.useBody;
+        in.bodyTemplate = values.body;
+        in.internalAddress = m_host.internalAddress();
+        in.externalAddress = m_host.externalAddress();
+        in.now = m_clock();
+        in.product = m_host.product();
+        m_body = ComposeMailBody(in);
+        return values.useAuth ? enterAuthLogin() : enterMailFrom();
+    }
+    case State::AuthLogin:
+        if (code != 334)
+            return failStep(reply);
+        setState(State::AuthUser);
+        m_host.setStatus(QStringLiteral("Sending Encoded Username"));
+        SendMailData((Base64Encode(values.username, 0) + QStringLiteral("\r\n")).toLatin1());
+        return startWait();
+    case State::AuthUser:
+        if (code != 334)
+            return failStep(reply);
+        setState(State::AuthPassword);
+        m_host.setStatus(QStringLiteral("Sending Encoded Password"));
+        SendMailData((Base64Encode(values.password, 0) + QStringLiteral("\r\n")).toLatin1());
+        return startWait();
+    case State::AuthPassword:
+        if (code != 235)
+            return failStep(reply);
+        m_host.setStatus(QStringLiteral("AUTH OK"));
+        return enterMailFrom();
+    case State::MailFrom:
+        if (code != 250)
+            return failStep(reply);
+        return enterRcptTo();
+    case State::RcptTo:
+        if (code != 250)
+            return failStep(reply);
+        return enterData();
+    case State::Data:
+        if (code != 354)
+            return failStep(reply);
+        return enterMessage();
+    case State::Message:
+        if (code != 250)
+            return failStep(reply);
+        return enterQuit();
+    default:
+        return;
+    }
+}
+
+void SmtpSession::failStep(const QByteArray& reply)
+{
+    m_host.setStatus(QStringLiteral("Error: ") + QString::fromUtf8(reply));
+    CloseMailSockets();
+    finishIdle();
+}
+
+bool SmtpSession::sendCommand(const QString& command)
+{
+    // A line break inside a setting would smuggle a command of its own onto the wire.
+    if (command.contains(QLatin1Char('\r')) || command.contains(QLatin1Char('\n'))) {
+        m_mailTimer.stop();
+        m_host.setStatus(QStringLiteral("Error: A mail setting holds a line break"));
+        CloseMailSockets();
+        finishIdle();
+        return false;
+    }
+    SendMailData(command.toUtf8() + "\r\n");
+    return true;
+}
+
+void SmtpSession::SendMailData(const QByteArray& data)
+{
+    if (m_active)
+        m_active->send(data);
+}
+
+void SmtpSession::enterHello()
+{
+    setState(State::Hello);
+    m_host.setStatus(QStringLiteral("Receiving Welcome Message"));
+    const QString verb = m_host.notifySettings().useAuth ? QStringLiteral("EHLO ") : QStringLiteral("HELO ");
+    if (sendCommand(verb + SocketControl::localHostName()))
+        startWait();
+}
+
+void SmtpSession::enterAuthLogin()
+{
+    setState(State::AuthLogin);
+    m_host.setStatus(QStringLiteral("Requesting Authentication"));
+    if (sendCommand(QStringLiteral("AUTH LOGIN")))
+        startWait();
+}
+
+void SmtpSession::enterMailFrom()
+{
+    setState(State::MailFrom);
+    m_host.setStatus(QStringLiteral("Sending Mail FROM"));
+    if (sendCommand(QStringLiteral("MAIL FROM:<") + m_host.notifySettings().emailFrom + QLatin1Char('>')))
+        startWait();
+}
+
+void SmtpSession::enterRcptTo()
+{
+    setState(State::RcptTo);
+    m_host.setStatus(QStringLiteral("Sending Mail TO"));
+    if (sendCommand(QStringLiteral("RCPT TO:<") + m_host.notifySettings().emailTo + QLatin1Char('>')))
+        startWait();
+}
+
+void SmtpSession::enterData()
+{
+    setState(State::Data);
+    m_host.setStatus(QStringLiteral("Sending Email Data"));
+    if (sendCommand(QStringLiteral("DATA")))
+        startWait();
+}
+
+void SmtpSession::enterMessage()
+{
+    setState(State::Message);
+    m_host.setStatus(QStringLiteral("Sending Mail . . ."));
+    const NotifySettings& values = m_host.notifySettings();
+    // An encoding that names neither format sends nothing; the wait then ends by the time-out.
+    if (const auto message = ComposeMailMessage(m_encoding, m_body, values.emailFrom, values.emailTo, m_host.product()))
+        SendMailData(message->toUtf8());
+    startWait();
+}
+
+void SmtpSession::enterQuit()
+{
+    SendMailData("QUIT\r\n");
+    m_host.setStatus(QStringLiteral("Message Sent"));
+    CloseMailSockets();
+    finishIdle();
+}

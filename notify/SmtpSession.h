@@ -1,0 +1,111 @@
+#pragma once
+
+#include "notify/PlainMailTransport.h"
+#include "notify/SmtpReplyReader.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class MailTransport;
+class NotificationHost;
+
+/// The notification mail's SMTP client (RFC 5321, AUTH LOGIN of RFC 4954). A state machine advanced
+/// by the transport's signals and the one-second mail timer: while it waits for a reply it does
+/// nothing at all. Every wait is bounded by 30 ticks of the mail timer; progress and outcome are
+/// written to the main window's status line.
+class SmtpSession : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State
+    {
+        Idle,
+        Connecting,    // connection asked for; the timer runs from here
+        Greeting,      // connected; waiting for 220
+        Hello,         // EHLO / HELO sent; waiting for 250
+        AuthLogin,     // "AUTH LOGIN" sent; waiting for 334
+        AuthUser,      // user name sent; waiting for 334
+        AuthPassword,  // password sent; waiting for 235
+        MailFrom,      // waiting for 250
+        RcptTo,        // waiting for 250
+        Data,          // waiting for 354
+        Message,       // message sent; waiting for 250
+        Abandoned,     // the connection closed under a wait; the timer runs on to its time-out
+    };
+    Q_ENUM(State)
+
+    static constexpr int TimeoutTicks = 30;
+
+    explicit SmtpSession(NotificationHost& host, QObject* parent = nullptr);
+
+    /// The secure channel used when "Server requires SSL Encryption" is on. Not owned.
+    void setSecureTransport(MailTransport* transport);
+    /// Where the body's date and time come from (the clock by default).
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    /// The mail timer's interval; 1000 ms unless a test shortens it.
+    void setTimerInterval(int ms) { m_mailTimer.setInterval(ms); }
+
+    /// Starts a send: refused with a status text while another one is under way.
+    void cmdSend_Click();
+    /// Opens the connection and returns; the dialogue follows on the transport's events.
+    void ConnectMailServer();
+    /// Closes the plain and the secure connection, whichever is open.
+    void CloseMailSockets();
+    /// A tick of the mail timer: progress text, and the time-out at the 30th.
+    void mailTimer_Timer();
+    /// Ends whatever is under way, without a status text (shutdown).
+    void abort();
+
+    State state() const { return m_state; }
+    bool isBusy() const { return m_state != State::Idle; }
+    int mailTimerTicks() const { return m_ticks; }
+    bool isMailTimerActive() const { return m_mailTimer.isActive(); }
+    PlainMailTransport& plainTransport() { return m_plain; }
+    const SmtpReplyReader& replyReader() const { return m_reader; }
+
+    /// The port as the setting's text gives it: blanks ignored, then the leading decimal digits; no
+    /// digits, or a number beyond 65535, give 0.
+    static quint16 portFromText(const QString& text);
+
+signals:
+    void stateChanged(SmtpSession::State state);
+    /// The session is back to Idle (sent, failed or timed out).
+    void finished();
+
+private:
+    void setState(State state);
+    void onConnected(MailTransport* from);
+    void onReceived(MailTransport* from, const QByteArray& data);
+    bool isWaiting() const;
+    void startWait();
+    void takeReplyIfComplete();
+    void handleReply(const QByteArray& reply);
+    void failStep(const QByteArray& reply);
+    void finishIdle();
+    /// Sends one command line; false (and the session ended) when its text holds a line break.
+    bool sendCommand(const QString& command);
+    void SendMailData(const QByteArray& data);
+
+    void enterHello();
+    void enterAuthLogin();
+    void enterMailFrom();
+    void enterRcptTo();
+    void enterData();
+    void enterMessage();
+    void enterQuit();
+
+    NotificationHost& m_host;
+    PlainMailTransport m_plain;
+    MailTransport* m_secure = nullptr;
+    MailTransport* m_active = nullptr;
+    SmtpReplyReader m_reader;
+    QTimer m_mailTimer;
+    int m_ticks = 0;
+    State m_state = State::Idle;
+    QString m_encoding;
+    QString m_body;
+    std::function<QDateTime()> m_clock;
+};

@@ -1,0 +1,295 @@
+#include "notify/frmConfigure.h"
+
+#include "app/Form1Hooks.h"
+#include "app/NotifySettings.h"
+#include "app/Settings.h"
+#include "notify/MailPresets.h"
+#include "notify/NotificationHost.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename W> W* named(W* widget, const char* objectName)
+{
+    widget->setObjectName(QLatin1String(objectName));
+    return widget;
+}
+
+QLabel* buddyLabel(const QString& text, QWidget* buddy)
+{
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
+}
+
+QLabel* explanation(const QString& text)
+{
+    auto* label = new QLabel(text);
+    label->setWordWrap(true);
+    return label;
+}
+
+QComboBox* editableList(const char* objectName, const QStringList& entries)
+{
+    auto* box = named(new QComboBox, objectName);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);  // a completion would store text the user never typed
+    box->addItems(entries);
+    return box;
+}
+
+// The text box holds "\n" between lines; the store and the mail hold CR LF.
+QString bodyForStore(const QString& shown)
+{
+    QString text = shown;
+    return text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+}
+
+QString bodyForDisplay(const QString& stored)
+{
+    QString text = stored;
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+} // namespace
+
+frmConfigure::frmConfigure(NotificationHost& host, NotificationHooks& hooks, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_host(host), m_hooks(hooks), m_editor(host.settings(), host.notifySettings())
+{
+    setObjectName(QStringLiteral("frmConfigure"));
+    setWindowTitle(QStringLiteral("Notification Configuration"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto* grid = new QGridLayout(this);
+    grid->setSizeConstraint(QLayout::SetFixedSize);  // fixed border: not resizable
+    grid->addWidget(buildEmailFrame(), 0, 0, 2, 1);
+    grid->addWidget(buildProgramFrame(), 0, 1);
+    grid->addWidget(buildWebFrame(), 1, 1);
+    txtStatus = named(new QLineEdit, "txtStatus");
+    txtStatus->setReadOnly(true);
+    txtStatus->setAccessibleName(QStringLiteral("Status"));
+    txtStatus->setBackgroundRole(QPalette::Button);
+    QPalette palette = txtStatus->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    txtStatus->setPalette(palette);
+    grid->addWidget(txtStatus, 2, 0, 1, 2);
+    grid->setColumnMinimumWidth(0, 340);
+    grid->setColumnMinimumWidth(1, 340);
+
+    Timer1 = named(new QTimer(this), "Timer1");
+    Timer1->setInterval(StatusMirrorMs);
+    connect(Timer1, &QTimer::timeout, this, &frmConfigure::Timer1_Timer);
+
+    Form_Load();
+    Timer1->start();
+}
+
+QWidget* frmConfigure::buildEmailFrame()
+{
+    auto* box = named(new QGroupBox(QStringLiteral("Email Notification")), "fraEmail");
+    auto* grid = new QGridLayout(box);
+    Combo3 = editableList("Combo3", {QStringLiteral("Gmail"), QStringLiteral("Lycos"), QStringLiteral("AOL")});
+    Combo3->setMinimumWidth(230);
+    txtPort = named(new QLineEdit, "txtPort");
+    txtPort->setToolTip(QStringLiteral("Usually 25 or 1025"));
+    txtPort->setMaximumWidth(70);
+    txtEmailTo = named(new QLineEdit, "txtEmailTo");
+    txtEmailFrom = named(new QLineEdit, "txtEmailFrom");
+    txtUsername = named(new QLineEdit, "txtUsername");
+    txtPassword2 = named(new QLineEdit, "txtPassword2");
+    txtPassword2->setEchoMode(QLineEdit::Password);
+    txtPassword2->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*"
+    chkAuth = named(new QCheckBox(QStringLiteral("Use Authentication")), "chkAuth");
+    chkSSL = named(new QCheckBox(QStringLiteral("Server requires SSL Encryption")), "chkSSL");
+    Combo2 = editableList("Combo2", {QStringLiteral("UUEncode"), QStringLiteral("MIME")});
+    chkAttachment = named(new QCheckBox(QStringLiteral("Send as Attachment")), "chkAttachment");
+    // The body box's caption is long: the check box carries it as its name, a wrapped label shows it.
+    const QString bodyText = QStringLiteral(
+        "Use this as the email body, replacing $Internal$ and $External$ with my actual Internal or External IP "
+        "Address:");
+    chkBody = named(new QCheckBox, "chkBody");
+    chkBody->setAccessibleName(bodyText);
+    auto* bodyLabel = named(new QLabel(bodyText), "lblBody");
+    bodyLabel->setWordWrap(true);
+    bodyLabel->setBuddy(chkBody);
+    auto* bodyCaption = new QHBoxLayout;
+    bodyCaption->addWidget(chkBody, 0, Qt::AlignTop);
+    bodyCaption->addWidget(bodyLabel, 1);
+    txtBody = named(new QPlainTextEdit, "txtBody");
+    txtBody->setAccessibleName(bodyText);
+    txtBody->setFixedHeight(90);
+    cmdSend = named(new QPushButton(QStringLiteral("Send Test Message")), "cmdSend");
+
+    int row = 0;
+    grid->addWidget(buddyLabel(QStringLiteral("Mail Server:"), Combo3), row, 0);
+    grid->addWidget(Combo3, row, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("Port:"), txtPort), row, 2);
+    grid->addWidget(txtPort, row++, 3);
+    grid->addWidget(buddyLabel(QStringLiteral("Email Address - To:"), txtEmailTo), row, 0);
+    grid->addWidget(txtEmailTo, row++, 1, 1, 3);
+    grid->addWidget(buddyLabel(QStringLiteral("Email Address - From:"), txtEmailFrom), row, 0);
+    grid->addWidget(txtEmailFrom, row++, 1, 1, 3);
+    grid->addWidget(buddyLabel(QStringLiteral("Username:"), txtUsername), row, 0);
+    grid->addWidget(txtUsername, row, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("Password:"), txtPassword2), row, 2);
+    grid->addWidget(txtPassword2, row++, 3);
+    grid->addWidget(chkAuth, row, 0, 1, 2);
+    grid->addWidget(chkSSL, row++, 2, 1, 2);
+    grid->addWidget(buddyLabel(QStringLiteral("Encoding:"), Combo2), row, 0);
+    grid->addWidget(Combo2, row, 1);
+    grid->addWidget(chkAttachment, row++, 2, 1, 2);
+    grid->addLayout(bodyCaption, row++, 0, 1, 4);
+    grid->addWidget(txtBody, row++, 0, 1, 4);
+    grid->addWidget(cmdSend, row++, 0, 1, 4, Qt::AlignRight);
+
+    editText(txtPort, NotifySettingsEditor::Text::Port);
+    editText(txtEmailTo, NotifySettingsEditor::Text::EmailTo);
+    editText(txtEmailFrom, NotifySettingsEditor::Text::EmailFrom);
+    editText(txtUsername, NotifySettingsEditor::Text::Username);
+    editText(txtPassword2, NotifySettingsEditor::Text::Password);
+    editFlag(chkAuth, NotifySettingsEditor::Flag::Auth);
+    editFlag(chkSSL, NotifySettingsEditor::Flag::Ssl);
+    editFlag(chkBody, NotifySettingsEditor::Flag::Body);
+    connect(Combo3, &QComboBox::editTextChanged, this,
+            [this](const QString& text) { m_editor.setText(NotifySettingsEditor::Text::Server, text); });
+    connect(Combo3, &QComboBox::activated, this, &frmConfigure::Combo3_Click);
+    connect(Combo2, &QComboBox::editTextChanged, this,
+            [this](const QString& text) { m_editor.setText(NotifySettingsEditor::Text::Encoding, text); });
+    connect(txtBody, &QPlainTextEdit::textChanged, this,
+            [this] { m_editor.setText(NotifySettingsEditor::Text::Body, bodyForStore(txtBody->toPlainText())); });
+    connect(cmdSend, &QPushButton::clicked, this, &frmConfigure::cmdSend_Click);
+    return box;
+}
+
+QWidget* frmConfigure::buildProgramFrame()
+{
+    auto* box = named(new QGroupBox(QStringLiteral("Program Notification")), "fraProgram");
+    auto* grid = new QGridLayout(box);
+    Text3 = named(new QLineEdit, "Text3");
+    Text2 = named(new QLineEdit, "Text2");
+    Command2 = named(new QPushButton(QStringLiteral("Test Now")), "Command2");
+    Command2->setAccessibleDescription(QStringLiteral("Program Notification"));
+    grid->addWidget(explanation(QStringLiteral(
+                        "Launch the following file, sending it the following command line arguments, replacing "
+                        "$Internal$ and $External$ with my actual Internal or External IP Address")),
+                    0, 0, 1, 2);
+    grid->addWidget(buddyLabel(QStringLiteral("File Path:"), Text3), 1, 0);
+    grid->addWidget(Text3, 1, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("Arguments:"), Text2), 2, 0);
+    grid->addWidget(Text2, 2, 1);
+    grid->addWidget(Command2, 3, 0, 1, 2, Qt::AlignRight);
+    grid->setRowStretch(4, 1);
+    editText(Text3, NotifySettingsEditor::Text::Program);
+    editText(Text2, NotifySettingsEditor::Text::Arguments);
+    connect(Command2, &QPushButton::clicked, this, &frmConfigure::Command2_Click);
+    return box;
+}
+
+QWidget* frmConfigure::buildWebFrame()
+{
+    auto* box = named(new QGroupBox(QStringLiteral("Web Notification")), "fraWeb");
+    auto* grid = new QGridLayout(box);
+    Text1 = named(new QLineEdit, "Text1");
+    Command3 = named(new QPushButton(QStringLiteral("Test Now")), "Command3");
+    Command3->setAccessibleDescription(QStringLiteral("Web Notification"));
+    grid->addWidget(explanation(QStringLiteral("Hit the following URL, replacing any instance of $Internal$ and "
+                                               "$External$ with my actual Internal or External IP Address:")),
+                    0, 0, 1, 2);
+    grid->addWidget(buddyLabel(QStringLiteral("URL:"), Text1), 1, 0);
+    grid->addWidget(Text1, 1, 1);
+    grid->addWidget(Command3, 2, 0, 1, 2, Qt::AlignRight);
+    grid->setRowStretch(3, 1);
+    editText(Text1, NotifySettingsEditor::Text::Url);
+    connect(Command3, &QPushButton::clicked, this, &frmConfigure::Command3_Click);
+    return box;
+}
+
+void frmConfigure::editText(QLineEdit* field, NotifySettingsEditor::Text which)
+{
+    // textChanged, not textEdited: an assignment by a preset is an edit like a keystroke.
+    connect(field, &QLineEdit::textChanged, this, [this, which](const QString& text) { m_editor.setText(which, text); });
+}
+
+void frmConfigure::editFlag(QCheckBox* box, NotifySettingsEditor::Flag which)
+{
+    connect(box, &QCheckBox::toggled, this, [this, which](bool on) { m_editor.setFlag(which, on); });
+}
+
+void frmConfigure::Form_Load()
+{
+    const NotifySettings& values = m_host.notifySettings();
+    // Copies first: each assignment below writes back through the field's own handler.
+    const NotifySettings shown = values;
+    Combo3->setEditText(shown.server);
+    txtPort->setText(shown.port);
+    txtEmailTo->setText(shown.emailTo);
+    txtEmailFrom->setText(shown.emailFrom);
+    txtUsername->setText(shown.username);
+    txtPassword2->setText(shown.password);
+    txtBody->setPlainText(bodyForDisplay(shown.body));
+    chkAuth->setChecked(shown.useAuth);
+    chkSSL->setChecked(shown.useSsl);
+    chkBody->setChecked(shown.useBody);
+    Combo2->setEditText(shown.encoding);
+    Settings& settings = m_host.settings();
+    const QString url = settings.read(QStringLiteral("strurl"), QString());
+    const QString program = settings.read(QStringLiteral("strProg"), QString());
+    const QString arguments = settings.read(QStringLiteral("strCommands"), QString());
+    Text1->setText(url);
+    Text3->setText(program);
+    Text2->setText(arguments);
+    chkAttachment->setChecked(false);
+    Timer1_Timer();
+}
+
+void frmConfigure::Combo3_Click(int index)
+{
+    const std::optional<MailPreset> preset = mailPresetFor(Combo3->itemText(index));
+    if (!preset)
+        return;
+    // In this order, each one an edit of its field.
+    Combo3->setEditText(preset->server);
+    txtPort->setText(preset->port);
+    txtEmailFrom->setText(preset->address);
+    txtEmailTo->setText(preset->address);
+    txtUsername->setText(preset->username);
+    txtPassword2->setText(QString());
+    chkAuth->setChecked(true);
+    chkAttachment->setChecked(false);
+    chkSSL->setChecked(preset->useSsl);
+    Combo2->setEditText(QStringLiteral("MIME"));
+}
+
+void frmConfigure::Timer1_Timer()
+{
+    const QString text = m_host.status();
+    if (txtStatus->text() != text)
+        txtStatus->setText(text);
+}
+
+void frmConfigure::cmdSend_Click()
+{
+    m_hooks.cmdSend_Click();
+}
+
+void frmConfigure::Command2_Click()
+{
+    m_hooks.doLauchProg();
+}
+
+void frmConfigure::Command3_Click()
+{
+    m_hooks.doHitURL();
+}

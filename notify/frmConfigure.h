@@ -1,0 +1,66 @@
+#pragma once
+
+#include "notify/NotifySettingsEditor.h"
+
+#include <QWidget>
+
+class NotificationHooks;
+class NotificationHost;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+/// "Notification Configuration": the fields of the three notifications, each written to the store and
+/// the in-memory value on every edit, the provider presets, three test buttons and a copy of the main
+/// window's status line. Not modal; discarded when closed.
+class frmConfigure : public QWidget
+{
+    Q_OBJECT
+public:
+    frmConfigure(NotificationHost& host, NotificationHooks& hooks, QWidget* parent = nullptr);
+
+    static constexpr int StatusMirrorMs = 250;
+
+public slots:
+    void Form_Load();
+    void Combo3_Click(int index);
+    void Timer1_Timer();
+    void cmdSend_Click();
+    void Command2_Click();
+    void Command3_Click();
+
+private:
+    QWidget* buildEmailFrame();
+    QWidget* buildProgramFrame();
+    QWidget* buildWebFrame();
+    void editText(QLineEdit* field, NotifySettingsEditor::Text which);
+    void editFlag(QCheckBox* box, NotifySettingsEditor::Flag which);
+
+    NotificationHost& m_host;
+    NotificationHooks& m_hooks;
+    NotifySettingsEditor m_editor;
+
+    QComboBox* Combo3 = nullptr;
+    QLineEdit* txtPort = nullptr;
+    QLineEdit* txtEmailTo = nullptr;
+    QLineEdit* txtEmailFrom = nullptr;
+    QLineEdit* txtUsername = nullptr;
+    QLineEdit* txtPassword2 = nullptr;
+    QCheckBox* chkAuth = nullptr;
+    QCheckBox* chkSSL = nullptr;
+    QComboBox* Combo2 = nullptr;
+    QCheckBox* chkAttachment = nullptr;
+    QCheckBox* chkBody = nullptr;
+    QPlainTextEdit* txtBody = nullptr;
+    QPushButton* cmdSend = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QLineEdit* txtStatus = nullptr;
+    QTimer* Timer1 = nullptr;
+};

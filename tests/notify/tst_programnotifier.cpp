@@ -1,0 +1,220 @@
+// The program notification: word splitting, placeholders, and real programs started with their
+// arguments recorded by a script.
+#include "TestNotificationHost.h"
+#include "notify/Placeholders.h"
+#include "notify/ProgramNotifier.h"
+#include "notify/ShellWords.h"
+#include "platform/ProcessLauncher.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestProgramNotifier : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void shellWords_data();
+    void shellWords();
+    void badWordsAreErrors_data();
+    void badWordsAreErrors();
+    void placeholders_data();
+    void placeholders();
+    void launches_data();
+    void launches();
+    void failures_data();
+    void failures();
+
+private:
+    /// The script's recorded path and arguments, once it has run.
+    QStringList recorded();
+
+    QTemporaryDir m_dir;
+    QString m_record;
+    QString m_plainScript;
+    QString m_blankScript;
+    std::unique_ptr<TestNotificationHost> m_host;
+    DetachedProcessLauncher m_launcher;
+};
+
+void TestProgramNotifier::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const QString source = QStringLiteral(VISTREL_SOURCE_DIR "/tests/notify/record_args.sh");
+    m_plainScript = m_dir.filePath(QStringLiteral("bin/record-args"));
+    m_blankScript = m_dir.filePath(QStringLiteral("a folder with blanks/record args.sh"));
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("bin"))));
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("a folder with blanks"))));
+    QVERIFY(QFile::copy(source, m_plainScript));
+    QVERIFY(QFile::copy(source, m_blankScript));
+    for (const QString& script : {m_plainScript, m_blankScript})
+        QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    m_record = m_dir.filePath(QStringLiteral("argv"));
+    qputenv("VISTREL_RECORD_ARGS", QFile::encodeName(m_record));
+    qputenv("PATH", QFile::encodeName(m_dir.filePath(QStringLiteral("bin"))) + ":" + qgetenv("PATH"));
+}
+
+void TestProgramNotifier::init()
+{
+    QFile::remove(m_record);
+    m_host = std::make_unique<TestNotificationHost>();
+}
+
+QStringList TestProgramNotifier::recorded()
+{
+    QFile file(m_record);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList words = QString::fromUtf8(file.readAll()).split(QChar(0));
+    words.removeLast();  // after the last NUL
+    return words;
+}
+
+void TestProgramNotifier::shellWords_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("words");
+    QTest::newRow("empty") << "" << QStringList{};
+    QTest::newRow("one blank") << " " << QStringList{};
+    QTest::newRow("two blanks") << "  " << QStringList{};
+    QTest::newRow("blanks between") << " a \t b  c " << QStringList{"a", "b", "c"};
+    QTest::newRow("double quotes") << R"(-m "two words" x)" << QStringList{"-m", "two words", "x"};
+    QTest::newRow("single quotes keep backslash") << R"('a\b "c"')" << QStringList{R"(a\b "c")"};
+    QTest::newRow("escapes in double quotes") << R"("a\"b\\c\$d\e")" << QStringList{R"(a"b\c$d\e)"};
+    QTest::newRow("backslash outside quotes") << R"(a\ b \'c)" << QStringList{"a b", "'c"};
+    QTest::newRow("empty quotes are a word") << R"(x "" '' y)" << QStringList{"x", "", "", "y"};
+    QTest::newRow("quotes join a word") << R"(pre"mid dle"'post')" << QStringList{"premid dlepost"};
+    QTest::newRow("no expansion") << R"($HOME `id` *)" << QStringList{"$HOME", "`id`", "*"};
+    QTest::newRow("semicolon is text") << "a;rm -rf x" << QStringList{"a;rm", "-rf", "x"};
+}
+
+void TestProgramNotifier::shellWords()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, words);
+    QStringList got;
+    QString error;
+    QVERIFY2(splitShellWords(text, &got, &error), qPrintable(error));
+    QCOMPARE(got, words);
+}
+
+void TestProgramNotifier::badWordsAreErrors_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("open double quote") << R"(a "b)";
+    QTest::newRow("open single quote") << "a 'b";
+    QTest::newRow("backslash at the end") << "a \\";
+    QTest::newRow("escaped closing quote") << R"("a\")";
+}
+
+void TestProgramNotifier::badWordsAreErrors()
+{
+    QFETCH(QString, text);
+    QStringList got;
+    QString error;
+    QVERIFY(!splitShellWords(text, &got, &error));
+    QVERIFY(!error.isEmpty());
+}
+
+void TestProgramNotifier::placeholders_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("url");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("program forms") << "$Internal$/$External$" << false << "I/E";
+    QTest::newRow("small letters") << "$internal$ $external$" << false << "I E";
+    QTest::newRow("capitals") << "$INTERNAL$$EXTERNAL$" << false << "IE";
+    QTest::newRow("every occurrence") << "$Internal$$Internal$" << false << "II";
+    QTest::newRow("url form in a program stays") << "$InternalIP$" << false << "$InternalIP$";
+    QTest::newRow("url forms") << "?i=$InternalIP$&e=$externalip$" << true << "?i=I&e=E";
+    QTest::newRow("program form in a url stays") << "?i=$Internal$" << true << "?i=$Internal$";
+}
+
+void TestProgramNotifier::placeholders()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, url);
+    QFETCH(QString, expected);
+    QCOMPARE(substitutePlaceholders(text, url ? urlPlaceholders() : programPlaceholders(), QStringLiteral("I"),
+                                    QStringLiteral("E")),
+             expected);
+    // An inserted address is not searched again for the same placeholder.
+    QCOMPARE(substitutePlaceholders(QStringLiteral("$Internal$."), programPlaceholders(),
+                                    QStringLiteral("$internal$"), QStringLiteral("x")),
+             QStringLiteral("$internal$."));
+}
+
+void TestProgramNotifier::launches_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QString>("shownProgram");
+    QTest::addColumn<QStringList>("argv");
+    const QString plain = QStringLiteral("@PLAIN@");
+    const QString blank = QStringLiteral("@BLANK@");
+    QTest::newRow("addresses as arguments") << plain << "--in $Internal$ --out $EXTERNAL$" << plain
+                                            << QStringList{"--in", "192.168.1.20", "--out", "203.0.113.7"};
+    QTest::newRow("one blank: no arguments") << plain << " " << plain << QStringList{};
+    QTest::newRow("two blanks: no arguments") << plain << "  " << plain << QStringList{};
+    QTest::newRow("empty arguments") << plain << "" << plain << QStringList{};
+    QTest::newRow("quoted argument with blanks") << plain << R"("a b" 'c  d' e\ f)" << plain
+                                                 << QStringList{"a b", "c  d", "e f"};
+    QTest::newRow("path with blanks") << blank << "x" << blank << QStringList{"x"};
+    QTest::newRow("found on PATH") << "record-args" << "$internal$" << "record-args" << QStringList{"192.168.1.20"};
+    QTest::newRow("shell text is not run") << plain << "; touch pwned" << plain << QStringList{";", "touch", "pwned"};
+}
+
+void TestProgramNotifier::launches()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, arguments);
+    QFETCH(QString, shownProgram);
+    QFETCH(QStringList, argv);
+    const auto resolve = [this](QString text) {
+        return text.replace(QLatin1String("@PLAIN@"), m_plainScript).replace(QLatin1String("@BLANK@"), m_blankScript);
+    };
+    m_host->notifySettings().program = resolve(program);
+    m_host->notifySettings().arguments = arguments;
+    ProgramNotifier notifier(*m_host, m_launcher);
+    notifier.doLauchProg();
+    const QString shown = resolve(shownProgram);
+    QCOMPARE(m_host->statuses, (QStringList{"Opening " + shown, "Opened: " + shown}));
+    QTRY_VERIFY(QFile::exists(m_record));
+    const QStringList got = recorded();
+    QVERIFY(!got.isEmpty());
+    QCOMPARE(got.mid(1), argv);
+}
+
+void TestProgramNotifier::failures_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QStringList>("statuses");
+    QTest::newRow("no program") << "" << "x" << QStringList{"Error: Please enter a program to launch"};
+    QTest::newRow("program that does not exist")
+        << "/nonexistent/vistrel-no-such-program" << ""
+        << QStringList{"Opening /nonexistent/vistrel-no-such-program", "Error: could not launch program"};
+    QTest::newRow("blanks only") << "   " << "" << QStringList{"Opening    ", "Error: could not launch program"};
+    QTest::newRow("not on PATH") << "vistrel-no-such-program" << ""
+                                 << QStringList{"Opening vistrel-no-such-program", "Error: could not launch program"};
+    QTest::newRow("unterminated quote") << "@PLAIN@" << "\"open" << QStringList{"Error: could not launch program"};
+}
+
+void TestProgramNotifier::failures()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, arguments);
+    QFETCH(QStringList, statuses);
+    m_host->notifySettings().program = QString(program).replace(QLatin1String("@PLAIN@"), m_plainScript);
+    m_host->notifySettings().arguments = arguments;
+    ProgramNotifier notifier(*m_host, m_launcher);
+    notifier.doLauchProg();
+    QCOMPARE(m_host->statuses, statuses);
+    QTest::qWait(200);
+    QVERIFY(!QFile::exists(m_record));
+}
+
+QTEST_GUILESS_MAIN(TestProgramNotifier)
+#include "tst_programnotifier.moc"

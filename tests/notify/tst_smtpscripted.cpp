@@ -1,0 +1,295 @@
+// The mail dialogue against a scripted server on 127.0.0.1, for what a real server will not do:
+// wrong codes at each step, replies in pieces, a server that closes or never answers, and text left
+// over from an earlier connection. The mail timer runs at 10 ms here, so 30 ticks take a moment.
+#include "PeerProcess.h"
+#include "TestNotificationHost.h"
+#include "notify/SmtpSession.h"
+
+#include <QTcpServer>
+#include <QtTest>
+
+namespace {
+
+// The server's side of a dialogue with AUTH LOGIN that accepts everything, one entry per step.
+const QStringList AcceptingSteps{
+    "send:220 ready\\r\\n",                  // greeting
+    "line", "send:250-hello\\r\\n250 AUTH LOGIN\\r\\n",  // EHLO
+    "line", "send:334 VXNlcm5hbWU6\\r\\n",   // AUTH LOGIN
+    "line", "send:334 UGFzc3dvcmQ6\\r\\n",   // user name
+    "line", "send:235 ok\\r\\n",             // password
+    "line", "send:250 sender ok\\r\\n",      // MAIL FROM
+    "line", "send:250 recipient ok\\r\\n",   // RCPT TO
+    "line", "send:354 go ahead\\r\\n",       // DATA
+    "data", "send:250 accepted\\r\\n",       // the message
+};
+
+QStringList progressTexts(const QStringList& statuses)
+{
+    QStringList out;
+    for (const QString& s : statuses)
+        if (s.startsWith(QLatin1String("Connecting to Mail Server ")))
+            out << s;
+    return out;
+}
+
+QStringList expectedProgress(const QString& host)
+{
+    QStringList out;
+    for (int i = 0; i < SmtpSession::TimeoutTicks; ++i)
+        out << QStringLiteral("Connecting to Mail Server %1... (%2)").arg(host).arg(i);
+    return out;
+}
+
+} // namespace
+
+class TestSmtpScripted : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void wrongCodeAtEachStep_data();
+    void wrongCodeAtEachStep();
+    void multiLineRepliesInPieces();
+    void serverClosesAtEachStep_data();
+    void serverClosesAtEachStep();
+    void serverNeverAnswers();
+    void nothingListens();
+    void timeoutByTicks();
+    void leftoverTextDoesNotReachTheNextGreeting();
+    void lineBreakInASettingIsNotSent();
+
+private:
+    [[nodiscard]] bool startPeer(PeerProcess& peer, const QStringList& args);
+    void configure(quint16 port);
+    std::unique_ptr<TestNotificationHost> m_host;
+};
+
+void TestSmtpScripted::init()
+{
+    m_host = std::make_unique<TestNotificationHost>();
+}
+
+bool TestSmtpScripted::startPeer(PeerProcess& peer, const QStringList& args)
+{
+    QString error;
+    if (!peer.start(QStringLiteral("scripted_smtp_peer.py"), args, &error)) {
+        qWarning() << error;
+        return false;
+    }
+    configure(peer.readyField(QStringLiteral("PORT")).toUShort());
+    return true;
+}
+
+void TestSmtpScripted::configure(quint16 port)
+{
+    NotifySettings& v = m_host->notifySettings();
+    v.server = QStringLiteral("127.0.0.1");
+    v.port = QString::number(port);
+    v.emailFrom = QStringLiteral("from@example.org");
+    v.emailTo = QStringLiteral("to@example.org");
+    v.username = QStringLiteral("user");
+    v.password = QStringLiteral("pw");
+    v.useAuth = true;
+    v.useSsl = false;
+}
+
+void TestSmtpScripted::wrongCodeAtEachStep_data()
+{
+    QTest::addColumn<int>("acceptedSteps");  // the steps of AcceptingSteps that run first
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("statusBefore");
+    QTest::newRow("greeting") << 0 << "554 go away\r\n" << "Connected";
+    QTest::newRow("EHLO") << 2 << "502 what\r\n" << "Receiving Welcome Message";
+    QTest::newRow("AUTH LOGIN") << 4 << "504 not that one\r\n" << "Requesting Authentication";
+    QTest::newRow("user name") << 6 << "535 no such user\r\n" << "Sending Encoded Username";
+    QTest::newRow("password") << 8 << "535-bad\r\n535 credentials\r\n" << "Sending Encoded Password";
+    QTest::newRow("MAIL FROM") << 10 << "550 sender refused\r\n" << "Sending Mail FROM";
+    QTest::newRow("RCPT TO answered 251") << 12 << "251 user not local; will forward\r\n" << "Sending Mail TO";
+    QTest::newRow("DATA") << 14 << "503 bad sequence\r\n" << "Sending Email Data";
+    QTest::newRow("message") << 16 << "552 too much\r\n" << "Sending Mail . . .";
+    QTest::newRow("no code at all") << 0 << "hello there\r\n" << "Connected";
+}
+
+void TestSmtpScripted::wrongCodeAtEachStep()
+{
+    QFETCH(int, acceptedSteps);
+    QFETCH(QString, reply);
+    QFETCH(QString, statusBefore);
+    // The server follows the accepting dialogue up to the reply under test, which it replaces.
+    QStringList steps = AcceptingSteps.mid(0, acceptedSteps);
+    QString escaped = reply;
+    escaped.replace(QLatin1String("\r"), QLatin1String("\\r")).replace(QLatin1String("\n"), QLatin1String("\\n"));
+    steps << QStringLiteral("send:") + escaped;
+    PeerProcess peer;
+    QVERIFY(startPeer(peer, steps));
+    SmtpSession session(*m_host);
+    session.setTimerInterval(60000);
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    session.cmdSend_Click();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(m_host->statuses.last(), QStringLiteral("Error: ") + reply);
+    QCOMPARE(m_host->statuses.at(m_host->statuses.size() - 2), statusBefore);
+    QCOMPARE(session.plainTransport().state(), 0);
+    QVERIFY(!session.isMailTimerActive());
+}
+
+void TestSmtpScripted::multiLineRepliesInPieces()
+{
+    // The greeting and the EHLO reply arrive in pieces that end at a line end; each is still taken
+    // whole, so the AUTH LOGIN step sees its own reply.
+    QStringList steps = AcceptingSteps;
+    steps[0] = QStringLiteral("send:220-first line\\r\\n");
+    steps.insert(1, QStringLiteral("pause:0.3"));
+    steps.insert(2, QStringLiteral("send:220 last line\\r\\n"));
+    const qsizetype ehlo = steps.indexOf(QStringLiteral("send:250-hello\\r\\n250 AUTH LOGIN\\r\\n"));
+    steps[ehlo] = QStringLiteral("send:250-hello\\r\\n");
+    steps.insert(ehlo + 1, QStringLiteral("pause:0.3"));
+    steps.insert(ehlo + 2, QStringLiteral("send:250-8BITMIME\\r\\n250 AUTH LOGIN\\r\\n"));
+    PeerProcess peer;
+    QVERIFY(startPeer(peer, steps));
+    SmtpSession session(*m_host);
+    session.setTimerInterval(60000);
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    session.cmdSend_Click();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(m_host->statuses.last(), QStringLiteral("Message Sent"));
+    QVERIFY(m_host->statuses.contains(QStringLiteral("AUTH OK")));
+}
+
+void TestSmtpScripted::serverClosesAtEachStep_data()
+{
+    QTest::addColumn<int>("acceptedSteps");
+    QTest::addColumn<QString>("lastStepStatus");
+    QTest::newRow("before the greeting") << 0 << "Connected";
+    QTest::newRow("after EHLO") << 2 << "Receiving Welcome Message";
+    QTest::newRow("after a partial reply") << 3 << "Receiving Welcome Message";
+    QTest::newRow("after the password") << 8 << "Sending Encoded Password";
+    QTest::newRow("after DATA") << 14 << "Sending Email Data";
+    QTest::newRow("after the message") << 16 << "Sending Mail . . .";
+}
+
+void TestSmtpScripted::serverClosesAtEachStep()
+{
+    QFETCH(int, acceptedSteps);
+    QFETCH(QString, lastStepStatus);
+    // The server follows the accepting dialogue and closes where its next reply would be.
+    QStringList steps = AcceptingSteps.mid(0, acceptedSteps);
+    if (acceptedSteps == 3)
+        steps = AcceptingSteps.mid(0, 2) << QStringLiteral("send:250-half");
+    steps << QStringLiteral("close");
+    PeerProcess peer;
+    QVERIFY(startPeer(peer, steps));
+    SmtpSession session(*m_host);
+    session.setTimerInterval(10);
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    session.cmdSend_Click();
+    QVERIFY(finished.wait(10000));
+    // The last step's text, then the timer's 30 progress texts of the last wait, then the time-out.
+    const QString timedOut = QStringLiteral("Error: Could not connect to 127.0.0.1 - timed out");
+    QCOMPARE(m_host->statuses.last(), timedOut);
+    const qsizetype stepAt = m_host->statuses.lastIndexOf(lastStepStatus);
+    QVERIFY(stepAt >= 0);
+    QCOMPARE(m_host->statuses.mid(stepAt + 1), expectedProgress(QStringLiteral("127.0.0.1")) << timedOut);
+    QCOMPARE(session.plainTransport().state(), 0);
+    QVERIFY(!session.isMailTimerActive());
+}
+
+void TestSmtpScripted::serverNeverAnswers()
+{
+    PeerProcess peer;
+    QVERIFY(startPeer(peer, {QStringLiteral("hang")}));
+    SmtpSession session(*m_host);
+    session.setTimerInterval(10);
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    session.cmdSend_Click();
+    QVERIFY(finished.wait(10000));
+    // The greeting's wait counts on from the connect: 30 ticks in all, not 30 after "Connected".
+    QCOMPARE(progressTexts(m_host->statuses), expectedProgress(QStringLiteral("127.0.0.1")));
+    QVERIFY(m_host->statuses.contains(QStringLiteral("Connected")));
+    QCOMPARE(m_host->statuses.last(), QStringLiteral("Error: Could not connect to 127.0.0.1 - timed out"));
+}
+
+void TestSmtpScripted::nothingListens()
+{
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    configure(probe.serverPort());
+    probe.close();
+    SmtpSession session(*m_host);
+    session.setTimerInterval(10);
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    session.cmdSend_Click();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(m_host->statuses, QStringList{"Connecting..."} << expectedProgress(QStringLiteral("127.0.0.1"))
+                                                         << "Error: Could not connect to 127.0.0.1 - timed out");
+}
+
+void TestSmtpScripted::timeoutByTicks()
+{
+    // Driven tick by tick: the timer's handler alone decides the time-out, and a send is refused
+    // until it has.
+    PeerProcess peer;
+    QVERIFY(startPeer(peer, {QStringLiteral("hang")}));
+    SmtpSession session(*m_host);
+    session.setTimerInterval(3600 * 1000);
+    session.cmdSend_Click();
+    QTRY_COMPARE(session.state(), SmtpSession::State::Greeting);
+    for (int i = 0; i < SmtpSession::TimeoutTicks - 1; ++i)
+        session.mailTimer_Timer();
+    QCOMPARE(m_host->status(), QStringLiteral("Connecting to Mail Server 127.0.0.1... (28)"));
+    QVERIFY(session.isBusy());
+    session.cmdSend_Click();
+    QCOMPARE(m_host->status(), QStringLiteral("Error: A notification mail is already being sent"));
+    session.mailTimer_Timer();
+    QCOMPARE(m_host->status(), QStringLiteral("Error: Could not connect to 127.0.0.1 - timed out"));
+    QVERIFY(!session.isBusy());
+    QVERIFY(!session.isMailTimerActive());
+}
+
+void TestSmtpScripted::leftoverTextDoesNotReachTheNextGreeting()
+{
+    // The first server sends half a reply and goes silent; the attempt times out with it buffered.
+    PeerProcess first;
+    QVERIFY(startPeer(first, {QStringLiteral("send:220 ready\\r\\n"), QStringLiteral("line"),
+                              QStringLiteral("send:250 half a rep"), QStringLiteral("hang")}));
+    SmtpSession session(*m_host);
+    session.setTimerInterval(10);
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    session.cmdSend_Click();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(session.replyReader().buffer(), QByteArray("250 half a rep"));
+
+    // The next server's greeting is taken alone.
+    PeerProcess second;
+    QVERIFY(startPeer(second, AcceptingSteps));
+    m_host->statuses.clear();
+    session.setTimerInterval(60000);
+    session.cmdSend_Click();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(m_host->statuses.last(), QStringLiteral("Message Sent"));
+}
+
+void TestSmtpScripted::lineBreakInASettingIsNotSent()
+{
+    PeerProcess peer;
+    QVERIFY(startPeer(peer, {QStringLiteral("--dialogue")}));
+    m_host->notifySettings().useAuth = false;
+    m_host->notifySettings().emailTo = QStringLiteral("to@example.org>\r\nRCPT TO:<other@example.org");
+    SmtpSession session(*m_host);
+    session.setTimerInterval(60000);
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    session.cmdSend_Click();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(m_host->statuses.last(), QStringLiteral("Error: A mail setting holds a line break"));
+    QTest::qWait(200);
+    const QByteArray output = peer.stop();
+    QByteArray received;
+    for (const QByteArray& line : output.split('\n'))
+        if (line.startsWith("RECV "))
+            received += QByteArray::fromBase64(line.mid(5).trimmed());
+    QVERIFY2(!received.contains("RCPT"), received.constData());
+    QVERIFY(received.contains("MAIL FROM:<from@example.org>\r\n"));
+}
+
+QTEST_GUILESS_MAIN(TestSmtpScripted)
+#include "tst_smtpscripted.moc"

@@ -1,0 +1,258 @@
+// The whole mail dialogue against aiosmtpd on 127.0.0.1: with and without AUTH LOGIN, both formats,
+// both bodies, every byte the server received checked; a rejected login; a second send refused.
+#include "PeerProcess.h"
+#include "TestNotificationHost.h"
+#include "notify/MailText.h"
+#include "notify/Module6464.h"
+#include "notify/SmtpSession.h"
+#include "platform/SocketControl.h"
+
+#include <QtTest>
+
+namespace {
+
+const QDateTime FixedNow(QDate(2026, 5, 12), QTime(7, 52, 21));
+
+struct Recording
+{
+    QByteArray raw;             // every byte the client sent, in order
+    QList<QByteArray> messages; // every accepted message's content
+    QStringList auth;           // "ok alice secret"
+};
+
+Recording parse(const QByteArray& output)
+{
+    Recording r;
+    for (const QByteArray& line : output.split('\n')) {
+        const QList<QByteArray> words = line.trimmed().split(' ');
+        if (words.size() >= 2 && words[0] == "RAW")
+            r.raw += QByteArray::fromBase64(words[1]);
+        else if (words.size() >= 2 && words[0] == "MESSAGE")
+            r.messages << QByteArray::fromBase64(words[1]);
+        else if (words.size() >= 4 && words[0] == "AUTH")
+            r.auth << QString::fromUtf8(words[1] + ' ' + QByteArray::fromBase64(words[2]) + ' '
+                                        + QByteArray::fromBase64(words[3]));
+    }
+    return r;
+}
+
+} // namespace
+
+class TestSmtpSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void wholeDialogue_data();
+    void wholeDialogue();
+    void rejectedLogin();
+    void secondSendIsRefused();
+    void sslWithoutSecureChannel();
+
+private:
+    void configure(bool auth);
+    [[nodiscard]] bool runToEnd(SmtpSession& session);
+
+    std::unique_ptr<PeerProcess> m_peer;
+    std::unique_ptr<TestNotificationHost> m_host;
+    quint16 m_port = 0;
+};
+
+void TestSmtpSession::init()
+{
+    m_peer = std::make_unique<PeerProcess>();
+    QString error;
+    QVERIFY2(m_peer->start(QStringLiteral("smtp_peer.py"),
+                           {QStringLiteral("--user"), QStringLiteral("alice"), QStringLiteral("--password"),
+                            QStringLiteral("s\u00e9cret")},
+                           &error),
+             qPrintable(error));
+    m_port = m_peer->readyField(QStringLiteral("PORT")).toUShort();
+    QVERIFY(m_port != 0);
+    m_host = std::make_unique<TestNotificationHost>();
+}
+
+void TestSmtpSession::cleanup()
+{
+    m_peer.reset();
+    m_host.reset();
+}
+
+void TestSmtpSession::configure(bool auth)
+{
+    NotifySettings& v = m_host->notifySettings();
+    v.server = QStringLiteral("127.0.0.1");
+    v.port = QStringLiteral(" %1").arg(m_port);  // a leading blank is ignored
+    v.emailFrom = QStringLiteral("vistrel@example.org");
+    v.emailTo = QStringLiteral("owner@example.org");
+    v.username = QStringLiteral("alice");
+    v.password = QStringLiteral("s\u00e9cret");  // sent as the Base64 of its UTF-8 bytes
+    v.useAuth = auth;
+    v.useSsl = false;
+}
+
+bool TestSmtpSession::runToEnd(SmtpSession& session)
+{
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    session.cmdSend_Click();
+    return session.state() == SmtpSession::State::Idle || finished.wait(10000);
+}
+
+void TestSmtpSession::wholeDialogue_data()
+{
+    QTest::addColumn<bool>("auth");
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<bool>("useBody");
+    for (bool auth : {false, true}) {
+        for (const char* encoding : {"MIME", "UUEncode"}) {
+            for (bool useBody : {false, true}) {
+                QTest::addRow("%s %s %s", auth ? "auth" : "no-auth", encoding, useBody ? "user-body" : "built-in")
+                    << auth << QString::fromLatin1(encoding) << useBody;
+            }
+        }
+    }
+}
+
+void TestSmtpSession::wholeDialogue()
+{
+    QFETCH(bool, auth);
+    QFETCH(QString, encoding);
+    QFETCH(bool, useBody);
+    configure(auth);
+    NotifySettings& v = m_host->notifySettings();
+    v.useBody = useBody;
+    // A lone dot and a dot-led line in the user's body must arrive as written.
+    v.body = QStringLiteral("Now at $EXTERNAL$ / $internal$\r\n.\r\n.hidden\r\nend \u00e9t\u00e9");
+    m_host->settings().write(QStringLiteral("strEncoding"), encoding);  // the session reads it from the store
+
+    SmtpSession session(*m_host);
+    session.setClock([] { return FixedNow; });
+    session.setTimerInterval(60000);  // no progress texts in between
+    QVERIFY(runToEnd(session));
+
+    QStringList expectedStatuses{"Connecting...", "Connected", "Receiving Welcome Message"};
+    if (auth)
+        expectedStatuses << "Requesting Authentication" << "Sending Encoded Username" << "Sending Encoded Password"
+                         << "AUTH OK";
+    expectedStatuses << "Sending Mail FROM" << "Sending Mail TO" << "Sending Email Data" << "Sending Mail . . ."
+                     << "Message Sent";
+    QCOMPARE(m_host->statuses, expectedStatuses);
+    QVERIFY(!session.isMailTimerActive());
+
+    QTest::qWait(200);  // let the peer print what it got
+    const Recording got = parse(m_peer->stop());
+
+    const QString host = SocketControl::localHostName();
+    QString body;
+    if (useBody) {
+        body = QStringLiteral("Now at 203.0.113.7 / 192.168.1.20\r\n.\r\n.hidden\r\nend \u00e9t\u00e9");
+    } else {
+        body = QStringLiteral("This message is an automatic notification by Tarnwick IP Vistrel that your IP "
+                              "Address has changed to the following:\r\n\r\nExternal IP Address: 203.0.113.7\r\n"
+                              "Internal IP Address: 192.168.1.20\r\n\r\nDate/Time: ")
+            + mailDateTimeText(FixedNow)
+            + QStringLiteral("\r\n\r\nThank you,\r\n\r\nTarnwick IP Vistrel by Tarnwick Software\r\n"
+                             "http://www.tarnwicksoftware.com");
+    }
+    QString content;  // what the server keeps: the data without its end line, dots restored
+    if (encoding == QLatin1String("MIME")) {
+        content = QStringLiteral("From: \"Tarnwick IP Vistrel\" <vistrel@example.org>\r\n"
+                                 "To: \"owner@example.org\" <owner@example.org>\r\n"
+                                 "Subject: Tarnwick IP Vistrel - IP Address Changed\r\n"
+                                 "MIME-Version: 1.0\r\n"
+                                 "Content-Type: multipart/mixed; boundary=\"QUAVIX\"\r\n"
+                                 "X-Mailer: Tarnwick IP Vistrel\r\n"
+                                 "X-MimeOLE: Produced by Tarnwick IP Vistrel 3.3\r\n"
+                                 "\r\n"
+                                 "This is a multi-part message in MIME format.\r\n"
+                                 "--QUAVIX\r\n"
+                                 "Content-Type: text/plain\r\n"
+                                 "\r\n")
+            + body + QStringLiteral("\r\n\r\n");
+    } else {
+        content = QStringLiteral("From: <vistrel@example.org>\r\n"
+                                 "To: owner@example.org\r\n"
+                                 "Subject: Tarnwick IP Vistrel - IP Address Changed\r\n"
+                                 "X-Mailer: Tarnwick IP Vistrel\r\n"
+                                 "Content-Type: text/plain;charset=us-ascii\r\n"
+                                 "\r\n")
+            + body + QStringLiteral("\r\n\r\n\r\n");
+    }
+    QCOMPARE(got.messages.size(), 1);
+    QCOMPARE(QString::fromUtf8(got.messages.first()), content);
+
+    // On the wire: every command, the credentials, and the data with its body lines dot-stuffed.
+    QByteArray wire;
+    if (auth) {
+        wire += "EHLO " + host.toUtf8() + "\r\nAUTH LOGIN\r\n";
+        wire += "YWxpY2U=\r\n";   // "alice"
+        wire += "c8OpY3JldA==\r\n";  // UTF-8 of "s\u00e9cret"
+    } else {
+        wire += "HELO " + host.toUtf8() + "\r\n";
+    }
+    wire += "MAIL FROM:<vistrel@example.org>\r\nRCPT TO:<owner@example.org>\r\nDATA\r\n";
+    QByteArray data = content.toUtf8();
+    if (useBody)
+        data.replace("\r\n.\r\n.hidden\r\n", "\r\n..\r\n..hidden\r\n");
+    wire += data + ".\r\n";
+    QVERIFY2(got.raw.startsWith(wire), got.raw.constData());
+    const QByteArray rest = got.raw.mid(wire.size());
+    QVERIFY2(rest.isEmpty() || rest == "QUIT\r\n", rest.constData());
+    if (auth)
+        QCOMPARE(got.auth, QStringList{QStringLiteral("ok alice s\u00e9cret")});
+    else
+        QVERIFY(got.auth.isEmpty());
+}
+
+void TestSmtpSession::rejectedLogin()
+{
+    configure(true);
+    m_host->notifySettings().password = QStringLiteral("wrong");
+    SmtpSession session(*m_host);
+    session.setTimerInterval(60000);
+    QVERIFY(runToEnd(session));
+    QVERIFY2(m_host->status().startsWith(QLatin1String("Error: 535")), qPrintable(m_host->status()));
+    QVERIFY(m_host->status().endsWith(QLatin1String("\r\n")));
+    QVERIFY(!m_host->statuses.contains(QStringLiteral("AUTH OK")));
+    QVERIFY(!m_host->statuses.contains(QStringLiteral("Sending Mail FROM")));
+    QCOMPARE(session.plainTransport().state(), 0);
+    QVERIFY(!session.isMailTimerActive());
+    QTest::qWait(200);
+    QVERIFY(parse(m_peer->stop()).messages.isEmpty());
+}
+
+void TestSmtpSession::secondSendIsRefused()
+{
+    configure(false);
+    SmtpSession session(*m_host);
+    session.setTimerInterval(60000);
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    session.cmdSend_Click();
+    session.cmdSend_Click();  // while the first one connects
+    QCOMPARE(m_host->status(), QStringLiteral("Error: A notification mail is already being sent"));
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(m_host->status(), QStringLiteral("Message Sent"));
+    QTest::qWait(200);
+    QCOMPARE(parse(m_peer->stop()).messages.size(), 1);
+
+    // Once the first has ended, a new send runs.
+    QVERIFY(!session.isBusy());
+}
+
+void TestSmtpSession::sslWithoutSecureChannel()
+{
+    configure(false);
+    m_host->notifySettings().useSsl = true;
+    SmtpSession session(*m_host);
+    session.cmdSend_Click();
+    QCOMPARE(m_host->statuses,
+             (QStringList{"Connecting...", "Error: SSL encryption is not available in this build"}));
+    QVERIFY(!session.isBusy());
+    QVERIFY(!session.isMailTimerActive());
+    QTest::qWait(200);
+    QVERIFY(parse(m_peer->stop()).raw.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestSmtpSession)
+#include "tst_smtpsession.moc"
