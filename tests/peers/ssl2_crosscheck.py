@@ -84,8 +84,9 @@ def check(transcript, keyfile):
         client_data = b"".join(sent[1:])
         server_data = b"".join(got[2:])
         return ("CROSSCHECK OK master_key_len %d client_records %d server_records %d finished_seq 2 "
-                "client_data_md5 %s server_data_md5 %s" % (len(master_key), len(client), len(server),
+                "client_data_md5 %s server_data_md5 %s client_bodies %s" % (len(master_key), len(client), len(server),
                                                             hashlib.md5(client_data).hexdigest(),
-                                                            hashlib.md5(server_data).hexdigest()))
+                                                            hashlib.md5(server_data).hexdigest(),
+                                                            ",".join(str(len(b)) for b in client)))
     except Exception as e:  # noqa: BLE001
         return "CROSSCHECK FAIL %s" % e

@@ -16,7 +16,7 @@ Behaviours:
   bad_challenge     SERVER-VERIFY returns a challenge that is not the client's
   bad_verify_mac    SERVER-VERIFY with a wrong MAC
   bad_finished_mac  SERVER-FINISHED with a wrong MAC
-  bad_data_mac      the greeting record with a wrong MAC
+  bad_data_mac      the greeting record with a wrong MAC, 50 ms after SERVER-FINISHED
   no_modulus        a certificate with a 2048-bit key (no 1024-bit modulus in it)
   short_hello       SERVER-HELLO whose certificate length runs past the end of the record
   close_hello       closes on CLIENT-HELLO
@@ -297,7 +297,9 @@ class Ssl2SmtpServer(TLSServerAutomaton):
                 first = self.buffer_out[0].raw_stateful()
                 second = self.buffer_out[1].raw_stateful()
                 self.buffer_out = []
-                self.write(first + self.flip_mac(second))
+                self.write(first)
+                time.sleep(0.05)  # the client has reported the session established when the bad record comes
+                self.write(self.flip_mac(second))
                 raise self.SSLv2_SENT_SERVERFINISHED()
             if self.behaviour == "split_replies":
                 self.buffer_out.pop()
@@ -370,7 +372,8 @@ class Ssl2SmtpServer(TLSServerAutomaton):
 
 class Recorder:
     async def handle_DATA(self, server, session, envelope):
-        user = session.login_data.decode() if isinstance(session.login_data, bytes) else (session.login_data or "-")
+        login = session.auth_data
+        user = login.decode() if isinstance(login, bytes) else "-"
         say("MAIL %s %s %s %s" % (envelope.mail_from, ",".join(envelope.rcpt_tos), user,
                                   base64.b64encode(envelope.original_content).decode()))
         return "250 Message accepted for delivery"
