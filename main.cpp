@@ -10,7 +10,9 @@
 #include "notify/Form1NotificationHost.h"
 #include "notify/NotificationService.h"
 #include "platform/HttpGet.h"
+#include "platform/MessageBox.h"
 #include "platform/ProcessLauncher.h"
+#include "secure/SecureMailTransport.h"
 
 #include <QApplication>
 
@@ -37,6 +39,9 @@ int main(int argc, char* argv[])
     DetachedProcessLauncher launcher;
     NotificationService notifications(notificationHost, launcher, &form);
     form.setNotificationHooks(&notifications);
+    DesktopMessageBox messageBox;
+    SecureMailTransport secureMail([&form](const QString& text) { form.setStatus(text); }, &messageBox);
+    notifications.setSecureTransport(&secureMail);
     NetTools netTools;
     form.setNetToolsHooks(&netTools);
     DesktopIntegration desktop(form);

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "notify/MailTransport.h"
+#include "platform/SocketControl.h"
+#include "secure/SSLv2.h"
+
+#include <functional>
+
+class MessageBox;
+
+/// The mail connection inside an SSL 2.0 session over the secure socket winSSL. When the socket
+/// connects it runs the handshake ("Creating Secure Session"), reports connected() once the session
+/// is established ("Secure Session Connected"), hands every decrypted batch of application data to
+/// received() as it completes, and sends the session's commands as encrypted records. Handshake
+/// and socket failures show their message box and close the socket; state() is then 0.
+class SecureMailTransport : public MailTransport
+{
+    Q_OBJECT
+public:
+    using StatusWriter = std::function<void(const QString&)>;
+
+    /// @p status replaces the status line; @p messageBox shows the failures.
+    SecureMailTransport(StatusWriter status, MessageBox* messageBox, QObject* parent = nullptr);
+
+    void connectTo(const QString& host, quint16 port) override;
+    void send(const QByteArray& data) override { m_ssl.SendSecureData(data); }
+    void close() override { winSSL_Close(); }
+    int state() const override { return m_winSSL.state(); }
+
+    /// The message shown when the RC4 provider cannot be loaded.
+    static QString providerMissingText();
+
+    /// The session, for inspection.
+    const SSLv2& session() const { return m_ssl; }
+    /// The socket, for inspection.
+    const SocketControl& socket() const { return m_winSSL; }
+
+private:
+    void winSSL_Connect();
+    void winSSL_DataArrival(qint64 bytesTotal);
+    void winSSL_Error(int number, const QString& description);
+    void winSSL_Close();
+
+    StatusWriter m_status;
+    MessageBox* m_messageBox;
+    SocketControl m_winSSL;
+    SSLv2 m_ssl;
+};

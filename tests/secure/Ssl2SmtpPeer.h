@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+
+/// The SSL 2.0 mail peer tests/peers/ssl2_smtp_peer.py (scapy's SSL 2.0 server relaying to
+/// aiosmtpd), one port per server behaviour, and the report lines it prints while it runs
+/// ("MAIL ...", "CROSSCHECK ...", "FAIL ...", "CLOSED ..."). Stops when this object goes.
+class Ssl2SmtpPeer
+{
+public:
+    Ssl2SmtpPeer() = default;
+    Ssl2SmtpPeer(const Ssl2SmtpPeer&) = delete;
+    Ssl2SmtpPeer& operator=(const Ssl2SmtpPeer&) = delete;
+    ~Ssl2SmtpPeer();
+
+    [[nodiscard]] bool start(QString* error);
+    /// The port of the server with @p behaviour ("normal", "trickle", "bad_challenge", ...).
+    quint16 port(const QString& behaviour) const;
+    /// The 1024-bit server key (PEM) while the peer runs.
+    QString keyPath() const { return field(QStringLiteral("KEY")); }
+
+    /// Report lines printed so far and not yet taken.
+    QStringList lines();
+    /// Drops the report lines printed so far.
+    void discardLines()
+    {
+        lines();
+        m_lines.clear();
+    }
+    /// Takes the first report line starting with @p prefix, waiting up to @p ms for it; empty if none.
+    QString takeLine(const QString& prefix, int ms = 5000);
+
+private:
+    QString field(const QString& key) const;
+
+    QProcess m_process;
+    QStringList m_ready;
+    QStringList m_lines;
+};
