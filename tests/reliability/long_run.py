@@ -105,6 +105,11 @@ def main():
         program.wait(timeout=10)
     except subprocess.TimeoutExpired:
         program.kill()
+    # nginx's log goes with its work folder when it stops: read it first.
+    hooks = []
+    if os.path.exists(access_log):
+        with open(access_log) as f:
+            hooks = [line for line in f if line.startswith("/hook/")]
     for peer in (address, mail, nginx):
         peer.stdin.close()
         peer.wait(timeout=15)
@@ -118,10 +123,6 @@ def main():
     mail_outcomes = {}
     for line in mails:
         mail_outcomes[line[3]] = mail_outcomes.get(line[3], 0) + 1
-    hooks = []
-    if os.path.exists(access_log):
-        with open(access_log) as f:
-            hooks = [line for line in f if line.startswith("/hook/")]
     programs = read_lines(record)
     samples = [(int(line[1]), int(line[2])) for line in read_lines(probe) if line[0] == "probe"]
     warm = samples[6:] if len(samples) > 7 else samples
