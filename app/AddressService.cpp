@@ -12,8 +12,6 @@ QUrl addressServiceUrl(const ProductInfo& product)
     return QUrl(QStringLiteral("http://www.%1/extras/GetExternalIP.asp").arg(product.website));
 }
 
-namespace {
-
 bool isDottedQuad(const QString& text)
 {
     const QStringList parts = text.split(QLatin1Char('.'));
@@ -31,6 +29,8 @@ bool isDottedQuad(const QString& text)
     }
     return true;
 }
+
+namespace {
 
 bool isIpv6(const QString& text)
 {

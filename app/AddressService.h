@@ -17,5 +17,8 @@ QUrl addressServiceUrl(const ProductInfo& product);
 /// is anything else (an outage page, a captive portal) yields nothing.
 std::optional<QString> externalAddressFromBody(const QByteArray& body);
 
+/// Whether @p text is four decimal parts of one to three digits, each 0 to 255, joined by dots.
+bool isDottedQuad(const QString& text);
+
 /// Whether @p text is a dotted-quad IPv4 address (four decimal parts 0 to 255) or an IPv6 address.
 bool isIpAddressText(const QString& text);

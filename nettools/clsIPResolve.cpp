@@ -1,5 +1,6 @@
 #include "nettools/clsIPResolve.h"
 
+#include "app/AddressService.h"
 #include "nettools/NetToolsLog.h"
 
 #include <QStringList>
@@ -22,22 +23,7 @@ QString clsIPResolve::NameToAddress(const QString& strName) const
 
 bool clsIPResolve::IsIPAddress(const QString& text)
 {
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return false;
-    for (const QString& part : parts) {
-        if (part.isEmpty() || part.size() > 3)
-            return false;
-        int value = 0;
-        for (const QChar c : part) {
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return false;
-            value = value * 10 + (c.unicode() - '0');
-        }
-        if (value > 255)
-            return false;
-    }
-    return true;
+    return isDottedQuad(text);
 }
 
 std::optional<std::array<std::uint8_t, 4>> clsIPResolve::IPToLong(const QString& text)
