@@ -28,6 +28,8 @@ QByteArray HttpGet::getURLText(const QUrl& url)
 
     QByteArray body;
     QPointer<QNetworkReply> reply = m_manager.get(request);
+    // Qt would otherwise buffer a long body as fast as it arrives, far past what is kept of it.
+    reply->setReadBufferSize(ReadBufferBytes);
     QEventLoop loop;
     connect(reply, &QNetworkReply::readyRead, &loop, [&body, reply] {
         body += reply->read(MaxBodyBytes - body.size());
