@@ -8,7 +8,6 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QtTest>
 
 class TestWhois : public QObject
@@ -43,7 +42,7 @@ void TestWhois::initTestCase()
     QString error;
     QVERIFY2(m_peer.start(QStringLiteral("whois_peer.py"), {}, &error), qPrintable(error));
     m_server.host = QStringLiteral("127.0.0.1");
-    m_server.port = quint16(m_peer.readyField(QStringLiteral("PORT")).toUInt());
+    m_server.port = m_peer.port();
     QVERIFY(m_server.port != 0);
 }
 
@@ -164,7 +163,7 @@ QStringList TestWhois::queriesSeen()
     QString error;
     if (!m_peer.start(QStringLiteral("whois_peer.py"), {}, &error))
         qFatal("%s", qPrintable(error));
-    m_server.port = quint16(m_peer.readyField(QStringLiteral("PORT")).toUInt());
+    m_server.port = m_peer.port();
     return queries;
 }
 
@@ -212,13 +211,9 @@ void TestWhois::serverThatNeverClosesIsCutOff()
 
 void TestWhois::refusedConnection()
 {
-    // A port that was free a moment ago: nothing listens there.
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
     WhoisServer closed;
     closed.host = QStringLiteral("127.0.0.1");
-    closed.port = probe.serverPort();
-    probe.close();
+    closed.port = unusedLocalPort();
 
     WhoisSession session;
     session.setTimeout(10000);

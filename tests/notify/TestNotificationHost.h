@@ -39,6 +39,20 @@ public:
     HttpGet& http() override { return m_http; }
     const ProductInfo& product() const override { return m_product; }
 
+    /// Points the mail settings at a server on 127.0.0.1.
+    void configureMail(quint16 port, bool auth, bool ssl, const QString& from, const QString& to, const QString& user,
+                       const QString& password)
+    {
+        m_values.server = QStringLiteral("127.0.0.1");
+        m_values.port = QString::number(port);
+        m_values.emailFrom = from;
+        m_values.emailTo = to;
+        m_values.username = user;
+        m_values.password = password;
+        m_values.useAuth = auth;
+        m_values.useSsl = ssl;
+    }
+
     QString internal = QStringLiteral("192.168.1.20");
     QString external = QStringLiteral("203.0.113.7");
     QStringList statuses;

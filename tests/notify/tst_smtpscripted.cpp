@@ -5,7 +5,6 @@
 #include "TestNotificationHost.h"
 #include "notify/SmtpSession.h"
 
-#include <QTcpServer>
 #include <QtTest>
 
 namespace {
@@ -32,12 +31,23 @@ QStringList progressTexts(const QStringList& statuses)
     return out;
 }
 
-QStringList expectedProgress(const QString& host)
+QStringList expectedProgress()
 {
     QStringList out;
     for (int i = 0; i < SmtpSession::TimeoutTicks; ++i)
-        out << QStringLiteral("Connecting to Mail Server %1... (%2)").arg(host).arg(i);
+        out << QStringLiteral("Connecting to Mail Server 127.0.0.1... (%1)").arg(i);
     return out;
+}
+
+const QString TimedOut = QStringLiteral("Error: Could not connect to 127.0.0.1 - timed out");
+
+/// Sends with the mail timer ticking every @p interval ms and waits for the end.
+[[nodiscard]] bool send(SmtpSession& session, int interval)
+{
+    session.setTimerInterval(interval);
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    session.cmdSend_Click();
+    return finished.wait(10000);
 }
 
 } // namespace
@@ -50,8 +60,6 @@ private slots:
     void wrongCodeAtEachStep_data();
     void wrongCodeAtEachStep();
     void multiLineRepliesInPieces();
-    void serverClosesAtEachStep_data();
-    void serverClosesAtEachStep();
     void serverNeverAnswers();
     void nothingListens();
     void timeoutByTicks();
@@ -82,21 +90,13 @@ bool TestSmtpScripted::startPeer(PeerProcess& peer, const QStringList& args)
 
 void TestSmtpScripted::configure(quint16 port)
 {
-    NotifySettings& v = m_host->notifySettings();
-    v.server = QStringLiteral("127.0.0.1");
-    v.port = QString::number(port);
-    v.emailFrom = QStringLiteral("from@example.org");
-    v.emailTo = QStringLiteral("to@example.org");
-    v.username = QStringLiteral("user");
-    v.password = QStringLiteral("pw");
-    v.useAuth = true;
-    v.useSsl = false;
+    m_host->configureMail(port, true, false, "from@example.org", "to@example.org", "user", "pw");
 }
 
 void TestSmtpScripted::wrongCodeAtEachStep_data()
 {
     QTest::addColumn<int>("acceptedSteps");  // the steps of AcceptingSteps that run first
-    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("reply");      // sent in place of the next reply; empty: the server closes
     QTest::addColumn<QString>("statusBefore");
     QTest::newRow("greeting") << 0 << "554 go away\r\n" << "Connected";
     QTest::newRow("EHLO") << 2 << "502 what\r\n" << "Receiving Welcome Message";
@@ -108,6 +108,13 @@ void TestSmtpScripted::wrongCodeAtEachStep_data()
     QTest::newRow("DATA") << 14 << "503 bad sequence\r\n" << "Sending Email Data";
     QTest::newRow("message") << 16 << "552 too much\r\n" << "Sending Mail . . .";
     QTest::newRow("no code at all") << 0 << "hello there\r\n" << "Connected";
+    // A close runs into the time-out: the timer's 30 progress texts of the last wait, then the error.
+    QTest::newRow("close before the greeting") << 0 << "" << "Connected";
+    QTest::newRow("close after EHLO") << 2 << "" << "Receiving Welcome Message";
+    QTest::newRow("close after a partial reply") << 2 << "250-half" << "Receiving Welcome Message";
+    QTest::newRow("close after the password") << 8 << "" << "Sending Encoded Password";
+    QTest::newRow("close after DATA") << 14 << "" << "Sending Email Data";
+    QTest::newRow("close after the message") << 16 << "" << "Sending Mail . . .";
 }
 
 void TestSmtpScripted::wrongCodeAtEachStep()
@@ -115,20 +122,27 @@ void TestSmtpScripted::wrongCodeAtEachStep()
     QFETCH(int, acceptedSteps);
     QFETCH(QString, reply);
     QFETCH(QString, statusBefore);
-    // The server follows the accepting dialogue up to the reply under test, which it replaces.
+    const bool closes = !reply.endsWith(QLatin1String("\r\n"));
     QStringList steps = AcceptingSteps.mid(0, acceptedSteps);
     QString escaped = reply;
     escaped.replace(QLatin1String("\r"), QLatin1String("\\r")).replace(QLatin1String("\n"), QLatin1String("\\n"));
-    steps << QStringLiteral("send:") + escaped;
+    if (!reply.isEmpty())
+        steps << QStringLiteral("send:") + escaped;
+    if (closes)
+        steps << QStringLiteral("close");
     PeerProcess peer;
     QVERIFY(startPeer(peer, steps));
     SmtpSession session(*m_host);
-    session.setTimerInterval(60000);
-    QSignalSpy finished(&session, &SmtpSession::finished);
-    session.cmdSend_Click();
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(m_host->statuses.last(), QStringLiteral("Error: ") + reply);
-    QCOMPARE(m_host->statuses.at(m_host->statuses.size() - 2), statusBefore);
+    QVERIFY(send(session, closes ? 10 : 60000));
+    const QStringList& statuses = m_host->statuses;
+    if (closes) {
+        const qsizetype stepAt = statuses.lastIndexOf(statusBefore);
+        QVERIFY(stepAt >= 0);
+        QCOMPARE(statuses.mid(stepAt + 1), expectedProgress() << TimedOut);
+    } else {
+        QCOMPARE(statuses.last(), QStringLiteral("Error: ") + reply);
+        QCOMPARE(statuses.at(statuses.size() - 2), statusBefore);
+    }
     QCOMPARE(session.plainTransport().state(), 0);
     QVERIFY(!session.isMailTimerActive());
 }
@@ -148,50 +162,9 @@ void TestSmtpScripted::multiLineRepliesInPieces()
     PeerProcess peer;
     QVERIFY(startPeer(peer, steps));
     SmtpSession session(*m_host);
-    session.setTimerInterval(60000);
-    QSignalSpy finished(&session, &SmtpSession::finished);
-    session.cmdSend_Click();
-    QVERIFY(finished.wait(10000));
+    QVERIFY(send(session, 60000));
     QCOMPARE(m_host->statuses.last(), QStringLiteral("Message Sent"));
     QVERIFY(m_host->statuses.contains(QStringLiteral("AUTH OK")));
-}
-
-void TestSmtpScripted::serverClosesAtEachStep_data()
-{
-    QTest::addColumn<int>("acceptedSteps");
-    QTest::addColumn<QString>("lastStepStatus");
-    QTest::newRow("before the greeting") << 0 << "Connected";
-    QTest::newRow("after EHLO") << 2 << "Receiving Welcome Message";
-    QTest::newRow("after a partial reply") << 3 << "Receiving Welcome Message";
-    QTest::newRow("after the password") << 8 << "Sending Encoded Password";
-    QTest::newRow("after DATA") << 14 << "Sending Email Data";
-    QTest::newRow("after the message") << 16 << "Sending Mail . . .";
-}
-
-void TestSmtpScripted::serverClosesAtEachStep()
-{
-    QFETCH(int, acceptedSteps);
-    QFETCH(QString, lastStepStatus);
-    // The server follows the accepting dialogue and closes where its next reply would be.
-    QStringList steps = AcceptingSteps.mid(0, acceptedSteps);
-    if (acceptedSteps == 3)
-        steps = AcceptingSteps.mid(0, 2) << QStringLiteral("send:250-half");
-    steps << QStringLiteral("close");
-    PeerProcess peer;
-    QVERIFY(startPeer(peer, steps));
-    SmtpSession session(*m_host);
-    session.setTimerInterval(10);
-    QSignalSpy finished(&session, &SmtpSession::finished);
-    session.cmdSend_Click();
-    QVERIFY(finished.wait(10000));
-    // The last step's text, then the timer's 30 progress texts of the last wait, then the time-out.
-    const QString timedOut = QStringLiteral("Error: Could not connect to 127.0.0.1 - timed out");
-    QCOMPARE(m_host->statuses.last(), timedOut);
-    const qsizetype stepAt = m_host->statuses.lastIndexOf(lastStepStatus);
-    QVERIFY(stepAt >= 0);
-    QCOMPARE(m_host->statuses.mid(stepAt + 1), expectedProgress(QStringLiteral("127.0.0.1")) << timedOut);
-    QCOMPARE(session.plainTransport().state(), 0);
-    QVERIFY(!session.isMailTimerActive());
 }
 
 void TestSmtpScripted::serverNeverAnswers()
@@ -199,29 +172,19 @@ void TestSmtpScripted::serverNeverAnswers()
     PeerProcess peer;
     QVERIFY(startPeer(peer, {QStringLiteral("hang")}));
     SmtpSession session(*m_host);
-    session.setTimerInterval(10);
-    QSignalSpy finished(&session, &SmtpSession::finished);
-    session.cmdSend_Click();
-    QVERIFY(finished.wait(10000));
+    QVERIFY(send(session, 10));
     // The greeting's wait counts on from the connect: 30 ticks in all, not 30 after "Connected".
-    QCOMPARE(progressTexts(m_host->statuses), expectedProgress(QStringLiteral("127.0.0.1")));
+    QCOMPARE(progressTexts(m_host->statuses), expectedProgress());
     QVERIFY(m_host->statuses.contains(QStringLiteral("Connected")));
-    QCOMPARE(m_host->statuses.last(), QStringLiteral("Error: Could not connect to 127.0.0.1 - timed out"));
+    QCOMPARE(m_host->statuses.last(), TimedOut);
 }
 
 void TestSmtpScripted::nothingListens()
 {
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-    configure(probe.serverPort());
-    probe.close();
+    configure(unusedLocalPort());
     SmtpSession session(*m_host);
-    session.setTimerInterval(10);
-    QSignalSpy finished(&session, &SmtpSession::finished);
-    session.cmdSend_Click();
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(m_host->statuses, QStringList{"Connecting..."} << expectedProgress(QStringLiteral("127.0.0.1"))
-                                                         << "Error: Could not connect to 127.0.0.1 - timed out");
+    QVERIFY(send(session, 10));
+    QCOMPARE(m_host->statuses, QStringList{"Connecting..."} << expectedProgress() << TimedOut);
 }
 
 void TestSmtpScripted::timeoutByTicks()
@@ -241,7 +204,7 @@ void TestSmtpScripted::timeoutByTicks()
     session.cmdSend_Click();
     QCOMPARE(m_host->status(), QStringLiteral("Error: A notification mail is already being sent"));
     session.mailTimer_Timer();
-    QCOMPARE(m_host->status(), QStringLiteral("Error: Could not connect to 127.0.0.1 - timed out"));
+    QCOMPARE(m_host->status(), TimedOut);
     QVERIFY(!session.isBusy());
     QVERIFY(!session.isMailTimerActive());
 }
@@ -253,19 +216,14 @@ void TestSmtpScripted::leftoverTextDoesNotReachTheNextGreeting()
     QVERIFY(startPeer(first, {QStringLiteral("send:220 ready\\r\\n"), QStringLiteral("line"),
                               QStringLiteral("send:250 half a rep"), QStringLiteral("hang")}));
     SmtpSession session(*m_host);
-    session.setTimerInterval(10);
-    QSignalSpy finished(&session, &SmtpSession::finished);
-    session.cmdSend_Click();
-    QVERIFY(finished.wait(10000));
+    QVERIFY(send(session, 10));
     QCOMPARE(session.replyReader().buffer(), QByteArray("250 half a rep"));
 
     // The next server's greeting is taken alone.
     PeerProcess second;
     QVERIFY(startPeer(second, AcceptingSteps));
     m_host->statuses.clear();
-    session.setTimerInterval(60000);
-    session.cmdSend_Click();
-    QVERIFY(finished.wait(10000));
+    QVERIFY(send(session, 60000));
     QCOMPARE(m_host->statuses.last(), QStringLiteral("Message Sent"));
 }
 
@@ -276,10 +234,7 @@ void TestSmtpScripted::lineBreakInASettingIsNotSent()
     m_host->notifySettings().useAuth = false;
     m_host->notifySettings().emailTo = QStringLiteral("to@example.org>\r\nRCPT TO:<other@example.org");
     SmtpSession session(*m_host);
-    session.setTimerInterval(60000);
-    QSignalSpy finished(&session, &SmtpSession::finished);
-    session.cmdSend_Click();
-    QVERIFY(finished.wait(10000));
+    QVERIFY(send(session, 60000));
     QCOMPARE(m_host->statuses.last(), QStringLiteral("Error: A mail setting holds a line break"));
     QTest::qWait(200);
     const QByteArray output = peer.stop();

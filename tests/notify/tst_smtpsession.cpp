@@ -3,7 +3,6 @@
 #include "PeerProcess.h"
 #include "TestNotificationHost.h"
 #include "notify/MailText.h"
-#include "notify/Module6464.h"
 #include "notify/SmtpSession.h"
 #include "platform/SocketControl.h"
 
@@ -63,12 +62,9 @@ void TestSmtpSession::init()
 {
     m_peer = std::make_unique<PeerProcess>();
     QString error;
-    QVERIFY2(m_peer->start(QStringLiteral("smtp_peer.py"),
-                           {QStringLiteral("--user"), QStringLiteral("alice"), QStringLiteral("--password"),
-                            QStringLiteral("s\u00e9cret")},
-                           &error),
+    QVERIFY2(m_peer->start("smtp_peer.py", {"--user", "alice", "--password", QStringLiteral("s\u00e9cret")}, &error),
              qPrintable(error));
-    m_port = m_peer->readyField(QStringLiteral("PORT")).toUShort();
+    m_port = m_peer->port();
     QVERIFY(m_port != 0);
     m_host = std::make_unique<TestNotificationHost>();
 }
@@ -81,15 +77,9 @@ void TestSmtpSession::cleanup()
 
 void TestSmtpSession::configure(bool auth)
 {
-    NotifySettings& v = m_host->notifySettings();
-    v.server = QStringLiteral("127.0.0.1");
-    v.port = QStringLiteral(" %1").arg(m_port);  // a leading blank is ignored
-    v.emailFrom = QStringLiteral("vistrel@example.org");
-    v.emailTo = QStringLiteral("owner@example.org");
-    v.username = QStringLiteral("alice");
-    v.password = QStringLiteral("s\u00e9cret");  // sent as the Base64 of its UTF-8 bytes
-    v.useAuth = auth;
-    v.useSsl = false;
+    // The password goes out as the Base64 of its UTF-8 bytes.
+    m_host->configureMail(m_port, auth, false, "vistrel@example.org", "owner@example.org", "alice", "s\u00e9cret");
+    m_host->notifySettings().port.prepend(QLatin1Char(' '));  // a leading blank is ignored
 }
 
 bool TestSmtpSession::runToEnd(SmtpSession& session)
@@ -143,41 +133,22 @@ void TestSmtpSession::wholeDialogue()
     QTest::qWait(200);  // let the peer print what it got
     const Recording got = parse(m_peer->stop());
 
-    const QString host = SocketControl::localHostName();
-    QString body;
+    // The text itself is pinned by tst_mailtext; here it must be built from the session's inputs.
+    MailBodyInputs in;
+    in.useBody = useBody;
+    in.bodyTemplate = v.body;
+    in.internalAddress = m_host->internal;
+    in.externalAddress = m_host->external;
+    in.now = FixedNow;
+    in.product = m_host->product();
+    const QByteArray data = ComposeMailMessage(encoding, ComposeMailBody(in), v.emailFrom, v.emailTo, in.product)
+                                .value_or(QString())
+                                .toUtf8();
+    // What the server keeps: the data without its end line, the body's dots restored.
+    QString content = QString::fromUtf8(data.chopped(3));
     if (useBody) {
-        body = QStringLiteral("Now at 203.0.113.7 / 192.168.1.20\r\n.\r\n.hidden\r\nend \u00e9t\u00e9");
-    } else {
-        body = QStringLiteral("This message is an automatic notification by Tarnwick IP Vistrel that your IP "
-                              "Address has changed to the following:\r\n\r\nExternal IP Address: 203.0.113.7\r\n"
-                              "Internal IP Address: 192.168.1.20\r\n\r\nDate/Time: ")
-            + mailDateTimeText(FixedNow)
-            + QStringLiteral("\r\n\r\nThank you,\r\n\r\nTarnwick IP Vistrel by Tarnwick Software\r\n"
-                             "http://www.tarnwicksoftware.com");
-    }
-    QString content;  // what the server keeps: the data without its end line, dots restored
-    if (encoding == QLatin1String("MIME")) {
-        content = QStringLiteral("From: \"Tarnwick IP Vistrel\" <vistrel@example.org>\r\n"
-                                 "To: \"owner@example.org\" <owner@example.org>\r\n"
-                                 "Subject: Tarnwick IP Vistrel - IP Address Changed\r\n"
-                                 "MIME-Version: 1.0\r\n"
-                                 "Content-Type: multipart/mixed; boundary=\"QUAVIX\"\r\n"
-                                 "X-Mailer: Tarnwick IP Vistrel\r\n"
-                                 "X-MimeOLE: Produced by Tarnwick IP Vistrel 3.3\r\n"
-                                 "\r\n"
-                                 "This is a multi-part message in MIME format.\r\n"
-                                 "--QUAVIX\r\n"
-                                 "Content-Type: text/plain\r\n"
-                                 "\r\n")
-            + body + QStringLiteral("\r\n\r\n");
-    } else {
-        content = QStringLiteral("From: <vistrel@example.org>\r\n"
-                                 "To: owner@example.org\r\n"
-                                 "Subject: Tarnwick IP Vistrel - IP Address Changed\r\n"
-                                 "X-Mailer: Tarnwick IP Vistrel\r\n"
-                                 "Content-Type: text/plain;charset=us-ascii\r\n"
-                                 "\r\n")
-            + body + QStringLiteral("\r\n\r\n\r\n");
+        QVERIFY(content.contains(QLatin1String("Now at 203.0.113.7 / 192.168.1.20\r\n..\r\n..hidden\r\n")));
+        content.replace(QLatin1String("\r\n..\r\n..hidden\r\n"), QLatin1String("\r\n.\r\n.hidden\r\n"));
     }
     QCOMPARE(got.messages.size(), 1);
     QCOMPARE(QString::fromUtf8(got.messages.first()), content);
@@ -185,17 +156,13 @@ void TestSmtpSession::wholeDialogue()
     // On the wire: every command, the credentials, and the data with its body lines dot-stuffed.
     QByteArray wire;
     if (auth) {
-        wire += "EHLO " + host.toUtf8() + "\r\nAUTH LOGIN\r\n";
+        wire += "EHLO " + SocketControl::localHostName().toUtf8() + "\r\nAUTH LOGIN\r\n";
         wire += "YWxpY2U=\r\n";   // "alice"
         wire += "c8OpY3JldA==\r\n";  // UTF-8 of "s\u00e9cret"
     } else {
-        wire += "HELO " + host.toUtf8() + "\r\n";
+        wire += "HELO " + SocketControl::localHostName().toUtf8() + "\r\n";
     }
-    wire += "MAIL FROM:<vistrel@example.org>\r\nRCPT TO:<owner@example.org>\r\nDATA\r\n";
-    QByteArray data = content.toUtf8();
-    if (useBody)
-        data.replace("\r\n.\r\n.hidden\r\n", "\r\n..\r\n..hidden\r\n");
-    wire += data + ".\r\n";
+    wire += "MAIL FROM:<vistrel@example.org>\r\nRCPT TO:<owner@example.org>\r\nDATA\r\n" + data;
     QVERIFY2(got.raw.startsWith(wire), got.raw.constData());
     const QByteArray rest = got.raw.mid(wire.size());
     QVERIFY2(rest.isEmpty() || rest == "QUIT\r\n", rest.constData());

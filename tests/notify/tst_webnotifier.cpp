@@ -1,10 +1,10 @@
 // The web notification against nginx: the request as logged, the placeholders, and a server that
 // cannot be reached.
 #include "NginxPeer.h"
+#include "PeerProcess.h"
 #include "TestNotificationHost.h"
 #include "notify/WebNotifier.h"
 
-#include <QTcpServer>
 #include <QtTest>
 
 class TestWebNotifier : public QObject
@@ -69,13 +69,8 @@ void TestWebNotifier::noUrl()
 
 void TestWebNotifier::unreachableServerIsSuccessWithNothing()
 {
-    // A port that was just free on loopback: nothing listens there.
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-    const quint16 port = probe.serverPort();
-    probe.close();
     TestNotificationHost host;
-    host.notifySettings().url = QStringLiteral("http://127.0.0.1:%1/hook/$InternalIP$").arg(port);
+    host.notifySettings().url = QStringLiteral("http://127.0.0.1:%1/hook/$InternalIP$").arg(unusedLocalPort());
     WebNotifier(host).doHitURL();
     QCOMPARE(host.statuses.size(), 2);
     QCOMPARE(host.statuses.last(), QStringLiteral("Success: "));

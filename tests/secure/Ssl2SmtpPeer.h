@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "PeerProcess.h"
+
 #include <QStringList>
 
 /// The SSL 2.0 mail peer tests/peers/ssl2_smtp_peer.py (scapy's SSL 2.0 server relaying to
@@ -9,19 +10,16 @@
 class Ssl2SmtpPeer
 {
 public:
-    Ssl2SmtpPeer() = default;
-    Ssl2SmtpPeer(const Ssl2SmtpPeer&) = delete;
-    Ssl2SmtpPeer& operator=(const Ssl2SmtpPeer&) = delete;
-    ~Ssl2SmtpPeer();
-
     [[nodiscard]] bool start(QString* error);
     /// The port of the server with @p behaviour ("normal", "trickle", "bad_challenge", ...).
-    quint16 port(const QString& behaviour) const;
-    /// The 1024-bit server key (PEM) while the peer runs.
-    QString keyPath() const { return field(QStringLiteral("KEY")); }
+    quint16 port(const QString& behaviour) const { return m_process.readyField(behaviour).toUShort(); }
 
     /// Report lines printed so far and not yet taken.
-    QStringList lines();
+    QStringList lines()
+    {
+        m_lines << m_process.readLines();
+        return m_lines;
+    }
     /// Drops the report lines printed so far.
     void discardLines()
     {
@@ -32,9 +30,6 @@ public:
     QString takeLine(const QString& prefix, int ms = 5000);
 
 private:
-    QString field(const QString& key) const;
-
-    QProcess m_process;
-    QStringList m_ready;
+    PeerProcess m_process;
     QStringList m_lines;
 };

@@ -9,7 +9,6 @@
 #include <QCryptographicHash>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTcpServer>
 #include <QtTest>
 
 namespace {
@@ -253,13 +252,8 @@ void TestSecureMailTransport::nextSessionAfterAFailureStartsClean()
 
 void TestSecureMailTransport::refusedConnection()
 {
-    QTcpServer placeholder;
-    QVERIFY(placeholder.listen(QHostAddress::LocalHost));
-    const quint16 port = placeholder.serverPort();
-    placeholder.close(); // nothing listens there now
-
     auto run = makeRun();
-    run->transport->connectTo(QStringLiteral("127.0.0.1"), port);
+    run->transport->connectTo(QStringLiteral("127.0.0.1"), unusedLocalPort());
     QTRY_COMPARE_WITH_TIMEOUT(run->boxes.shown.size(), 1, 10000);
     QVERIFY2(run->boxes.shown.first().startsWith(QLatin1String("Winsock Error: (0) ")), qPrintable(run->boxes.shown.first()));
     QCOMPARE(run->transport->state(), 0);

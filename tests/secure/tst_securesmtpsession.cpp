@@ -31,15 +31,7 @@ void TestSecureSmtpSession::initTestCase()
 
 void TestSecureSmtpSession::configure(TestNotificationHost& host, const QString& behaviour, bool auth)
 {
-    NotifySettings& values = host.notifySettings();
-    values.server = QStringLiteral("127.0.0.1");
-    values.port = QString::number(m_peer.port(behaviour));
-    values.emailFrom = QStringLiteral("ip@example.test");
-    values.emailTo = QStringLiteral("owner@example.test");
-    values.username = QStringLiteral("vistrel");
-    values.password = QStringLiteral("secret");
-    values.useAuth = auth;
-    values.useSsl = true;
+    host.configureMail(m_peer.port(behaviour), auth, true, "ip@example.test", "owner@example.test", "vistrel", "secret");
 }
 
 void TestSecureSmtpSession::wholeMailInsideTheChannel_data()

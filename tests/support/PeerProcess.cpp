@@ -1,6 +1,7 @@
 #include "PeerProcess.h"
 
 #include <QElapsedTimer>
+#include <QTcpServer>
 
 PeerProcess::~PeerProcess()
 {
@@ -23,7 +24,7 @@ bool PeerProcess::start(const QString& script, const QStringList& args, QString*
     }
     QElapsedTimer clock;
     clock.start();
-    while (!m_process.canReadLine() && clock.elapsed() < 20000 && m_process.state() == QProcess::Running)
+    while (!m_process.canReadLine() && clock.elapsed() < 30000 && m_process.state() == QProcess::Running)
         m_process.waitForReadyRead(200);
     if (!m_process.canReadLine()) {
         *error = QStringLiteral("%1 never became ready: %2").arg(script, QString::fromLocal8Bit(m_process.readAllStandardError()));
@@ -54,4 +55,18 @@ QByteArray PeerProcess::stop()
         m_process.waitForFinished(2000);
     }
     return m_process.readAllStandardOutput();
+}
+
+QStringList PeerProcess::readLines()
+{
+    QStringList lines;
+    while (m_process.canReadLine())
+        lines << QString::fromUtf8(m_process.readLine()).trimmed();
+    return lines;
+}
+
+quint16 unusedLocalPort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
 }

@@ -20,6 +20,9 @@ public:
     const QString& readyLine() const { return m_readyLine; }
     /// The word after @p key in the ready line ("PORT 1234 ..." → "1234").
     QString readyField(const QString& key) const;
+    quint16 port() const { return readyField(QStringLiteral("PORT")).toUShort(); }
+    /// The whole lines printed since the last call (after the ready line), without their line ends.
+    QStringList readLines();
     /// Stops the peer and returns everything it printed after the ready line.
     QByteArray stop();
 
@@ -29,3 +32,6 @@ private:
     QProcess m_process;
     QString m_readyLine;
 };
+
+/// A loopback port that was free a moment ago: nothing listens there.
+quint16 unusedLocalPort();
