@@ -1,8 +1,6 @@
 // The desktop side of the main window on the offscreen platform, with the real main window looking its
 // addresses up from nginx: the overlay, the tray menu, minimising, the splash hand-over, the help, About
 // and website windows, run at logon through "Run at startup", and shutdown.
-//
-// With VISTREL_SCREENSHOT_DIR set, every window the tests show is saved there as a PNG.
 #include "NginxPeer.h"
 #include "TempConfigHome.h"
 #include "app/Form1.h"
@@ -33,7 +31,6 @@ private slots:
     void trayMenu();
     void trayClicks_data();
     void trayClicks();
-    void minimiseWithTray();
     void minimiseWithoutTray();
     void splashHandsOver();
     void startMinimized_data();
@@ -51,7 +48,6 @@ private:
     template <typename W> W* child(const char* name) { return m_form->findChild<W*>(QLatin1String(name)); }
     void make(bool trayAvailable = true);
     void load();
-    void shot(QWidget* window, const QString& name);
 
     NginxPeer m_nginx;
     std::unique_ptr<TempConfigHome> m_home;
@@ -116,17 +112,6 @@ void TestDesktopWindows::load()
     m_desktop->showMainWindow();
 }
 
-void TestDesktopWindows::shot(QWidget* window, const QString& name)
-{
-    const QString dir = qEnvironmentVariable("VISTREL_SCREENSHOT_DIR");
-    if (dir.isEmpty() || !window)
-        return;
-    QTest::qWait(50);
-    window->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
-        QGuiApplication::primaryScreen()->grabWindow(0).save(dir + QLatin1Char('/') + name + QStringLiteral("-screen.png"));
-}
-
 void TestDesktopWindows::overlayFollowsToggleAndLookups()
 {
     load();
@@ -158,8 +143,6 @@ void TestDesktopWindows::overlayFollowsToggleAndLookups()
     QCOMPARE(external->y(), 16);
     QVERIFY(external->x() >= 60 && external->x() > overlay->findChild<QLabel*>("Label4")->geometry().right());
     QVERIFY(external->width() >= 125);
-    shot(overlay, QStringLiteral("overlay"));
-    shot(m_form.get(), QStringLiteral("main-window"));
 
     // Every lookup writes it, shown or not; showing it again does not move it.
     button->click();
@@ -190,7 +173,6 @@ void TestDesktopWindows::overlayMenu()
     QVERIFY(!menu->isVisible());  // opens on release
     QTest::mouseRelease(label, Qt::RightButton);
     QVERIFY(menu->isVisible());
-    shot(menu, QStringLiteral("overlay-menu"));
     menu->hide();
     QTest::mouseClick(overlay, Qt::RightButton, {}, QPoint(100, 30));  // the background opens it too
     QVERIFY(menu->isVisible());
@@ -222,7 +204,6 @@ void TestDesktopWindows::overlayKeepsLongAddressesWhole()
     QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(v6));
     QVERIFY(overlay->width() >= label->geometry().right());
     QCOMPARE(overlay->pos(), position);
-    shot(overlay, QStringLiteral("overlay-ipv6"));
     const int wide = overlay->width();
     m_desktop->updateOverlay(QStringLiteral("192.168.1.20"), QStringLiteral("203.0.113.7"));
     QVERIFY(overlay->width() < wide);
@@ -241,9 +222,10 @@ void TestDesktopWindows::trayMenu()
         captions << item->text();
     QCOMPARE(captions, (QStringList{QStringLiteral("Show"), QStringLiteral("Address Overlay On/Off"), QStringLiteral("Exit")}));
 
-    // "Address Overlay On/Off" while the window is in the notification area leaves it there.
+    // Minimised, the window goes to the notification area; "Address Overlay On/Off" leaves it there.
     m_form->setWindowState(Qt::WindowMinimized);
     QTRY_VERIFY(!m_form->isVisible());
+    QCOMPARE(m_settings->read(QStringLiteral("Minimized"), QString()), QStringLiteral("1"));
     tray->mnuPopup()->actions()[1]->trigger();
     QVERIFY(m_desktop->overlay()->isVisible());
     QVERIFY(!m_form->isVisible());
@@ -254,6 +236,15 @@ void TestDesktopWindows::trayMenu()
     tray->mnuPopup()->actions()[0]->trigger();
     QVERIFY(m_form->isVisible());
     QVERIFY(!m_form->isMinimized());
+    QCOMPARE(m_settings->read(QStringLiteral("Minimized"), QString()), QStringLiteral("0"));
+
+    // The "Minimize" menu item does the same; a resize of the visible window records "0" again.
+    m_form->findChild<QAction*>(QStringLiteral("mniFileItem"))->trigger();
+    QTRY_VERIFY(!m_form->isVisible());
+    m_form->setWindowState(Qt::WindowNoState);
+    QVERIFY(m_form->isVisible());
+    m_settings->write(QStringLiteral("Minimized"), 1);
+    m_form->resize(m_form->width() + 10, m_form->height());
     QCOMPARE(m_settings->read(QStringLiteral("Minimized"), QString()), QStringLiteral("0"));
     tray->mnuPopup()->actions()[2]->trigger();
     QCOMPARE(m_formQuits, 1);
@@ -280,30 +271,7 @@ void TestDesktopWindows::trayClicks()
     emit tray->icon()->activated(QSystemTrayIcon::ActivationReason(reason));
     QCOMPARE(tray->mnuPopup()->isVisible(), opens);
     if (opens)
-        shot(tray->mnuPopup(), QStringLiteral("tray-menu"));
     tray->mnuPopup()->hide();
-}
-
-void TestDesktopWindows::minimiseWithTray()
-{
-    load();
-    QVERIFY(m_form->isVisible());
-    m_form->setWindowState(Qt::WindowMinimized);
-    QTRY_VERIFY(!m_form->isVisible());
-    QCOMPARE(m_settings->read(QStringLiteral("Minimized"), QString()), QStringLiteral("1"));
-
-    m_desktop->tray()->mnuPopup()->actions()[0]->trigger();
-    QVERIFY(m_form->isVisible());
-    QCOMPARE(m_settings->read(QStringLiteral("Minimized"), QString()), QStringLiteral("0"));
-
-    // The "Minimize" menu item does the same; a resize of the visible window records "0" again.
-    m_form->findChild<QAction*>(QStringLiteral("mniFileItem"))->trigger();
-    QTRY_VERIFY(!m_form->isVisible());
-    m_form->setWindowState(Qt::WindowNoState);
-    QVERIFY(m_form->isVisible());
-    m_settings->write(QStringLiteral("Minimized"), 1);
-    m_form->resize(m_form->width() + 10, m_form->height());
-    QCOMPARE(m_settings->read(QStringLiteral("Minimized"), QString()), QStringLiteral("0"));
 }
 
 void TestDesktopWindows::minimiseWithoutTray()
@@ -334,7 +302,6 @@ void TestDesktopWindows::splashHandsOver()
     QCOMPARE(splash->size(), QSize(480, 109));
     QVERIFY(splash->windowFlags().testFlag(Qt::FramelessWindowHint));
     QVERIFY(!m_form->isVisible());
-    shot(splash, QStringLiteral("splash"));
     connect(splash, &frmSplash::handOverDone, this,
             [&] { formLoadedBeforeSplashHidden = m_form->status() == QStringLiteral("Finished looking up IPs"); });
 
@@ -388,7 +355,6 @@ void TestDesktopWindows::helpWindow()
     auto* box = help->findChild<QCheckBox*>("Check1");
     QCOMPARE(box->text(), QStringLiteral("Show at Startup"));
     QVERIFY(box->isChecked());
-    shot(help, QStringLiteral("help"));
 
     // Unticked: written at once; the next start shows no help, "View Help" still does.
     box->click();
@@ -438,7 +404,6 @@ void TestDesktopWindows::aboutWindowAndWebsite()
     QVERIFY(website->text().contains(QStringLiteral(">tarnwicksoftware.com</a>")));
     QVERIFY(!about->findChild<QLabel*>("Picture1")->pixmap().isNull());
     QCOMPARE(about->minimumSize(), about->maximumSize());  // fixed border
-    shot(about, QStringLiteral("about"));
 
     emit website->linkActivated(QStringLiteral("website"));
     QCOMPARE(m_opened, QList<QUrl>{QUrl(QStringLiteral("http://tarnwicksoftware.com"))});

@@ -1,7 +1,6 @@
 // The network tools from the main window on the offscreen platform: Enter and "Convert" in each box of
 // the DNS converter with the system resolver, a newer conversion winning over a slow older one, and
 // the WHOIS window against the WHOIS server of tests/peers/whois_peer.py.
-// With VISTREL_SCREENSHOT_DIR set, the DNS frame and the WHOIS window are saved there as pictures.
 #include "PeerProcess.h"
 #include "TempConfigHome.h"
 #include "app/Form1.h"
@@ -9,7 +8,6 @@
 #include "nettools/NetTools.h"
 #include "platform/HttpGet.h"
 
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -38,7 +36,6 @@ private:
     void makeForm(NetTools* tools);
     template <typename W> W* child(const char* name) { return m_form->findChild<W*>(QLatin1String(name)); }
     QStringList queriesSeen();
-    void saveShot(QWidget* widget, const char* name);
 
     PeerProcess m_peer;
     QString m_peerAddress;
@@ -53,7 +50,7 @@ void TestNetToolsWindow::initTestCase()
 {
     QString error;
     QVERIFY2(m_peer.start(QStringLiteral("whois_peer.py"), {}, &error), qPrintable(error));
-    m_peerAddress = QStringLiteral("127.0.0.1:") + m_peer.readyField(QStringLiteral("PORT"));
+    m_peerAddress = QStringLiteral("127.0.0.1:") + QString::number(m_peer.port());
 }
 
 void TestNetToolsWindow::init()
@@ -90,16 +87,9 @@ QStringList TestNetToolsWindow::queriesSeen()
     QString error;
     if (!m_peer.start(QStringLiteral("whois_peer.py"), {}, &error))
         qFatal("%s", qPrintable(error));
-    m_peerAddress = QStringLiteral("127.0.0.1:") + m_peer.readyField(QStringLiteral("PORT"));
+    m_peerAddress = QStringLiteral("127.0.0.1:") + QString::number(m_peer.port());
     qputenv("VISTREL_WHOIS_SERVER", m_peerAddress.toUtf8());
     return queries;
-}
-
-void TestNetToolsWindow::saveShot(QWidget* widget, const char* name)
-{
-    const QString dir = qEnvironmentVariable("VISTREL_SCREENSHOT_DIR");
-    if (!dir.isEmpty())
-        widget->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
 }
 
 void TestNetToolsWindow::convertFromEachBox_data()
@@ -141,8 +131,6 @@ void TestNetToolsWindow::convertFromEachBox()
             ->click();
     QTRY_COMPARE(out->text(), expected);
     QCOMPARE(in->text(), text);  // the input box keeps what was typed
-    if (input == QLatin1String("Text1") && enter && !expected.isEmpty())
-        saveShot(m_form->findChild<QGroupBox*>(QStringLiteral("Frame2")), "dns-frame");
 }
 
 namespace {
@@ -216,7 +204,6 @@ void TestNetToolsWindow::whoisWindowAsksOncePerLoad()
     auto* text1 = window->findChild<QPlainTextEdit*>(QStringLiteral("text1"));
     QVERIFY(text1->isReadOnly());
     QTRY_COMPARE(text1->toPlainText(), QStringLiteral("query was [example.com]\n"));
-    saveShot(window, "whois-window");
 
     // A second "Whois" while the window is open: same window, same answer, nothing sent.
     text3->setText(QStringLiteral("192.0.2.7"));
@@ -258,7 +245,7 @@ void TestNetToolsWindow::whoisWindowSaysWhatWentWrong()
     if (!server.isEmpty())
         qputenv("VISTREL_WHOIS_SERVER", server.toUtf8());
     else
-        begins = begins.arg(m_peer.readyField(QStringLiteral("PORT")));
+        begins = begins.arg(QString::number(m_peer.port()));
     m_tools = std::make_unique<NetTools>();
     m_tools->setWhoisTimeout(500);
     makeForm(m_tools.get());
@@ -267,8 +254,6 @@ void TestNetToolsWindow::whoisWindowSaysWhatWentWrong()
     QTRY_VERIFY_WITH_TIMEOUT(!m_tools->whoisWindow()->answerText().isEmpty(), 5000);
     const QString text = m_tools->whoisWindow()->answerText();
     QVERIFY2(text.startsWith(begins), qPrintable(text));
-    if (query == QLatin1String("hang"))
-        saveShot(m_tools->whoisWindow(), "whois-window-cut-off");
 }
 
 void TestNetToolsWindow::closingTheMainWindowClosesWhois()

@@ -8,13 +8,14 @@ when standard input closes (the test ended or died) or after --lifetime seconds.
 """
 import argparse
 import os
-import select
 import shutil
 import socket
 import subprocess
 import sys
 import tempfile
 import time
+
+from peerlib import free_port, wait_for_end
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEPLOY = os.path.join(HERE, "..", "..", "deploy", "nginx", "address-service.conf")
@@ -48,12 +49,6 @@ http {{
     }}
 }}
 """
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def wait_for(port, process, seconds=10.0):
@@ -95,12 +90,8 @@ def main():
         print("FAILED", flush=True)
         return 1
     print(f"PORT {port} LOG {work}/access.log", flush=True)
-    deadline = time.monotonic() + args.lifetime
     try:
-        while time.monotonic() < deadline:
-            ready, _, _ = select.select([sys.stdin], [], [], 1.0)
-            if ready and not sys.stdin.buffer.read1(4096):
-                break
+        wait_for_end(args.lifetime)
     finally:
         process.terminate()
         try:

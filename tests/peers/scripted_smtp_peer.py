@@ -22,11 +22,7 @@ import sys
 import threading
 import time
 
-
-
-def emit(line):
-    sys.stdout.write(line + "\n")
-    sys.stdout.flush()
+from peerlib import emit, wait_for_end
 
 
 def unescape(text):
@@ -149,11 +145,7 @@ def main():
     worker = threading.Thread(target=serve, daemon=True)
     worker.start()
     emit("PORT %d" % listener.getsockname()[1])
-    deadline = time.monotonic() + args.lifetime
-    while time.monotonic() < deadline:
-        ready, _, _ = select.select([sys.stdin], [], [], 1.0)
-        if ready and not sys.stdin.buffer.read1(4096):
-            break
+    wait_for_end(args.lifetime)
     stop.set()
     listener.close()
     os._exit(0)

@@ -8,18 +8,12 @@ authentication attempt as "AUTH <ok|fail> <base64 user> <base64 password>". Prin
 """
 import argparse
 import base64
-import select
-import socket
 import sys
-import time
 
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
-
-def emit(line):
-    sys.stdout.write(line + "\n")
-    sys.stdout.flush()
+from peerlib import emit, free_port, wait_for_end
 
 
 def b64(data):
@@ -41,12 +35,6 @@ class Handler:
 class RecordingController(Controller):
     def factory(self):
         return RecordingSMTP(self.handler, **self.SMTP_kwargs)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def main():
@@ -82,12 +70,8 @@ def main():
         emit("FAILED")
         return 1
     emit("PORT %d" % port)
-    deadline = time.monotonic() + args.lifetime
     try:
-        while time.monotonic() < deadline:
-            ready, _, _ = select.select([sys.stdin], [], [], 1.0)
-            if ready and not sys.stdin.buffer.read1(4096):
-                break
+        wait_for_end(args.lifetime)
     finally:
         controller.stop()
     return 0

@@ -36,7 +36,6 @@ recomputes keys, RC4 streams and MACs of the whole transcript and prints "CROSSC
 Stops when standard input closes or after --lifetime seconds.
 """
 import argparse
-import asyncio
 import base64
 import os
 import select
@@ -63,8 +62,8 @@ from scapy.utils import randstring  # noqa: E402
 from aiosmtpd.controller import Controller  # noqa: E402
 from aiosmtpd.smtp import AuthResult  # noqa: E402
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import ssl2_crosscheck  # noqa: E402
+from peerlib import emit as say, free_port, wait_for_end  # noqa: E402
 
 USER = b"vistrel"
 PASSWORD = b"secret"
@@ -73,14 +72,7 @@ BEHAVIOURS = ["normal", "trickle", "split_replies", "two_replies", "split_reply"
               "close_hello", "close_master_key", "close_finished", "close_established"]
 FAULTY = {"bad_challenge", "bad_verify_mac", "bad_finished_mac", "bad_data_mac", "no_modulus", "short_hello"}
 
-print_lock = threading.Lock()
 failures = threading.local()
-
-
-def say(line):
-    with print_lock:
-        sys.stdout.write(line + "\n")
-        sys.stdout.flush()
 
 
 # Stock scapy logs a failed record MAC and carries on; record it for the automaton of this thread.
@@ -384,12 +376,6 @@ def authenticate(server, session, envelope, mechanism, auth_data):
     return AuthResult(success=ok, auth_data=auth_data.login if ok else None)
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
 def make_cert(work, bits):
     key = os.path.join(work, "key%d.pem" % bits)
     cert = os.path.join(work, "cert%d.pem" % bits)
@@ -426,14 +412,9 @@ def main():
         os._exit(1)
     say("READY " + " ".join("%s %d" % (b, s.bound_port) for b, s in servers.items())
         + " SMTP %d KEY %s CERT %s" % (smtp_port, key, cert))
-    deadline = time.monotonic() + args.lifetime
-    while time.monotonic() < deadline:
-        ready, _, _ = select.select([sys.stdin], [], [], 1.0)
-        if ready and not sys.stdin.buffer.read1(4096):
-            break
+    wait_for_end(args.lifetime)
     time.sleep(0.2)  # let a last cross-check or mail line out
-    with print_lock:
-        sys.stdout.flush()
+    sys.stdout.flush()
     try:
         controller.stop()
     except Exception:  # noqa: BLE001

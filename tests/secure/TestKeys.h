@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
@@ -56,6 +57,37 @@ inline QByteArray rsaDecrypt(EVP_PKEY* key, const QByteArray& ciphertext)
     EVP_PKEY_CTX_free(ctx);
     return ok ? out.left(qsizetype(length)) : QByteArray();
 }
+
+/// The RSA modulus of @p key, big-endian without leading zeros.
+inline QByteArray modulus(EVP_PKEY* key)
+{
+    BIGNUM* n = nullptr;
+    if (EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_N, &n) != 1)
+        return {};
+    QByteArray out(BN_num_bytes(n), '\0');
+    BN_bn2bin(n, reinterpret_cast<unsigned char*>(out.data()));
+    BN_free(n);
+    return out;
+}
+
+/// Points OpenSSL's provider search at an empty folder while it lives, so the "legacy" provider (RC4)
+/// cannot be loaded.
+class NoLegacyProvider
+{
+public:
+    NoLegacyProvider() : m_saved(qgetenv("OPENSSL_MODULES")) { qputenv("OPENSSL_MODULES", m_empty.path().toLocal8Bit()); }
+    ~NoLegacyProvider()
+    {
+        if (m_saved.isNull())
+            qunsetenv("OPENSSL_MODULES");
+        else
+            qputenv("OPENSSL_MODULES", m_saved);
+    }
+
+private:
+    QTemporaryDir m_empty;
+    QByteArray m_saved;
+};
 
 inline QByteArray md5(const QByteArray& data)
 {

@@ -4,7 +4,6 @@
 #include "secure/CryptoCls.h"
 #include "secure/SSLv2.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -13,16 +12,6 @@ namespace {
 const QByteArray RawMaster = QByteArray::fromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
 const QByteArray Challenge = QByteArray::fromHex("101112131415161718191a1b1c1d1e1f");
 const QByteArray ConnectionId = QByteArray::fromHex("a0a1a2a3a4a5a6a7a8a9aaabacadaeaf");
-
-QByteArray modulusOf(EVP_PKEY* key)
-{
-    BIGNUM* n = nullptr;
-    EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_N, &n);
-    QByteArray out(BN_num_bytes(n), '\0');
-    BN_bn2bin(n, reinterpret_cast<unsigned char*>(out.data()));
-    BN_free(n);
-    return out;
-}
 } // namespace
 
 class TestCryptoCls : public QObject
@@ -63,7 +52,7 @@ bool TestCryptoCls::exportKnownKeys(CryptoCls* crypto, QByteArray* master, QByte
 {
     *master = RawMaster;
     QString error;
-    const bool ok = crypto->ExportKeyBlob(master, read, write, Challenge, ConnectionId, modulusOf(m_key), encrypted,
+    const bool ok = crypto->ExportKeyBlob(master, read, write, Challenge, ConnectionId, testkeys::modulus(m_key), encrypted,
                                           &error);
     if (!ok)
         qWarning() << error;
@@ -176,14 +165,9 @@ void TestCryptoCls::randomBytes()
 
 void TestCryptoCls::providerMissingFailsQuietly()
 {
-    QTemporaryDir empty;
-    const QByteArray saved = qgetenv("OPENSSL_MODULES");
-    qputenv("OPENSSL_MODULES", empty.path().toLocal8Bit());
+    auto noLegacy = std::make_unique<testkeys::NoLegacyProvider>();
     CryptoCls crypto;
-    if (saved.isNull())
-        qunsetenv("OPENSSL_MODULES");
-    else
-        qputenv("OPENSSL_MODULES", saved);
+    noLegacy.reset();
     QVERIFY(!crypto.available());
     QVERIFY(crypto.loadError().contains(QLatin1String("legacy")));
     QByteArray buffer = "x", master = RawMaster, read, write, encrypted;
@@ -192,7 +176,7 @@ void TestCryptoCls::providerMissingFailsQuietly()
     QCOMPARE(crypto.MD5_Hash("abc"), QByteArray());
     QCOMPARE(crypto.RC4_Encrypt("abc"), QByteArray("abc"));
     QString error;
-    QVERIFY(!crypto.ExportKeyBlob(&master, &read, &write, Challenge, ConnectionId, modulusOf(m_key), &encrypted, &error));
+    QVERIFY(!crypto.ExportKeyBlob(&master, &read, &write, Challenge, ConnectionId, testkeys::modulus(m_key), &encrypted, &error));
     QVERIFY(encrypted.isEmpty());
     // A new instance afterwards loads the providers again.
     QVERIFY(CryptoCls().available());

@@ -3,12 +3,12 @@
 // independently, and every way a server can misbehave during the handshake and after it.
 #include "RecordingMessageBox.h"
 #include "SmtpDialogue.h"
+#include "TestKeys.h"
 #include "Ssl2SmtpPeer.h"
 #include "secure/SecureMailTransport.h"
 
 #include <QCryptographicHash>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -262,18 +262,11 @@ void TestSecureMailTransport::refusedConnection()
 
 void TestSecureMailTransport::providerMissing()
 {
-    // OpenSSL looks for its provider modules where OPENSSL_MODULES points: an empty folder has no
-    // "legacy" provider, so RC4 is not available.
-    QTemporaryDir empty;
-    const QByteArray saved = qgetenv("OPENSSL_MODULES");
-    qputenv("OPENSSL_MODULES", empty.path().toLocal8Bit());
+    auto noLegacy = std::make_unique<testkeys::NoLegacyProvider>();
     auto run = makeRun();
     run->transport->connectTo(QStringLiteral("127.0.0.1"), m_peer.port(QStringLiteral("normal")));
     QTRY_COMPARE_WITH_TIMEOUT(run->boxes.shown, QStringList{SecureMailTransport::providerMissingText()}, 10000);
-    if (saved.isNull())
-        qunsetenv("OPENSSL_MODULES");
-    else
-        qputenv("OPENSSL_MODULES", saved);
+    noLegacy.reset();
     QCOMPARE(run->transport->state(), 0);
     QCOMPARE(run->statuses, QStringList{"Creating Secure Session"});
     QVERIFY(run->boxes.shown.first().startsWith(

@@ -88,7 +88,7 @@ private slots:
     void serverVerifyChecks_data();
     void serverVerifyChecks();
     void finishedAndDataInOneArrival();
-    void recordSizesAndSequenceNumbers();
+    void sequenceNumbers();
     void dataRecordWithBadMacOrTooShort_data();
     void dataRecordWithBadMacOrTooShort();
 
@@ -232,14 +232,8 @@ void TestSsl2Client::modulusFromCertificate()
     QByteArray modulus;
     QString error;
     QCOMPARE(Ssl2ServerHello::modulusFromCertificate(certificate, &modulus, &error), ok);
-    if (ok) {
-        BIGNUM* n = nullptr;
-        QVERIFY(EVP_PKEY_get_bn_param(m_key, OSSL_PKEY_PARAM_RSA_N, &n) == 1);
-        QByteArray expected(BN_num_bytes(n), '\0');
-        BN_bn2bin(n, reinterpret_cast<unsigned char*>(expected.data()));
-        BN_free(n);
-        QCOMPARE(modulus, expected);
-    }
+    if (ok)
+        QCOMPARE(modulus, testkeys::modulus(m_key));
 }
 
 std::unique_ptr<SSLv2> TestSsl2Client::startClient(QList<QByteArray>* wire, ServerSide* server)
@@ -417,7 +411,7 @@ void TestSsl2Client::finishedAndDataInOneArrival()
     QCOMPARE(client->serverSequence(), 5u);
 }
 
-void TestSsl2Client::recordSizesAndSequenceNumbers()
+void TestSsl2Client::sequenceNumbers()
 {
     QList<QByteArray> wire;
     ServerSide server;
@@ -428,31 +422,19 @@ void TestSsl2Client::recordSizesAndSequenceNumbers()
     server.open(splitRecords(wire.at(2)).value(0), 2, &macOk);
     QVERIFY(macOk);
 
-    const QByteArray exact(32751, 'e');
-    const QByteArray over(32752, 'o');
+    // Record sizes at the 32767-byte limit are checked against the real server in tst_securemailtransport.
     client->SendSecureData("EHLO host\r\n");
-    client->SendSecureData(exact);
-    client->SendSecureData(over);
-    QCOMPARE(wire.size(), 3 + 1 + 1 + 2);
-    QCOMPARE(wire.at(4).left(2).toHex(), QByteArray("ffff"));
-    QCOMPARE(wire.at(4).size(), 2 + 32767);
-    QCOMPARE(wire.at(5).size(), 2 + 32767);
-    QCOMPARE(wire.at(6).size(), 2 + 17);
-    QByteArray carried;
-    for (int i = 3; i < wire.size(); ++i) {
-        carried += server.open(splitRecords(wire.at(i)).value(0), quint32(i), &macOk);
-        QVERIFY2(macOk, qPrintable(QStringLiteral("record %1").arg(i)));
-    }
-    QCOMPARE(carried, "EHLO host\r\n" + exact + over);
+    QCOMPARE(server.open(splitRecords(wire.at(3)).value(0), 3, &macOk), QByteArray("EHLO host\r\n"));
+    QVERIFY(macOk);
 
     // The counter wraps from 4294967295 to 0.
     client->setSequences(0xFFFFFFFFu, client->serverSequence());
     client->SendSecureData("NOOP\r\n");
     client->SendSecureData("QUIT\r\n");
     QCOMPARE(client->clientSequence(), 1u);
-    QCOMPARE(server.open(splitRecords(wire.at(7)).value(0), 0xFFFFFFFFu, &macOk), QByteArray("NOOP\r\n"));
+    QCOMPARE(server.open(splitRecords(wire.at(4)).value(0), 0xFFFFFFFFu, &macOk), QByteArray("NOOP\r\n"));
     QVERIFY(macOk);
-    QCOMPARE(server.open(splitRecords(wire.at(8)).value(0), 0u, &macOk), QByteArray("QUIT\r\n"));
+    QCOMPARE(server.open(splitRecords(wire.at(5)).value(0), 0u, &macOk), QByteArray("QUIT\r\n"));
     QVERIFY(macOk);
 }
 
