@@ -78,17 +78,10 @@ void TestNetToolsWindow::makeForm(NetTools* tools)
 
 QStringList TestNetToolsWindow::queriesSeen()
 {
-    const QByteArray out = m_peer.stop();
     QStringList queries;
-    for (const QByteArray& line : out.split('\n')) {
-        if (line.startsWith("QUERY "))
-            queries << QString::fromUtf8(QByteArray::fromHex(line.mid(6)));
-    }
-    QString error;
-    if (!m_peer.start(QStringLiteral("whois_peer.py"), {}, &error))
-        qFatal("%s", qPrintable(error));
-    m_peerAddress = QStringLiteral("127.0.0.1:") + QString::number(m_peer.port());
-    qputenv("VISTREL_WHOIS_SERVER", m_peerAddress.toUtf8());
+    for (const QString& line : m_peer.readLines(100))
+        if (line.startsWith(QLatin1String("QUERY ")))
+            queries << QString::fromUtf8(QByteArray::fromHex(line.mid(6).toLatin1()));
     return queries;
 }
 

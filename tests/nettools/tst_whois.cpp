@@ -153,17 +153,10 @@ QString TestWhois::runExchange(WhoisSession& session, const QString& query, int 
 
 QStringList TestWhois::queriesSeen()
 {
-    // The peer prints each query it read; restart it to collect them.
-    const QByteArray out = m_peer.stop();
     QStringList queries;
-    for (const QByteArray& line : out.split('\n')) {
-        if (line.startsWith("QUERY "))
-            queries << QString::fromUtf8(QByteArray::fromHex(line.mid(6)));
-    }
-    QString error;
-    if (!m_peer.start(QStringLiteral("whois_peer.py"), {}, &error))
-        qFatal("%s", qPrintable(error));
-    m_server.port = m_peer.port();
+    for (const QString& line : m_peer.readLines(100))
+        if (line.startsWith(QLatin1String("QUERY ")))
+            queries << QString::fromUtf8(QByteArray::fromHex(line.mid(6).toLatin1()));
     return queries;
 }
 

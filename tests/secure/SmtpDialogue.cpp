@@ -14,110 +14,36 @@ bool completeReply(const QByteArray& buffer)
 }
 } // namespace
 
-SmtpDialogue::SmtpDialogue(MailTransport* transport, Options options)
-    : m_transport(transport), m_options(std::move(options))
+SmtpDialogue::SmtpDialogue(MailTransport* transport, const Options& o) : m_transport(transport)
 {
+    const QByteArray mailFrom = "MAIL FROM:<" + o.from + ">\r\n";
+    m_script << std::pair{220, (o.auth ? "EHLO" : "HELO") + QByteArray(" client.test\r\n")};
+    if (o.auth)
+        m_script << std::pair{250, QByteArray("AUTH LOGIN\r\n")} << std::pair{334, o.user.toBase64() + "\r\n"}
+                 << std::pair{334, o.password.toBase64() + "\r\n"} << std::pair{235, mailFrom};
+    else
+        m_script << std::pair{250, mailFrom};
+    m_script << std::pair{250, "RCPT TO:<" + o.to + ">\r\n"} << std::pair{250, QByteArray("DATA\r\n")}
+             << std::pair{354, o.message + ".\r\n"} << std::pair{250, QByteArray("QUIT\r\n")}
+             << std::pair{221, QByteArray()};
     connect(m_transport, &MailTransport::received, this, &SmtpDialogue::onReceived);
 }
 
 void SmtpDialogue::onReceived(const QByteArray& data)
 {
-    ++m_deliveries;
     m_received += data;
     m_buffer += data;
-    if (!completeReply(m_buffer))
+    if (m_done || !completeReply(m_buffer))
         return;
-    const QByteArray reply = m_buffer;
-    m_buffer.clear();
-    handleReply(reply);
-}
-
-void SmtpDialogue::send(const QByteArray& bytes)
-{
-    m_sent += bytes;
-    m_transport->send(bytes);
-}
-
-void SmtpDialogue::fail(const QString& why)
-{
-    m_failure = why;
-    m_done = true;
-    m_step = Step::Done;
-    m_transport->close();
-}
-
-void SmtpDialogue::handleReply(const QByteArray& reply)
-{
-    const int code = reply.left(3).toInt();
-    auto expect = [&](int wanted) {
-        if (code == wanted)
-            return true;
-        fail(QStringLiteral("expected %1, got %2").arg(wanted).arg(QString::fromLatin1(reply)));
-        return false;
-    };
-    switch (m_step) {
-    case Step::Greeting:
-        if (expect(220)) {
-            m_step = Step::Hello;
-            send((m_options.auth ? "EHLO" : "HELO") + QByteArray(" client.test\r\n"));
-        }
-        break;
-    case Step::Hello:
-        if (expect(250)) {
-            m_step = m_options.auth ? Step::AuthLogin : Step::MailFrom;
-            send(m_options.auth ? QByteArray("AUTH LOGIN\r\n") : "MAIL FROM:<" + m_options.from + ">\r\n");
-        }
-        break;
-    case Step::AuthLogin:
-        if (expect(334)) {
-            m_step = Step::AuthUser;
-            send(m_options.user.toBase64() + "\r\n");
-        }
-        break;
-    case Step::AuthUser:
-        if (expect(334)) {
-            m_step = Step::AuthPassword;
-            send(m_options.password.toBase64() + "\r\n");
-        }
-        break;
-    case Step::AuthPassword:
-        if (expect(235)) {
-            m_step = Step::MailFrom;
-            send("MAIL FROM:<" + m_options.from + ">\r\n");
-        }
-        break;
-    case Step::MailFrom:
-        if (expect(250)) {
-            m_step = Step::RcptTo;
-            send("RCPT TO:<" + m_options.to + ">\r\n");
-        }
-        break;
-    case Step::RcptTo:
-        if (expect(250)) {
-            m_step = Step::Data;
-            send("DATA\r\n");
-        }
-        break;
-    case Step::Data:
-        if (expect(354)) {
-            m_step = Step::Message;
-            send(m_options.message + ".\r\n");
-        }
-        break;
-    case Step::Message:
-        if (expect(250)) {
-            m_step = Step::Quit;
-            send("QUIT\r\n");
-        }
-        break;
-    case Step::Quit:
-        if (expect(221)) {
-            m_step = Step::Done;
-            m_done = true;
-            m_transport->close();
-        }
-        break;
-    case Step::Done:
-        break;
+    const QByteArray reply = std::exchange(m_buffer, {});
+    const auto [wanted, next] = m_script.takeFirst();
+    if (reply.left(3).toInt() != wanted)
+        m_failure = QStringLiteral("expected %1, got %2").arg(wanted).arg(QString::fromLatin1(reply));
+    m_done = !m_failure.isEmpty() || m_script.isEmpty();
+    if (m_done) {
+        m_transport->close();
+        return;
     }
+    m_sent += next;
+    m_transport->send(next);
 }

@@ -57,8 +57,10 @@ QByteArray PeerProcess::stop()
     return m_process.readAllStandardOutput();
 }
 
-QStringList PeerProcess::readLines()
+QStringList PeerProcess::readLines(int quietMs)
 {
+    while (quietMs > 0 && m_process.waitForReadyRead(quietMs)) {
+    }
     QStringList lines;
     while (m_process.canReadLine())
         lines << QString::fromUtf8(m_process.readLine()).trimmed();

@@ -21,8 +21,9 @@ public:
     /// The word after @p key in the ready line ("PORT 1234 ..." → "1234").
     QString readyField(const QString& key) const;
     quint16 port() const { return readyField(QStringLiteral("PORT")).toUShort(); }
-    /// The whole lines printed since the last call (after the ready line), without their line ends.
-    QStringList readLines();
+    /// The whole lines printed since the last call (after the ready line), without their line ends;
+    /// first waits until nothing more has come for @p quietMs.
+    QStringList readLines(int quietMs = 0);
     /// Stops the peer and returns everything it printed after the ready line.
     QByteArray stop();
 
