@@ -80,7 +80,7 @@ QStringList TestNetToolsWindow::queriesSeen()
 {
     QStringList queries;
     for (const QString& line : m_peer.readLines(100))
-        if (line.startsWith(QLatin1String("QUERY ")))
+        if (line.startsWith(QLatin1String("QUERY")))  // "QUERY <hex>", the hex empty for an empty query
             queries << QString::fromUtf8(QByteArray::fromHex(line.mid(6).toLatin1()));
     return queries;
 }

@@ -99,7 +99,6 @@ void TestSecureMailTransport::wholeMailThroughTheChannel_data()
     QTest::addColumn<QString>("dataBodies"); // record bodies of that piece and of QUIT, when checked
 
     QTest::newRow("with AUTH LOGIN") << "normal" << true << 400 << "";
-    QTest::newRow("without authentication") << "normal" << false << 400 << "";
     QTest::newRow("every server byte in a write of its own") << "trickle" << true << 300 << "";
     QTest::newRow("every reply over two records") << "split_replies" << true << 300 << "";
     // 32751 data bytes fill one record of 32767 bytes; one more byte makes a second record.
