@@ -17,25 +17,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-// The main window with the notification subsystem wired in, on the settings file at @p path.
-struct MainWindow
-{
-    explicit MainWindow(const QString& path)
-        : settings(path), form(settings, http), host(form), service(host, launcher, &form)
-    {
-        form.setNotificationHooks(&service);
-        form.setQuit([] {});
-    }
-    Settings settings;
-    HttpGet http;
-    Form1 form;
-    Form1NotificationHost host;
-    DetachedProcessLauncher launcher;
-    NotificationService service;
-};
-} // namespace
-
 class TestNotificationService : public QObject
 {
     Q_OBJECT
@@ -74,9 +55,15 @@ void TestNotificationService::changeRunsAllThreeInOrder()
                                .arg(QString::number(smtp.port()),
                                     m_nginx.url(QStringLiteral("/hook/?e=$ExternalIP$")).toString(), script)
                                .toUtf8());
-    MainWindow window(home.settingsPath());
-    Form1& form = window.form;
+    Settings settings(home.settingsPath());
+    HttpGet http;
+    Form1 form(settings, http);
+    Form1NotificationHost host(form);
+    DetachedProcessLauncher launcher;
+    NotificationService service(host, launcher, &form);
+    form.setNotificationHooks(&service);
     form.setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
+    form.setQuit([] {});
     QStringList statuses;
     connect(&form, &Form1::statusChanged, this, [&statuses](const QString& s) { statuses << s; });
     const int requestsBefore = m_nginx.accessLog().size();
@@ -112,17 +99,23 @@ void TestNotificationService::setupOpensOneDialogAndShutdownClosesIt()
 {
     TempConfigHome home;
     home.writeSettingsFile("[Settings]\nwebNotify=1\nshowHelp=0\n");
-    MainWindow window(home.settingsPath());
-    Form1& form = window.form;
+    Settings settings(home.settingsPath());
+    HttpGet http;
+    Form1 form(settings, http);
+    Form1NotificationHost host(form);
+    DetachedProcessLauncher launcher;
+    NotificationService service(host, launcher, &form);
+    form.setNotificationHooks(&service);
+    form.setQuit([] {});
     form.Form_Load();
     auto* setup = form.findChild<QPushButton*>(QStringLiteral("Command3"));
     QVERIFY(setup && setup->isEnabled());
     QTest::mouseClick(setup, Qt::LeftButton);
-    QPointer<frmConfigure> dialog = window.service.configuration();
+    QPointer<frmConfigure> dialog = service.configuration();
     QVERIFY(dialog && dialog->isVisible());
     QVERIFY(!dialog->isModal());
     QTest::mouseClick(setup, Qt::LeftButton);
-    QCOMPARE(window.service.configuration(), dialog.data());  // the open one comes to the front
+    QCOMPARE(service.configuration(), dialog.data());  // the open one comes to the front
     form.close();
     QTRY_VERIFY(dialog.isNull());
 }
