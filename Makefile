@@ -2,6 +2,8 @@
 # make test  installs what is missing, builds, runs every test
 # make test-sanitize  the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
 # make fuzz  builds the fuzz targets with clang and runs each from its corpus (FUZZ_SECONDS each)
+# make long-run  ten minutes against misbehaving address and mail servers (not part of CI)
+# make bench     start-up time, memory and idle processor time
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -10,7 +12,7 @@ PACKAGES = g++ cmake make qt6-base-dev libssl-dev nginx-light python3-aiosmtpd p
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 CTEST_FLAGS ?= --output-on-failure
 
-.PHONY: deps deps-fuzz build run test test-sanitize fuzz clean
+.PHONY: deps deps-fuzz build run test test-sanitize fuzz long-run bench clean
 
 deps:
 	@missing=""; for p in $(PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; done; \
@@ -43,6 +45,12 @@ fuzz: deps deps-fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVISTREL_FUZZ=ON -DVISTREL_TESTS=OFF >/dev/null
 	cmake --build $(BUILD)-fuzz -j $(JOBS)
 	fuzz/run.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
+
+long-run: build
+	/usr/bin/python3 tests/reliability/long_run.py --binary $(BUILD)/tarnwick-ip-vistrel --minutes 10.5
+
+bench: build
+	/usr/bin/python3 bench/startup_idle.py --binary $(BUILD)/tarnwick-ip-vistrel
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz
