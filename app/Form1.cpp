@@ -2,6 +2,7 @@
 
 #include "app/AddressService.h"
 #include "app/Form1Hooks.h"
+#include "app/WidgetHelpers.h"
 #include "app/Settings.h"
 #include "platform/HttpGet.h"
 #include "platform/LocalAddress.h"
@@ -32,19 +33,6 @@ QGroupBox* frame(const char* objectName, const QString& caption)
     auto* box = new QGroupBox(caption);
     box->setObjectName(QLatin1String(objectName));
     return box;
-}
-
-template <typename W> W* named(W* widget, const char* objectName)
-{
-    widget->setObjectName(QLatin1String(objectName));
-    return widget;
-}
-
-QLabel* buddyLabel(const char* objectName, const QString& text, QWidget* buddy)
-{
-    auto* label = named(new QLabel(text), objectName);
-    label->setBuddy(buddy);
-    return label;
 }
 
 } // namespace
@@ -132,10 +120,10 @@ QWidget* Form1::buildDnsFrame()
     connect(Text2, &QLineEdit::returnPressed, this, &Form1::cmdConvert2_Click);
 
     auto* grid = new QGridLayout(box);
-    grid->addWidget(buddyLabel("Label5", QStringLiteral("IP Address:"), Text1), 0, 0);
+    grid->addWidget(named(buddyLabel(QStringLiteral("IP Address:"), Text1), "Label5"), 0, 0);
     grid->addWidget(Text1, 0, 1);
     grid->addWidget(cmdConvert, 0, 2);
-    grid->addWidget(buddyLabel("Label6", QStringLiteral("Domain Name:"), Text2), 1, 0);
+    grid->addWidget(named(buddyLabel(QStringLiteral("Domain Name:"), Text2), "Label6"), 1, 0);
     grid->addWidget(Text2, 1, 1);
     grid->addWidget(cmdConvert2, 1, 2);
     return box;
@@ -165,7 +153,7 @@ QWidget* Form1::buildWhoisFrame()
     connect(cmdWhois, &QPushButton::clicked, this, &Form1::cmdWhois_Click);
     connect(Text3, &QLineEdit::returnPressed, this, &Form1::cmdWhois_Click);
     auto* row = new QHBoxLayout(box);
-    row->addWidget(buddyLabel("Label7", QStringLiteral("IP Address/Domain:"), Text3));
+    row->addWidget(named(buddyLabel(QStringLiteral("IP Address/Domain:"), Text3), "Label7"));
     row->addWidget(Text3, 1);
     row->addWidget(cmdWhois);
     return box;

@@ -3,6 +3,7 @@
 #include "app/Form1Hooks.h"
 #include "app/NotifySettings.h"
 #include "app/Settings.h"
+#include "app/WidgetHelpers.h"
 #include "notify/MailPresets.h"
 #include "notify/NotificationHost.h"
 
@@ -19,19 +20,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-template <typename W> W* named(W* widget, const char* objectName)
-{
-    widget->setObjectName(QLatin1String(objectName));
-    return widget;
-}
-
-QLabel* buddyLabel(const QString& text, QWidget* buddy)
-{
-    auto* label = new QLabel(text);
-    label->setBuddy(buddy);
-    return label;
-}
 
 QLabel* explanation(const QString& text)
 {
