@@ -52,8 +52,6 @@ public:
     QString internalAddress() const;
 
     RefreshCycle& refreshCycle() { return m_refresh; }
-    const ChangeTest& changeTest() const { return m_changeTest; }
-    bool isLookupRunning() const { return m_lookupRunning; }
 
 signals:
     void statusChanged(const QString& text);
