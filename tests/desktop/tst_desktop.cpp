@@ -1,0 +1,258 @@
+// The desktop library: RTF reader, help file search, autostart entry, platform choice, and the windows around the
+// main window on the offscreen platform, its addresses looked up from nginx.
+#include "NginxPeer.h"
+#include "TempConfigHome.h"
+#include "app/Form1.h"
+#include "app/Settings.h"
+#include "desktop/AddRemove.h"
+#include "desktop/DesktopArguments.h"
+#include "desktop/DesktopIntegration.h"
+#include "desktop/FileExists.h"
+#include "desktop/RtfReader.h"
+#include "desktop/TrayIcon.h"
+#include "platform/HttpGet.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QtTest>
+
+class TestDesktop : public QObject
+{
+    Q_OBJECT
+private slots:
+    void projectHelpFile()
+    {
+        QFile file(QStringLiteral(VISTREL_SOURCE_DIR "/resources/Help.rtf"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const RtfDocument doc = RtfReader::read(file.readAll());
+        QVERIFY(doc.problems.isEmpty() && doc.plainText().startsWith(QStringLiteral("Tarnwick IP Vistrel 3.3\n")));
+    }
+
+    void rtfText_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("problems");
+        const auto row = [](const char* name, const QByteArray& rtf, const QString& text, const QString& problem = {}) {
+            QTest::newRow(name) << rtf << text << problem;
+        };
+        row("delimiter blank; line ends in the file", "{\\rtf1\\b a\\b0  b\\par c\r\nd\\par}", "a b\ncd");
+        row("hex Latin-1 and Windows-1252", "{\\rtf1 \\'e9\\'C4\\'80\\'93\\'94}", u"\u00e9\u00c4\u20ac\u201c\u201d"_qs);
+        row("unicode and its fallback", "{\\rtf1 \\u8364?\\u8364\\'80x\\u-3913?}", u"\u20ac\u20acx\uf0b7"_qs);
+        row("uc0 keeps what follows, uc2 skips two", "{\\rtf1{\\uc0 \\u233 x}\\uc2 \\u233 ab!}", u"\u00e9x\u00e9!"_qs);
+        row("surrogates", "{\\rtf1 \\u-10179?\\u-8704?\\u-10179?x\\u99999?}", u"\U0001F600\ufffdx\ufffd"_qs);
+        row("skipped, symbols", "{\\rtf1{\\fonttbl{\\f0 A;}}{\\*\\x y}\\z\\bullet\\tab\\~}", u"\u2022\t\u00a0"_qs);
+        row("braces not matched", "{\\rtf1 a}}{b", "ab", "a } without its {|1 group(s) left open at the end");
+        row("huge parameter, NUL byte", QByteArray("{\\rtf1 \\u99999999999999999999?\0x}", 33), u"\ufffdx"_qs);
+        row("no header, cut \\'", "ab\\'4", "ab4", "the text does not begin with {\\rtf|a \\' without two hex digits");
+        row("nesting deeper than kept", "{\\rtf1 a" + QByteArray(9999, '{') + "b" + QByteArray(9999, '}') + "c}", "abc",
+            "groups nested deeper than 64");
+    }
+
+    void rtfText()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QString, text);
+        QFETCH(QString, problems);
+        const RtfDocument doc = RtfReader::read(rtf);
+        QCOMPARE(doc.plainText(), text);
+        QCOMPARE(doc.problems.join(QLatin1Char('|')), problems);
+    }
+
+    void fileExists_data()
+    {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("found");  // empty: none
+        QTest::newRow("another letter case") << "Help.rtf" << "help.rtf";
+        QTest::newRow("hidden file") << "hidden/.Help.rtf" << "";
+        QTest::newRow("folder of that name") << "folder/Help.rtf" << "";
+    }
+
+    void fileExists()
+    {
+        QFETCH(QString, asked);
+        QFETCH(QString, found);
+        QTemporaryDir dir;
+        for (const char* file : {"help.rtf", "hidden/.Help.rtf", "folder/Help.rtf/x"}) {
+            QVERIFY(QDir(dir.path()).mkpath(QFileInfo(dir.filePath(file)).path()));
+            QVERIFY(QFile(dir.filePath(file)).open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(findExistingFile(dir.filePath(asked)), found.isEmpty() ? QString() : dir.filePath(found));
+        QCOMPARE(FileExists(dir.filePath(asked)), !found.isEmpty());
+    }
+
+    void autostartEntry_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("exec");  // empty: refused
+        QTest::newRow("blanks") << "/home/me/My Apps/v" << "\"/home/me/My Apps/v\"";
+        QTest::newRow("dollar and backtick") << "/opt/a$HOME`x`/v" << "\"/opt/a\\\\$HOME\\\\`x\\\\`/v\"";
+        QTest::newRow("double quote and backslash") << "/opt/\"hi\\/v" << "\"/opt/\\\\\"hi\\\\\\\\/v\"";
+        QTest::newRow("percent is no field code") << "/opt/100%f/v" << "\"/opt/100%%f/v\"";
+        QTest::newRow("relative path") << "opt/v" << "";
+    }
+
+    void autostartEntry()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, exec);
+        QTemporaryDir dir;
+        AddRemove entry(dir.path());
+        QString error;
+        QCOMPARE(entry.AddToRun("Tarnwick IP Vistrel", path, &error), !exec.isEmpty());
+        QFile file(dir.filePath("Tarnwick IP Vistrel.desktop"));
+        QCOMPARE(file.open(QIODevice::ReadOnly), !exec.isEmpty());
+        QVERIFY(exec.isEmpty() || file.readAll().contains("\nExec=" + exec.toUtf8() + '\n'));
+        QVERIFY(QFile(dir.filePath("tarnwick ip vistrel.desktop")).open(QIODevice::WriteOnly));
+        QVERIFY(entry.RemoveFromRun("Tarnwick IP Vistrel", &error));  // that entry and no other
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"tarnwick ip vistrel.desktop"});
+    }
+
+    void platformChoice_data()
+    {
+        QTest::addColumn<QString>("environment");  // DISPLAY WAYLAND_DISPLAY XDG_SESSION_TYPE QT_QPA_PLATFORM argument
+        QTest::addColumn<bool>("x11");
+        QTest::newRow("Wayland with an X server") << ":0 - wayland - -" << true;
+        QTest::newRow("-platform given") << ":0 wayland-0 - - -platform" << false;
+    }
+
+    void platformChoice()
+    {
+        QFETCH(QString, environment);
+        QFETCH(bool, x11);
+        QList<QByteArray> values = environment.toUtf8().split(' ');
+        const char* const names[] = {"DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "QT_QPA_PLATFORM"};
+        for (int i = 0; i < 4; ++i)
+            values[i] == "-" ? qunsetenv(names[i]) : qputenv(names[i], values[i]);
+        char* argv[] = {values[4].data(), values[4].data(), nullptr};
+        DesktopArguments arguments(values[4] == "-" ? 1 : 2, argv);
+        QCOMPARE(arguments.prefersX11(), x11);
+        QCOMPARE(QByteArray(arguments.argv()[arguments.argc() - 1]), x11 ? QByteArray("xcb") : values[4]);
+    }
+
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(m_nginx.start(&error), qPrintable(error));
+    }
+
+    void init()
+    {
+        m_home = std::make_unique<TempConfigHome>();
+        m_settings = std::make_unique<Settings>(m_home->settingsPath());
+        m_nginx.setBody("ip", "203.0.113.7\n");
+        qputenv("VISTREL_ADDRESS_URL", m_nginx.url("/body/ip").toEncoded());
+        m_opened.clear();
+        m_formQuits = m_desktopQuits = 0;
+        make();
+    }
+
+    void overlayFollowsLookups()
+    {
+        load();
+        m_nginx.setBody("ip", "2001:db8:ffff:ffff:ffff:ffff:ffff:fffe\n");
+        m_form->findChild<QPushButton*>("Command1")->click();
+        Form2* overlay = m_desktop->overlay();  // loaded, hidden, by the first lookup; written by every one
+        auto* label = overlay->findChild<QLabel*>("Label2");
+        QCOMPARE(label->text(), QStringLiteral("2001:db8:ffff:ffff:ffff:ffff:ffff:fffe"));
+        QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(label->text()));  // not cut off
+        QVERIFY(overlay->width() >= label->geometry().right());
+    }
+
+    void trayMenuActions()
+    {
+        load();
+        QMenu* menu = m_desktop->tray()->mnuPopup();
+        emit m_desktop->tray()->icon()->activated(QSystemTrayIcon::Trigger);  // a left click opens it too
+        QVERIFY(menu->isVisible());
+        menu->actions()[1]->trigger();  // "Address Overlay On/Off"
+        QVERIFY(m_desktop->overlay()->isVisible());
+        m_form->setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY(!m_form->isVisible());
+        QCOMPARE(m_settings->read("Minimized", QString()), QStringLiteral("1"));
+        menu->actions()[0]->trigger();  // "Show"
+        QVERIFY(m_form->isVisible() && !m_form->isMinimized());
+        menu->actions()[2]->trigger();  // "Exit"
+        QCOMPARE(m_formQuits, 1);
+    }
+
+    void minimisedWithoutTrayStaysInTheTaskBar()
+    {
+        load(false);
+        m_form->setWindowState(Qt::WindowMinimized);
+        QTest::qWait(20);
+        QVERIFY(m_form->isVisible());
+    }
+
+    void splashHandsOverAfter75Ticks()
+    {
+        m_desktop->startWithSplash(1);
+        QTRY_VERIFY(m_desktop->splash()->handedOver());
+        QCOMPARE(m_desktop->splash()->counter(), 150);
+        QVERIFY(!m_desktop->splash()->isVisible() && m_form->isVisible());
+        QCOMPARE(m_form->externalAddress(), QStringLiteral("203.0.113.7"));
+    }
+
+    void helpShownAtStartUntilUnticked()
+    {
+        load();
+        m_desktop->help()->findChild<QCheckBox*>("Check1")->click();
+        load();
+        QVERIFY(!m_desktop->help());
+    }
+
+    void helpFileAbove4MiBIsNotRead()
+    {
+        QFile file(m_home->path() + "/Help.rtf");
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(4 * 1024 * 1024 + 1));
+        m_desktop->setHelpFolders({m_home->path()});
+        m_desktop->showHelp();
+        QVERIFY(m_desktop->help()->findChild<QWidget*>("rtf1")->property("plainText").toString().contains("too large"));
+    }
+
+    void websiteWindowLivesOneSecond()
+    {
+        load();  // within it a second request opens nothing, and closing the program waits for it
+        m_desktop->showWebsite();
+        m_desktop->showWebsite();
+        QCOMPARE(m_opened, QList<QUrl>{QUrl("http://tarnwicksoftware.com")});
+        m_form->close();
+        QCOMPARE(m_formQuits + m_desktopQuits, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(m_desktopQuits, 1, 3000);
+    }
+
+private:
+    void make(bool tray = true)
+    {
+        m_desktop.reset();
+        m_form = std::make_unique<Form1>(*m_settings, m_http);
+        m_desktop = std::make_unique<DesktopIntegration>(*m_form);
+        m_form->setDesktopHooks(m_desktop.get());
+        m_form->setQuit([this] { ++m_formQuits; });
+        m_desktop->setHelpFolders({VISTREL_SOURCE_DIR "/resources"});
+        m_desktop->setUrlOpener([this](const QUrl& url) { return (m_opened << url, true); });
+        m_desktop->setTrayAvailable([tray] { return tray; });
+        m_desktop->setQuit([this] { ++m_desktopQuits; });
+    }
+
+    void load(bool tray = true)
+    {
+        make(tray);
+        m_form->Form_Load();
+        m_desktop->showMainWindow();
+    }
+
+    NginxPeer m_nginx;
+    HttpGet m_http;
+    std::unique_ptr<TempConfigHome> m_home;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<DesktopIntegration> m_desktop;
+    QList<QUrl> m_opened;
+    int m_formQuits = 0, m_desktopQuits = 0;
+};
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"

@@ -1,0 +1,196 @@
+// The network tools: WHOIS answers, server setting, exchange with tests/peers/whois_peer.py and window; addresses,
+// names from a hosts file of the test's own, and conversions running off the window's thread.
+#include "PeerProcess.h"
+#include "nettools/NetTools.h"
+#include "nettools/clsIPResolve.h"
+
+#include <QApplication>
+#include <QtTest>
+
+class TestNetTools : public QObject
+{
+    Q_OBJECT
+private slots:
+    void answerText_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        const QString cut = WhoisAnswer::cutNote(8);
+        QTest::newRow("line ends, byte order mark") << 99 << QByteArray("\xef\xbb\xbf" "a\r\nb\rc\nd") << "a\nb\nc\nd";
+        QTest::newRow("invalid UTF-8 is Latin-1") << 99 << QByteArray("M\xfc\xc0\xaf") << u"M\u00fc\u00c0\u00af"_qs;
+        QTest::newRow("controls replaced, tab kept") << 99 << QByteArray("a\0\x1b[\t", 5) << u"a\ufffd\ufffd[\t"_qs;
+        QTest::newRow("exactly at the limit") << 8 << QByteArray("12345678") << "12345678";
+        QTest::newRow("one byte over") << 8 << QByteArray("123456789") << "12345678" + cut;
+        QTest::newRow("cut inside a letter") << 8 << QByteArray("123456\xe2\x82\xac") << "123456" + cut;
+    }
+
+    void answerText()
+    {
+        QFETCH(int, limit);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        WhoisAnswer answer(limit);
+        for (qsizetype i = 0; i < bytes.size(); ++i)  // any split into pieces gives the same text
+            answer.append(bytes.mid(i, 1));
+        QCOMPARE(answer.text(), text);
+    }
+
+    void serverSetting_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("server");  // empty: refused
+        QTest::newRow("host and port") << "127.0.0.1:4343" << "127.0.0.1 4343";
+        QTest::newRow("bracketed IPv6 and port") << "[::1]:4343" << "::1 4343";
+        QTest::newRow("bare IPv6") << "::1" << "::1 43";
+        for (const char* bad : {"host:0", "host:65536", "host:4x", "host:", ":43", "[::1:43"})
+            QTest::newRow(bad) << bad << "";
+    }
+
+    void serverSetting()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QString, server);
+        WhoisServer parsed;
+        QString error;
+        const bool ok = WhoisServer::parse(setting, &parsed, &error);
+        QCOMPARE(ok ? parsed.host + ' ' + QString::number(parsed.port) : QString(), server);
+    }
+
+    void exchange_data()
+    {
+        QTest::addColumn<QString>("fault");  // of the peer; empty: no server at all
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("shown");  // the beginning; %1: the server's port
+        QTest::newRow("answer in pieces") << "pieces" << "example.com" << "query was [example.com]\n";
+        QTest::newRow("empty query") << "none" << "" << "query was []\n";
+        QTest::newRow("answer above 1 MiB is cut")
+            << "big" << "x" << (QString(1023, 'x') + '\n').repeated(1024) + WhoisAnswer::cutNote(1 << 20);
+        QTest::newRow("server that never closes") << "hang" << "x"
+            << "first part only\n\n\n[The WHOIS server 127.0.0.1:%1 did not finish its answer within 0.4 seconds";
+        QTest::newRow("refused") << "" << "" << "Could not connect to the WHOIS server 127.0.0.1:%1: ";
+    }
+
+    void exchange()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, query);
+        QFETCH(QString, shown);
+        PeerProcess peer;
+        QString error;
+        QVERIFY2(fault.isEmpty() || peer.start("whois_peer.py", {"--fault", fault}, &error), qPrintable(error));
+        const WhoisServer server{QStringLiteral("127.0.0.1"), fault.isEmpty() ? unusedLocalPort() : peer.port()};
+        WhoisSession session;
+        session.setTimeout(fault == QLatin1String("hang") ? 400 : 10000);
+        QSignalSpy finished(&session, &WhoisSession::finished);
+        session.start(server, query);
+        QVERIFY(finished.wait(15000));
+        const QString text = finished.first().first().toString();
+        QVERIFY2(text.startsWith(shown.replace("%1", QString::number(server.port))), qPrintable(text.left(200)));
+        QCOMPARE(peer.readLines(100).value(0).mid(6), QString::fromLatin1(query.toUtf8().toHex()));  // "QUERY <hex>"
+    }
+
+    void isIPAddress_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("address");
+        QTest::newRow("leading zero") << "1.2.3.010" << true;
+        for (const char* bad : {"1.2.3", "1.2.3.4.5", "1.2.3.256", "1.2..4", " 1.2.3.4", "1.2.3.0x1", "localhost"})
+            QTest::newRow(bad) << QString::fromUtf8(bad) << false;
+    }
+
+    void isIPAddress()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, address);
+        QCOMPARE(clsIPResolve::IsIPAddress(text), address);
+        QCOMPARE(clsIPResolve::IPToLong(text).has_value(), address);
+    }
+
+    void hostsFileNames_data()
+    {
+        QTest::addColumn<QString>("text");  // an address is looked up backwards
+        QTest::addColumn<QString>("result");
+        QTest::newRow("name to address") << "alias77" << "127.0.0.77";
+        QTest::newRow("address to official name") << "127.0.0.77" << "vistrel-test.example";
+        QTest::newRow("name of 300 letters cut to 255") << "127.0.0.78" << QString(255, 'a');
+        QTest::newRow("address without a name") << "127.0.0.99" << "";
+    }
+
+    void hostsFileNames()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, result);
+        QTemporaryDir dir;
+        QProcess probe;  // this program again (see main()), with a hosts file of the test's own and DNS switched off
+        probe.setWorkingDirectory(dir.path());
+        probe.start("unshare", {"-m", "--propagation", "private", "sh", "-c",
+                                "printf '127.0.0.77 vistrel-test.example alias77\\n127.0.0.78 %s\\n' \"$1\" >hosts && "
+                                "echo 'hosts: files' >ns && mount --bind hosts /etc/hosts && mount --bind ns "
+                                "/etc/nsswitch.conf && exec \"$2\" --probe \"$3\"",
+                                "sh", QString(300, 'a'), QCoreApplication::applicationFilePath(), text});
+        QVERIFY(probe.waitForFinished(20000));
+        if (probe.exitCode() != 0)
+            QSKIP(qPrintable("no mount namespace of the test's own here: " + probe.readAllStandardError()));
+        QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()), result + '\n');
+    }
+
+    void newerConversionWins()
+    {
+        QSemaphore release, slowDone;  // the test's own resolver holds "slow" back until "fast" has answered
+        DnsConverter converter([&](DnsConverter::Direction, const QString& text) {
+            if (text == QLatin1String("slow")) {
+                release.acquire();
+                slowDone.release();
+            }
+            return text;
+        });
+        QStringList results;
+        for (const char* name : {"slow", "fast"})
+            converter.convert(DnsConverter::Direction::NameToAddress, name, [&](const QString& r) { results << r; });
+        QTRY_COMPARE(results, QStringList{"fast"});
+        release.release();
+        slowDone.acquire();
+        QTest::qWait(100);
+        QCOMPARE(results, QStringList{"fast"});
+    }
+
+    void whoisWindowAsksOncePerLoad()
+    {
+        PeerProcess peer;
+        QString error;
+        QVERIFY2(peer.start("whois_peer.py", {}, &error), qPrintable(error));
+        qputenv(WhoisServer::EnvironmentVariable, "127.0.0.1:" + QByteArray::number(peer.port()));
+        NetTools tools;
+        tools.showWhois("example.com");
+        QPointer<frmWhois> window = tools.whoisWindow();
+        QTRY_COMPARE(window->answerText(), QStringLiteral("query was [example.com]\n"));
+        tools.showWhois("192.0.2.7");  // asked again while it is open: the same window, nothing sent
+        QCOMPARE(tools.whoisWindow(), window.data());
+        QCOMPARE(peer.readLines(200), QStringList{QStringLiteral("QUERY 6578616d706c652e636f6d")});  // example.com
+        window->close();  // unloads it: the next "Whois" asks again
+        QTRY_VERIFY(!window);
+        tools.showWhois("192.0.2.7");
+        window = tools.whoisWindow();
+        QTRY_COMPARE(window->answerText(), QStringLiteral("query was [192.0.2.7]\n"));
+        tools.unload();  // as the main window does when it closes
+        QVERIFY(!window);
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    if (argc == 3 && qstrcmp(argv[1], "--probe") == 0) {  // hostsFileNames runs this inside its namespace
+        const clsIPResolve resolver;
+        const QString text = QString::fromUtf8(argv[2]);
+        const QString result =
+            clsIPResolve::IsIPAddress(text) ? resolver.AddressToName(text) : resolver.NameToAddress(text);
+        QTextStream(stdout) << result << '\n';
+        return 0;
+    }
+    QApplication app(argc, argv);
+    TestNetTools test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_nettools.moc"
