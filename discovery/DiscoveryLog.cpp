@@ -1,0 +1,3 @@
+#include "discovery/DiscoveryLog.h"
+
+Q_LOGGING_CATEGORY(lcDiscovery, "vistrel.discovery")

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QString>
+
+#include <optional>
+
+/// The question a DNS source asks: NAME, its record type and class.
+struct DnsQuestion
+{
+    enum Type : int { A = 1, TXT = 16, AAAA = 28 };
+    enum Class : int { IN = 1, CH = 3 };
+    QByteArray name;
+    int type = A;
+    int dnsClass = IN;
+};
+
+/// The address in the DNS reply @p reply to @p question: the first A or AAAA record, or the first TXT string
+/// that is an address. Nothing and @p error (why) for a reply with another ID than @p id, another question,
+/// truncated or malformed, NXDOMAIN, SERVFAIL or any other error code, or without such an answer.
+std::optional<QHostAddress> addressFromDnsReply(const QByteArray& reply, quint16 id, const DnsQuestion& question,
+                                                QString* error);
