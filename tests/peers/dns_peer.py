@@ -1,10 +1,6 @@
 #!/usr/bin/python3
-"""Runs dnsmasq on 127.0.0.1 for the tests and stops it by itself.
-
-Every argument after "--" goes to dnsmasq as it is (--address=/name/203.0.113.7, --txt-record=...).
-dnsmasq reads no configuration, hosts file or resolv.conf and forwards nothing. Prints "PORT <port>"
-once it answers; stops when standard input closes or after --lifetime seconds.
-"""
+"""Runs dnsmasq on 127.0.0.1 with the arguments after "--" (--address=/name/203.0.113.7, ...), reading no
+configuration, hosts or resolv.conf. Prints "PORT <port>" once it answers; stops when standard input closes."""
 import argparse
 import os
 import shutil
@@ -46,10 +42,7 @@ def run_udp_server(command, port, probe, reply_prefix, work, lifetime):
         wait_for_end(lifetime)
     finally:
         process.terminate()
-        try:
-            process.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            process.kill()
+        process.wait()
         shutil.rmtree(work, ignore_errors=True)
     return 0
 

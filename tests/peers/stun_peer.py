@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""Runs coturn as a plain STUN server on 127.0.0.1 for the tests and stops it by itself.
-
-Prints "PORT <port>" once it answers a Binding request; stops when standard input closes or after
---lifetime seconds.
-"""
+"""Runs coturn as a plain STUN server on 127.0.0.1. Prints "PORT <port>" once it answers a Binding request;
+stops when standard input closes."""
 import argparse
 import os
 import struct
