@@ -185,7 +185,7 @@ std::optional<QHostAddress> addressFromDnsReply(const QByteArray& original, cons
         if (firstText.isEmpty())
             firstText = candidate;
         if (isIpAddressText(candidate))
-            found = QHostAddress(candidate);
+            found = hostAddressFromText(candidate);
     }
     ares_free_data(texts);
     if (!found)

@@ -100,7 +100,7 @@ void HttpSource::onFinished()
                  .arg(QString::fromUtf8(m_body.left(40)).simplified()));
         return;
     }
-    const QHostAddress address(*text);
+    const QHostAddress address = hostAddressFromText(*text);
     cancel();
     emit answered(address);
 }

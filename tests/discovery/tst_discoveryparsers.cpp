@@ -167,6 +167,7 @@ void TestDiscoveryParsers::defaultListsAreWellFormed()
     }
     QCOMPARE(externalAddressFromBody(" 203.0.113.7\r\n"), QString("203.0.113.7"));
     QVERIFY(!externalAddressFromBody("Error: 203.0.113.7"));
+    QCOMPARE(hostAddressFromText("093.0.113.009"), QHostAddress("93.0.113.9"));
     QVERIFY(!externalAddressFromBody(QByteArray(300, ' ') + "203.0.113.7"));
 }
 
