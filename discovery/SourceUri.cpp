@@ -219,7 +219,7 @@ QStringList defaultAddressSources()
         QStringLiteral("dns://208.67.222.222/myip.opendns.com?type=A"),
         QStringLiteral("dns://1.1.1.1/whoami.cloudflare?type=TXT;class=CH"),
         QStringLiteral("dns://216.239.32.10/o-o.myaddr.l.google.com?type=TXT"),
-        QStringLiteral("stun:stun.l.google.com:19302"),
+        QStringLiteral("stun:stun.cloudflare.com"),
     };
 }
 
@@ -231,7 +231,7 @@ QStringList defaultAddress6Sources()
         QStringLiteral("dns://[2620:119:35::35]/myip.opendns.com?type=AAAA"),
         QStringLiteral("dns://[2606:4700:4700::1111]/whoami.cloudflare?type=TXT;class=CH"),
         QStringLiteral("dns://[2001:4860:4802:32::a]/o-o.myaddr.l.google.com?type=TXT"),
-        QStringLiteral("stun:stun.l.google.com:19302"),
+        QStringLiteral("stun:stun.cloudflare.com"),
     };
 }
 
