@@ -25,8 +25,8 @@ double lookupMs(const AddressLookup::Config& config, bool* agreed)
     lookup.start(config);
     finished.wait(config.totalTimeoutMs + 1000);
     const double ms = clock.nsecsElapsed() / 1e6;
-    *agreed = !finished.isEmpty() && finished.first().first().value<LookupResult>().outcome ==
-                                         LookupResult::Outcome::Agreed;
+    *agreed =
+        !finished.isEmpty() && finished.first().first().value<LookupResult>().outcome == LookupResult::Outcome::Agreed;
     return ms;
 }
 
@@ -53,9 +53,11 @@ int main(int argc, char** argv)
         return 1;
     }
     const QString fast = QString("dns://127.0.0.1:%1/").arg(prompt.port());
-    AddressLookup::Config three{{fast + "myip.test", fast + "txt.test?type=TXT",
-                                 QString("dns://127.0.0.1:%1/myip.test").arg(late.port())},
-                                2, 5000, 8000};
+    AddressLookup::Config three{
+        {fast + "myip.test", fast + "txt.test?type=TXT", QString("dns://127.0.0.1:%1/myip.test").arg(late.port())},
+        2,
+        5000,
+        8000};
     AddressLookup::Config one{{fast + "myip.test"}, 2, 5000, 8000};
     QList<double> threeMs;
     QList<double> oneMs;
@@ -69,8 +71,8 @@ int main(int argc, char** argv)
     }
     const double ratio = median(threeMs) / median(oneMs);
     std::printf("lookup_bench %s on %s (%s), %d rounds, medians:\n",
-                qPrintable(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)), qPrintable(QSysInfo::machineHostName()),
-                qPrintable(QSysInfo::prettyProductName()), rounds);
+                qPrintable(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)),
+                qPrintable(QSysInfo::machineHostName()), qPrintable(QSysInfo::prettyProductName()), rounds);
     std::printf("  three sources, one 3 s late: %8.1f ms (the others after 50 ms)\n", median(threeMs));
     std::printf("  one source:                  %8.1f ms\n", median(oneMs));
     std::printf("  ratio: %.2f (goal: within 1.3)%s\n", ratio, allAgreed ? "" : "  SOME LOOKUPS DID NOT AGREE");

@@ -66,7 +66,7 @@ struct DnsParts
 /// dns://SERVER[:PORT]/NAME?type=…[;class=…] with SERVER an IP address.
 bool parseDns(const QString& uri, DnsParts* out, QString* error)
 {
-    const QString rest = uri.mid(6);  // after "dns://"
+    const QString rest = uri.mid(6); // after "dns://"
     const qsizetype slash = rest.indexOf(QLatin1Char('/'));
     if (slash < 0)
         return fail(error, QStringLiteral("A DNS source needs a name after the server: dns://SERVER/NAME."));
@@ -115,7 +115,7 @@ bool parseDns(const QString& uri, DnsParts* out, QString* error)
 /// stun:HOST[:PORT] (no "//", no path or query).
 bool parseStun(const QString& uri, QString* host, quint16* port, QString* error)
 {
-    const QString rest = uri.mid(5);  // after "stun:"
+    const QString rest = uri.mid(5); // after "stun:"
     if (rest.startsWith(QLatin1String("//")) || rest.contains(QLatin1Char('/')) || rest.contains(QLatin1Char('?')))
         return fail(error, QStringLiteral("A STUN source is stun:HOST or stun:HOST:PORT, without \"//\" or a path."));
     *port = DefaultStunPort;
@@ -136,7 +136,13 @@ bool parseHttp(const QString& uri, QUrl* url, QString* error)
     return true;
 }
 
-enum class Scheme { Http, Dns, Stun, Unknown };
+enum class Scheme
+{
+    Http,
+    Dns,
+    Stun,
+    Unknown
+};
 
 Scheme schemeOf(const QString& uri)
 {
