@@ -3,7 +3,9 @@
 #include "PeerProcess.h"
 #include "discovery/SourceUri.h"
 
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -19,6 +21,7 @@ private slots:
     void stunRequestIsSentAgainWithoutAnswer();
     void httpSourceAnswersOrFails_data();
     void httpSourceAnswersOrFails();
+    void httpsWithUntrustedCertificateFails();
 
 private:
     /// Asks the source once; "answer" or "failed: reason". Checks the one-signal contract on the way.
@@ -146,8 +149,27 @@ void TestAddressSources::httpSourceAnswersOrFails()
     QVERIFY2(QRegularExpression(expected).match(answer).hasMatch(), qPrintable(answer));
     const QString request = m_nginx.accessLog().constLast();
     QVERIFY2(request.endsWith("\tMozilla\tno-cache\tno-cache"), qPrintable(request));
-    // TLS to a server that speaks none: a failed source, never an answer.
-    QVERIFY(ask(QString("https://127.0.0.1:%1/body/address").arg(m_nginx.port())).startsWith("failed: "));
+}
+
+void TestAddressSources::httpsWithUntrustedCertificateFails()
+{
+    // openssl s_server, gone after one connection, would answer an address to a client that skipped the check.
+    QTemporaryDir dir;
+    QFile page(dir.filePath("ip"));
+    QVERIFY(page.open(QIODevice::WriteOnly) && page.write("HTTP/1.0 200 ok\r\n\r\n203.0.113.7\n") > 0);
+    page.close();
+    QCOMPARE(QProcess::execute("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                           "-nodes", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                                           "-keyout", dir.filePath("k.pem"), "-out", dir.filePath("c.pem"), "-days", "1"}),
+             0);
+    const quint16 port = unusedLocalPort();
+    QProcess server;
+    server.setWorkingDirectory(dir.path());
+    server.start("openssl", {"s_server", "-naccept", "1", "-HTTP", "-accept", QString("127.0.0.1:%1").arg(port), "-cert",
+                             dir.filePath("c.pem"), "-key", dir.filePath("k.pem")});
+    QVERIFY(QTest::qWaitFor([&] { return server.waitForReadyRead(100) && server.readAll().contains("ACCEPT"); }, 5000));
+    const QString answer = ask(QString("https://127.0.0.1:%1/ip").arg(port));
+    QVERIFY2(answer.startsWith("failed: ") && answer.contains("certificate"), qPrintable(answer));
 }
 
 QTEST_GUILESS_MAIN(TestAddressSources)
