@@ -14,15 +14,8 @@ import time
 from peerlib import emit, wait_for_end
 
 
-def free_udp_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
 def run_udp_server(make_command, probe, reply_prefix, work, lifetime):
-    """Runs the server until standard input closes, once a UDP probe to its port gets an answer. A server
-    that exits at once (its TCP twin of the port was taken) is tried again on another port."""
+    """Runs the server until stdin closes; one that exits at start (port taken over TCP) gets another port."""
     def answers(port):
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
             s.settimeout(0.2)
@@ -35,7 +28,9 @@ def run_udp_server(make_command, probe, reply_prefix, work, lifetime):
     process = None
     try:
         for _attempt in range(3):
-            port = free_udp_port()
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+                s.bind(("127.0.0.1", 0))
+                port = s.getsockname()[1]
             command = make_command(port)
             process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=sys.stderr, stderr=sys.stderr)
             deadline = time.monotonic() + 10
