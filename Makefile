@@ -3,12 +3,12 @@
 # make test-sanitize  the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
 # make fuzz  builds the fuzz targets with clang and runs each from its corpus (FUZZ_SECONDS each)
 # make long-run  ten minutes against misbehaving address and mail servers (not part of CI)
-# make bench     start-up time, memory and idle processor time
+# make bench     start-up time, memory and idle processor time; a lookup with a late source against one source
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
-PACKAGES = g++ cmake make qt6-base-dev libssl-dev nginx-light python3-aiosmtpd python3-scapy openssl
+PACKAGES = g++ cmake make qt6-base-dev libssl-dev nginx-light python3-aiosmtpd python3-scapy openssl pkg-config libc-ares-dev dnsmasq-base coturn
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 CTEST_FLAGS ?= --output-on-failure
 
@@ -51,6 +51,7 @@ long-run: build
 
 bench: build
 	/usr/bin/python3 bench/startup_idle.py --binary $(BUILD)/tarnwick-ip-vistrel
+	./$(BUILD)/tests/discovery/lookup_bench
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "discovery/AddressSource.h"
+#include "discovery/DnsAnswer.h"
+
+#include <QHostAddress>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+
+struct ares_channeldata;
+
+/// A dns://SERVER[:PORT]/NAME?type=…;class=… source: one query sent straight to SERVER with c-ares (not
+/// through the system resolver), driven by the Qt event loop: a QSocketNotifier on each socket c-ares opens
+/// and one single-shot timer for its retransmissions.
+class DnsSource : public AddressSource
+{
+    Q_OBJECT
+public:
+    DnsSource(const QHostAddress& server, quint16 port, const DnsQuestion& question, QString uri,
+              QObject* parent = nullptr);
+    ~DnsSource() override;
+    void start(int timeoutMs) override;
+    void cancel() override;
+
+private:
+    static void socketStateCallback(void* data, int fd, int readable, int writable);
+    static void replyCallback(void* arg, int status, int timeouts, unsigned char* abuf, int alen);
+    void onSocketState(int fd, bool readable, bool writable);
+    void onReply(int status, const unsigned char* abuf, int alen);
+    void process(int readFd, int writeFd);
+    void scheduleTimer();
+    void destroyChannel();
+    void finishLater(bool ok, const QHostAddress& address, const QString& reason);
+
+    struct Notifiers
+    {
+        std::unique_ptr<QSocketNotifier> read;
+        std::unique_ptr<QSocketNotifier> write;
+    };
+
+    QHostAddress m_server;
+    quint16 m_port;
+    DnsQuestion m_question;
+    ares_channeldata* m_channel = nullptr;
+    std::map<int, Notifiers> m_notifiers;
+    QTimer m_aresTimer;
+    QTimer m_deadline;
+    quint16 m_id = 0;
+    quint64 m_generation = 0;
+    bool m_active = false;
+};
