@@ -29,7 +29,7 @@ struct Desktop : DesktopHooks
     void showHelp() override { *calls << QStringLiteral("help"); }
     void showAbout() override {}
     void showWebsite() override {}
-    bool setRunAtLogon(bool, QString* error) override { return *calls << "logon", *error = "no", runAtLogonWorks; }
+    bool setRunAtLogon(bool, QString* error) override { *calls << "logon"; *error = "no"; return runAtLogonWorks; }
     void mainWindowStateChanged(bool) override {}
     bool unload() override { return false; }
 };
