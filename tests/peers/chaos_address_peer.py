@@ -1,106 +1,83 @@
 #!/usr/bin/python3
-"""An address service that misbehaves on a schedule, for the long-run test.
-
-Time is cut into slots of --slot seconds; slot k behaves as step k of --schedule (cycling):
-  A / B      answer the address 203.0.113.1 / 203.0.113.2
-  error      answer "error"
-  html       answer an HTML page
-  hang       accept, read the request, never answer (the client's time-out must end it)
-  refuse     stop listening for the whole slot (connections are refused)
-  big        answer 10 MiB of text
-
-Prints "PORT <port>" when ready. Every response it sends is logged as "<monotonic> <step> <address>"
-to --log. Stops when standard input closes or after --lifetime seconds.
+"""The HTTP peer for faults nginx cannot make. Each request gets the answer of one step:
+  A, B          the address 203.0.113.1 / 203.0.113.2      text:BODY    BODY as it is (text:2001:db8::1)
+  error, html   "error" / a captive portal's sign-in page  big, binary  10 MiB of "x" / bytes 0-255 16 times
+  status:CODE   status CODE (status:503), body address A   slow:N       address A, sent N seconds late
+  redirect      302 to the same URL, again and again       hang         reads the request, never answers
+  refuse        nothing listens (connections are refused)
+Options: --step STEP (default A) answers every request so; --schedule S,S,... instead cuts time into slots
+of --slot seconds (default 5) and slot k answers as step k, cycling (the long run's address service);
+--log PATH appends "<monotonic> <step> <address or ->" for every answer; --lifetime SECONDS (default 1800).
+Prints "PORT <port>"; stops when standard input closes.
 """
 import argparse
-import os
-import select
 import socket
-import sys
+import threading
 import time
 
+from peerlib import emit, free_port, wait_for_end
+
 ADDRESSES = {"A": b"203.0.113.1", "B": b"203.0.113.2"}
-HTML = b"<!DOCTYPE html><html><head><title>Sign in</title></head><body><form>Hotel Wi-Fi</form></body></html>"
+BODIES = {"error": b"error", "big": b"x" * (10 << 20), "binary": bytes(range(256)) * 16,
+          "html": b"<!DOCTYPE html><html><head><title>Sign in</title></head><body><form>Wi-Fi</form></body></html>"}
+held = []  # hanging connections stay open until the peer ends
 
 
-def listener(port):
-    s = socket.socket()
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    s.bind(("127.0.0.1", port))
-    s.listen(16)
-    s.setblocking(False)
-    return s
+def serve(conn, step, port, log):
+    name, _, arg = step.partition(":")
+    with conn, conn.makefile("rb") as reader:
+        request = reader.readline()
+        while reader.readline().strip():  # the headers, up to the blank line
+            pass
+        if name == "hang":
+            return held.append(conn.dup())
+        time.sleep(float(arg) if name == "slow" else 0)
+        status = arg if name == "status" else "302" if name == "redirect" else "200"
+        location = f"Location: http://127.0.0.1:{port}{request.split()[1].decode()}\r\n" if name == "redirect" else ""
+        body = BODIES.get(name, arg.encode() if name == "text" else ADDRESSES.get(name, ADDRESSES["A"]))
+        try:
+            conn.sendall(f"HTTP/1.1 {status} Answer\r\nContent-Type: text/plain\r\nConnection: close\r\n{location}"
+                         f"Content-Length: {len(body)}\r\n\r\n".encode() + body)
+        except OSError:  # the client gave up: a body cut short, a time-out
+            return
+        if log:
+            with open(log, "a") as f:  # one short write: lines of parallel answers do not mix
+                f.write(f"{time.monotonic():.3f} {step} {ADDRESSES.get(name, b'-').decode()}\n")
 
 
-def respond(conn, step, log):
-    conn.settimeout(5)
-    try:
-        request = b""
-        while b"\r\n\r\n" not in request and len(request) < 65536:
-            chunk = conn.recv(4096)
-            if not chunk:
-                return None
-            request += chunk
-        if step == "hang":
-            return conn  # kept open, never answered
-        if step in ADDRESSES:
-            body = ADDRESSES[step]
-        elif step == "error":
-            body = b"error"
-        elif step == "html":
-            body = HTML
-        else:  # big
-            body = b"x" * (10 * 1024 * 1024)
-        head = b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\nContent-Length: %d\r\n\r\n" % len(body)
-        conn.sendall(head + body)
-        log.write(f"{time.monotonic():.3f} {step} {ADDRESSES.get(step, b'-').decode()}\n")
-        log.flush()
-    except OSError:
-        pass
-    conn.close()
-    return None
+def listen(args, port, steps, server):
+    started = time.monotonic()
+    while True:
+        elapsed = time.monotonic() - started
+        step = steps[int(elapsed / args.slot) % len(steps)]
+        left = args.slot - elapsed % args.slot if len(steps) > 1 else None
+        if step == "refuse":
+            server = server.close() if server else None
+            time.sleep(left or 1e6)
+            continue
+        server = server or socket.create_server(("127.0.0.1", port))
+        server.settimeout(left)
+        try:
+            conn, _ = server.accept()
+            threading.Thread(target=serve, args=(conn, step, port, args.log), daemon=True).start()
+        except socket.timeout:
+            pass
 
 
 def main():
     parser = argparse.ArgumentParser()
+    parser.add_argument("--step", default="A")
+    parser.add_argument("--schedule")
     parser.add_argument("--slot", type=float, default=5.0)
-    parser.add_argument("--schedule", default="A,B,error,A,html,B,hang,A,refuse,B,big,A")
-    parser.add_argument("--log", required=True)
+    parser.add_argument("--log")
     parser.add_argument("--lifetime", type=float, default=1800.0)
     args = parser.parse_args()
-    schedule = args.schedule.split(",")
-    probe = socket.socket()
-    probe.bind(("127.0.0.1", 0))
-    port = probe.getsockname()[1]
-    probe.close()
-    server = listener(port)
-    started = time.monotonic()
-    hanging = []
-    print(f"PORT {port}", flush=True)
-    with open(args.log, "a") as log:
-        while time.monotonic() - started < args.lifetime:
-            step = schedule[int((time.monotonic() - started) / args.slot) % len(schedule)]
-            if step == "refuse" and server is not None:
-                server.close()
-                server = None
-            elif step != "refuse" and server is None:
-                server = listener(port)
-            watched = [sys.stdin] + ([server] if server is not None else [])
-            ready, _, _ = select.select(watched, [], [], 0.2)
-            if sys.stdin in ready and not sys.stdin.buffer.read1(4096):
-                break
-            if server is not None and server in ready:
-                try:
-                    conn, _ = server.accept()
-                except OSError:
-                    continue
-                kept = respond(conn, step, log)
-                if kept is not None:
-                    hanging.append(kept)
-    for conn in hanging:
-        conn.close()
-    return 0
+    port, steps = free_port(), (args.schedule or args.step).split(",")
+    server = None if steps[0] == "refuse" else socket.create_server(("127.0.0.1", port))
+    threading.Thread(target=listen, args=(args, port, steps, server), daemon=True).start()
+    emit(f"PORT {port}")
+    wait_for_end(args.lifetime)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()

@@ -1,67 +1,28 @@
 #!/usr/bin/python3
-"""Runs nginx on 127.0.0.1 for the tests and stops it by itself.
-
-It serves the address service from deploy/nginx/address-service.conf, the files of --root under
-/body/, answers "ok" under /hook/, and logs each request's URI, agent and cache headers, tab
-separated, to <work>/access.log. Prints "PORT <port> LOG <path>" once nginx answers. nginx stops
-when standard input closes (the test ended or died) or after --lifetime seconds.
-"""
+"""nginx on 127.0.0.1: deploy/nginx/address-service.conf, --root under /body/, "ok" under /hook/, each request's URI,
+agent, Cache-Control, Pragma logged. Prints "PORT <port> LOG <log>"; stops when stdin closes or after --lifetime."""
 import argparse
 import os
 import shutil
 import socket
 import subprocess
-import sys
 import tempfile
 import time
 
-from peerlib import free_port, wait_for_end
+from peerlib import emit, free_port, wait_for_end
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-DEPLOY = os.path.join(HERE, "..", "..", "deploy", "nginx", "address-service.conf")
-
-CONFIG = """
-daemon off;
-master_process off;
-worker_processes 1;
-pid {work}/nginx.pid;
-error_log {work}/error.log warn;
-events {{ worker_connections 64; }}
+DEPLOY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../deploy/nginx/address-service.conf")
+CONFIG = """daemon off; master_process off; pid {work}/nginx.pid; error_log {work}/error.log warn; events {{}}
 http {{
-    client_body_temp_path {work}/body;
-    proxy_temp_path {work}/proxy;
-    fastcgi_temp_path {work}/fastcgi;
-    uwsgi_temp_path {work}/uwsgi;
-    scgi_temp_path {work}/scgi;
-    log_format vistrel '$request_uri\\t$http_user_agent\\t$http_cache_control\\t$http_pragma';
+    client_body_temp_path {work}/b; proxy_temp_path {work}/p; fastcgi_temp_path {work}/f; uwsgi_temp_path {work}/u;
+    scgi_temp_path {work}/s; log_format vistrel '$request_uri\\t$http_user_agent\\t$http_cache_control\\t$http_pragma';
     access_log {work}/access.log vistrel;
     server {{
-        listen 127.0.0.1:{port};
-        include {deploy};
-        location /body/ {{
-            alias {root}/;
-            default_type text/plain;
-        }}
-        location /hook/ {{
-            default_type text/plain;
-            return 200 "ok";
-        }}
+        listen 127.0.0.1:{port}; include {deploy};
+        location /body/ {{ alias {root}/; default_type text/plain; }}
+        location /hook/ {{ default_type text/plain; return 200 "ok"; }}
     }}
-}}
-"""
-
-
-def wait_for(port, process, seconds=10.0):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if process.poll() is not None:
-            return False
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=0.2):
-                return True
-        except OSError:
-            time.sleep(0.02)
-    return False
+}}"""
 
 
 def main():
@@ -69,38 +30,30 @@ def main():
     parser.add_argument("--root", required=True)
     parser.add_argument("--lifetime", type=float, default=600.0)
     args = parser.parse_args()
-    nginx = shutil.which("nginx") or "/usr/sbin/nginx"
     work = tempfile.mkdtemp(prefix="vistrel-nginx-")
-    for attempt in range(5):
+    for _ in range(5):  # another program may take the free port before nginx does
         port = free_port()
         with open(os.path.join(work, "nginx.conf"), "w") as f:
-            f.write(CONFIG.format(work=work, port=port, root=os.path.abspath(args.root),
-                                  deploy=os.path.abspath(DEPLOY)))
-        process = subprocess.Popen([nginx, "-p", work, "-c", os.path.join(work, "nginx.conf")],
-                                   stdin=subprocess.DEVNULL)
-        if wait_for(port, process):
+            f.write(CONFIG.format(work=work, port=port, root=os.path.abspath(args.root), deploy=DEPLOY))
+        nginx = subprocess.Popen([shutil.which("nginx") or "/usr/sbin/nginx", "-p", work, "-c", work + "/nginx.conf"],
+                                 stdin=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while nginx.poll() is None and time.monotonic() < deadline:
+            try:
+                socket.create_connection(("127.0.0.1", port), timeout=1).close()
+            except OSError:
+                time.sleep(0.02)
+                continue
+            emit(f"PORT {port} LOG {work}/access.log")
+            wait_for_end(args.lifetime)
             break
-        process.kill()
-        process.wait()
+        nginx.kill()
+        if nginx.wait() == -9:  # it ran, answered or not, and was stopped here
+            break
     else:
-        log = os.path.join(work, "error.log")
-        if os.path.exists(log):
-            sys.stderr.write(open(log).read())
-        shutil.rmtree(work, ignore_errors=True)
-        print("FAILED", flush=True)
-        return 1
-    print(f"PORT {port} LOG {work}/access.log", flush=True)
-    try:
-        wait_for_end(args.lifetime)
-    finally:
-        process.terminate()
-        try:
-            process.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            process.kill()
-        shutil.rmtree(work, ignore_errors=True)
-    return 0
+        emit("FAILED")  # nginx said why on standard error
+    shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()

@@ -1,5 +1,4 @@
-"""What every test peer shares: a free loopback port, flushed output lines, and the wait for the test
-to end (standard input closed) or for the peer's lifetime to run out."""
+"""What every peer shares: a free loopback port, whole output lines, the wait for stdin to close or a lifetime."""
 import select
 import socket
 import sys
@@ -17,13 +16,11 @@ def free_port():
 
 def emit(line):
     with _print_lock:
-        sys.stdout.write(line + "\n")
-        sys.stdout.flush()
+        print(line, flush=True)
 
 
 def wait_for_end(lifetime):
     deadline = time.monotonic() + lifetime
-    while time.monotonic() < deadline:
-        ready, _, _ = select.select([sys.stdin], [], [], 1.0)
-        if ready and not sys.stdin.buffer.read1(4096):
+    while select.select([sys.stdin], [], [], max(0.0, deadline - time.monotonic()))[0]:
+        if not sys.stdin.buffer.read1(4096):
             return

@@ -2,27 +2,37 @@
 
 #include "PeerProcess.h"
 
-#include <QStringList>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
 
-/// nginx on 127.0.0.1 serving the address service, the files of a temporary folder under /body/ and
-/// "ok" under /hook/, with each request logged (URI, agent, Cache-Control, Pragma).
+/// nginx on 127.0.0.1 (tests/peers/nginx_peer.py): the address service, the files of a temporary folder
+/// under /body/, "ok" under /hook/, and every request logged (URI, agent, Cache-Control, Pragma).
 class NginxPeer
 {
 public:
-    [[nodiscard]] bool start(QString* error);
-
-    quint16 port() const { return m_port; }
-    QUrl url(const QString& path) const;
+    [[nodiscard]] bool start(QString* error)
+    {
+        return m_process.start(QStringLiteral("nginx_peer.py"), {QStringLiteral("--root"), m_root.path()}, error);
+    }
+    quint16 port() const { return m_process.port(); }
+    QUrl url(const QString& path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path)); }
     /// Puts a file that the server gives out as /body/@p name.
-    void setBody(const QString& name, const QByteArray& content);
+    void setBody(const QString& name, const QByteArray& content)
+    {
+        QFile file(m_root.filePath(name));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(content);
+    }
     /// The logged requests, one tab-separated line each, oldest first.
-    QStringList accessLog() const;
+    QStringList accessLog() const
+    {
+        QFile file(m_process.readyField(QStringLiteral("LOG")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                                              : QStringList();
+    }
 
 private:
     QTemporaryDir m_root;
     PeerProcess m_process;
-    quint16 m_port = 0;
-    QString m_logPath;
 };
