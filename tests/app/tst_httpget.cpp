@@ -6,7 +6,7 @@
 
 #include <QtTest>
 
-class TestAddressLookup : public QObject
+class TestHttpGet : public QObject
 {
     Q_OBJECT
 private slots:
@@ -16,7 +16,7 @@ private slots:
     void getEndsInTimeWithTheBodyOrNothing();
 };
 
-void TestAddressLookup::bodyYieldsAddressOrFailure_data()
+void TestHttpGet::bodyYieldsAddressOrFailure_data()
 {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("address");  // empty: the lookup fails
@@ -32,13 +32,13 @@ void TestAddressLookup::bodyYieldsAddressOrFailure_data()
     QTest::newRow("long padding") << (QByteArray(300, ' ') + "1.2.3.4") << QString();
 }
 
-void TestAddressLookup::bodyYieldsAddressOrFailure()
+void TestHttpGet::bodyYieldsAddressOrFailure()
 {
     QFETCH(QByteArray, body);
     QTEST(externalAddressFromBody(body).value_or(QString()), "address");
 }
 
-void TestAddressLookup::getEndsInTimeWithTheBodyOrNothing_data()
+void TestHttpGet::getEndsInTimeWithTheBodyOrNothing_data()
 {
     QTest::addColumn<QString>("step");  // how the fault peer answers; empty: @c url is fetched instead
     QTest::addColumn<QString>("url");
@@ -53,7 +53,7 @@ void TestAddressLookup::getEndsInTimeWithTheBodyOrNothing_data()
     QTest::newRow("file URL") << QString() << "file:///etc/hostname" << QByteArray();
 }
 
-void TestAddressLookup::getEndsInTimeWithTheBodyOrNothing()
+void TestHttpGet::getEndsInTimeWithTheBodyOrNothing()
 {
     QFETCH(QString, step);
     QFETCH(QString, url);
@@ -72,5 +72,5 @@ void TestAddressLookup::getEndsInTimeWithTheBodyOrNothing()
     QVERIFY(!limit.hasExpired());
 }
 
-QTEST_GUILESS_MAIN(TestAddressLookup)
-#include "tst_addresslookup.moc"
+QTEST_GUILESS_MAIN(TestHttpGet)
+#include "tst_httpget.moc"
