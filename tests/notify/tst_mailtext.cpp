@@ -62,8 +62,7 @@ void TestMailText::body_data()
     QTest::addColumn<bool>("useBody");
     QTest::addColumn<QString>("bodyTemplate");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("built-in")
-        << false << ""
+    QTest::newRow("built-in") << false << ""
         << "This message is an automatic notification by Tarnwick IP Vistrel that your IP Address "
            "has changed to the following:\r\n\r\nExternal IP Address: 198.51.100.9\r\nInternal IP "
            "Address: 10.0.0.5\r\n\r\nDate/Time: @\r\n\r\nThank you,\r\n\r\nTarnwick IP Vistrel by "
@@ -86,8 +85,7 @@ void TestMailText::message_data()
 {
     QTest::addColumn<QString>("encoding");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("MIME") << "MIME"
-                          << "From: \"Tarnwick IP Vistrel\" <from@example.org>\r\nTo: \"to@example.org\" "
+    QTest::newRow("MIME") << "MIME" << "From: \"Tarnwick IP Vistrel\" <from@example.org>\r\nTo: \"to@example.org\" "
                              "<to@example.org>\r\nSubject: Tarnwick IP Vistrel - IP Address Changed\r\nMIME-Version: "
                              "1.0\r\nContent-Type: multipart/mixed; boundary=\"QUAVIX\"\r\nX-Mailer: Tarnwick IP "
                              "Vistrel\r\nX-MimeOLE: Produced by Tarnwick IP Vistrel 3.12\r\n\r\nThis is a multi-part "
@@ -97,8 +95,7 @@ void TestMailText::message_data()
                               << "From: <from@example.org>\r\nTo: to@example.org\r\nSubject: Tarnwick IP Vistrel - IP "
                                  "Address Changed\r\nX-Mailer: Tarnwick IP Vistrel\r\nContent-Type: "
                                  "text/plain;charset=us-ascii\r\n\r\nline one\r\nline two\r\n\r\n\r\n.\r\n";
-    QTest::newRow("another name: nothing") << "mime"
-                                           << "";
+    QTest::newRow("another name: nothing") << "mime" << "";
 }
 
 void TestMailText::message()
@@ -115,12 +112,9 @@ void TestMailText::bodyLinesAreMadeTransparent_data()
 {
     QTest::addColumn<QString>("body");
     QTest::addColumn<QString>("sent");
-    QTest::newRow("a lone dot would end the data") << "a\r\n.\r\nb"
-                                                   << "a\r\n..\r\nb";
-    QTest::newRow("dot first, dots inside") << ".x.\r\n.."
-                                            << "..x.\r\n...";
-    QTest::newRow("bare line ends become CR LF") << "a\n.b\rc"
-                                                 << "a\r\n..b\r\nc";
+    QTest::newRow("a lone dot would end the data") << "a\r\n.\r\nb" << "a\r\n..\r\nb";
+    QTest::newRow("dot first, dots inside") << ".x.\r\n.." << "..x.\r\n...";
+    QTest::newRow("bare line ends become CR LF") << "a\n.b\rc" << "a\r\n..b\r\nc";
 }
 
 void TestMailText::bodyLinesAreMadeTransparent()

@@ -42,18 +42,14 @@ void TestProgramNotifier::launches_data()
     QTest::addColumn<QString>("program"); // "@": the recording script, in a folder with blanks
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<QStringList>("result"); // the arguments it got, or the statuses when it must not start
-    QTest::newRow("addresses, quotes and escapes")
-        << "@"
+    QTest::newRow("addresses, quotes and escapes") << "@"
         << "--in\t$Internal$ \"$EXTERNAL$ \\\"x\\\\\" 'a\\b \"c\"' d\\ e \"\" $HOME;"
         << QStringList{"--in", "192.168.1.20", "203.0.113.7 \"x\\", "a\\b \"c\"", "d e", "", "$HOME;"};
-    QTest::newRow("blank arguments") << "@"
-                                     << " " << QStringList{};
-    QTest::newRow("no program") << ""
-                                << "x" << QStringList{"Error: Please enter a program to launch"};
+    QTest::newRow("blank arguments") << "@" << " " << QStringList{};
+    QTest::newRow("no program") << "" << "x" << QStringList{"Error: Please enter a program to launch"};
     QTest::newRow("no such program") << "/nonexistent/x"
                                      << "" << QStringList{"Opening /nonexistent/x", "Error: could not launch program"};
-    QTest::newRow("unterminated quote") << "@"
-                                        << "\"open" << QStringList{"Error: could not launch program"};
+    QTest::newRow("unterminated quote") << "@" << "\"open" << QStringList{"Error: could not launch program"};
 }
 
 void TestProgramNotifier::launches()
@@ -84,10 +80,8 @@ void TestProgramNotifier::hitsTheUrl_data()
     QTest::addColumn<QString>("path"); // empty: no URL
     QTest::addColumn<QString>("logged");
     QTest::newRow("URL forms in any letter case, program forms stay")
-        << "/hook/$ExternalIP$?i=$internalip$&p=$Internal$"
-        << "/hook/203.0.113.7?i=192.168.1.20&p=$Internal$";
-    QTest::newRow("no URL") << ""
-                            << "";
+        << "/hook/$ExternalIP$?i=$internalip$&p=$Internal$" << "/hook/203.0.113.7?i=192.168.1.20&p=$Internal$";
+    QTest::newRow("no URL") << "" << "";
 }
 
 void TestProgramNotifier::hitsTheUrl()

@@ -34,6 +34,7 @@ import argparse
 import asyncio
 import base64
 import functools
+import logging
 import os
 import shutil
 import ssl
@@ -221,6 +222,7 @@ def main():
         parser.add_argument(name, type=float, default=default)
     args = parser.parse_args()
     warnings.simplefilter("ignore")
+    logging.getLogger("mail.log").setLevel(logging.ERROR)  # aiosmtpd's notes on its own deprecations
     asyncio.run(serve())
     os._exit(0)  # connections still stalled must not keep the peer alive
 
