@@ -116,7 +116,7 @@ int main(int argc, char* argv[])
     // 2. From "Finished looking up IPs" to the message accepted by aiosmtpd, over several changes.
     {
         PeerProcess smtp;
-        if (!smtp.start(QStringLiteral("smtp_peer.py"), {QStringLiteral("--quiet")}, &error)) {
+        if (!smtp.start(QStringLiteral("smtp_peer.py"), {}, &error)) {
             std::fprintf(stderr, "aiosmtpd: %s\n", qPrintable(error));
             return 1;
         }
