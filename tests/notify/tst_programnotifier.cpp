@@ -1,7 +1,6 @@
 // The program and URL notifications: shell words, placeholders, real programs started with their
 // arguments recorded by tests/notify/record_args.sh, and the URL requested from nginx.
 #include "NginxPeer.h"
-#include "PeerProcess.h"
 #include "TestNotificationHost.h"
 #include "notify/ProgramNotifier.h"
 #include "notify/WebNotifier.h"

@@ -1,6 +1,6 @@
 // The notification mail against aiosmtpd on 127.0.0.1 (tests/peers/smtp_peer.py): whole dialogues
-// checked byte for byte on the server's side, the server's faults at each step, the time-out, and
-// the framing of replies.
+// checked byte for byte on the server's side (replies split at every byte too), the server's faults
+// at each step, and the time-out.
 #include "PeerProcess.h"
 #include "TestNotificationHost.h"
 #include "notify/MailText.h"
