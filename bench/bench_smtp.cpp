@@ -89,8 +89,10 @@ int main(int argc, char* argv[])
     // 1. Processor time over a whole session whose every reply comes after `delay` seconds.
     {
         PeerProcess slow;
-        if (!slow.start(QStringLiteral("scripted_smtp_peer.py"),
-                        {QStringLiteral("--dialogue"), QStringLiteral("--delay"), QString::number(delay)}, &error)) {
+        if (!slow.start(QStringLiteral("smtp_peer.py"),
+                        {QStringLiteral("--delay"), QString::number(delay), QStringLiteral("--user"), QStringLiteral("u"),
+                         QStringLiteral("--password"), QStringLiteral("p"), QStringLiteral("--quiet")},
+                        &error)) {
             std::fprintf(stderr, "peer: %s\n", qPrintable(error));
             return 1;
         }

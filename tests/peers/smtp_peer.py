@@ -1,29 +1,145 @@
 #!/usr/bin/python3
-"""Runs aiosmtpd on 127.0.0.1 for the tests and stops it by itself.
+"""The tests' mail server: aiosmtpd on 127.0.0.1, plain or TLS, with its faults chosen by option.
 
-AUTH LOGIN is offered without TLS and accepts only --user / --password. Every byte a client sends
-is printed as "RAW <base64>", every accepted message as "MESSAGE <base64 of its content>", every
-authentication attempt as "AUTH <ok|fail> <base64 user> <base64 password>". Prints
-"PORT <port>" when ready; stops when standard input closes or after --lifetime seconds.
+Prints "PORT <port>" (with " CERT <file>" in a TLS mode) when ready; stops when standard input closes or
+after --lifetime seconds. Prints "CONNECTION <n>" per connection (from 1), "RAW <base64>" for the bytes a
+client sends (after TLS: decrypted), "SENT <base64>" for the bytes written, "MESSAGE <base64 of its
+content>" per accepted message, "AUTH <ok|fail> <base64 user> <base64 password> <mechanism>" per login.
+
+--security none (default): plain SMTP, AUTH LOGIN and PLAIN offered without TLS; starttls: STARTTLS
+required before any command but EHLO/NOOP/QUIT, AUTH only after it; tls: implicit TLS, the handshake first.
+--tls-cert FILE --tls-key FILE: the server's certificate and key (PEM); without them a self-signed one
+for 127.0.0.1 / localhost is made and named in the ready line.
+
+Steps, the replies a fault applies to: greeting, helo, ehlo, starttls, auth (reply to AUTH), user (reply
+to the user name), password (reply to the password), mail, rcpt, data (the 354), message (the reply
+after the message), quit, rset, noop. Faults apply to every connection unless --cycle says otherwise:
+  --reply STEP=TEXT  writes TEXT as given in place of that reply (no line end added; "\\r", "\\n",
+                     "\\\\" are escapes); --close STEP closes the connection there, --stall STEP never
+                     answers from there on, --flood STEP writes 70000 bytes without a line end and stalls
+                     (each after any --reply text for that step); all repeatable
+  --split N          writes every reply in pieces of at most N bytes, --split-pause seconds apart (0.05)
+  --multiline        sends every reply but 334 as two lines: "<code>-vistrel test peer" and the reply
+  --delay SECONDS    waits before every reply
+  --cycle LIST       connection n (from 0) behaves as LIST[n % len]: accept, reject (550 to HELO/EHLO,
+                     then close), stall (never says anything), close (greeting, then close at the first
+                     command); e.g. accept,reject,stall,close
+  --log FILE         appends "<monotonic> <n> <behaviour> <outcome>" when a connection ends; outcome is
+                     accepted (a message was taken), rejected, stalled, closed or ended
+  --quiet            prints nothing but the ready line
+--user / --password (alice / secret) are the only credentials accepted; --no-auth offers no AUTH;
+--auth-required refuses MAIL before AUTH.
 """
 import argparse
+import asyncio
 import base64
+import functools
+import logging
+import os
+import shutil
+import ssl
+import subprocess
 import sys
+import tempfile
+import time
+import warnings
 
-from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
-from peerlib import emit, free_port, wait_for_end
+args = None
+
+
+def emit(line):
+    if not args.quiet or line.startswith("PORT"):
+        sys.stdout.write(line + "\n")
+        sys.stdout.flush()
 
 
 def b64(data):
     return base64.b64encode(data).decode("ascii")
 
 
-class RecordingSMTP(SMTP):
+class FaultySMTP(SMTP):
+    AuthLoginUsernameChallenge, AuthLoginPasswordChallenge = "Username:", "Password:"
+    STEPS = {"auth": ("auth", "user", "password"), "data": ("data", "message")}
+
+    def __init__(self, peer, number, behaviour, **kwargs):
+        super().__init__(Handler(), **kwargs)
+        self.peer, self.number, self.behaviour = peer, number, behaviour
+        self.step, self.pushes, self.outcome, self.collected, self.logged = "greeting", 0, None, None, False
+        self.faults = dict(peer.faults)
+        if behaviour == "reject":
+            self.faults["helo"] = self.faults["ehlo"] = (b"550 5.7.1 Not today\r\n", "close")
+        elif behaviour == "stall":
+            self.faults["greeting"] = (b"", "stall")
+        elif behaviour == "close":
+            self.faults.update({s: (b"", "close") for s in ("helo", "ehlo", "mail", "quit", "rset", "noop", "auth")})
+        for verb, method in list(self._smtp_methods.items()):
+            self._smtp_methods[verb] = self._stepped(verb.lower(), method)
+
+    def _stepped(self, verb, method):
+        @functools.wraps(method)
+        async def run(arg):
+            self.step, self.pushes = verb, 0
+            if verb != "ehlo":
+                return await method(arg)
+            self.collected = []  # aiosmtpd pushes the EHLO reply line by line: send it as one reply
+            try:
+                await method(arg)
+            finally:
+                lines, self.collected = self.collected, None
+            if lines:
+                await self.push(b"\r\n".join(lines))
+        return run
+
     def data_received(self, data):
         emit("RAW " + b64(data))
         super().data_received(data)
+
+    def connection_made(self, transport):
+        if self.transport is None:
+            emit("CONNECTION %d" % self.number)
+        super().connection_made(transport)
+
+    def connection_lost(self, error):
+        if self.peer.log and not self.logged:
+            self.logged = True
+            self.peer.log.write("%.3f %d %s %s\n" % (time.monotonic(), self.number - 1, self.behaviour,
+                                                     self.outcome or "ended"))
+            self.peer.log.flush()
+        super().connection_lost(error)
+
+    async def _write(self, data):
+        emit("SENT " + b64(data))
+        size = args.split or len(data) or 1
+        for at in range(0, len(data), size):
+            if at:
+                await asyncio.sleep(args.split_pause)
+            self._writer.write(data[at:at + size])
+            await self._writer.drain()
+
+    async def push(self, status):
+        response = status.encode("utf-8") if isinstance(status, str) else status
+        if self.collected is not None:
+            return self.collected.append(response)
+        names = self.STEPS.get(self.step, (self.step,))
+        step, self.pushes = names[min(self.pushes, len(names) - 1)], self.pushes + 1
+        await asyncio.sleep(args.delay)
+        text, action = self.faults.get(step, (None, None))
+        if text is None:
+            if args.multiline and not response.startswith(b"334") and b"\n" not in response:
+                response = response[:3] + b"-vistrel test peer\r\n" + response
+            if step == "message" and response.startswith(b"250"):
+                self.outcome = "accepted"
+            return await self._write(response + b"\r\n")
+        await self._write(text + (b"x" * 70000 if action == "flood" else b""))
+        if action == "close":
+            self.outcome = self.outcome or ("rejected" if self.behaviour == "reject" else "closed")
+            self.transport.close()
+        elif action:
+            self.outcome = self.outcome or "stalled"
+        if action:
+            await asyncio.Event().wait()  # cancelled when the connection goes
 
 
 class Handler:
@@ -32,49 +148,83 @@ class Handler:
         return "250 Message accepted for delivery"
 
 
-class RecordingController(Controller):
-    def factory(self):
-        return RecordingSMTP(self.handler, **self.SMTP_kwargs)
+class Peer:
+    def __init__(self):
+        self.faults = {}
+        for item in args.reply:
+            step, _, text = item.partition("=")
+            self.faults[step] = (text.replace("\\r", "\r").replace("\\n", "\n").replace("\\\\", "\\").encode(), None)
+        for action in ("close", "stall", "flood"):
+            for step in getattr(args, action):
+                self.faults[step] = (self.faults.get(step, (b"",))[0], action)
+        self.log = open(args.log, "a") if args.log else None
+        self.connections = 0
+
+    def authenticate(self, server, session, envelope, mechanism, auth_data):
+        if not isinstance(auth_data, LoginPassword):
+            return AuthResult(success=False, handled=False)
+        ok = auth_data.login == args.user.encode() and auth_data.password == args.password.encode()
+        emit("AUTH %s %s %s %s" % ("ok" if ok else "fail", b64(auth_data.login), b64(auth_data.password), mechanism))
+        return AuthResult(success=ok, handled=False)
+
+    def factory(self, tls_context):
+        self.connections += 1
+        behaviour = args.cycle.split(",")[(self.connections - 1) % len(args.cycle.split(","))] if args.cycle else "plain"
+        starttls = args.security == "starttls"
+        return FaultySMTP(self, self.connections, behaviour, hostname="127.0.0.1", ident="vistrel test peer",
+                          enable_SMTPUTF8=True, authenticator=self.authenticate, auth_required=args.auth_required,
+                          auth_exclude_mechanism=["LOGIN", "PLAIN"] if args.no_auth else None,
+                          auth_require_tls=starttls, tls_context=tls_context if starttls else None,
+                          require_starttls=starttls)
+
+
+async def serve():
+    peer, tls_context, ready = Peer(), None, ""
+    if args.security != "none":
+        cert, key = args.tls_cert, args.tls_key
+        if not cert:
+            folder = tempfile.mkdtemp(prefix="smtp-peer-")
+            cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                            "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost", "-keyout", key,
+                            "-out", cert], check=True, capture_output=True)
+        tls_context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        tls_context.load_cert_chain(cert, key)
+        ready = " CERT " + cert
+    loop = asyncio.get_running_loop()
+    server = await loop.create_server(lambda: peer.factory(tls_context), "127.0.0.1", 0,
+                                      ssl=tls_context if args.security == "tls" else None)
+    emit("PORT %d%s" % (server.sockets[0].getsockname()[1], ready))
+    ended = asyncio.Event()
+    loop.add_reader(sys.stdin.fileno(), lambda: os.read(sys.stdin.fileno(), 4096) or ended.set())
+    try:
+        await asyncio.wait_for(ended.wait(), args.lifetime)
+    except asyncio.TimeoutError:
+        pass
+    if ready and not args.tls_cert:
+        shutil.rmtree(os.path.dirname(cert), True)
 
 
 def main():
-    parser = argparse.ArgumentParser()
+    global args
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--security", choices=("none", "starttls", "tls"), default="none")
+    for name in ("--tls-cert", "--tls-key", "--cycle", "--log"):
+        parser.add_argument(name)
     parser.add_argument("--user", default="alice")
     parser.add_argument("--password", default="secret")
-    parser.add_argument("--lifetime", type=float, default=300.0)
+    for name in ("--no-auth", "--auth-required", "--multiline", "--quiet"):
+        parser.add_argument(name, action="store_true")
+    for name in ("--reply", "--close", "--stall", "--flood"):
+        parser.add_argument(name, action="append", default=[])
+    parser.add_argument("--split", type=int, default=0)
+    for name, default in (("--split-pause", 0.05), ("--delay", 0.0), ("--lifetime", 300.0)):
+        parser.add_argument(name, type=float, default=default)
     args = parser.parse_args()
-    user = args.user.encode("utf-8")
-    password = args.password.encode("utf-8")
-
-    def authenticator(server, session, envelope, mechanism, auth_data):
-        ok = (mechanism == "LOGIN" and isinstance(auth_data, LoginPassword)
-              and auth_data.login == user and auth_data.password == password)
-        if isinstance(auth_data, LoginPassword):
-            emit("AUTH %s %s %s" % ("ok" if ok else "fail", b64(auth_data.login), b64(auth_data.password)))
-        return AuthResult(success=ok, handled=False)
-
-    controller = None
-    for attempt in range(5):
-        port = free_port()
-        try:
-            controller = RecordingController(Handler(), hostname="127.0.0.1", port=port,
-                                             auth_require_tls=False, authenticator=authenticator,
-                                             auth_exclude_mechanism=["PLAIN"], enable_SMTPUTF8=True,
-                                             ident="vistrel test peer")
-            controller.start()
-            break
-        except Exception as error:  # port taken meanwhile: try another
-            sys.stderr.write("start failed: %r\n" % (error,))
-            controller = None
-    if controller is None:
-        emit("FAILED")
-        return 1
-    emit("PORT %d" % port)
-    try:
-        wait_for_end(args.lifetime)
-    finally:
-        controller.stop()
-    return 0
+    warnings.simplefilter("ignore")
+    logging.getLogger("mail.log").setLevel(logging.ERROR)  # aiosmtpd's notes on its own deprecations
+    asyncio.run(serve())
+    os._exit(0)  # connections still stalled must not keep the peer alive
 
 
 if __name__ == "__main__":

@@ -46,7 +46,8 @@ def main():
     address, ready = start_peer("chaos_address_peer.py", "--slot", str(SLOT), "--schedule", ",".join(slots),
                                 "--log", served_log, "--lifetime", lifetime)
     address_port = ready[1]
-    mail, ready = start_peer("rotating_smtp_peer.py", "--log", mail_log, "--lifetime", lifetime)
+    mail, ready = start_peer("smtp_peer.py", "--cycle", "accept,reject,stall,close", "--log", mail_log, "--quiet",
+                             "--user", "u", "--password", "p", "--lifetime", lifetime)
     mail_port = ready[1]
     nginx, ready = start_peer("nginx_peer.py", "--root", work, "--lifetime", lifetime)
     with open(os.open(os.path.join(work, "Tarnwick IP Vistrel.conf"), os.O_WRONLY | os.O_CREAT, 0o600), "w") as f:
