@@ -75,7 +75,8 @@ def main():
     address, ready = start_peer("chaos_address_peer.py", "--slot", str(SLOT), "--schedule", ",".join(slots),
                                 "--log", served_log, "--lifetime", lifetime)
     address_port = ready[1]
-    mail, ready = start_peer("rotating_smtp_peer.py", "--log", mail_log, "--lifetime", lifetime)
+    mail, ready = start_peer("smtp_peer.py", "--cycle", "accept,reject,stall,close", "--log", mail_log, "--quiet",
+                             "--user", "u", "--password", "p", "--lifetime", lifetime)
     mail_port = ready[1]
     body_root = os.path.join(work, "www")
     os.mkdir(body_root)
