@@ -69,7 +69,8 @@ QString transparentBody(const QString& body)
 
 QString mailDateHeaderText(const QDateTime& when)
 {
-    return when.toString(Qt::RFC2822Date);
+    // Qt writes the date without its (optional) day name; mail readers like to see it.
+    return QLocale::c().toString(when, QStringLiteral("ddd, ")) + when.toString(Qt::RFC2822Date);
 }
 
 QString newMessageId(const QString& emailFrom)

@@ -13,7 +13,8 @@ SocketControl::SocketControl(QObject* parent) : QObject(parent)
             setState(Connecting);
             break;
         case QAbstractSocket::ClosingState:
-            if (m_state != Error)
+            // A close asked for here is already Closed.
+            if (m_state != Error && m_state != Closed)
                 setState(Closing);
             break;
         default:

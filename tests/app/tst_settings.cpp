@@ -166,7 +166,7 @@ void TestSettings::notifySettingsDefaults()
     QCOMPARE(values.emailFrom, values.emailTo);
     QVERIFY(!values.server.isEmpty());
     QVERIFY(values.url.isEmpty() && values.program.isEmpty() && values.password.isEmpty());
-    QVERIFY(!values.useAuth && !values.useSsl && !values.useBody);
+    QVERIFY(!values.useAuth && values.security == MailSecurity::None && !values.useBody);
     QVERIFY(!QFile::exists(home.settingsPath()));  // reading writes nothing
 }
 
@@ -179,7 +179,7 @@ void TestSettings::notifySettingsFromStore()
     LoadNotifySettings(Settings(home.settingsPath()), values);
     QCOMPARE(values.url, QStringLiteral("http://h/?i=$InternalIP$"));
     QVERIFY(values.useAuth);
-    QVERIFY(!values.useSsl);   // not a whole number
+    QVERIFY(values.security == MailSecurity::None);  // chkSSL not a whole number
     QVERIFY(!values.useBody);  // a number, but not 1
     QCOMPARE(values.port, QString());
     QCOMPARE(values.encoding, QStringLiteral("UUEncode"));

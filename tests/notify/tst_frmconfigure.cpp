@@ -124,7 +124,7 @@ void TestFrmConfigure::opensWithTheCurrentValues()
     QCOMPARE(child<QLineEdit>("txtPassword2")->echoMode(), QLineEdit::Password);
     QCOMPARE(child<QPlainTextEdit>("txtBody")->toPlainText(), QStringLiteral("a\nb"));
     QVERIFY(child<QCheckBox>("chkAuth")->isChecked());
-    QVERIFY(!child<QCheckBox>("chkSSL")->isChecked());
+    QCOMPARE(child<QComboBox>("cboSecurity")->currentIndex(), int(MailSecurity::None));
     QVERIFY(child<QCheckBox>("chkBody")->isChecked());
     QVERIFY(!child<QCheckBox>("chkAttachment")->isChecked());
     QCOMPARE(child<QComboBox>("Combo2")->currentText(), QStringLiteral("UUEncode"));
@@ -205,7 +205,7 @@ void TestFrmConfigure::checkBoxesStoreTheirFlag()
 {
     open();
     const QList<std::pair<const char*, bool NotifySettings::*>> boxes{
-        {"chkAuth", &NotifySettings::useAuth}, {"chkSSL", &NotifySettings::useSsl}, {"chkBody", &NotifySettings::useBody}};
+        {"chkAuth", &NotifySettings::useAuth}, {"chkBody", &NotifySettings::useBody}};
     for (const auto& [name, member] : boxes) {
         auto* box = child<QCheckBox>(name);
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
@@ -224,12 +224,14 @@ void TestFrmConfigure::presets_data()
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("username");
-    QTest::addColumn<bool>("ssl");
-    QTest::newRow("Gmail") << "Gmail" << "smtp.gmail.com" << "465" << "ACCOUNT@gmail.com" << "ACCOUNT@gmail.com"
-                           << true;
+    QTest::addColumn<int>("security");
+    QTest::newRow("Gmail") << "Gmail" << "smtp.gmail.com" << "587" << "ACCOUNT@gmail.com" << "ACCOUNT@gmail.com"
+                           << int(MailSecurity::StartTls);
+    QTest::newRow("Yahoo") << "Yahoo" << "smtp.mail.yahoo.com" << "465" << "ACCOUNT@yahoo.com" << "ACCOUNT@yahoo.com"
+                           << int(MailSecurity::Tls);
     QTest::newRow("Lycos") << "Lycos" << "smtp.mail.lycos.com" << "25" << "ACCOUNT@lycos.com" << "ACCOUNT@lycos.com"
-                           << false;
-    QTest::newRow("AOL") << "AOL" << "smtp.aol.com" << "25" << "ACCOUNT@aol.com" << "ACCOUNT" << false;
+                           << int(MailSecurity::None);
+    QTest::newRow("AOL") << "AOL" << "smtp.aol.com" << "25" << "ACCOUNT@aol.com" << "ACCOUNT" << int(MailSecurity::None);
 }
 
 void TestFrmConfigure::presets()
@@ -239,7 +241,7 @@ void TestFrmConfigure::presets()
     QFETCH(QString, port);
     QFETCH(QString, address);
     QFETCH(QString, username);
-    QFETCH(bool, ssl);
+    QFETCH(int, security);
     open();
     child<QLineEdit>("txtPassword2")->setText(QStringLiteral("typed secret"));
     child<QComboBox>("Combo2")->setEditText(QStringLiteral("UUEncode"));
@@ -259,8 +261,8 @@ void TestFrmConfigure::presets()
     }
     QCOMPARE(stored("chkAuth"), QStringLiteral("1"));
     QVERIFY(v.useAuth);
-    QCOMPARE(child<QCheckBox>("chkSSL")->isChecked(), ssl);
-    QCOMPARE(v.useSsl, ssl);
+    QCOMPARE(child<QComboBox>("cboSecurity")->currentIndex(), security);
+    QCOMPARE(int(v.security), security);
     QVERIFY(!child<QCheckBox>("chkAttachment")->isChecked());
 }
 
@@ -268,12 +270,12 @@ void TestFrmConfigure::presetsOneAfterAnother()
 {
     open();
     choose(child<QComboBox>("Combo3"), QStringLiteral("Gmail"));
-    QCOMPARE(stored("strPort"), QStringLiteral("465"));
-    QCOMPARE(stored("chkSSL"), QStringLiteral("1"));
+    QCOMPARE(stored("strPort"), QStringLiteral("587"));
+    QCOMPARE(stored("mailSecurity"), QStringLiteral("starttls"));
     choose(child<QComboBox>("Combo3"), QStringLiteral("AOL"));
     QCOMPARE(stored("strPort"), QStringLiteral("25"));
-    QCOMPARE(stored("chkSSL"), QStringLiteral("0"));
-    QVERIFY(!m_host->notifySettings().useSsl);
+    QCOMPARE(stored("mailSecurity"), QStringLiteral("none"));
+    QVERIFY(m_host->notifySettings().security == MailSecurity::None);
 }
 
 void TestFrmConfigure::typedProviderNameIsNoPreset()
@@ -287,7 +289,7 @@ void TestFrmConfigure::typedProviderNameIsNoPreset()
     QCOMPARE(stored("strServer"), QStringLiteral("Gmail"));
     QCOMPARE(child<QLineEdit>("txtPort")->text(), QStringLiteral("25"));
     QCOMPARE(stored("strPort"), QStringLiteral("25"));
-    QVERIFY(!child<QCheckBox>("chkSSL")->isChecked());
+    QCOMPARE(child<QComboBox>("cboSecurity")->currentIndex(), int(MailSecurity::None));
 }
 
 void TestFrmConfigure::attachmentBoxWritesNothing()

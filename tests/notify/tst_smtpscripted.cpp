@@ -102,7 +102,7 @@ void TestSmtpScripted::wrongCodeAtEachStep_data()
     QTest::newRow("EHLO") << 2 << "502 what\r\n" << "Receiving Welcome Message";
     QTest::newRow("AUTH LOGIN") << 4 << "504 not that one\r\n" << "Requesting Authentication";
     QTest::newRow("user name") << 6 << "535 no such user\r\n" << "Sending Encoded Username";
-    QTest::newRow("password") << 8 << "535-bad\r\n535 credentials\r\n" << "Sending Encoded Password";
+    QTest::newRow("password") << 8 << "554-bad\r\n554 credentials\r\n" << "Sending Encoded Password";
     QTest::newRow("MAIL FROM") << 10 << "550 sender refused\r\n" << "Sending Mail FROM";
     QTest::newRow("RCPT TO answered 251") << 12 << "251 user not local; will forward\r\n" << "Sending Mail TO";
     QTest::newRow("DATA") << 14 << "503 bad sequence\r\n" << "Sending Email Data";

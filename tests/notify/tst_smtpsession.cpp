@@ -35,6 +35,13 @@ Recording parse(const QByteArray& output)
     return r;
 }
 
+// The message without its "Date:" and "Message-ID:" lines, which differ on every send.
+QByteArray withoutDateAndId(QByteArray data)
+{
+    static const QRegularExpression lines(QStringLiteral("Date: [^\r]*\r\nMessage-ID: <[0-9a-f]{32}@[^>]*>\r\n"));
+    return QString::fromUtf8(data).remove(lines).toUtf8();
+}
+
 } // namespace
 
 class TestSmtpSession : public QObject
@@ -123,8 +130,7 @@ void TestSmtpSession::wholeDialogue()
 
     QStringList expectedStatuses{"Connecting...", "Connected", "Receiving Welcome Message"};
     if (auth)
-        expectedStatuses << "Requesting Authentication" << "Sending Encoded Username" << "Sending Encoded Password"
-                         << "AUTH OK";
+        expectedStatuses << "Requesting Authentication" << "AUTH OK";  // PLAIN, offered by the peer
     expectedStatuses << "Sending Mail FROM" << "Sending Mail TO" << "Sending Email Data" << "Sending Mail . . ."
                      << "Message Sent";
     QCOMPARE(m_host->statuses, expectedStatuses);
@@ -141,31 +147,33 @@ void TestSmtpSession::wholeDialogue()
     in.externalAddress = m_host->external;
     in.now = FixedNow;
     in.product = m_host->product();
-    const QByteArray data = ComposeMailMessage(encoding, ComposeMailBody(in), v.emailFrom, v.emailTo, in.product)
+    // EHLO (with AUTH) learns of 8BITMIME; after HELO the UTF-8 body goes quoted-printable.
+    MailMessageExtras extras;
+    extras.eightBitMime = auth;
+    const QByteArray data = ComposeMailMessage(encoding, ComposeMailBody(in), v.emailFrom, v.emailTo, in.product, extras)
                                 .value_or(QString())
                                 .toUtf8();
     // What the server keeps: the data without its end line, the body's dots restored.
     QString content = QString::fromUtf8(data.chopped(3));
-    if (useBody) {
+    if (useBody && auth) {
         QVERIFY(content.contains(QLatin1String("Now at 203.0.113.7 / 192.168.1.20\r\n..\r\n..hidden\r\n")));
         content.replace(QLatin1String("\r\n..\r\n..hidden\r\n"), QLatin1String("\r\n.\r\n.hidden\r\n"));
     }
     QCOMPARE(got.messages.size(), 1);
-    QCOMPARE(QString::fromUtf8(got.messages.first()), content);
+    QCOMPARE(QString::fromUtf8(withoutDateAndId(got.messages.first())), content);
 
     // On the wire: every command, the credentials, and the data with its body lines dot-stuffed.
     QByteArray wire;
     if (auth) {
-        wire += "EHLO " + SocketControl::localHostName().toUtf8() + "\r\nAUTH LOGIN\r\n";
-        wire += "YWxpY2U=\r\n";   // "alice"
-        wire += "c8OpY3JldA==\r\n";  // UTF-8 of "s\u00e9cret"
+        wire += "EHLO " + SocketControl::localHostName().toUtf8() + "\r\n";
+        wire += "AUTH PLAIN AGFsaWNlAHPDqWNyZXQ=\r\n";  // NUL "alice" NUL UTF-8 of "s\u00e9cret"
     } else {
         wire += "HELO " + SocketControl::localHostName().toUtf8() + "\r\n";
     }
     wire += "MAIL FROM:<vistrel@example.org>\r\nRCPT TO:<owner@example.org>\r\nDATA\r\n" + data;
-    QVERIFY2(got.raw.startsWith(wire), got.raw.constData());
-    const QByteArray rest = got.raw.mid(wire.size());
-    QVERIFY2(rest.isEmpty() || rest == "QUIT\r\n", rest.constData());
+    const QByteArray raw = withoutDateAndId(got.raw);
+    QVERIFY2(raw.startsWith(wire), raw.constData());
+    QCOMPARE(raw.mid(wire.size()), QByteArray("QUIT\r\n"));
     if (auth)
         QCOMPARE(got.auth, QStringList{QStringLiteral("ok alice s\u00e9cret")});
     else
@@ -179,8 +187,7 @@ void TestSmtpSession::rejectedLogin()
     SmtpSession session(*m_host);
     session.setTimerInterval(60000);
     QVERIFY(runToEnd(session));
-    QVERIFY2(m_host->status().startsWith(QLatin1String("Error: 535")), qPrintable(m_host->status()));
-    QVERIFY(m_host->status().endsWith(QLatin1String("\r\n")));
+    QCOMPARE(m_host->status(), QStringLiteral("Error: the server refused the user name or password"));
     QVERIFY(!m_host->statuses.contains(QStringLiteral("AUTH OK")));
     QVERIFY(!m_host->statuses.contains(QStringLiteral("Sending Mail FROM")));
     QCOMPARE(session.plainTransport().state(), 0);
@@ -210,7 +217,7 @@ void TestSmtpSession::secondSendIsRefused()
 void TestSmtpSession::sslWithoutSecureChannel()
 {
     configure(false);
-    m_host->notifySettings().useSsl = true;
+    m_host->notifySettings().security = MailSecurity::Ssl2;
     SmtpSession session(*m_host);
     session.cmdSend_Click();
     QCOMPARE(m_host->statuses,

@@ -368,7 +368,7 @@ class Recorder:
 
 
 def authenticate(server, session, envelope, mechanism, auth_data):
-    ok = mechanism == "LOGIN" and auth_data.login == USER and auth_data.password == PASSWORD
+    ok = mechanism in ("LOGIN", "PLAIN") and auth_data.login == USER and auth_data.password == PASSWORD
     return AuthResult(success=ok, auth_data=auth_data.login if ok else None)
 
 
