@@ -363,7 +363,9 @@ void SmtpSession::handleReply(const QByteArray& reply)
 
 void SmtpSession::failStep(const QByteArray& reply)
 {
-    m_host.setStatus(QStringLiteral("Error: ") + QString::fromUtf8(reply));
+    // A reply may fill the reader's whole buffer; the status line shows its start.
+    constexpr qsizetype MaxShownBytes = 512;
+    m_host.setStatus(QStringLiteral("Error: ") + QString::fromUtf8(reply.first(std::min(reply.size(), MaxShownBytes))));
     CloseMailSockets();
     finishIdle();
 }

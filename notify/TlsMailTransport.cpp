@@ -80,7 +80,7 @@ void TlsMailTransport::connectTo(const QString& host, quint16 port)
 void TlsMailTransport::startTls()
 {
     if (m_closed || m_socket.state() != QAbstractSocket::ConnectedState || m_socket.isEncrypted()) {
-        fail(QStringLiteral("TLS could not be started with ") + m_host);
+        fail(QStringLiteral("TLS handshake with %1 failed: the server closed the connection").arg(m_host));
         return;
     }
     // Whatever the server sent before the handshake belongs to no reply inside it (RFC 3207 section 4.2).

@@ -23,7 +23,9 @@ Faults (apply to every connection unless --cycle says otherwise):
                      "\\r", "\\n" and "\\\\" are escapes; repeatable
   --close STEP       close the connection at that step (after any --reply text for it); repeatable
   --stall STEP       never answer from that step on (after any --reply text for it); repeatable
-  --flood STEP       write 70000 bytes without a line end at that step, then stall
+  --flood STEP       write --flood-bytes (70000) bytes without a line end at that step, then stall
+  --garbage STEP     after that step's reply, write bytes that are no TLS record, then stall (a server
+                     that says 220 to STARTTLS and never speaks TLS)
   --split N          write every reply in pieces of at most N bytes, --split-pause seconds apart (0.05)
   --multiline        send every reply but 334 as two lines: "<code>-vistrel test peer" and the reply
   --delay SECONDS    wait before every reply
@@ -34,7 +36,7 @@ Faults (apply to every connection unless --cycle says otherwise):
                      is accepted (a message was taken), rejected, stalled, closed or ended
   --quiet            print nothing but the ready line (for a reader that does not read on)
 Authentication: --user / --password (default alice / secret) are the only accepted credentials;
---no-auth offers no AUTH; --auth-required refuses MAIL before AUTH.
+--no-auth offers no AUTH; --only-login offers AUTH LOGIN alone; --auth-required refuses MAIL before AUTH.
 """
 import argparse
 import asyncio
@@ -155,7 +157,11 @@ class FaultySMTP(SMTP):
         if text:
             await self._write(text)
         if action == "flood":
-            await self._write(b"x" * 70000)
+            await self._write(b"x" * self.peer.args.flood_bytes)
+            action = "stall"
+        if action == "garbage":
+            await asyncio.sleep(0.2)  # the client has begun its handshake
+            await self._write(b"\x00\xffnot a TLS record\r\n" * 8)
             action = "stall"
         if action == "close":
             self.outcome = self.outcome or ("rejected" if self.behaviour == "reject" else "closed")
@@ -180,7 +186,8 @@ class Peer:
         for item in args.reply:
             step, _, text = item.partition("=")
             self.faults[step] = (unescape(text), None)
-        for action, steps in (("close", args.close), ("stall", args.stall), ("flood", args.flood)):
+        for action, steps in (("close", args.close), ("stall", args.stall), ("flood", args.flood),
+                              ("garbage", args.garbage)):
             for step in steps:
                 self.faults[step] = (self.faults.get(step, (b"", None))[0], action)
         self.cycle = args.cycle.split(",") if args.cycle else None
@@ -209,7 +216,8 @@ class Peer:
         args = self.args
         return FaultySMTP(Handler(), self, n, behaviour, hostname="127.0.0.1", ident="vistrel test peer",
                           enable_SMTPUTF8=True, authenticator=self.authenticate,
-                          auth_exclude_mechanism=["LOGIN", "PLAIN"] if args.no_auth else None,
+                          auth_exclude_mechanism=["LOGIN", "PLAIN"] if args.no_auth
+                          else ["PLAIN"] if args.only_login else None,
                           auth_required=args.auth_required, auth_require_tls=args.security == "starttls",
                           tls_context=tls_context if args.security == "starttls" else None,
                           require_starttls=args.security == "starttls")
@@ -265,6 +273,9 @@ def main():
     parser.add_argument("--close", action="append", default=[], metavar="STEP")
     parser.add_argument("--stall", action="append", default=[], metavar="STEP")
     parser.add_argument("--flood", action="append", default=[], metavar="STEP")
+    parser.add_argument("--flood-bytes", type=int, default=70000, metavar="N")
+    parser.add_argument("--garbage", action="append", default=[], metavar="STEP")
+    parser.add_argument("--only-login", action="store_true")
     parser.add_argument("--split", type=int, default=0, metavar="N")
     parser.add_argument("--split-pause", type=float, default=0.05, metavar="SECONDS")
     parser.add_argument("--multiline", action="store_true")
