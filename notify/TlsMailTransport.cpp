@@ -6,7 +6,7 @@
 #include <QSslCipher>
 #include <QSslConfiguration>
 
-Q_LOGGING_CATEGORY(lcTlsMail, "vistrel.notify.tls")
+Q_LOGGING_CATEGORY(lcTlsMail, "vistrel.notify.tls", QtInfoMsg)
 
 TlsMailTransport::TlsMailTransport(QObject* parent) : MailTransport(parent)
 {
@@ -65,10 +65,15 @@ void TlsMailTransport::connectTo(const QString& host, quint16 port)
     m_certificateFailure.clear();
     m_handshaking = false;
     m_closed = false;
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();  // the system's CAs
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setProtocol(QSsl::TlsV1_2OrLater);
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    config.addCaCertificates(m_extraCaCertificates);
+    if (!m_extraCaCertificates.isEmpty()) {
+        // A configuration given CAs of its own no longer looks up the system's on demand: both are
+        // listed. The system's are read once.
+        static const QList<QSslCertificate> systemCas = QSslConfiguration::systemCaCertificates();
+        config.setCaCertificates(systemCas + m_extraCaCertificates);
+    }
     m_socket.setSslConfiguration(config);
     m_socket.setPeerVerifyName(host);
     if (m_mode == Mode::Implicit)
