@@ -108,6 +108,9 @@ QWidget* frmConfigure::buildEmailFrame()
     lblPasswordNote = named(new QLabel(QStringLiteral("Without security the password travels readable.")),
                             "lblPasswordNote");
     lblPasswordNote->setWordWrap(true);
+    QSizePolicy keepRoom = lblPasswordNote->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);  // the window keeps its size whichever security is chosen
+    lblPasswordNote->setSizePolicy(keepRoom);
     txtTrustedCertificates = named(new QLineEdit, "txtTrustedCertificates");
     txtTrustedCertificates->setPlaceholderText(QStringLiteral("only for a server with its own CA"));
     txtTrustedCertificates->setToolTip(
