@@ -40,7 +40,7 @@ void TestRtfReader::projectHelpFile()
         "Use Web Notification", "Use Program Notification", "Setup", "Minimize", "Exit", "Copy Internal IP",
         "Copy External IP", "Overlay On/Off", "View Help", "About this software", "Show",
         "Address Overlay On/Off", "Hide", "Show at Startup", "Mail Server:", "Port:", "Email Address - To:",
-        "Email Address - From:", "Username:", "Password:", "Use Authentication", "Server requires SSL Encryption",
+        "Email Address - From:", "Username:", "Password:", "Use Authentication", "Security:", "Trusted certificates:",
         "Encoding:", "Send Test Message", "File Path:", "Arguments:", "URL:", "Test Now"};
     for (const QString& control : controls)
         QVERIFY2(text.contains(control), qPrintable(control));
@@ -49,7 +49,7 @@ void TestRtfReader::projectHelpFile()
     QVERIFY(!text.contains(QStringLiteral("written by hand")));
     QVERIFY(text.contains(QStringLiteral("Help \u2192 View Help")));               // \u8594?
     QVERIFY(text.contains(QStringLiteral("\u00a9 Tarnwick Software \u2013 tarn")));  // \'a9 and \'96
-    QVERIFY(text.contains(QStringLiteral("provider\u2019s settings")));            // \rquote
+    QVERIFY(text.contains(QStringLiteral("provider\u2019s server")));            // \rquote
 }
 
 void TestRtfReader::text_data()
