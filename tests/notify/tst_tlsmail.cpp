@@ -1,11 +1,10 @@
 // Mail over STARTTLS and implicit TLS against aiosmtpd on 127.0.0.1 with certificates made here by
-// openssl from a test CA: delivery with AUTH PLAIN and LOGIN, every certificate and handshake fault,
-// what the server received in each case; the message's headers; the Security setting and list.
+// openssl from a test CA: delivery with AUTH PLAIN and LOGIN, certificate, handshake and reply faults
+// with what the server received; the message's headers; the Security setting and list.
 #include "PeerProcess.h"
 #include "TestNotificationHost.h"
 #include "app/Form1Hooks.h"
 #include "notify/MailText.h"
-#include "notify/NotifySettingsEditor.h"
 #include "notify/SmtpSession.h"
 #include "notify/frmConfigure.h"
 
@@ -22,12 +21,97 @@ struct Received
     QByteArray raw;  // what the client sent, decrypted
     QList<QByteArray> messages;
     QStringList auth;  // "ok alice PLAIN"
+    bool ended = false;  // the session ended within 20 s
 };
 
-Received parse(const QByteArray& output)
+struct NoHooks : NotificationHooks
 {
+    void cmdSend_Click() override {}
+    void doHitURL() override {}
+    void doLauchProg() override {}
+    void showConfiguration() override {}
+    void unload() override {}
+};
+
+bool openssl(const QStringList& args)
+{
+    QProcess p;
+    p.start("openssl", args);
+    return p.waitForFinished(30000) && p.exitCode() == 0;
+}
+
+const QByteArray Ehlo = "EHLO " + SocketControl::localHostName().toUtf8() + "\r\n";
+
+} // namespace
+
+class TestTlsMail : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void deliversOverTls_data();
+    void deliversOverTls();
+    void tlsFaultsSendNothing_data();
+    void tlsFaultsSendNothing();
+    void replyFaultsEndTheSession_data();
+    void replyFaultsEndTheSession();
+    void messageDeclaresItsBody_data();
+    void messageDeclaresItsBody();
+    void securityFromStore();
+    void securityChoiceProposesItsPort();
+
+private:
+    QStringList cert(const QString& name) const
+    {
+        return {"--tls-cert", m_dir.filePath(name + ".pem"), "--tls-key", m_dir.filePath(name + ".key")};
+    }
+    Received send(const QStringList& peerArgs, MailSecurity security, bool trustCa = true);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<TestNotificationHost> m_host;
+};
+
+void TestTlsMail::initTestCase()
+{
+    QVERIFY(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Vistrel Test CA",
+                     "-keyout", m_dir.filePath("ca.key"), "-out", m_dir.filePath("ca.pem")}));
+    // A good one, one for another name, an expired one (valid until a day before it was made).
+    for (const auto& [name, days, san] : {std::tuple{"good", "2", "IP:127.0.0.1"},
+                                          std::tuple{"othername", "2", "DNS:mail.example.org"},
+                                          std::tuple{"expired", "-1", "IP:127.0.0.1"}}) {
+        const QString base = m_dir.filePath(name);
+        QFile ext(base + ".ext");
+        QVERIFY(ext.open(QIODevice::WriteOnly) && ext.write(QByteArray("subjectAltName=") + san + "\n") > 0);
+        ext.close();
+        QVERIFY(openssl({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", base + ".key", "-out", base + ".csr",
+                         "-subj", QStringLiteral("/CN=") + name}));
+        QVERIFY(openssl({"x509", "-req", "-in", base + ".csr", "-CA", m_dir.filePath("ca.pem"), "-CAkey",
+                         m_dir.filePath("ca.key"), "-CAcreateserial", "-days", days, "-extfile", base + ".ext", "-out",
+                         base + ".pem"}));
+    }
+}
+
+Received TestTlsMail::send(const QStringList& peerArgs, MailSecurity security, bool trustCa)
+{
+    PeerProcess peer;
+    QString error;
+    if (!peer.start("smtp_peer.py", peerArgs, &error))
+        qFatal("%s", qPrintable(error));
+    m_host = std::make_unique<TestNotificationHost>();
+    m_host->configureMail(peer.port(), true, false, "ip@example.org", "owner@example.org", "alice", "secret");
+    NotifySettings& v = m_host->notifySettings();
+    v.security = security;
+    v.trustedCertificates = trustCa ? m_dir.filePath("ca.pem") : QString();
+    v.body = QStringLiteral("Neue Adresse: $External$ \u00fcber TLS");
+    v.useBody = true;
+    SmtpSession session(*m_host);
+    session.setTimerInterval(20);  // 30 ticks: 0.6 s for a stalled step
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    session.cmdSend_Click();
     Received r;
-    for (const QByteArray& line : output.split('\n')) {
+    r.ended = !session.isBusy() || finished.wait(20000);
+    QTest::qWait(100);  // the peer prints what it got
+    for (const QByteArray& line : peer.stop().split('\n')) {
         const QList<QByteArray> w = line.trimmed().split(' ');
         if (w.size() >= 2 && w[0] == "RAW")
             r.raw += QByteArray::fromBase64(w[1]);
@@ -39,133 +123,35 @@ Received parse(const QByteArray& output)
     return r;
 }
 
-struct NoHooks : NotificationHooks
-{
-    void cmdSend_Click() override {}
-    void doHitURL() override {}
-    void doLauchProg() override {}
-    void showConfiguration() override {}
-    void unload() override {}
-};
-
-} // namespace
-
-class TestTlsMail : public QObject
-{
-    Q_OBJECT
-private slots:
-    void initTestCase();
-    void deliversOverTls_data();
-    void deliversOverTls();
-    void certificateNotTrusted_data();
-    void certificateNotTrusted();
-    void brokenTlsEndsAtOnce_data();
-    void brokenTlsEndsAtOnce();
-    void replyFaultsEndTheSession_data();
-    void replyFaultsEndTheSession();
-    void quitWaitIsBounded();
-    void messageDeclaresItsBody_data();
-    void messageDeclaresItsBody();
-    void securityFromStore_data();
-    void securityFromStore();
-    void securityChoiceProposesItsPort();
-
-private:
-    void makeCertificate(const QString& name, const QStringList& extraArgs, const QString& san);
-    /// Runs one send against smtp_peer.py with @p peerArgs; returns what the server received.
-    Received send(const QStringList& peerArgs, MailSecurity security, bool trustCa = true, int tickMs = 1000);
-
-    QTemporaryDir m_dir;
-    std::unique_ptr<TestNotificationHost> m_host;
-};
-
-void TestTlsMail::makeCertificate(const QString& name, const QStringList& extraArgs, const QString& san)
-{
-    const QString base = m_dir.filePath(name);
-    QFile ext(base + ".ext");
-    QVERIFY(ext.open(QIODevice::WriteOnly));
-    ext.write("subjectAltName=" + san.toLatin1() + "\n");
-    ext.close();
-    const QList<QStringList> steps{
-        {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", base + ".key", "-out", base + ".csr", "-subj", "/CN=" + name},
-        QStringList{"x509", "-req", "-in", base + ".csr", "-CA", m_dir.filePath("ca.pem"), "-CAkey",
-                    m_dir.filePath("ca.key"), "-CAcreateserial", "-extfile", base + ".ext", "-out", base + ".pem"}
-            + extraArgs};
-    for (const QStringList& args : steps) {
-        QProcess openssl;
-        openssl.start("openssl", args);
-        QVERIFY2(openssl.waitForFinished(30000) && openssl.exitCode() == 0, openssl.readAllStandardError());
-    }
-}
-
-void TestTlsMail::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    QProcess ca;
-    ca.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Vistrel Test CA",
-                         "-keyout", m_dir.filePath("ca.key"), "-out", m_dir.filePath("ca.pem")});
-    QVERIFY(ca.waitForFinished(30000) && ca.exitCode() == 0);
-    makeCertificate("good", {"-days", "2"}, "IP:127.0.0.1");
-    makeCertificate("othername", {"-days", "2"}, "DNS:mail.example.org");
-    makeCertificate("expired", {"-days", "-1"}, "IP:127.0.0.1");
-}
-
-Received TestTlsMail::send(const QStringList& peerArgs, MailSecurity security, bool trustCa, int tickMs)
-{
-    PeerProcess peer;
-    QString error;
-    if (!peer.start("smtp_peer.py", peerArgs, &error))
-        qFatal("%s", qPrintable(error));
-    m_host = std::make_unique<TestNotificationHost>();
-    m_host->configureMail(peer.port(), true, false, "ip@example.org", "owner@example.org", "alice", "secret");
-    m_host->notifySettings().security = security;
-    m_host->notifySettings().trustedCertificates = trustCa ? m_dir.filePath("ca.pem") : QString();
-    m_host->notifySettings().body = QStringLiteral("Neue Adresse: $External$ \u00fcber TLS");
-    m_host->notifySettings().useBody = true;
-    SmtpSession session(*m_host);
-    session.setTimerInterval(tickMs);
-    QSignalSpy finished(&session, &SmtpSession::finished);
-    session.cmdSend_Click();
-    if (session.isBusy() && !finished.wait(20000))
-        qWarning("the session did not end");
-    QTest::qWait(100);  // the peer prints what it got
-    return parse(peer.stop());
-}
-
 void TestTlsMail::deliversOverTls_data()
 {
     QTest::addColumn<QStringList>("peerArgs");
-    QTest::addColumn<int>("security");
+    QTest::addColumn<MailSecurity>("security");
     QTest::addColumn<QString>("mechanism");
-    const QStringList good{"--tls-cert", m_dir.filePath("good.pem"), "--tls-key", m_dir.filePath("good.key")};
-    const int starttls = int(MailSecurity::StartTls);
-    QTest::newRow("STARTTLS, PLAIN") << QStringList{"--security", "starttls"} + good << starttls << "PLAIN";
-    QTest::newRow("STARTTLS, LOGIN") << QStringList{"--security", "starttls", "--only-login"} + good << starttls
-                                     << "LOGIN";
-    QTest::newRow("TLS, PLAIN") << QStringList{"--security", "tls"} + good << int(MailSecurity::Tls) << "PLAIN";
+    QTest::newRow("STARTTLS, PLAIN") << QStringList{"--security", "starttls"} + cert("good") << MailSecurity::StartTls
+                                     << "PLAIN";
+    QTest::newRow("STARTTLS, LOGIN") << QStringList{"--security", "starttls", "--only-login"} + cert("good")
+                                     << MailSecurity::StartTls << "LOGIN";
+    QTest::newRow("TLS, PLAIN") << QStringList{"--security", "tls"} + cert("good") << MailSecurity::Tls << "PLAIN";
     QTest::newRow("TLS, LOGIN, replies split at every byte")
-        << QStringList{"--security", "tls", "--only-login", "--split", "1", "--split-pause", "0"} + good
-        << int(MailSecurity::Tls) << "LOGIN";
+        << QStringList{"--security", "tls", "--only-login", "--split", "1", "--split-pause", "0"} + cert("good")
+        << MailSecurity::Tls << "LOGIN";
     // A reply injected before the handshake must not be read as the answer to the EHLO inside it.
     QTest::newRow("STARTTLS, reply injected before TLS")
-        << QStringList{"--security", "starttls", "--reply", "starttls=220 ready\\r\\n250 fake\\r\\n"} + good << starttls
-        << "PLAIN";
+        << QStringList{"--security", "starttls", "--reply", "starttls=220 ready\\r\\n250 fake\\r\\n"} + cert("good")
+        << MailSecurity::StartTls << "PLAIN";
 }
 
 void TestTlsMail::deliversOverTls()
 {
     QFETCH(QStringList, peerArgs);
-    QFETCH(int, security);
+    QFETCH(MailSecurity, security);
     QFETCH(QString, mechanism);
-    const Received got = send(peerArgs, MailSecurity(security));
+    const Received got = send(peerArgs, security);
     QCOMPARE(m_host->status(), QStringLiteral("Message Sent"));
     QCOMPARE(got.auth, QStringList{"ok alice " + mechanism});
-    const QByteArray ehlo = "EHLO " + SocketControl::localHostName().toUtf8() + "\r\n";
-    const QByteArray tlsPart = security == int(MailSecurity::StartTls) ? got.raw.mid(got.raw.indexOf("STARTTLS\r\n") + 10)
-                                                                       : got.raw;
-    if (security == int(MailSecurity::StartTls))
-        QCOMPARE(got.raw.left(got.raw.size() - tlsPart.size()), ehlo + "STARTTLS\r\n");  // no AUTH before TLS
-    QVERIFY2(tlsPart.startsWith(ehlo + "AUTH " + mechanism.toLatin1()), tlsPart.constData());
+    const QByteArray plainPart = security == MailSecurity::StartTls ? Ehlo + "STARTTLS\r\n" : QByteArray();
+    QVERIFY(got.raw.startsWith(plainPart + Ehlo + "AUTH " + mechanism.toLatin1()));  // no AUTH before TLS
     QVERIFY(got.raw.endsWith(".\r\nQUIT\r\n"));
     QCOMPARE(got.messages.size(), 1);
     const QByteArray& m = got.messages.first();
@@ -178,101 +164,79 @@ void TestTlsMail::deliversOverTls()
                        "Neue Adresse: 203.0.113.7 \xc3\xbc" "ber TLS\r\n"));
 }
 
-void TestTlsMail::certificateNotTrusted_data()
-{
-    QTest::addColumn<QString>("certificate");  // empty: the peer's own self-signed one
-    QTest::addColumn<int>("security");
-    QTest::addColumn<bool>("trustCa");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("other name") << "othername" << int(MailSecurity::Tls) << true << "The host name did not match";
-    QTest::newRow("expired") << "expired" << int(MailSecurity::StartTls) << true << "The certificate has expired";
-    QTest::newRow("self-signed") << "" << int(MailSecurity::Tls) << true << "self-signed";
-    QTest::newRow("CA not given") << "good" << int(MailSecurity::StartTls) << false << "issuer";
-}
-
-void TestTlsMail::certificateNotTrusted()
-{
-    QFETCH(QString, certificate);
-    QFETCH(int, security);
-    QFETCH(bool, trustCa);
-    QFETCH(QString, reason);
-    QStringList args{"--security", security == int(MailSecurity::Tls) ? "tls" : "starttls"};
-    if (!certificate.isEmpty())
-        args << "--tls-cert" << m_dir.filePath(certificate + ".pem") << "--tls-key" << m_dir.filePath(certificate + ".key");
-    const Received got = send(args, MailSecurity(security), trustCa);
-    const QString prefix = QStringLiteral("Error: certificate of 127.0.0.1 not trusted: ");
-    QVERIFY2(m_host->status().startsWith(prefix) && m_host->status().contains(reason), qPrintable(m_host->status()));
-    // Nothing after the handshake: no credentials, no mail, not even QUIT.
-    const QByteArray before = security == int(MailSecurity::Tls) ? QByteArray() : "EHLO " + SocketControl::localHostName().toUtf8() + "\r\nSTARTTLS\r\n";
-    QCOMPARE(got.raw, before);
-}
-
-void TestTlsMail::brokenTlsEndsAtOnce_data()
+void TestTlsMail::tlsFaultsSendNothing_data()
 {
     QTest::addColumn<QStringList>("peerArgs");
-    QTest::addColumn<int>("security");
-    QTest::addColumn<QString>("status");
+    QTest::addColumn<MailSecurity>("security");
+    QTest::addColumn<bool>("trustCa");
+    QTest::addColumn<QString>("status");  // the start of it
+    QTest::addColumn<QString>("reason");
+    const QString notTrusted = QStringLiteral("Error: certificate of 127.0.0.1 not trusted: ");
     const QString failed = QStringLiteral("Error: TLS handshake with 127.0.0.1 failed: ");
+    const QStringList starttls{"--security", "starttls"};
+    const QStringList tls{"--security", "tls"};
+    QTest::newRow("other name") << tls + cert("othername") << MailSecurity::Tls << true << notTrusted
+                                << "The host name did not match";
+    QTest::newRow("expired") << starttls + cert("expired") << MailSecurity::StartTls << true << notTrusted
+                             << "The certificate has expired";
+    QTest::newRow("self-signed") << tls << MailSecurity::Tls << true << notTrusted << "self-signed";
+    QTest::newRow("CA not given") << starttls + cert("good") << MailSecurity::StartTls << false << notTrusted << "issuer";
     QTest::newRow("garbage instead of ServerHello")
-        << QStringList{"--security", "starttls", "--reply", "starttls=220 go\\r\\n", "--garbage", "starttls"}
-        << int(MailSecurity::StartTls) << failed;
+        << starttls + QStringList{"--reply", "starttls=220 go\\r\\n", "--garbage", "starttls"} << MailSecurity::StartTls
+        << true << failed << "";
     QTest::newRow("close during the handshake")
-        << QStringList{"--security", "starttls", "--reply", "starttls=220 go\\r\\n", "--close", "starttls"}
-        << int(MailSecurity::StartTls) << failed;
-    QTest::newRow("plain server on the TLS port") << QStringList{} << int(MailSecurity::Tls) << failed;
-    QTest::newRow("STARTTLS not offered") << QStringList{} << int(MailSecurity::StartTls)
-                                          << "Error: server does not offer STARTTLS";
+        << starttls + QStringList{"--reply", "starttls=220 go\\r\\n", "--close", "starttls"} << MailSecurity::StartTls
+        << true << failed << "";
+    QTest::newRow("plain server on the TLS port") << QStringList{} << MailSecurity::Tls << true << failed << "";
+    QTest::newRow("STARTTLS not offered") << QStringList{} << MailSecurity::StartTls << true
+                                          << "Error: server does not offer STARTTLS" << "";
 }
 
-void TestTlsMail::brokenTlsEndsAtOnce()
+void TestTlsMail::tlsFaultsSendNothing()
 {
     QFETCH(QStringList, peerArgs);
-    QFETCH(int, security);
+    QFETCH(MailSecurity, security);
+    QFETCH(bool, trustCa);
     QFETCH(QString, status);
+    QFETCH(QString, reason);
     QElapsedTimer clock;
     clock.start();
-    const Received got = send(peerArgs, MailSecurity(security));
-    QVERIFY2(m_host->status().startsWith(status), qPrintable(m_host->status()));
-    QVERIFY(clock.elapsed() < 5000);  // not the 30 s time-out
-    QVERIFY2(!got.raw.contains("AUTH") && !got.raw.contains("MAIL") && !got.raw.contains("QUIT"), got.raw.constData());
+    const Received got = send(peerArgs, security, trustCa);
+    QVERIFY2(m_host->status().startsWith(status) && m_host->status().contains(reason), qPrintable(m_host->status()));
+    QVERIFY(clock.elapsed() < 5000);  // at once, not by a time-out
+    // No credentials, no mail, not even QUIT: what came before TLS, then at most a ClientHello.
+    const QByteArray before = peerArgs.contains("starttls") ? Ehlo + "STARTTLS\r\n"
+                              : security == MailSecurity::StartTls ? Ehlo : QByteArray();
+    QVERIFY(got.raw.startsWith(before));
+    for (const char* command : {"AUTH", "MAIL", "QUIT"})
+        QVERIFY(!got.raw.contains(command));
 }
 
 void TestTlsMail::replyFaultsEndTheSession_data()
 {
     QTest::addColumn<QStringList>("faultArgs");
     QTest::addColumn<QString>("status");
-    const QString down = QStringLiteral("Error: 421 4.3.2 going down\r\n");
     for (const char* step : {"greeting", "starttls", "ehlo", "auth", "mail", "message"})
-        QTest::newRow(step) << QStringList{"--reply", QString(step) + "=421 4.3.2 going down\\r\\n"} << down;
+        QTest::newRow(step) << QStringList{"--reply", QString(step) + "=421 4.3.2 going down\\r\\n"}
+                            << "Error: 421 4.3.2 going down\r\n";
     QTest::newRow("refused password") << QStringList{"--password", "other"}
                                       << "Error: the server refused the user name or password";
     QTest::newRow("1 MiB reply line") << QStringList{"--flood", "auth", "--flood-bytes", "1048576"}
                                       << "Error: " + QString(512, QLatin1Char('x'));
     QTest::newRow("stall mid-dialogue") << QStringList{"--stall", "rcpt"}
                                         << "Error: Could not connect to 127.0.0.1 - timed out";
+    QTest::newRow("no reply to QUIT") << QStringList{"--stall", "quit"} << "Message Sent";  // ends after 2 s
 }
 
 void TestTlsMail::replyFaultsEndTheSession()
 {
     QFETCH(QStringList, faultArgs);
     QFETCH(QString, status);
-    const QStringList good{"--tls-cert", m_dir.filePath("good.pem"), "--tls-key", m_dir.filePath("good.key")};
-    const Received got = send(QStringList{"--security", "starttls"} + good + faultArgs, MailSecurity::StartTls, true, 20);
+    const Received got = send(QStringList{"--security", "starttls"} + cert("good") + faultArgs, MailSecurity::StartTls);
+    QVERIFY(got.ended);
     QCOMPARE(m_host->status(), status);
-    if (qstrcmp(QTest::currentDataTag(), "message") != 0)  // the server kept it before its 421
-        QVERIFY(got.messages.isEmpty());
-}
-
-void TestTlsMail::quitWaitIsBounded()
-{
-    QElapsedTimer clock;
-    clock.start();
-    const Received got = send({"--security", "tls", "--tls-cert", m_dir.filePath("good.pem"), "--tls-key",
-                               m_dir.filePath("good.key"), "--stall", "quit"},
-                              MailSecurity::Tls);
-    QCOMPARE(m_host->status(), QStringLiteral("Message Sent"));
-    QVERIFY(got.raw.endsWith("QUIT\r\n"));
-    QVERIFY(clock.elapsed() >= SmtpSession::QuitWaitMs && clock.elapsed() < SmtpSession::QuitWaitMs + 3000);
+    // The server kept the message before its 421 to it, or before it stopped answering.
+    QCOMPARE(got.messages.size(), QTest::currentDataTag() == QByteArray("message") || status == "Message Sent" ? 1 : 0);
 }
 
 void TestTlsMail::messageDeclaresItsBody_data()
@@ -302,30 +266,24 @@ void TestTlsMail::messageDeclaresItsBody()
     QVERIFY2(message.contains(part), message.constData());
     QVERIFY(message.startsWith("Date: Tue, 12 May 2026 07:52:21 +0200\r\nMessage-ID: <1@example.org>\r\nFrom: "));
     if (body == "a=b")  // an ASCII body keeps every other byte as before
-        QCOMPARE(message.mid(message.indexOf("From: ")), ComposeMailMessage("MIME", body, "a@example.org", "b@example.org", product)->toUtf8());
-}
-
-void TestTlsMail::securityFromStore_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<int>("security");
-    QTest::newRow("older file, SSL box ticked") << QByteArray("chkSSL=1\n") << int(MailSecurity::Ssl2);
-    QTest::newRow("older file, no SSL") << QByteArray("chkSSL=0\n") << int(MailSecurity::None);
-    QTest::newRow("the key wins") << QByteArray("mailSecurity=starttls\nchkSSL=1\n") << int(MailSecurity::StartTls);
-    QTest::newRow("any case, blanks") << QByteArray("mailSecurity= TLS \n") << int(MailSecurity::Tls);
-    QTest::newRow("unknown value") << QByteArray("mailSecurity=ssl3\nchkSSL=1\n") << int(MailSecurity::Ssl2);
+        QCOMPARE(message.mid(message.indexOf("From: ")),
+                 ComposeMailMessage("MIME", body, "a@example.org", "b@example.org", product)->toUtf8());
 }
 
 void TestTlsMail::securityFromStore()
 {
-    QFETCH(QByteArray, file);
-    QFETCH(int, security);
-    TempConfigHome home;
-    home.writeSettingsFile("[Settings]\n" + file);
-    Settings settings(home.settingsPath());
-    NotifySettings values;
-    LoadNotifySettings(settings, values);
-    QCOMPARE(int(values.security), security);
+    // Files without mailSecurity (older versions) say only whether the SSL 2.0 box was ticked.
+    const QList<std::pair<QByteArray, MailSecurity>> files{
+        {"chkSSL=1\n", MailSecurity::Ssl2},          {"chkSSL=0\n", MailSecurity::None},
+        {"mailSecurity=starttls\nchkSSL=1\n", MailSecurity::StartTls}, {"mailSecurity= TLS \n", MailSecurity::Tls},
+        {"mailSecurity=ssl3\nchkSSL=1\n", MailSecurity::Ssl2}};
+    for (const auto& [file, security] : files) {
+        TempConfigHome home;
+        home.writeSettingsFile("[Settings]\n" + file);
+        NotifySettings values;
+        LoadNotifySettings(Settings(home.settingsPath()), values);
+        QCOMPARE(values.security, security);
+    }
 }
 
 void TestTlsMail::securityChoiceProposesItsPort()
@@ -340,9 +298,8 @@ void TestTlsMail::securityChoiceProposesItsPort()
     auto* note = dialog.findChild<QLabel*>("lblPasswordNote");
     QVERIFY(note->isVisible());  // "None" by default: the password travels readable
     // Each step down the list: its usual port, the stored key, the SSL 2.0 box for older versions.
-    const QList<std::tuple<const char*, const char*, const char*>> steps{
-        {"587", "starttls", "0"}, {"465", "tls", "0"}, {"465", "ssl2", "1"}};
-    for (const auto& [usual, key, ssl] : steps) {
+    for (const auto& [usual, key, ssl] : {std::tuple{"587", "starttls", "0"}, std::tuple{"465", "tls", "0"},
+                                          std::tuple{"465", "ssl2", "1"}}) {
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(port->text(), QString(usual));
