@@ -1,12 +1,12 @@
-// The program notification: word splitting, placeholders, and real programs started with their
-// arguments recorded by a script.
+// The program and URL notifications: shell words, placeholders, real programs started with their
+// arguments recorded by tests/notify/record_args.sh, and the URL requested from nginx.
+#include "NginxPeer.h"
+#include "PeerProcess.h"
 #include "TestNotificationHost.h"
-#include "notify/Placeholders.h"
 #include "notify/ProgramNotifier.h"
-#include "notify/ShellWords.h"
+#include "notify/WebNotifier.h"
 #include "platform/ProcessLauncher.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -15,177 +15,99 @@ class TestProgramNotifier : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init();
-    void shellWords_data();
-    void shellWords();
-    void placeholders_data();
-    void placeholders();
     void launches_data();
     void launches();
+    void hitsTheUrl_data();
+    void hitsTheUrl();
 
 private:
-    /// The script's recorded path and arguments, once it has run.
-    QStringList recorded();
-
     QTemporaryDir m_dir;
-    QString m_record;
-    QString m_plainScript;
-    QString m_blankScript;
-    std::unique_ptr<TestNotificationHost> m_host;
-    DetachedProcessLauncher m_launcher;
+    QString m_script;
+    NginxPeer m_nginx;
 };
 
 void TestProgramNotifier::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    const QString source = QStringLiteral(VISTREL_SOURCE_DIR "/tests/notify/record_args.sh");
-    m_plainScript = m_dir.filePath(QStringLiteral("bin/record-args"));
-    m_blankScript = m_dir.filePath(QStringLiteral("a folder with blanks/record args.sh"));
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("bin"))));
+    m_script = m_dir.filePath(QStringLiteral("a folder with blanks/record args"));
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("a folder with blanks"))));
-    QVERIFY(QFile::copy(source, m_plainScript));
-    QVERIFY(QFile::copy(source, m_blankScript));
-    for (const QString& script : {m_plainScript, m_blankScript})
-        QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    m_record = m_dir.filePath(QStringLiteral("argv"));
-    qputenv("VISTREL_RECORD_ARGS", QFile::encodeName(m_record));
-    qputenv("PATH", QFile::encodeName(m_dir.filePath(QStringLiteral("bin"))) + ":" + qgetenv("PATH"));
-}
-
-void TestProgramNotifier::init()
-{
-    QFile::remove(m_record);
-    m_host = std::make_unique<TestNotificationHost>();
-}
-
-QStringList TestProgramNotifier::recorded()
-{
-    QFile file(m_record);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList words = QString::fromUtf8(file.readAll()).split(QChar(0));
-    words.removeLast();  // after the last NUL
-    return words;
-}
-
-void TestProgramNotifier::shellWords_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("words"); // {"<error>"}: the text is refused
-    const QStringList refused{"<error>"};
-    QTest::newRow("empty") << "" << QStringList{};
-    QTest::newRow("one blank") << " " << QStringList{};
-    QTest::newRow("two blanks") << "  " << QStringList{};
-    QTest::newRow("blanks between") << " a \t b  c " << QStringList{"a", "b", "c"};
-    QTest::newRow("double quotes") << R"(-m "two words" x)" << QStringList{"-m", "two words", "x"};
-    QTest::newRow("single quotes keep backslash") << R"('a\b "c"')" << QStringList{R"(a\b "c")"};
-    QTest::newRow("escapes in double quotes") << R"("a\"b\\c\$d\e")" << QStringList{R"(a"b\c$d\e)"};
-    QTest::newRow("backslash outside quotes") << R"(a\ b \'c)" << QStringList{"a b", "'c"};
-    QTest::newRow("empty quotes are a word") << R"(x "" '' y)" << QStringList{"x", "", "", "y"};
-    QTest::newRow("quotes join a word") << R"(pre"mid dle"'post')" << QStringList{"premid dlepost"};
-    QTest::newRow("no expansion") << R"($HOME `id` *)" << QStringList{"$HOME", "`id`", "*"};
-    QTest::newRow("semicolon is text") << "a;rm -rf x" << QStringList{"a;rm", "-rf", "x"};
-    QTest::newRow("open double quote") << R"(a "b)" << refused;
-    QTest::newRow("open single quote") << "a 'b" << refused;
-    QTest::newRow("backslash at the end") << "a \\" << refused;
-    QTest::newRow("escaped closing quote") << R"("a\")" << refused;
-}
-
-void TestProgramNotifier::shellWords()
-{
-    QFETCH(QString, text);
-    QFETCH(QStringList, words);
-    QStringList got;
+    QVERIFY(QFile::copy(QStringLiteral(VISTREL_SOURCE_DIR "/tests/notify/record_args.sh"), m_script));
+    QVERIFY(QFile::setPermissions(m_script, QFile::ReadOwner | QFile::ExeOwner));
+    qputenv("VISTREL_RECORD_ARGS", QFile::encodeName(m_dir.filePath(QStringLiteral("argv"))));
     QString error;
-    const bool ok = splitShellWords(text, &got, &error);
-    if (words == QStringList{"<error>"}) {
-        QVERIFY(!ok);
-        QVERIFY(!error.isEmpty());
-        return;
-    }
-    QVERIFY2(ok, qPrintable(error));
-    QCOMPARE(got, words);
-}
-
-void TestProgramNotifier::placeholders_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("url");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("program forms") << "$Internal$/$External$" << false << "I/E";
-    QTest::newRow("small letters") << "$internal$ $external$" << false << "I E";
-    QTest::newRow("capitals") << "$INTERNAL$$EXTERNAL$" << false << "IE";
-    QTest::newRow("every occurrence") << "$Internal$$Internal$" << false << "II";
-    QTest::newRow("url form in a program stays") << "$InternalIP$" << false << "$InternalIP$";
-    QTest::newRow("url forms") << "?i=$InternalIP$&e=$externalip$" << true << "?i=I&e=E";
-    QTest::newRow("program form in a url stays") << "?i=$Internal$" << true << "?i=$Internal$";
-}
-
-void TestProgramNotifier::placeholders()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, url);
-    QFETCH(QString, expected);
-    QCOMPARE(substitutePlaceholders(text, url ? urlPlaceholders() : programPlaceholders(), QStringLiteral("I"),
-                                    QStringLiteral("E")),
-             expected);
-    // An inserted address is not searched again for the same placeholder.
-    QCOMPARE(substitutePlaceholders(QStringLiteral("$Internal$."), programPlaceholders(),
-                                    QStringLiteral("$internal$"), QStringLiteral("x")),
-             QStringLiteral("$internal$."));
+    QVERIFY2(m_nginx.start(&error), qPrintable(error));
 }
 
 void TestProgramNotifier::launches_data()
 {
-    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("program"); // "@": the recording script, in a folder with blanks
     QTest::addColumn<QString>("arguments");
-    QTest::addColumn<QStringList>("argv");     // what the program got; unused when it must not start
-    QTest::addColumn<QStringList>("statuses"); // empty: "Opening <program>", "Opened: <program>"
-    const QString plain = QStringLiteral("@PLAIN@");
-    const QString notLaunched = QStringLiteral("Error: could not launch program");
-    QTest::newRow("addresses as arguments") << plain << "--in $Internal$ --out $EXTERNAL$"
-                                            << QStringList{"--in", "192.168.1.20", "--out", "203.0.113.7"} << QStringList{};
-    QTest::newRow("one blank: no arguments") << plain << " " << QStringList{} << QStringList{};
-    QTest::newRow("two blanks: no arguments") << plain << "  " << QStringList{} << QStringList{};
-    QTest::newRow("empty arguments") << plain << "" << QStringList{} << QStringList{};
-    QTest::newRow("quoted argument with blanks") << plain << R"("a b" 'c  d' e\ f)"
-                                                 << QStringList{"a b", "c  d", "e f"} << QStringList{};
-    QTest::newRow("path with blanks") << "@BLANK@" << "x" << QStringList{"x"} << QStringList{};
-    QTest::newRow("found on PATH") << "record-args" << "$internal$" << QStringList{"192.168.1.20"} << QStringList{};
-    QTest::newRow("shell text is not run") << plain << "; touch pwned" << QStringList{";", "touch", "pwned"}
-                                           << QStringList{};
-    QTest::newRow("no program") << "" << "x" << QStringList{}
-                                << QStringList{"Error: Please enter a program to launch"};
-    QTest::newRow("program that does not exist") << "/nonexistent/vistrel-no-such-program" << "" << QStringList{}
-        << QStringList{"Opening /nonexistent/vistrel-no-such-program", notLaunched};
-    QTest::newRow("blanks only") << "   " << "" << QStringList{} << QStringList{"Opening    ", notLaunched};
-    QTest::newRow("not on PATH") << "vistrel-no-such-program" << "" << QStringList{}
-                                 << QStringList{"Opening vistrel-no-such-program", notLaunched};
-    QTest::newRow("unterminated quote") << plain << "\"open" << QStringList{} << QStringList{notLaunched};
+    QTest::addColumn<QStringList>("result"); // the arguments it got, or the statuses when it must not start
+    QTest::newRow("addresses, quotes and escapes")
+        << "@"
+        << "--in\t$Internal$ \"$EXTERNAL$ \\\"x\\\\\" 'a\\b \"c\"' d\\ e \"\" $HOME;"
+        << QStringList{"--in", "192.168.1.20", "203.0.113.7 \"x\\", "a\\b \"c\"", "d e", "", "$HOME;"};
+    QTest::newRow("blank arguments") << "@"
+                                     << " " << QStringList{};
+    QTest::newRow("no program") << ""
+                                << "x" << QStringList{"Error: Please enter a program to launch"};
+    QTest::newRow("no such program") << "/nonexistent/x"
+                                     << "" << QStringList{"Opening /nonexistent/x", "Error: could not launch program"};
+    QTest::newRow("unterminated quote") << "@"
+                                        << "\"open" << QStringList{"Error: could not launch program"};
 }
 
 void TestProgramNotifier::launches()
 {
     QFETCH(QString, program);
     QFETCH(QString, arguments);
-    QFETCH(QStringList, argv);
-    QFETCH(QStringList, statuses);
-    program.replace(QLatin1String("@PLAIN@"), m_plainScript).replace(QLatin1String("@BLANK@"), m_blankScript);
-    m_host->notifySettings().program = program;
-    m_host->notifySettings().arguments = arguments;
-    ProgramNotifier notifier(*m_host, m_launcher);
-    notifier.doLauchProg();
-    if (!statuses.isEmpty()) {
-        QCOMPARE(m_host->statuses, statuses);
-        QTest::qWait(200);
-        QVERIFY(!QFile::exists(m_record));
+    QFETCH(QStringList, result);
+    const QString record = QString::fromLocal8Bit(qgetenv("VISTREL_RECORD_ARGS"));
+    QFile::remove(record);
+    TestNotificationHost host;
+    host.notifySettings().program = program.replace(QLatin1String("@"), m_script);
+    host.notifySettings().arguments = arguments;
+    DetachedProcessLauncher launcher;
+    ProgramNotifier(host, launcher).doLauchProg();
+    if (host.statuses != QStringList{"Opening " + program, "Opened: " + program}) {
+        QCOMPARE(host.statuses, result);
         return;
     }
-    QCOMPARE(m_host->statuses, (QStringList{"Opening " + program, "Opened: " + program}));
-    QTRY_VERIFY(QFile::exists(m_record));
-    const QStringList got = recorded();
-    QVERIFY(!got.isEmpty());
-    QCOMPARE(got.mid(1), argv);
+    QTRY_VERIFY(QFile::exists(record));
+    QFile file(record);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList got = QString::fromUtf8(file.readAll()).split(QChar(0));
+    QCOMPARE(got.mid(1, got.size() - 2), result); // without the path and what follows the last NUL
+}
+
+void TestProgramNotifier::hitsTheUrl_data()
+{
+    QTest::addColumn<QString>("path"); // empty: no URL
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("URL forms in any letter case, program forms stay")
+        << "/hook/$ExternalIP$?i=$internalip$&p=$Internal$"
+        << "/hook/203.0.113.7?i=192.168.1.20&p=$Internal$";
+    QTest::newRow("no URL") << ""
+                            << "";
+}
+
+void TestProgramNotifier::hitsTheUrl()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, logged);
+    TestNotificationHost host;
+    const QString base = path.isEmpty() ? QString() : QStringLiteral("http://127.0.0.1:%1").arg(m_nginx.port());
+    host.notifySettings().url = base + path;
+    const qsizetype before = m_nginx.accessLog().size();
+    WebNotifier(host).doHitURL();
+    if (path.isEmpty()) {
+        QCOMPARE(host.statuses, QStringList{"Error: Please enter a URL to hit"});
+        QTest::qWait(100);
+        QCOMPARE(m_nginx.accessLog().size(), before);
+        return;
+    }
+    QCOMPARE(host.statuses, (QStringList{"Hitting " + base + logged, "Success: ok"}));
+    QTRY_COMPARE(m_nginx.accessLog().size(), before + 1);
+    QCOMPARE(m_nginx.accessLog().last().section(QLatin1Char('\t'), 0, 0), logged);
 }
 
 QTEST_GUILESS_MAIN(TestProgramNotifier)

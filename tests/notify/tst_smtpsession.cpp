@@ -1,5 +1,6 @@
-// The whole mail dialogue against aiosmtpd on 127.0.0.1: with and without AUTH LOGIN, both formats,
-// both bodies, every byte the server received checked; a rejected login; a second send refused.
+// The notification mail against aiosmtpd on 127.0.0.1 (tests/peers/smtp_peer.py): whole dialogues
+// checked byte for byte on the server's side, the server's faults at each step, the time-out, and
+// the framing of replies.
 #include "PeerProcess.h"
 #include "TestNotificationHost.h"
 #include "notify/MailText.h"
@@ -9,223 +10,234 @@
 #include <QtTest>
 
 namespace {
+const QString TimedOut = QStringLiteral("Error: Could not connect to 127.0.0.1 - timed out");
 
-const QDateTime FixedNow(QDate(2026, 5, 12), QTime(7, 52, 21));
-
-struct Recording
+QStringList progress(int ticks)
 {
-    QByteArray raw;             // every byte the client sent, in order
-    QList<QByteArray> messages; // every accepted message's content
-    QStringList auth;           // "ok alice secret"
-};
+    QStringList out;
+    for (int i = 0; i < ticks; ++i)
+        out << QStringLiteral("Connecting to Mail Server 127.0.0.1... (%1)").arg(i);
+    return out;
+}
 
-Recording parse(const QByteArray& output)
+/// What the peer received: all bytes ("RAW" lines), and the messages it kept ("MESSAGE" lines).
+std::pair<QByteArray, QByteArray> recorded(PeerProcess& peer)
 {
-    Recording r;
-    for (const QByteArray& line : output.split('\n')) {
-        const QList<QByteArray> words = line.trimmed().split(' ');
-        if (words.size() >= 2 && words[0] == "RAW")
-            r.raw += QByteArray::fromBase64(words[1]);
-        else if (words.size() >= 2 && words[0] == "MESSAGE")
-            r.messages << QByteArray::fromBase64(words[1]);
-        else if (words.size() >= 4 && words[0] == "AUTH")
-            r.auth << QString::fromUtf8(words[1] + ' ' + QByteArray::fromBase64(words[2]) + ' '
-                                        + QByteArray::fromBase64(words[3]));
+    QTest::qWait(200); // let the peer print what it got
+    std::pair<QByteArray, QByteArray> out;
+    for (const QByteArray& line : peer.stop().split('\n')) {
+        const QByteArray payload = QByteArray::fromBase64(line.mid(line.indexOf(' ') + 1).trimmed());
+        if (line.startsWith("RAW "))
+            out.first += payload;
+        else if (line.startsWith("MESSAGE "))
+            out.second += payload;
     }
-    return r;
+    // "Date:" and "Message-ID:" differ on every send (tst_tlsmail checks their form).
+    static const QRegularExpression dateAndId(QStringLiteral("Date: [^\r]*\r\nMessage-ID: <[^>]*>\r\n"));
+    for (QByteArray* bytes : {&out.first, &out.second})
+        *bytes = QString::fromUtf8(*bytes).remove(dateAndId).toUtf8();
+    return out;
 }
-
-// The message without its "Date:" and "Message-ID:" lines, which differ on every send.
-QByteArray withoutDateAndId(QByteArray data)
-{
-    static const QRegularExpression lines(QStringLiteral("Date: [^\r]*\r\nMessage-ID: <[0-9a-f]{32}@[^>]*>\r\n"));
-    return QString::fromUtf8(data).remove(lines).toUtf8();
-}
-
 } // namespace
 
 class TestSmtpSession : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { m_host = std::make_unique<TestNotificationHost>(); }
+    void portFromText_data();
+    void portFromText();
     void wholeDialogue_data();
     void wholeDialogue();
-    void rejectedLogin();
-    void secondSendIsRefused();
-    void sslWithoutSecureChannel();
+    void serverFaultAtEachStep_data();
+    void serverFaultAtEachStep();
+    void timeOutAfterThirtyTicksAndNoSecondSendMeanwhile();
+    void leftoverTextDoesNotReachTheNextGreeting();
+    void lineBreakInASettingIsNotSent();
 
 private:
-    void configure(bool auth);
-    [[nodiscard]] bool runToEnd(SmtpSession& session);
-
-    std::unique_ptr<PeerProcess> m_peer;
+    [[nodiscard]] bool start(PeerProcess& peer, const QStringList& args, bool auth = true)
+    {
+        QString error;
+        const bool ok =
+            peer.start(QStringLiteral("smtp_peer.py"),
+                       args + QStringList{"--only-login", "--user", "alice", "--password", QStringLiteral("s\u00e9cret")},
+                       &error);
+        m_host->configureMail(peer.port(), auth, false, QStringLiteral("alice"), QStringLiteral("s\u00e9cret"));
+        return ok || (qWarning() << error, false);
+    }
+    /// Sends with the mail timer ticking every @p interval ms and waits for the end.
+    [[nodiscard]] static bool send(SmtpSession& session, int interval)
+    {
+        session.setTimerInterval(interval);
+        QSignalSpy finished(&session, &SmtpSession::finished);
+        session.cmdSend_Click();
+        return finished.wait(10000);
+    }
     std::unique_ptr<TestNotificationHost> m_host;
-    quint16 m_port = 0;
 };
 
-void TestSmtpSession::init()
+void TestSmtpSession::portFromText_data()
 {
-    m_peer = std::make_unique<PeerProcess>();
-    QString error;
-    QVERIFY2(m_peer->start("smtp_peer.py", {"--user", "alice", "--password", QStringLiteral("s\u00e9cret")}, &error),
-             qPrintable(error));
-    m_port = m_peer->port();
-    QVERIFY(m_port != 0);
-    m_host = std::make_unique<TestNotificationHost>();
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("port");
+    QTest::newRow("blanks and text around") << " 587abc" << 587;
+    QTest::newRow("largest") << "65535" << 65535;
+    QTest::newRow("too large") << "65537" << 0;
+    QTest::newRow("no digits") << "smtp" << 0;
 }
 
-void TestSmtpSession::cleanup()
+void TestSmtpSession::portFromText()
 {
-    m_peer.reset();
-    m_host.reset();
-}
-
-void TestSmtpSession::configure(bool auth)
-{
-    // The password goes out as the Base64 of its UTF-8 bytes.
-    m_host->configureMail(m_port, auth, false, "vistrel@example.org", "owner@example.org", "alice", "s\u00e9cret");
-    m_host->notifySettings().port.prepend(QLatin1Char(' '));  // a leading blank is ignored
-}
-
-bool TestSmtpSession::runToEnd(SmtpSession& session)
-{
-    QSignalSpy finished(&session, &SmtpSession::finished);
-    session.cmdSend_Click();
-    return session.state() == SmtpSession::State::Idle || finished.wait(10000);
+    QFETCH(QString, text);
+    QFETCH(int, port);
+    QCOMPARE(int(SmtpSession::portFromText(text)), port);
 }
 
 void TestSmtpSession::wholeDialogue_data()
 {
     QTest::addColumn<bool>("auth");
     QTest::addColumn<QString>("encoding");
-    QTest::addColumn<bool>("useBody");
-    for (bool auth : {false, true}) {
-        for (const char* encoding : {"MIME", "UUEncode"}) {
-            for (bool useBody : {false, true}) {
-                QTest::addRow("%s %s %s", auth ? "auth" : "no-auth", encoding, useBody ? "user-body" : "built-in")
-                    << auth << QString::fromLatin1(encoding) << useBody;
-            }
-        }
-    }
+    QTest::addColumn<QStringList>("peerArgs");
+    QTest::newRow("HELO, MIME") << false << "MIME" << QStringList{};
+    QTest::newRow("AUTH LOGIN, UUEncode") << true << "UUEncode" << QStringList{};
+    QTest::newRow("multi-line replies split at every byte")
+        << true << "MIME" << QStringList{"--multiline", "--split", "1", "--split-pause", "0.002"};
 }
 
 void TestSmtpSession::wholeDialogue()
 {
     QFETCH(bool, auth);
     QFETCH(QString, encoding);
-    QFETCH(bool, useBody);
-    configure(auth);
+    QFETCH(QStringList, peerArgs);
+    PeerProcess peer;
+    QVERIFY(start(peer, peerArgs, auth));
     NotifySettings& v = m_host->notifySettings();
-    v.useBody = useBody;
-    // A lone dot and a dot-led line in the user's body must arrive as written.
-    v.body = QStringLiteral("Now at $EXTERNAL$ / $internal$\r\n.\r\n.hidden\r\nend \u00e9t\u00e9");
-    m_host->settings().write(QStringLiteral("strEncoding"), encoding);  // the session reads it from the store
-
+    v.useBody = true;
+    v.body = QStringLiteral("Now at $EXTERNAL$\r\n.\r\n.hidden\r\n\u00e9t\u00e9"); // dot-led lines arrive as written
+    m_host->settings().write(QStringLiteral("strEncoding"), encoding);
     SmtpSession session(*m_host);
-    session.setClock([] { return FixedNow; });
-    session.setTimerInterval(60000);  // no progress texts in between
-    QVERIFY(runToEnd(session));
+    QVERIFY(send(session, 60000));
 
-    QStringList expectedStatuses{"Connecting...", "Connected", "Receiving Welcome Message"};
+    QStringList expected{"Connecting...", "Connected", "Receiving Welcome Message"};
     if (auth)
-        expectedStatuses << "Requesting Authentication" << "AUTH OK";  // PLAIN, offered by the peer
-    expectedStatuses << "Sending Mail FROM" << "Sending Mail TO" << "Sending Email Data" << "Sending Mail . . ."
-                     << "Message Sent";
-    QCOMPARE(m_host->statuses, expectedStatuses);
-    QVERIFY(!session.isMailTimerActive());
-
-    QTest::qWait(200);  // let the peer print what it got
-    const Recording got = parse(m_peer->stop());
-
-    // The text itself is pinned by tst_mailtext; here it must be built from the session's inputs.
-    MailBodyInputs in;
-    in.useBody = useBody;
-    in.bodyTemplate = v.body;
-    in.internalAddress = m_host->internal;
-    in.externalAddress = m_host->external;
-    in.now = FixedNow;
-    in.product = m_host->product();
-    // EHLO (with AUTH) learns of 8BITMIME; after HELO the UTF-8 body goes quoted-printable.
+        expected << "Requesting Authentication"
+                 << "Sending Encoded Username"
+                 << "Sending Encoded Password"
+                 << "AUTH OK";
+    QCOMPARE(m_host->statuses, expected << "Sending Mail FROM"
+                                        << "Sending Mail TO"
+                                        << "Sending Email Data"
+                                        << "Sending Mail . . ."
+                                        << "Message Sent");
     MailMessageExtras extras;
-    extras.eightBitMime = auth;
-    const QByteArray data = ComposeMailMessage(encoding, ComposeMailBody(in), v.emailFrom, v.emailTo, in.product, extras)
-                                .value_or(QString())
-                                .toUtf8();
-    // What the server keeps: the data without its end line, the body's dots restored.
-    QString content = QString::fromUtf8(data.chopped(3));
-    if (useBody && auth) {
-        QVERIFY(content.contains(QLatin1String("Now at 203.0.113.7 / 192.168.1.20\r\n..\r\n..hidden\r\n")));
-        content.replace(QLatin1String("\r\n..\r\n..hidden\r\n"), QLatin1String("\r\n.\r\n.hidden\r\n"));
-    }
-    QCOMPARE(got.messages.size(), 1);
-    QCOMPARE(QString::fromUtf8(withoutDateAndId(got.messages.first())), content);
-
-    // On the wire: every command, the credentials, and the data with its body lines dot-stuffed.
-    QByteArray wire;
-    if (auth) {
-        wire += "EHLO " + SocketControl::localHostName().toUtf8() + "\r\n";
-        wire += "AUTH PLAIN AGFsaWNlAHPDqWNyZXQ=\r\n";  // NUL "alice" NUL UTF-8 of "s\u00e9cret"
-    } else {
-        wire += "HELO " + SocketControl::localHostName().toUtf8() + "\r\n";
-    }
-    wire += "MAIL FROM:<vistrel@example.org>\r\nRCPT TO:<owner@example.org>\r\nDATA\r\n" + data;
-    const QByteArray raw = withoutDateAndId(got.raw);
-    QVERIFY2(raw.startsWith(wire), raw.constData());
-    QCOMPARE(raw.mid(wire.size()), QByteArray("QUIT\r\n"));
+    extras.eightBitMime = auth;  // offered in EHLO's reply; after HELO the body goes quoted-printable
+    const QByteArray data =
+        ComposeMailMessage(encoding, QStringLiteral("Now at 203.0.113.7\r\n.\r\n.hidden\r\n\u00e9t\u00e9"), v.emailFrom,
+                           v.emailTo, m_host->product(), extras)
+            ->toUtf8();
+    QByteArray wire = (auth ? "EHLO " : "HELO ") + SocketControl::localHostName().toUtf8() + "\r\n";
     if (auth)
-        QCOMPARE(got.auth, QStringList{QStringLiteral("ok alice s\u00e9cret")});
-    else
-        QVERIFY(got.auth.isEmpty());
+        wire += "AUTH LOGIN\r\nYWxpY2U=\r\nc8OpY3JldA==\r\n"; // "alice", UTF-8 of "sécret"
+    wire += "MAIL FROM:<ip@example.test>\r\nRCPT TO:<owner@example.test>\r\nDATA\r\n" + data + "QUIT\r\n";
+    auto [raw, message] = recorded(peer);
+    QCOMPARE(raw, wire); // QUIT too: its reply is awaited before the close
+    QCOMPARE(message, QByteArray(data).replace("\r\n..", "\r\n.").chopped(3)); // the server removes the dots
 }
 
-void TestSmtpSession::rejectedLogin()
+void TestSmtpSession::serverFaultAtEachStep_data()
 {
-    configure(true);
-    m_host->notifySettings().password = QStringLiteral("wrong");
+    QTest::addColumn<QStringList>("peerArgs");
+    QTest::addColumn<QString>("statusBefore");
+    QTest::addColumn<QString>("error"); // empty: the wait runs out after its 30 ticks
+    const auto row = [](const char* name, const QStringList& args, const char* before, const QString& error) {
+        QTest::newRow(name) << args << QString(before) << error;
+    };
+    const auto reply = [&row](const char* step, const char* text, const char* before) {
+        const QString name = QStringLiteral("%1 answered %2").arg(step, QString(text).replace("\r\n", " "));
+        row(qPrintable(name), {"--reply", QString(step) + '=' + text}, before, text);
+    };
+    reply("greeting", "554 go away\r\n", "Connected");
+    reply("greeting", "hello\r\n", "Connected");
+    reply("ehlo", "502 what\r\n", "Receiving Welcome Message");
+    reply("auth", "504 no\r\n", "Requesting Authentication");
+    reply("user", "535 who\r\n", "Sending Encoded Username");
+    reply("password", "554-bad\r\n554 credentials\r\n", "Sending Encoded Password");
+    reply("mail", "550 no\r\n", "Sending Mail FROM");
+    reply("rcpt", "251 forwarded\r\n", "Sending Mail TO");
+    reply("data", "503 order\r\n", "Sending Email Data");
+    reply("message", "552 big\r\n", "Sending Mail . . .");
+    row("endless EHLO reply cut, its start shown", {"--flood", "ehlo"}, "Receiving Welcome Message", QString(512, 'x'));
+    row("silent server", {"--stall", "greeting"}, "Connecting...", {});
+    row("close before the greeting", {"--close", "greeting"}, "Connecting...", {});
+    row("close after half a reply", {"--reply", "ehlo=250-half", "--close", "ehlo"}, "Receiving Welcome Message", {});
+    row("close after the message", {"--close", "message"}, "Sending Mail . . .", {});
+}
+
+void TestSmtpSession::serverFaultAtEachStep()
+{
+    QFETCH(QStringList, peerArgs);
+    QFETCH(QString, statusBefore);
+    QFETCH(QString, error);
+    PeerProcess peer;
+    QVERIFY(start(peer, peerArgs));
     SmtpSession session(*m_host);
-    session.setTimerInterval(60000);
-    QVERIFY(runToEnd(session));
-    QCOMPARE(m_host->status(), QStringLiteral("Error: the server refused the user name or password"));
-    QVERIFY(!m_host->statuses.contains(QStringLiteral("AUTH OK")));
-    QVERIFY(!m_host->statuses.contains(QStringLiteral("Sending Mail FROM")));
+    QVERIFY(send(session, error.isEmpty() ? 20 : 60000));
+    const QStringList& statuses = m_host->statuses;
+    if (error.isEmpty()) {
+        // Every tick of the last wait comes after its step began; a greeting's wait counts from the connect.
+        QStringList last = statuses.mid(statuses.lastIndexOf(statusBefore) + 1);
+        last.removeAll(QStringLiteral("Connected"));
+        QCOMPARE(last, progress(SmtpSession::TimeoutTicks) << TimedOut);
+    } else {
+        QCOMPARE(statuses.mid(statuses.size() - 2), (QStringList{statusBefore, "Error: " + error}));
+    }
     QCOMPARE(session.plainTransport().state(), 0);
     QVERIFY(!session.isMailTimerActive());
-    QTest::qWait(200);
-    QVERIFY(parse(m_peer->stop()).messages.isEmpty());
 }
 
-void TestSmtpSession::secondSendIsRefused()
+void TestSmtpSession::timeOutAfterThirtyTicksAndNoSecondSendMeanwhile()
 {
-    configure(false);
+    PeerProcess peer;
+    QVERIFY(start(peer, {"--stall", "greeting"}));
     SmtpSession session(*m_host);
-    session.setTimerInterval(60000);
-    QSignalSpy finished(&session, &SmtpSession::finished);
+    session.setTimerInterval(3600 * 1000); // the ticks are driven here
     session.cmdSend_Click();
-    session.cmdSend_Click();  // while the first one connects
+    QTRY_COMPARE(session.state(), SmtpSession::State::Greeting);
+    for (int i = 0; i < SmtpSession::TimeoutTicks - 1; ++i)
+        session.mailTimer_Timer();
+    QVERIFY(session.isBusy());
+    session.cmdSend_Click();
     QCOMPARE(m_host->status(), QStringLiteral("Error: A notification mail is already being sent"));
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(m_host->status(), QStringLiteral("Message Sent"));
-    QTest::qWait(200);
-    QCOMPARE(parse(m_peer->stop()).messages.size(), 1);
-
-    // Once the first has ended, a new send runs.
-    QVERIFY(!session.isBusy());
+    session.mailTimer_Timer();
+    QCOMPARE(m_host->statuses.mid(2), progress(SmtpSession::TimeoutTicks - 1)
+                                          << "Error: A notification mail is already being sent"
+                                          << progress(SmtpSession::TimeoutTicks).last() << TimedOut);
+    QVERIFY(!session.isBusy() && !session.isMailTimerActive());
 }
 
-void TestSmtpSession::sslWithoutSecureChannel()
+void TestSmtpSession::leftoverTextDoesNotReachTheNextGreeting()
 {
-    configure(false);
-    m_host->notifySettings().security = MailSecurity::Ssl2;
+    PeerProcess first, second;
+    QVERIFY(start(first, {"--reply", "ehlo=250 half a rep", "--stall", "ehlo"}));
     SmtpSession session(*m_host);
-    session.cmdSend_Click();
-    QCOMPARE(m_host->statuses,
-             (QStringList{"Connecting...", "Error: SSL encryption is not available in this build"}));
-    QVERIFY(!session.isBusy());
-    QVERIFY(!session.isMailTimerActive());
-    QTest::qWait(200);
-    QVERIFY(parse(m_peer->stop()).raw.isEmpty());
+    QVERIFY(send(session, 10));
+    QCOMPARE(m_host->status(), TimedOut);
+    QVERIFY(start(second, {}));
+    QVERIFY(send(session, 60000));
+    QCOMPARE(m_host->status(), QStringLiteral("Message Sent"));
+}
+
+void TestSmtpSession::lineBreakInASettingIsNotSent()
+{
+    PeerProcess peer;
+    QVERIFY(start(peer, {}, false));
+    m_host->notifySettings().emailTo = QStringLiteral("to@example.org>\r\nRCPT TO:<other@example.org");
+    SmtpSession session(*m_host);
+    QVERIFY(send(session, 60000));
+    QCOMPARE(m_host->status(), QStringLiteral("Error: A mail setting holds a line break"));
+    const QByteArray received = recorded(peer).first;
+    QVERIFY2(received.endsWith("MAIL FROM:<ip@example.test>\r\n"), received.constData());
 }
 
 QTEST_GUILESS_MAIN(TestSmtpSession)

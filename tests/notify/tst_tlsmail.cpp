@@ -98,7 +98,7 @@ Received TestTlsMail::send(const QStringList& peerArgs, MailSecurity security, b
     if (!peer.start("smtp_peer.py", peerArgs, &error))
         qFatal("%s", qPrintable(error));
     m_host = std::make_unique<TestNotificationHost>();
-    m_host->configureMail(peer.port(), true, false, "ip@example.org", "owner@example.org", "alice", "secret");
+    m_host->configureMail(peer.port(), true);
     NotifySettings& v = m_host->notifySettings();
     v.security = security;
     v.trustedCertificates = trustCa ? m_dir.filePath("ca.pem") : QString();
@@ -156,7 +156,7 @@ void TestTlsMail::deliversOverTls()
     QCOMPARE(got.messages.size(), 1);
     const QByteArray& m = got.messages.first();
     QVERIFY(QRegularExpression("^Date: [A-Z][a-z]{2}, \\d{2} [A-Z][a-z]{2} \\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}\r\n"
-                               "Message-ID: <[0-9a-f]{32}@example.org>\r\nFrom: ")
+                               "Message-ID: <[0-9a-f]{32}@example.test>\r\nFrom: ")
                 .match(QString::fromUtf8(m))
                 .hasMatch());
     // aiosmtpd offers 8BITMIME: the UTF-8 body goes as it is.

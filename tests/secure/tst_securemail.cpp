@@ -1,0 +1,234 @@
+// The SSL 2.0 mail channel: MD5 and key material against known answers, the record and SERVER-HELLO
+// readers on cut and bad input, and whole mails through scapy's SSL 2.0 server (ssl2_smtp_peer.py)
+// relayed to aiosmtpd (smtp_peer.py), with the server misbehaving at each handshake step.
+#include "PeerProcess.h"
+#include "TestNotificationHost.h"
+#include "notify/MailText.h"
+#include "notify/SmtpSession.h"
+#include "platform/MessageBox.h"
+#include "secure/SecureMailTransport.h"
+#include "secure/Ssl2ServerHello.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+struct RecordingMessageBox : MessageBox
+{
+    void show(const QString& text, Icon, const QString& = QString()) override { shown << text; }
+    bool ask(const QString& text, const QString& = QString()) override { return (shown << text, false); }
+    QStringList shown;
+};
+
+/// A self-signed certificate (DER) with a 1024-bit RSA key of public exponent @p exponent, made by openssl.
+QByteArray certificate(const QString& path, const QString& exponent)
+{
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "rsa:1024", "-pkeyopt", "rsa_keygen_pubexp:" + exponent, "-nodes",
+                   "-keyout", path + ".key", "-outform", "DER", "-out", path, "-days", "2", "-subj", "/CN=127.0.0.1"});
+    QFile der(path);
+    return openssl.waitForFinished(30000) && der.open(QIODevice::ReadOnly) ? der.readAll() : QByteArray();
+}
+
+QByteArray helloBody(const QByteArray& certificate, const QByteArray& connectionId)
+{
+    const auto u16 = [](qsizetype v) { return QByteArray(1, char(v >> 8)) + char(v & 0xFF); };
+    return QByteArray::fromHex("0400010002") + u16(certificate.size()) + u16(3) + u16(connectionId.size()) +
+           certificate + QByteArray::fromHex("010080") + connectionId;
+}
+} // namespace
+
+class TestSecureMail : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void md5_data();
+    void md5();
+    void threeByteHeaderIsRefused();
+    void serverHello_data();
+    void serverHello();
+    void wholeMail_data();
+    void wholeMail();
+    void handshakeFailures_data();
+    void handshakeFailures();
+    void providerMissing();
+
+private:
+    quint16 port(const QString& behaviour) const { return m_ssl2.readyField(behaviour).toUShort(); }
+    QTemporaryDir m_dir;
+    QByteArray m_certificate;
+    PeerProcess m_smtp, m_ssl2;
+};
+
+void TestSecureMail::initTestCase()
+{
+    m_certificate = certificate(m_dir.filePath(QStringLiteral("cert")), QStringLiteral("65537"));
+    QString error;
+    QVERIFY2(m_smtp.start(QStringLiteral("smtp_peer.py"), {"--user", "vistrel", "--password", "secret"}, &error) &&
+                 m_ssl2.start(QStringLiteral("ssl2_smtp_peer.py"), {"--relay", QString::number(m_smtp.port())}, &error),
+             qPrintable(error));
+}
+
+void TestSecureMail::md5_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("digest");
+    // RFC 1321, appendix A.5.
+    QTest::newRow("empty") << QByteArray() << QByteArray("d41d8cd98f00b204e9800998ecf8427e");
+    QTest::newRow("abc") << QByteArray("abc") << QByteArray("900150983cd24fb0d6963f7d28e17f72");
+    QTest::newRow("message digest") << QByteArray("message digest") << QByteArray("f96b697d7cb7938d525a2f31aaf161d0");
+}
+
+void TestSecureMail::md5()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, digest);
+    QCOMPARE(CryptoCls().MD5_Hash(input).toHex(), digest);
+}
+
+void TestSecureMail::threeByteHeaderIsRefused()
+{
+    Ssl2RecordReader reader; // a header with padding, which no RC4 server sends
+    reader.append(QByteArray::fromHex("001c00") + QByteArray(28, 'p'));
+    QByteArray body;
+    QCOMPARE(reader.next(&body), Ssl2RecordReader::Result::Malformed);
+}
+
+void TestSecureMail::serverHello_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("ok");
+    const QByteArray id(16, 'i'), good = helloBody(m_certificate, id);
+    const qsizetype at = m_certificate.indexOf(QByteArray::fromHex("30818902818100"));
+    QTest::newRow("well formed") << good << true;
+    QTest::newRow("fixed fields cut") << good.left(10) << false;
+    QTest::newRow("certificate runs past the end") << good.left(41) << false;
+    QTest::newRow("bytes after the connection-id") << good + "x" << false;
+    QTest::newRow("modulus cut short") << helloBody(m_certificate.left(at + 100), id) << false;
+    QTest::newRow("exponent 65539") << helloBody(certificate(m_dir.filePath(QStringLiteral("e")), "65539"), id)
+                                    << false;
+}
+
+void TestSecureMail::serverHello()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, ok);
+    Ssl2ServerHello hello;
+    QByteArray modulus;
+    QString error;
+    QCOMPARE(Ssl2ServerHello::parse(body, &hello, &error) &&
+                 Ssl2ServerHello::modulusFromCertificate(hello.certificate, &modulus, &error),
+             ok);
+    QCOMPARE(error.isEmpty(), ok);
+    if (ok)
+        QCOMPARE(hello.connectionId + char(modulus.size()), QByteArray(16, 'i') + char(128));
+}
+
+void TestSecureMail::wholeMail_data()
+{
+    QTest::addColumn<QString>("behaviour");
+    QTest::addColumn<bool>("auth");
+    QTest::addColumn<int>("messageBytes"); // 0: a short one
+    QTest::newRow("AUTH LOGIN") << "PORT" << true << 0;
+    QTest::newRow("every server byte in a write of its own, no AUTH") << "trickle" << false << 0;
+    // 32751 data bytes fill a record of 32767 bytes with their MAC; one more makes a second record.
+    QTest::newRow("32751 data bytes: one record") << "PORT" << false << 32751;
+    QTest::newRow("32752 data bytes: two records") << "PORT" << false << 32752;
+}
+
+void TestSecureMail::wholeMail()
+{
+    QFETCH(QString, behaviour);
+    QFETCH(bool, auth);
+    QFETCH(int, messageBytes);
+    TestNotificationHost host;
+    host.configureMail(port(behaviour), auth, true, QStringLiteral("vistrel"), QStringLiteral("secret"));
+    NotifySettings& v = host.notifySettings();
+    v.useBody = true;
+    v.body = QStringLiteral("Address changed");
+    // "Date:" and "Message-ID:" differ on every send: stand-ins of their length, removed before comparing.
+    const MailMessageExtras extras{"Sun, 06 Dec 2026 21:40:00 +0000", "<" + QString(32, 'f') + "@example.test>"};
+    const auto compose = [&] {
+        return ComposeMailMessage("MIME", v.body, v.emailFrom, v.emailTo, host.product(), extras)->toUtf8();
+    };
+    static const QRegularExpression dateAndId(QStringLiteral("^Date: [^\r]*\r\nMessage-ID: <[^>]*>\r\n"));
+    const auto withoutDateAndId = [](const QByteArray& m) { return QString::fromUtf8(m).remove(dateAndId).toUtf8(); };
+    if (messageBytes) { // lines of 76 characters, none cut inside its line end
+        v.body = (QString(76, QLatin1Char('x')) + "\r\n")
+                     .repeated(500)
+                     .left(messageBytes - compose().size() + v.body.size());
+        v.body.back() = QLatin1Char('x');
+    }
+    RecordingMessageBox boxes;
+    SecureMailTransport secure([&host](const QString& text) { host.setStatus(text); }, &boxes);
+    SmtpSession session(host);
+    session.setSecureTransport(&secure);
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    m_smtp.readLines();
+    session.cmdSend_Click();
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(host.status(), QStringLiteral("Message Sent"));
+    QVERIFY(host.statuses.contains(QStringLiteral("Secure Session Connected")));
+    QCOMPARE(boxes.shown, QStringList());
+    QTest::qWait(200);
+    const QStringList lines = m_smtp.readLines(100);
+    QCOMPARE(lines.filter(QStringLiteral("AUTH ok")).size(), int(auth));
+    const QStringList messages = lines.filter(QRegularExpression(QStringLiteral("^MESSAGE ")));
+    QCOMPARE(messages.size(), 1);
+    const QByteArray expected = compose();
+    QVERIFY(!messageBytes || expected.size() == messageBytes);
+    QCOMPARE(withoutDateAndId(QByteArray::fromBase64(messages.first().mid(8).toLatin1())),
+             withoutDateAndId(expected.chopped(3)));
+    QCOMPARE(m_ssl2.readLines().filter(QStringLiteral("FAIL")), QStringList());
+}
+
+void TestSecureMail::handshakeFailures_data()
+{
+    QTest::addColumn<QString>("behaviour");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("established");
+    QTest::newRow("wrong challenge in SERVER-VERIFY") << "bad_challenge" << SSLv2::ChallengeError << false;
+    QTest::newRow("SERVER-VERIFY too short for its fields") << "short_verify" << SSLv2::MessageError << false;
+    QTest::newRow("wrong MAC in SERVER-VERIFY") << "bad_verify_mac" << SSLv2::MacError << false;
+    QTest::newRow("wrong MAC in SERVER-FINISHED") << "bad_finished_mac" << SSLv2::MacError << false;
+    QTest::newRow("wrong MAC in application data") << "bad_data_mac" << SSLv2::DataMacError << true;
+    QTest::newRow("data record shorter than a MAC") << "short_data" << SSLv2::MessageError << true;
+    QTest::newRow("certificate without a 1024-bit key") << "no_modulus" << SSLv2::CertificateError << false;
+    QTest::newRow("SERVER-HELLO shorter than its fields") << "short_hello" << SSLv2::MessageError << false;
+}
+
+void TestSecureMail::handshakeFailures()
+{
+    QFETCH(QString, behaviour);
+    QFETCH(QString, message);
+    QFETCH(bool, established);
+    RecordingMessageBox boxes;
+    QStringList statuses;
+    SecureMailTransport secure([&statuses](const QString& text) { statuses << text; }, &boxes);
+    QSignalSpy connected(&secure, &MailTransport::connected);
+    QSignalSpy received(&secure, &MailTransport::received);
+    secure.connectTo(QStringLiteral("127.0.0.1"), port(behaviour));
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.shown, QStringList{message}, 10000);
+    QCOMPARE(secure.state(), 0);
+    QCOMPARE(connected.count(), int(established));
+    QCOMPARE(received.count(), 0); // nothing that failed its check reaches the mail session
+    QCOMPARE(statuses.size(), established ? 2 : 1);
+    QCOMPARE(secure.session().state(), SSLv2::State::Idle); // keys dropped
+}
+
+void TestSecureMail::providerMissing()
+{
+    // OpenSSL looks for its providers in an empty folder: the "legacy" one (RC4) cannot be loaded.
+    qputenv("OPENSSL_MODULES", QFile::encodeName(m_dir.path()));
+    RecordingMessageBox boxes;
+    SecureMailTransport secure([](const QString&) {}, &boxes);
+    secure.connectTo(QStringLiteral("127.0.0.1"), port(QStringLiteral("PORT")));
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.shown, QStringList{SecureMailTransport::providerMissingText()}, 10000);
+    qunsetenv("OPENSSL_MODULES");
+    QCOMPARE(secure.state(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestSecureMail)
+#include "tst_securemail.moc"
