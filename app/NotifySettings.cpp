@@ -11,10 +11,14 @@ bool flagFromText(const QString& text)
 QString mailSecurityText(MailSecurity security)
 {
     switch (security) {
-    case MailSecurity::None: return QStringLiteral("none");
-    case MailSecurity::StartTls: return QStringLiteral("starttls");
-    case MailSecurity::Tls: return QStringLiteral("tls");
-    case MailSecurity::Ssl2: return QStringLiteral("ssl2");
+    case MailSecurity::None:
+        return QStringLiteral("none");
+    case MailSecurity::StartTls:
+        return QStringLiteral("starttls");
+    case MailSecurity::Tls:
+        return QStringLiteral("tls");
+    case MailSecurity::Ssl2:
+        return QStringLiteral("ssl2");
     }
     return QStringLiteral("none");
 }

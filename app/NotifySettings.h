@@ -9,10 +9,10 @@ class Settings;
 /// How the mail connection is secured: the setting mailSecurity's values, in the dialog's order.
 enum class MailSecurity
 {
-    None,      // plain SMTP
-    StartTls,  // plain SMTP upgraded by STARTTLS (RFC 3207), usually port 587
-    Tls,       // TLS from the first byte (RFC 8314), usually port 465
-    Ssl2,      // the legacy SSL 2.0 channel ("chkSSL" 1 in older files)
+    None,     // plain SMTP
+    StartTls, // plain SMTP upgraded by STARTTLS (RFC 3207), usually port 587
+    Tls,      // TLS from the first byte (RFC 8314), usually port 465
+    Ssl2,     // the legacy SSL 2.0 channel ("chkSSL" 1 in older files)
 };
 
 /// The notification settings held in memory from start-up to exit. The configuration dialog writes
@@ -35,7 +35,7 @@ struct NotifySettings
     QString arguments;
     QString encoding;
     QString body;
-    QString trustedCertificates;  // a PEM file of certificates trusted for mail besides the system's
+    QString trustedCertificates; // a PEM file of certificates trusted for mail besides the system's
     MailSecurity security = MailSecurity::None;
     bool useAuth = false;
     bool useBody = false;

@@ -76,7 +76,8 @@ bool slowSession(const QStringList& peerArgs, const QString& extraSettings, doub
 {
     QString error;
     PeerProcess slow;
-    if (!slow.start(QStringLiteral("smtp_peer.py"), peerArgs + QStringList{"--delay", QString::number(delay), "--quiet"}, &error)) {
+    if (!slow.start(QStringLiteral("smtp_peer.py"),
+                    peerArgs + QStringList{"--delay", QString::number(delay), "--quiet"}, &error)) {
         std::fprintf(stderr, "peer: %s\n", qPrintable(error));
         return false;
     }
@@ -131,7 +132,7 @@ double lookupToAccepted(NginxPeer& nginx, const QStringList& peerArgs, const QSt
             return -1;
         }
         ms << double(clock.nsecsElapsed()) / 1e6;
-        if (session.isBusy())  // QUIT's reply
+        if (session.isBusy()) // QUIT's reply
             QSignalSpy(&session, &SmtpSession::finished).wait(3000);
     }
     std::sort(ms.begin(), ms.end());
@@ -159,16 +160,17 @@ int main(int argc, char* argv[])
 
     double plainCpu = 0;
     double tlsCpu = 0;
-    if (!slowSession({}, {}, delay, &plainCpu)
-        || !slowSession({"--security", "tls"}, QStringLiteral("mailSecurity=tls\n"), delay, &tlsCpu))
+    if (!slowSession({}, {}, delay, &plainCpu) ||
+        !slowSession({"--security", "tls"}, QStringLiteral("mailSecurity=tls\n"), delay, &tlsCpu))
         return 1;
     const double plain = lookupToAccepted(nginx, {}, {}, rounds);
-    const double starttls = lookupToAccepted(nginx, {"--security", "starttls"}, QStringLiteral("mailSecurity=starttls\n"),
-                                             rounds);
+    const double starttls =
+        lookupToAccepted(nginx, {"--security", "starttls"}, QStringLiteral("mailSecurity=starttls\n"), rounds);
     if (plain <= 0 || starttls <= 0)
         return 1;
     std::printf("STARTTLS / plain, change to message accepted: %.2f (goal under 2; STARTTLS %.1f ms, goal under 150)\n",
                 starttls / plain, starttls);
-    std::printf("processor share with a TLS server %.1f s before each reply: %.3f %% (goal under 2 %%)\n", delay, tlsCpu);
+    std::printf("processor share with a TLS server %.1f s before each reply: %.3f %% (goal under 2 %%)\n", delay,
+                tlsCpu);
     return 0;
 }

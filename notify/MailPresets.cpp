@@ -7,7 +7,7 @@ struct Provider
     const char* name;
     const char* server;
     const char* port;
-    const char* domain;   // of the account's address
+    const char* domain; // of the account's address
     bool fullAddressLogin;
     MailSecurity security;
 };

@@ -12,7 +12,7 @@ struct MailPreset
 {
     QString server;
     QString port;
-    QString address;   // sender and recipient
+    QString address; // sender and recipient
     QString username;
     MailSecurity security = MailSecurity::None;
 };

@@ -110,8 +110,8 @@ QByteArray quotedPrintable(const QByteArray& text)
         }
         const bool atLineEnd = i + 1 == text.size() || text[i + 1] == '\r' || text[i + 1] == '\n';
         // Blanks survive only inside a line; "." is encoded at a line start so no line can end the data.
-        const bool literal = (c >= 33 && c <= 126 && c != '=' && !(c == '.' && lineLength == 0))
-            || ((c == ' ' || c == '\t') && !atLineEnd);
+        const bool literal = (c >= 33 && c <= 126 && c != '=' && !(c == '.' && lineLength == 0)) ||
+                             ((c == ' ' || c == '\t') && !atLineEnd);
         if (literal)
             put(QByteArray(1, char(c)));
         else
@@ -131,44 +131,33 @@ std::optional<QString> ComposeMailMessage(const QString& encoding, const QString
         leading += QStringLiteral("Message-ID: ") + extras.messageId + Crlf;
     // An ASCII body keeps the fixed headers as they always were; any other is declared UTF-8.
     const bool ascii = isAscii(body);
-    const QString transferEncoding = QStringLiteral("Content-Transfer-Encoding: ")
-        + (extras.eightBitMime ? QStringLiteral("8bit") : QStringLiteral("quoted-printable")) + Crlf;
+    const QString transferEncoding =
+        QStringLiteral("Content-Transfer-Encoding: ") +
+        (extras.eightBitMime ? QStringLiteral("8bit") : QStringLiteral("quoted-printable")) + Crlf;
     const QString utf8Type = QStringLiteral("Content-Type: text/plain; charset=utf-8") + Crlf + transferEncoding;
-    const QString text = ascii || extras.eightBitMime ? transparentBody(body)
-                                                      : QString::fromLatin1(quotedPrintable(body.toUtf8()));
+    const QString text =
+        ascii || extras.eightBitMime ? transparentBody(body) : QString::fromLatin1(quotedPrintable(body.toUtf8()));
     const QString quote = QStringLiteral("\"");
     const QString subject = QStringLiteral("Subject: ") + product.productName + QStringLiteral(" - IP Address Changed");
     if (encoding == QLatin1String("MIME")) {
-        return leading + QStringLiteral("From: ") + quote + product.productName + quote + QStringLiteral(" <") + emailFrom
-            + QStringLiteral(">") + Crlf
-            + QStringLiteral("To: ") + quote + emailTo + quote + QStringLiteral(" <") + emailTo + QStringLiteral(">")
-            + Crlf + subject + Crlf
-            + QStringLiteral("MIME-Version: 1.0") + Crlf
-            + QStringLiteral("Content-Type: multipart/mixed; boundary=\"QUAVIX\"") + Crlf
-            + QStringLiteral("X-Mailer: ") + product.productName + Crlf
-            + QStringLiteral("X-MimeOLE: Produced by ") + product.productName + QLatin1Char(' ')
-            + QString::number(product.majorVersion) + QLatin1Char('.') + QString::number(product.minorVersion) + Crlf
-            + Crlf
-            + QStringLiteral("This is a multi-part message in MIME format.") + Crlf
-            + QStringLiteral("--QUAVIX") + Crlf
-            + (ascii ? QStringLiteral("Content-Type: text/plain") + Crlf : utf8Type)
-            + Crlf
-            + text + Crlf
-            + Crlf
-            + QStringLiteral(".") + Crlf;
+        return leading + QStringLiteral("From: ") + quote + product.productName + quote + QStringLiteral(" <") +
+               emailFrom + QStringLiteral(">") + Crlf + QStringLiteral("To: ") + quote + emailTo + quote +
+               QStringLiteral(" <") + emailTo + QStringLiteral(">") + Crlf + subject + Crlf +
+               QStringLiteral("MIME-Version: 1.0") + Crlf +
+               QStringLiteral("Content-Type: multipart/mixed; boundary=\"QUAVIX\"") + Crlf +
+               QStringLiteral("X-Mailer: ") + product.productName + Crlf + QStringLiteral("X-MimeOLE: Produced by ") +
+               product.productName + QLatin1Char(' ') + QString::number(product.majorVersion) + QLatin1Char('.') +
+               QString::number(product.minorVersion) + Crlf + Crlf +
+               QStringLiteral("This is a multi-part message in MIME format.") + Crlf + QStringLiteral("--QUAVIX") +
+               Crlf + (ascii ? QStringLiteral("Content-Type: text/plain") + Crlf : utf8Type) + Crlf + text + Crlf +
+               Crlf + QStringLiteral(".") + Crlf;
     }
     if (encoding == QLatin1String("UUEncode")) {
-        return leading + QStringLiteral("From: <") + emailFrom + QStringLiteral(">") + Crlf
-            + QStringLiteral("To: ") + emailTo + Crlf
-            + subject + Crlf
-            + QStringLiteral("X-Mailer: ") + product.productName + Crlf
-            + (ascii ? QStringLiteral("Content-Type: text/plain;charset=us-ascii") + Crlf
-                     : QStringLiteral("MIME-Version: 1.0") + Crlf + utf8Type)
-            + Crlf
-            + text + Crlf
-            + Crlf
-            + Crlf
-            + QStringLiteral(".") + Crlf;
+        return leading + QStringLiteral("From: <") + emailFrom + QStringLiteral(">") + Crlf + QStringLiteral("To: ") +
+               emailTo + Crlf + subject + Crlf + QStringLiteral("X-Mailer: ") + product.productName + Crlf +
+               (ascii ? QStringLiteral("Content-Type: text/plain;charset=us-ascii") + Crlf
+                      : QStringLiteral("MIME-Version: 1.0") + Crlf + utf8Type) +
+               Crlf + text + Crlf + Crlf + Crlf + QStringLiteral(".") + Crlf;
     }
     return std::nullopt;
 }

@@ -28,9 +28,9 @@ QString mailDateTimeText(const QDateTime& when);
 /// What a message carries beyond the fixed headers. Empty texts leave their header out.
 struct MailMessageExtras
 {
-    QString date;       // the "Date:" value
-    QString messageId;  // the "Message-ID:" value, angle brackets included
-    bool eightBitMime = false;  // the server offered 8BITMIME: a UTF-8 body may go as it is
+    QString date;              // the "Date:" value
+    QString messageId;         // the "Message-ID:" value, angle brackets included
+    bool eightBitMime = false; // the server offered 8BITMIME: a UTF-8 body may go as it is
 };
 
 /// @p when as a "Date:" header value (RFC 5322 section 3.3): English day and month names, local

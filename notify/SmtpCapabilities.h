@@ -10,7 +10,7 @@ struct SmtpCapabilities
     bool eightBitMime = false;
     bool authPlain = false;
     bool authLogin = false;
-    bool authOffered = false;  // an AUTH line was there at all
+    bool authOffered = false; // an AUTH line was there at all
 
     /// The capabilities in @p reply (a whole reply as SmtpReplyReader takes it).
     static SmtpCapabilities parse(QByteArrayView reply);

@@ -108,13 +108,13 @@ void SmtpSession::ConnectMailServer()
     if (tls) {
         QList<QSslCertificate> trusted;
         QString error;
-        if (!values.trustedCertificates.isEmpty()
-            && !TlsMailTransport::loadCertificates(values.trustedCertificates, &trusted, &error)) {
+        if (!values.trustedCertificates.isEmpty() &&
+            !TlsMailTransport::loadCertificates(values.trustedCertificates, &trusted, &error)) {
             m_host.setStatus(QStringLiteral("Error: ") + error);
             return;
         }
         m_tls.configure(values.security == MailSecurity::Tls ? TlsMailTransport::Mode::Implicit
-                                                               : TlsMailTransport::Mode::StartTls,
+                                                             : TlsMailTransport::Mode::StartTls,
                         trusted);
     }
     // Bytes and offers of an earlier connection never belong to this one.
@@ -181,8 +181,8 @@ void SmtpSession::mailTimer_Timer()
 {
     if (isWaiting() && m_active && m_active->state() == 0)
         setState(State::Abandoned);
-    m_host.setStatus(QStringLiteral("Connecting to Mail Server ") + m_remoteHost + QStringLiteral("... (")
-                     + QString::number(m_ticks) + QLatin1Char(')'));
+    m_host.setStatus(QStringLiteral("Connecting to Mail Server ") + m_remoteHost + QStringLiteral("... (") +
+                     QString::number(m_ticks) + QLatin1Char(')'));
     ++m_ticks;
     if (m_ticks >= TimeoutTicks)
         timedOut();
@@ -191,8 +191,8 @@ void SmtpSession::mailTimer_Timer()
 void SmtpSession::timedOut()
 {
     CloseMailSockets();
-    m_host.setStatus(QStringLiteral("Error: Could not connect to ") + m_host.notifySettings().server
-                     + QStringLiteral(" - timed out"));
+    m_host.setStatus(QStringLiteral("Error: Could not connect to ") + m_host.notifySettings().server +
+                     QStringLiteral(" - timed out"));
     finishIdle();
 }
 
@@ -396,8 +396,8 @@ void SmtpSession::enterHello()
     m_host.setStatus(QStringLiteral("Receiving Welcome Message"));
     const NotifySettings& values = m_host.notifySettings();
     // The offers (STARTTLS, AUTH, 8BITMIME) come only in EHLO's reply.
-    const bool extended = values.useAuth || values.security == MailSecurity::StartTls
-        || values.security == MailSecurity::Tls;
+    const bool extended =
+        values.useAuth || values.security == MailSecurity::StartTls || values.security == MailSecurity::Tls;
     const QString verb = extended ? QStringLiteral("EHLO ") : QStringLiteral("HELO ");
     if (sendCommand(verb + SocketControl::localHostName()))
         startWait();
@@ -410,8 +410,8 @@ void SmtpSession::afterHello()
         return enterMailFrom();
     // Credentials go over plain text only when the user chose no security at all.
     if (values.security != MailSecurity::None && !m_active->isEncrypted())
-        return fail(QStringLiteral("the connection to ") + values.server
-                    + QStringLiteral(" is not encrypted; the password was not sent"));
+        return fail(QStringLiteral("the connection to ") + values.server +
+                    QStringLiteral(" is not encrypted; the password was not sent"));
     return m_capabilities.authPlain ? enterAuthPlain() : enterAuthLogin();
 }
 
@@ -481,8 +481,8 @@ void SmtpSession::enterMessage()
     extras.date = mailDateHeaderText(m_clock());
     extras.messageId = newMessageId(values.emailFrom);
     extras.eightBitMime = m_capabilities.eightBitMime;
-    if (const auto message
-        = ComposeMailMessage(m_encoding, m_body, values.emailFrom, values.emailTo, m_host.product(), extras))
+    if (const auto message =
+            ComposeMailMessage(m_encoding, m_body, values.emailFrom, values.emailTo, m_host.product(), extras))
         SendMailData(message->toUtf8());
     startWait();
 }

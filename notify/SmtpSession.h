@@ -26,21 +26,21 @@ public:
     enum class State
     {
         Idle,
-        Connecting,    // connection asked for; the timer runs from here
-        Greeting,      // connected; waiting for 220
-        Hello,         // EHLO / HELO sent; waiting for 250
-        StartTls,      // "STARTTLS" sent; waiting for 220
-        Handshake,     // TLS handshake under way; EHLO follows it
-        AuthPlain,     // "AUTH PLAIN" with the credentials sent; waiting for 235
-        AuthLogin,     // "AUTH LOGIN" sent; waiting for 334
-        AuthUser,      // user name sent; waiting for 334
-        AuthPassword,  // password sent; waiting for 235
-        MailFrom,      // waiting for 250
-        RcptTo,        // waiting for 250
-        Data,          // waiting for 354
-        Message,       // message sent; waiting for 250
-        Quit,          // QUIT sent; waiting for its reply, QuitWaitMs at most
-        Abandoned,     // the connection closed under a wait; the timer runs on to its time-out
+        Connecting,   // connection asked for; the timer runs from here
+        Greeting,     // connected; waiting for 220
+        Hello,        // EHLO / HELO sent; waiting for 250
+        StartTls,     // "STARTTLS" sent; waiting for 220
+        Handshake,    // TLS handshake under way; EHLO follows it
+        AuthPlain,    // "AUTH PLAIN" with the credentials sent; waiting for 235
+        AuthLogin,    // "AUTH LOGIN" sent; waiting for 334
+        AuthUser,     // user name sent; waiting for 334
+        AuthPassword, // password sent; waiting for 235
+        MailFrom,     // waiting for 250
+        RcptTo,       // waiting for 250
+        Data,         // waiting for 354
+        Message,      // message sent; waiting for 250
+        Quit,         // QUIT sent; waiting for its reply, QuitWaitMs at most
+        Abandoned,    // the connection closed under a wait; the timer runs on to its time-out
     };
     Q_ENUM(State)
 

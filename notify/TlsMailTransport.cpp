@@ -16,7 +16,7 @@ TlsMailTransport::TlsMailTransport(QObject* parent) : MailTransport(parent)
         if (m_mode == Mode::StartTls)
             emit connected();
         else
-            m_handshaking = true;  // QSslSocket goes on with the handshake by itself
+            m_handshaking = true; // QSslSocket goes on with the handshake by itself
     });
     connect(&m_socket, &QSslSocket::encrypted, this, [this] {
         if (m_closed)
@@ -77,7 +77,7 @@ void TlsMailTransport::connectTo(const QString& host, quint16 port)
     m_socket.setSslConfiguration(config);
     m_socket.setPeerVerifyName(host);
     if (m_mode == Mode::Implicit)
-        m_socket.connectToHostEncrypted(host, port);  // SNI and the name check use host
+        m_socket.connectToHostEncrypted(host, port); // SNI and the name check use host
     else
         m_socket.connectToHost(host, port);
 }
@@ -116,15 +116,18 @@ int TlsMailTransport::state() const
     if (m_closed)
         return SocketControl::Closed;
     switch (m_socket.state()) {
-    case QAbstractSocket::HostLookupState: return SocketControl::ResolvingHost;
-    case QAbstractSocket::ConnectingState: return SocketControl::Connecting;
+    case QAbstractSocket::HostLookupState:
+        return SocketControl::ResolvingHost;
+    case QAbstractSocket::ConnectingState:
+        return SocketControl::Connecting;
     case QAbstractSocket::ConnectedState:
         // Implicit TLS is connected for the dialogue once the handshake is done.
         return m_mode == Mode::Implicit && !m_socket.isEncrypted() ? int(SocketControl::Connecting)
-                                                                     : int(SocketControl::Connected);
-    case QAbstractSocket::ClosingState: return SocketControl::Closing;
-    default: return m_socket.error() == QAbstractSocket::UnknownSocketError ? SocketControl::Closed
-                                                                             : SocketControl::Error;
+                                                                   : int(SocketControl::Connected);
+    case QAbstractSocket::ClosingState:
+        return SocketControl::Closing;
+    default:
+        return m_socket.error() == QAbstractSocket::UnknownSocketError ? SocketControl::Closed : SocketControl::Error;
     }
 }
 
@@ -132,7 +135,8 @@ void TlsMailTransport::onSslErrors(const QList<QSslError>& errors)
 {
     // Not ignored: QSslSocket ends the handshake after this signal, and onError reports the reason.
     if (!errors.isEmpty())
-        m_certificateFailure = QStringLiteral("certificate of %1 not trusted: %2").arg(m_host, errors.first().errorString());
+        m_certificateFailure =
+            QStringLiteral("certificate of %1 not trusted: %2").arg(m_host, errors.first().errorString());
 }
 
 void TlsMailTransport::onError(QAbstractSocket::SocketError error)
@@ -141,7 +145,8 @@ void TlsMailTransport::onError(QAbstractSocket::SocketError error)
         return;
     if (!m_certificateFailure.isEmpty())
         return fail(m_certificateFailure);
-    if (m_handshaking || error == QAbstractSocket::SslHandshakeFailedError || error == QAbstractSocket::SslInternalError) {
+    if (m_handshaking || error == QAbstractSocket::SslHandshakeFailedError ||
+        error == QAbstractSocket::SslInternalError) {
         return fail(QStringLiteral("TLS handshake with %1 failed: %2").arg(m_host, m_socket.errorString()));
     }
     // Connection failures and a close mid-dialogue leave the state to the session's wait, as on plain TCP.

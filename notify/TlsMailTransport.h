@@ -18,8 +18,8 @@ class TlsMailTransport : public MailTransport
 public:
     enum class Mode
     {
-        Implicit,  // the handshake starts once TCP connects; connected() follows it
-        StartTls,  // plain until startTls(); connected() when TCP connects
+        Implicit, // the handshake starts once TCP connects; connected() follows it
+        StartTls, // plain until startTls(); connected() when TCP connects
     };
 
     explicit TlsMailTransport(QObject* parent = nullptr);
@@ -47,7 +47,7 @@ private:
     Mode m_mode = Mode::Implicit;
     QList<QSslCertificate> m_extraCaCertificates;
     QString m_host;
-    QString m_certificateFailure;  // the verification's reason, reported when the handshake ends
+    QString m_certificateFailure; // the verification's reason, reported when the handshake ends
     bool m_handshaking = false;
     bool m_closed = true;
 };

@@ -103,13 +103,13 @@ QWidget* frmConfigure::buildEmailFrame()
     chkAuth = named(new QCheckBox(QStringLiteral("Use Authentication")), "chkAuth");
     cboSecurity = named(new QComboBox, "cboSecurity");
     // In the order of MailSecurity.
-    cboSecurity->addItems({QStringLiteral("None"), QStringLiteral("STARTTLS (port 587)"), QStringLiteral("TLS (port 465)"),
-                           QStringLiteral("SSL 2.0 (legacy)")});
-    lblPasswordNote = named(new QLabel(QStringLiteral("Without security the password travels readable.")),
-                            "lblPasswordNote");
+    cboSecurity->addItems({QStringLiteral("None"), QStringLiteral("STARTTLS (port 587)"),
+                           QStringLiteral("TLS (port 465)"), QStringLiteral("SSL 2.0 (legacy)")});
+    lblPasswordNote =
+        named(new QLabel(QStringLiteral("Without security the password travels readable.")), "lblPasswordNote");
     lblPasswordNote->setWordWrap(true);
     QSizePolicy keepRoom = lblPasswordNote->sizePolicy();
-    keepRoom.setRetainSizeWhenHidden(true);  // the window keeps its size whichever security is chosen
+    keepRoom.setRetainSizeWhenHidden(true); // the window keeps its size whichever security is chosen
     lblPasswordNote->setSizePolicy(keepRoom);
     txtTrustedCertificates = named(new QLineEdit, "txtTrustedCertificates");
     txtTrustedCertificates->setPlaceholderText(QStringLiteral("only for a server with its own CA"));
@@ -290,10 +290,13 @@ void frmConfigure::Combo3_Click(int index)
 QString frmConfigure::usualPort(MailSecurity security)
 {
     switch (security) {
-    case MailSecurity::None: return QStringLiteral("25");
-    case MailSecurity::StartTls: return QStringLiteral("587");
+    case MailSecurity::None:
+        return QStringLiteral("25");
+    case MailSecurity::StartTls:
+        return QStringLiteral("587");
     case MailSecurity::Tls:
-    case MailSecurity::Ssl2: return QStringLiteral("465");
+    case MailSecurity::Ssl2:
+        return QStringLiteral("465");
     }
     return QStringLiteral("25");
 }

@@ -18,10 +18,10 @@ namespace {
 
 struct Received
 {
-    QByteArray raw;  // what the client sent, decrypted
+    QByteArray raw; // what the client sent, decrypted
     QList<QByteArray> messages;
-    QStringList auth;  // "ok alice PLAIN"
-    bool ended = false;  // the session ended within 20 s
+    QStringList auth;   // "ok alice PLAIN"
+    bool ended = false; // the session ended within 20 s
 };
 
 struct NoHooks : NotificationHooks
@@ -75,9 +75,9 @@ void TestTlsMail::initTestCase()
     QVERIFY(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Vistrel Test CA",
                      "-keyout", m_dir.filePath("ca.key"), "-out", m_dir.filePath("ca.pem")}));
     // A good one, one for another name, an expired one (valid until a day before it was made).
-    for (const auto& [name, days, san] : {std::tuple{"good", "2", "IP:127.0.0.1"},
-                                          std::tuple{"othername", "2", "DNS:mail.example.org"},
-                                          std::tuple{"expired", "-1", "IP:127.0.0.1"}}) {
+    for (const auto& [name, days, san] :
+         {std::tuple{"good", "2", "IP:127.0.0.1"}, std::tuple{"othername", "2", "DNS:mail.example.org"},
+          std::tuple{"expired", "-1", "IP:127.0.0.1"}}) {
         const QString base = m_dir.filePath(name);
         QFile ext(base + ".ext");
         QVERIFY(ext.open(QIODevice::WriteOnly) && ext.write(QByteArray("subjectAltName=") + san + "\n") > 0);
@@ -104,12 +104,12 @@ Received TestTlsMail::send(const QStringList& peerArgs, MailSecurity security, b
     v.body = QStringLiteral("Neue Adresse: $External$ \u00fcber TLS");
     v.useBody = true;
     SmtpSession session(*m_host);
-    session.setTimerInterval(20);  // 30 ticks: 0.6 s for a stalled step
+    session.setTimerInterval(20); // 30 ticks: 0.6 s for a stalled step
     QSignalSpy finished(&session, &SmtpSession::finished);
     session.cmdSend_Click();
     Received r;
     r.ended = !session.isBusy() || finished.wait(20000);
-    QTest::qWait(100);  // the peer prints what it got
+    QTest::qWait(100); // the peer prints what it got
     for (const QByteArray& line : peer.stop().split('\n')) {
         const QList<QByteArray> w = line.trimmed().split(' ');
         if (w.size() >= 2 && w[0] == "RAW")
@@ -148,7 +148,7 @@ void TestTlsMail::deliversOverTls()
     QCOMPARE(m_host->status(), QStringLiteral("Message Sent"));
     QCOMPARE(got.auth, QStringList{"ok alice " + mechanism});
     const QByteArray plainPart = security == MailSecurity::StartTls ? Ehlo + "STARTTLS\r\n" : QByteArray();
-    QVERIFY(got.raw.startsWith(plainPart + Ehlo + "AUTH " + mechanism.toLatin1()));  // no AUTH before TLS
+    QVERIFY(got.raw.startsWith(plainPart + Ehlo + "AUTH " + mechanism.toLatin1())); // no AUTH before TLS
     QVERIFY(got.raw.endsWith(".\r\nQUIT\r\n"));
     QCOMPARE(got.messages.size(), 1);
     const QByteArray& m = got.messages.first();
@@ -158,7 +158,8 @@ void TestTlsMail::deliversOverTls()
                 .hasMatch());
     // aiosmtpd offers 8BITMIME: the UTF-8 body goes as it is.
     QVERIFY(m.contains("Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
-                       "Neue Adresse: 203.0.113.7 \xc3\xbc" "ber TLS\r\n"));
+                       "Neue Adresse: 203.0.113.7 \xc3\xbc"
+                       "ber TLS\r\n"));
 }
 
 void TestTlsMail::tlsFaultsSendNothing_data()
@@ -166,7 +167,7 @@ void TestTlsMail::tlsFaultsSendNothing_data()
     QTest::addColumn<QStringList>("peerArgs");
     QTest::addColumn<MailSecurity>("security");
     QTest::addColumn<bool>("trustCa");
-    QTest::addColumn<QString>("status");  // the start of it
+    QTest::addColumn<QString>("status"); // the start of it
     QTest::addColumn<QString>("reason");
     const QString notTrusted = QStringLiteral("Error: certificate of 127.0.0.1 not trusted: ");
     const QString failed = QStringLiteral("Error: TLS handshake with 127.0.0.1 failed: ");
@@ -177,7 +178,8 @@ void TestTlsMail::tlsFaultsSendNothing_data()
     QTest::newRow("expired") << starttls + cert("expired") << MailSecurity::StartTls << true << notTrusted
                              << "The certificate has expired";
     QTest::newRow("self-signed") << tls << MailSecurity::Tls << true << notTrusted << "self-signed";
-    QTest::newRow("CA not given") << starttls + cert("good") << MailSecurity::StartTls << false << notTrusted << "issuer";
+    QTest::newRow("CA not given") << starttls + cert("good") << MailSecurity::StartTls << false << notTrusted
+                                  << "issuer";
     QTest::newRow("garbage instead of ServerHello")
         << starttls + QStringList{"--reply", "starttls=220 go\\r\\n", "--garbage", "starttls"} << MailSecurity::StartTls
         << true << failed << "";
@@ -185,8 +187,9 @@ void TestTlsMail::tlsFaultsSendNothing_data()
         << starttls + QStringList{"--reply", "starttls=220 go\\r\\n", "--close", "starttls"} << MailSecurity::StartTls
         << true << failed << "";
     QTest::newRow("plain server on the TLS port") << QStringList{} << MailSecurity::Tls << true << failed << "";
-    QTest::newRow("STARTTLS not offered") << QStringList{} << MailSecurity::StartTls << true
-                                          << "Error: server does not offer STARTTLS" << "";
+    QTest::newRow("STARTTLS not offered")
+        << QStringList{} << MailSecurity::StartTls << true << "Error: server does not offer STARTTLS"
+        << "";
 }
 
 void TestTlsMail::tlsFaultsSendNothing()
@@ -200,10 +203,11 @@ void TestTlsMail::tlsFaultsSendNothing()
     clock.start();
     const Received got = send(peerArgs, security, trustCa);
     QVERIFY2(m_host->status().startsWith(status) && m_host->status().contains(reason), qPrintable(m_host->status()));
-    QVERIFY(clock.elapsed() < 5000);  // at once, not by a time-out
+    QVERIFY(clock.elapsed() < 5000); // at once, not by a time-out
     // No credentials, no mail, not even QUIT: what came before TLS, then at most a ClientHello.
-    const QByteArray before = peerArgs.contains("starttls") ? Ehlo + "STARTTLS\r\n"
-                              : security == MailSecurity::StartTls ? Ehlo : QByteArray();
+    const QByteArray before = peerArgs.contains("starttls")        ? Ehlo + "STARTTLS\r\n"
+                              : security == MailSecurity::StartTls ? Ehlo
+                                                                   : QByteArray();
     QVERIFY(got.raw.startsWith(before));
     for (const char* command : {"AUTH", "MAIL", "QUIT"})
         QVERIFY(!got.raw.contains(command));
@@ -222,7 +226,7 @@ void TestTlsMail::replyFaultsEndTheSession_data()
                                       << "Error: " + QString(512, QLatin1Char('x'));
     QTest::newRow("stall mid-dialogue") << QStringList{"--stall", "rcpt"}
                                         << "Error: Could not connect to 127.0.0.1 - timed out";
-    QTest::newRow("no reply to QUIT") << QStringList{"--stall", "quit"} << "Message Sent";  // ends after 2 s
+    QTest::newRow("no reply to QUIT") << QStringList{"--stall", "quit"} << "Message Sent"; // ends after 2 s
 }
 
 void TestTlsMail::replyFaultsEndTheSession()
@@ -242,10 +246,12 @@ void TestTlsMail::quotedPrintableBody()
     // ("=" CR LF) keep lines within 76 characters; a "." at a line start is encoded too.
     const MailMessageExtras extras{"Tue, 12 May 2026 07:52:21 +0200", "<1@example.test>", false};
     const QByteArray message = ComposeMailMessage("MIME", "\u00e9=1 \r\n.x" + QString(80, 'y'), "a@example.test",
-                                                  "b@example.test", ProductInfo(), extras)->toUtf8();
+                                                  "b@example.test", ProductInfo(), extras)
+                                   ->toUtf8();
     QVERIFY(message.startsWith("Date: Tue, 12 May 2026 07:52:21 +0200\r\nMessage-ID: <1@example.test>\r\nFrom: "));
     QVERIFY(message.contains("charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n=C3=A9=3D1=20\r\n"
-                             "=2Ex" + QByteArray(71, 'y') + "=\r\n" + QByteArray(9, 'y') + "\r\n"));
+                             "=2Ex" +
+                             QByteArray(71, 'y') + "=\r\n" + QByteArray(9, 'y') + "\r\n"));
 }
 
 void TestTlsMail::securityFromStore()
@@ -273,10 +279,10 @@ void TestTlsMail::securityChoiceProposesItsPort()
     auto* list = dialog.findChild<QComboBox*>("cboSecurity");
     auto* port = dialog.findChild<QLineEdit*>("txtPort");
     auto* note = dialog.findChild<QLabel*>("lblPasswordNote");
-    QVERIFY(note->isVisible());  // "None" by default: the password travels readable
+    QVERIFY(note->isVisible()); // "None" by default: the password travels readable
     // Each step down the list: its usual port, the stored key, the SSL 2.0 box for older versions.
-    for (const auto& [usual, key, ssl] : {std::tuple{"587", "starttls", "0"}, std::tuple{"465", "tls", "0"},
-                                          std::tuple{"465", "ssl2", "1"}}) {
+    for (const auto& [usual, key, ssl] :
+         {std::tuple{"587", "starttls", "0"}, std::tuple{"465", "tls", "0"}, std::tuple{"465", "ssl2", "1"}}) {
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(port->text(), QString(usual));
@@ -284,7 +290,7 @@ void TestTlsMail::securityChoiceProposesItsPort()
         QCOMPARE(host.settings().read("chkSSL", {}), QString(ssl));
         QVERIFY(!note->isVisible());
     }
-    port->setText("2525");  // a port of the user's own stays
+    port->setText("2525"); // a port of the user's own stays
     QTest::keyClick(list, Qt::Key_Up);
     QCOMPARE(port->text(), QStringLiteral("2525"));
     QCOMPARE(host.notifySettings().security, MailSecurity::Tls);
