@@ -175,6 +175,7 @@ void TestSecureMail::wholeMail()
     QTest::qWait(200);
     const QStringList lines = m_smtp.readLines(100);
     QCOMPARE(lines.filter(QStringLiteral("AUTH ok")).size(), int(auth));
+    QVERIFY(lines.contains(QStringLiteral("RAW UVVJVA0K"))); // "QUIT\r\n" reached the server
     const QStringList messages = lines.filter(QRegularExpression(QStringLiteral("^MESSAGE ")));
     QCOMPARE(messages.size(), 1);
     const QByteArray expected = compose();
