@@ -3,7 +3,8 @@
 # make test-sanitize  the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
 # make fuzz  builds the fuzz targets with clang and runs each from its corpus (FUZZ_SECONDS each)
 # make long-run  ten minutes against misbehaving address and mail servers (not part of CI)
-# make bench     start-up time, memory and idle processor time; a lookup with a late source against one source
+# make bench     start-up time, memory and idle processor time; a lookup with a late source against one source;
+#                mail over plain SMTP, STARTTLS and TLS
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -52,6 +53,7 @@ long-run: build
 bench: build
 	/usr/bin/python3 bench/startup_idle.py --binary $(BUILD)/tarnwick-ip-vistrel
 	./$(BUILD)/tests/discovery/lookup_bench
+	bench/smtp_bench.sh $(BUILD) 2 20
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz

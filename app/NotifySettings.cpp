@@ -8,6 +8,31 @@ bool flagFromText(const QString& text)
     return text.trimmed().toInt(&ok) == 1 && ok;
 }
 
+QString mailSecurityText(MailSecurity security)
+{
+    switch (security) {
+    case MailSecurity::None:
+        return QStringLiteral("none");
+    case MailSecurity::StartTls:
+        return QStringLiteral("starttls");
+    case MailSecurity::Tls:
+        return QStringLiteral("tls");
+    case MailSecurity::Ssl2:
+        return QStringLiteral("ssl2");
+    }
+    return QStringLiteral("none");
+}
+
+std::optional<MailSecurity> mailSecurityFromText(const QString& text)
+{
+    const QString name = text.trimmed().toLower();
+    for (const MailSecurity s : {MailSecurity::None, MailSecurity::StartTls, MailSecurity::Tls, MailSecurity::Ssl2}) {
+        if (name == mailSecurityText(s))
+            return s;
+    }
+    return std::nullopt;
+}
+
 void LoadNotifySettings(const Settings& settings, NotifySettings& values)
 {
     const auto read = [&settings](const char* key, const QString& defaultValue) {
@@ -25,6 +50,10 @@ void LoadNotifySettings(const Settings& settings, NotifySettings& values)
     values.encoding = read("strEncoding", QStringLiteral("MIME"));
     values.body = read("txtBody", QLatin1String(NotifySettings::DefaultBody));
     values.useAuth = flagFromText(read("chkAuth", QStringLiteral("0")));
-    values.useSsl = flagFromText(read("chkSSL", QStringLiteral("0")));
+    // Files written before mailSecurity existed say only whether the SSL 2.0 box was ticked.
+    const bool useSsl = flagFromText(read("chkSSL", QStringLiteral("0")));
+    values.security = mailSecurityFromText(read("mailSecurity", QString()))
+                          .value_or(useSsl ? MailSecurity::Ssl2 : MailSecurity::None);
+    values.trustedCertificates = read("mailTrustedCertificates", QString());
     values.useBody = flagFromText(read("chkBody", QStringLiteral("0")));
 }

@@ -1,5 +1,7 @@
 // Mail server replies: any bytes in any pieces are framed without reading out of bounds, the
-// buffer never grows past its limit, and a complete reply always ends a line or fills the buffer.
+// buffer never grows past its limit, and a complete reply always ends a line or fills the buffer;
+// every complete reply is also read as an EHLO reply's offers.
+#include "notify/SmtpCapabilities.h"
 #include "notify/SmtpReplyReader.h"
 
 #include <cstddef>
@@ -20,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (reader.isComplete()) {
             const QByteArray reply = reader.take();
             if (!reply.endsWith("\r\n") && reply.size() < SmtpReplyReader::MaxReplyBytes)
+                __builtin_trap();
+            const SmtpCapabilities caps = SmtpCapabilities::parse(reply);
+            if ((caps.authPlain || caps.authLogin) && !caps.authOffered)
                 __builtin_trap();
             const int code = SmtpReplyReader::replyCode(reply);
             if (code < 0 || code > 999999999)

@@ -1,19 +1,48 @@
 #include "notify/MailPresets.h"
 
+namespace {
+
+struct Provider
+{
+    const char* name;
+    const char* server;
+    const char* port;
+    const char* domain; // of the account's address
+    bool fullAddressLogin;
+    MailSecurity security;
+};
+
+// The providers' own submission settings: each wants TLS (on 587 after STARTTLS, or on 465 from the
+// first byte) and an app password. Lycos and AOL keep the plain port 25 they always had here.
+constexpr Provider Providers[] = {
+    {"Gmail", "smtp.gmail.com", "587", "gmail.com", true, MailSecurity::StartTls},
+    {"Outlook", "smtp.office365.com", "587", "outlook.com", true, MailSecurity::StartTls},
+    {"Yahoo", "smtp.mail.yahoo.com", "465", "yahoo.com", true, MailSecurity::Tls},
+    {"iCloud", "smtp.mail.me.com", "587", "icloud.com", true, MailSecurity::StartTls},
+    {"Fastmail", "smtp.fastmail.com", "465", "fastmail.com", true, MailSecurity::Tls},
+    {"Lycos", "smtp.mail.lycos.com", "25", "lycos.com", true, MailSecurity::None},
+    {"AOL", "smtp.aol.com", "25", "aol.com", false, MailSecurity::None},
+};
+
+} // namespace
+
+QStringList mailPresetNames()
+{
+    QStringList names;
+    for (const Provider& p : Providers)
+        names << QLatin1String(p.name);
+    return names;
+}
+
 std::optional<MailPreset> mailPresetFor(const QString& entry)
 {
     const QString name = entry.toLower();
-    if (name == QLatin1String("gmail")) {
-        const QString address = QStringLiteral("ACCOUNT@gmail.com");
-        return MailPreset{QStringLiteral("smtp.gmail.com"), QStringLiteral("465"), address, address, true};
-    }
-    if (name == QLatin1String("lycos")) {
-        const QString address = QStringLiteral("ACCOUNT@lycos.com");
-        return MailPreset{QStringLiteral("smtp.mail.lycos.com"), QStringLiteral("25"), address, address, false};
-    }
-    if (name == QLatin1String("aol")) {
-        return MailPreset{QStringLiteral("smtp.aol.com"), QStringLiteral("25"), QStringLiteral("ACCOUNT@aol.com"),
-                          QStringLiteral("ACCOUNT"), false};
+    for (const Provider& p : Providers) {
+        if (name != QLatin1String(p.name).toString().toLower())
+            continue;
+        const QString address = QStringLiteral("ACCOUNT@") + QLatin1String(p.domain);
+        return MailPreset{QLatin1String(p.server), QLatin1String(p.port), address,
+                          p.fullAddressLogin ? address : QStringLiteral("ACCOUNT"), p.security};
     }
     return std::nullopt;
 }

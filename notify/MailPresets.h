@@ -1,6 +1,9 @@
 #pragma once
 
+#include "app/NotifySettings.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -9,11 +12,14 @@ struct MailPreset
 {
     QString server;
     QString port;
-    QString address;   // sender and recipient
+    QString address; // sender and recipient
     QString username;
-    bool useSsl = false;
+    MailSecurity security = MailSecurity::None;
 };
 
-/// The preset for a list entry, compared in small letters with "gmail", "lycos" and "aol"; nothing
-/// for any other entry.
+/// The providers the server list offers, in its order.
+QStringList mailPresetNames();
+
+/// The preset for a list entry, compared in small letters with the names of mailPresetNames();
+/// nothing for any other entry.
 std::optional<MailPreset> mailPresetFor(const QString& entry);

@@ -2,11 +2,22 @@
 
 #include "notify/Placeholders.h"
 
+#include <QHostInfo>
 #include <QLocale>
+#include <QRandomGenerator>
 
 namespace {
 
 const QString Crlf = QStringLiteral("\r\n");
+
+bool isAscii(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() > 0x7F)
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -56,41 +67,97 @@ QString transparentBody(const QString& body)
     return out;
 }
 
-std::optional<QString> ComposeMailMessage(const QString& encoding, const QString& body, const QString& emailFrom,
-                                          const QString& emailTo, const ProductInfo& product)
+QString mailDateHeaderText(const QDateTime& when)
 {
+    // Qt writes the date without its (optional) day name; mail readers like to see it.
+    return QLocale::c().toString(when, QStringLiteral("ddd, ")) + when.toString(Qt::RFC2822Date);
+}
+
+QString newMessageId(const QString& emailFrom)
+{
+    const qsizetype at = emailFrom.lastIndexOf(QLatin1Char('@'));
+    QString domain = at >= 0 ? emailFrom.mid(at + 1).trimmed() : QString();
+    if (domain.isEmpty())
+        domain = QHostInfo::localHostName();
+    QByteArray random(16, '\0');
+    QRandomGenerator::system()->generate(random.begin(), random.end());
+    return QLatin1Char('<') + QString::fromLatin1(random.toHex()) + QLatin1Char('@') + domain + QLatin1Char('>');
+}
+
+QByteArray quotedPrintable(const QByteArray& text)
+{
+    static const char Hex[] = "0123456789ABCDEF";
+    QByteArray out;
+    out.reserve(text.size() * 3 / 2 + 8);
+    qsizetype lineLength = 0;
+    const auto put = [&](const QByteArray& piece) {
+        // A soft break ("=" at the end) keeps every line within 76 characters.
+        if (lineLength + piece.size() > 75) {
+            out += "=\r\n";
+            lineLength = 0;
+        }
+        out += piece;
+        lineLength += piece.size();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            out += "\r\n";
+            lineLength = 0;
+            continue;
+        }
+        const bool atLineEnd = i + 1 == text.size() || text[i + 1] == '\r' || text[i + 1] == '\n';
+        // Blanks survive only inside a line; "." is encoded at a line start so no line can end the data.
+        const bool literal = (c >= 33 && c <= 126 && c != '=' && !(c == '.' && lineLength == 0)) ||
+                             ((c == ' ' || c == '\t') && !atLineEnd);
+        if (literal)
+            put(QByteArray(1, char(c)));
+        else
+            put(QByteArray("=") + Hex[c >> 4] + Hex[c & 0x0F]);
+    }
+    return out;
+}
+
+std::optional<QString> ComposeMailMessage(const QString& encoding, const QString& body, const QString& emailFrom,
+                                          const QString& emailTo, const ProductInfo& product,
+                                          const MailMessageExtras& extras)
+{
+    QString leading;
+    if (!extras.date.isEmpty())
+        leading += QStringLiteral("Date: ") + extras.date + Crlf;
+    if (!extras.messageId.isEmpty())
+        leading += QStringLiteral("Message-ID: ") + extras.messageId + Crlf;
+    // An ASCII body keeps the fixed headers as they always were; any other is declared UTF-8.
+    const bool ascii = isAscii(body);
+    const QString transferEncoding =
+        QStringLiteral("Content-Transfer-Encoding: ") +
+        (extras.eightBitMime ? QStringLiteral("8bit") : QStringLiteral("quoted-printable")) + Crlf;
+    const QString utf8Type = QStringLiteral("Content-Type: text/plain; charset=utf-8") + Crlf + transferEncoding;
+    const QString text =
+        ascii || extras.eightBitMime ? transparentBody(body) : QString::fromLatin1(quotedPrintable(body.toUtf8()));
     const QString quote = QStringLiteral("\"");
     const QString subject = QStringLiteral("Subject: ") + product.productName + QStringLiteral(" - IP Address Changed");
     if (encoding == QLatin1String("MIME")) {
-        return QStringLiteral("From: ") + quote + product.productName + quote + QStringLiteral(" <") + emailFrom
-            + QStringLiteral(">") + Crlf
-            + QStringLiteral("To: ") + quote + emailTo + quote + QStringLiteral(" <") + emailTo + QStringLiteral(">")
-            + Crlf + subject + Crlf
-            + QStringLiteral("MIME-Version: 1.0") + Crlf
-            + QStringLiteral("Content-Type: multipart/mixed; boundary=\"QUAVIX\"") + Crlf
-            + QStringLiteral("X-Mailer: ") + product.productName + Crlf
-            + QStringLiteral("X-MimeOLE: Produced by ") + product.productName + QLatin1Char(' ')
-            + QString::number(product.majorVersion) + QLatin1Char('.') + QString::number(product.minorVersion) + Crlf
-            + Crlf
-            + QStringLiteral("This is a multi-part message in MIME format.") + Crlf
-            + QStringLiteral("--QUAVIX") + Crlf
-            + QStringLiteral("Content-Type: text/plain") + Crlf
-            + Crlf
-            + transparentBody(body) + Crlf
-            + Crlf
-            + QStringLiteral(".") + Crlf;
+        return leading + QStringLiteral("From: ") + quote + product.productName + quote + QStringLiteral(" <") +
+               emailFrom + QStringLiteral(">") + Crlf + QStringLiteral("To: ") + quote + emailTo + quote +
+               QStringLiteral(" <") + emailTo + QStringLiteral(">") + Crlf + subject + Crlf +
+               QStringLiteral("MIME-Version: 1.0") + Crlf +
+               QStringLiteral("Content-Type: multipart/mixed; boundary=\"QUAVIX\"") + Crlf +
+               QStringLiteral("X-Mailer: ") + product.productName + Crlf + QStringLiteral("X-MimeOLE: Produced by ") +
+               product.productName + QLatin1Char(' ') + QString::number(product.majorVersion) + QLatin1Char('.') +
+               QString::number(product.minorVersion) + Crlf + Crlf +
+               QStringLiteral("This is a multi-part message in MIME format.") + Crlf + QStringLiteral("--QUAVIX") +
+               Crlf + (ascii ? QStringLiteral("Content-Type: text/plain") + Crlf : utf8Type) + Crlf + text + Crlf +
+               Crlf + QStringLiteral(".") + Crlf;
     }
     if (encoding == QLatin1String("UUEncode")) {
-        return QStringLiteral("From: <") + emailFrom + QStringLiteral(">") + Crlf
-            + QStringLiteral("To: ") + emailTo + Crlf
-            + subject + Crlf
-            + QStringLiteral("X-Mailer: ") + product.productName + Crlf
-            + QStringLiteral("Content-Type: text/plain;charset=us-ascii") + Crlf
-            + Crlf
-            + transparentBody(body) + Crlf
-            + Crlf
-            + Crlf
-            + QStringLiteral(".") + Crlf;
+        return leading + QStringLiteral("From: <") + emailFrom + QStringLiteral(">") + Crlf + QStringLiteral("To: ") +
+               emailTo + Crlf + subject + Crlf + QStringLiteral("X-Mailer: ") + product.productName + Crlf +
+               (ascii ? QStringLiteral("Content-Type: text/plain;charset=us-ascii") + Crlf
+                      : QStringLiteral("MIME-Version: 1.0") + Crlf + utf8Type) +
+               Crlf + text + Crlf + Crlf + Crlf + QStringLiteral(".") + Crlf;
     }
     return std::nullopt;
 }

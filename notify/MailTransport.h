@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QString>
 
-/// The connection that carries the SMTP dialogue: plain TCP, or a secure channel that runs its own
+/// The connection that carries the SMTP dialogue: plain TCP, TLS, or a secure channel that runs its own
 /// handshake first. The session chooses one per send and speaks only through this interface.
 class MailTransport : public QObject
 {
@@ -18,13 +18,24 @@ public:
     virtual void connectTo(const QString& host, quint16 port) = 0;
     /// Sends the bytes of one command or of the message, unchanged.
     virtual void send(const QByteArray& data) = 0;
-    /// Ends the connection; state() is 0 afterwards.
+    /// Ends the connection after what was sent has gone out (a TLS connection says close_notify first);
+    /// state() is 0 afterwards.
     virtual void close() = 0;
     /// SocketControl's codes: 0 closed, 7 connected, 9 error, others in between.
     virtual int state() const = 0;
+    /// Upgrades the open connection to TLS (STARTTLS): encrypted() or failed() follows. Bytes received
+    /// before the upgrade are dropped. A transport without TLS reports failed().
+    virtual void startTls() { emit failed(QStringLiteral("TLS is not available on this connection")); }
+    /// Whether what is sent now travels encrypted.
+    virtual bool isEncrypted() const { return false; }
 
 signals:
     void connected();
     /// Bytes of the server's replies, in order, as they arrive (decrypted for a secure channel).
     void received(const QByteArray& data);
+    /// The upgrade asked for by startTls() is done; the dialogue starts over inside it.
+    void encrypted();
+    /// The transport gave up for a reason the user must see (a certificate not trusted, a broken
+    /// handshake); the connection is closed and nothing more is sent.
+    void failed(const QString& reason);
 };

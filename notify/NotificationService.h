@@ -26,7 +26,7 @@ public:
     void showConfiguration() override;
     void unload() override;
 
-    /// The secure channel for mail with "Server requires SSL Encryption" on. Not owned.
+    /// The SSL 2.0 channel for mail with the security "SSL 2.0 (legacy)". Not owned.
     void setSecureTransport(MailTransport* transport) { m_session.setSecureTransport(transport); }
 
     SmtpSession& session() { return m_session; }

@@ -17,6 +17,8 @@ QString NotifySettingsEditor::key(Text field)
     case Text::Url: return QStringLiteral("strURL");
     case Text::Program: return QStringLiteral("strProg");
     case Text::Arguments: return QStringLiteral("strCommands");
+    case Text::TrustedCertificates:
+        return QStringLiteral("mailTrustedCertificates");
     }
     return QString();
 }
@@ -24,8 +26,8 @@ QString NotifySettingsEditor::key(Text field)
 QString NotifySettingsEditor::key(Flag field)
 {
     switch (field) {
-    case Flag::Auth: return QStringLiteral("chkAuth");
-    case Flag::Ssl: return QStringLiteral("chkSSL");
+    case Flag::Auth:
+        return QStringLiteral("chkAuth");
     case Flag::Body: return QStringLiteral("chkBody");
     }
     return QString();
@@ -46,6 +48,9 @@ void NotifySettingsEditor::setText(Text field, const QString& value)
     case Text::Url: target = &m_values.url; break;
     case Text::Program: target = &m_values.program; break;
     case Text::Arguments: target = &m_values.arguments; break;
+    case Text::TrustedCertificates:
+        target = &m_values.trustedCertificates;
+        break;
     }
     m_settings.write(key(field), value);
     if (target)
@@ -56,8 +61,17 @@ void NotifySettingsEditor::setFlag(Flag field, bool on)
 {
     m_settings.write(key(field), on ? QStringLiteral("1") : QStringLiteral("0"));
     switch (field) {
-    case Flag::Auth: m_values.useAuth = on; break;
-    case Flag::Ssl: m_values.useSsl = on; break;
+    case Flag::Auth:
+        m_values.useAuth = on;
+        break;
     case Flag::Body: m_values.useBody = on; break;
     }
+}
+
+void NotifySettingsEditor::setSecurity(MailSecurity security)
+{
+    m_settings.write(QStringLiteral("mailSecurity"), mailSecurityText(security));
+    m_settings.write(QStringLiteral("chkSSL"),
+                     security == MailSecurity::Ssl2 ? QStringLiteral("1") : QStringLiteral("0"));
+    m_values.security = security;
 }

@@ -4,6 +4,7 @@
 
 class Settings;
 struct NotifySettings;
+enum class MailSecurity;
 
 /// Writes one edit of a notification field to the store and to the in-memory value together, so the
 /// two never disagree.
@@ -23,11 +24,11 @@ public:
         Url,
         Program,
         Arguments,
+        TrustedCertificates,
     };
     enum class Flag
     {
         Auth,
-        Ssl,
         Body,
     };
 
@@ -35,6 +36,8 @@ public:
 
     void setText(Text field, const QString& value);
     void setFlag(Flag field, bool on);
+    /// Writes mailSecurity and, for the versions that know only the SSL 2.0 box, chkSSL (1 for SSL 2.0).
+    void setSecurity(MailSecurity security);
 
     /// The store's key of a field ("strURL" for the URL, which readers find as "strurl").
     static QString key(Text field);

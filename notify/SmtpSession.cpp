@@ -16,8 +16,27 @@ SmtpSession::SmtpSession(NotificationHost& host, QObject* parent)
     m_mailTimer.setObjectName(QStringLiteral("mailTimer"));
     m_mailTimer.setInterval(1000);
     connect(&m_mailTimer, &QTimer::timeout, this, &SmtpSession::mailTimer_Timer);
-    connect(&m_plain, &MailTransport::connected, this, [this] { onConnected(&m_plain); });
-    connect(&m_plain, &MailTransport::received, this, [this](const QByteArray& data) { onReceived(&m_plain, data); });
+    m_quitTimer.setSingleShot(true);
+    m_quitTimer.setInterval(QuitWaitMs);
+    connect(&m_quitTimer, &QTimer::timeout, this, &SmtpSession::endAfterQuit);
+    m_sessionTimer.setSingleShot(true);
+    m_sessionTimer.setInterval(SessionLimitMs);
+    connect(&m_sessionTimer, &QTimer::timeout, this, [this] {
+        if (isBusy())
+            timedOut();
+    });
+    watch(&m_plain);
+    watch(&m_tls);
+}
+
+void SmtpSession::watch(MailTransport* transport)
+{
+    connect(transport, &MailTransport::connected, this, [this, transport] { onConnected(transport); });
+    connect(transport, &MailTransport::received, this,
+            [this, transport](const QByteArray& data) { onReceived(transport, data); });
+    connect(transport, &MailTransport::encrypted, this, [this, transport] { onEncrypted(transport); });
+    connect(transport, &MailTransport::failed, this,
+            [this, transport](const QString& reason) { onFailed(transport, reason); });
 }
 
 void SmtpSession::setSecureTransport(MailTransport* transport)
@@ -27,9 +46,7 @@ void SmtpSession::setSecureTransport(MailTransport* transport)
     m_secure = transport;
     if (!transport)
         return;
-    connect(transport, &MailTransport::connected, this, [this, transport] { onConnected(transport); });
-    connect(transport, &MailTransport::received, this,
-            [this, transport](const QByteArray& data) { onReceived(transport, data); });
+    watch(transport);
     connect(transport, &QObject::destroyed, this, [this, transport] {
         if (m_secure == transport)
             m_secure = nullptr;
@@ -83,22 +100,50 @@ void SmtpSession::ConnectMailServer()
     }
     const NotifySettings& values = m_host.notifySettings();
     m_host.setStatus(QStringLiteral("Connecting..."));
-    if (values.useSsl && !m_secure) {
+    if (values.security == MailSecurity::Ssl2 && !m_secure) {
         m_host.setStatus(QStringLiteral("Error: SSL encryption is not available in this build"));
         return;
     }
-    // Bytes of an earlier connection never belong to this one.
+    const bool tls = values.security == MailSecurity::StartTls || values.security == MailSecurity::Tls;
+    if (tls) {
+        QList<QSslCertificate> trusted;
+        QString error;
+        if (!values.trustedCertificates.isEmpty() &&
+            !TlsMailTransport::loadCertificates(values.trustedCertificates, &trusted, &error)) {
+            m_host.setStatus(QStringLiteral("Error: ") + error);
+            return;
+        }
+        m_tls.configure(values.security == MailSecurity::Tls ? TlsMailTransport::Mode::Implicit
+                                                             : TlsMailTransport::Mode::StartTls,
+                        trusted);
+    }
+    // Bytes and offers of an earlier connection never belong to this one.
     m_reader.clear();
+    m_capabilities = {};
+    m_tlsStarted = false;
+    m_remoteHost = values.server;
     m_ticks = 0;
     m_mailTimer.start();
+    m_sessionTimer.start();
     const quint16 port = portFromText(values.port);
     setState(State::Connecting);
-    if (values.useSsl) {
-        m_host.setStatus(QStringLiteral("Connecting to ") + values.server + QLatin1Char(':') + values.port
-                         + QStringLiteral(" using SSL v.2"));
+    const QString target = QStringLiteral("Connecting to ") + values.server + QLatin1Char(':') + values.port;
+    switch (values.security) {
+    case MailSecurity::Ssl2:
+        m_host.setStatus(target + QStringLiteral(" using SSL v.2"));
         m_active = m_secure;
-    } else {
+        break;
+    case MailSecurity::StartTls:
+        m_host.setStatus(target + QStringLiteral(" using STARTTLS"));
+        m_active = &m_tls;
+        break;
+    case MailSecurity::Tls:
+        m_host.setStatus(target + QStringLiteral(" using TLS"));
+        m_active = &m_tls;
+        break;
+    case MailSecurity::None:
         m_active = &m_plain;
+        break;
     }
     m_active->connectTo(values.server, port);
 }
@@ -107,6 +152,8 @@ void SmtpSession::CloseMailSockets()
 {
     if (m_plain.state() != 0)
         m_plain.close();
+    if (m_tls.state() != 0)
+        m_tls.close();
     if (m_secure && m_secure->state() != 0)
         m_secure->close();
 }
@@ -114,12 +161,17 @@ void SmtpSession::CloseMailSockets()
 void SmtpSession::abort()
 {
     m_mailTimer.stop();
+    m_quitTimer.stop();
+    m_sessionTimer.stop();
     CloseMailSockets();
     finishIdle();
 }
 
 void SmtpSession::finishIdle()
 {
+    m_mailTimer.stop();
+    m_quitTimer.stop();
+    m_sessionTimer.stop();
     m_active = nullptr;
     m_body.clear();
     setState(State::Idle);
@@ -129,16 +181,26 @@ void SmtpSession::mailTimer_Timer()
 {
     if (isWaiting() && m_active && m_active->state() == 0)
         setState(State::Abandoned);
-    m_host.setStatus(QStringLiteral("Connecting to Mail Server ") + m_plain.remoteHost() + QStringLiteral("... (")
-                     + QString::number(m_ticks) + QLatin1Char(')'));
+    m_host.setStatus(QStringLiteral("Connecting to Mail Server ") + m_remoteHost + QStringLiteral("... (") +
+                     QString::number(m_ticks) + QLatin1Char(')'));
     ++m_ticks;
-    if (m_ticks >= TimeoutTicks) {
-        CloseMailSockets();
-        m_host.setStatus(QStringLiteral("Error: Could not connect to ") + m_host.notifySettings().server
-                         + QStringLiteral(" - timed out"));
-        m_mailTimer.stop();
-        finishIdle();
-    }
+    if (m_ticks >= TimeoutTicks)
+        timedOut();
+}
+
+void SmtpSession::timedOut()
+{
+    CloseMailSockets();
+    m_host.setStatus(QStringLiteral("Error: Could not connect to ") + m_host.notifySettings().server +
+                     QStringLiteral(" - timed out"));
+    finishIdle();
+}
+
+void SmtpSession::fail(const QString& text)
+{
+    m_host.setStatus(QStringLiteral("Error: ") + text);
+    CloseMailSockets();
+    finishIdle();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -164,9 +226,27 @@ void SmtpSession::onReceived(MailTransport* from, const QByteArray& data)
         takeReplyIfComplete();
 }
 
+void SmtpSession::onEncrypted(MailTransport* from)
+{
+    if (from != m_active || m_state != State::Handshake)
+        return;
+    // Nothing read before the handshake may count as a reply inside it.
+    m_reader.clear();
+    m_capabilities = {};
+    m_tlsStarted = true;
+    enterHello();
+}
+
+void SmtpSession::onFailed(MailTransport* from, const QString& reason)
+{
+    if (from != m_active || !isBusy())
+        return;
+    fail(reason);
+}
+
 bool SmtpSession::isWaiting() const
 {
-    return m_state >= State::Greeting && m_state <= State::Message;
+    return m_state >= State::Greeting && m_state <= State::Quit && m_state != State::Handshake;
 }
 
 void SmtpSession::startWait()
@@ -181,8 +261,11 @@ void SmtpSession::takeReplyIfComplete()
     if (!isWaiting())
         return;
     if (!m_reader.isComplete()) {
-        if (m_active && m_active->state() == 0)
+        if (m_active && m_active->state() == 0) {
+            if (m_state == State::Quit)
+                return endAfterQuit();
             setState(State::Abandoned);  // no text: the timer runs on to its time-out
+        }
         return;
     }
     m_mailTimer.stop();
@@ -205,6 +288,9 @@ void SmtpSession::handleReply(const QByteArray& reply)
     case State::Hello: {
         if (code != 250)
             return failStep(reply);
+        m_capabilities = SmtpCapabilities::parse(reply);
+        if (values.security == MailSecurity::StartTls && !m_tlsStarted)
+            return enterStartTls();
         MailBodyInputs in;
         in.useBody = values.useBody;
         in.bodyTemplate = values.body;
@@ -213,8 +299,24 @@ void SmtpSession::handleReply(const QByteArray& reply)
         in.now = m_clock();
         in.product = m_host.product();
         m_body = ComposeMailBody(in);
-        return values.useAuth ? enterAuthLogin() : enterMailFrom();
+        return afterHello();
     }
+    case State::StartTls:
+        if (code != 220)
+            return failStep(reply);
+        setState(State::Handshake);
+        m_host.setStatus(QStringLiteral("Starting TLS"));
+        m_reader.clear();
+        m_ticks = 0;
+        m_mailTimer.start();
+        return m_active->startTls();
+    case State::AuthPlain:
+        if (code == 535)
+            return fail(QStringLiteral("the server refused the user name or password"));
+        if (code != 235)
+            return failStep(reply);
+        m_host.setStatus(QStringLiteral("AUTH OK"));
+        return enterMailFrom();
     case State::AuthLogin:
         if (code != 334)
             return failStep(reply);
@@ -230,6 +332,8 @@ void SmtpSession::handleReply(const QByteArray& reply)
         SendMailData((Base64Encode(values.password, 0) + QStringLiteral("\r\n")).toLatin1());
         return startWait();
     case State::AuthPassword:
+        if (code == 535)
+            return fail(QStringLiteral("the server refused the user name or password"));
         if (code != 235)
             return failStep(reply);
         m_host.setStatus(QStringLiteral("AUTH OK"));
@@ -250,6 +354,8 @@ void SmtpSession::handleReply(const QByteArray& reply)
         if (code != 250)
             return failStep(reply);
         return enterQuit();
+    case State::Quit:
+        return endAfterQuit();
     default:
         return;
     }
@@ -257,7 +363,9 @@ void SmtpSession::handleReply(const QByteArray& reply)
 
 void SmtpSession::failStep(const QByteArray& reply)
 {
-    m_host.setStatus(QStringLiteral("Error: ") + QString::fromUtf8(reply));
+    // A reply may fill the reader's whole buffer; the status line shows its start.
+    constexpr qsizetype MaxShownBytes = 512;
+    m_host.setStatus(QStringLiteral("Error: ") + QString::fromUtf8(reply.first(std::min(reply.size(), MaxShownBytes))));
     CloseMailSockets();
     finishIdle();
 }
@@ -286,9 +394,49 @@ void SmtpSession::enterHello()
 {
     setState(State::Hello);
     m_host.setStatus(QStringLiteral("Receiving Welcome Message"));
-    const QString verb = m_host.notifySettings().useAuth ? QStringLiteral("EHLO ") : QStringLiteral("HELO ");
+    const NotifySettings& values = m_host.notifySettings();
+    // The offers (STARTTLS, AUTH, 8BITMIME) come only in EHLO's reply.
+    const bool extended =
+        values.useAuth || values.security == MailSecurity::StartTls || values.security == MailSecurity::Tls;
+    const QString verb = extended ? QStringLiteral("EHLO ") : QStringLiteral("HELO ");
     if (sendCommand(verb + SocketControl::localHostName()))
         startWait();
+}
+
+void SmtpSession::afterHello()
+{
+    const NotifySettings& values = m_host.notifySettings();
+    if (!values.useAuth)
+        return enterMailFrom();
+    // Credentials go over plain text only when the user chose no security at all.
+    if (values.security != MailSecurity::None && !m_active->isEncrypted())
+        return fail(QStringLiteral("the connection to ") + values.server +
+                    QStringLiteral(" is not encrypted; the password was not sent"));
+    return m_capabilities.authPlain ? enterAuthPlain() : enterAuthLogin();
+}
+
+void SmtpSession::enterStartTls()
+{
+    if (!m_capabilities.startTls) {
+        // Never on in plain text: the session ends here, nothing more sent.
+        m_mailTimer.stop();
+        return fail(QStringLiteral("server does not offer STARTTLS"));
+    }
+    setState(State::StartTls);
+    m_host.setStatus(QStringLiteral("Requesting TLS"));
+    if (sendCommand(QStringLiteral("STARTTLS")))
+        startWait();
+}
+
+void SmtpSession::enterAuthPlain()
+{
+    setState(State::AuthPlain);
+    m_host.setStatus(QStringLiteral("Requesting Authentication"));
+    const NotifySettings& values = m_host.notifySettings();
+    // RFC 4616: authorisation identity (empty), NUL, user name, NUL, password.
+    const QByteArray credentials = '\0' + values.username.toUtf8() + '\0' + values.password.toUtf8();
+    SendMailData("AUTH PLAIN " + credentials.toBase64() + "\r\n");
+    startWait();
 }
 
 void SmtpSession::enterAuthLogin()
@@ -329,15 +477,31 @@ void SmtpSession::enterMessage()
     m_host.setStatus(QStringLiteral("Sending Mail . . ."));
     const NotifySettings& values = m_host.notifySettings();
     // An encoding that names neither format sends nothing; the wait then ends by the time-out.
-    if (const auto message = ComposeMailMessage(m_encoding, m_body, values.emailFrom, values.emailTo, m_host.product()))
+    MailMessageExtras extras;
+    extras.date = mailDateHeaderText(m_clock());
+    extras.messageId = newMessageId(values.emailFrom);
+    extras.eightBitMime = m_capabilities.eightBitMime;
+    if (const auto message =
+            ComposeMailMessage(m_encoding, m_body, values.emailFrom, values.emailTo, m_host.product(), extras))
         SendMailData(message->toUtf8());
     startWait();
 }
 
 void SmtpSession::enterQuit()
 {
-    SendMailData("QUIT\r\n");
     m_host.setStatus(QStringLiteral("Message Sent"));
+    // The connection closes once the server has answered QUIT (or has had QuitWaitMs to do so).
+    setState(State::Quit);
+    m_mailTimer.stop();
+    m_quitTimer.start();
+    SendMailData("QUIT\r\n");
+    takeReplyIfComplete();
+}
+
+void SmtpSession::endAfterQuit()
+{
+    if (m_state != State::Quit)
+        return;
     CloseMailSockets();
     finishIdle();
 }

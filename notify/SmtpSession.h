@@ -1,7 +1,9 @@
 #pragma once
 
 #include "notify/PlainMailTransport.h"
+#include "notify/SmtpCapabilities.h"
 #include "notify/SmtpReplyReader.h"
+#include "notify/TlsMailTransport.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -12,10 +14,11 @@
 class MailTransport;
 class NotificationHost;
 
-/// The notification mail's SMTP client (RFC 5321, AUTH LOGIN of RFC 4954). A state machine advanced
-/// by the transport's signals and the one-second mail timer: while it waits for a reply it does
-/// nothing at all. Every wait is bounded by 30 ticks of the mail timer; progress and outcome are
-/// written to the main window's status line.
+/// The notification mail's SMTP client (RFC 5321; STARTTLS of RFC 3207; AUTH PLAIN of RFC 4616 or
+/// LOGIN, RFC 4954). A state machine advanced by the transport's signals and the one-second mail
+/// timer: while it waits for a reply it does nothing at all. Every wait is bounded by 30 ticks of the
+/// mail timer, the whole session by SessionLimitMs, the wait for QUIT's reply by QuitWaitMs;
+/// progress and outcome are written to the main window's status line.
 class SmtpSession : public QObject
 {
     Q_OBJECT
@@ -23,25 +26,31 @@ public:
     enum class State
     {
         Idle,
-        Connecting,    // connection asked for; the timer runs from here
-        Greeting,      // connected; waiting for 220
-        Hello,         // EHLO / HELO sent; waiting for 250
-        AuthLogin,     // "AUTH LOGIN" sent; waiting for 334
-        AuthUser,      // user name sent; waiting for 334
-        AuthPassword,  // password sent; waiting for 235
-        MailFrom,      // waiting for 250
-        RcptTo,        // waiting for 250
-        Data,          // waiting for 354
-        Message,       // message sent; waiting for 250
-        Abandoned,     // the connection closed under a wait; the timer runs on to its time-out
+        Connecting,   // connection asked for; the timer runs from here
+        Greeting,     // connected; waiting for 220
+        Hello,        // EHLO / HELO sent; waiting for 250
+        StartTls,     // "STARTTLS" sent; waiting for 220
+        Handshake,    // TLS handshake under way; EHLO follows it
+        AuthPlain,    // "AUTH PLAIN" with the credentials sent; waiting for 235
+        AuthLogin,    // "AUTH LOGIN" sent; waiting for 334
+        AuthUser,     // user name sent; waiting for 334
+        AuthPassword, // password sent; waiting for 235
+        MailFrom,     // waiting for 250
+        RcptTo,       // waiting for 250
+        Data,         // waiting for 354
+        Message,      // message sent; waiting for 250
+        Quit,         // QUIT sent; waiting for its reply, QuitWaitMs at most
+        Abandoned,    // the connection closed under a wait; the timer runs on to its time-out
     };
     Q_ENUM(State)
 
     static constexpr int TimeoutTicks = 30;
+    static constexpr int QuitWaitMs = 2000;
+    static constexpr int SessionLimitMs = 120000;
 
     explicit SmtpSession(NotificationHost& host, QObject* parent = nullptr);
 
-    /// The secure channel used when "Server requires SSL Encryption" is on. Not owned.
+    /// The SSL 2.0 channel, used when the security is "ssl2". Not owned.
     void setSecureTransport(MailTransport* transport);
     /// Where the body's date and time come from (the clock by default).
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
@@ -64,6 +73,7 @@ public:
     int mailTimerTicks() const { return m_ticks; }
     bool isMailTimerActive() const { return m_mailTimer.isActive(); }
     PlainMailTransport& plainTransport() { return m_plain; }
+    TlsMailTransport& tlsTransport() { return m_tls; }
     const SmtpReplyReader& replyReader() const { return m_reader; }
 
     /// The port as the setting's text gives it: blanks ignored, then the leading decimal digits; no
@@ -79,6 +89,11 @@ private:
     void setState(State state);
     void onConnected(MailTransport* from);
     void onReceived(MailTransport* from, const QByteArray& data);
+    void onEncrypted(MailTransport* from);
+    void onFailed(MailTransport* from, const QString& reason);
+    void watch(MailTransport* transport);
+    void fail(const QString& text);
+    void timedOut();
     bool isWaiting() const;
     void startWait();
     void takeReplyIfComplete();
@@ -90,20 +105,30 @@ private:
     void SendMailData(const QByteArray& data);
 
     void enterHello();
+    void afterHello();
+    void enterStartTls();
+    void enterAuthPlain();
     void enterAuthLogin();
     void enterMailFrom();
     void enterRcptTo();
     void enterData();
     void enterMessage();
     void enterQuit();
+    void endAfterQuit();
 
     NotificationHost& m_host;
     PlainMailTransport m_plain;
+    TlsMailTransport m_tls;
     MailTransport* m_secure = nullptr;
     MailTransport* m_active = nullptr;
     SmtpReplyReader m_reader;
     QTimer m_mailTimer;
+    QTimer m_quitTimer;
+    QTimer m_sessionTimer;
     int m_ticks = 0;
+    QString m_remoteHost;
+    SmtpCapabilities m_capabilities;
+    bool m_tlsStarted = false;
     State m_state = State::Idle;
     QString m_encoding;
     QString m_body;

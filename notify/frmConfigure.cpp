@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -88,7 +89,7 @@ QWidget* frmConfigure::buildEmailFrame()
 {
     auto* box = named(new QGroupBox(QStringLiteral("Email Notification")), "fraEmail");
     auto* grid = new QGridLayout(box);
-    Combo3 = editableList("Combo3", {QStringLiteral("Gmail"), QStringLiteral("Lycos"), QStringLiteral("AOL")});
+    Combo3 = editableList("Combo3", mailPresetNames());
     Combo3->setMinimumWidth(230);
     txtPort = named(new QLineEdit, "txtPort");
     txtPort->setToolTip(QStringLiteral("Usually 25 or 1025"));
@@ -100,7 +101,22 @@ QWidget* frmConfigure::buildEmailFrame()
     txtPassword2->setEchoMode(QLineEdit::Password);
     txtPassword2->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*"
     chkAuth = named(new QCheckBox(QStringLiteral("Use Authentication")), "chkAuth");
-    chkSSL = named(new QCheckBox(QStringLiteral("Server requires SSL Encryption")), "chkSSL");
+    cboSecurity = named(new QComboBox, "cboSecurity");
+    // In the order of MailSecurity.
+    cboSecurity->addItems({QStringLiteral("None"), QStringLiteral("STARTTLS (port 587)"),
+                           QStringLiteral("TLS (port 465)"), QStringLiteral("SSL 2.0 (legacy)")});
+    lblPasswordNote =
+        named(new QLabel(QStringLiteral("Without security the password travels readable.")), "lblPasswordNote");
+    lblPasswordNote->setWordWrap(true);
+    QSizePolicy keepRoom = lblPasswordNote->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true); // the window keeps its size whichever security is chosen
+    lblPasswordNote->setSizePolicy(keepRoom);
+    txtTrustedCertificates = named(new QLineEdit, "txtTrustedCertificates");
+    txtTrustedCertificates->setPlaceholderText(QStringLiteral("only for a server with its own CA"));
+    txtTrustedCertificates->setToolTip(
+        QStringLiteral("A PEM file of certificates to trust for mail besides the system's, for a self-hosted server"));
+    cmdCertificates = named(new QPushButton(QStringLiteral("Browse...")), "cmdCertificates");
+    cmdCertificates->setAccessibleName(QStringLiteral("Choose trusted certificates"));
     Combo2 = editableList("Combo2", {QStringLiteral("UUEncode"), QStringLiteral("MIME")});
     chkAttachment = named(new QCheckBox(QStringLiteral("Send as Attachment")), "chkAttachment");
     // The body box's caption is long: the check box carries it as its name, a wrapped label shows it.
@@ -133,8 +149,15 @@ QWidget* frmConfigure::buildEmailFrame()
     grid->addWidget(txtUsername, row, 1);
     grid->addWidget(buddyLabel(QStringLiteral("Password:"), txtPassword2), row, 2);
     grid->addWidget(txtPassword2, row++, 3);
-    grid->addWidget(chkAuth, row, 0, 1, 2);
-    grid->addWidget(chkSSL, row++, 2, 1, 2);
+    grid->addWidget(lblPasswordNote, row++, 2, 1, 2);
+    grid->addWidget(buddyLabel(QStringLiteral("Security:"), cboSecurity), row, 0);
+    grid->addWidget(cboSecurity, row, 1);
+    grid->addWidget(chkAuth, row++, 2, 1, 2);
+    auto* certificates = new QHBoxLayout;
+    certificates->addWidget(txtTrustedCertificates, 1);
+    certificates->addWidget(cmdCertificates);
+    grid->addWidget(buddyLabel(QStringLiteral("Trusted certificates:"), txtTrustedCertificates), row, 0);
+    grid->addLayout(certificates, row++, 1, 1, 3);
     grid->addWidget(buddyLabel(QStringLiteral("Encoding:"), Combo2), row, 0);
     grid->addWidget(Combo2, row, 1);
     grid->addWidget(chkAttachment, row++, 2, 1, 2);
@@ -148,7 +171,9 @@ QWidget* frmConfigure::buildEmailFrame()
     editText(txtUsername, NotifySettingsEditor::Text::Username);
     editText(txtPassword2, NotifySettingsEditor::Text::Password);
     editFlag(chkAuth, NotifySettingsEditor::Flag::Auth);
-    editFlag(chkSSL, NotifySettingsEditor::Flag::Ssl);
+    editText(txtTrustedCertificates, NotifySettingsEditor::Text::TrustedCertificates);
+    connect(cboSecurity, &QComboBox::activated, this, &frmConfigure::cboSecurity_Click);
+    connect(cmdCertificates, &QPushButton::clicked, this, &frmConfigure::cmdCertificates_Click);
     editFlag(chkBody, NotifySettingsEditor::Flag::Body);
     connect(Combo3, &QComboBox::editTextChanged, this,
             [this](const QString& text) { m_editor.setText(NotifySettingsEditor::Text::Server, text); });
@@ -228,7 +253,8 @@ void frmConfigure::Form_Load()
     txtPassword2->setText(shown.password);
     txtBody->setPlainText(bodyForDisplay(shown.body));
     chkAuth->setChecked(shown.useAuth);
-    chkSSL->setChecked(shown.useSsl);
+    showSecurity(shown.security);
+    txtTrustedCertificates->setText(shown.trustedCertificates);
     chkBody->setChecked(shown.useBody);
     Combo2->setEditText(shown.encoding);
     Settings& settings = m_host.settings();
@@ -256,8 +282,53 @@ void frmConfigure::Combo3_Click(int index)
     txtPassword2->setText(QString());
     chkAuth->setChecked(true);
     chkAttachment->setChecked(false);
-    chkSSL->setChecked(preset->useSsl);
+    showSecurity(preset->security);
+    m_editor.setSecurity(preset->security);
     Combo2->setEditText(QStringLiteral("MIME"));
+}
+
+QString frmConfigure::usualPort(MailSecurity security)
+{
+    switch (security) {
+    case MailSecurity::None:
+        return QStringLiteral("25");
+    case MailSecurity::StartTls:
+        return QStringLiteral("587");
+    case MailSecurity::Tls:
+    case MailSecurity::Ssl2:
+        return QStringLiteral("465");
+    }
+    return QStringLiteral("25");
+}
+
+void frmConfigure::showSecurity(MailSecurity security)
+{
+    cboSecurity->setCurrentIndex(int(security));
+    lblPasswordNote->setVisible(security == MailSecurity::None);
+}
+
+void frmConfigure::cboSecurity_Click(int index)
+{
+    if (index < 0 || index > int(MailSecurity::Ssl2))
+        return;
+    const auto security = MailSecurity(index);
+    // A port the user typed stays; one that is merely another choice's usual port follows the choice.
+    const QString port = txtPort->text().trimmed();
+    const QStringList usual{usualPort(MailSecurity::None), usualPort(MailSecurity::StartTls),
+                            usualPort(MailSecurity::Tls)};
+    if (port.isEmpty() || usual.contains(port))
+        txtPort->setText(usualPort(security));
+    showSecurity(security);
+    m_editor.setSecurity(security);
+}
+
+void frmConfigure::cmdCertificates_Click()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Trusted certificates for mail"),
+                                                      txtTrustedCertificates->text(),
+                                                      QStringLiteral("PEM certificates (*.pem *.crt);;All files (*)"));
+    if (!path.isEmpty())
+        txtTrustedCertificates->setText(path);
 }
 
 void frmConfigure::Timer1_Timer()

@@ -8,6 +8,7 @@ class NotificationHooks;
 class NotificationHost;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -24,9 +25,15 @@ public:
 
     static constexpr int StatusMirrorMs = 250;
 
+    /// The port a security choice usually has: 25, 587, 465, and 465 for SSL 2.0 as the old presets had it.
+    static QString usualPort(MailSecurity security);
+
 public slots:
     void Form_Load();
     void Combo3_Click(int index);
+    /// A choice in the Security list: stored, and its usual port proposed.
+    void cboSecurity_Click(int index);
+    void cmdCertificates_Click();
     void Timer1_Timer();
     void cmdSend_Click();
     void Command2_Click();
@@ -38,6 +45,7 @@ private:
     QWidget* buildWebFrame();
     void editText(QLineEdit* field, NotifySettingsEditor::Text which);
     void editFlag(QCheckBox* box, NotifySettingsEditor::Flag which);
+    void showSecurity(MailSecurity security);
 
     NotificationHost& m_host;
     NotificationHooks& m_hooks;
@@ -50,7 +58,10 @@ private:
     QLineEdit* txtUsername = nullptr;
     QLineEdit* txtPassword2 = nullptr;
     QCheckBox* chkAuth = nullptr;
-    QCheckBox* chkSSL = nullptr;
+    QComboBox* cboSecurity = nullptr;
+    QLabel* lblPasswordNote = nullptr;
+    QLineEdit* txtTrustedCertificates = nullptr;
+    QPushButton* cmdCertificates = nullptr;
     QComboBox* Combo2 = nullptr;
     QCheckBox* chkAttachment = nullptr;
     QCheckBox* chkBody = nullptr;

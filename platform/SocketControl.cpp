@@ -13,7 +13,8 @@ SocketControl::SocketControl(QObject* parent) : QObject(parent)
             setState(Connecting);
             break;
         case QAbstractSocket::ClosingState:
-            if (m_state != Error)
+            // A close asked for here is already Closed.
+            if (m_state != Error && m_state != Closed)
                 setState(Closing);
             break;
         default:
@@ -25,7 +26,7 @@ SocketControl::SocketControl(QObject* parent) : QObject(parent)
         emit connected();
     });
     connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
-        if (m_socket.bytesAvailable() > 0)
+        if (m_state != Closed && m_socket.bytesAvailable() > 0)
             emit dataArrival(m_socket.bytesAvailable());
     });
     connect(&m_socket, &QTcpSocket::disconnected, this, [this] {
@@ -69,10 +70,14 @@ void SocketControl::flush()
 
 void SocketControl::close()
 {
-    // Closed before the abort: the abort reports the disconnection at once, and a close asked for
-    // here is not the peer's close event.
+    // Closed first: the disconnection that follows is not the peer's close event.
     setState(Closed);
-    m_socket.abort();
+    // An open connection hands its queued bytes (a last QUIT) to the network before the FIN; an
+    // attempt still under way is dropped.
+    if (m_socket.state() == QAbstractSocket::ConnectedState)
+        m_socket.disconnectFromHost();
+    else
+        m_socket.abort();
 }
 
 QString SocketControl::localHostName()

@@ -36,7 +36,7 @@ public:
     QByteArray getData(qint64 maxBytes = -1);
     /// Hands queued data to the network now, as far as it takes it without waiting.
     void flush();
-    /// Ends the connection; state() is Closed afterwards. No event follows.
+    /// Ends the connection once queued data has gone out; state() is Closed afterwards. No event follows.
     void close();
 
     int state() const { return m_state; }

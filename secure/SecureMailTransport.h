@@ -26,6 +26,7 @@ public:
     void send(const QByteArray& data) override { m_ssl.SendSecureData(data); }
     void close() override { winSSL_Close(); }
     int state() const override { return m_winSSL.state(); }
+    bool isEncrypted() const override { return m_ssl.established(); }
 
     /// The message shown when the RC4 provider cannot be loaded.
     static QString providerMissingText();

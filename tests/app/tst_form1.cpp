@@ -119,7 +119,7 @@ void TestForm1::storedStateIsRestored()
     load(file);
     const NotifySettings& notify = m_form->notifySettings();
     QTEST((QList<bool>{child<QTimer>("timRefresh")->isActive(), child<QPushButton>("Command3")->isEnabled(),
-                       m_calls.contains("help"), m_calls.contains("logon"), notify.useAuth, notify.useSsl}),
+                       m_calls.contains("help"), m_calls.contains("logon"), notify.useAuth, notify.security == MailSecurity::Ssl2}),
           "refreshSetupHelpLogonAuthSsl");
     QTEST(m_form->refreshCycle().seconds(), "seconds");
     QTEST(notify.url, "url");

@@ -40,7 +40,7 @@ public:
         m_values.username = user;
         m_values.password = password;
         m_values.useAuth = auth;
-        m_values.useSsl = ssl;
+        m_values.security = ssl ? MailSecurity::Ssl2 : MailSecurity::None;
     }
 
     QStringList statuses;

@@ -57,7 +57,7 @@ void TestFrmConfigure::init()
 void TestFrmConfigure::showsAndStoresEveryField()
 {
     QCOMPARE(child<QPlainTextEdit>("txtBody")->toPlainText(), QStringLiteral("a\nb"));
-    QVERIFY(child<QCheckBox>("chkAuth")->isChecked() && !child<QCheckBox>("chkSSL")->isChecked());
+    QVERIFY(child<QCheckBox>("chkAuth")->isChecked() && child<QComboBox>("cboSecurity")->currentText() == "None");
     const QList<std::tuple<QLineEdit*, const char*, QString NotifySettings::*, QString>> fields{
         {child<QComboBox>("Combo3")->lineEdit(), "strServer", &NotifySettings::server, "127.0.0.1"},
         {child<QLineEdit>("txtPort"), "strPort", &NotifySettings::port, "2525"},
@@ -83,27 +83,27 @@ void TestFrmConfigure::showsAndStoresEveryField()
     body->setFocus();
     QTest::keyClick(body, Qt::Key_Return);
     QCOMPARE(m_host->notifySettings().body, QStringLiteral("\r\na\r\nb"));
-    QTest::mouseClick(child<QCheckBox>("chkSSL"), Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(stored("chkSSL"), QStringLiteral("1"));
-    QVERIFY(m_host->notifySettings().useSsl);
 }
 
 void TestFrmConfigure::presets_data()
 {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QStringList>("expected"); // server, port, address, user name
-    QTest::addColumn<bool>("ssl");
-    QTest::newRow("Gmail") << "Gmail" << QStringList{"smtp.gmail.com", "465", "ACCOUNT@gmail.com", "ACCOUNT@gmail.com"}
-                           << true;
-    QTest::newRow("AOL") << "AOL" << QStringList{"smtp.aol.com", "25", "ACCOUNT@aol.com", "ACCOUNT"} << false;
+    QTest::addColumn<int>("security");
+    QTest::newRow("Gmail") << "Gmail" << QStringList{"smtp.gmail.com", "587", "ACCOUNT@gmail.com", "ACCOUNT@gmail.com"}
+                           << int(MailSecurity::StartTls);
+    QTest::newRow("Yahoo") << "Yahoo" << QStringList{"smtp.mail.yahoo.com", "465", "ACCOUNT@yahoo.com", "ACCOUNT@yahoo.com"}
+                           << int(MailSecurity::Tls);
+    QTest::newRow("AOL") << "AOL" << QStringList{"smtp.aol.com", "25", "ACCOUNT@aol.com", "ACCOUNT"}
+                         << int(MailSecurity::None);
 }
 
 void TestFrmConfigure::presets()
 {
     QFETCH(QString, entry);
     QFETCH(QStringList, expected);
-    QFETCH(bool, ssl);
-    child<QCheckBox>("chkSSL")->setChecked(!ssl);
+    QFETCH(int, security);
+    child<QComboBox>("cboSecurity")->setCurrentIndex(int(MailSecurity::Ssl2));
     auto* box = child<QComboBox>("Combo3");
     box->showPopup(); // as a user does: open the list and click the entry
     QAbstractItemView* view = box->view();
@@ -117,7 +117,8 @@ void TestFrmConfigure::presets()
              (expected.mid(0, 3) + QStringList{expected.at(2), expected.at(3), "", "MIME"}));
     QCOMPARE((QStringList{stored("strServer"), stored("strPort"), stored("strUsername"), stored("strPassword")}),
              (QStringList{expected.at(0), expected.at(1), expected.at(3), ""}));
-    QCOMPARE(v.useSsl, ssl);
+    QCOMPARE(int(v.security), security);
+    QCOMPARE(child<QComboBox>("cboSecurity")->currentIndex(), security);
     QVERIFY(v.useAuth);
 }
 

@@ -32,6 +32,10 @@ std::pair<QByteArray, QByteArray> recorded(PeerProcess& peer)
         else if (line.startsWith("MESSAGE "))
             out.second += payload;
     }
+    // "Date:" and "Message-ID:" differ on every send (tst_tlsmail checks their form).
+    static const QRegularExpression dateAndId(QStringLiteral("Date: [^\r]*\r\nMessage-ID: <[^>]*>\r\n"));
+    for (QByteArray* bytes : {&out.first, &out.second})
+        *bytes = QString::fromUtf8(*bytes).remove(dateAndId).toUtf8();
     return out;
 }
 } // namespace
@@ -57,7 +61,8 @@ private:
         QString error;
         const bool ok =
             peer.start(QStringLiteral("smtp_peer.py"),
-                       args + QStringList{"--user", "alice", "--password", QStringLiteral("s\u00e9cret")}, &error);
+                       args + QStringList{"--only-login", "--user", "alice", "--password", QStringLiteral("s\u00e9cret")},
+                       &error);
         m_host->configureMail(peer.port(), auth, false, QStringLiteral("alice"), QStringLiteral("s\u00e9cret"));
         return ok || (qWarning() << error, false);
     }
@@ -120,18 +125,18 @@ void TestSmtpSession::wholeDialogue()
                  << "AUTH OK";
     QCOMPARE(m_host->statuses, expected << "Sending Mail FROM" << "Sending Mail TO" << "Sending Email Data"
                                         << "Sending Mail . . ." << "Message Sent");
+    MailMessageExtras extras;
+    extras.eightBitMime = auth;  // offered in EHLO's reply; after HELO the body goes quoted-printable
     const QByteArray data =
         ComposeMailMessage(encoding, QStringLiteral("Now at 203.0.113.7\r\n.\r\n.hidden\r\n\u00e9t\u00e9"), v.emailFrom,
-                           v.emailTo, m_host->product())
+                           v.emailTo, m_host->product(), extras)
             ->toUtf8();
     QByteArray wire = (auth ? "EHLO " : "HELO ") + SocketControl::localHostName().toUtf8() + "\r\n";
     if (auth)
         wire += "AUTH LOGIN\r\nYWxpY2U=\r\nc8OpY3JldA==\r\n"; // "alice", UTF-8 of "sécret"
     wire += "MAIL FROM:<ip@example.test>\r\nRCPT TO:<owner@example.test>\r\nDATA\r\n" + data + "QUIT\r\n";
     auto [raw, message] = recorded(peer);
-    if (!raw.endsWith("QUIT\r\n"))
-        raw += "QUIT\r\n"; // the client may close before the server has read its last line
-    QCOMPARE(raw, wire);
+    QCOMPARE(raw, wire); // QUIT too: its reply is awaited before the close
     QCOMPARE(message, QByteArray(data).replace("\r\n..", "\r\n.").chopped(3)); // the server removes the dots
 }
 
@@ -152,13 +157,13 @@ void TestSmtpSession::serverFaultAtEachStep_data()
     reply("ehlo", "502 what\r\n", "Receiving Welcome Message");
     reply("auth", "504 no\r\n", "Requesting Authentication");
     reply("user", "535 who\r\n", "Sending Encoded Username");
-    reply("password", "535-bad\r\n535 credentials\r\n", "Sending Encoded Password");
+    reply("password", "554-bad\r\n554 credentials\r\n", "Sending Encoded Password");
     reply("mail", "550 no\r\n", "Sending Mail FROM");
     reply("rcpt", "251 forwarded\r\n", "Sending Mail TO");
     reply("data", "503 order\r\n", "Sending Email Data");
     reply("message", "552 big\r\n", "Sending Mail . . .");
-    row("endless EHLO reply cut at 64 KiB", {"--flood", "ehlo", "--split", "1000", "--split-pause", "0.001"},
-        "Receiving Welcome Message", QString(65536, QLatin1Char('x')));
+    row("endless EHLO reply cut, its start shown", {"--flood", "ehlo", "--split", "1000", "--split-pause", "0.001"},
+        "Receiving Welcome Message", QString(512, QLatin1Char('x')));
     row("silent server", {"--stall", "greeting"}, "Connecting...", {});
     row("close before the greeting", {"--close", "greeting"}, "Connecting...", {});
     row("close after half a reply", {"--reply", "ehlo=250-half", "--close", "ehlo"}, "Receiving Welcome Message", {});

@@ -16,8 +16,10 @@ to the user name), password (reply to the password), mail, rcpt, data (the 354),
 after the message), quit, rset, noop. Faults apply to every connection unless --cycle says otherwise:
   --reply STEP=TEXT  writes TEXT as given in place of that reply (no line end added; "\\r", "\\n",
                      "\\\\" are escapes); --close STEP closes the connection there, --stall STEP never
-                     answers from there on, --flood STEP writes 70000 bytes without a line end and stalls
-                     (each after any --reply text for that step); all repeatable
+                     answers from there on, --flood STEP writes --flood-bytes (70000) bytes without a
+                     line end and stalls, --garbage STEP waits 0.2 s and writes bytes that are no TLS
+                     record, then stalls (a 220 to STARTTLS that never turns into TLS); each after any
+                     --reply text for that step; all repeatable
   --split N          writes every reply in pieces of at most N bytes, --split-pause seconds apart (0.05)
   --multiline        sends every reply but 334 as two lines: "<code>-vistrel test peer" and the reply
   --delay SECONDS    waits before every reply
@@ -28,7 +30,7 @@ after the message), quit, rset, noop. Faults apply to every connection unless --
                      accepted (a message was taken), rejected, stalled, closed or ended
   --quiet            prints nothing but the ready line
 --user / --password (alice / secret) are the only credentials accepted; --no-auth offers no AUTH;
---auth-required refuses MAIL before AUTH.
+--only-login offers AUTH LOGIN alone; --auth-required refuses MAIL before AUTH.
 """
 import argparse
 import asyncio
@@ -132,7 +134,10 @@ class FaultySMTP(SMTP):
             if step == "message" and response.startswith(b"250"):
                 self.outcome = "accepted"
             return await self._write(response + b"\r\n")
-        await self._write(text + (b"x" * 70000 if action == "flood" else b""))
+        await self._write(text + (b"x" * args.flood_bytes if action == "flood" else b""))
+        if action == "garbage":
+            await asyncio.sleep(0.2)  # the client has begun its handshake
+            await self._write(b"\x00\xffnot a TLS record\r\n" * 8)
         if action == "close":
             self.outcome = self.outcome or ("rejected" if self.behaviour == "reject" else "closed")
             self.transport.close()
@@ -154,7 +159,7 @@ class Peer:
         for item in args.reply:
             step, _, text = item.partition("=")
             self.faults[step] = (text.replace("\\r", "\r").replace("\\n", "\n").replace("\\\\", "\\").encode(), None)
-        for action in ("close", "stall", "flood"):
+        for action in ("close", "stall", "flood", "garbage"):
             for step in getattr(args, action):
                 self.faults[step] = (self.faults.get(step, (b"",))[0], action)
         self.log = open(args.log, "a") if args.log else None
@@ -173,7 +178,8 @@ class Peer:
         starttls = args.security == "starttls"
         return FaultySMTP(self, self.connections, behaviour, hostname="127.0.0.1", ident="vistrel test peer",
                           enable_SMTPUTF8=True, authenticator=self.authenticate, auth_required=args.auth_required,
-                          auth_exclude_mechanism=["LOGIN", "PLAIN"] if args.no_auth else None,
+                          auth_exclude_mechanism=["LOGIN", "PLAIN"] if args.no_auth
+                          else ["PLAIN"] if args.only_login else None,
                           auth_require_tls=starttls, tls_context=tls_context if starttls else None,
                           require_starttls=starttls)
 
@@ -213,11 +219,12 @@ def main():
         parser.add_argument(name)
     parser.add_argument("--user", default="alice")
     parser.add_argument("--password", default="secret")
-    for name in ("--no-auth", "--auth-required", "--multiline", "--quiet"):
+    for name in ("--no-auth", "--only-login", "--auth-required", "--multiline", "--quiet"):
         parser.add_argument(name, action="store_true")
-    for name in ("--reply", "--close", "--stall", "--flood"):
+    for name in ("--reply", "--close", "--stall", "--flood", "--garbage"):
         parser.add_argument(name, action="append", default=[])
     parser.add_argument("--split", type=int, default=0)
+    parser.add_argument("--flood-bytes", type=int, default=70000)
     for name, default in (("--split-pause", 0.05), ("--delay", 0.0), ("--lifetime", 300.0)):
         parser.add_argument(name, type=float, default=default)
     args = parser.parse_args()
