@@ -63,7 +63,7 @@ private:
     void onAnswered(int index, const QHostAddress& address);
     void onFailed(int index, const QString& reason);
     void record(int index, bool ok, const QString& address, const QString& reason);
-    void decide(bool final);
+    void decide();
     void finish(LookupResult::Outcome outcome, const QString& address);
 
     Config m_config;

@@ -17,7 +17,7 @@ struct DnsQuestion
 };
 
 /// The address in the DNS reply @p reply to @p question: the first A or AAAA record, or the first TXT string
-/// that is an address. Nothing and @p error (why) for a reply with another ID than @p id, another question,
-/// truncated or malformed, NXDOMAIN, SERVFAIL or any other error code, or without such an answer.
-std::optional<QHostAddress> addressFromDnsReply(const QByteArray& reply, quint16 id, const DnsQuestion& question,
-                                                QString* error);
+/// that is an address. Nothing and @p error (why) for a reply to another question, a truncated or malformed
+/// one, NXDOMAIN, SERVFAIL or any other error code, or one without such an answer. (c-ares has already
+/// matched the reply's ID to the query it sent.)
+std::optional<QHostAddress> addressFromDnsReply(const QByteArray& reply, const DnsQuestion& question, QString* error);

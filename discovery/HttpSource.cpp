@@ -1,19 +1,112 @@
 #include "discovery/HttpSource.h"
 
+#include "discovery/AddressBody.h"
+#include "discovery/DiscoveryLog.h"
+
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace {
+
+constexpr qint64 MaxBodyBytes = 256;  // the strict body rule's limit
+
+} // namespace
+
 HttpSource::HttpSource(const QUrl& url, QString uri, QObject* parent)
     : AddressSource(std::move(uri), parent)
     , m_url(url)
 {
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this,
+            [this] { fail(QStringLiteral("no answer within %1 ms").arg(m_timer.interval())); });
 }
 
-HttpSource::~HttpSource() = default;
+HttpSource::~HttpSource()
+{
+    cancel();
+}
 
 void HttpSource::start(int timeoutMs)
 {
-    Q_UNUSED(timeoutMs);
-    QMetaObject::invokeMethod(this, [this] { emit failed(QStringLiteral("not implemented")); }, Qt::QueuedConnection);
+    cancel();
+    const QString scheme = m_url.scheme().toLower();
+    if (!m_manager)
+        m_manager = new QNetworkAccessManager(this);
+    QNetworkRequest request(m_url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Mozilla"));
+    request.setRawHeader("Cache-Control", "no-cache");
+    request.setRawHeader("Pragma", "no-cache");
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    m_body.clear();
+    m_timer.start(timeoutMs);
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        // A failure from the event loop, as start() never reports.
+        m_reply = nullptr;
+        QMetaObject::invokeMethod(
+            this,
+            [this, scheme] {
+                if (m_timer.isActive())
+                    fail(QStringLiteral("unsupported scheme %1").arg(scheme));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_reply = m_manager->get(request);
+    m_reply->setReadBufferSize(MaxReadBytes);
+    connect(m_reply, &QNetworkReply::readyRead, this, &HttpSource::onReadyRead);
+    connect(m_reply, &QNetworkReply::finished, this, &HttpSource::onFinished);
 }
 
 void HttpSource::cancel()
 {
+    m_timer.stop();
+    if (QNetworkReply* reply = m_reply) {
+        m_reply = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+void HttpSource::onReadyRead()
+{
+    if (!m_reply)
+        return;
+    m_body += m_reply->read(MaxReadBytes - m_body.size());
+    // Enough to know it is no address body: the rest is not fetched.
+    if (m_body.size() > MaxBodyBytes)
+        fail(QStringLiteral("body longer than %1 bytes").arg(MaxBodyBytes));
+}
+
+void HttpSource::onFinished()
+{
+    QNetworkReply* reply = m_reply;
+    if (!reply)
+        return;
+    if (reply->error() != QNetworkReply::NoError) {
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        fail(status.isValid() ? QStringLiteral("HTTP status %1").arg(status.toInt()) : reply->errorString());
+        return;
+    }
+    m_body += reply->read(MaxReadBytes - m_body.size());
+    if (m_body.size() > MaxBodyBytes) {
+        fail(QStringLiteral("body longer than %1 bytes").arg(MaxBodyBytes));
+        return;
+    }
+    const std::optional<QString> text = externalAddressFromBody(m_body);
+    if (!text) {
+        fail(QStringLiteral("body is not one address: \"%1\"")
+                 .arg(QString::fromUtf8(m_body.left(40)).simplified()));
+        return;
+    }
+    const QHostAddress address(*text);
+    cancel();
+    emit answered(address);
+}
+
+void HttpSource::fail(const QString& reason)
+{
+    cancel();
+    emit failed(reason);
 }

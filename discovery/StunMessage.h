@@ -42,7 +42,6 @@ private:
     TransactionId m_id{};
     std::optional<QHostAddress> m_xorMapped;
     std::optional<QHostAddress> m_mapped;
-    QString m_addressError;  // why an address attribute could not be read
     int m_errorCode = 0;
     QString m_errorReason;
 };
