@@ -3,7 +3,7 @@
 # make test-sanitize  the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
 # make fuzz  builds the fuzz targets with clang and runs each from its corpus (FUZZ_SECONDS each)
 # make long-run  ten minutes against misbehaving address and mail servers (not part of CI)
-# make bench     start-up time, memory and idle processor time
+# make bench     start-up time, memory, idle processor time, address change to the lookup's end
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -51,6 +51,7 @@ long-run: build
 
 bench: build
 	/usr/bin/python3 bench/startup_idle.py --binary $(BUILD)/tarnwick-ip-vistrel
+	/usr/bin/python3 bench/network_change.py --binary $(BUILD)/tarnwick-ip-vistrel
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz
