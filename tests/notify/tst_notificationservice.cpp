@@ -67,7 +67,9 @@ void TestNotificationService::changeRunsAllThreeInOrder()
     QStringList statuses;
     connect(&form, &Form1::statusChanged, this, [&statuses](const QString& s) { statuses << s; });
     const int requestsBefore = m_nginx.accessLog().size();
+    QSignalSpy done(&form, &Form1::lookupFinished);
     form.Form_Load();
+    QVERIFY(done.wait(10000));
 
     const qsizetype finished = statuses.indexOf(QStringLiteral("Finished looking up IPs"));
     QVERIFY(finished > 0);
