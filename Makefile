@@ -3,7 +3,8 @@
 # make test-sanitize  the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
 # make fuzz  builds the fuzz targets with clang and runs each from its corpus (FUZZ_SECONDS each)
 # make long-run  ten minutes against misbehaving address and mail servers (not part of CI)
-# make bench     start-up time, memory, idle processor time, address change to the lookup's end
+# make bench     start-up time, memory and idle processor time; a lookup with a late source against one source;
+#                address change on an interface (in a network namespace) to the lookup's end
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -51,6 +52,7 @@ long-run: build
 
 bench: build
 	/usr/bin/python3 bench/startup_idle.py --binary $(BUILD)/tarnwick-ip-vistrel
+	./$(BUILD)/tests/discovery/lookup_bench
 	/usr/bin/python3 bench/network_change.py --binary $(BUILD)/tarnwick-ip-vistrel
 
 clean:

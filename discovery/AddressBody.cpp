@@ -43,6 +43,17 @@ bool isIpAddressText(const QString& text)
     return isDottedQuad(text) || isIpv6(text);
 }
 
+QHostAddress hostAddressFromText(const QString& text)
+{
+    if (isDottedQuad(text)) {
+        quint32 value = 0;
+        for (const QString& part : text.split(QLatin1Char('.')))
+            value = (value << 8) | part.toUInt();
+        return QHostAddress(value);
+    }
+    return isIpv6(text) ? QHostAddress(text) : QHostAddress();
+}
+
 std::optional<QString> externalAddressFromBody(const QByteArray& body)
 {
     // Anything longer than an IPv6 address with white space around it is not an address.

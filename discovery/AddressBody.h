@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QString>
 
 #include <optional>
@@ -15,3 +16,7 @@ bool isDottedQuad(const QString& text);
 
 /// Whether @p text is a dotted-quad IPv4 address (four decimal parts 0 to 255) or an IPv6 address.
 bool isIpAddressText(const QString& text);
+
+/// The address that @p text (isIpAddressText) names; dotted-quad parts are decimal even with leading zeros
+/// ("093.0.113.9" is 93.0.113.9), which QHostAddress alone refuses. A null address for other text.
+QHostAddress hostAddressFromText(const QString& text);

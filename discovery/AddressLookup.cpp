@@ -23,15 +23,15 @@ QString familyName(QAbstractSocket::NetworkLayerProtocol family)
 
 } // namespace
 
-AddressLookup::AddressLookup(QObject* parent)
-    : QObject(parent)
+AddressLookup::AddressLookup(QObject* parent) : QObject(parent)
 {
     qRegisterMetaType<LookupResult>();
     m_totalTimer.setSingleShot(true);
     connect(&m_totalTimer, &QTimer::timeout, this, [this] {
         for (int i = 0; i < static_cast<int>(m_pending.size()); ++i) {
             if (!m_pending[i].done)
-                record(i, false, {}, QStringLiteral("no answer within the lookup's %1 ms").arg(m_config.totalTimeoutMs));
+                record(i, false, {},
+                       QStringLiteral("no answer within the lookup's %1 ms").arg(m_config.totalTimeoutMs));
         }
         decide();
     });

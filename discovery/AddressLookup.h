@@ -15,19 +15,25 @@
 
 struct SourceOutcome
 {
-    QString uri;        // as shown: user info masked (user:***@)
+    QString uri; // as shown: user info masked (user:***@)
     bool ok = false;
-    QString address;    // when ok
-    QString reason;     // when not ok (also "not a public address: 10.0.0.1")
+    QString address; // when ok
+    QString reason;  // when not ok (also "not a public address: 10.0.0.1")
     qint64 elapsedMs = 0;
 };
 
 struct LookupResult
 {
-    enum class Outcome { Agreed, Disagreed, Failed, NoSources };
+    enum class Outcome
+    {
+        Agreed,
+        Disagreed,
+        Failed,
+        NoSources
+    };
     Outcome outcome = Outcome::Failed;
-    QString address;                 // when Agreed
-    QList<SourceOutcome> outcomes;   // every source asked, in list order
+    QString address;               // when Agreed
+    QList<SourceOutcome> outcomes; // every source asked, in list order
 };
 
 /// Asks every source of one address family at once and decides by agreement.
@@ -38,7 +44,7 @@ public:
     struct Config
     {
         QStringList sources;
-        int quorum = 2;               // capped at the number of valid sources (1 source -> 1)
+        int quorum = 2; // capped at the number of valid sources (1 source -> 1)
         int sourceTimeoutMs = 5000;
         int totalTimeoutMs = 8000;
         /// The family answers must be in (IPv4Protocol for the IPv4 list, IPv6Protocol for the IPv6 one);
@@ -57,7 +63,7 @@ signals:
 private:
     struct Pending
     {
-        std::unique_ptr<AddressSource> source;  // null for a malformed URI
+        std::unique_ptr<AddressSource> source; // null for a malformed URI
         bool done = false;
     };
     void onAnswered(int index, const QHostAddress& address);

@@ -1,10 +1,6 @@
 #include "discovery/AddressSource.h"
 
-AddressSource::AddressSource(QString uri, QObject* parent)
-    : QObject(parent)
-    , m_uri(std::move(uri))
-{
-}
+AddressSource::AddressSource(QString uri, QObject* parent) : QObject(parent), m_uri(std::move(uri)) {}
 
 const QString& AddressSource::uri() const
 {

@@ -1,3 +1,4 @@
 #include "discovery/DiscoveryLog.h"
 
-Q_LOGGING_CATEGORY(lcDiscovery, "vistrel.discovery")
+// Per-source outcomes are debug lines: QT_LOGGING_RULES="vistrel.discovery.debug=true" shows them.
+Q_LOGGING_CATEGORY(lcDiscovery, "vistrel.discovery", QtInfoMsg)

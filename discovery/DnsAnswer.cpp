@@ -83,7 +83,8 @@ bool checkHeaderAndQuestion(const QByteArray& reply, const DnsQuestion& question
     QByteArray wanted = question.name;
     if (wanted.endsWith('.'))
         wanted.chop(1);
-    if (name.toLower() != wanted.toLower() || word(reply, at) != question.type || word(reply, at + 2) != question.dnsClass)
+    if (name.toLower() != wanted.toLower() || word(reply, at) != question.type ||
+        word(reply, at + 2) != question.dnsClass)
         return fail(error, QStringLiteral("the reply is for another question (%1 %2)")
                                .arg(QString::fromLatin1(name.left(255)), typeName(word(reply, at))));
     *end = at + 4;
@@ -185,7 +186,7 @@ std::optional<QHostAddress> addressFromDnsReply(const QByteArray& original, cons
         if (firstText.isEmpty())
             firstText = candidate;
         if (isIpAddressText(candidate))
-            found = QHostAddress(candidate);
+            found = hostAddressFromText(candidate);
     }
     ares_free_data(texts);
     if (!found)

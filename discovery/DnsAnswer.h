@@ -9,8 +9,17 @@
 /// The question a DNS source asks: NAME, its record type and class.
 struct DnsQuestion
 {
-    enum Type : int { A = 1, TXT = 16, AAAA = 28 };
-    enum Class : int { IN = 1, CH = 3 };
+    enum Type : int
+    {
+        A = 1,
+        TXT = 16,
+        AAAA = 28
+    };
+    enum Class : int
+    {
+        IN = 1,
+        CH = 3
+    };
     QByteArray name;
     int type = A;
     int dnsClass = IN;

@@ -18,17 +18,13 @@ void initialiseAres()
 
 DnsSource::DnsSource(const QHostAddress& server, quint16 port, const DnsQuestion& question, QString uri,
                      QObject* parent)
-    : AddressSource(std::move(uri), parent)
-    , m_server(server)
-    , m_port(port)
-    , m_question(question)
+    : AddressSource(std::move(uri), parent), m_server(server), m_port(port), m_question(question)
 {
     m_aresTimer.setSingleShot(true);
     m_deadline.setSingleShot(true);
     connect(&m_aresTimer, &QTimer::timeout, this, [this] { process(ARES_SOCKET_BAD, ARES_SOCKET_BAD); });
-    connect(&m_deadline, &QTimer::timeout, this, [this] {
-        finishLater(false, {}, QStringLiteral("no answer within %1 ms").arg(m_deadline.interval()));
-    });
+    connect(&m_deadline, &QTimer::timeout, this,
+            [this] { finishLater(false, {}, QStringLiteral("no answer within %1 ms").arg(m_deadline.interval())); });
 }
 
 DnsSource::~DnsSource()
@@ -47,7 +43,7 @@ void DnsSource::start(int timeoutMs)
     // Straight to the one server: no search domains, no host aliases; a truncated or failing reply is read
     // (and refused) here rather than retried over TCP or on another server.
     options.flags = ARES_FLAG_NOSEARCH | ARES_FLAG_NOALIASES | ARES_FLAG_IGNTC | ARES_FLAG_NOCHECKRESP;
-    options.tries = 2;  // sent at 0 and after a third of the time, the second try waits twice as long
+    options.tries = 2; // sent at 0 and after a third of the time, the second try waits twice as long
     options.timeout = std::max(100, timeoutMs / 3);
     options.sock_state_cb = &DnsSource::socketStateCallback;
     options.sock_state_cb_data = this;
@@ -93,7 +89,7 @@ void DnsSource::destroyChannel()
     if (!m_channel)
         return;
     ares_channeldata* channel = m_channel;
-    m_channel = nullptr;  // the callbacks that ares_destroy makes see the source as stopped
+    m_channel = nullptr; // the callbacks that ares_destroy makes see the source as stopped
     ares_destroy(channel);
     for (auto& [fd, notifiers] : m_notifiers) {
         for (auto* notifier : {notifiers.read.release(), notifiers.write.release()}) {

@@ -8,13 +8,12 @@
 
 namespace {
 
-constexpr qint64 MaxBodyBytes = 256;  // the strict body rule's limit
+constexpr qint64 MaxBodyBytes = 256; // the strict body rule's limit
 
 } // namespace
 
 HttpSource::HttpSource(const QUrl& url, QString uri, QObject* parent)
-    : AddressSource(std::move(uri), parent)
-    , m_url(url)
+    : AddressSource(std::move(uri), parent), m_url(url)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this,
@@ -96,11 +95,10 @@ void HttpSource::onFinished()
     }
     const std::optional<QString> text = externalAddressFromBody(m_body);
     if (!text) {
-        fail(QStringLiteral("body is not one address: \"%1\"")
-                 .arg(QString::fromUtf8(m_body.left(40)).simplified()));
+        fail(QStringLiteral("body is not one address: \"%1\"").arg(QString::fromUtf8(m_body.left(40)).simplified()));
         return;
     }
-    const QHostAddress address(*text);
+    const QHostAddress address = hostAddressFromText(*text);
     cancel();
     emit answered(address);
 }

@@ -20,7 +20,7 @@ bool isPublicAddress(const QHostAddress& address)
     if (address.isNull())
         return false;
     bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);  // also unwraps ::ffff:a.b.c.d
+    const quint32 v4 = address.toIPv4Address(&isV4); // also unwraps ::ffff:a.b.c.d
     if (isV4) {
         const QHostAddress plain(v4);
         // Documentation ranges stay public on purpose: tests answer with them.

@@ -66,7 +66,7 @@ struct DnsParts
 /// dns://SERVER[:PORT]/NAME?type=…[;class=…] with SERVER an IP address.
 bool parseDns(const QString& uri, DnsParts* out, QString* error)
 {
-    const QString rest = uri.mid(6);  // after "dns://"
+    const QString rest = uri.mid(6); // after "dns://"
     const qsizetype slash = rest.indexOf(QLatin1Char('/'));
     if (slash < 0)
         return fail(error, QStringLiteral("A DNS source needs a name after the server: dns://SERVER/NAME."));
@@ -115,7 +115,7 @@ bool parseDns(const QString& uri, DnsParts* out, QString* error)
 /// stun:HOST[:PORT] (no "//", no path or query).
 bool parseStun(const QString& uri, QString* host, quint16* port, QString* error)
 {
-    const QString rest = uri.mid(5);  // after "stun:"
+    const QString rest = uri.mid(5); // after "stun:"
     if (rest.startsWith(QLatin1String("//")) || rest.contains(QLatin1Char('/')) || rest.contains(QLatin1Char('?')))
         return fail(error, QStringLiteral("A STUN source is stun:HOST or stun:HOST:PORT, without \"//\" or a path."));
     *port = DefaultStunPort;
@@ -136,7 +136,13 @@ bool parseHttp(const QString& uri, QUrl* url, QString* error)
     return true;
 }
 
-enum class Scheme { Http, Dns, Stun, Unknown };
+enum class Scheme
+{
+    Http,
+    Dns,
+    Stun,
+    Unknown
+};
 
 Scheme schemeOf(const QString& uri)
 {
@@ -219,7 +225,7 @@ QStringList defaultAddressSources()
         QStringLiteral("dns://208.67.222.222/myip.opendns.com?type=A"),
         QStringLiteral("dns://1.1.1.1/whoami.cloudflare?type=TXT;class=CH"),
         QStringLiteral("dns://216.239.32.10/o-o.myaddr.l.google.com?type=TXT"),
-        QStringLiteral("stun:stun.l.google.com:19302"),
+        QStringLiteral("stun:stun.cloudflare.com"),
     };
 }
 
@@ -231,7 +237,7 @@ QStringList defaultAddress6Sources()
         QStringLiteral("dns://[2620:119:35::35]/myip.opendns.com?type=AAAA"),
         QStringLiteral("dns://[2606:4700:4700::1111]/whoami.cloudflare?type=TXT;class=CH"),
         QStringLiteral("dns://[2001:4860:4802:32::a]/o-o.myaddr.l.google.com?type=TXT"),
-        QStringLiteral("stun:stun.l.google.com:19302"),
+        QStringLiteral("stun:stun.cloudflare.com"),
     };
 }
 

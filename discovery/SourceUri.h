@@ -13,8 +13,8 @@
 /// stun:HOST[:PORT]. nullptr and @p error (a sentence saying what is wrong) when the URI is malformed.
 std::unique_ptr<AddressSource> makeAddressSource(const QString& uri, QString* error, QObject* parent = nullptr);
 [[nodiscard]] bool checkSourceUri(const QString& uri, QString* error);
-QStringList defaultAddressSources();    // IPv4 list, in order
-QStringList defaultAddress6Sources();   // IPv6 list
+QStringList defaultAddressSources();  // IPv4 list, in order
+QStringList defaultAddress6Sources(); // IPv6 list
 
 /// The vendor's address service for the product website @p website (a bare domain).
 QString vendorAddressServiceUrl(const QString& website);

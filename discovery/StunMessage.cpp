@@ -44,9 +44,9 @@ bool StunMessage::parse(const QByteArray& datagram, QString* error)
         return fail(error, QStringLiteral("not a STUN message (first bits set)"));
     const int length = word(p + 2);
     if (length % 4 != 0 || HeaderSize + length != datagram.size())
-        return fail(error, QStringLiteral("message length %1 does not match the %2 bytes received")
-                               .arg(length)
-                               .arg(datagram.size()));
+        return fail(
+            error,
+            QStringLiteral("message length %1 does not match the %2 bytes received").arg(length).arg(datagram.size()));
     if (qFromBigEndian<quint32>(p + 4) != MagicCookie)
         return fail(error, QStringLiteral("wrong magic cookie"));
     std::memcpy(m_id.data(), p + 8, m_id.size());

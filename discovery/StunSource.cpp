@@ -8,15 +8,13 @@
 
 namespace {
 
-constexpr int FirstRetransmitMs = 500;  // RFC 8489 section 6.2.1: RTO 500 ms, doubled after each send
+constexpr int FirstRetransmitMs = 500; // RFC 8489 section 6.2.1: RTO 500 ms, doubled after each send
 constexpr int MaxDatagramBytes = 1500;
 
 } // namespace
 
 StunSource::StunSource(QString host, quint16 port, QString uri, QObject* parent)
-    : AddressSource(std::move(uri), parent)
-    , m_host(std::move(host))
-    , m_port(port)
+    : AddressSource(std::move(uri), parent), m_host(std::move(host)), m_port(port)
 {
     m_retransmit.setSingleShot(true);
     m_deadline.setSingleShot(true);
@@ -95,8 +93,8 @@ void StunSource::onHostFound(quint64 generation, const QList<QHostAddress>& addr
         return;
     }
     m_socket = new QUdpSocket(this);
-    const QHostAddress any = m_server.protocol() == QAbstractSocket::IPv6Protocol ? QHostAddress::AnyIPv6
-                                                                                   : QHostAddress::AnyIPv4;
+    const QHostAddress any =
+        m_server.protocol() == QAbstractSocket::IPv6Protocol ? QHostAddress::AnyIPv6 : QHostAddress::AnyIPv4;
     if (!m_socket->bind(any, 0)) {
         finishLater(false, {}, QStringLiteral("cannot open a UDP socket: %1").arg(m_socket->errorString()));
         return;
@@ -111,7 +109,8 @@ void StunSource::send()
     if (!m_active || !m_socket)
         return;
     if (m_socket->writeDatagram(m_request, m_server, m_port) != m_request.size()) {
-        finishLater(false, {}, QStringLiteral("cannot send to %1: %2").arg(m_server.toString(), m_socket->errorString()));
+        finishLater(false, {},
+                    QStringLiteral("cannot send to %1: %2").arg(m_server.toString(), m_socket->errorString()));
         return;
     }
     m_retransmit.start(FirstRetransmitMs << std::min(m_sent, 6));
@@ -122,8 +121,9 @@ void StunSource::onReadyRead()
 {
     while (m_active && m_socket && m_socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_socket->receiveDatagram(MaxDatagramBytes);
-        if (datagram.senderPort() != m_port || !datagram.senderAddress().isEqual(m_server, QHostAddress::TolerantConversion))
-            continue;  // not from the server asked
+        if (datagram.senderPort() != m_port ||
+            !datagram.senderAddress().isEqual(m_server, QHostAddress::TolerantConversion))
+            continue; // not from the server asked
         StunMessage message;
         QString reason;
         if (!message.parse(datagram.data(), &reason)) {
@@ -133,7 +133,7 @@ void StunSource::onReadyRead()
         }
         const std::optional<QHostAddress> address = message.mappedAddressFor(m_id, &reason);
         if (!address && message.transactionId() != m_id) {
-            m_lastError = reason;  // an old or forged answer; ours may still come
+            m_lastError = reason; // an old or forged answer; ours may still come
             qCDebug(lcDiscovery) << uri() << "refused a datagram:" << reason;
             continue;
         }

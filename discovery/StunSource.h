@@ -37,5 +37,5 @@ private:
     int m_lookupId = -1;
     quint64 m_generation = 0;
     bool m_active = false;
-    QString m_lastError;  // the last reason a datagram was refused, reported at the deadline
+    QString m_lastError; // the last reason a datagram was refused, reported at the deadline
 };

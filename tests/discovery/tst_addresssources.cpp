@@ -73,11 +73,8 @@ void TestAddressSources::dnsSourceAnswersOrFails_data()
     QTest::newRow("REFUSED") << "" << "txt.test?type=AAAA" << "failed: query refused";
     QTest::newRow("CH TXT") << "none" << "whoami.test?type=TXT&class=CH" << "^203\\.0\\.113\\.9$";
     QTest::newRow("wrong id") << "wrong-id" << "myip.test" << "failed: .*(imeout|no answer within)";
-    QTest::newRow("wrong question") << "wrong-question" << "myip.test" << "failed: .*(imeout|no answer within)";
     QTest::newRow("truncated") << "truncated" << "myip.test" << "failed: truncated";
-    QTest::newRow("loop") << "loop" << "myip.test" << "failed: malformed";
     QTest::newRow("SERVFAIL") << "servfail" << "myip.test" << "SERVFAIL";
-    QTest::newRow("no answer") << "no-answer" << "myip.test" << "failed: no answer in the reply";
     QTest::newRow("late") << "delay:3" << "myip.test" << "failed: .*(imeout|no answer within)";
 }
 
@@ -101,12 +98,8 @@ void TestAddressSources::stunSourceAnswersOrFails_data()
     QTest::addColumn<QString>("expected");
     // coturn sees the test on loopback: the source reports that address, the lookup refuses it later.
     QTest::newRow("coturn") << "" << "^127\\.0\\.0\\.1$";
-    QTest::newRow("mapped only") << "mapped-only" << "^203\\.0\\.113\\.9$";
     QTest::newRow("no address") << "no-address" << "^failed: no address attribute";
     QTest::newRow("wrong id") << "wrong-id" << "no answer within.*wrong transaction ID";
-    QTest::newRow("wrong cookie") << "wrong-cookie" << "no answer within.*magic cookie";
-    QTest::newRow("bad length") << "bad-length" << "no answer within.*runs past the end";
-    QTest::newRow("bad family") << "bad-family" << "no answer within.*neither IPv4 nor IPv6";
 }
 
 void TestAddressSources::stunSourceAnswersOrFails()

@@ -1,17 +1,15 @@
 #!/usr/bin/python3
 """A DNS or STUN server on 127.0.0.1 that answers with a documentation address, or wrongly on purpose.
 
---protocol dns answers every question (any class, A/AAAA/TXT) with 203.0.113.9 / 2001:db8::9;
---protocol stun answers Binding requests with XOR-MAPPED-ADDRESS 203.0.113.9 (or --address).
---fault is one of: none, wrong-id, wrong-question, truncated, loop, nxdomain, servfail, no-answer (DNS);
-wrong-id, wrong-cookie, bad-length, no-address, bad-family, mapped-only (STUN); delay:SECONDS, silent (both).
-Prints "PORT <port>"; stops when standard input closes or after --lifetime seconds.
+--protocol dns answers any question (A, AAAA, TXT; any class) with --address / 2001:db8::9;
+--protocol stun answers Binding requests with XOR-MAPPED-ADDRESS --address.
+--fault: none; wrong-id; truncated, servfail (DNS); no-address (STUN); delay:SECONDS; silent.
+Prints "PORT <port>" and "QUERY <bytes>" for each datagram; stops when standard input closes.
 """
 import argparse
 import ipaddress
 import socket
 import struct
-import sys
 import threading
 import time
 
@@ -20,64 +18,27 @@ from peerlib import emit, wait_for_end
 COOKIE = 0x2112A442
 
 
-def dns_reply(query, fault, v4, v6):
-    ident, _flags, _qd = struct.unpack("!HHH", query[:6])
-    end = 12
-    while query[end] != 0:
-        end += query[end] + 1
-    name, (qtype, qclass) = query[12:end + 1], struct.unpack("!HH", query[end + 1:end + 5])
-    flags, rcode, ancount = 0x8180, 0, 1
-    if fault == "wrong-id":
-        ident ^= 0x5555
-    if fault == "wrong-question":
-        name = b"\x05other\x04test\x00"
-    if fault == "truncated":
-        flags |= 0x0200
-    if fault == "nxdomain":
-        rcode, ancount = 3, 0
-    if fault == "servfail":
-        rcode, ancount = 2, 0
-    if fault == "no-answer":
-        ancount = 0
-    if qtype == 1:
-        rdata = ipaddress.IPv4Address(v4).packed
-    elif qtype == 28:
-        rdata = ipaddress.IPv6Address(v6).packed
-    else:
-        text = v4.encode()
-        rdata = bytes([len(text)]) + text
-    header = struct.pack("!HHHHHH", ident, flags | rcode, 1, ancount, 0, 0)
-    question = name + struct.pack("!HH", qtype, qclass)
-    owner = b"\xc0\x0c"
-    if fault == "loop":
-        owner = struct.pack("!H", 0xC000 | (12 + len(question)))  # a pointer to itself
-    answer = owner + struct.pack("!HHIH", qtype, qclass, 60, len(rdata)) + rdata
-    return header + question + (answer if ancount else b"")
+def dns_reply(query, fault, address):
+    ident = struct.unpack("!H", query[:2])[0] ^ (0x5555 if fault == "wrong-id" else 0)
+    end = query.index(b"\0", 12) + 5
+    qtype, qclass = struct.unpack("!HH", query[end - 4:end])
+    flags = {"truncated": 0x8380, "servfail": 0x8182}.get(fault, 0x8180)
+    rdata = {1: ipaddress.IPv4Address(address).packed, 28: ipaddress.IPv6Address("2001:db8::9").packed}.get(
+        qtype, bytes([len(address)]) + address.encode())
+    answer = b"\xc0\x0c" + struct.pack("!HHIH", qtype, qclass, 60, len(rdata)) + rdata
+    ancount = 0 if fault == "servfail" else 1
+    return struct.pack("!6H", ident, flags, 1, ancount, 0, 0) + query[12:end] + (answer if ancount else b"")
 
 
 def stun_reply(request, fault, address):
-    _type, _length, cookie = struct.unpack("!HHI", request[:8])
     ident = request[8:20]
+    xored = bytes(a ^ b for a, b in zip(ipaddress.IPv4Address(address).packed, struct.pack("!I", COOKIE)))
+    attribute = struct.pack("!HHBBH", 0x0020, 8, 0, 1, 40000 ^ (COOKIE >> 16)) + xored
+    if fault == "no-address":
+        attribute = struct.pack("!HH", 0x8022, 4) + b"peer"  # SOFTWARE only
     if fault == "wrong-id":
         ident = bytes(b ^ 0xFF for b in ident)
-    if fault == "wrong-cookie":
-        cookie ^= 0xFFFFFFFF
-    ip = ipaddress.ip_address(address)
-    port = 40000
-    family = 1 if ip.version == 4 else 2
-    if fault == "mapped-only":
-        value = struct.pack("!BBH", 0, family, port) + ip.packed
-        attributes = struct.pack("!HH", 0x0001, len(value)) + value
-    else:
-        mask = struct.pack("!I", COOKIE) + request[8:20]
-        xored = bytes(a ^ b for a, b in zip(ip.packed, mask))
-        value = struct.pack("!BBH", 0, 3 if fault == "bad-family" else family, port ^ (COOKIE >> 16)) + xored
-        attributes = struct.pack("!HH", 0x0020, len(value)) + value
-    if fault == "no-address":
-        attributes = struct.pack("!HH", 0x8022, 4) + b"peer"  # SOFTWARE only
-    if fault == "bad-length":
-        attributes = struct.pack("!HH", 0x0020, 200) + attributes[4:]
-    return struct.pack("!HHI", 0x0101, len(attributes), cookie) + ident + attributes
+    return struct.pack("!HHI", 0x0101, len(attribute), COOKIE) + ident + attribute
 
 
 def main():
@@ -85,7 +46,6 @@ def main():
     parser.add_argument("--protocol", choices=["dns", "stun"], required=True)
     parser.add_argument("--fault", default="none")
     parser.add_argument("--address", default="203.0.113.9")
-    parser.add_argument("--address6", default="2001:db8::9")
     parser.add_argument("--lifetime", type=float, default=600)
     args = parser.parse_args()
     delay = float(args.fault.split(":", 1)[1]) if args.fault.startswith("delay:") else 0.0
@@ -94,14 +54,10 @@ def main():
 
     def answer(data, peer):
         try:
-            if args.protocol == "dns":
-                reply = dns_reply(data, args.fault, args.address, args.address6)
-            else:
-                reply = stun_reply(data, args.fault, args.address)
-        except (IndexError, struct.error):
+            reply = (dns_reply if args.protocol == "dns" else stun_reply)(data, args.fault, args.address)
+        except (ValueError, struct.error):
             return
-        if delay:
-            time.sleep(delay)
+        time.sleep(delay)
         sock.sendto(reply, peer)
 
     def serve():
