@@ -1,6 +1,7 @@
 // What an address service body yields: an address, or a failed lookup.
-#include "app/AddressService.h"
 #include "app/ProductInfo.h"
+#include "discovery/AddressBody.h"
+#include "discovery/SourceUri.h"
 
 #include <QtTest>
 
@@ -56,13 +57,14 @@ void TestAddressService::urlFromProductOrEnvironment()
 {
     const ProductInfo& product = LoadProductInfo();
     qunsetenv("VISTREL_ADDRESS_URL");
-    const QUrl url = addressServiceUrl(product);
+    const QUrl url(defaultAddressSources().first());
+    QCOMPARE(url, QUrl(vendorAddressServiceUrl(product.website)));
     QCOMPARE(url.scheme(), QStringLiteral("http"));
     QCOMPARE(url.host(), QStringLiteral("www.") + product.website);
     QCOMPARE(url.path(), QStringLiteral("/extras/GetExternalIP.asp"));
     QVERIFY(!url.hasQuery());
     qputenv("VISTREL_ADDRESS_URL", "http://127.0.0.1:8080/extras/GetExternalIP.asp");
-    QCOMPARE(addressServiceUrl(product), QUrl(QStringLiteral("http://127.0.0.1:8080/extras/GetExternalIP.asp")));
+    QCOMPARE(addressSourcesFromEnvironment(), QStringList{QStringLiteral("http://127.0.0.1:8080/extras/GetExternalIP.asp")});
     qunsetenv("VISTREL_ADDRESS_URL");
 }
 
