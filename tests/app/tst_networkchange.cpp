@@ -69,7 +69,6 @@ void TestNetworkChange::netlinkWalk_data()
     QTest::newRow("empty") << QByteArray() << 0 << false << false;
     QTest::newRow("new address") << message(RTM_NEWADDR, QByteArray(16, '\0')) << 1 << true << false;
     QTest::newRow("link, then route") << message(RTM_NEWLINK, "abcde") + message(RTM_DELROUTE) << 2 << true << false;
-    QTest::newRow("link only") << message(RTM_NEWLINK) << 1 << false << false;
     QTest::newRow("overrun") << message(NLMSG_ERROR, enobufs) << 1 << true << false;
     QTest::newRow("shorter than a header") << QByteArray("\x14\0\0", 3) << 0 << false << true;
     QTest::newRow("length below the header") << message(RTM_NEWADDR, QByteArray(), 8) << 0 << false << true;
@@ -77,7 +76,6 @@ void TestNetworkChange::netlinkWalk_data()
     QTest::newRow("good, then past the end")
         << message(RTM_NEWROUTE) + message(RTM_NEWADDR, QByteArray(), 0xffffffff) << 1 << true << true;
     QTest::newRow("trailing bytes") << message(RTM_NEWLINK) + QByteArray(5, '\x01') << 1 << false << true;
-    QTest::newRow("error too short for its body") << message(NLMSG_ERROR, "ab") << 1 << false << false;
 }
 
 void TestNetworkChange::netlinkWalk()
