@@ -14,7 +14,6 @@ QStringList splitUris(const QString& text)
     return text.split(blanks, Qt::SkipEmptyParts);
 }
 
-
 // A marker no URI list can equal, to tell an absent key from a list the user emptied.
 const QString Absent = QStringLiteral("\x01");
 

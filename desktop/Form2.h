@@ -5,8 +5,8 @@
 class QLabel;
 class QMenu;
 
-/// The address overlay: a small borderless window that stays above ordinary windows and shows both
-/// addresses. It has no logic of its own; its menu `mnuPopup` (0 "Refresh", 1 "Hide") is forwarded to
+/// The address overlay: a small borderless window that stays above ordinary windows and shows the
+/// internal, external and external IPv6 addresses. It has no logic of its own; its menu `mnuPopup` (0 "Refresh", 1 "Hide") is forwarded to
 /// the owner through mnuPopupItem_Click.
 class Form2 : public QWidget
 {

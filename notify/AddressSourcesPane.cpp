@@ -18,7 +18,11 @@
 
 namespace {
 
-enum Column { SourceColumn = 0, ResultColumn = 1 };
+enum Column
+{
+    SourceColumn = 0,
+    ResultColumn = 1
+};
 
 QPushButton* button(const char* objectName, const QString& caption)
 {
@@ -202,8 +206,8 @@ void AddressSourcesPane::testSources()
         source->setAddressFamily(ipv6 ? QAbstractSocket::IPv6Protocol : QAbstractSocket::IPv4Protocol);
         connect(source.get(), &AddressSource::answered, this, [this, row, ipv6](const QHostAddress& address) {
             QString text = QStringLiteral("%1 (%2 ms)").arg(address.toString()).arg(m_testClock.elapsed());
-            const bool rightFamily = address.protocol() == (ipv6 ? QAbstractSocket::IPv6Protocol
-                                                                 : QAbstractSocket::IPv4Protocol);
+            const bool rightFamily =
+                address.protocol() == (ipv6 ? QAbstractSocket::IPv6Protocol : QAbstractSocket::IPv4Protocol);
             if (!rightFamily)
                 text += ipv6 ? QStringLiteral(", not IPv6: not counted") : QStringLiteral(", not IPv4: not counted");
             else if (!isPublicAddress(address))

@@ -12,7 +12,7 @@ NetlinkSummary walkNetlinkMessages(const char* data, std::size_t size)
     std::size_t offset = 0;
     while (size - offset >= sizeof(nlmsghdr)) {
         nlmsghdr header;
-        std::memcpy(&header, data + offset, sizeof(header));  // the buffer need not be aligned
+        std::memcpy(&header, data + offset, sizeof(header)); // the buffer need not be aligned
         const std::size_t length = header.nlmsg_len;
         if (length < sizeof(nlmsghdr) || length > size - offset) {
             summary.malformed = true;

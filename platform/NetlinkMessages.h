@@ -6,10 +6,10 @@
 /// bytes are trusted no further than their own length fields allow.
 struct NetlinkSummary
 {
-    int messages = 0;              ///< whole messages walked
-    bool addressOrRoute = false;   ///< at least one RTM_NEWADDR, RTM_DELADDR, RTM_NEWROUTE or RTM_DELROUTE
-    bool overrun = false;          ///< the socket's buffer overflowed (NLMSG_ERROR ENOBUFS): changes were lost
-    bool malformed = false;        ///< a length field below the header size or past the datagram's end
+    int messages = 0;            ///< whole messages walked
+    bool addressOrRoute = false; ///< at least one RTM_NEWADDR, RTM_DELADDR, RTM_NEWROUTE or RTM_DELROUTE
+    bool overrun = false;        ///< the socket's buffer overflowed (NLMSG_ERROR ENOBUFS): changes were lost
+    bool malformed = false;      ///< a length field below the header size or past the datagram's end
 };
 
 /// Walks the netlink messages in @p data. Stops at the first malformed header; what came before counts.

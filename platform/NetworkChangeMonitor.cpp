@@ -53,10 +53,10 @@ bool NetworkChangeMonitor::start(QString* error)
 
     QDBusConnection bus = QDBusConnection::systemBus();
     if (bus.isConnected()) {
-        m_resumeSubscribed = bus.connect(QStringLiteral("org.freedesktop.login1"),
-                                         QStringLiteral("/org/freedesktop/login1"),
-                                         QStringLiteral("org.freedesktop.login1.Manager"),
-                                         QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool)));
+        m_resumeSubscribed =
+            bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
+                        SLOT(prepareForSleep(bool)));
     }
     qCDebug(lcNetworkChange) << "watching netlink; resume signal" << m_resumeSubscribed;
     return true;

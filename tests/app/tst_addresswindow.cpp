@@ -50,7 +50,8 @@ void TestAddressWindow::load(const QByteArray& stored, bool ipv6Route)
 {
     const QByteArray hook = m_nginx.url(QStringLiteral("/hook/")).toEncoded() + "?e=$ExternalIP$&v6=$ExternalIPv6$";
     m_home.writeSettingsFile("[Settings]\nshowHelp=0\nwebNotify=1\nOldInternal=10.0.0.2\nOldExternal=198.51.100.1\n"
-                             "strURL=" + hook + "\n" + stored);
+                             "strURL=" +
+                             hook + "\n" + stored);
     m_service.reset();
     m_host.reset();
     m_settings = std::make_unique<Settings>(m_home.settingsPath());
@@ -63,30 +64,33 @@ void TestAddressWindow::load(const QByteArray& stored, bool ipv6Route)
     m_form->setQuit([] {});
     QSignalSpy done(m_form.get(), &Form1::lookupFinished);
     m_form->Form_Load();
-    QVERIFY(m_form->isLookupRunning());  // Form_Load returned before any source answered
+    QVERIFY(m_form->isLookupRunning()); // Form_Load returned before any source answered
     QVERIFY(done.wait(10000));
 }
 
 void TestAddressWindow::lookupOutcome_data()
 {
-    QTest::addColumn<QByteArrayList>("answers");  // one IPv4 source each
-    QTest::addColumn<QByteArray>("answer6");      // the IPv6 source; none when empty
+    QTest::addColumn<QByteArrayList>("answers"); // one IPv4 source each
+    QTest::addColumn<QByteArray>("answer6");     // the IPv6 source; none when empty
     QTest::addColumn<bool>("route6");
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("shown");   // External: then External IPv6:
-    QTest::addColumn<QString>("hook");    // the web notification's URI, empty for none
-    QTest::addColumn<QString>("remembered");  // OldExternalIPv6 afterwards
+    QTest::addColumn<QString>("shown");      // External: then External IPv6:
+    QTest::addColumn<QString>("hook");       // the web notification's URI, empty for none
+    QTest::addColumn<QString>("remembered"); // OldExternalIPv6 afterwards
     const QString k4 = QStringLiteral("2001:db8::4"), k5 = QStringLiteral("2001:db8::5");
     const QString done = QStringLiteral("Finished looking up IPs");
     const QByteArray a = "203.0.113.1", v5 = "2001:db8::5", old6 = "OldExternalIPv6=2001:db8::4\n";
     const QString changed6 = QStringLiteral("/hook/?e=203.0.113.1&v6=2001:db8::5");
     QTest::newRow("agree") << QByteArrayList{a, a + "\n"} << QByteArray() << true << QByteArray() << done
-                           << "203.0.113.1 none" << "/hook/?e=203.0.113.1&v6=none" << QString();
+                           << "203.0.113.1 none"
+                           << "/hook/?e=203.0.113.1&v6=none" << QString();
     QTest::newRow("disagree") << QByteArrayList{a, "198.51.100.2"} << v5 << true << old6
-                              << "Error: Address sources disagree." << "000.000.000.000 none" << QString() << k4;
+                              << "Error: Address sources disagree."
+                              << "000.000.000.000 none" << QString() << k4;
     QTest::newRow("one of two fails") << QByteArrayList{a, "error"} << v5 << true << old6
-                                      << "Error: Connection not available." << "000.000.000.000 none" << QString() << k4;
+                                      << "Error: Connection not available."
+                                      << "000.000.000.000 none" << QString() << k4;
     // A file from before the IPv6 line: the first IPv6 address seen is remembered, not a change.
     QTest::newRow("IPv6 first seen") << QByteArrayList{a} << v5 << true << QByteArray("OldExternal=203.0.113.1\n")
                                      << done << "203.0.113.1 2001:db8::5" << QString() << k5;
@@ -121,7 +125,7 @@ void TestAddressWindow::lookupOutcome()
     const QStringList requests = m_nginx.accessLog().mid(logBefore);
     QCOMPARE(requests.filter(QStringLiteral("/hook/")).join(QString()).section(QLatin1Char('\t'), 0, 0), hook);
     QCOMPARE(m_settings->read(QStringLiteral("OldExternalIPv6"), QString()), remembered);
-    if (!route6)  // without a route the IPv6 source is not even asked
+    if (!route6) // without a route the IPv6 source is not even asked
         QVERIFY(requests.filter(QStringLiteral("/body/v6")).isEmpty());
 }
 
@@ -136,7 +140,7 @@ void TestAddressWindow::networkChangeDuringLookupRunsOneMore()
     // Changes while it runs: that lookup may have asked over the old network, so one more follows.
     m_form->networkChanged();
     m_form->networkChanged();
-    m_form->Command1_Click();  // a click while it runs is dropped, as before
+    m_form->Command1_Click(); // a click while it runs is dropped, as before
     QTRY_COMPARE_WITH_TIMEOUT(done.size(), 2, 10000);
     QTest::qWait(300);
     QCOMPARE(started.size(), 2);

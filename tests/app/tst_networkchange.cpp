@@ -101,13 +101,13 @@ void TestNetworkChange::internalAddressFollowsTheDefaultRoute()
     ip(QStringLiteral("addr add 192.0.2.5/24 dev w0"));
     ip(QStringLiteral("addr add 198.18.0.7/24 dev w2"));
     QVERIFY(routeLocalAddress(QHostAddress(QStringLiteral("198.41.0.4"))).isNull());
-    QCOMPARE(localIPv4Address(), QStringLiteral("192.0.2.5"));  // no default route: the first interface
+    QCOMPARE(localIPv4Address(), QStringLiteral("192.0.2.5")); // no default route: the first interface
     ip(QStringLiteral("route add default via 198.18.0.1 dev w2"));
-    QCOMPARE(localIPv4Address(), QStringLiteral("198.18.0.7"));  // the default route's, not the first
+    QCOMPARE(localIPv4Address(), QStringLiteral("198.18.0.7")); // the default route's, not the first
 
     QVERIFY(!hasIPv6Route());
     ip(QStringLiteral("-6 addr add 2001:db8::7/64 dev w0 nodad"));
-    QVERIFY(!hasIPv6Route());  // a link prefix is no way to the internet
+    QVERIFY(!hasIPv6Route()); // a link prefix is no way to the internet
     ip(QStringLiteral("-6 route add default via 2001:db8::1 dev w0"));
     QVERIFY(hasIPv6Route());
     ip(QStringLiteral("link del w0"));
@@ -129,7 +129,7 @@ void TestNetworkChange::addressChangeStartsOneLookup()
     }
 
     TempConfigHome home;
-    home.writeSettingsFile("[Settings]\nshowHelp=0\n");  // auto refresh off
+    home.writeSettingsFile("[Settings]\nshowHelp=0\n"); // auto refresh off
     Settings settings(home.settingsPath());
     HttpGet http;
     Form1 form(settings, http);
@@ -141,7 +141,7 @@ void TestNetworkChange::addressChangeStartsOneLookup()
     QSignalSpy finished(&form, &Form1::lookupFinished);
     form.Form_Load();
     QVERIFY(finished.wait(10000));
-    QTest::qWait(600);  // the veth pair's own events settle first (one lookup more, or none)
+    QTest::qWait(600); // the veth pair's own events settle first (one lookup more, or none)
     QVERIFY(!form.isLookupRunning() || finished.wait(10000));
     started.clear();
     finished.clear();

@@ -59,7 +59,7 @@ void TestAddressSourcesPane::editsAreStoredAtOnce()
     list->setCurrentItem(list->topLevelItem(2));
     child<QPushButton>("cmdUp")->click();
     child<QPushButton>("cmdUp")->click();
-    QVERIFY(!child<QPushButton>("cmdUp")->isEnabled());  // at the top
+    QVERIFY(!child<QPushButton>("cmdUp")->isEnabled()); // at the top
     QCOMPARE(stored("addressSources"), "stun:192.0.2.9:3478 " + a + " " + dns);
     child<QPushButton>("cmdDown")->click();
     child<QPushButton>("cmdRemove")->click();
@@ -75,7 +75,6 @@ void TestAddressSourcesPane::editsAreStoredAtOnce()
     }
     QCOMPARE(stored("address6Sources"), QString());
     QCOMPARE(stored("addressSources"), a + " " + dns);
-
 }
 
 void TestAddressSourcesPane::malformedSourceIsRefused_data()
@@ -96,7 +95,7 @@ void TestAddressSourcesPane::malformedSourceIsRefused()
     QVERIFY(!checkSourceUri(uri, &reason));
     QCOMPARE(child<QLabel>("lblMessage")->text(), QStringLiteral("Not added: ") + reason);
     QCOMPARE(stored("addressSources"), before);
-    QCOMPARE(child<QLineEdit>("txtNewSource")->text(), uri);  // kept for mending
+    QCOMPARE(child<QLineEdit>("txtNewSource")->text(), uri); // kept for mending
 }
 
 void TestAddressSourcesPane::testAsksEverySource()
@@ -106,8 +105,8 @@ void TestAddressSourcesPane::testAsksEverySource()
     QVERIFY2(nginx.start(&error), qPrintable(error));
     nginx.setBody(QStringLiteral("ip"), "203.0.113.1\n");
     nginx.setBody(QStringLiteral("private"), "192.168.1.1\n");
-    m_home->writeSettingsFile("[Settings]\naddressSources=" + nginx.url(QStringLiteral("/body/ip")).toEncoded() +
-                              " " + nginx.url(QStringLiteral("/body/missing")).toEncoded() + " " +
+    m_home->writeSettingsFile("[Settings]\naddressSources=" + nginx.url(QStringLiteral("/body/ip")).toEncoded() + " " +
+                              nginx.url(QStringLiteral("/body/missing")).toEncoded() + " " +
                               nginx.url(QStringLiteral("/body/private")).toEncoded() + " bogus:x\n");
     m_pane = std::make_unique<AddressSourcesPane>(*m_settings);
     QSignalSpy done(m_pane.get(), &AddressSourcesPane::testFinished);
