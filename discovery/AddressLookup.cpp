@@ -39,7 +39,13 @@ AddressLookup::AddressLookup(QObject* parent) : QObject(parent)
 
 AddressLookup::~AddressLookup()
 {
-    cancel();
+    // Not inside a source's signal here (finish() has already handed those to deleteLater): the sources go
+    // now, so nothing is left for an event loop that may never run again.
+    for (Pending& pending : m_pending) {
+        if (pending.source)
+            pending.source->disconnect(this);
+    }
+    m_pending.clear();
 }
 
 void AddressLookup::start(const Config& config)

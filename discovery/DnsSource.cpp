@@ -113,7 +113,7 @@ void DnsSource::onSocketState(int fd, bool readable, bool writable)
     // A notifier may be the one whose signal is being handled: it is disabled and deleted later.
     auto update = [this, fd](std::unique_ptr<QSocketNotifier>& notifier, QSocketNotifier::Type type, bool wanted) {
         if (wanted && !notifier) {
-            notifier = std::make_unique<QSocketNotifier>(fd, type);
+            notifier = std::make_unique<QSocketNotifier>(fd, type, this); // a child, so never leaked
             connect(notifier.get(), &QSocketNotifier::activated, this, [this, fd, type] {
                 if (type == QSocketNotifier::Read)
                     process(fd, ARES_SOCKET_BAD);

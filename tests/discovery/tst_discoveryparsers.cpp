@@ -19,17 +19,16 @@ private slots:
     void dnsReplyYieldsAddressOrReason();
     void stunResponseYieldsAddressOrReason_data();
     void stunResponseYieldsAddressOrReason();
-    void defaultListsAreWellFormed();
+    void addressTextRule();
 };
 
 void TestDiscoveryParsers::sourceUriIsCheckedWithAReason_data()
 {
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("reason");  // empty: well formed
-    QTest::newRow("https") << "https://api.example/ip" << "";
-    QTest::newRow("dns defaults") << "dns://192.0.2.1/myip.test" << "";
+    for (const QString& uri : defaultAddressSources() + defaultAddress6Sources())
+        QTest::newRow(qPrintable(uri)) << uri << "";
     QTest::newRow("dns v6 port ; and class") << "dns://[2001:db8::1]:5353/who.test?type=TXT;class=CH" << "";
-    QTest::newRow("stun") << "stun:stun.example.org" << "";
     QTest::newRow("stun v6 port") << "stun:[2001:db8::2]:19302" << "";
     QTest::newRow("ftp") << "ftp://example.org/ip" << "Only http";
     QTest::newRow("http no host") << "http:///ip" << "no host";
@@ -157,18 +156,13 @@ void TestDiscoveryParsers::stunResponseYieldsAddressOrReason()
     QVERIFY2(address || reason.contains(expected), qPrintable(reason));
 }
 
-void TestDiscoveryParsers::defaultListsAreWellFormed()
+void TestDiscoveryParsers::addressTextRule()
 {
-    const QStringList v4 = defaultAddressSources();
-    QVERIFY(v4.first().endsWith(QLatin1String("/extras/GetExternalIP.asp")));
-    for (const QString& uri : v4 + defaultAddress6Sources()) {
-        QString error;
-        QVERIFY2(checkSourceUri(uri, &error), qPrintable(uri + ": " + error));
-    }
+    QVERIFY(defaultAddressSources().first().endsWith(QLatin1String("/extras/GetExternalIP.asp")));
     QCOMPARE(externalAddressFromBody(" 203.0.113.7\r\n"), QString("203.0.113.7"));
     QVERIFY(!externalAddressFromBody("Error: 203.0.113.7"));
-    QCOMPARE(hostAddressFromText("093.0.113.009"), QHostAddress("93.0.113.9"));
     QVERIFY(!externalAddressFromBody(QByteArray(300, ' ') + "203.0.113.7"));
+    QCOMPARE(hostAddressFromText("093.0.113.009"), QHostAddress("93.0.113.9"));
 }
 
 QTEST_GUILESS_MAIN(TestDiscoveryParsers)

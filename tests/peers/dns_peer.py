@@ -14,15 +14,9 @@ import time
 from peerlib import emit, wait_for_end
 
 
-def free_udp_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def run_udp_server(command, port, probe, reply_prefix, work, lifetime):
-    """Runs the server until standard input closes, once a UDP probe to the port gets an answer."""
-    def answers():
+def run_udp_server(make_command, probe, reply_prefix, work, lifetime):
+    """Runs the server until stdin closes; one that exits at start (port taken over TCP) gets another port."""
+    def answers(port):
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
             s.settimeout(0.2)
             s.sendto(probe, ("127.0.0.1", port))
@@ -31,20 +25,30 @@ def run_udp_server(command, port, probe, reply_prefix, work, lifetime):
             except OSError:
                 return False
 
-    process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=sys.stderr, stderr=sys.stderr)
+    process = None
     try:
-        deadline = time.monotonic() + 10
-        while not answers():
-            if process.poll() is not None or time.monotonic() > deadline:
-                sys.stderr.write("%s did not start\n" % command[0])
-                return 1
-        emit("PORT %d" % port)
-        wait_for_end(lifetime)
+        for _attempt in range(3):
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+                s.bind(("127.0.0.1", 0))
+                port = s.getsockname()[1]
+            command = make_command(port)
+            process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=sys.stderr, stderr=sys.stderr)
+            deadline = time.monotonic() + 10
+            while process.poll() is None and time.monotonic() < deadline:
+                if answers(port):
+                    emit("PORT %d" % port)
+                    wait_for_end(lifetime)
+                    return 0
+                time.sleep(0.05)
+            process.terminate()
+            process.wait()
+        sys.stderr.write("%s did not start\n" % command[0])
+        return 1
     finally:
-        process.terminate()
-        process.wait()
+        if process and process.poll() is None:
+            process.terminate()
+            process.wait()
         shutil.rmtree(work, ignore_errors=True)
-    return 0
 
 
 def main():
@@ -53,13 +57,12 @@ def main():
     parser.add_argument("dnsmasq_args", nargs="*")
     args = parser.parse_args()
     work = tempfile.mkdtemp(prefix="vistrel-dns-")
-    port = free_udp_port()
-    command = ["dnsmasq", "--no-daemon", "--conf-file=/dev/null", "--port=%d" % port,
-               "--listen-address=127.0.0.1", "--bind-interfaces", "--no-resolv", "--no-hosts",
-               "--pid-file=" + os.path.join(work, "dnsmasq.pid"), "--log-queries", "--log-facility=-"]
+    command = ["dnsmasq", "--no-daemon", "--conf-file=/dev/null", "--listen-address=127.0.0.1", "--bind-interfaces",
+               "--no-resolv", "--no-hosts", "--pid-file=" + os.path.join(work, "dnsmasq.pid"), "--log-queries",
+               "--log-facility=-"] + args.dnsmasq_args
     # version.bind, class CH, type TXT: dnsmasq always knows it.
     probe = struct.pack("!6H", 0x4242, 0x0100, 1, 0, 0, 0) + b"\x07version\x04bind\x00" + struct.pack("!HH", 16, 3)
-    return run_udp_server(command + args.dnsmasq_args, port, probe, b"\x42\x42", work, args.lifetime)
+    return run_udp_server(lambda port: command + ["--port=%d" % port], probe, b"\x42\x42", work, args.lifetime)
 
 
 if __name__ == "__main__":

@@ -7,7 +7,7 @@ import struct
 import sys
 import tempfile
 
-from dns_peer import free_udp_port, run_udp_server
+from dns_peer import run_udp_server
 
 
 def main():
@@ -15,13 +15,13 @@ def main():
     parser.add_argument("--lifetime", type=float, default=600)
     args = parser.parse_args()
     work = tempfile.mkdtemp(prefix="vistrel-stun-")
-    port = free_udp_port()
-    command = ["turnserver", "-c", "/dev/null", "--stun-only", "--listening-ip=127.0.0.1",
-               "--listening-port=%d" % port, "--no-cli", "--no-tls", "--no-dtls", "--log-file=stdout",
-               "--simple-log", "--pidfile=" + os.path.join(work, "turnserver.pid"), "--no-software-attribute",
-               "--userdb=" + os.path.join(work, "turndb")]
+    def command(port):
+        return ["turnserver", "-c", "/dev/null", "--stun-only", "--listening-ip=127.0.0.1",
+                "--listening-port=%d" % port, "--no-cli", "--no-tls", "--no-dtls", "--log-file=stdout",
+                "--simple-log", "--pidfile=" + os.path.join(work, "turnserver.pid"), "--no-software-attribute",
+                "--userdb=" + os.path.join(work, "turndb")]
     probe = struct.pack("!HHI", 0x0001, 0, 0x2112A442) + b"vistrelprobe"
-    return run_udp_server(command, port, probe, b"\x01\x01", work, args.lifetime)
+    return run_udp_server(command, probe, b"\x01\x01", work, args.lifetime)
 
 
 if __name__ == "__main__":

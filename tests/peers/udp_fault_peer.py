@@ -1,11 +1,6 @@
 #!/usr/bin/python3
-"""A DNS or STUN server on 127.0.0.1 that answers with a documentation address, or wrongly on purpose.
-
---protocol dns answers any question (A, AAAA, TXT; any class) with --address / 2001:db8::9;
---protocol stun answers Binding requests with XOR-MAPPED-ADDRESS --address.
---fault: none; wrong-id; truncated, servfail (DNS); no-address (STUN); delay:SECONDS; silent.
-Prints "PORT <port>" and "QUERY <bytes>" for each datagram; stops when standard input closes.
-"""
+"""A DNS or STUN server on 127.0.0.1 answering --address, or wrongly: --fault none, wrong-id, truncated, servfail
+(DNS), no-address (STUN), delay:SECONDS or silent. Prints "PORT <port>", then "QUERY <bytes>" per datagram."""
 import argparse
 import ipaddress
 import socket
