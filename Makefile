@@ -4,7 +4,8 @@
 # make fuzz  builds the fuzz targets with clang and runs each from its corpus (FUZZ_SECONDS each)
 # make long-run  ten minutes against misbehaving address and mail servers (not part of CI)
 # make bench     start-up time, memory and idle processor time; a lookup with a late source against one source;
-#                mail over plain SMTP, STARTTLS and TLS
+#                mail over plain SMTP, STARTTLS and TLS;
+#                address change on an interface (in a network namespace) to the lookup's end
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -54,6 +55,7 @@ bench: build
 	/usr/bin/python3 bench/startup_idle.py --binary $(BUILD)/tarnwick-ip-vistrel
 	./$(BUILD)/tests/discovery/lookup_bench
 	bench/smtp_bench.sh $(BUILD) 2 20
+	/usr/bin/python3 bench/network_change.py --binary $(BUILD)/tarnwick-ip-vistrel
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz

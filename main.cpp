@@ -11,6 +11,7 @@
 #include "notify/NotificationService.h"
 #include "platform/HttpGet.h"
 #include "platform/MessageBox.h"
+#include "platform/NetworkChangeMonitor.h"
 #include "platform/ProcessLauncher.h"
 #include "secure/SecureMailTransport.h"
 
@@ -46,6 +47,12 @@ int main(int argc, char* argv[])
     form.setNetToolsHooks(&netTools);
     DesktopIntegration desktop(form);
     form.setDesktopHooks(&desktop);
+
+    // A changed network or a resume from sleep looks the addresses up at once, auto refresh or not.
+    NetworkChangeMonitor networkChanges;
+    QObject::connect(&networkChanges, &NetworkChangeMonitor::changed, &form, &Form1::networkChanged);
+    if (QString error; !networkChanges.start(&error))
+        qWarning("network changes are not watched: %s", qPrintable(error));
 
     desktop.startWithSplash();  // the splash window loads the main window (Form_Load) and shows it
     return app.exec();

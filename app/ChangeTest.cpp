@@ -12,6 +12,19 @@ void ChangeTest::load()
 {
     m_oldInternal = m_settings.read(QStringLiteral("OldInternal"), NoAddress);
     m_oldExternal = m_settings.read(QStringLiteral("OldExternal"), NoAddress);
+    m_oldExternal6 = m_settings.read(QStringLiteral("OldExternalIPv6"), NoAddress);
+}
+
+bool ChangeTest::compareAndRememberIPv6(const QString& external6)
+{
+    if (external6 == QLatin1String("none") || external6.isEmpty())
+        return false;
+    const bool changed = external6 != m_oldExternal6 && m_oldExternal6 != NoAddress;
+    if (external6 != m_oldExternal6) {
+        m_oldExternal6 = external6;
+        m_settings.write(QStringLiteral("OldExternalIPv6"), m_oldExternal6);
+    }
+    return changed;
 }
 
 bool ChangeTest::compareAndRemember(const QString& external, const QString& internal)

@@ -18,11 +18,17 @@ public:
     /// as a change), then remembers and saves both. Returns whether either address changed.
     bool compareAndRemember(const QString& external, const QString& internal);
 
+    /// The same for the public IPv6 address (`OldExternalIPv6`). "none" (no IPv6 route or no sources) is
+    /// neither a change nor remembered, so an address that comes back unchanged notifies nobody.
+    bool compareAndRememberIPv6(const QString& external6);
+
     const QString& oldExternal() const { return m_oldExternal; }
+    const QString& oldExternalIPv6() const { return m_oldExternal6; }
     const QString& oldInternal() const { return m_oldInternal; }
 
 private:
     Settings& m_settings;
     QString m_oldInternal = QStringLiteral("0");
     QString m_oldExternal = QStringLiteral("0");
+    QString m_oldExternal6 = QStringLiteral("0");
 };

@@ -1,6 +1,6 @@
 #include "app/Form1.h"
 
-#include "app/AddressService.h"
+#include "app/AddressSourceSettings.h"
 #include "app/Form1Hooks.h"
 #include "app/WidgetHelpers.h"
 #include "app/Settings.h"
@@ -23,10 +23,41 @@
 #include <QVBoxLayout>
 
 Q_LOGGING_CATEGORY(lcStatus, "vistrel.status", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcLookup, "vistrel.lookup", QtInfoMsg)
 
 namespace {
 
 const QString NoAddressShown = QStringLiteral("000.000.000.000");
+const QString NoIPv6 = QStringLiteral("none");
+
+// The agreed address of @p result when it is one of @p family; a source list that agreed on the other
+// family (a dual-stack service reached the other way) has not answered the question asked.
+std::optional<QString> agreedAddress(const LookupResult& result, QAbstractSocket::NetworkLayerProtocol family)
+{
+    if (result.outcome != LookupResult::Outcome::Agreed)
+        return std::nullopt;
+    const QHostAddress address(result.address);
+    if (address.protocol() != family) {
+        qCWarning(lcLookup) << "sources agreed on" << result.address << "which is not of the family asked for";
+        return std::nullopt;
+    }
+    return address.toString();
+}
+
+const char* outcomeName(LookupResult::Outcome outcome)
+{
+    switch (outcome) {
+    case LookupResult::Outcome::Agreed:
+        return "agreed";
+    case LookupResult::Outcome::Disagreed:
+        return "disagreed";
+    case LookupResult::Outcome::Failed:
+        return "failed";
+    case LookupResult::Outcome::NoSources:
+        return "no sources";
+    }
+    return "?";
+}
 
 QGroupBox* frame(const char* objectName, const QString& caption)
 {
@@ -39,8 +70,16 @@ QGroupBox* frame(const char* objectName, const QString& caption)
 
 Form1::Form1(Settings& settings, HttpGet& http, QWidget* parent)
     : QMainWindow(parent), m_settings(settings), m_http(http), m_changeTest(settings),
-      m_localAddress(&localIPv4Address), m_quit([] { QCoreApplication::exit(0); })
+      m_localAddress(&localIPv4Address), m_ipv6Route(&hasIPv6Route), m_quit([] { QCoreApplication::exit(0); })
 {
+    connect(&m_lookup4, &AddressLookup::finished, this, [this](const LookupResult& result) {
+        m_result4 = result;
+        familyDone();
+    });
+    connect(&m_lookup6, &AddressLookup::finished, this, [this](const LookupResult& result) {
+        m_result6 = result;
+        familyDone();
+    });
     setObjectName(QStringLiteral("Form1"));
     m_timRefresh = new QTimer(this);
     m_timRefresh->setObjectName(QStringLiteral("timRefresh"));
@@ -83,8 +122,14 @@ QWidget* Form1::buildAddressFrame()
         label->setFont(addressFont);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
+    lblIPv6 = named(new QLabel(NoIPv6), "lblIPv6");
+    lblIPv6->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont ipv6Font = addressFont;
+    ipv6Font.setPointSize(10);  // an IPv6 address is three times as long as the others
+    lblIPv6->setFont(ipv6Font);
     Label2->setAccessibleName(QStringLiteral("Internal"));
     Label1->setAccessibleName(QStringLiteral("External"));
+    lblIPv6->setAccessibleName(QStringLiteral("External IPv6"));
     cmdCopy1 = named(new QPushButton(QStringLiteral("Copy")), "cmdCopy1");
     cmdCopy2 = named(new QPushButton(QStringLiteral("Copy")), "cmdCopy2");
     cmdCopy1->setAccessibleName(QStringLiteral("Copy Internal IP"));
@@ -101,6 +146,8 @@ QWidget* Form1::buildAddressFrame()
     grid->addWidget(named(new QLabel(QStringLiteral("External:")), "Label4"), 1, 0);
     grid->addWidget(Label1, 1, 1);
     grid->addWidget(cmdCopy2, 1, 2);
+    grid->addWidget(named(new QLabel(QStringLiteral("External IPv6:")), "lblIPv6Caption"), 2, 0);
+    grid->addWidget(lblIPv6, 2, 1, 1, 2);
     grid->setColumnStretch(1, 1);
     return box;
 }
@@ -266,6 +313,11 @@ QString Form1::internalAddress() const
     return Label2->text();
 }
 
+QString Form1::externalIPv6Address() const
+{
+    return lblIPv6->text();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Start-up and shutdown
 
@@ -325,6 +377,8 @@ void Form1::Form_Unload()
         return;
     m_unloaded = true;
     m_timRefresh->stop();
+    m_lookup4.cancel();
+    m_lookup6.cancel();
     bool keepAlive = false;
     if (m_desktop)
         keepAlive = m_desktop->unload();
@@ -352,18 +406,62 @@ void Form1::Command1_Click()
         return;
     m_lookupRunning = true;
     setStatus(QStringLiteral("Looking up your IPs..."));
+    emit lookupStarted();
 
-    const QByteArray body = m_http.getURLText(addressServiceUrl(m_product));
-    const std::optional<QString> external = externalAddressFromBody(body);
-    if (!external || m_unloaded) {
+    const AddressSourceSettings sources(m_settings);
+    AddressLookup::Config config;
+    config.quorum = sources.quorum();
+    config.sources = sources.ipv4Sources();
+    config.family = QAbstractSocket::IPv4Protocol;
+    AddressLookup::Config config6 = config;
+    config6.sources = sources.ipv6Sources();
+    config6.family = QAbstractSocket::IPv6Protocol;
+    m_result4.reset();
+    m_result6.reset();
+    // No IPv6 route: asking would only wait for the sources to time out.
+    if (config6.sources.isEmpty() || !m_ipv6Route()) {
+        m_result6 = LookupResult{LookupResult::Outcome::NoSources, QString(), {}};
+    } else {
+        m_lookup6.start(config6);
+    }
+    m_lookup4.start(config);
+}
+
+void Form1::familyDone()
+{
+    if (m_result4 && m_result6)
+        lookupDone();
+}
+
+void Form1::lookupDone()
+{
+    const LookupResult result = *m_result4;
+    const LookupResult result6 = *m_result6;
+    qCDebug(lcLookup) << "IPv4 lookup" << outcomeName(result.outcome) << result.address << "IPv6 lookup"
+                      << outcomeName(result6.outcome) << result6.address;
+    if (result.outcome == LookupResult::Outcome::Disagreed) {
+        setStatus(QStringLiteral("Error: Address sources disagree."));
+        return endLookup(false);
+    }
+    const std::optional<QString> external = agreedAddress(result, QAbstractSocket::IPv4Protocol);
+    if (!external) {
         setStatus(QStringLiteral("Error: Connection not available."));
-        m_lookupRunning = false;
-        emit lookupFinished(false);
-        return;
+        return endLookup(false);
     }
     Label1->setText(*external);
     Label2->setText(m_localAddress());
-    const bool addressChanged = m_changeTest.compareAndRemember(Label1->text(), Label2->text());
+    bool addressChanged = m_changeTest.compareAndRemember(Label1->text(), Label2->text());
+
+    if (result6.outcome == LookupResult::Outcome::NoSources) {
+        lblIPv6->setText(NoIPv6);
+    } else if (const std::optional<QString> external6 = agreedAddress(result6, QAbstractSocket::IPv6Protocol)) {
+        lblIPv6->setText(*external6);
+        addressChanged = m_changeTest.compareAndRememberIPv6(*external6) || addressChanged;
+    } else {
+        // The IPv4 sources answered, so the line is up; IPv6 sources that fail or disagree are not
+        // trusted either way: the address shown and remembered stays, and nobody is told of a change.
+        qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << lblIPv6->text();
+    }
     if (m_desktop)
         m_desktop->updateOverlay(Label2->text(), Label1->text());
 
@@ -375,8 +473,29 @@ void Form1::Command1_Click()
         doLauchProg();
 
     setStatus(QStringLiteral("Finished looking up IPs"));
+    endLookup(true);
+}
+
+void Form1::endLookup(bool ok)
+{
     m_lookupRunning = false;
-    emit lookupFinished(true);
+    emit lookupFinished(ok);
+    if (m_lookupAgain && !m_unloaded) {
+        m_lookupAgain = false;
+        Command1_Click();
+    }
+}
+
+void Form1::networkChanged()
+{
+    if (m_unloaded)
+        return;
+    if (m_lookupRunning) {
+        m_lookupAgain = true;
+        return;
+    }
+    qCDebug(lcLookup) << "network changed: looking up";
+    Command1_Click();
 }
 
 void Form1::timRefresh_Timer()

@@ -4,11 +4,13 @@
 #include "app/NotifySettings.h"
 #include "app/ProductInfo.h"
 #include "app/RefreshCycle.h"
+#include "discovery/AddressLookup.h"
 
 #include <QMainWindow>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 class DesktopHooks;
 class HttpGet;
@@ -36,6 +38,9 @@ public:
     void setDesktopHooks(DesktopHooks* hooks) { m_desktop = hooks; }
     /// Where the internal address comes from (the machine's own by default).
     void setLocalAddressSource(std::function<QString()> source) { m_localAddress = std::move(source); }
+    /// Whether the machine can reach the IPv6 internet (its routing table by default); without a
+    /// route the IPv6 sources are not asked and the IPv6 line says "none".
+    void setIPv6RouteProbe(std::function<bool()> probe) { m_ipv6Route = std::move(probe); }
     /// What ending the process means (the application's exit by default).
     void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
 
@@ -50,11 +55,16 @@ public:
     /// The addresses as the labels show them ("000.000.000.000" before the first lookup).
     QString externalAddress() const;
     QString internalAddress() const;
+    /// The public IPv6 address as its line shows it: "none" when there is none.
+    QString externalIPv6Address() const;
+    bool isLookupRunning() const { return m_lookupRunning; }
 
     RefreshCycle& refreshCycle() { return m_refresh; }
 
 signals:
     void statusChanged(const QString& text);
+    /// A lookup has started (the status line says "Looking up your IPs...").
+    void lookupStarted();
     /// A lookup has ended, successfully or not.
     void lookupFinished(bool ok);
 
@@ -63,8 +73,12 @@ public slots:
     void Form_QueryUnload();
     void Form_Unload();
 
-    /// The lookup ("Refresh"). A lookup asked for while one runs is dropped.
+    /// The lookup ("Refresh"): asks both address families' sources at once and returns; the rest
+    /// happens in lookupDone. A lookup asked for while one runs is dropped.
     void Command1_Click();
+    /// The machine's addresses or routes changed, or it woke up: a lookup now, or right after the
+    /// one that is running (which may have asked over the network that was just replaced).
+    void networkChanged();
     void timRefresh_Timer();
     void Check1_Click();
     void cmbRefresh_Click();
@@ -98,6 +112,9 @@ private:
     QWidget* buildNotificationFrame();
     void buildMenus();
     void restoreToggle(QCheckBox* box, const char* key);
+    void familyDone();
+    void lookupDone();
+    void endLookup(bool ok);
 
     Settings& m_settings;
     HttpGet& m_http;
@@ -106,17 +123,24 @@ private:
     RefreshCycle m_refresh;
     ChangeTest m_changeTest;
     QTimer* m_timRefresh = nullptr;
+    AddressLookup m_lookup4;
+    AddressLookup m_lookup6;
+    std::optional<LookupResult> m_result4;
+    std::optional<LookupResult> m_result6;  // nothing while the IPv6 lookup runs
     bool m_lookupRunning = false;
+    bool m_lookupAgain = false;
     bool m_unloaded = false;
 
     NotificationHooks* m_notifications = nullptr;
     NetToolsHooks* m_netTools = nullptr;
     DesktopHooks* m_desktop = nullptr;
     std::function<QString()> m_localAddress;
+    std::function<bool()> m_ipv6Route;
     std::function<void()> m_quit;
 
     QLabel* Label1 = nullptr;  // external address
     QLabel* Label2 = nullptr;  // internal address
+    QLabel* lblIPv6 = nullptr; // external IPv6 address
     QPushButton* cmdCopy1 = nullptr;
     QPushButton* cmdCopy2 = nullptr;
     QLineEdit* Text1 = nullptr;

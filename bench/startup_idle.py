@@ -41,6 +41,9 @@ def main():
     args = parser.parse_args()
 
     body_root = tempfile.mkdtemp(prefix="vistrel-bench-")
+    # The address service would answer 127.0.0.1, which is no public address; a file answers one that is.
+    with open(os.path.join(body_root, "ip"), "w") as f:
+        f.write("203.0.113.1\n")
     nginx = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "tests", "peers", "nginx_peer.py"),
                               "--root", body_root, "--lifetime", str(args.idle + 120)],
                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
@@ -53,7 +56,7 @@ def main():
     with open(os.path.join(config, "Tarnwick IP Vistrel.conf"), "w") as f:
         f.write("[Settings]\nrefresh=1\nrefreshrate=0\nshowHelp=0\n")
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config,
-               VISTREL_ADDRESS_URL=f"http://127.0.0.1:{port}/extras/GetExternalIP.asp",
+               VISTREL_ADDRESS_URL=f"http://127.0.0.1:{port}/body/ip",
                QT_LOGGING_RULES="vistrel.status.info=true")
 
     started = time.monotonic()

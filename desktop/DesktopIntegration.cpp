@@ -178,6 +178,7 @@ Form2* DesktopIntegration::loadOverlay()
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         m_overlay->move(screen->availableGeometry().topLeft());
     m_overlay->setAddresses(m_form.internalAddress(), m_form.externalAddress());
+    m_overlay->setExternalIPv6(m_form.externalIPv6Address());
     connect(m_overlay, &Form2::mnuPopupItem_Click, this, &DesktopIntegration::overlayMenu);
     SetTopmost(m_overlay, true);
     // Loading looks the addresses up; when the main window's own lookup loaded it, that lookup is
@@ -188,7 +189,10 @@ Form2* DesktopIntegration::loadOverlay()
 
 void DesktopIntegration::updateOverlay(const QString& internal, const QString& external)
 {
-    loadOverlay()->setAddresses(internal, external);
+    // The IPv6 line is the main window's, written before the lookup hands the overlay its addresses.
+    Form2* overlay = loadOverlay();
+    overlay->setAddresses(internal, external);
+    overlay->setExternalIPv6(m_form.externalIPv6Address());
 }
 
 bool DesktopIntegration::isOverlayVisible() const

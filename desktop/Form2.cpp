@@ -37,11 +37,15 @@ Form2::Form2(QWidget* parent)
     Label1 = makeLabel(this, "Label1", none, QRect(AddressLeft, 0, AddressWidth, 17));
     Label4 = makeLabel(this, "Label4", QStringLiteral("External:"), QRect(4, 16, 49, 13));
     Label2 = makeLabel(this, "Label2", none, QRect(AddressLeft, 16, AddressWidth, 17));
+    lblIPv6Caption = makeLabel(this, "lblIPv6Caption", QStringLiteral("External IPv6:"), QRect(4, 32, 49, 13));
+    lblIPv6 = makeLabel(this, "lblIPv6", QStringLiteral("none"), QRect(AddressLeft, 32, AddressWidth, 17));
     QFont addressFont(QStringLiteral("Verdana"));
     addressFont.setPointSizeF(9.75);
     addressFont.setBold(true);
     Label1->setFont(addressFont);
     Label2->setFont(addressFont);
+    lblIPv6->setFont(addressFont);
+    lblIPv6->setAccessibleName(QStringLiteral("External IPv6"));
     Label1->setAccessibleName(QStringLiteral("Internal"));
     Label2->setAccessibleName(QStringLiteral("External"));
 
@@ -64,23 +68,38 @@ void Form2::setAddresses(const QString& internal, const QString& external)
     relayout();
 }
 
+void Form2::setExternalIPv6(const QString& address)
+{
+    lblIPv6->setText(address);
+    relayout();
+}
+
+QString Form2::externalIPv6Address() const
+{
+    return lblIPv6->text();
+}
+
 void Form2::relayout()
 {
     // The design sizes fit the captions and an IPv4 address in the fonts it was drawn with; with wider
     // fonts, or an IPv6 address, the columns grow to the right so that nothing is cut off.
     const QFontMetrics captions(Label3->font());
     const int captionWidth = std::max({CaptionWidth, captions.horizontalAdvance(Label3->text()),
-                                       captions.horizontalAdvance(Label4->text())});
+                                       captions.horizontalAdvance(Label4->text()),
+                                       captions.horizontalAdvance(lblIPv6Caption->text())});
     const int captionHeight = std::max(CaptionHeight, captions.height());
     Label3->setGeometry(4, 0, captionWidth, captionHeight);
     Label4->setGeometry(4, 16, captionWidth, captionHeight);
+    lblIPv6Caption->setGeometry(4, 32, captionWidth, captionHeight);
 
     const QFontMetrics addresses(Label1->font());
     const int left = std::max(AddressLeft, 4 + captionWidth + 7);
     const int width = std::max({AddressWidth, addresses.horizontalAdvance(Label1->text()) + 2,
-                                addresses.horizontalAdvance(Label2->text()) + 2});
+                                addresses.horizontalAdvance(Label2->text()) + 2,
+                                addresses.horizontalAdvance(lblIPv6->text()) + 2});
     Label1->setGeometry(left, 0, width, 17);
     Label2->setGeometry(left, 16, width, 17);
+    lblIPv6->setGeometry(left, 32, width, 17);
     setFixedSize(std::max(DesignWidth, left + width + RightMargin), DesignHeight);
 }
 

@@ -5,15 +5,15 @@
 class QLabel;
 class QMenu;
 
-/// The address overlay: a small borderless window that stays above ordinary windows and shows both
-/// addresses. It has no logic of its own; its menu `mnuPopup` (0 "Refresh", 1 "Hide") is forwarded to
+/// The address overlay: a small borderless window that stays above ordinary windows and shows the
+/// internal, external and external IPv6 addresses. It has no logic of its own; its menu `mnuPopup` (0 "Refresh", 1 "Hide") is forwarded to
 /// the owner through mnuPopupItem_Click.
 class Form2 : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr int DesignWidth = 191;
-    static constexpr int DesignHeight = 34;
+    static constexpr int DesignHeight = 50;  // three lines of 16: internal, external, external IPv6
 
     explicit Form2(QWidget* parent = nullptr);
 
@@ -22,6 +22,9 @@ public:
     void setAddresses(const QString& internal, const QString& external);
     QString internalAddress() const;
     QString externalAddress() const;
+    /// The IPv6 line: the public IPv6 address or "none".
+    void setExternalIPv6(const QString& address);
+    QString externalIPv6Address() const;
     QMenu* mnuPopup() const { return m_menu; }
 
 signals:
@@ -38,5 +41,7 @@ private:
     QLabel* Label2 = nullptr;  // external address
     QLabel* Label3 = nullptr;
     QLabel* Label4 = nullptr;
+    QLabel* lblIPv6Caption = nullptr;
+    QLabel* lblIPv6 = nullptr;  // external IPv6 address
     QMenu* m_menu = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "nettools/clsIPResolve.h"
 
-#include "app/AddressService.h"
+#include "discovery/AddressBody.h"
 #include "nettools/NetToolsLog.h"
 
 #include <QStringList>

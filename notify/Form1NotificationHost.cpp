@@ -22,6 +22,11 @@ QString Form1NotificationHost::externalAddress() const
     return m_form.externalAddress();
 }
 
+QString Form1NotificationHost::externalIPv6Address() const
+{
+    return m_form.externalIPv6Address();
+}
+
 Settings& Form1NotificationHost::settings()
 {
     return m_form.settings();

@@ -14,6 +14,7 @@ public:
     QString status() const override;
     QString internalAddress() const override;
     QString externalAddress() const override;
+    QString externalIPv6Address() const override;
     Settings& settings() override;
     NotifySettings& notifySettings() override;
     HttpGet& http() override;

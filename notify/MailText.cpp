@@ -31,11 +31,16 @@ QString mailDateTimeText(const QDateTime& when)
 QString ComposeMailBody(const MailBodyInputs& in)
 {
     if (in.useBody)
-        return substitutePlaceholders(in.bodyTemplate, programPlaceholders(), in.internalAddress, in.externalAddress);
+        return substitutePlaceholders(in.bodyTemplate, programPlaceholders(), in.internalAddress, in.externalAddress,
+                                      in.externalIPv6Address);
+    // The IPv6 line only when there is an IPv6 address, so the text stays as it was for everyone else.
+    const QString ipv6Line = in.externalIPv6Address == QLatin1String("none") || in.externalIPv6Address.isEmpty()
+        ? QString()
+        : QStringLiteral("External IPv6 Address: ") + in.externalIPv6Address + Crlf;
     const ProductInfo& p = in.product;
     return QStringLiteral("This message is an automatic notification by ") + p.productName
         + QStringLiteral(" that your IP Address has changed to the following:") + Crlf + Crlf
-        + QStringLiteral("External IP Address: ") + in.externalAddress + Crlf
+        + QStringLiteral("External IP Address: ") + in.externalAddress + Crlf + ipv6Line
         + QStringLiteral("Internal IP Address: ") + in.internalAddress + Crlf + Crlf
         + QStringLiteral("Date/Time: ") + mailDateTimeText(in.now) + Crlf + Crlf
         + QStringLiteral("Thank you,") + Crlf + Crlf

@@ -14,6 +14,7 @@ struct MailBodyInputs
     QString bodyTemplate;   // may hold "$Internal$" and "$External$"
     QString internalAddress;
     QString externalAddress;
+    QString externalIPv6Address = QStringLiteral("none");
     QDateTime now;
     ProductInfo product;
 };

@@ -19,6 +19,9 @@ public:
     /// The addresses as the main window's labels show them at this moment.
     virtual QString internalAddress() const = 0;
     virtual QString externalAddress() const = 0;
+    /// The public IPv6 address as the main window shows it; "none" when it has none (and for hosts
+    /// that have no IPv6 line).
+    virtual QString externalIPv6Address() const { return QStringLiteral("none"); }
     virtual Settings& settings() = 0;
     virtual NotifySettings& notifySettings() = 0;
     virtual HttpGet& http() = 0;

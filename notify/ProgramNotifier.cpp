@@ -20,8 +20,10 @@ void ProgramNotifier::doLauchProg()
     }
     const QString internal = m_host.internalAddress();
     const QString external = m_host.externalAddress();
-    const QString program = substitutePlaceholders(values.program, programPlaceholders(), internal, external);
-    const QString argumentText = substitutePlaceholders(values.arguments, programPlaceholders(), internal, external);
+    const QString external6 = m_host.externalIPv6Address();
+    const QString program = substitutePlaceholders(values.program, programPlaceholders(), internal, external, external6);
+    const QString argumentText =
+        substitutePlaceholders(values.arguments, programPlaceholders(), internal, external, external6);
 
     QStringList arguments;
     QString error;

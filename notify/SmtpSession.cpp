@@ -296,6 +296,7 @@ void SmtpSession::handleReply(const QByteArray& reply)
         in.bodyTemplate = values.body;
         in.internalAddress = m_host.internalAddress();
         in.externalAddress = m_host.externalAddress();
+        in.externalIPv6Address = m_host.externalIPv6Address();
         in.now = m_clock();
         in.product = m_host.product();
         m_body = ComposeMailBody(in);

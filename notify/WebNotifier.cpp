@@ -15,8 +15,8 @@ void WebNotifier::doHitURL()
         m_host.setStatus(QStringLiteral("Error: Please enter a URL to hit"));
         return;
     }
-    const QString url =
-        substitutePlaceholders(values.url, urlPlaceholders(), m_host.internalAddress(), m_host.externalAddress());
+    const QString url = substitutePlaceholders(values.url, urlPlaceholders(), m_host.internalAddress(),
+                                               m_host.externalAddress(), m_host.externalIPv6Address());
     m_host.setStatus(QStringLiteral("Hitting ") + url);
     QCoreApplication::processEvents();  // once, so that the status is painted before the request
     const QUrl parsed(url);

@@ -4,6 +4,7 @@
 #include "app/NotifySettings.h"
 #include "app/Settings.h"
 #include "app/WidgetHelpers.h"
+#include "notify/AddressSourcesPane.h"
 #include "notify/MailPresets.h"
 #include "notify/NotificationHost.h"
 
@@ -73,7 +74,8 @@ frmConfigure::frmConfigure(NotificationHost& host, NotificationHooks& hooks, QWi
     QPalette palette = txtStatus->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     txtStatus->setPalette(palette);
-    grid->addWidget(txtStatus, 2, 0, 1, 2);
+    grid->addWidget(new AddressSourcesPane(host.settings()), 2, 0, 1, 2);
+    grid->addWidget(txtStatus, 3, 0, 1, 2);
     grid->setColumnMinimumWidth(0, 340);
     grid->setColumnMinimumWidth(1, 340);
 

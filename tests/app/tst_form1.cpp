@@ -59,12 +59,15 @@ private:
     template <typename W> W* child(const char* name) { return m_form->findChild<W*>(QLatin1String(name)); }
     QString stored(const char* key) const { return m_settings.read(QLatin1String(key), QString()); }
     void load(const QByteArray& file, const QByteArray& body = "203.0.113.1");
-    int lookups(int ticks)  // each lookup hands its addresses to the overlay
+    int lookups(int ticks)  // the lookups these ticks start, each waited for
     {
-        m_calls.clear();
+        QSignalSpy started(m_form.get(), &Form1::lookupStarted);
+        QSignalSpy done(m_form.get(), &Form1::lookupFinished);
         for (int t = 0; t < ticks; ++t)
             m_form->timRefresh_Timer();
-        return int(m_calls.size());
+        if (!started.isEmpty() && done.isEmpty())
+            done.wait(10000);
+        return int(started.size());
     }
 
     NginxPeer m_nginx;
@@ -95,7 +98,9 @@ void TestForm1::load(const QByteArray& file, const QByteArray& body)
     m_form->setDesktopHooks(&m_desktop);
     m_form->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
     m_form->setQuit([this] { m_calls << QStringLiteral("quit"); });
+    QSignalSpy done(m_form.get(), &Form1::lookupFinished);
     m_form->Form_Load();
+    QVERIFY(done.wait(10000));
 }
 
 void TestForm1::storedStateIsRestored_data()
@@ -156,7 +161,9 @@ void TestForm1::lookupShowsStoresAndNotifiesOnceOnChange()
     QCOMPARE(m_form->status() == u"Error: Connection not available.", m_calls.isEmpty());
     const qsizetype overlay = m_calls.size() ? 1 : 0;
     m_calls.clear();
+    QSignalSpy done(m_form.get(), &Form1::lookupFinished);
     m_form->Command1_Click();  // the same answer again: no notification
+    QVERIFY(done.wait(10000));
     QCOMPARE(m_calls.size(), overlay);
 }
 

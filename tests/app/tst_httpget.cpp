@@ -1,7 +1,7 @@
 // The address lookup: what a body yields, and the HTTP GET under it against the fault peer (slow answers,
 // error statuses, 10 MiB, hangs, redirect loops, refused connections). Requests to nginx: tst_form1.
 #include "PeerProcess.h"
-#include "app/AddressService.h"
+#include "discovery/AddressBody.h"
 #include "platform/HttpGet.h"
 
 #include <QtTest>

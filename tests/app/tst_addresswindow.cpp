@@ -1,0 +1,150 @@
+// The main window's lookup over several sources against nginx: agreement, disagreement and the IPv6
+// line, with the real web notifier (nginx's /hook/) telling whether a change was seen.
+#include "NginxPeer.h"
+#include "TempConfigHome.h"
+#include "app/Form1.h"
+#include "app/Settings.h"
+#include "notify/Form1NotificationHost.h"
+#include "notify/NotificationService.h"
+#include "platform/HttpGet.h"
+#include "platform/ProcessLauncher.h"
+
+#include <QtTest>
+
+class TestAddressWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void lookupOutcome_data();
+    void lookupOutcome();
+    void networkChangeDuringLookupRunsOneMore();
+
+private:
+    void load(const QByteArray& stored, bool ipv6Route = true);
+    QString source(const QString& name, const QByteArray& content);
+
+    NginxPeer m_nginx;
+    TempConfigHome m_home;
+    std::unique_ptr<Settings> m_settings;
+    HttpGet m_http;
+    DetachedProcessLauncher m_launcher;
+    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<Form1NotificationHost> m_host;
+    std::unique_ptr<NotificationService> m_service;
+};
+
+void TestAddressWindow::initTestCase()
+{
+    QString error;
+    QVERIFY2(m_nginx.start(&error), qPrintable(error));
+}
+
+QString TestAddressWindow::source(const QString& name, const QByteArray& content)
+{
+    m_nginx.setBody(name, content);
+    return m_nginx.url(QStringLiteral("/body/") + name).toString();
+}
+
+void TestAddressWindow::load(const QByteArray& stored, bool ipv6Route)
+{
+    const QByteArray hook = m_nginx.url(QStringLiteral("/hook/")).toEncoded() + "?e=$ExternalIP$&v6=$ExternalIPv6$";
+    m_home.writeSettingsFile("[Settings]\nshowHelp=0\nwebNotify=1\nOldInternal=10.0.0.2\nOldExternal=198.51.100.1\n"
+                             "strURL=" +
+                             hook + "\n" + stored);
+    m_service.reset();
+    m_host.reset();
+    m_settings = std::make_unique<Settings>(m_home.settingsPath());
+    m_form = std::make_unique<Form1>(*m_settings, m_http);
+    m_host = std::make_unique<Form1NotificationHost>(*m_form);
+    m_service = std::make_unique<NotificationService>(*m_host, m_launcher, m_form.get());
+    m_form->setNotificationHooks(m_service.get());
+    m_form->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
+    m_form->setIPv6RouteProbe([ipv6Route] { return ipv6Route; });
+    m_form->setQuit([] {});
+    QSignalSpy done(m_form.get(), &Form1::lookupFinished);
+    m_form->Form_Load();
+    QVERIFY(m_form->isLookupRunning()); // Form_Load returned before any source answered
+    QVERIFY(done.wait(10000));
+}
+
+void TestAddressWindow::lookupOutcome_data()
+{
+    QTest::addColumn<QByteArrayList>("answers"); // one IPv4 source each
+    QTest::addColumn<QByteArray>("answer6");     // the IPv6 source; none when empty
+    QTest::addColumn<bool>("route6");
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("shown");      // External: then External IPv6:
+    QTest::addColumn<QString>("hook");       // the web notification's URI, empty for none
+    QTest::addColumn<QString>("remembered"); // OldExternalIPv6 afterwards
+    const QString k4 = QStringLiteral("2001:db8::4"), k5 = QStringLiteral("2001:db8::5");
+    const QString done = QStringLiteral("Finished looking up IPs");
+    const QByteArray a = "203.0.113.1", v5 = "2001:db8::5", old6 = "OldExternalIPv6=2001:db8::4\n";
+    const QString changed6 = QStringLiteral("/hook/?e=203.0.113.1&v6=2001:db8::5");
+    QTest::newRow("agree") << QByteArrayList{a, a + "\n"} << QByteArray() << true << QByteArray() << done
+                           << "203.0.113.1 none"
+                           << "/hook/?e=203.0.113.1&v6=none" << QString();
+    QTest::newRow("disagree") << QByteArrayList{a, "198.51.100.2"} << v5 << true << old6
+                              << "Error: Address sources disagree."
+                              << "000.000.000.000 none" << QString() << k4;
+    QTest::newRow("one of two fails") << QByteArrayList{a, "error"} << v5 << true << old6
+                                      << "Error: Connection not available."
+                                      << "000.000.000.000 none" << QString() << k4;
+    // A file from before the IPv6 line: the first IPv6 address seen is remembered, not a change.
+    QTest::newRow("IPv6 first seen") << QByteArrayList{a} << v5 << true << QByteArray("OldExternal=203.0.113.1\n")
+                                     << done << "203.0.113.1 2001:db8::5" << QString() << k5;
+    QTest::newRow("IPv6 changed") << QByteArrayList{a} << v5 << true << "OldExternal=203.0.113.1\n" + old6 << done
+                                  << "203.0.113.1 2001:db8::5" << changed6 << k5;
+    QTest::newRow("no IPv6 route") << QByteArrayList{a} << v5 << false << "OldExternal=203.0.113.1\n" + old6 << done
+                                   << "203.0.113.1 none" << QString() << k4;
+    // IPv4 agreed but the IPv6 source failed: what was known stays, nobody is told.
+    QTest::newRow("IPv6 fails") << QByteArrayList{a} << QByteArray("error") << true
+                                << "OldExternal=203.0.113.1\n" + old6 << done << "203.0.113.1 none" << QString() << k4;
+}
+
+void TestAddressWindow::lookupOutcome()
+{
+    QFETCH(QByteArrayList, answers);
+    QFETCH(QByteArray, answer6);
+    QFETCH(bool, route6);
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, status);
+    QFETCH(QString, shown);
+    QFETCH(QString, hook);
+    QFETCH(QString, remembered);
+    QStringList sources;
+    for (const QByteArray& answer : answers)
+        sources << source(QStringLiteral("a%1").arg(sources.size()), answer);
+    qputenv("VISTREL_ADDRESS_SOURCES", sources.join(QLatin1Char(' ')).toUtf8());
+    qputenv("VISTREL_ADDRESS6_SOURCES", answer6.isEmpty() ? QByteArray() : source("v6", answer6).toUtf8());
+    const qsizetype logBefore = m_nginx.accessLog().size();
+    load(stored, route6);
+    QCOMPARE(m_form->status(), status);
+    QCOMPARE(m_form->externalAddress() + QLatin1Char(' ') + m_form->externalIPv6Address(), shown);
+    const QStringList requests = m_nginx.accessLog().mid(logBefore);
+    QCOMPARE(requests.filter(QStringLiteral("/hook/")).join(QString()).section(QLatin1Char('\t'), 0, 0), hook);
+    QCOMPARE(m_settings->read(QStringLiteral("OldExternalIPv6"), QString()), remembered);
+    if (!route6) // without a route the IPv6 source is not even asked
+        QVERIFY(requests.filter(QStringLiteral("/body/v6")).isEmpty());
+}
+
+void TestAddressWindow::networkChangeDuringLookupRunsOneMore()
+{
+    qputenv("VISTREL_ADDRESS_SOURCES", source(QStringLiteral("a"), "203.0.113.1").toUtf8());
+    load(QByteArray());
+    QSignalSpy started(m_form.get(), &Form1::lookupStarted);
+    QSignalSpy done(m_form.get(), &Form1::lookupFinished);
+    m_form->Command1_Click();
+    QCOMPARE(m_form->status(), QStringLiteral("Looking up your IPs..."));
+    // Changes while it runs: that lookup may have asked over the old network, so one more follows.
+    m_form->networkChanged();
+    m_form->networkChanged();
+    m_form->Command1_Click(); // a click while it runs is dropped, as before
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 2, 10000);
+    QTest::qWait(300);
+    QCOMPARE(started.size(), 2);
+}
+
+QTEST_MAIN(TestAddressWindow)
+#include "tst_addresswindow.moc"

@@ -1,0 +1,172 @@
+// Network changes, in a network namespace of the test's own (CTest runs it under `unshare -n`): the
+// netlink walk over bad datagrams, the internal address rule, and a lookup within a second of an
+// address change, one for a burst.
+#include "NginxPeer.h"
+#include "TempConfigHome.h"
+#include "app/Form1.h"
+#include "app/Settings.h"
+#include "platform/HttpGet.h"
+#include "platform/LocalAddress.h"
+#include "platform/NetlinkMessages.h"
+#include "platform/NetworkChangeMonitor.h"
+
+#include <QNetworkInterface>
+#include <QtTest>
+
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+QByteArray message(quint16 type, const QByteArray& payload = QByteArray(), quint32 length = 0)
+{
+    nlmsghdr header{};
+    header.nlmsg_len = length ? length : NLMSG_LENGTH(payload.size());
+    header.nlmsg_type = type;
+    QByteArray bytes(reinterpret_cast<const char*>(&header), sizeof(header));
+    bytes += payload;
+    bytes.resize(NLMSG_ALIGN(bytes.size()), '\0');
+    return bytes;
+}
+
+void ip(const QString& arguments)
+{
+    QCOMPARE(QProcess::execute(QStringLiteral("ip"), arguments.split(QLatin1Char(' '))), 0);
+}
+
+} // namespace
+
+class TestNetworkChange : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void netlinkWalk_data();
+    void netlinkWalk();
+    void internalAddressFollowsTheDefaultRoute();
+    void addressChangeStartsOneLookup();
+};
+
+void TestNetworkChange::initTestCase()
+{
+    // Only in a namespace of its own: never change the machine's network.
+    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces())
+        QVERIFY2(nic.flags().testFlag(QNetworkInterface::IsLoopBack), "run under unshare -n (see CMakeLists.txt)");
+}
+
+void TestNetworkChange::netlinkWalk_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<bool>("relevant");
+    QTest::addColumn<bool>("malformed");
+    nlmsgerr overrun{};
+    overrun.error = -ENOBUFS;
+    const QByteArray enobufs(reinterpret_cast<const char*>(&overrun), sizeof(overrun));
+    QTest::newRow("empty") << QByteArray() << 0 << false << false;
+    QTest::newRow("new address") << message(RTM_NEWADDR, QByteArray(16, '\0')) << 1 << true << false;
+    QTest::newRow("link, then route") << message(RTM_NEWLINK, "abcde") + message(RTM_DELROUTE) << 2 << true << false;
+    QTest::newRow("overrun") << message(NLMSG_ERROR, enobufs) << 1 << true << false;
+    QTest::newRow("shorter than a header") << QByteArray("\x14\0\0", 3) << 0 << false << true;
+    QTest::newRow("length below the header") << message(RTM_NEWADDR, QByteArray(), 8) << 0 << false << true;
+    QTest::newRow("length past the end") << message(RTM_NEWADDR, QByteArray(8, '\0'), 4000) << 0 << false << true;
+    QTest::newRow("good, then past the end")
+        << message(RTM_NEWROUTE) + message(RTM_NEWADDR, QByteArray(), 0xffffffff) << 1 << true << true;
+    QTest::newRow("trailing bytes") << message(RTM_NEWLINK) + QByteArray(5, '\x01') << 1 << false << true;
+}
+
+void TestNetworkChange::netlinkWalk()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(int, messages);
+    QFETCH(bool, relevant);
+    QFETCH(bool, malformed);
+    // An exact-size copy on the heap, so that a read past the end is a read past the allocation.
+    std::vector<char> bytes(datagram.begin(), datagram.end());
+    const NetlinkSummary summary = walkNetlinkMessages(bytes.data(), bytes.size());
+    QCOMPARE(summary.messages, messages);
+    QCOMPARE(summary.addressOrRoute || summary.overrun, relevant);
+    QCOMPARE(summary.malformed, malformed);
+}
+
+void TestNetworkChange::internalAddressFollowsTheDefaultRoute()
+{
+    ip(QStringLiteral("link add w0 type veth peer name w1"));
+    ip(QStringLiteral("link add w2 type veth peer name w3"));
+    for (const char* nic : {"w0", "w1", "w2", "w3"})
+        ip(QStringLiteral("link set %1 up").arg(QLatin1String(nic)));
+    ip(QStringLiteral("addr add 192.0.2.5/24 dev w0"));
+    ip(QStringLiteral("addr add 198.18.0.7/24 dev w2"));
+    QVERIFY(routeLocalAddress(QHostAddress(QStringLiteral("198.41.0.4"))).isNull());
+    QCOMPARE(localIPv4Address(), QStringLiteral("192.0.2.5")); // no default route: the first interface
+    ip(QStringLiteral("route add default via 198.18.0.1 dev w2"));
+    QCOMPARE(localIPv4Address(), QStringLiteral("198.18.0.7")); // the default route's, not the first
+
+    QVERIFY(!hasIPv6Route());
+    ip(QStringLiteral("-6 addr add 2001:db8::7/64 dev w0 nodad"));
+    QVERIFY(!hasIPv6Route()); // a link prefix is no way to the internet
+    ip(QStringLiteral("-6 route add default via 2001:db8::1 dev w0"));
+    QVERIFY(hasIPv6Route());
+    ip(QStringLiteral("link del w0"));
+    ip(QStringLiteral("link del w2"));
+}
+
+void TestNetworkChange::addressChangeStartsOneLookup()
+{
+    NginxPeer nginx;
+    QString error;
+    QVERIFY2(nginx.start(&error), qPrintable(error));
+    nginx.setBody(QStringLiteral("ip"), "203.0.113.1\n");
+    qputenv("VISTREL_ADDRESS_SOURCES", nginx.url(QStringLiteral("/body/ip")).toEncoded());
+    ip(QStringLiteral("link add v0 type veth peer name v1"));
+    for (const char* nic : {"v0", "v1"}) {
+        // No IPv6 link-local address: its duplicate detection would end seconds later, a change of its own.
+        ip(QStringLiteral("link set %1 addrgenmode none").arg(QLatin1String(nic)));
+        ip(QStringLiteral("link set %1 up").arg(QLatin1String(nic)));
+    }
+
+    TempConfigHome home;
+    home.writeSettingsFile("[Settings]\nshowHelp=0\n"); // auto refresh off
+    Settings settings(home.settingsPath());
+    HttpGet http;
+    Form1 form(settings, http);
+    form.setQuit([] {});
+    NetworkChangeMonitor monitor;
+    QVERIFY2(monitor.start(&error), qPrintable(error));
+    connect(&monitor, &NetworkChangeMonitor::changed, &form, &Form1::networkChanged);
+    QSignalSpy started(&form, &Form1::lookupStarted);
+    QSignalSpy finished(&form, &Form1::lookupFinished);
+    form.Form_Load();
+    QVERIFY(finished.wait(10000));
+    QTest::qWait(600); // the veth pair's own events settle first (one lookup more, or none)
+    QVERIFY(!form.isLookupRunning() || finished.wait(10000));
+    started.clear();
+    finished.clear();
+
+    QElapsedTimer clock;
+    clock.start();
+    ip(QStringLiteral("addr add 192.0.2.5/24 dev v0"));
+    QVERIFY(started.wait(2000));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(form.internalAddress(), QStringLiteral("192.0.2.5"));
+
+    // A burst (addresses and a route at once, from one ip process) gives one lookup.
+    started.clear();
+    QTemporaryFile batch;
+    QVERIFY(batch.open());
+    batch.write("addr add 198.51.100.5/24 dev v0\naddr add 203.0.113.5/24 dev v0\n"
+                "route add default via 198.51.100.1 dev v0\n");
+    batch.close();
+    ip(QStringLiteral("-batch ") + batch.fileName());
+    QTest::qWait(1500);
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(form.internalAddress(), QStringLiteral("198.51.100.5"));
+    ip(QStringLiteral("link del v0"));
+}
+
+QTEST_MAIN(TestNetworkChange)
+#include "tst_networkchange.moc"
