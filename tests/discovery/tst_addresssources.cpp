@@ -1,7 +1,11 @@
-// Each kind of source against a real server (dnsmasq, coturn, nginx) and against a peer that answers wrongly.
+// Each kind of source, and the lookup's agreement rule over them, against real servers (dnsmasq, coturn, nginx)
+// and UDP peers that answer wrongly, late, differently or never.
 #include "NginxPeer.h"
 #include "PeerProcess.h"
+#include "discovery/AddressLookup.h"
 #include "discovery/SourceUri.h"
+
+#include <QElapsedTimer>
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -9,37 +13,45 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using Outcome = LookupResult::Outcome;
+
 class TestAddressSources : public QObject
 {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void dnsSourceAnswersOrFails_data();
-    void dnsSourceAnswersOrFails();
-    void stunSourceAnswersOrFails_data();
-    void stunSourceAnswersOrFails();
+    void udpSourceAnswersOrFails_data();
+    void udpSourceAnswersOrFails();
     void stunRequestIsSentAgainWithoutAnswer();
     void httpSourceAnswersOrFails_data();
     void httpSourceAnswersOrFails();
     void httpsWithUntrustedCertificateFails();
+    void lookupDecidesByAgreement_data();
+    void lookupDecidesByAgreement();
 
 private:
     /// Asks the source once; "answer" or "failed: reason". Checks the one-signal contract on the way.
     QString ask(const QString& uri, int timeoutMs = 1500);
 
-    PeerProcess m_dnsmasq;
-    PeerProcess m_coturn;
+    std::map<QString, PeerProcess> m_peers;  // DNS: dnsmasq, STUN: coturn, the others DNS fault peers
     NginxPeer m_nginx;
 };
 
 void TestAddressSources::initTestCase()
 {
     QString error;
-    QVERIFY2(m_dnsmasq.start("dns_peer.py", {"--", "--address=/myip.test/203.0.113.7", "--address=/myip.test/2001:db8::7",
-                                             "--txt-record=txt.test,v=spf1 -all,203.0.113.7", "--address=/nx.test/"},
-                             &error),
+    QVERIFY2(m_peers["DNS"].start("udp_peers.py", {"dnsmasq", "--address=/myip.test/203.0.113.7",
+                                                  "--address=/myip.test/2001:db8::7", "--address=/lan.test/10.0.0.1",
+                                                  "--txt-record=txt.test,v=spf1 -all,203.0.113.7", "--address=/nx.test/"},
+                                  &error),
              qPrintable(error));
-    QVERIFY2(m_coturn.start("stun_peer.py", {}, &error), qPrintable(error));
+    QVERIFY2(m_peers["STUN"].start("udp_peers.py", {"coturn"}, &error), qPrintable(error));
+    for (const auto& [name, fault, address] : {std::tuple("LATE", "delay:3", "203.0.113.7"),
+                                               std::tuple("OTHER", "none", "198.51.100.1"),
+                                               std::tuple("SILENT", "silent", "203.0.113.7")})
+        QVERIFY2(m_peers[name].start("udp_fault_peer.py", {"--protocol", "dns", "--fault", fault, "--address", address},
+                                     &error),
+                 qPrintable(error));
     QVERIFY2(m_nginx.start(&error), qPrintable(error));
 }
 
@@ -63,10 +75,10 @@ QString TestAddressSources::ask(const QString& uri, int timeoutMs)
                               : answered.first().first().value<QHostAddress>().toString();
 }
 
-void TestAddressSources::dnsSourceAnswersOrFails_data()
+void TestAddressSources::udpSourceAnswersOrFails_data()
 {
-    QTest::addColumn<QString>("fault");  // empty: dnsmasq
-    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("fault");  // empty: dnsmasq or coturn; else the fault peer's
+    QTest::addColumn<QString>("query");  // after dns://127.0.0.1:PORT/, or "stun"
     QTest::addColumn<QString>("expected");  // a regular expression
     QTest::newRow("A") << "" << "myip.test" << "^203\\.0\\.113\\.7$";
     QTest::newRow("AAAA") << "" << "myip.test?type=AAAA" << "^2001:db8::7$";
@@ -78,50 +90,33 @@ void TestAddressSources::dnsSourceAnswersOrFails_data()
     QTest::newRow("wrong id") << "wrong-id" << "myip.test" << "failed: .*(imeout|no answer within)";
     QTest::newRow("truncated") << "truncated" << "myip.test" << "failed: truncated";
     QTest::newRow("SERVFAIL") << "servfail" << "myip.test" << "SERVFAIL";
-    QTest::newRow("late") << "delay:3" << "myip.test" << "failed: .*(imeout|no answer within)";
+    // coturn sees the test on loopback: the source reports that address, the lookup refuses it later.
+    QTest::newRow("coturn") << "" << "stun" << "^127\\.0\\.0\\.1$";
+    QTest::newRow("STUN no address") << "no-address" << "stun" << "^failed: no address attribute";
+    QTest::newRow("STUN wrong id") << "wrong-id" << "stun" << "no answer within.*wrong transaction ID";
 }
 
-void TestAddressSources::dnsSourceAnswersOrFails()
+void TestAddressSources::udpSourceAnswersOrFails()
 {
     QFETCH(QString, fault);
     QFETCH(QString, query);
     QFETCH(QString, expected);
+    const bool stun = query == "stun";
     PeerProcess faultPeer;
     QString error;
     if (!fault.isEmpty())
-        QVERIFY2(faultPeer.start("udp_fault_peer.py", {"--protocol", "dns", "--fault", fault}, &error), qPrintable(error));
-    const quint16 port = fault.isEmpty() ? m_dnsmasq.port() : faultPeer.port();
-    const QString answer = ask(QString("dns://127.0.0.1:%1/%2").arg(port).arg(query));
-    QVERIFY2(QRegularExpression(expected).match(answer).hasMatch(), qPrintable(answer));
-}
-
-void TestAddressSources::stunSourceAnswersOrFails_data()
-{
-    QTest::addColumn<QString>("fault");  // empty: coturn
-    QTest::addColumn<QString>("expected");
-    // coturn sees the test on loopback: the source reports that address, the lookup refuses it later.
-    QTest::newRow("coturn") << "" << "^127\\.0\\.0\\.1$";
-    QTest::newRow("no address") << "no-address" << "^failed: no address attribute";
-    QTest::newRow("wrong id") << "wrong-id" << "no answer within.*wrong transaction ID";
-}
-
-void TestAddressSources::stunSourceAnswersOrFails()
-{
-    QFETCH(QString, fault);
-    QFETCH(QString, expected);
-    PeerProcess faultPeer;
-    QString error;
-    if (!fault.isEmpty())
-        QVERIFY2(faultPeer.start("udp_fault_peer.py", {"--protocol", "stun", "--fault", fault}, &error), qPrintable(error));
-    const QString answer = ask(QString("stun:127.0.0.1:%1").arg(fault.isEmpty() ? m_coturn.port() : faultPeer.port()));
+        QVERIFY2(faultPeer.start("udp_fault_peer.py", {"--protocol", stun ? "stun" : "dns", "--fault", fault}, &error),
+                 qPrintable(error));
+    const quint16 port = !fault.isEmpty() ? faultPeer.port() : m_peers[stun ? "STUN" : "DNS"].port();
+    const QString answer = ask(stun ? QString("stun:127.0.0.1:%1").arg(port)
+                                    : QString("dns://127.0.0.1:%1/%2").arg(port).arg(query));
     QVERIFY2(QRegularExpression(expected).match(answer).hasMatch(), qPrintable(answer));
 }
 
 void TestAddressSources::stunRequestIsSentAgainWithoutAnswer()
 {
-    PeerProcess silent;
-    QString error;
-    QVERIFY2(silent.start("udp_fault_peer.py", {"--protocol", "stun", "--fault", "silent"}, &error), qPrintable(error));
+    PeerProcess& silent = m_peers["SILENT"];
+    silent.readLines();
     QVERIFY(ask(QString("stun:127.0.0.1:%1").arg(silent.port()), 1800).startsWith("failed: no answer within 1800 ms"));
     QStringList sent;  // at 0, 0.5 and 1.5 s
     QTRY_COMPARE_WITH_TIMEOUT((sent += silent.readLines().filter("QUERY 20")).size(), 3, 3000);
@@ -170,6 +165,68 @@ void TestAddressSources::httpsWithUntrustedCertificateFails()
     QVERIFY(QTest::qWaitFor([&] { return server.waitForReadyRead(100), (out += server.readAll()).contains("ACCEPT"); }, 5000));
     const QString answer = ask(QString("https://127.0.0.1:%1/ip").arg(port));
     QVERIFY2(answer.startsWith("failed: ") && answer.contains("certificate"), qPrintable(answer));
+}
+
+void TestAddressSources::lookupDecidesByAgreement_data()
+{
+    QTest::addColumn<QStringList>("sources");  // a peer's name stands for dns://127.0.0.1:PORT
+    QTest::addColumn<int>("totalTimeoutMs");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("reasons");  // per source, a part of its failure reason
+    QTest::addColumn<int>("maxMs");
+    QTest::newRow("quorum early, late one cancelled")
+        << QStringList{"DNS/myip.test", "DNS/txt.test?type=TXT", "LATE/myip.test"} << 8000 << int(Outcome::Agreed)
+        << "203.0.113.7" << QStringList{"", "", "not needed"} << 1500;
+    QTest::newRow("disagreement") << QStringList{"DNS/myip.test", "OTHER/myip.test"} << 8000 << int(Outcome::Disagreed)
+                                  << "" << QStringList{"", ""} << 1500;
+    QTest::newRow("non-public not counted")
+        << QStringList{"DNS/myip.test", "DNS/lan.test", "stun:127.0.0.1:STUN"} << 8000 << int(Outcome::Failed) << ""
+        << QStringList{"", "not a public address: 10.0.0.1", "not a public address: 127.0.0.1"} << 1500;
+    QTest::newRow("one source, quorum 1") << QStringList{"DNS/myip.test"} << 8000 << int(Outcome::Agreed)
+                                          << "203.0.113.7" << QStringList{""} << 1500;
+    QTest::newRow("total timeout") << QStringList{"SILENT/myip.test", "SILENT/txt.test"} << 1000 << int(Outcome::Failed)
+                                   << "" << QStringList{"lookup's 1000 ms", "lookup's 1000 ms"} << 1500;
+    QTest::newRow("malformed skipped") << QStringList{"dns://ns.test/myip.test", "DNS/myip.test"} << 8000
+                                       << int(Outcome::Agreed) << "203.0.113.7"
+                                       << QStringList{"malformed source: The DNS server", ""} << 1500;
+    QTest::newRow("nothing usable") << QStringList{"gopher://x"} << 8000 << int(Outcome::NoSources) << ""
+                                    << QStringList{"malformed"} << 500;
+}
+
+void TestAddressSources::lookupDecidesByAgreement()
+{
+    QFETCH(QStringList, sources);
+    QFETCH(int, totalTimeoutMs);
+    QFETCH(int, outcome);
+    QFETCH(QString, address);
+    QFETCH(QStringList, reasons);
+    QFETCH(int, maxMs);
+    for (QString& source : sources) {
+        for (auto& [name, peer] : m_peers)
+            source.replace(QRegularExpression("^" + name + "/"), QString("dns://127.0.0.1:%1/").arg(peer.port()))
+                .replace(":" + name, ":" + QString::number(peer.port()));
+    }
+    AddressLookup lookup;
+    QSignalSpy finished(&lookup, &AddressLookup::finished);
+    QElapsedTimer clock;
+    clock.start();
+    lookup.start({sources, 2, 5000, totalTimeoutMs});
+    lookup.start({sources, 2, 5000, totalTimeoutMs});  // a restart gives one result
+    QVERIFY(lookup.isRunning() && finished.isEmpty());
+    QVERIFY(finished.wait(totalTimeoutMs + 1000));
+    QVERIFY2(clock.elapsed() < maxMs, qPrintable(QString::number(clock.elapsed())));
+    const auto result = finished.first().first().value<LookupResult>();
+    QCOMPARE(int(result.outcome), outcome);
+    QCOMPARE(result.address, address);
+    QCOMPARE(result.outcomes.size(), reasons.size());
+    for (int i = 0; i < reasons.size(); ++i) {
+        const SourceOutcome& o = result.outcomes[i];
+        QVERIFY2(reasons[i].isEmpty() ? o.ok : !o.ok && o.reason.contains(reasons[i]), qPrintable(o.reason));
+    }
+    QTest::qWait(100);
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(!lookup.isRunning());
 }
 
 QTEST_GUILESS_MAIN(TestAddressSources)
