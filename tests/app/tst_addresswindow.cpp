@@ -2,6 +2,7 @@
 // real web notifier (nginx's /hook/) telling whether a change was seen; and the dialog's "Address sources" part.
 #include "NginxPeer.h"
 #include "TempConfigHome.h"
+#include "app/AddressSourceSettings.h"
 #include "app/Form1.h"
 #include "app/Settings.h"
 #include "discovery/SourceUri.h"
@@ -207,6 +208,7 @@ void TestAddressWindow::paneEditsAreStoredAtOnce()
         child<QPushButton>("cmdRemove")->click();
     }
     QCOMPARE(stored("address6Sources"), QString());
+    QVERIFY(AddressSourceSettings(*m_paneSettings).ipv6Sources().isEmpty()); // not the default again
     QCOMPARE(stored("addressSources"), a + " " + dns);
 }
 
