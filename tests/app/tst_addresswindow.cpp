@@ -1,14 +1,22 @@
-// The main window's lookup over several sources against nginx: agreement, disagreement and the IPv6
-// line, with the real web notifier (nginx's /hook/) telling whether a change was seen.
+// The main window's lookup over several sources against nginx: agreement, disagreement and the IPv6 line, with the
+// real web notifier (nginx's /hook/) telling whether a change was seen; and the dialog's "Address sources" part.
 #include "NginxPeer.h"
 #include "TempConfigHome.h"
+#include "app/AddressSourceSettings.h"
 #include "app/Form1.h"
 #include "app/Settings.h"
+#include "discovery/SourceUri.h"
+#include "notify/AddressSourcesPane.h"
 #include "notify/Form1NotificationHost.h"
 #include "notify/NotificationService.h"
 #include "platform/HttpGet.h"
 #include "platform/ProcessLauncher.h"
 
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <QtTest>
 
 class TestAddressWindow : public QObject
@@ -19,8 +27,17 @@ private slots:
     void lookupOutcome_data();
     void lookupOutcome();
     void networkChangeDuringLookupRunsOneMore();
+    void paneEditsAreStoredAtOnce();
+    void paneRefusesMalformedSource_data();
+    void paneRefusesMalformedSource();
+    void paneTestAsksEverySource();
 
 private:
+    template <typename W> W* child(const char* name) { return m_pane->findChild<W*>(QLatin1String(name)); }
+    void openPane(const QByteArray& sources);
+    void add(const QString& uri);
+    QString stored(const char* key) { return m_paneSettings->read(QLatin1String(key), QStringLiteral("(absent)")); }
+
     void load(const QByteArray& stored, bool ipv6Route = true);
     QString source(const QString& name, const QByteArray& content);
 
@@ -32,6 +49,8 @@ private:
     std::unique_ptr<Form1> m_form;
     std::unique_ptr<Form1NotificationHost> m_host;
     std::unique_ptr<NotificationService> m_service;
+    std::unique_ptr<Settings> m_paneSettings;
+    std::unique_ptr<AddressSourcesPane> m_pane;
 };
 
 void TestAddressWindow::initTestCase()
@@ -144,6 +163,95 @@ void TestAddressWindow::networkChangeDuringLookupRunsOneMore()
     QTRY_COMPARE_WITH_TIMEOUT(done.size(), 2, 10000);
     QTest::qWait(300);
     QCOMPARE(started.size(), 2);
+}
+
+void TestAddressWindow::openPane(const QByteArray& sources)
+{
+    m_pane.reset();
+    qunsetenv("VISTREL_ADDRESS_SOURCES"); // the environment's list would replace the file's
+    qunsetenv("VISTREL_ADDRESS6_SOURCES");
+    m_home.writeSettingsFile("[Settings]\naddressSources=" + sources + "\n");
+    m_paneSettings = std::make_unique<Settings>(m_home.settingsPath());
+    m_pane = std::make_unique<AddressSourcesPane>(*m_paneSettings);
+}
+
+void TestAddressWindow::add(const QString& uri)
+{
+    child<QLineEdit>("txtNewSource")->setText(uri);
+    child<QPushButton>("cmdAdd")->click();
+}
+
+void TestAddressWindow::paneEditsAreStoredAtOnce()
+{
+    openPane("https://a.example dns://192.0.2.53/me?type=A");
+    const QString a = QStringLiteral("https://a.example");
+    const QString dns = QStringLiteral("dns://192.0.2.53/me?type=A");
+    QCOMPARE(m_pane->shownSources(), (QStringList{a, dns}));
+    add(QStringLiteral("stun:192.0.2.9:3478"));
+    QCOMPARE(stored("addressSources"), a + " " + dns + " stun:192.0.2.9:3478");
+    auto* list = child<QTreeWidget>("lstSources");
+    list->setCurrentItem(list->topLevelItem(2));
+    child<QPushButton>("cmdUp")->click();
+    child<QPushButton>("cmdUp")->click();
+    QVERIFY(!child<QPushButton>("cmdUp")->isEnabled()); // at the top
+    QCOMPARE(stored("addressSources"), "stun:192.0.2.9:3478 " + a + " " + dns);
+    child<QPushButton>("cmdDown")->click();
+    child<QPushButton>("cmdRemove")->click();
+    QCOMPARE(stored("addressSources"), a + " " + dns);
+
+    // The IPv6 list is a list of its own: the default until edited, emptied on purpose stays empty.
+    QCOMPARE(stored("address6Sources"), QStringLiteral("(absent)"));
+    child<QComboBox>("cmbFamily")->setCurrentIndex(1);
+    QVERIFY(m_pane->shownSources().size() > 1);
+    while (list->topLevelItemCount() > 0) {
+        list->setCurrentItem(list->topLevelItem(0));
+        child<QPushButton>("cmdRemove")->click();
+    }
+    QCOMPARE(stored("address6Sources"), QString());
+    QVERIFY(AddressSourceSettings(*m_paneSettings).ipv6Sources().isEmpty()); // not the default again
+    QCOMPARE(stored("addressSources"), a + " " + dns);
+}
+
+void TestAddressWindow::paneRefusesMalformedSource_data()
+{
+    QTest::addColumn<QString>("uri");
+    QTest::newRow("unknown scheme") << QStringLiteral("ftp://192.0.2.1/ip");
+    QTest::newRow("DNS server by name") << QStringLiteral("dns://resolver.example/me?type=A");
+    QTest::newRow("STUN port") << QStringLiteral("stun:192.0.2.9:99999");
+    QTest::newRow("empty") << QString();
+}
+
+void TestAddressWindow::paneRefusesMalformedSource()
+{
+    openPane("https://a.example");
+    QFETCH(QString, uri);
+    const QString before = stored("addressSources");
+    add(uri);
+    QString reason;
+    QVERIFY(!checkSourceUri(uri, &reason));
+    QCOMPARE(child<QLabel>("lblMessage")->text(), QStringLiteral("Not added: ") + reason);
+    QCOMPARE(stored("addressSources"), before);
+    QCOMPARE(child<QLineEdit>("txtNewSource")->text(), uri); // kept for mending
+}
+
+void TestAddressWindow::paneTestAsksEverySource()
+{
+    NginxPeer& nginx = m_nginx;
+    nginx.setBody(QStringLiteral("ip"), "203.0.113.1\n");
+    nginx.setBody(QStringLiteral("private"), "192.168.1.1\n");
+    openPane(nginx.url(QStringLiteral("/body/ip")).toEncoded() + " " + nginx.url(QStringLiteral("/body/missing")).toEncoded() +
+             " " + nginx.url(QStringLiteral("/body/private")).toEncoded() + " bogus:x");
+    QSignalSpy done(m_pane.get(), &AddressSourcesPane::testFinished);
+    child<QPushButton>("cmdTest")->click();
+    QVERIFY(done.wait(10000));
+    auto* list = child<QTreeWidget>("lstSources");
+    const auto result = [list](int row) { return list->topLevelItem(row)->text(1); };
+    QVERIFY2(QRegularExpression(QStringLiteral("^203\\.0\\.113\\.1 \\(\\d+ ms\\)$")).match(result(0)).hasMatch(),
+             qPrintable(result(0)));
+    QVERIFY2(result(1).startsWith(QStringLiteral("failed after ")), qPrintable(result(1)));
+    QVERIFY2(result(2).endsWith(QStringLiteral("not a public address: not counted")), qPrintable(result(2)));
+    QVERIFY2(result(3).startsWith(QStringLiteral("not asked: ")), qPrintable(result(3)));
+    QCOMPARE(nginx.accessLog().filter(QStringLiteral("/body/ip")).size(), 1);
 }
 
 QTEST_MAIN(TestAddressWindow)

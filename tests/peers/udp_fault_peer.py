@@ -41,7 +41,6 @@ def main():
     parser.add_argument("--protocol", choices=["dns", "stun"], required=True)
     parser.add_argument("--fault", default="none")
     parser.add_argument("--address", default="203.0.113.9")
-    parser.add_argument("--lifetime", type=float, default=600)
     args = parser.parse_args()
     delay = float(args.fault.split(":", 1)[1]) if args.fault.startswith("delay:") else 0.0
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
@@ -64,7 +63,7 @@ def main():
 
     threading.Thread(target=serve, daemon=True).start()
     emit("PORT %d" % sock.getsockname()[1])
-    wait_for_end(args.lifetime)
+    wait_for_end(600)
 
 
 if __name__ == "__main__":

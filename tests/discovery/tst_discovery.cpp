@@ -1,0 +1,389 @@
+// The readers of outside bytes (URIs, DNS replies, STUN messages, the public-address rule); each kind of source,
+// and the lookup's agreement rule over them, against real servers (dnsmasq, coturn, nginx) and UDP peers that
+// answer wrongly, late, differently or never.
+#include "NginxPeer.h"
+#include "PeerProcess.h"
+#include "discovery/AddressBody.h"
+#include "discovery/AddressLookup.h"
+#include "discovery/DnsAnswer.h"
+#include "discovery/PublicAddress.h"
+#include "discovery/SourceUri.h"
+#include "discovery/StunMessage.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Outcome = LookupResult::Outcome;
+
+class TestDiscovery : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sourceUriIsCheckedWithAReason_data();
+    void sourceUriIsCheckedWithAReason();
+    void publicAddressRule_data();
+    void publicAddressRule();
+    void dnsReplyYieldsAddressOrReason_data();
+    void dnsReplyYieldsAddressOrReason();
+    void stunResponseYieldsAddressOrReason_data();
+    void stunResponseYieldsAddressOrReason();
+    void addressTextRule();
+    void initTestCase();
+    void udpSourceAnswersOrFails_data();
+    void udpSourceAnswersOrFails();
+    void stunRequestIsSentAgainWithoutAnswer();
+    void httpSourceAnswersOrFails_data();
+    void httpSourceAnswersOrFails();
+    void httpsWithUntrustedCertificateFails();
+    void lookupDecidesByAgreement_data();
+    void lookupDecidesByAgreement();
+
+private:
+    /// Asks the source once; "answer" or "failed: reason". Checks the one-signal contract on the way.
+    QString ask(const QString& uri, int timeoutMs = 1500);
+
+    std::map<QString, PeerProcess> m_peers;  // DNS: dnsmasq, STUN: coturn, the others DNS fault peers
+    NginxPeer m_nginx;
+};
+
+void TestDiscovery::sourceUriIsCheckedWithAReason_data()
+{
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<QString>("reason");  // empty: well formed
+    for (const QString& uri : defaultAddressSources() + defaultAddress6Sources())
+        QTest::newRow(qPrintable(uri)) << uri << "";
+    QTest::newRow("dns v6 port ; and class") << "dns://[2001:db8::1]:5353/who.test?type=TXT;class=CH" << "";
+    QTest::newRow("stun v6 port") << "stun:[2001:db8::2]:19302" << "";
+    QTest::newRow("ftp") << "ftp://example.org/ip" << "Only http";
+    QTest::newRow("http no host") << "http:///ip" << "no host";
+    QTest::newRow("dns server name") << "dns://ns.example/myip.test" << "must be an IP address";
+    QTest::newRow("dns no name") << "dns://192.0.2.1" << "needs a name";
+    QTest::newRow("dns bad name") << "dns://192.0.2.1/my ip" << "not a DNS name";
+    QTest::newRow("dns type MX") << "dns://192.0.2.1/a.test?type=MX" << "not A, AAAA or TXT";
+    QTest::newRow("dns port 0") << "dns://192.0.2.1:0/a.test" << "1 to 65535";
+    QTest::newRow("stun slashes") << "stun://stun.example.org" << "without \"//\"";
+    QTest::newRow("stun open bracket") << "stun:[2001:db8::2" << "not closed";
+}
+
+void TestDiscovery::sourceUriIsCheckedWithAReason()
+{
+    QFETCH(QString, uri);
+    QFETCH(QString, reason);
+    QString error;
+    QCOMPARE(checkSourceUri(uri, &error), reason.isEmpty());
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    QCOMPARE(makeAddressSource(uri, &error) != nullptr, reason.isEmpty());
+}
+
+void TestDiscovery::publicAddressRule_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("isPublic");
+    for (const char* a : {"203.0.113.7", "192.0.2.1", "198.51.100.200", "8.8.8.8", "100.63.255.255", "2001:db8::1",
+                          "2606:4700::1111", "::ffff:203.0.113.7"})
+        QTest::newRow(a) << a << true;
+    for (const char* a : {"10.1.2.3", "172.16.0.1", "192.168.1.1", "100.64.0.1", "127.0.0.1", "169.254.1.1",
+                          "0.0.0.0", "224.0.0.1", "255.255.255.255", "::1", "::", "fe80::1", "fd00::1", "fec0::1",
+                          "ff02::1", "::ffff:10.0.0.1"})
+        QTest::newRow(a) << a << false;
+}
+
+void TestDiscovery::publicAddressRule()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, isPublic);
+    QCOMPARE(isPublicAddress(QHostAddress(address)), isPublic);
+}
+
+void TestDiscovery::dnsReplyYieldsAddressOrReason_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("dnsClass");
+    QTest::addColumn<QString>("expected");  // an address, or a part of the reason
+    const QByteArray a = "123481800001000100000000046d79697004746573740000010001c00c000100010000003c0004cb007109";
+    QTest::newRow("A") << a << "myip.test" << 1 << 1 << "203.0.113.9";
+    QTest::newRow("AAAA") << QByteArray("123481800001000100000000046d796970047465737400001c0001c00c001c00010000003c00102"
+                                        "0010db8000000000000000000000009")
+                          << "myip.test" << 28 << 1 << "2001:db8::9";
+    QTest::newRow("TXT") << QByteArray("123481800001000100000000046d79697004746573740000100001c00c00100001000000"
+                                       "3c000c0b3230332e302e3131332e39")
+                         << "myip.test" << 16 << 1 << "203.0.113.9";
+    QTest::newRow("TXT CH") << QByteArray("1234818000010001000000000677686f616d6904746573740000100003c00c0010000300"
+                                          "00003c000c0b3230332e302e3131332e39")
+                            << "whoami.test" << 16 << 3 << "203.0.113.9";
+    QTest::newRow("TXT asked, A given") << a << "myip.test" << 16 << 1 << "another question";
+    QTest::newRow("other name") << QByteArray("123481800001000100000000056f7468657204746573740000010001c00c0001000100"
+                                              "00003c0004cb007109")
+                                << "myip.test" << 1 << 1 << "another question";
+    QTest::newRow("truncated") << QByteArray(a).replace(4, 4, "8380") << "myip.test" << 1 << 1 << "truncated";
+    QTest::newRow("cut short") << a.left(a.size() - 6) << "myip.test" << 1 << 1 << "malformed";
+    QTest::newRow("short") << QByteArray("1234") << "myip.test" << 1 << 1 << "shorter than a DNS header";
+    QTest::newRow("query not reply") << QByteArray(a).replace(4, 4, "0100") << "myip.test" << 1 << 1 << "QR bit";
+    QTest::newRow("loop") << QByteArray(a).replace(54, 4, "c01b") << "myip.test" << 1 << 1 << "malformed";
+    const QByteArray empty = "1234818X0001000000000000046d79697004746573740000010001";
+    QTest::newRow("NXDOMAIN") << QByteArray(empty).replace('X', '3') << "myip.test" << 1 << 1 << "NXDOMAIN";
+    QTest::newRow("SERVFAIL") << QByteArray(empty).replace('X', '2') << "myip.test" << 1 << 1 << "SERVFAIL";
+    QTest::newRow("no answer") << QByteArray(empty).replace('X', '0') << "myip.test" << 1 << 1 << "no answer";
+}
+
+void TestDiscovery::dnsReplyYieldsAddressOrReason()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, name);
+    QFETCH(int, type);
+    QFETCH(int, dnsClass);
+    QFETCH(QString, expected);
+    QString reason;
+    const auto address = addressFromDnsReply(QByteArray::fromHex(reply), {name.toLatin1(), type, dnsClass}, &reason);
+    QCOMPARE(address ? address->toString() : reason.left(0), QHostAddress(expected).isNull() ? QString() : expected);
+    QVERIFY2(address || reason.contains(expected), qPrintable(reason));
+}
+
+void TestDiscovery::stunResponseYieldsAddressOrReason_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QString>("expected");  // an address, or a part of the reason
+    const QByteArray head = "0101000c2112a4420102030405060708090a0b0c";
+    QTest::newRow("xor v4") << head + "002000080001bd52ea12d54b" << "203.0.113.9";
+    QTest::newRow("xor v6") << QByteArray("010100182112a4420102030405060708090a0b0c002000140002bd520113a9fa01020304"
+                                          "0506070809 0a0b05").replace(" ", "")
+                            << "2001:db8::9";
+    QTest::newRow("mapped only") << head + "0001000800019c40cb007109" << "203.0.113.9";
+    QTest::newRow("wrong id") << QByteArray(head).replace(16, 24, "fefdfcfbfaf9f8f7f6f5f4f3") + "002000080001bd52ea12d54b"
+                              << "wrong transaction ID";
+    QTest::newRow("wrong cookie") << QByteArray(head).replace(8, 8, "deed5bbd") + "002000080001bd52ea12d54b"
+                                  << "magic cookie";
+    QTest::newRow("attribute too long") << head + "002000c80001bd52ea12d54b" << "runs past the end";
+    QTest::newRow("length mismatch") << head + "002000080001bd52ea12d54b00000000" << "does not match";
+    QTest::newRow("no address") << QByteArray("010100082112a4420102030405060708090a0b0c8022000470656572")
+                                << "no address attribute";
+    QTest::newRow("family 3") << head + "002000080003bd52ea12d54b" << "neither IPv4 nor IPv6";
+    QTest::newRow("error 420") << QByteArray("0111000c2112a4420102030405060708090a0b0c0009000800000414") + "6e6f7065"
+                               << "error response 420 nope";
+    QTest::newRow("short") << QByteArray("0101000c2112a442") << "shorter than a STUN header";
+}
+
+void TestDiscovery::stunResponseYieldsAddressOrReason()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(QString, expected);
+    const StunMessage::TransactionId id{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    QCOMPARE(StunMessage::bindingRequest(id).toHex(), QByteArray("000100002112a4420102030405060708090a0b0c"));
+    StunMessage message;
+    QString reason;
+    std::optional<QHostAddress> address;
+    if (message.parse(QByteArray::fromHex(datagram), &reason))
+        address = message.mappedAddressFor(id, &reason);
+    QCOMPARE(address ? address->toString() : QString(), QHostAddress(expected).isNull() ? QString() : expected);
+    QVERIFY2(address || reason.contains(expected), qPrintable(reason));
+}
+
+void TestDiscovery::addressTextRule()
+{
+    QVERIFY(defaultAddressSources().first().endsWith(QLatin1String("/extras/GetExternalIP.asp")));
+    QCOMPARE(externalAddressFromBody(" 203.0.113.7\r\n"), QString("203.0.113.7"));
+    QVERIFY(!externalAddressFromBody("Error: 203.0.113.7"));
+    QVERIFY(!externalAddressFromBody(QByteArray(300, ' ') + "203.0.113.7"));
+    QCOMPARE(hostAddressFromText("093.0.113.009"), QHostAddress("93.0.113.9"));
+}
+
+void TestDiscovery::initTestCase()
+{
+    QString error;
+    QVERIFY2(m_peers["DNS"].start("udp_peers.py", {"dnsmasq", "--address=/myip.test/203.0.113.7",
+                                                  "--address=/myip.test/2001:db8::7", "--address=/lan.test/10.0.0.1",
+                                                  "--txt-record=txt.test,v=spf1 -all,203.0.113.7", "--address=/nx.test/"},
+                                  &error),
+             qPrintable(error));
+    QVERIFY2(m_peers["STUN"].start("udp_peers.py", {"coturn"}, &error), qPrintable(error));
+    for (const auto& [name, fault, address] : {std::tuple("LATE", "delay:3", "203.0.113.7"),
+                                               std::tuple("OTHER", "none", "198.51.100.1"),
+                                               std::tuple("SILENT", "silent", "203.0.113.7")})
+        QVERIFY2(m_peers[name].start("udp_fault_peer.py", {"--protocol", "dns", "--fault", fault, "--address", address},
+                                     &error),
+                 qPrintable(error));
+    QVERIFY2(m_nginx.start(&error), qPrintable(error));
+}
+
+QString TestDiscovery::ask(const QString& uri, int timeoutMs)
+{
+    QString error;
+    auto source = makeAddressSource(uri, &error);
+    if (!source)
+        return "malformed: " + error;
+    QSignalSpy answered(source.get(), &AddressSource::answered);
+    QSignalSpy failed(source.get(), &AddressSource::failed);
+    source->start(timeoutMs);
+    if (!answered.isEmpty() || !failed.isEmpty())
+        return "signal from inside start()";
+    if (!QTest::qWaitFor([&] { return !answered.isEmpty() || !failed.isEmpty(); }, timeoutMs + 2000))
+        return "no signal at all";
+    QTest::qWait(50);
+    if (answered.size() + failed.size() != 1)
+        return "more than one signal";
+    return answered.isEmpty() ? "failed: " + failed.first().first().toString()
+                              : answered.first().first().value<QHostAddress>().toString();
+}
+
+void TestDiscovery::udpSourceAnswersOrFails_data()
+{
+    QTest::addColumn<QString>("fault");  // empty: dnsmasq or coturn; else the fault peer's
+    QTest::addColumn<QString>("query");  // after dns://127.0.0.1:PORT/, or "stun"
+    QTest::addColumn<QString>("expected");  // a regular expression
+    QTest::newRow("A") << "" << "myip.test" << "^203\\.0\\.113\\.7$";
+    QTest::newRow("AAAA") << "" << "myip.test?type=AAAA" << "^2001:db8::7$";
+    QTest::newRow("TXT, second string") << "" << "txt.test?type=TXT" << "^203\\.0\\.113\\.7$";
+    QTest::newRow("CH TXT not an address") << "" << "version.bind?type=TXT;class=CH" << "first: \"dnsmasq-";
+    QTest::newRow("NXDOMAIN") << "" << "x.nx.test" << "NXDOMAIN";
+    QTest::newRow("REFUSED") << "" << "txt.test?type=AAAA" << "failed: query refused";
+    QTest::newRow("CH TXT") << "none" << "whoami.test?type=TXT&class=CH" << "^203\\.0\\.113\\.9$";
+    QTest::newRow("wrong id") << "wrong-id" << "myip.test" << "failed: .*(imeout|no answer within)";
+    QTest::newRow("truncated") << "truncated" << "myip.test" << "failed: truncated";
+    QTest::newRow("SERVFAIL") << "servfail" << "myip.test" << "SERVFAIL";
+    // coturn sees the test on loopback: the source reports that address, the lookup refuses it later.
+    QTest::newRow("coturn") << "" << "stun" << "^127\\.0\\.0\\.1$";
+    QTest::newRow("STUN no address") << "no-address" << "stun" << "^failed: no address attribute";
+    QTest::newRow("STUN wrong id") << "wrong-id" << "stun" << "no answer within.*wrong transaction ID";
+}
+
+void TestDiscovery::udpSourceAnswersOrFails()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, query);
+    QFETCH(QString, expected);
+    const bool stun = query == "stun";
+    PeerProcess faultPeer;
+    QString error;
+    if (!fault.isEmpty())
+        QVERIFY2(faultPeer.start("udp_fault_peer.py", {"--protocol", stun ? "stun" : "dns", "--fault", fault}, &error),
+                 qPrintable(error));
+    const quint16 port = !fault.isEmpty() ? faultPeer.port() : m_peers[stun ? "STUN" : "DNS"].port();
+    const QString answer = ask(stun ? QString("stun:127.0.0.1:%1").arg(port)
+                                    : QString("dns://127.0.0.1:%1/%2").arg(port).arg(query));
+    QVERIFY2(QRegularExpression(expected).match(answer).hasMatch(), qPrintable(answer));
+}
+
+void TestDiscovery::stunRequestIsSentAgainWithoutAnswer()
+{
+    PeerProcess& silent = m_peers["SILENT"];
+    silent.readLines();
+    QVERIFY(ask(QString("stun:127.0.0.1:%1").arg(silent.port()), 1800).startsWith("failed: no answer within 1800 ms"));
+    QStringList sent;  // at 0, 0.5 and 1.5 s
+    QTRY_COMPARE_WITH_TIMEOUT((sent += silent.readLines().filter("QUERY 20")).size(), 3, 3000);
+}
+
+void TestDiscovery::httpSourceAnswersOrFails_data()
+{
+    QTest::addColumn<QString>("body");  // "-": no such file
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("address") << "203.0.113.7\n" << "^203\\.0\\.113\\.7$";
+    QTest::newRow("html") << "<html><body>Sign in</body></html>" << "failed: body is not one address";
+    QTest::newRow("error") << "error 203.0.113.7" << "failed: body is not one address";
+    QTest::newRow("10MiB") << QString(10 << 20, QChar('7')) << "failed: body longer than 256 bytes";
+    QTest::newRow("binary") << QString::fromLatin1("\x01\xff\x00\x80", 4) << "failed: body is not one address";
+    QTest::newRow("404") << "-" << "failed: HTTP status 404";
+}
+
+void TestDiscovery::httpSourceAnswersOrFails()
+{
+    QFETCH(QString, body);
+    QFETCH(QString, expected);
+    const QString name = QTest::currentDataTag();
+    if (body != "-")
+        m_nginx.setBody(name, body.toLatin1());
+    const QString answer = ask(m_nginx.url("/body/" + name).toString());
+    QVERIFY2(QRegularExpression(expected).match(answer).hasMatch(), qPrintable(answer));
+    QTRY_VERIFY(!m_nginx.accessLog().filter("/body/" + name + "\t").isEmpty());  // nginx logs after it answered
+    const QString request = m_nginx.accessLog().filter("/body/" + name + "\t").constFirst();
+    QVERIFY2(request.endsWith("\tMozilla\tno-cache\tno-cache"), qPrintable(request));
+}
+
+void TestDiscovery::httpsWithUntrustedCertificateFails()
+{
+    // openssl s_server, gone after one connection, would answer an address to a client that skipped the check.
+    QTemporaryDir dir;
+    const QString make = "printf 'HTTP/1.0 200 ok\\r\\n\\r\\n203.0.113.7\\n' >ip && openssl req -x509 -newkey ec -pkeyopt "
+                         "ec_paramgen_curve:prime256v1 -nodes -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 "
+                         "-keyout k.pem -out c.pem -days 1 2>/dev/null";
+    QCOMPARE(QProcess::execute("sh", {"-c", "cd " + dir.path() + " && " + make}), 0);
+    const quint16 port = unusedLocalPort();
+    QProcess server;
+    server.setWorkingDirectory(dir.path());
+    server.start("openssl", {"s_server", "-naccept", "1", "-HTTP", "-accept", QString("127.0.0.1:%1").arg(port), "-cert",
+                             "c.pem", "-key", "k.pem"});
+    QByteArray out;
+    QVERIFY(QTest::qWaitFor([&] { return server.waitForReadyRead(100), (out += server.readAll()).contains("ACCEPT"); }, 5000));
+    const QString answer = ask(QString("https://127.0.0.1:%1/ip").arg(port));
+    QVERIFY2(answer.startsWith("failed: ") && answer.contains("certificate"), qPrintable(answer));
+}
+
+void TestDiscovery::lookupDecidesByAgreement_data()
+{
+    QTest::addColumn<QStringList>("sources");  // a peer's name stands for dns://127.0.0.1:PORT
+    QTest::addColumn<int>("totalTimeoutMs");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("reasons");  // per source, a part of its failure reason
+    QTest::addColumn<int>("maxMs");
+    QTest::newRow("quorum early, late one cancelled")
+        << QStringList{"DNS/myip.test", "DNS/txt.test?type=TXT", "LATE/myip.test"} << 8000 << int(Outcome::Agreed)
+        << "203.0.113.7" << QStringList{"", "", "not needed"} << 1500;
+    QTest::newRow("disagreement") << QStringList{"DNS/myip.test", "OTHER/myip.test"} << 8000 << int(Outcome::Disagreed)
+                                  << "" << QStringList{"", ""} << 1500;
+    QTest::newRow("non-public not counted")
+        << QStringList{"DNS/myip.test", "DNS/lan.test", "stun:127.0.0.1:STUN"} << 8000 << int(Outcome::Failed) << ""
+        << QStringList{"", "not a public address: 10.0.0.1", "not a public address: 127.0.0.1"} << 1500;
+    QTest::newRow("one source, quorum 1") << QStringList{"DNS/myip.test"} << 8000 << int(Outcome::Agreed)
+                                          << "203.0.113.7" << QStringList{""} << 1500;
+    QTest::newRow("total timeout") << QStringList{"SILENT/myip.test", "SILENT/txt.test"} << 1000 << int(Outcome::Failed)
+                                   << "" << QStringList{"lookup's 1000 ms", "lookup's 1000 ms"} << 1500;
+    QTest::newRow("malformed skipped") << QStringList{"dns://ns.test/myip.test", "DNS/myip.test"} << 8000
+                                       << int(Outcome::Agreed) << "203.0.113.7"
+                                       << QStringList{"malformed source: The DNS server", ""} << 1500;
+    QTest::newRow("nothing usable") << QStringList{"gopher://x"} << 8000 << int(Outcome::NoSources) << ""
+                                    << QStringList{"malformed"} << 500;
+}
+
+void TestDiscovery::lookupDecidesByAgreement()
+{
+    QFETCH(QStringList, sources);
+    QFETCH(int, totalTimeoutMs);
+    QFETCH(int, outcome);
+    QFETCH(QString, address);
+    QFETCH(QStringList, reasons);
+    QFETCH(int, maxMs);
+    for (QString& source : sources) {
+        for (auto& [name, peer] : m_peers)
+            source.replace(QRegularExpression("^" + name + "/"), QString("dns://127.0.0.1:%1/").arg(peer.port()))
+                .replace(":" + name, ":" + QString::number(peer.port()));
+    }
+    AddressLookup lookup;
+    QSignalSpy finished(&lookup, &AddressLookup::finished);
+    QElapsedTimer clock;
+    clock.start();
+    lookup.start({sources, 2, 5000, totalTimeoutMs});
+    lookup.start({sources, 2, 5000, totalTimeoutMs});  // a restart gives one result
+    QVERIFY(lookup.isRunning() && finished.isEmpty());
+    QVERIFY(finished.wait(totalTimeoutMs + 1000));
+    QVERIFY2(clock.elapsed() < maxMs, qPrintable(QString::number(clock.elapsed())));
+    const auto result = finished.first().first().value<LookupResult>();
+    QCOMPARE(int(result.outcome), outcome);
+    QCOMPARE(result.address, address);
+    QCOMPARE(result.outcomes.size(), reasons.size());
+    for (int i = 0; i < reasons.size(); ++i) {
+        const SourceOutcome& o = result.outcomes[i];
+        QVERIFY2(reasons[i].isEmpty() ? o.ok : !o.ok && o.reason.contains(reasons[i]), qPrintable(o.reason));
+    }
+    QTest::qWait(100);
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(!lookup.isRunning());
+}
+
+QTEST_GUILESS_MAIN(TestDiscovery)
+#include "tst_discovery.moc"
