@@ -30,8 +30,7 @@ public:
     const ProductInfo& product() const override { return m_product; }
 
     /// Points the mail settings at a server on 127.0.0.1.
-    void configureMail(quint16 port, bool auth, bool ssl = false, const QString& user = QStringLiteral("alice"),
-                       const QString& password = QStringLiteral("secret"))
+    void configureMail(quint16 port, bool auth, MailSecurity security, const QString& user, const QString& password)
     {
         m_values.server = QStringLiteral("127.0.0.1");
         m_values.port = QString::number(port);
@@ -40,7 +39,7 @@ public:
         m_values.username = user;
         m_values.password = password;
         m_values.useAuth = auth;
-        m_values.security = ssl ? MailSecurity::Ssl2 : MailSecurity::None;
+        m_values.security = security;
     }
 
     QStringList statuses;

@@ -1,5 +1,5 @@
 // The configuration dialog on the offscreen platform: what it shows, every keystroke stored, the
-// provider presets, the test buttons and the status mirror.
+// provider presets, the Security list, the test buttons and the status mirror; the stored security.
 #include "TestNotificationHost.h"
 #include "app/Form1Hooks.h"
 #include "notify/frmConfigure.h"
@@ -7,6 +7,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -33,6 +34,8 @@ private slots:
     void presets_data();
     void presets();
     void buttonsAndStatusMirror();
+    void securityChoiceProposesItsPort();
+    void securityFromStore();
 
 private:
     template <typename W> W* child(const char* name) { return m_dialog->findChild<W*>(QLatin1String(name)); }
@@ -47,7 +50,7 @@ void TestFrmConfigure::init()
     m_dialog.reset();
     m_hooks.calls.clear();
     m_host = std::make_unique<TestNotificationHost>();
-    m_host->configureMail(2525, true, false, QStringLiteral("user"), QStringLiteral("pw"));
+    m_host->configureMail(2525, true, MailSecurity::None, QStringLiteral("user"), QStringLiteral("pw"));
     m_host->notifySettings().body = QStringLiteral("a\r\nb");
     m_dialog = std::make_unique<frmConfigure>(*m_host, m_hooks);
     m_dialog->show();
@@ -130,6 +133,40 @@ void TestFrmConfigure::buttonsAndStatusMirror()
     QCOMPARE(m_hooks.calls, (QStringList{"web", "program", "mail"}));
     m_host->setStatus(QStringLiteral("Sending Mail FROM"));
     QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>("txtStatus")->text(), QStringLiteral("Sending Mail FROM"), 400);
+}
+
+void TestFrmConfigure::securityChoiceProposesItsPort()
+{
+    auto* list = child<QComboBox>("cboSecurity");
+    auto* port = child<QLineEdit>("txtPort");
+    QVERIFY(child<QLabel>("lblPasswordNote")->isVisible()); // "None": the password travels readable
+    port->setText("25");
+    // Each step down the list: its usual port, the stored key, the SSL 2.0 box for older versions.
+    for (const auto& [usual, key, ssl] :
+         {std::tuple{"587", "starttls", "0"}, std::tuple{"465", "tls", "0"}, std::tuple{"465", "ssl2", "1"}}) {
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE((QStringList{port->text(), stored("mailSecurity"), stored("chkSSL")}), (QStringList{usual, key, ssl}));
+        QVERIFY(!child<QLabel>("lblPasswordNote")->isVisible());
+    }
+    port->setText("2525"); // a port of the user's own stays
+    QTest::keyClick(list, Qt::Key_Up);
+    QCOMPARE(port->text(), QStringLiteral("2525"));
+    QCOMPARE(m_host->notifySettings().security, MailSecurity::Tls);
+}
+
+void TestFrmConfigure::securityFromStore()
+{
+    // Files without mailSecurity (older versions) say only whether the SSL 2.0 box was ticked.
+    for (const auto& [file, security] : {std::pair{"chkSSL=1\n", MailSecurity::Ssl2},
+                                         std::pair{"mailSecurity= TLS \nchkSSL=1\n", MailSecurity::Tls},
+                                         std::pair{"mailSecurity=ssl3\nchkSSL=1\n", MailSecurity::Ssl2}}) {
+        TempConfigHome home;
+        home.writeSettingsFile(QByteArray("[Settings]\n") + file);
+        NotifySettings values;
+        LoadNotifySettings(Settings(home.settingsPath()), values);
+        QCOMPARE(values.security, security);
+    }
 }
 
 QTEST_MAIN(TestFrmConfigure)

@@ -1,5 +1,5 @@
-// The notification mail's text: Base64 of the credentials, both bodies, both formats, and the
-// transparency of body lines.
+// The notification mail's text: Base64 of the credentials, both bodies, both formats, a UTF-8 body
+// quoted-printable, and the transparency of body lines.
 #include "notify/MailText.h"
 #include "notify/Module6464.h"
 
@@ -30,6 +30,7 @@ private slots:
     void body();
     void message_data();
     void message();
+    void nonAsciiBodyIsUtf8QuotedPrintable();
     void bodyLinesAreMadeTransparent_data();
     void bodyLinesAreMadeTransparent();
 };
@@ -106,6 +107,22 @@ void TestMailText::message()
         ComposeMailMessage(encoding, QStringLiteral("line one\r\nline two"), QStringLiteral("from@example.org"),
                            QStringLiteral("to@example.org"), inputs(false).product);
     QCOMPARE(message.value_or(QString()), expected);
+}
+
+void TestMailText::nonAsciiBodyIsUtf8QuotedPrintable()
+{
+    // RFC 2045 section 6.7: "=" and 8-bit bytes as =XX, a blank at a line end encoded, soft breaks
+    // ("=" CR LF) keep lines within 76 characters; a "." at a line start is encoded too.
+    const MailMessageExtras extras{"Tue, 12 May 2026 07:52:21 +0200", "<1@example.test>", false};
+    const QByteArray message = ComposeMailMessage("MIME", "\u00e9=1 \r\n.x" + QString(80, 'y'), "a@example.test",
+                                                  "b@example.test", inputs(false).product, extras)
+                                   ->toUtf8();
+    QVERIFY(message.startsWith("Date: Tue, 12 May 2026 07:52:21 +0200\r\nMessage-ID: <1@example.test>\r\nFrom: "));
+    QVERIFY(message.contains("charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n=C3=A9=3D1=20\r\n"
+                             "=2Ex" +
+                             QByteArray(71, 'y') + "=\r\n" + QByteArray(9, 'y') + "\r\n"));
+    QVERIFY(ComposeMailMessage("UUEncode", "\u00e9", "a@example.test", "b@example.test", inputs(false).product, extras)
+                ->contains("\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n"));
 }
 
 void TestMailText::bodyLinesAreMadeTransparent_data()

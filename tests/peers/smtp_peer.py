@@ -1,36 +1,13 @@
 #!/usr/bin/python3
-"""The tests' mail server: aiosmtpd on 127.0.0.1, plain or TLS, with its faults chosen by option.
+"""The tests' mail server: aiosmtpd on 127.0.0.1, plain, STARTTLS or implicit TLS, faults by option.
 
-Prints "PORT <port>" (with " CERT <file>" in a TLS mode) when ready; stops when standard input closes or
-after --lifetime seconds. Prints "CONNECTION <n>" per connection (from 1), "RAW <base64>" for the bytes a
-client sends (after TLS: decrypted), "SENT <base64>" for the bytes written, "MESSAGE <base64 of its
-content>" per accepted message, "AUTH <ok|fail> <base64 user> <base64 password> <mechanism>" per login.
-
---security none (default): plain SMTP, AUTH LOGIN and PLAIN offered without TLS; starttls: STARTTLS
-required before any command but EHLO/NOOP/QUIT, AUTH only after it; tls: implicit TLS, the handshake first.
---tls-cert FILE --tls-key FILE: the server's certificate and key (PEM); without them a self-signed one
-for 127.0.0.1 / localhost is made and named in the ready line.
-
-Steps, the replies a fault applies to: greeting, helo, ehlo, starttls, auth (reply to AUTH), user (reply
-to the user name), password (reply to the password), mail, rcpt, data (the 354), message (the reply
-after the message), quit, rset, noop. Faults apply to every connection unless --cycle says otherwise:
-  --reply STEP=TEXT  writes TEXT as given in place of that reply (no line end added; "\\r", "\\n",
-                     "\\\\" are escapes); --close STEP closes the connection there, --stall STEP never
-                     answers from there on, --flood STEP writes --flood-bytes (70000) bytes without a
-                     line end and stalls, --garbage STEP waits 0.2 s and writes bytes that are no TLS
-                     record, then stalls (a 220 to STARTTLS that never turns into TLS); each after any
-                     --reply text for that step; all repeatable
-  --split N          writes every reply in pieces of at most N bytes, --split-pause seconds apart (0.05)
-  --multiline        sends every reply but 334 as two lines: "<code>-vistrel test peer" and the reply
-  --delay SECONDS    waits before every reply
-  --cycle LIST       connection n (from 0) behaves as LIST[n % len]: accept, reject (550 to HELO/EHLO,
-                     then close), stall (never says anything), close (greeting, then close at the first
-                     command); e.g. accept,reject,stall,close
-  --log FILE         appends "<monotonic> <n> <behaviour> <outcome>" when a connection ends; outcome is
-                     accepted (a message was taken), rejected, stalled, closed or ended
-  --quiet            prints nothing but the ready line
---user / --password (alice / secret) are the only credentials accepted; --no-auth offers no AUTH;
---only-login offers AUTH LOGIN alone; --auth-required refuses MAIL before AUTH.
+Ready line "PORT <port>" (" CERT <file>" with TLS; without --tls-cert/--tls-key a self-signed one); stops
+when standard input closes. Prints "RAW <base64>" (client bytes, decrypted), "MESSAGE <base64>", "AUTH
+<ok|fail> <base64 user> <base64 password> <mechanism>". Steps: greeting helo ehlo starttls auth user
+password mail rcpt data (354) message quit rset noop. --reply STEP=TEXT (escapes \\r \\n \\\\) replaces a
+reply; then --close, --stall (silent from there), --flood (--flood-bytes, no line end), --garbage (no TLS
+record, 0.2 s later) at STEP. --cycle LIST: connection n is LIST[n % len] of accept, reject, stall, close;
+--log FILE appends "<monotonic> <n> <behaviour> <outcome>" per connection (see --help for the rest).
 """
 import argparse
 import asyncio
@@ -98,11 +75,6 @@ class FaultySMTP(SMTP):
         emit("RAW " + b64(data))
         super().data_received(data)
 
-    def connection_made(self, transport):
-        if self.transport is None:
-            emit("CONNECTION %d" % self.number)
-        super().connection_made(transport)
-
     def connection_lost(self, error):
         if self.peer.log and not self.logged:
             self.logged = True
@@ -112,7 +84,6 @@ class FaultySMTP(SMTP):
         super().connection_lost(error)
 
     async def _write(self, data):
-        emit("SENT " + b64(data))
         size = args.split or len(data) or 1
         for at in range(0, len(data), size):
             if at:
@@ -177,9 +148,8 @@ class Peer:
         behaviour = args.cycle.split(",")[(self.connections - 1) % len(args.cycle.split(","))] if args.cycle else "plain"
         starttls = args.security == "starttls"
         return FaultySMTP(self, self.connections, behaviour, hostname="127.0.0.1", ident="vistrel test peer",
-                          enable_SMTPUTF8=True, authenticator=self.authenticate, auth_required=args.auth_required,
-                          auth_exclude_mechanism=["LOGIN", "PLAIN"] if args.no_auth
-                          else ["PLAIN"] if args.only_login else None,
+                          enable_SMTPUTF8=True, authenticator=self.authenticate,
+                          auth_exclude_mechanism=["PLAIN"] if args.only_login else None,
                           auth_require_tls=starttls, tls_context=tls_context if starttls else None,
                           require_starttls=starttls)
 
@@ -219,7 +189,7 @@ def main():
         parser.add_argument(name)
     parser.add_argument("--user", default="alice")
     parser.add_argument("--password", default="secret")
-    for name in ("--no-auth", "--only-login", "--auth-required", "--multiline", "--quiet"):
+    for name in ("--only-login", "--multiline", "--quiet"):
         parser.add_argument(name, action="store_true")
     for name in ("--reply", "--close", "--stall", "--flood", "--garbage"):
         parser.add_argument(name, action="append", default=[])

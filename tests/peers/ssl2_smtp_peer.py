@@ -1,15 +1,11 @@
 #!/usr/bin/python3
-"""An SSL 2.0 mail server for the tests: scapy's TLS server automaton on 127.0.0.1 (every record, key and
-MAC from scapy's SSLv2 classes), relaying the decrypted channel to the mail server on 127.0.0.1:--relay
-(tests/peers/smtp_peer.py). One automaton listens per behaviour; the ready line names their ports,
-"PORT <normal> trickle <port> ...". Behaviours: normal (SERVER-FINISHED and the greeting in one write),
-trickle (every byte the server sends in a write of its own), bad_challenge (SERVER-VERIFY with another
-challenge), short_verify (a record of 32 bytes for SERVER-VERIFY), bad_verify_mac / bad_finished_mac
-(a wrong MAC in SERVER-VERIFY / SERVER-FINISHED), bad_data_mac (the greeting with a wrong MAC, 50 ms after
-SERVER-FINISHED), short_data (a data record of 15 bytes, 50 ms after SERVER-FINISHED), no_modulus (a
-2048-bit key), short_hello (SERVER-HELLO's certificate length past the end of the record). A client record
-with a bad MAC, a wrong connection-id or a challenge not of 16 bytes prints "FAIL <behaviour> <reason>"
-and drops the connection. Stops when standard input closes.
+"""An SSL 2.0 mail server: scapy's TLS server automaton on 127.0.0.1 (its SSLv2 records, keys, MACs)
+relaying the decrypted channel to smtp_peer.py on 127.0.0.1:--relay. One automaton per behaviour; ready
+line "PORT <normal> trickle <port> ...". normal: SERVER-FINISHED and greeting in one write; trickle: a
+write per byte; bad_challenge, short_verify (32 bytes), bad_verify_mac, bad_finished_mac: SERVER-VERIFY
+or SERVER-FINISHED wrong; bad_data_mac, short_data (15 bytes): the greeting record bad, 50 ms later;
+no_modulus: a 2048-bit key; short_hello: certificate length past the record. A client record with a bad
+MAC, wrong connection-id or a challenge not of 16 bytes prints "FAIL <behaviour> <reason>" and drops it.
 """
 import argparse
 import logging

@@ -144,23 +144,18 @@ void TestSecureMail::wholeMail()
     QFETCH(bool, auth);
     QFETCH(int, messageBytes);
     TestNotificationHost host;
-    host.configureMail(port(behaviour), auth, true, QStringLiteral("vistrel"), QStringLiteral("secret"));
+    host.configureMail(port(behaviour), auth, MailSecurity::Ssl2, QStringLiteral("vistrel"), QStringLiteral("secret"));
     NotifySettings& v = host.notifySettings();
     v.useBody = true;
-    v.body = QStringLiteral("Address changed");
+    v.body.clear();
     // "Date:" and "Message-ID:" differ on every send: stand-ins of their length, removed before comparing.
     const MailMessageExtras extras{"Sun, 06 Dec 2026 21:40:00 +0000", "<" + QString(32, 'f') + "@example.test>"};
     const auto compose = [&] {
         return ComposeMailMessage("MIME", v.body, v.emailFrom, v.emailTo, host.product(), extras)->toUtf8();
     };
-    static const QRegularExpression dateAndId(QStringLiteral("^Date: [^\r]*\r\nMessage-ID: <[^>]*>\r\n"));
-    const auto withoutDateAndId = [](const QByteArray& m) { return QString::fromUtf8(m).remove(dateAndId).toUtf8(); };
-    if (messageBytes) { // lines of 76 characters, none cut inside its line end
-        v.body = (QString(76, QLatin1Char('x')) + "\r\n")
-                     .repeated(500)
-                     .left(messageBytes - compose().size() + v.body.size());
-        v.body.back() = QLatin1Char('x');
-    }
+    const int fixed = int(compose().size()); // lines of 76 characters, none cut inside its line end
+    v.body = (QString(76, QLatin1Char('x')) + "\r\n").repeated(500).left(std::max(messageBytes - fixed, 1));
+    v.body.back() = QLatin1Char('x');
     RecordingMessageBox boxes;
     SecureMailTransport secure([&host](const QString& text) { host.setStatus(text); }, &boxes);
     SmtpSession session(host);
@@ -170,8 +165,7 @@ void TestSecureMail::wholeMail()
     session.cmdSend_Click();
     QVERIFY(finished.wait(20000));
     QCOMPARE(host.status(), QStringLiteral("Message Sent"));
-    QVERIFY(host.statuses.contains(QStringLiteral("Secure Session Connected")));
-    QCOMPARE(boxes.shown, QStringList());
+    QVERIFY(host.statuses.contains(QStringLiteral("Secure Session Connected")) && boxes.shown.isEmpty());
     QTest::qWait(200);
     const QStringList lines = m_smtp.readLines(100);
     QCOMPARE(lines.filter(QStringLiteral("AUTH ok")).size(), int(auth));
@@ -179,7 +173,9 @@ void TestSecureMail::wholeMail()
     const QStringList messages = lines.filter(QRegularExpression(QStringLiteral("^MESSAGE ")));
     QCOMPARE(messages.size(), 1);
     const QByteArray expected = compose();
-    QVERIFY(!messageBytes || expected.size() == messageBytes);
+    QVERIFY(messageBytes < fixed || expected.size() == messageBytes);
+    static const QRegularExpression dateAndId(QStringLiteral("^Date: [^\r]*\r\nMessage-ID: <[^>]*>\r\n"));
+    const auto withoutDateAndId = [](const QByteArray& m) { return QString::fromUtf8(m).remove(dateAndId).toUtf8(); };
     QCOMPARE(withoutDateAndId(QByteArray::fromBase64(messages.first().mid(8).toLatin1())),
              withoutDateAndId(expected.chopped(3)));
     QCOMPARE(m_ssl2.readLines().filter(QStringLiteral("FAIL")), QStringList());
