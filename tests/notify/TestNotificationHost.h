@@ -9,8 +9,7 @@
 
 #include <QStringList>
 
-/// The main window as the notifiers see it: a real store in a temporary folder, real HTTP, fixed
-/// addresses, and every status text kept in order.
+/// The main window as the notifiers see it: a real store, real HTTP, fixed addresses, statuses in order.
 class TestNotificationHost : public NotificationHost
 {
 public:
@@ -29,7 +28,6 @@ public:
     HttpGet& http() override { return m_http; }
     const ProductInfo& product() const override { return m_product; }
 
-    /// Points the mail settings at a server on 127.0.0.1.
     void configureMail(quint16 port, bool auth, MailSecurity security, const QString& user, const QString& password)
     {
         m_values.server = QStringLiteral("127.0.0.1");

@@ -1,5 +1,4 @@
-// The configuration dialog on the offscreen platform: what it shows, every keystroke stored, the
-// provider presets, the Security list, the test buttons and the status mirror; the stored security.
+// The configuration dialog on the offscreen platform.
 #include "TestNotificationHost.h"
 #include "app/Form1Hooks.h"
 #include "notify/frmConfigure.h"

@@ -1,5 +1,4 @@
-// The notification mail's text: Base64 of the credentials, both bodies, both formats, a UTF-8 body
-// quoted-printable, and the transparency of body lines.
+// The notification mail's text: Base64, bodies, formats, quoted-printable, transparent body lines.
 #include "notify/MailText.h"
 #include "notify/Module6464.h"
 
@@ -40,7 +39,6 @@ void TestMailText::base64_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("lineLength");
     QTest::addColumn<QString>("expected");
-    // RFC 4648 section 10.
     const char* rfc4648[][2] = {{"f", "Zg=="},        {"fo", "Zm8="},        {"foo", "Zm9v"},
                                 {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
     for (const auto& [in, out] : rfc4648)
@@ -111,8 +109,7 @@ void TestMailText::message()
 
 void TestMailText::nonAsciiBodyIsUtf8QuotedPrintable()
 {
-    // RFC 2045 section 6.7: "=" and 8-bit bytes as =XX, a blank at a line end encoded, soft breaks
-    // ("=" CR LF) keep lines within 76 characters; a "." at a line start is encoded too.
+    // RFC 2045 section 6.7; a "." at a line start is encoded too.
     const MailMessageExtras extras{"Tue, 12 May 2026 07:52:21 +0200", "<1@example.test>", false};
     const QByteArray message = ComposeMailMessage("MIME", "\u00e9=1 \r\n.x" + QString(80, 'y'), "a@example.test",
                                                   "b@example.test", inputs(false).product, extras)

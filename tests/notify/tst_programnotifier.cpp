@@ -1,5 +1,4 @@
-// The program and URL notifications: shell words, placeholders, real programs started with their
-// arguments recorded by tests/notify/record_args.sh, and the URL requested from nginx.
+// Program and URL notifications: arguments recorded by record_args.sh, the URL requested from nginx.
 #include "NginxPeer.h"
 #include "TestNotificationHost.h"
 #include "notify/ProgramNotifier.h"

@@ -1,7 +1,4 @@
-// The notification mail against aiosmtpd on 127.0.0.1 (tests/peers/smtp_peer.py) over plain SMTP,
-// STARTTLS and implicit TLS, with certificates made here by openssl from a test CA: whole dialogues
-// checked byte for byte on the server's side, certificate and handshake faults, the server's faults at
-// each step, and the time-out.
+// The notification mail against aiosmtpd (tests/peers/smtp_peer.py) over plain SMTP, STARTTLS and TLS.
 #include "PeerProcess.h"
 #include "TestNotificationHost.h"
 #include "notify/MailText.h"
@@ -32,7 +29,6 @@ bool openssl(const QStringList& args)
     return p.waitForFinished(30000) && p.exitCode() == 0;
 }
 
-/// What the peer received: all bytes (decrypted), the messages it kept, the logins ("ok alice PLAIN").
 /// "Date:" and "Message-ID:" differ on every send: removed when of their form, so a bad one shows.
 struct Received
 {
@@ -97,7 +93,6 @@ private:
         m_host->notifySettings().trustedCertificates = m_dir.filePath("ca.pem");
         return ok || (qWarning() << error, false);
     }
-    /// Sends with the mail timer ticking every @p interval ms and waits for the end.
     [[nodiscard]] static bool send(SmtpSession& session, int interval = 60000)
     {
         session.setTimerInterval(interval);

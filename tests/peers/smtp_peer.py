@@ -1,13 +1,9 @@
 #!/usr/bin/python3
 """The tests' mail server: aiosmtpd on 127.0.0.1, plain, STARTTLS or implicit TLS, faults by option.
 
-Ready line "PORT <port>" (" CERT <file>" with TLS; without --tls-cert/--tls-key a self-signed one); stops
-when standard input closes. Prints "RAW <base64>" (client bytes, decrypted), "MESSAGE <base64>", "AUTH
-<ok|fail> <base64 user> <base64 password> <mechanism>". Steps: greeting helo ehlo starttls auth user
-password mail rcpt data (354) message quit rset noop. --reply STEP=TEXT (escapes \\r \\n \\\\) replaces a
-reply; then --close, --stall (silent from there), --flood (--flood-bytes, no line end), --garbage (no TLS
-record, 0.2 s later) at STEP. --cycle LIST: connection n is LIST[n % len] of accept, reject, stall, close;
---log FILE appends "<monotonic> <n> <behaviour> <outcome>" per connection (see --help for the rest).
+Ready line "PORT <port>[ CERT <file>]"; stops when stdin closes. Prints "RAW <base64>", "MESSAGE <base64>" and
+"AUTH <ok|fail> <b64 user> <b64 password> <mechanism>". Steps: greeting helo ehlo starttls auth user password
+mail rcpt data message quit rset noop; --reply STEP=TEXT, --close/--stall/--flood/--garbage STEP; --cycle LIST.
 """
 import argparse
 import asyncio

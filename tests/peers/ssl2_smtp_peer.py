@@ -1,11 +1,6 @@
 #!/usr/bin/python3
-"""An SSL 2.0 mail server: scapy's TLS server automaton on 127.0.0.1 (its SSLv2 records, keys, MACs)
-relaying the decrypted channel to smtp_peer.py on 127.0.0.1:--relay. One automaton per behaviour; ready
-line "PORT <normal> trickle <port> ...". normal: SERVER-FINISHED and greeting in one write; trickle: a
-write per byte; bad_challenge, short_verify (32 bytes), bad_verify_mac, bad_finished_mac: SERVER-VERIFY
-or SERVER-FINISHED wrong; bad_data_mac, short_data (15 bytes): the greeting record bad, 50 ms later;
-no_modulus: a 2048-bit key; short_hello: certificate length past the record. A client record with a bad
-MAC, wrong connection-id or a challenge not of 16 bytes prints "FAIL <behaviour> <reason>" and drops it.
+"""SSL 2.0 mail server (scapy) on 127.0.0.1 relaying to smtp_peer.py at --relay; ready line "PORT <normal>
+trickle <port> ..." with one port per behaviour in BEHAVIOURS. A bad client record prints "FAIL <behaviour> <reason>".
 """
 import argparse
 import logging
@@ -49,8 +44,7 @@ SSLv2._sslv2_mac_verify = _strict_mac_verify
 
 
 def flip_mac(s):
-    # RC4 is a stream cipher: flipping a ciphertext bit flips the same plaintext bit, here the first
-    # MAC byte of the first record, and leaves the key streams in step.
+    # RC4 is a stream cipher: flip the first MAC byte of the first record, key streams stay in step.
     return s[:2] + bytes([s[2] ^ 0x01]) + s[3:]
 
 

@@ -1,6 +1,4 @@
-// The SSL 2.0 mail channel: MD5 against known answers, the record and SERVER-HELLO readers on bad
-// input, and whole mails through scapy's SSL 2.0 server (ssl2_smtp_peer.py) relayed to aiosmtpd
-// (smtp_peer.py), with the server misbehaving at each handshake step.
+// The SSL 2.0 mail channel: MD5, the readers on bad input, whole mails through ssl2_smtp_peer.py.
 #include "PeerProcess.h"
 #include "TestNotificationHost.h"
 #include "notify/MailText.h"
