@@ -94,28 +94,24 @@ void TestAddressWindow::lookupOutcome_data()
     QTest::addColumn<QString>("shown");      // External: then External IPv6:
     QTest::addColumn<QString>("hook");       // the web notification's URI, empty for none
     QTest::addColumn<QString>("remembered"); // OldExternalIPv6 afterwards
-    const QString k4 = QStringLiteral("2001:db8::4"), k5 = QStringLiteral("2001:db8::5");
-    const QString done = QStringLiteral("Finished looking up IPs");
+    using L = QByteArrayList;
+    const QString k4 = QStringLiteral("2001:db8::4"), k5 = QStringLiteral("2001:db8::5"), none;
+    const QString done = QStringLiteral("Finished looking up IPs"), both = QStringLiteral("203.0.113.1 2001:db8::5");
+    const QString zero = QStringLiteral("000.000.000.000 none"), one = QStringLiteral("203.0.113.1 none");
     const QByteArray a = "203.0.113.1", v5 = "2001:db8::5", old6 = "OldExternalIPv6=2001:db8::4\n";
-    const QString changed6 = QStringLiteral("/hook/?e=203.0.113.1&v6=2001:db8::5");
-    QTest::newRow("agree") << QByteArrayList{a, a + "\n"} << QByteArray() << true << QByteArray() << done
-                           << "203.0.113.1 none" << "/hook/?e=203.0.113.1&v6=none" << QString();
-    QTest::newRow("disagree") << QByteArrayList{a, "198.51.100.2"} << v5 << true << old6
-                              << "Error: Address sources disagree."
-                              << "000.000.000.000 none" << QString() << k4;
-    QTest::newRow("one of two fails") << QByteArrayList{a, "error"} << v5 << true << old6
-                                      << "Error: Connection not available."
-                                      << "000.000.000.000 none" << QString() << k4;
-    // A file from before the IPv6 line: the first IPv6 address seen is remembered, not a change.
-    QTest::newRow("IPv6 first seen") << QByteArrayList{a} << v5 << true << QByteArray("OldExternal=203.0.113.1\n")
-                                     << done << "203.0.113.1 2001:db8::5" << QString() << k5;
-    QTest::newRow("IPv6 changed") << QByteArrayList{a} << v5 << true << "OldExternal=203.0.113.1\n" + old6 << done
-                                  << "203.0.113.1 2001:db8::5" << changed6 << k5;
-    QTest::newRow("no IPv6 route") << QByteArrayList{a} << v5 << false << "OldExternal=203.0.113.1\n" + old6 << done
-                                   << "203.0.113.1 none" << QString() << k4;
-    // IPv4 agreed but the IPv6 source failed: what was known stays, nobody is told.
-    QTest::newRow("IPv6 fails") << QByteArrayList{a} << QByteArray("error") << true
-                                << "OldExternal=203.0.113.1\n" + old6 << done << "203.0.113.1 none" << QString() << k4;
+    const QByteArray old = "OldExternal=203.0.113.1\n" + old6;
+    QTest::newRow("agree") << L{a, a + "\n"} << QByteArray() << true << QByteArray() << done << one
+                           << "/hook/?e=203.0.113.1&v6=none" << none;
+    QTest::newRow("disagree") << L{a, "198.51.100.2"} << v5 << true << old6 << "Error: Address sources disagree."
+                              << zero << none << k4;
+    QTest::newRow("one of two fails") << L{a, "error"} << v5 << true << old6 << "Error: Connection not available."
+                                      << zero << none << k4;
+    QTest::newRow("IPv6 first seen") << L{a} << v5 << true << QByteArray("OldExternal=203.0.113.1\n") << done << both
+                                     << none << k5;
+    QTest::newRow("IPv6 changed") << L{a} << v5 << true << old << done << both
+                                  << "/hook/?e=203.0.113.1&v6=2001:db8::5" << k5;
+    QTest::newRow("no IPv6 route") << L{a} << v5 << false << old << done << one << none << k4;
+    QTest::newRow("IPv6 fails") << L{a} << QByteArray("error") << true << old << done << one << none << k4;
 }
 
 void TestAddressWindow::lookupOutcome()

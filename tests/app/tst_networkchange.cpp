@@ -121,7 +121,6 @@ void TestNetworkChange::addressChangeStartsOneLookup()
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(finished.wait(10000));
     QCOMPARE(form.internalAddress(), QStringLiteral("192.0.2.5")); // no default route: the first interface's
-    // A burst from one ip process: one lookup.
     started.clear();
     QTemporaryFile batch;
     QVERIFY(batch.open());

