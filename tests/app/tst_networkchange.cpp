@@ -17,21 +17,17 @@
 #include <cerrno>
 #include <cstring>
 
-namespace {
-
-QByteArray message(quint16 type, const QByteArray& payload = QByteArray(), quint32 length = 0)
+static QByteArray message(quint16 type, const QByteArray& payload = QByteArray(), quint32 length = 0)
 {
     const nlmsghdr header{length ? length : quint32(NLMSG_LENGTH(payload.size())), type, 0, 0, 0};
     return (QByteArray(reinterpret_cast<const char*>(&header), sizeof(header)) + payload)
         .leftJustified(NLMSG_ALIGN(sizeof(header) + payload.size()), '\0');
 }
 
-void ip(const QString& arguments)
+static void ip(const QString& arguments)
 {
     QCOMPARE(QProcess::execute(QStringLiteral("ip"), arguments.split(QLatin1Char(' '))), 0);
 }
-
-} // namespace
 
 class TestNetworkChange : public QObject
 {
