@@ -51,8 +51,7 @@ void TestNetworkChange::netlinkWalk_data()
     QTest::addColumn<int>("messages");
     QTest::addColumn<bool>("relevant");
     QTest::addColumn<bool>("malformed");
-    nlmsgerr overrun{};
-    overrun.error = -ENOBUFS;
+    const nlmsgerr overrun{-ENOBUFS, {}};
     const QByteArray enobufs(reinterpret_cast<const char*>(&overrun), sizeof(overrun));
     QTest::newRow("empty") << QByteArray() << 0 << false << false;
     QTest::newRow("new address") << message(RTM_NEWADDR, QByteArray(16, '\0')) << 1 << true << false;

@@ -173,9 +173,8 @@ void TestDiscovery::stunResponseYieldsAddressOrReason()
     QCOMPARE(StunMessage::bindingRequest(id).toHex(), QByteArray("000100002112a4420102030405060708090a0b0c"));
     StunMessage message;
     QString reason;
-    std::optional<QHostAddress> address;
-    if (message.parse(QByteArray::fromHex(datagram), &reason))
-        address = message.mappedAddressFor(id, &reason);
+    const auto address = message.parse(QByteArray::fromHex(datagram), &reason) ? message.mappedAddressFor(id, &reason)
+                                                                                : std::nullopt;
     QCOMPARE(address ? address->toString() : QString(), QHostAddress(expected).isNull() ? QString() : expected);
     QVERIFY2(address || reason.contains(expected), qPrintable(reason));
 }
