@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""A DNS or STUN server on 127.0.0.1 answering --address, or wrongly: --fault none, wrong-id, truncated, servfail
-(DNS), no-address (STUN), delay:SECONDS or silent. Prints "PORT <port>", then "QUERY <bytes>" per datagram."""
+"""DNS or STUN on 127.0.0.1 answering --address, or --fault wrong-id, truncated, servfail, no-address, delay:S, silent.
+Prints "PORT <port>", then "QUERY <bytes>" per datagram."""
 import argparse
 import ipaddress
 import socket
@@ -21,18 +21,16 @@ def dns_reply(query, fault, address):
     rdata = {1: ipaddress.IPv4Address(address).packed, 28: ipaddress.IPv6Address("2001:db8::9").packed}.get(
         qtype, bytes([len(address)]) + address.encode())
     answer = b"\xc0\x0c" + struct.pack("!HHIH", qtype, qclass, 60, len(rdata)) + rdata
-    ancount = 0 if fault == "servfail" else 1
-    return struct.pack("!6H", ident, flags, 1, ancount, 0, 0) + query[12:end] + (answer if ancount else b"")
+    ancount = int(fault != "servfail")
+    return struct.pack("!6H", ident, flags, 1, ancount, 0, 0) + query[12:end] + answer * ancount
 
 
 def stun_reply(request, fault, address):
     ident = request[8:20]
     xored = bytes(a ^ b for a, b in zip(ipaddress.IPv4Address(address).packed, struct.pack("!I", COOKIE)))
     attribute = struct.pack("!HHBBH", 0x0020, 8, 0, 1, 40000 ^ (COOKIE >> 16)) + xored
-    if fault == "no-address":
-        attribute = struct.pack("!HH", 0x8022, 4) + b"peer"  # SOFTWARE only
-    if fault == "wrong-id":
-        ident = bytes(b ^ 0xFF for b in ident)
+    attribute = struct.pack("!HH", 0x8022, 4) + b"peer" if fault == "no-address" else attribute  # SOFTWARE only
+    ident = bytes(b ^ 0xFF for b in ident) if fault == "wrong-id" else ident
     return struct.pack("!HHI", 0x0101, len(attribute), COOKIE) + ident + attribute
 
 

@@ -1,6 +1,5 @@
 #!/usr/bin/python3
-"""Runs a real UDP server on 127.0.0.1: "dnsmasq ARGS..." (--address=/name/203.0.113.7, ...; no configuration, hosts
-or resolv.conf) or "coturn" (plain STUN). Prints "PORT <port>" once it answers; stops when standard input closes."""
+"""dnsmasq ARGS... or coturn (plain STUN) on 127.0.0.1; prints "PORT <port>" once it answers, ends with stdin."""
 import os
 import shutil
 import socket
@@ -23,7 +22,6 @@ def command(server, port, work, extra):
             "--pidfile=" + os.path.join(work, "pid"), "--userdb=" + os.path.join(work, "turndb")]
 
 
-# dnsmasq always knows version.bind (TXT, class CH); coturn answers any Binding request.
 PROBES = {"dnsmasq": (struct.pack("!6H", 0x4242, 0x0100, 1, 0, 0, 0) + b"\x07version\x04bind\x00" +
                       struct.pack("!HH", 16, 3), b"\x42\x42"),
           "coturn": (struct.pack("!HHI", 0x0001, 0, 0x2112A442) + b"vistrelprobe", b"\x01\x01")}
