@@ -10,10 +10,7 @@ of --slot seconds (default 5) and slot k answers as step k, cycling (the long ru
 --log PATH appends "<monotonic> <step> <address or ->" for every answer; --lifetime SECONDS (default 1800).
 Prints "PORT <port>"; stops when standard input closes.
 """
-import argparse
-import socket
-import threading
-import time
+import argparse, socket, threading, time
 
 from peerlib import emit, free_port, wait_for_end
 

@@ -3,12 +3,7 @@
 (two addresses, "error", HTML, refusal, 10 MiB, hang) and a mail server that accepts, rejects, stalls and closes
 in turn, all notifications on. Passes when every served change gave one mail attempt, URL request and program
 start, memory grew at most 2 MiB after warm-up, and the event loop never stalled 100 ms (the test probe)."""
-import argparse
-import os
-import subprocess
-import sys
-import tempfile
-import time
+import argparse, os, subprocess, sys, tempfile, time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SLOT = 5.0

@@ -1,13 +1,7 @@
 #!/usr/bin/python3
 """settings_crash.py <settings_hammer> [kills]: kills a process writing settings through the store at random
 moments; after each kill the file must parse, be private and hold every key before or after its last write."""
-import configparser
-import os
-import random
-import subprocess
-import sys
-import tempfile
-import time
+import configparser, os, random, subprocess, sys, tempfile, time
 
 KEYS = 7
 
