@@ -1,5 +1,4 @@
-// The desktop library: RTF reader, help file search, autostart entry, platform choice, and the windows around the
-// main window on the offscreen platform, its addresses looked up from nginx.
+// RTF reader, help file search, autostart entry, platform choice; the windows around the main window (nginx).
 #include "NginxPeer.h"
 #include "TempConfigHome.h"
 #include "app/Form1.h"

@@ -1,5 +1,4 @@
-// The network tools: WHOIS answers, server setting, exchange with tests/peers/whois_peer.py and window; addresses,
-// names from a hosts file of the test's own, and conversions running off the window's thread.
+// WHOIS answers, server setting, exchange with whois_peer.py and window; hosts-file names; DNS conversions.
 #include "PeerProcess.h"
 #include "nettools/NetTools.h"
 #include "nettools/clsIPResolve.h"
@@ -183,9 +182,8 @@ int main(int argc, char* argv[])
     if (argc == 3 && qstrcmp(argv[1], "--probe") == 0) {  // hostsFileNames runs this inside its namespace
         const clsIPResolve resolver;
         const QString text = QString::fromUtf8(argv[2]);
-        const QString result =
-            clsIPResolve::IsIPAddress(text) ? resolver.AddressToName(text) : resolver.NameToAddress(text);
-        QTextStream(stdout) << result << '\n';
+        QTextStream(stdout) << (clsIPResolve::IsIPAddress(text) ? resolver.AddressToName(text)
+                                                                : resolver.NameToAddress(text)) << '\n';
         return 0;
     }
     QApplication app(argc, argv);
