@@ -28,11 +28,10 @@ private slots:
     {
         QFETCH(int, limit);
         QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
         WhoisAnswer answer(limit);
         for (qsizetype i = 0; i < bytes.size(); ++i)  // any split into pieces gives the same text
             answer.append(bytes.mid(i, 1));
-        QCOMPARE(answer.text(), text);
+        QTEST(answer.text(), "text");
     }
 
     void serverSetting_data()
@@ -49,11 +48,10 @@ private slots:
     void serverSetting()
     {
         QFETCH(QString, setting);
-        QFETCH(QString, server);
         WhoisServer parsed;
         QString error;
-        const bool ok = WhoisServer::parse(setting, &parsed, &error);
-        QCOMPARE(ok ? parsed.host + ' ' + QString::number(parsed.port) : QString(), server);
+        QTEST(WhoisServer::parse(setting, &parsed, &error) ? parsed.host + u' ' + QString::number(parsed.port) : "",
+              "server");
     }
 
     void exchange_data()
