@@ -8,12 +8,8 @@
 Options: --step STEP (default A) answers every request so; --schedule S,S,... instead cuts time into slots
 of --slot seconds (default 5) and slot k answers as step k, cycling (the long run's address service);
 --log PATH appends "<monotonic> <step> <address or ->" for every answer; --lifetime SECONDS (default 1800).
-Prints "PORT <port>"; stops when standard input closes.
-"""
-import argparse
-import socket
-import threading
-import time
+Prints "PORT <port>"; stops when standard input closes."""
+import argparse, socket, threading, time
 
 from peerlib import emit, free_port, wait_for_end
 

@@ -1,13 +1,7 @@
 #!/usr/bin/python3
 """nginx on 127.0.0.1: deploy/nginx/address-service.conf, --root under /body/, "ok" under /hook/, each request's URI,
 agent, Cache-Control, Pragma logged. Prints "PORT <port> LOG <log>"; stops when stdin closes or after --lifetime."""
-import argparse
-import os
-import shutil
-import socket
-import subprocess
-import tempfile
-import time
+import argparse, os, shutil, socket, subprocess, tempfile, time
 
 from peerlib import emit, free_port, wait_for_end
 

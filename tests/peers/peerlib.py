@@ -1,9 +1,5 @@
 """What every peer shares: a free loopback port, whole output lines, the wait for stdin to close or a lifetime."""
-import select
-import socket
-import sys
-import threading
-import time
+import select, socket, sys, threading, time
 
 _print_lock = threading.Lock()
 

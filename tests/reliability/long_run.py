@@ -3,12 +3,7 @@
 (two addresses, "error", HTML, refusal, 10 MiB, hang) and a mail server that accepts, rejects, stalls and closes
 in turn, all notifications on. Passes when every served change gave one mail attempt, URL request and program
 start, memory grew at most 2 MiB after warm-up, and the event loop never stalled 100 ms (the test probe)."""
-import argparse
-import os
-import subprocess
-import sys
-import tempfile
-import time
+import argparse, os, subprocess, sys, tempfile, time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SLOT = 5.0
@@ -43,12 +38,10 @@ def main():
     served_log, mail_log, record, probe = (os.path.join(work, name) for name in ("served", "mail", "program", "probe"))
     slots = schedule(args.minutes)
     lifetime = str(len(slots) * SLOT + 120)
-    address, ready = start_peer("chaos_address_peer.py", "--slot", str(SLOT), "--schedule", ",".join(slots),
-                                "--log", served_log, "--lifetime", lifetime)
-    address_port = ready[1]
-    mail, ready = start_peer("smtp_peer.py", "--cycle", "accept,reject,stall,close", "--log", mail_log, "--quiet",
-                             "--user", "u", "--password", "p", "--lifetime", lifetime)
-    mail_port = ready[1]
+    address, (_, address_port, *_) = start_peer("chaos_address_peer.py", "--slot", str(SLOT), "--schedule",
+                                                ",".join(slots), "--log", served_log, "--lifetime", lifetime)
+    mail, (_, mail_port, *_) = start_peer("smtp_peer.py", "--cycle", "accept,reject,stall,close", "--log", mail_log,
+                                          "--quiet", "--user", "u", "--password", "p", "--lifetime", lifetime)
     nginx, ready = start_peer("nginx_peer.py", "--root", work, "--lifetime", lifetime)
     with open(os.open(os.path.join(work, "Tarnwick IP Vistrel.conf"), os.O_WRONLY | os.O_CREAT, 0o600), "w") as f:
         f.write(f"[Settings]\nrefresh=1\nshowHelp=0\nemailNotify=1\nwebNotify=1\nprogramNotify=1\nstrServer=127.0.0.1\n"

@@ -1,13 +1,7 @@
 #!/usr/bin/python3
 """settings_crash.py <settings_hammer> [kills]: kills a process writing settings through the store at random
 moments; after each kill the file must parse, be private and hold every key before or after its last write."""
-import configparser
-import os
-import random
-import subprocess
-import sys
-import tempfile
-import time
+import configparser, os, random, subprocess, sys, tempfile, time
 
 KEYS = 7
 
@@ -33,8 +27,7 @@ def problem(path, latest):
 
 
 def main():
-    hammer, kills = sys.argv[1], int(sys.argv[2]) if len(sys.argv) > 2 else 200
-    rng = random.Random(20261206)
+    hammer, kills, rng = sys.argv[1], int(sys.argv[2]) if len(sys.argv) > 2 else 200, random.Random(20261206)
     path = os.path.join(tempfile.mkdtemp(prefix="vistrel-crash-"), "Tarnwick IP Vistrel.conf")
     latest = 0  # the last number the file holds; each run goes on from there
     for n in range(kills):

@@ -1,6 +1,5 @@
-// For settings_crash.py: writes key "hammer<i mod keys>" = i for i = first, first + 1, ... through the
-// store as fast as it can until killed; a first run (first = 1) writes a long value before.
-//   settings_hammer <file> <keys> <first>
+// settings_hammer <file> <keys> <first>, for settings_crash.py: writes "hammer<i mod keys>" = i for i = first,
+// first + 1, ... through the store until killed; a first run (first = 1) writes a long value before.
 #include "app/Settings.h"
 
 #include <QCoreApplication>

@@ -15,7 +15,7 @@ public:
     /// Starts tests/peers/@p script and waits for its ready line. False and @p error if it never comes.
     [[nodiscard]] bool start(const QString& script, const QStringList& args, QString* error)
     {
-        m_process.start(QStringLiteral("/usr/bin/python3"), QStringList{peerPath(script)} + args);
+        m_process.start("/usr/bin/python3", QStringList{VISTREL_SOURCE_DIR "/tests/peers/" + script} + args);
         const QDeadlineTimer deadline(30000);
         while (!m_process.canReadLine() && m_process.waitForReadyRead(int(deadline.remainingTime()))) {
         }
@@ -26,7 +26,6 @@ public:
                      .arg(script, m_process.errorString(), QString::fromLocal8Bit(m_process.readAllStandardError()));
         return false;
     }
-    const QString& readyLine() const { return m_readyLine; }
     /// The word after @p key in the ready line ("PORT 1234" → "1234").
     QString readyField(const QString& key) const
     {
@@ -53,7 +52,6 @@ public:
         }
         return m_process.readAllStandardOutput();
     }
-    static QString peerPath(const QString& name) { return QStringLiteral(VISTREL_SOURCE_DIR "/tests/peers/") + name; }
 
 private:
     QProcess m_process;

@@ -11,11 +11,6 @@ public:
     QString path() const { return m_dir.path(); }
     /// The settings file the program uses under this folder.
     QString settingsPath() const { return m_dir.filePath(QStringLiteral("Tarnwick IP Vistrel.conf")); }
-    QByteArray settingsFileBytes() const
-    {
-        QFile file(settingsPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
     void writeSettingsFile(const QByteArray& bytes) const
     {
         QFile file(settingsPath());
