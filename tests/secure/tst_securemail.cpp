@@ -1,4 +1,4 @@
-// The SSL 2.0 mail channel: MD5, the readers on bad input, whole mails through ssl2_smtp_peer.py.
+// The SSL 2.0 mail channel: the readers on bad input, whole mails through ssl2_smtp_peer.py.
 #include "PeerProcess.h"
 #include "TestNotificationHost.h"
 #include "notify/MailText.h"
@@ -42,8 +42,6 @@ class TestSecureMail : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void md5_data();
-    void md5();
     void threeByteHeaderIsRefused();
     void serverHello_data();
     void serverHello();
@@ -66,23 +64,6 @@ void TestSecureMail::initTestCase()
     QVERIFY2(m_smtp.start(QStringLiteral("smtp_peer.py"), {"--user", "vistrel", "--password", "secret"}, &error) &&
                  m_ssl2.start(QStringLiteral("ssl2_smtp_peer.py"), {"--relay", QString::number(m_smtp.port())}, &error),
              qPrintable(error));
-}
-
-void TestSecureMail::md5_data()
-{
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<QByteArray>("digest");
-    // RFC 1321, appendix A.5.
-    QTest::newRow("empty") << QByteArray() << QByteArray("d41d8cd98f00b204e9800998ecf8427e");
-    QTest::newRow("abc") << QByteArray("abc") << QByteArray("900150983cd24fb0d6963f7d28e17f72");
-    QTest::newRow("message digest") << QByteArray("message digest") << QByteArray("f96b697d7cb7938d525a2f31aaf161d0");
-}
-
-void TestSecureMail::md5()
-{
-    QFETCH(QByteArray, input);
-    QFETCH(QByteArray, digest);
-    QCOMPARE(CryptoCls().MD5_Hash(input).toHex(), digest);
 }
 
 void TestSecureMail::threeByteHeaderIsRefused()
