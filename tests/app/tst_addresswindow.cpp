@@ -8,6 +8,7 @@
 #include "notify/AddressSourcesPane.h"
 #include "notify/Form1NotificationHost.h"
 #include "notify/NotificationService.h"
+#include "notify/frmConfigure.h"
 #include "platform/HttpGet.h"
 #include "platform/ProcessLauncher.h"
 
@@ -26,6 +27,7 @@ private slots:
     void lookupOutcome_data();
     void lookupOutcome();
     void networkChangeDuringLookupRunsOneMore();
+    void setupOpensOneDialogAndShutdownClosesIt();
     void paneEditsAreStoredAtOnce();
     void paneRefusesMalformedSource();
     void paneTestAsksEverySource();
@@ -154,6 +156,20 @@ void TestAddressWindow::networkChangeDuringLookupRunsOneMore()
     QTRY_COMPARE_WITH_TIMEOUT(done.size(), 2, 10000);
     QTest::qWait(300);
     QCOMPARE(started.size(), 2);
+}
+
+void TestAddressWindow::setupOpensOneDialogAndShutdownClosesIt()
+{
+    qputenv("VISTREL_ADDRESS_SOURCES", source(QStringLiteral("a"), "203.0.113.1").toUtf8());
+    load(QByteArray()); // webNotify=1: "Setup" is enabled
+    auto* setup = m_form->findChild<QPushButton*>(QStringLiteral("Command3"));
+    QTest::mouseClick(setup, Qt::LeftButton);
+    QPointer<frmConfigure> dialog = m_service->configuration();
+    QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+    QTest::mouseClick(setup, Qt::LeftButton);
+    QCOMPARE(m_service->configuration(), dialog.data()); // the open one comes to the front
+    m_form->close();
+    QTRY_VERIFY(dialog.isNull());
 }
 
 void TestAddressWindow::openPane(const QByteArray& sources)

@@ -1,5 +1,4 @@
-// The main window against nginx: start-up from an empty, hand-edited or damaged store, the lookup's request,
-// the change test and its notifications in order, the refresh ticks, run at startup, the shutdown.
+// The main window against nginx: start-up from the store, the lookup, its notifications in order, ticks, shutdown.
 #include "NginxPeer.h"
 #include "TempConfigHome.h"
 #include "app/Form1.h"
@@ -15,7 +14,6 @@
 
 namespace {
 
-// Records, in the test's list of calls, what the main window asks of the desktop.
 struct Desktop : DesktopHooks
 {
     QStringList* calls = nullptr;
@@ -36,7 +34,6 @@ struct Desktop : DesktopHooks
 
 } // namespace
 
-// The test stands in for the notifications itself: every call the main window makes goes to one list, in order.
 class TestForm1 : public QObject, NotificationHooks
 {
     Q_OBJECT

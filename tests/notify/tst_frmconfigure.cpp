@@ -1,4 +1,3 @@
-// The configuration dialog on the offscreen platform.
 #include "TestNotificationHost.h"
 #include "app/Form1Hooks.h"
 #include "notify/frmConfigure.h"

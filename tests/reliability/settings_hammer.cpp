@@ -1,5 +1,4 @@
-// settings_hammer <file> <keys> <first>, for settings_crash.py: writes "hammer<i mod keys>" = i for i = first,
-// first + 1, ... through the store until killed; a first run (first = 1) writes a long value before.
+// settings_hammer FILE KEYS FIRST: writes hammer<i mod KEYS> = i from FIRST on until killed (FIRST 1: a long value too).
 #include "app/Settings.h"
 
 #include <QCoreApplication>
