@@ -1,4 +1,4 @@
-// settings_hammer FILE KEYS FIRST: writes hammer<i mod KEYS> = i from FIRST on until killed (FIRST 1: a long value too).
+// settings_hammer FILE KEYS FIRST: writes hammer<i mod KEYS> = i from FIRST on until killed (FIRST 1: a long value).
 #include "app/Settings.h"
 
 #include <QCoreApplication>
