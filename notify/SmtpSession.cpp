@@ -423,10 +423,7 @@ void SmtpSession::enterStartTls()
         m_mailTimer.stop();
         return fail(QStringLiteral("server does not offer STARTTLS"));
     }
-    setState(State::StartTls);
-    m_host.setStatus(QStringLiteral("Requesting TLS"));
-    if (sendCommand(QStringLiteral("STARTTLS")))
-        startWait();
+    enterStep(State::StartTls, QStringLiteral("Requesting TLS"), QStringLiteral("STARTTLS"));
 }
 
 void SmtpSession::enterAuthPlain()
@@ -440,36 +437,34 @@ void SmtpSession::enterAuthPlain()
     startWait();
 }
 
+void SmtpSession::enterStep(State state, const QString& status, const QString& command)
+{
+    setState(state);
+    m_host.setStatus(status);
+    if (sendCommand(command))
+        startWait();
+}
+
 void SmtpSession::enterAuthLogin()
 {
-    setState(State::AuthLogin);
-    m_host.setStatus(QStringLiteral("Requesting Authentication"));
-    if (sendCommand(QStringLiteral("AUTH LOGIN")))
-        startWait();
+    enterStep(State::AuthLogin, QStringLiteral("Requesting Authentication"), QStringLiteral("AUTH LOGIN"));
 }
 
 void SmtpSession::enterMailFrom()
 {
-    setState(State::MailFrom);
-    m_host.setStatus(QStringLiteral("Sending Mail FROM"));
-    if (sendCommand(QStringLiteral("MAIL FROM:<") + m_host.notifySettings().emailFrom + QLatin1Char('>')))
-        startWait();
+    enterStep(State::MailFrom, QStringLiteral("Sending Mail FROM"),
+              QStringLiteral("MAIL FROM:<") + m_host.notifySettings().emailFrom + QLatin1Char('>'));
 }
 
 void SmtpSession::enterRcptTo()
 {
-    setState(State::RcptTo);
-    m_host.setStatus(QStringLiteral("Sending Mail TO"));
-    if (sendCommand(QStringLiteral("RCPT TO:<") + m_host.notifySettings().emailTo + QLatin1Char('>')))
-        startWait();
+    enterStep(State::RcptTo, QStringLiteral("Sending Mail TO"),
+              QStringLiteral("RCPT TO:<") + m_host.notifySettings().emailTo + QLatin1Char('>'));
 }
 
 void SmtpSession::enterData()
 {
-    setState(State::Data);
-    m_host.setStatus(QStringLiteral("Sending Email Data"));
-    if (sendCommand(QStringLiteral("DATA")))
-        startWait();
+    enterStep(State::Data, QStringLiteral("Sending Email Data"), QStringLiteral("DATA"));
 }
 
 void SmtpSession::enterMessage()

@@ -108,6 +108,8 @@ private:
     void afterHello();
     void enterStartTls();
     void enterAuthPlain();
+    /// Enters @p state, shows @p status and sends @p command; the reply is then awaited.
+    void enterStep(State state, const QString& status, const QString& command);
     void enterAuthLogin();
     void enterMailFrom();
     void enterRcptTo();
