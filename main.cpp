@@ -1,5 +1,6 @@
 // Wires the subsystems together and starts the program.
 
+#include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
@@ -10,6 +11,7 @@
 #include "notify/Form1NotificationHost.h"
 #include "notify/NotificationService.h"
 #include "platform/HttpGet.h"
+#include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkChangeMonitor.h"
 #include "platform/ProcessLauncher.h"
@@ -17,17 +19,45 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char* argv[])
 {
+    // Read before any application object: the headless modes must not load a window platform.
+    const CommandLine command = CommandLine::parse(argc, argv);
+    if (command.exitStatus >= 0)
+        return command.exitStatus;
+    const ProductInfo& product = LoadProductInfo();
+    // Checked without changing it, so that a wrong --config never overwrites anything.
+    const QString settingsPath =
+        command.configPath.isEmpty() ? SettingsFile::defaultPath(product.productName) : command.configPath;
+    if (QString error; !CommandLine::checkSettingsFile(settingsPath, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return CommandLine::ExitConfig;
+    }
+
     DesktopArguments arguments(argc, argv);  // X11 under Wayland, so that the overlay can stay on top
     QApplication app(arguments.argc(), arguments.argv());
-    const ProductInfo& product = LoadProductInfo();
     QApplication::setApplicationName(product.productName);
     QApplication::setOrganizationName(product.productName);
     QApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick-ip-vistrel"));
 
-    Settings settings(SettingsFile::defaultPath(product.productName));
+    InstanceLock lock(settingsPath, InstanceLock::Role::Windowed);
+    {
+        QString error;
+        switch (lock.acquire(&error)) {
+        case InstanceLock::Outcome::Acquired:
+            break;
+        case InstanceLock::Outcome::Forwarded:
+            return 0;
+        case InstanceLock::Outcome::Refused:
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return CommandLine::ExitInUse;
+        }
+    }
+
+    Settings settings(settingsPath);
     HttpGet http;
     Form1 form(settings, http);
     // Hooks for the long-run tests; unset in normal use.
@@ -46,6 +76,12 @@ int main(int argc, char* argv[])
     NetTools netTools;
     form.setNetToolsHooks(&netTools);
     DesktopIntegration desktop(form);
+    // A second windowed start on the same settings file brings this window forward instead.
+    lock.setRaiseWindow([&form] {
+        form.showNormal();
+        form.raise();
+        form.activateWindow();
+    });
     form.setDesktopHooks(&desktop);
 
     // A changed network or a resume from sleep looks the addresses up at once, auto refresh or not.

@@ -1,0 +1,128 @@
+#include "app/CommandLine.h"
+
+#include "ProductVersion.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+// Qt's own options for a window platform: Qt reads them from argv, so they must not count as unknown.
+const char* const QtOptionsWithValue[] = {
+    "platform",        "platformpluginpath", "platformtheme", "plugin", "display",    "geometry",
+    "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "style",  "stylesheet", "session"};
+const char* const QtFlags[] = {"reverse", "nograb", "dograb", "sync", "widgetcount"};
+
+void print(FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+// Nearest folder that exists, for a file whose folders are still to be made.
+QString existingAncestor(QString folder)
+{
+    while (!QFileInfo::exists(folder) && !QDir(folder).isRoot())
+        folder = QFileInfo(folder).absolutePath();
+    return folder;
+}
+} // namespace
+
+CommandLine CommandLine::parse(int argc, char** argv)
+{
+    CommandLine result;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const QString program = arguments.isEmpty() ? QStringLiteral("tarnwick-ip-vistrel") : arguments.first();
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral(
+        "Shows this computer's local and public IP addresses and notifies by mail, URL or program when they change."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Shows the version."));
+    const QCommandLineOption headless(QStringLiteral("headless"),
+                                      QStringLiteral("Watches without a window; status on standard error."));
+    const QCommandLineOption once(QStringLiteral("once"),
+                                  QStringLiteral("One lookup and its notifications, then exit (0 unchanged, 1 changed "
+                                                 "and notified, 2 a notification failed, 3 the lookup failed)."));
+    const QCommandLineOption config(QStringLiteral("config"), QStringLiteral("Uses another settings file."),
+                                    QStringLiteral("FILE"));
+    parser.addOptions({help, version, headless, once, config});
+    for (const char* name : QtOptionsWithValue) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char* name : QtFlags) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+
+    // helpText() names the program from QCoreApplication, which does not exist yet.
+    const QString usage = parser.helpText().replace(QStringLiteral("<executable_name>"), program);
+    QString problem;
+    if (!parser.parse(arguments))
+        problem = parser.errorText();
+    else if (!parser.positionalArguments().isEmpty())
+        problem = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
+    else if (parser.isSet(headless) && parser.isSet(once))
+        problem = QStringLiteral("--headless and --once cannot be used together.");
+    else if (parser.isSet(config) && parser.value(config).isEmpty())
+        problem = QStringLiteral("--config needs a file name.");
+    if (!problem.isEmpty()) {
+        print(stderr, QStringLiteral("%1: %2\n\n%3").arg(program, problem, usage));
+        result.exitStatus = ExitUsage;
+        return result;
+    }
+    if (parser.isSet(help)) {
+        print(stdout, usage);
+        result.exitStatus = 0;
+        return result;
+    }
+    if (parser.isSet(version)) {
+        print(stdout, QStringLiteral("%1 %2\n").arg(
+                          QStringLiteral(VISTREL_PRODUCT_NAME),
+                          QStringLiteral("%1.%2").arg(VISTREL_VERSION_MAJOR).arg(VISTREL_VERSION_MINOR)));
+        result.exitStatus = 0;
+        return result;
+    }
+    result.mode = parser.isSet(headless) ? Mode::Headless : parser.isSet(once) ? Mode::Once : Mode::Windowed;
+    if (parser.isSet(config))
+        result.configPath = QFileInfo(parser.value(config)).absoluteFilePath();
+    return result;
+}
+
+bool CommandLine::checkSettingsFile(const QString& path, QString* error)
+{
+    const QFileInfo file(path);
+    const auto fail = [&](const QString& reason) {
+        if (error)
+            *error = QStringLiteral("The settings file %1 cannot be used: %2.").arg(path, reason);
+        return false;
+    };
+    if (file.exists()) {
+        if (file.isDir())
+            return fail(QStringLiteral("it is a folder"));
+        QFile probe(path);
+        if (!probe.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("it cannot be read (%1)").arg(probe.errorString()));
+        if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
+            return fail(QStringLiteral("it cannot be written"));
+    }
+    const QString folder = existingAncestor(file.absolutePath());
+    const QFileInfo folderInfo(folder);
+    if (!folderInfo.isDir())
+        return fail(QStringLiteral("%1 is not a folder").arg(folder));
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
+        return fail(QStringLiteral("the folder %1 cannot be written").arg(folder));
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+/// What the command line asks for, read before any application object exists: the headless modes must
+/// never load a display platform.
+struct CommandLine
+{
+    enum class Mode
+    {
+        Windowed,
+        Headless,
+        Once,
+    };
+
+    /// The exit statuses shared by every mode (sysexits.h values for the command line and the settings file).
+    enum ExitStatus
+    {
+        ExitUnchanged = 0,
+        ExitChanged = 1,
+        ExitNotifyFailed = 2,
+        ExitLookupFailed = 3,
+        ExitUsage = 64,
+        ExitInUse = 75,
+        ExitConfig = 78,
+    };
+
+    Mode mode = Mode::Windowed;
+    /// Empty: the default settings file.
+    QString configPath;
+    /// Set when the program has nothing more to do (help, version, bad usage): exit with this status.
+    int exitStatus = -1;
+
+    /// Reads @p argv. Help and the version go to standard output; a bad command line puts the reason and
+    /// the usage on standard error and sets exitStatus to ExitUsage. Options that Qt's window platform reads
+    /// itself (-platform, -display, -style, ...) are accepted and left for it.
+    static CommandLine parse(int argc, char** argv);
+
+    /// Whether the settings file at @p path can be read and replaced (the folder writable, since the file is
+    /// rewritten through a renamed temporary file), checked without changing anything. A file that does not
+    /// exist yet is fine when its folder can be created or written.
+    [[nodiscard]] static bool checkSettingsFile(const QString& path, QString* error);
+};

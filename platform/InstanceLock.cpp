@@ -1,0 +1,108 @@
+#include "platform/InstanceLock.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+namespace {
+constexpr int TalkTimeoutMs = 2000;
+const QByteArray WindowedWord = "windowed\n";
+const QByteArray HeadlessWord = "headless\n";
+const QByteArray RaisedWord = "raised\n";
+
+QByteArray roleWord(InstanceLock::Role role)
+{
+    return role == InstanceLock::Role::Windowed ? WindowedWord : HeadlessWord;
+}
+} // namespace
+
+InstanceLock::InstanceLock(const QString& settingsPath, Role role, QObject* parent)
+    : QObject(parent), m_settingsPath(QFileInfo(settingsPath).absoluteFilePath()), m_role(role),
+      m_lock(m_settingsPath + QStringLiteral(".instance.lock"))
+{
+    // A watcher runs for weeks: only a dead holder makes the lock stale, never its age.
+    m_lock.setStaleLockTime(0);
+}
+
+InstanceLock::~InstanceLock() = default;
+
+QString InstanceLock::serverName(const QString& settingsPath)
+{
+    const QByteArray digest =
+        QCryptographicHash::hash(QFileInfo(settingsPath).absoluteFilePath().toUtf8(), QCryptographicHash::Sha256)
+            .toHex()
+            .left(24);
+    const QString name = QStringLiteral("tarnwick-ip-vistrel-%1").arg(QString::fromLatin1(digest));
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return QDir(runtime).filePath(name);
+    return name;
+}
+
+InstanceLock::Outcome InstanceLock::acquire(QString* error)
+{
+    QDir().mkpath(QFileInfo(m_settingsPath).absolutePath());
+    if (m_lock.tryLock(0)) {
+        const QString name = serverName(m_settingsPath);
+        QLocalServer::removeServer(name); // left by a holder that died; the lock says it is gone
+        m_server = std::make_unique<QLocalServer>();
+        m_server->setSocketOptions(QLocalServer::UserAccessOption);
+        connect(m_server.get(), &QLocalServer::newConnection, this, &InstanceLock::answer);
+        if (!m_server->listen(name))
+            qWarning("a second start cannot reach this one: %s", qPrintable(m_server->errorString()));
+        return Outcome::Acquired;
+    }
+    if (m_lock.error() != QLockFile::LockFailedError) {
+        *error = QStringLiteral("The lock file %1.instance.lock cannot be made.").arg(m_settingsPath);
+        return Outcome::Refused;
+    }
+    qint64 pid = 0;
+    QString host, application;
+    m_lock.getLockInfo(&pid, &host, &application);
+
+    // Start-up only, before any window: a short blocking exchange with the holder.
+    QLocalSocket socket;
+    socket.connectToServer(serverName(m_settingsPath));
+    QByteArray reply;
+    if (socket.waitForConnected(TalkTimeoutMs)) {
+        socket.write(roleWord(m_role));
+        socket.flush();
+        while (!reply.contains('\n') && socket.waitForReadyRead(TalkTimeoutMs))
+            reply += socket.readAll();
+    }
+    if (reply == RaisedWord)
+        return Outcome::Forwarded;
+    const QString holder = reply == HeadlessWord   ? QStringLiteral("A headless watcher")
+                           : reply == WindowedWord ? QStringLiteral("The window of another start")
+                                                   : QStringLiteral("Another watcher");
+    *error = QStringLiteral("%1 (process %2) already uses the settings file %3; two watchers on one file would "
+                            "send every notification twice.")
+                 .arg(holder)
+                 .arg(pid)
+                 .arg(m_settingsPath);
+    return Outcome::Refused;
+}
+
+void InstanceLock::answer()
+{
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        const auto reply = [this, socket] {
+            if (!socket->canReadLine()) {
+                if (socket->bytesAvailable() > 64) // not one of ours
+                    socket->abort();
+                return;
+            }
+            const QByteArray request = socket->readLine(64);
+            const bool raise = request == WindowedWord && m_role == Role::Windowed && m_raise;
+            socket->write(raise ? RaisedWord : roleWord(m_role));
+            socket->disconnectFromServer();
+            if (raise)
+                m_raise();
+        };
+        connect(socket, &QLocalSocket::readyRead, socket, reply);
+        reply(); // the request may have come with the connection
+    }
+}

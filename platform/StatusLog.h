@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+/// Status texts on standard error, one line each. On a terminal or in a file each line starts with the local
+/// time (ISO 8601, seconds, with the offset); when standard error is the journal's stream (systemd sets
+/// JOURNAL_STREAM to its device and inode) the line carries the journal's "informational" priority instead,
+/// since the journal keeps its own time.
+class StatusLog
+{
+public:
+    /// Looks at the environment and at file descriptor @p fd once.
+    explicit StatusLog(int fd = 2);
+
+    void write(const QString& text);
+
+    bool toJournal() const { return m_journal; }
+
+    /// Whether @p journalStream ("device:inode", decimal) names the file open on @p fd.
+    static bool isJournalStream(const QByteArray& journalStream, int fd);
+
+private:
+    int m_fd;
+    bool m_journal = false;
+};
