@@ -15,8 +15,8 @@ class HttpGet : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int DefaultTimeoutMs = 30000;  // a transfer that stalls this long ends
-    static constexpr qint64 MaxBodyBytes = 1 << 20; // a longer body is cut here
+    static constexpr int DefaultTimeoutMs = 30000;   // a transfer that stalls this long ends
+    static constexpr qint64 MaxBodyBytes = 1 << 20;  // a longer body is cut here
     static constexpr qint64 ReadBufferBytes = 64 * 1024;
 
     explicit HttpGet(QObject* parent = nullptr);
