@@ -1,0 +1,130 @@
+#include "app/HeadlessRunner.h"
+
+#include "app/AddressWatcher.h"
+#include "app/ProductInfo.h"
+#include "app/Settings.h"
+#include "notify/NotificationService.h"
+#include "notify/WatcherNotificationHost.h"
+#include "platform/HttpGet.h"
+#include "platform/InstanceLock.h"
+#include "platform/MessageBox.h"
+#include "platform/NetworkChangeMonitor.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/StatusLog.h"
+#include "platform/UnixSignals.h"
+#include "secure/SecureMailTransport.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace
+{
+// After SIGTERM: how long a mail under way may take to finish before it is given up.
+constexpr int ShutdownGraceMs = 5000;
+
+/// What the window would show in a message box becomes a status line.
+class LogMessageBox : public MessageBox
+{
+public:
+    explicit LogMessageBox(StatusLog& log) : m_log(log) {}
+    void show(const QString& text, Icon, const QString&) override { m_log.write(text); }
+    bool ask(const QString& text, const QString&) override
+    {
+        m_log.write(text);
+        return false; // nobody to answer
+    }
+
+private:
+    StatusLog& m_log;
+};
+
+int exitStatus(AddressWatcher::Outcome outcome)
+{
+    switch (outcome) {
+    case AddressWatcher::Outcome::Unchanged:
+        return CommandLine::ExitUnchanged;
+    case AddressWatcher::Outcome::Notified:
+        return CommandLine::ExitChanged;
+    case AddressWatcher::Outcome::NotifyFailed:
+        return CommandLine::ExitNotifyFailed;
+    case AddressWatcher::Outcome::LookupFailed:
+        break;
+    }
+    return CommandLine::ExitLookupFailed;
+}
+} // namespace
+
+int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const ProductInfo& product = LoadProductInfo();
+    QCoreApplication::setApplicationName(product.productName);
+    QCoreApplication::setOrganizationName(product.productName);
+    QCoreApplication::setApplicationVersion(
+        QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
+
+    InstanceLock lock(settingsPath, InstanceLock::Role::Headless);
+    if (QString error; lock.acquire(&error) != InstanceLock::Outcome::Acquired) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return CommandLine::ExitInUse;
+    }
+
+    StatusLog log;
+    Settings settings(settingsPath);
+    HttpGet http;
+    AddressWatcher watcher(settings, http);
+    QObject::connect(&watcher, &AddressWatcher::statusChanged, [&log](const QString& text) { log.write(text); });
+    WatcherNotificationHost notificationHost(watcher, http, product);
+    DetachedProcessLauncher launcher;
+    NotificationService notifications(notificationHost, launcher);
+    watcher.setNotifiers(&notifications);
+    LogMessageBox messageBox(log);
+    SecureMailTransport secureMail([&watcher](const QString& text) { watcher.setStatus(text); }, &messageBox);
+    notifications.setSecureTransport(&secureMail);
+    watcher.load();
+
+    UnixSignals unixSignals;
+    if (QString error; !unixSignals.start(&error))
+        log.write(QStringLiteral("Signals are not handled: %1").arg(error));
+    int status = CommandLine::ExitUnchanged;
+    QTimer grace;
+    grace.setSingleShot(true);
+    QObject::connect(&grace, &QTimer::timeout, &app, &QCoreApplication::quit);
+    QObject::connect(&unixSignals, &UnixSignals::terminate, &app, [&] {
+        if (grace.isActive())
+            return;
+        watcher.shutdown();
+        // A mail under way ends (accepted or given up) within the grace; the event loop delivers its last replies.
+        if (watcher.isLookupRunning())
+            grace.start(ShutdownGraceMs);
+        else
+            grace.start(0);
+        status = mode == CommandLine::Mode::Once ? CommandLine::ExitLookupFailed : CommandLine::ExitUnchanged;
+    });
+    QObject::connect(&unixSignals, &UnixSignals::reload, &watcher, [&] {
+        watcher.load();
+        log.write(QStringLiteral("Settings read again from %1").arg(settingsPath));
+    });
+
+    if (mode == CommandLine::Mode::Once) {
+        QObject::connect(&watcher, &AddressWatcher::cycleFinished, &app, [&](AddressWatcher::Outcome outcome) {
+            status = exitStatus(outcome);
+            watcher.shutdown();
+            QCoreApplication::quit();
+        });
+        watcher.setAutoRefresh(false);
+        QTimer::singleShot(0, &watcher, &AddressWatcher::lookUp);
+        app.exec();
+        return status;
+    }
+
+    NetworkChangeMonitor networkChanges;
+    QObject::connect(&networkChanges, &NetworkChangeMonitor::changed, &watcher, &AddressWatcher::networkChanged);
+    if (QString error; !networkChanges.start(&error))
+        log.write(QStringLiteral("Network changes are not watched: %1").arg(error));
+    QTimer::singleShot(0, &watcher, &AddressWatcher::lookUp); // as the window does when it starts
+    app.exec();
+    return status;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "app/CommandLine.h"
+
+#include <QString>
+
+/// The watcher without a window, for --headless and --once: a QCoreApplication (no display platform), status
+/// lines on standard error, SIGTERM/SIGINT to end and SIGHUP to read the settings again, lookups on network
+/// changes. Failures that a window would show in a message box become status lines.
+class HeadlessRunner
+{
+public:
+    /// Runs to the end and returns the exit status (for --once the outcome of the one lookup, see CommandLine).
+    /// @p settingsPath has passed CommandLine::checkSettingsFile().
+    static int run(CommandLine::Mode mode, const QString& settingsPath, int argc, char** argv);
+};

@@ -1,0 +1,152 @@
+#!/usr/bin/python3
+"""The program as installed, without a display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset), against real
+peers on 127.0.0.1: chaos_address_peer.py as the address service, smtp_peer.py for mail, nginx_peer.py for the URL,
+/bin/sh for the program. Usage: headless_test.py BINARY. Each case prints its name; the first failure ends the run."""
+import os, signal, subprocess, sys, tempfile, time
+
+PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
+BINARY = os.path.abspath(sys.argv[1])
+WORK = tempfile.mkdtemp(prefix="vistrel-headless-")
+ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+ENV.update(XDG_CONFIG_HOME=os.path.join(WORK, "home"), XDG_RUNTIME_DIR=os.path.join(WORK, "run"))
+os.makedirs(ENV["XDG_RUNTIME_DIR"], mode=0o700)
+
+
+def check(ok, what, detail=""):
+    if not ok:
+        sys.exit(f"FAIL: {what}\n{detail}")
+
+
+def peer(script, *args):
+    process = subprocess.Popen(["/usr/bin/python3", os.path.join(PEERS, script), *args], stdin=subprocess.PIPE,
+                               stdout=subprocess.PIPE, text=True)
+    words = process.stdout.readline().split()
+    check(words[:1] == ["PORT"], f"{script} starts")
+    return process, words
+
+
+def address_service(step):
+    process, words = peer("chaos_address_peer.py", *step)
+    return process, f"http://127.0.0.1:{words[1]}/ip"
+
+
+def run(*args, url="http://127.0.0.1:9/ip", env=None, timeout=20):
+    result = subprocess.run([BINARY, *args], env=dict(ENV, VISTREL_ADDRESS_URL=url, **(env or {})),
+                            stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=timeout)
+    return result.returncode, result.stderr
+
+
+def start(*args, url, env=None):
+    return subprocess.Popen([BINARY, *args], env=dict(ENV, VISTREL_ADDRESS_URL=url, **(env or {})),
+                            stdin=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+
+
+def wait_for(test, what, seconds=15):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if test():
+            return
+        time.sleep(0.2)
+    check(False, what)
+
+
+def config(name, mail_port, web_port, marker, **values):
+    path = os.path.join(WORK, name)
+    settings = dict(emailNotify=1, strServer="127.0.0.1", strPort=mail_port, strEmailTo="to@example.test",
+                    strEmailFrom="from@example.test", webNotify=1, strurl=f"http://127.0.0.1:{web_port}/hook/first",
+                    programNotify=1, strProg="/bin/sh", strCommands=f"-c 'echo ran >> {marker}'", showHelp=0)
+    settings.update(values)
+    with open(path, "w") as f:
+        f.write("[Settings]\n" + "".join(f"{k}={v}\n" for k, v in settings.items()))
+    return path
+
+
+def text(path):
+    return open(path).read() if os.path.exists(path) else ""
+
+
+def bad_command_lines():
+    print("bad command lines: 64 and the usage; --version")
+    for args in (["--bogus"], ["--config"], ["--headless", "--once"], ["extra"]):
+        status, err = run(*args)
+        check(status == 64 and "Usage:" in err, f"{args} exits 64 with the usage", err)
+    status = subprocess.run([BINARY, "--version"], env=ENV, capture_output=True, text=True)
+    check(status.returncode == 0 and status.stdout.startswith("Tarnwick IP Vistrel "), "--version", status.stdout)
+
+
+def unusable_settings_files():
+    print("unusable settings files: 78, nothing written")
+    blocker = os.path.join(WORK, "blocker")
+    with open(blocker, "w") as f:
+        f.write("[Settings]\nrefresh=1\n")
+    for path in (WORK, os.path.join(blocker, "inside.conf")):
+        for mode in ("--once", "--headless"):
+            status, err = run(mode, "--config", path)
+            check(status == 78 and path in err, f"{mode} --config {path} exits 78", err)
+    check(text(blocker) == "[Settings]\nrefresh=1\n", "the file in the way is unchanged")
+
+
+def once_exit_statuses(mail_port, web_port, web_log, marker):
+    print("--once: 3 lookup failed, 0 first address, 1 changed and notified, 0 unchanged, 2 mail refused")
+    path = config("once.conf", mail_port, web_port, marker)
+    status, err = run("--once", "--config", path)  # nothing listens on port 9
+    check(status == 3, "a refused address service exits 3", err)
+    for step, expected in (("A", 0), ("B", 1), ("B", 0)):
+        service, url = address_service(["--step", step])
+        status, err = run("--once", "--config", path, url=url)
+        service.stdin.close()
+        check(status == expected, f"address {step} exits {expected}", err)
+    check("ran" in text(marker) and "/hook/first" in text(web_log), "program and URL notified", text(web_log))
+    refusing, words = peer("smtp_peer.py", "--quiet", "--reply", "mail=550 no")
+    path = config("refused.conf", words[1], web_port, marker, OldExternal="203.0.113.2")
+    service, url = address_service(["--step", "A"])
+    status, err = run("--once", "--config", path, url=url)
+    check(status == 2, "a refused mail exits 2", err)
+    service.stdin.close()
+    refusing.stdin.close()
+
+
+def headless_watcher(mail, mail_port, web_port, web_log, marker):
+    print("--headless: notices a change, SIGHUP re-reads, one watcher per file, SIGTERM ends it")
+    path = config("headless.conf", mail_port, web_port, marker, OldExternal="203.0.113.1")
+    service, url = address_service(["--schedule", "A,B", "--slot", "4"])
+    os.remove(marker)
+    watcher = start("--headless", "--config", path, url=url, env={"VISTREL_TEST_REFRESH_SECONDS": "1"})
+    wait_for(lambda: "ran" in text(marker), "the program runs on a change")
+    check(mail.stdout.readline().startswith("MESSAGE"), "the mail arrives")
+    check("/hook/first" in text(web_log), "the URL is requested")
+    for args, env in ((["--headless"], {}), (["--once"], {}), ([], {"QT_QPA_PLATFORM": "offscreen"})):
+        status, err = run(*args, "--config", path, url=url, env=env)
+        check(status == 75 and "headless" in err, f"{args or 'the window'} refused while a watcher runs", err)
+    with open(path, "a") as f:
+        f.write(f"strurl=http://127.0.0.1:{web_port}/hook/second\n")
+    watcher.send_signal(signal.SIGHUP)
+    wait_for(lambda: "/hook/second" in text(web_log), "the URL read again after SIGHUP is requested", 20)
+    started = time.monotonic()
+    watcher.send_signal(signal.SIGTERM)
+    status = watcher.wait(10)
+    err = watcher.stderr.read()
+    check(status == 0 and time.monotonic() - started < 5, "SIGTERM ends it with 0 within 5 s", err)
+    check("Finished looking up IPs" in err and "secret" not in err, "status lines on stderr, no password", err)
+    service.stdin.close()
+
+
+def main():
+    bad_command_lines()
+    unusable_settings_files()
+    mail, words = peer("smtp_peer.py")
+    mail_port = words[1]
+    web, words = peer("nginx_peer.py", "--root", WORK)
+    web_port, web_log = words[1], words[3]
+    marker = os.path.join(WORK, "marker")
+    once_exit_statuses(mail_port, web_port, web_log, marker)
+    # The mails of the --once case are read before the watcher's.
+    while not mail.stdout.readline().startswith("MESSAGE"):
+        pass
+    headless_watcher(mail, mail_port, web_port, web_log, marker)
+    mail.stdin.close()
+    web.stdin.close()
+    print("ok")
+
+
+main()
