@@ -2,14 +2,16 @@
 
 #include "app/CommandLine.h"
 #include "app/Form1.h"
+#include "app/HeadlessRunner.h"
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
 #include "app/TestProbe.h"
 #include "desktop/DesktopArguments.h"
 #include "desktop/DesktopIntegration.h"
 #include "nettools/NetTools.h"
-#include "notify/Form1NotificationHost.h"
 #include "notify/NotificationService.h"
+#include "notify/NotificationWindows.h"
+#include "notify/WatcherNotificationHost.h"
 #include "platform/HttpGet.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
@@ -35,6 +37,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return CommandLine::ExitConfig;
     }
+    if (command.mode != CommandLine::Mode::Windowed)
+        return HeadlessRunner::run(command.mode, settingsPath, argc, argv);
 
     DesktopArguments arguments(argc, argv);  // X11 under Wayland, so that the overlay can stay on top
     QApplication app(arguments.argc(), arguments.argv());
@@ -66,10 +70,13 @@ int main(int argc, char* argv[])
     TestProbe::startFromEnvironment(&form);
 
     // Each subsystem hands the main window its hooks here, before the splash window loads it.
-    Form1NotificationHost notificationHost(form);
+    AddressWatcher& watcher = form.watcher();
+    WatcherNotificationHost notificationHost(watcher, http);
     DetachedProcessLauncher launcher;
-    NotificationService notifications(notificationHost, launcher, &form);
-    form.setNotificationHooks(&notifications);
+    NotificationService notifications(notificationHost, launcher);
+    watcher.setNotifiers(&notifications);
+    NotificationWindows notificationWindows(notificationHost, notifications, &form);
+    form.setNotificationHooks(&notificationWindows);
     DesktopMessageBox messageBox;
     SecureMailTransport secureMail([&form](const QString& text) { form.setStatus(text); }, &messageBox);
     notifications.setSecureTransport(&secureMail);
@@ -86,10 +93,13 @@ int main(int argc, char* argv[])
 
     // A changed network or a resume from sleep looks the addresses up at once, auto refresh or not.
     NetworkChangeMonitor networkChanges;
-    QObject::connect(&networkChanges, &NetworkChangeMonitor::changed, &form, &Form1::networkChanged);
+    QObject::connect(&networkChanges, &NetworkChangeMonitor::changed, &watcher, &AddressWatcher::networkChanged);
     if (QString error; !networkChanges.start(&error))
         qWarning("network changes are not watched: %s", qPrintable(error));
 
+    // The first lookup starts now, so that its answer is there when the splash hands over to the window.
+    watcher.load();
+    watcher.lookUp();
     desktop.startWithSplash();  // the splash window loads the main window (Form_Load) and shows it
     return app.exec();
 }

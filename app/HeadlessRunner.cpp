@@ -19,10 +19,9 @@
 
 #include <cstdio>
 
-namespace
-{
+namespace {
 // After SIGTERM: how long a mail under way may take to finish before it is given up.
-constexpr int ShutdownGraceMs = 5000;
+constexpr int ShutdownGraceMs = 4500;
 
 /// What the window would show in a message box becomes a status line.
 class LogMessageBox : public MessageBox
@@ -74,9 +73,9 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
     StatusLog log;
     Settings settings(settingsPath);
     HttpGet http;
-    AddressWatcher watcher(settings, http);
+    AddressWatcher watcher(settings);
     QObject::connect(&watcher, &AddressWatcher::statusChanged, [&log](const QString& text) { log.write(text); });
-    WatcherNotificationHost notificationHost(watcher, http, product);
+    WatcherNotificationHost notificationHost(watcher, http);
     DetachedProcessLauncher launcher;
     NotificationService notifications(notificationHost, launcher);
     watcher.setNotifiers(&notifications);
@@ -84,37 +83,54 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
     SecureMailTransport secureMail([&watcher](const QString& text) { watcher.setStatus(text); }, &messageBox);
     notifications.setSecureTransport(&secureMail);
     watcher.load();
+    watcher.loadRefreshSettings(mode == CommandLine::Mode::Headless);
+    // Hook for the tests; unset in normal use.
+    if (const int seconds = qEnvironmentVariableIntValue("VISTREL_TEST_REFRESH_SECONDS"); seconds > 0)
+        watcher.refreshCycle().setTestInterval(seconds);
+
+    int status = CommandLine::ExitUnchanged;
+    bool cycleRunning = false;
+    bool ending = false;
+    const auto end = [&] {
+        watcher.shutdown();
+        QCoreApplication::quit();
+    };
+    QObject::connect(&watcher, &AddressWatcher::lookupStarted, &app, [&] { cycleRunning = true; });
+    QObject::connect(&watcher, &AddressWatcher::cycleFinished, &app, [&](AddressWatcher::Outcome outcome) {
+        cycleRunning = false;
+        if (mode == CommandLine::Mode::Once && !ending)
+            status = exitStatus(outcome);
+        if (mode == CommandLine::Mode::Once || ending)
+            end();
+    });
 
     UnixSignals unixSignals;
     if (QString error; !unixSignals.start(&error))
         log.write(QStringLiteral("Signals are not handled: %1").arg(error));
-    int status = CommandLine::ExitUnchanged;
     QTimer grace;
     grace.setSingleShot(true);
-    QObject::connect(&grace, &QTimer::timeout, &app, &QCoreApplication::quit);
+    QObject::connect(&grace, &QTimer::timeout, &app, end);
     QObject::connect(&unixSignals, &UnixSignals::terminate, &app, [&] {
-        if (grace.isActive())
+        if (ending)
             return;
-        watcher.shutdown();
-        // A mail under way ends (accepted or given up) within the grace; the event loop delivers its last replies.
-        if (watcher.isLookupRunning())
-            grace.start(ShutdownGraceMs);
-        else
-            grace.start(0);
-        status = mode == CommandLine::Mode::Once ? CommandLine::ExitLookupFailed : CommandLine::ExitUnchanged;
+        ending = true;
+        if (mode == CommandLine::Mode::Once)
+            status = CommandLine::ExitLookupFailed;
+        if (!cycleRunning) {
+            end();
+            return;
+        }
+        // A lookup or a mail under way may end by itself; after the grace it is given up.
+        watcher.setAutoRefresh(false);
+        grace.start(ShutdownGraceMs);
     });
-    QObject::connect(&unixSignals, &UnixSignals::reload, &watcher, [&] {
+    QObject::connect(&unixSignals, &UnixSignals::reload, &app, [&] {
         watcher.load();
+        watcher.loadRefreshSettings(true);
         log.write(QStringLiteral("Settings read again from %1").arg(settingsPath));
     });
 
     if (mode == CommandLine::Mode::Once) {
-        QObject::connect(&watcher, &AddressWatcher::cycleFinished, &app, [&](AddressWatcher::Outcome outcome) {
-            status = exitStatus(outcome);
-            watcher.shutdown();
-            QCoreApplication::quit();
-        });
-        watcher.setAutoRefresh(false);
         QTimer::singleShot(0, &watcher, &AddressWatcher::lookUp);
         app.exec();
         return status;

@@ -2,7 +2,7 @@
 """The program as installed, without a display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset), against real
 peers on 127.0.0.1: chaos_address_peer.py as the address service, smtp_peer.py for mail, nginx_peer.py for the URL,
 /bin/sh for the program. Usage: headless_test.py BINARY. Each case prints its name; the first failure ends the run."""
-import os, signal, subprocess, sys, tempfile, time
+import os, signal, subprocess, sys, tempfile, threading, time
 
 PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
 BINARY = os.path.abspath(sys.argv[1])
@@ -12,8 +12,13 @@ ENV.update(XDG_CONFIG_HOME=os.path.join(WORK, "home"), XDG_RUNTIME_DIR=os.path.j
 os.makedirs(ENV["XDG_RUNTIME_DIR"], mode=0o700)
 
 
+RUNNING = []  # watchers to stop when a check fails
+
+
 def check(ok, what, detail=""):
     if not ok:
+        for process in RUNNING:
+            process.kill()
         sys.exit(f"FAIL: {what}\n{detail}")
 
 
@@ -23,6 +28,13 @@ def peer(script, *args):
     words = process.stdout.readline().split()
     check(words[:1] == ["PORT"], f"{script} starts")
     return process, words
+
+
+def mails_received(mail):
+    """A growing list of the mail peer's output lines, read in the background."""
+    lines = []
+    threading.Thread(target=lambda: lines.extend(iter(mail.stdout.readline, "")), daemon=True).start()
+    return lambda: sum(line.startswith("MESSAGE") for line in lines)
 
 
 def address_service(step):
@@ -87,7 +99,7 @@ def unusable_settings_files():
 
 
 def once_exit_statuses(mail_port, web_port, web_log, marker):
-    print("--once: 3 lookup failed, 0 first address, 1 changed and notified, 0 unchanged, 2 mail refused")
+    print("--once: 3 lookup failed, 0 first address, 1 changed and notified, 0 unchanged, 2 mail failed")
     path = config("once.conf", mail_port, web_port, marker)
     status, err = run("--once", "--config", path)  # nothing listens on port 9
     check(status == 3, "a refused address service exits 3", err)
@@ -97,7 +109,7 @@ def once_exit_statuses(mail_port, web_port, web_log, marker):
         service.stdin.close()
         check(status == expected, f"address {step} exits {expected}", err)
     check("ran" in text(marker) and "/hook/first" in text(web_log), "program and URL notified", text(web_log))
-    refusing, words = peer("smtp_peer.py", "--quiet", "--reply", "mail=550 no")
+    refusing, words = peer("smtp_peer.py", "--quiet", "--reply", "mail=550 no\\r\\n")
     path = config("refused.conf", words[1], web_port, marker, OldExternal="203.0.113.2")
     service, url = address_service(["--step", "A"])
     status, err = run("--once", "--config", path, url=url)
@@ -106,14 +118,15 @@ def once_exit_statuses(mail_port, web_port, web_log, marker):
     refusing.stdin.close()
 
 
-def headless_watcher(mail, mail_port, web_port, web_log, marker):
+def headless_watcher(mails, mail_port, web_port, web_log, marker):
     print("--headless: notices a change, SIGHUP re-reads, one watcher per file, SIGTERM ends it")
     path = config("headless.conf", mail_port, web_port, marker, OldExternal="203.0.113.1")
     service, url = address_service(["--schedule", "A,B", "--slot", "4"])
     os.remove(marker)
     watcher = start("--headless", "--config", path, url=url, env={"VISTREL_TEST_REFRESH_SECONDS": "1"})
+    RUNNING.append(watcher)
     wait_for(lambda: "ran" in text(marker), "the program runs on a change")
-    check(mail.stdout.readline().startswith("MESSAGE"), "the mail arrives")
+    wait_for(lambda: mails() == 2, "the mail arrives")
     check("/hook/first" in text(web_log), "the URL is requested")
     for args, env in ((["--headless"], {}), (["--once"], {}), ([], {"QT_QPA_PLATFORM": "offscreen"})):
         status, err = run(*args, "--config", path, url=url, env=env)
@@ -139,11 +152,10 @@ def main():
     web, words = peer("nginx_peer.py", "--root", WORK)
     web_port, web_log = words[1], words[3]
     marker = os.path.join(WORK, "marker")
+    mails = mails_received(mail)
     once_exit_statuses(mail_port, web_port, web_log, marker)
-    # The mails of the --once case are read before the watcher's.
-    while not mail.stdout.readline().startswith("MESSAGE"):
-        pass
-    headless_watcher(mail, mail_port, web_port, web_log, marker)
+    check(mails() == 1, "the change --once found is mailed")
+    headless_watcher(mails, mail_port, web_port, web_log, marker)
     mail.stdin.close()
     web.stdin.close()
     print("ok")
