@@ -56,6 +56,7 @@ bench: build
 	./$(BUILD)/tests/discovery/lookup_bench
 	bench/smtp_bench.sh $(BUILD) 2 20
 	/usr/bin/python3 bench/network_change.py --binary $(BUILD)/tarnwick-ip-vistrel
+	/usr/bin/python3 bench/headless.py --binary $(BUILD)/tarnwick-ip-vistrel
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz

@@ -37,8 +37,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return CommandLine::ExitConfig;
     }
-    if (command.mode != CommandLine::Mode::Windowed)
+    if (command.mode != CommandLine::Mode::Windowed) {
+        HeadlessRunner::handOver(argv);
         return HeadlessRunner::run(command.mode, settingsPath, argc, argv);
+    }
 
     DesktopArguments arguments(argc, argv);  // X11 under Wayland, so that the overlay can stay on top
     QApplication app(arguments.argc(), arguments.argv());

@@ -18,6 +18,9 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
 
 namespace {
 // After SIGTERM: how long a mail under way may take to finish before it is given up.
@@ -143,4 +146,14 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
     QTimer::singleShot(0, &watcher, &AddressWatcher::lookUp); // as the window does when it starts
     app.exec();
     return status;
+}
+
+void HeadlessRunner::handOver(char** argv)
+{
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return;
+    const std::string slim = (self.parent_path() / "tarnwick-ip-vistrel-headless").string();
+    ::execv(slim.c_str(), argv);
 }

@@ -13,4 +13,8 @@ public:
     /// Runs to the end and returns the exit status (for --once the outcome of the one lookup, see CommandLine).
     /// @p settingsPath has passed CommandLine::checkSettingsFile().
     static int run(CommandLine::Mode mode, const QString& settingsPath, int argc, char** argv);
+
+    /// Replaces this process with tarnwick-ip-vistrel-headless from this executable's folder, which loads none of
+    /// the window's libraries, with the same arguments. Returns only when it cannot (then run() here instead).
+    static void handOver(char** argv);
 };

@@ -7,7 +7,7 @@
 #include <QLocalSocket>
 
 namespace {
-constexpr int TalkTimeoutMs = 2000;
+constexpr int TalkTimeoutMs = 5000; // the holder may still be starting
 const QByteArray WindowedWord = "windowed\n";
 const QByteArray HeadlessWord = "headless\n";
 const QByteArray RaisedWord = "raised\n";

@@ -144,6 +144,22 @@ def headless_watcher(mails, mail_port, web_port, web_log, marker):
     service.stdin.close()
 
 
+def second_window_start(url):
+    print("the window: a second start on its file brings it forward (0), --headless is refused (75)")
+    path = config("window.conf", 9, 9, os.path.join(WORK, "unused"))
+    window = start("--config", path, url=url, env={"QT_QPA_PLATFORM": "offscreen"})
+    RUNNING.append(window)
+    wait_for(lambda: os.path.exists(path + ".instance.lock"), "the window takes the lock")
+    status, err = run("--config", path, url=url, env={"QT_QPA_PLATFORM": "offscreen"})
+    check(status == 0, "a second window start hands over and exits 0", err)
+    status, err = run("--headless", "--config", path, url=url)
+    check(status == 75 and "window" in err, "--headless is refused beside the window", err)
+    window.kill()  # its lock stays behind, held by nobody
+    window.wait(10)
+    status, err = run("--once", "--config", path)
+    check(status == 3, "a dead watcher's lock is taken over", err)
+
+
 def main():
     bad_command_lines()
     unusable_settings_files()
@@ -156,6 +172,7 @@ def main():
     once_exit_statuses(mail_port, web_port, web_log, marker)
     check(mails() == 1, "the change --once found is mailed")
     headless_watcher(mails, mail_port, web_port, web_log, marker)
+    second_window_start(f"http://127.0.0.1:{web_port}/hook/ip")
     mail.stdin.close()
     web.stdin.close()
     print("ok")

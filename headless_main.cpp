@@ -1,0 +1,28 @@
+// The watcher without a window (--headless, --once) in an executable that does not load Qt Gui or Widgets, so that
+// a service on a small machine carries none of the window's libraries. tarnwick-ip-vistrel starts this one for
+// those options.
+
+#include "app/CommandLine.h"
+#include "app/HeadlessRunner.h"
+#include "app/ProductInfo.h"
+#include "platform/SettingsFile.h"
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    const CommandLine command = CommandLine::parse(argc, argv);
+    if (command.exitStatus >= 0)
+        return command.exitStatus;
+    if (command.mode == CommandLine::Mode::Windowed) {
+        std::fprintf(stderr, "%s: the window is tarnwick-ip-vistrel; here --headless or --once is needed.\n", argv[0]);
+        return CommandLine::ExitUsage;
+    }
+    const QString settingsPath =
+        command.configPath.isEmpty() ? SettingsFile::defaultPath(LoadProductInfo().productName) : command.configPath;
+    if (QString error; !CommandLine::checkSettingsFile(settingsPath, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return CommandLine::ExitConfig;
+    }
+    return HeadlessRunner::run(command.mode, settingsPath, argc, argv);
+}
