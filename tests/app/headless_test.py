@@ -2,7 +2,7 @@
 """The program as installed, without a display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset), against real
 peers on 127.0.0.1: chaos_address_peer.py as the address service, smtp_peer.py for mail, nginx_peer.py for the URL,
 /bin/sh for the program. Usage: headless_test.py BINARY. Each case prints its name; the first failure ends the run."""
-import os, signal, subprocess, sys, tempfile, threading, time
+import os, re, signal, subprocess, sys, tempfile, threading, time
 
 PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
 BINARY = os.path.abspath(sys.argv[1])
@@ -160,9 +160,26 @@ def second_window_start(url):
     check(status == 3, "a dead watcher's lock is taken over", err)
 
 
+def status_lines_for_the_journal():
+    print("status lines: own time stamp on a file, the journal's priority when JOURNAL_STREAM names standard error")
+    path = config("journal.conf", 9, 9, os.path.join(WORK, "unused"))
+    for journal in (False, True):
+        with open(os.path.join(WORK, "stderr.txt"), "w+") as err:
+            info = os.fstat(err.fileno())
+            env = dict(ENV, VISTREL_ADDRESS_URL="http://127.0.0.1:9/ip")
+            if journal:
+                env["JOURNAL_STREAM"] = f"{info.st_dev}:{info.st_ino}"
+            subprocess.run([BINARY, "--once", "--config", path], env=env, stderr=err, timeout=20)
+            err.seek(0)
+            lines = err.read().splitlines()
+        pattern = r"<6>[^<\d]" if journal else r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(Z|[+-]\d\d:\d\d) \S"
+        check(lines and all(re.match(pattern, line) for line in lines), f"journal={journal}", "\n".join(lines))
+
+
 def main():
     bad_command_lines()
     unusable_settings_files()
+    status_lines_for_the_journal()
     mail, words = peer("smtp_peer.py")
     mail_port = words[1]
     web, words = peer("nginx_peer.py", "--root", WORK)
