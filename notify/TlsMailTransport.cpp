@@ -8,9 +8,14 @@
 
 Q_LOGGING_CATEGORY(lcTlsMail, "vistrel.notify.tls", QtInfoMsg)
 
-TlsMailTransport::TlsMailTransport(QObject* parent) : MailTransport(parent)
+TlsMailTransport::TlsMailTransport(QObject* parent) : MailTransport(parent) {}
+
+QSslSocket& TlsMailTransport::socket()
 {
-    connect(&m_socket, &QSslSocket::connected, this, [this] {
+    if (m_socket)
+        return *m_socket;
+    m_socket = std::make_unique<QSslSocket>();
+    connect(m_socket.get(), &QSslSocket::connected, this, [this] {
         if (m_closed)
             return;
         if (m_mode == Mode::StartTls)
@@ -18,28 +23,29 @@ TlsMailTransport::TlsMailTransport(QObject* parent) : MailTransport(parent)
         else
             m_handshaking = true; // QSslSocket goes on with the handshake by itself
     });
-    connect(&m_socket, &QSslSocket::encrypted, this, [this] {
+    connect(m_socket.get(), &QSslSocket::encrypted, this, [this] {
         if (m_closed)
             return;
         m_handshaking = false;
-        qCDebug(lcTlsMail) << "encrypted with" << m_socket.sessionProtocol() << m_socket.sessionCipher().name();
+        qCDebug(lcTlsMail) << "encrypted with" << m_socket->sessionProtocol() << m_socket->sessionCipher().name();
         if (m_mode == Mode::Implicit)
             emit connected();
         else
             emit encrypted();
     });
-    connect(&m_socket, &QSslSocket::readyRead, this, [this] {
-        const QByteArray data = m_socket.readAll();
+    connect(m_socket.get(), &QSslSocket::readyRead, this, [this] {
+        const QByteArray data = m_socket->readAll();
         if (!m_closed && !data.isEmpty())
             emit received(data);
     });
-    connect(&m_socket, &QSslSocket::sslErrors, this, &TlsMailTransport::onSslErrors);
-    connect(&m_socket, &QSslSocket::errorOccurred, this, &TlsMailTransport::onError);
-    connect(&m_socket, &QSslSocket::disconnected, this, [this] {
+    connect(m_socket.get(), &QSslSocket::sslErrors, this, &TlsMailTransport::onSslErrors);
+    connect(m_socket.get(), &QSslSocket::errorOccurred, this, &TlsMailTransport::onError);
+    connect(m_socket.get(), &QSslSocket::disconnected, this, [this] {
         // A close in the middle of the handshake reports no error of its own.
         if (m_handshaking)
             fail(QStringLiteral("TLS handshake with %1 failed: the server closed the connection").arg(m_host));
     });
+    return *m_socket;
 }
 
 void TlsMailTransport::configure(Mode mode, const QList<QSslCertificate>& extraCaCertificates)
@@ -60,7 +66,7 @@ bool TlsMailTransport::loadCertificates(const QString& pemPath, QList<QSslCertif
 
 void TlsMailTransport::connectTo(const QString& host, quint16 port)
 {
-    m_socket.abort();
+    socket().abort();
     m_host = host;
     m_certificateFailure.clear();
     m_handshaking = false;
@@ -74,30 +80,30 @@ void TlsMailTransport::connectTo(const QString& host, quint16 port)
         static const QList<QSslCertificate> systemCas = QSslConfiguration::systemCaCertificates();
         config.setCaCertificates(systemCas + m_extraCaCertificates);
     }
-    m_socket.setSslConfiguration(config);
-    m_socket.setPeerVerifyName(host);
+    socket().setSslConfiguration(config);
+    socket().setPeerVerifyName(host);
     if (m_mode == Mode::Implicit)
-        m_socket.connectToHostEncrypted(host, port); // SNI and the name check use host
+        socket().connectToHostEncrypted(host, port); // SNI and the name check use host
     else
-        m_socket.connectToHost(host, port);
+        socket().connectToHost(host, port);
 }
 
 void TlsMailTransport::startTls()
 {
-    if (m_closed || m_socket.state() != QAbstractSocket::ConnectedState || m_socket.isEncrypted()) {
+    if (m_closed || !m_socket || m_socket->state() != QAbstractSocket::ConnectedState || m_socket->isEncrypted()) {
         fail(QStringLiteral("TLS handshake with %1 failed: the server closed the connection").arg(m_host));
         return;
     }
     // Whatever the server sent before the handshake belongs to no reply inside it (RFC 3207 section 4.2).
-    m_socket.readAll();
+    m_socket->readAll();
     m_handshaking = true;
-    m_socket.startClientEncryption();
+    m_socket->startClientEncryption();
 }
 
 void TlsMailTransport::send(const QByteArray& data)
 {
-    if (!m_closed && !m_handshaking && m_socket.state() == QAbstractSocket::ConnectedState)
-        m_socket.write(data);
+    if (!m_closed && !m_handshaking && m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->write(data);
 }
 
 void TlsMailTransport::close()
@@ -105,29 +111,31 @@ void TlsMailTransport::close()
     m_closed = true;
     m_handshaking = false;
     // Written data goes out first; an encrypted connection then says close_notify.
-    if (m_socket.state() == QAbstractSocket::ConnectedState)
-        m_socket.disconnectFromHost();
+    if (!m_socket)
+        return;
+    if (m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->disconnectFromHost();
     else
-        m_socket.abort();
+        m_socket->abort();
 }
 
 int TlsMailTransport::state() const
 {
     if (m_closed)
         return SocketControl::Closed;
-    switch (m_socket.state()) {
+    switch (m_socket->state()) {
     case QAbstractSocket::HostLookupState:
         return SocketControl::ResolvingHost;
     case QAbstractSocket::ConnectingState:
         return SocketControl::Connecting;
     case QAbstractSocket::ConnectedState:
         // Implicit TLS is connected for the dialogue once the handshake is done.
-        return m_mode == Mode::Implicit && !m_socket.isEncrypted() ? int(SocketControl::Connecting)
-                                                                   : int(SocketControl::Connected);
+        return m_mode == Mode::Implicit && !m_socket->isEncrypted() ? int(SocketControl::Connecting)
+                                                                    : int(SocketControl::Connected);
     case QAbstractSocket::ClosingState:
         return SocketControl::Closing;
     default:
-        return m_socket.error() == QAbstractSocket::UnknownSocketError ? SocketControl::Closed : SocketControl::Error;
+        return m_socket->error() == QAbstractSocket::UnknownSocketError ? SocketControl::Closed : SocketControl::Error;
     }
 }
 
@@ -147,10 +155,10 @@ void TlsMailTransport::onError(QAbstractSocket::SocketError error)
         return fail(m_certificateFailure);
     if (m_handshaking || error == QAbstractSocket::SslHandshakeFailedError ||
         error == QAbstractSocket::SslInternalError) {
-        return fail(QStringLiteral("TLS handshake with %1 failed: %2").arg(m_host, m_socket.errorString()));
+        return fail(QStringLiteral("TLS handshake with %1 failed: %2").arg(m_host, m_socket->errorString()));
     }
     // Connection failures and a close mid-dialogue leave the state to the session's wait, as on plain TCP.
-    qCDebug(lcTlsMail) << "socket error" << error << m_socket.errorString();
+    qCDebug(lcTlsMail) << "socket error" << error << m_socket->errorString();
 }
 
 void TlsMailTransport::fail(const QString& reason)
@@ -159,6 +167,6 @@ void TlsMailTransport::fail(const QString& reason)
         return;
     m_closed = true;
     m_handshaking = false;
-    m_socket.abort();
+    m_socket->abort();
     emit failed(reason);
 }

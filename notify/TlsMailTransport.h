@@ -7,6 +7,8 @@
 #include <QSslError>
 #include <QSslSocket>
 
+#include <memory>
+
 /// The mail connection over TLS (QSslSocket on OpenSSL): from the first byte (implicit TLS, RFC 8314)
 /// or after the session's STARTTLS (RFC 3207). TLS 1.2 at least; the server's certificate must chain
 /// to a system CA or to one of the certificates given, and name the host asked for (also sent as
@@ -32,18 +34,21 @@ public:
     void close() override;
     int state() const override;
     void startTls() override;
-    bool isEncrypted() const override { return m_socket.isEncrypted(); }
+    bool isEncrypted() const override { return m_socket && m_socket->isEncrypted(); }
 
     /// The certificates of a PEM file; false (and @p error) when it holds none.
     [[nodiscard]] static bool loadCertificates(const QString& pemPath, QList<QSslCertificate>* certificates,
                                                QString* error);
 
 private:
+    /// Made on the first connection: a QSslSocket loads and starts OpenSSL, which a watcher that never sends
+    /// mail over TLS should not carry.
+    QSslSocket& socket();
     void onSslErrors(const QList<QSslError>& errors);
     void onError(QAbstractSocket::SocketError error);
     void fail(const QString& reason);
 
-    QSslSocket m_socket;
+    std::unique_ptr<QSslSocket> m_socket;
     Mode m_mode = Mode::Implicit;
     QList<QSslCertificate> m_extraCaCertificates;
     QString m_host;
