@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+/// The desktop notice shown when an address changes: one org.freedesktop.Notifications notice that each
+/// newer change replaces. The call is asynchronous, so a notification service that is slow or never
+/// answers holds nothing up. When no service takes the notice, the fallback (the tray icon's balloon) shows
+/// it; without that either, nothing shows and nothing asks the user.
+class DesktopNotice : public QObject
+{
+    Q_OBJECT
+public:
+    /// One changed address; @p name is "Internal", "External" or "External IPv6".
+    struct Change
+    {
+        QString name;
+        QString before;
+        QString after;
+    };
+    /// Shows the notice another way; returns false when there is no other way.
+    using Fallback = std::function<bool(const QString& summary, const QString& body)>;
+
+    static constexpr int DefaultReplyTimeoutMs = 10000;
+
+    explicit DesktopNotice(const QDBusConnection& bus = QDBusConnection::sessionBus(),
+                           int replyTimeoutMs = DefaultReplyTimeoutMs, QObject* parent = nullptr);
+
+    void setFallback(Fallback fallback) { m_fallback = std::move(fallback); }
+    /// Sends the notice and returns at once; finished() tells how it went.
+    void show(const QList<Change>& changes);
+    /// One line per change: "External: 198.51.100.1 → 203.0.113.7".
+    static QString body(const QList<Change>& changes);
+    /// The id of the notice on screen, which the next one replaces (0: none yet).
+    uint shownId() const { return m_shownId; }
+
+signals:
+    /// @p id is the service's id for the notice, 0 when it went to the fallback (@p shown) or nowhere.
+    void finished(uint id, bool shown);
+
+private:
+    void failed(const QString& summary, const QString& body, const QString& why);
+    QString iconForService() const;
+
+    QDBusConnection m_bus;
+    int m_replyTimeoutMs;
+    Fallback m_fallback;
+    uint m_shownId = 0;
+};
