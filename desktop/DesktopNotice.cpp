@@ -58,8 +58,8 @@ void DesktopNotice::show(const QList<Change>& changes)
     QDBusMessage call = QDBusMessage::createMethodCall(Service, QStringLiteral("/org/freedesktop/Notifications"),
                                                        Service, QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("desktop-entry"), IconName}};
-    call << LoadProductInfo().productName << m_shownId << iconForService() << Summary << text << QStringList()
-         << hints << -1;
+    call << LoadProductInfo().productName << m_shownId << iconForService() << Summary << text << QStringList() << hints
+         << -1;
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, m_replyTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, text] {
         watcher->deleteLater();
