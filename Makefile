@@ -3,7 +3,8 @@
 # make test-sanitize  the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
 # make fuzz  builds the fuzz targets with clang and runs each from its corpus (FUZZ_SECONDS each)
 # make long-run  ten minutes against misbehaving address and mail servers (not part of CI)
-# make bench     start-up time, memory and idle processor time; a lookup with a late source against one source;
+# make bench     start-up time beside a minimal Qt Widgets program, memory and idle processor time;
+#                a lookup with a late source against one source;
 #                mail over plain SMTP, STARTTLS and TLS;
 #                address change on an interface (in a network namespace) to the lookup's end
 
@@ -52,7 +53,7 @@ long-run: build
 	/usr/bin/python3 tests/reliability/long_run.py --binary $(BUILD)/tarnwick-ip-vistrel --minutes 10.5
 
 bench: build
-	/usr/bin/python3 bench/startup_idle.py --binary $(BUILD)/tarnwick-ip-vistrel
+	/usr/bin/python3 bench/startup_idle.py --binary $(BUILD)/tarnwick-ip-vistrel --minimal $(BUILD)/tests/desktop/minimal_qt
 	./$(BUILD)/tests/discovery/lookup_bench
 	bench/smtp_bench.sh $(BUILD) 2 20
 	/usr/bin/python3 bench/network_change.py --binary $(BUILD)/tarnwick-ip-vistrel
