@@ -48,6 +48,7 @@ DesktopIntegration::DesktopIntegration(Form1& form, QObject* parent)
 {
     connect(m_tray.get(), &TrayIcon::mnuPopupItem_Click, this, &DesktopIntegration::trayMenu);
     m_notice->setFallback([this](const QString& summary, const QString& body) { return showBalloon(summary, body); });
+    connect(&form.watcher(), &AddressWatcher::addressesChanged, this, &DesktopIntegration::addressesChanged);
 }
 
 DesktopIntegration::~DesktopIntegration()
@@ -122,7 +123,7 @@ void DesktopIntegration::pendingNoticesChanged(const QString& summary)
     updateTrayTip();
 }
 
-void DesktopIntegration::addressesChanged(const QList<DesktopNotice::Change>& changes)
+void DesktopIntegration::addressesChanged(const QList<AddressChange>& changes)
 {
     if (!changes.isEmpty() && m_form.settings().readInt(QStringLiteral("desktopNotify"), 1, 0, 1) == 1)
         m_notice->show(changes);

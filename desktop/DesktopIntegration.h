@@ -72,7 +72,7 @@ public:
 
 public slots:
     /// The addresses changed: a desktop notice, when the setting desktopNotify (default on) asks for one.
-    void addressesChanged(const QList<DesktopNotice::Change>& changes);
+    void addressesChanged(const QList<AddressChange>& changes);
     /// What is pending changed; the tray icon's tip shows @p summary ("" when nothing is pending).
     void pendingNoticesChanged(const QString& summary);
 

@@ -27,10 +27,10 @@ DesktopNotice::DesktopNotice(const QDBusConnection& bus, int replyTimeoutMs, QOb
 {
 }
 
-QString DesktopNotice::body(const QList<Change>& changes)
+QString DesktopNotice::body(const QList<AddressChange>& changes)
 {
     QStringList lines;
-    for (const Change& change : changes)
+    for (const AddressChange& change : changes)
         lines << QStringLiteral("%1: %2 \u2192 %3").arg(change.name, change.before, change.after);
     return lines.join(QLatin1Char('\n'));
 }
@@ -49,7 +49,7 @@ QString DesktopNotice::iconForService() const
     return IconName;
 }
 
-void DesktopNotice::show(const QList<Change>& changes)
+void DesktopNotice::show(const QList<AddressChange>& changes)
 {
     const QString text = body(changes);
     if (!m_bus.isConnected())
@@ -67,6 +67,7 @@ void DesktopNotice::show(const QList<Change>& changes)
         if (reply.isError())
             return failed(Summary, text, reply.error().name());
         m_shownId = reply.value();
+        qCDebug(lcNotice) << "desktop notice" << m_shownId << "shown";
         emit finished(m_shownId, true);
     });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/AddressWatcher.h"
+
 #include <QDBusConnection>
 #include <QList>
 #include <QObject>
@@ -15,13 +17,6 @@ class DesktopNotice : public QObject
 {
     Q_OBJECT
 public:
-    /// One changed address; @p name is "Internal", "External" or "External IPv6".
-    struct Change
-    {
-        QString name;
-        QString before;
-        QString after;
-    };
     /// Shows the notice another way; returns false when there is no other way.
     using Fallback = std::function<bool(const QString& summary, const QString& body)>;
 
@@ -32,9 +27,9 @@ public:
 
     void setFallback(Fallback fallback) { m_fallback = std::move(fallback); }
     /// Sends the notice and returns at once; finished() tells how it went.
-    void show(const QList<Change>& changes);
+    void show(const QList<AddressChange>& changes);
     /// One line per change: "External: 198.51.100.1 → 203.0.113.7".
-    static QString body(const QList<Change>& changes);
+    static QString body(const QList<AddressChange>& changes);
     /// The id of the notice on screen, which the next one replaces (0: none yet).
     uint shownId() const { return m_shownId; }
 
