@@ -161,6 +161,8 @@ private slots:
         QCOMPARE(label->text(), QStringLiteral("2001:db8:ffff:ffff:ffff:ffff:ffff:fffe"));
         QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(label->text()));  // not cut off
         QVERIFY(overlay->width() >= label->geometry().right());
+        m_desktop->pendingNoticesChanged("Mail: next try at 00:40");  // the tray tip: addresses, then what is pending
+        QVERIFY(m_desktop->tray()->icon()->toolTip().endsWith("\nExternal: 203.0.113.7\nMail: next try at 00:40"));
     }
 
     void trayMenuActions()
