@@ -52,7 +52,6 @@ public:
     frmAbout* about() const { return m_about; }
     frmWebsite* website() const { return m_website; }
     TrayIcon* tray() const { return m_tray.get(); }
-    DesktopNotice& notice() { return *m_notice; }
     /// The Help.rtf the help window would show, or the empty text.
     QString findHelpFile() const;
 

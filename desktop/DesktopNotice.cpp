@@ -53,7 +53,7 @@ void DesktopNotice::show(const QList<AddressChange>& changes)
 {
     const QString text = body(changes);
     if (!m_bus.isConnected())
-        return failed(Summary, text, QStringLiteral("no session bus"));
+        return failed(text, QStringLiteral("no session bus"));
 
     QDBusMessage call = QDBusMessage::createMethodCall(Service, QStringLiteral("/org/freedesktop/Notifications"),
                                                        Service, QStringLiteral("Notify"));
@@ -65,16 +65,16 @@ void DesktopNotice::show(const QList<AddressChange>& changes)
         watcher->deleteLater();
         const QDBusPendingReply<uint> reply = *watcher;
         if (reply.isError())
-            return failed(Summary, text, reply.error().name());
+            return failed(text, reply.error().name());
         m_shownId = reply.value();
         qCDebug(lcNotice) << "desktop notice" << m_shownId << "shown";
         emit finished(m_shownId, true);
     });
 }
 
-void DesktopNotice::failed(const QString& summary, const QString& body, const QString& why)
+void DesktopNotice::failed(const QString& body, const QString& why)
 {
-    const bool shown = m_fallback && m_fallback(summary, body);
+    const bool shown = m_fallback && m_fallback(Summary, body);
     if (!shown)
         qCDebug(lcNotice) << "desktop notice not shown:" << why;
     emit finished(0, shown);

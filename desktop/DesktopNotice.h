@@ -20,6 +20,8 @@ public:
     /// Shows the notice another way; returns false when there is no other way.
     using Fallback = std::function<bool(const QString& summary, const QString& body)>;
 
+    /// A service that takes the call and never answers gets this long before the fallback shows the notice
+    /// (D-Bus itself would wait 25 s).
     static constexpr int DefaultReplyTimeoutMs = 10000;
 
     explicit DesktopNotice(const QDBusConnection& bus = QDBusConnection::sessionBus(),
@@ -30,19 +32,17 @@ public:
     void show(const QList<AddressChange>& changes);
     /// One line per change: "External: 198.51.100.1 → 203.0.113.7".
     static QString body(const QList<AddressChange>& changes);
-    /// The id of the notice on screen, which the next one replaces (0: none yet).
-    uint shownId() const { return m_shownId; }
 
 signals:
     /// @p id is the service's id for the notice, 0 when it went to the fallback (@p shown) or nowhere.
     void finished(uint id, bool shown);
 
 private:
-    void failed(const QString& summary, const QString& body, const QString& why);
+    void failed(const QString& body, const QString& why);
     QString iconForService() const;
 
     QDBusConnection m_bus;
     int m_replyTimeoutMs;
     Fallback m_fallback;
-    uint m_shownId = 0;
+    uint m_shownId = 0;  // the service's id of the notice on screen, which the next one replaces
 };
