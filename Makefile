@@ -10,7 +10,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
-PACKAGES = g++ cmake make qt6-base-dev libssl-dev nginx-light python3-aiosmtpd python3-scapy openssl pkg-config libc-ares-dev dnsmasq-base coturn iproute2
+PACKAGES = g++ cmake make qt6-base-dev libssl-dev nginx-light python3-aiosmtpd python3-scapy openssl pkg-config libc-ares-dev dnsmasq-base coturn iproute2 qtkeychain-qt6-dev gnome-keyring libsecret-tools dbus
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 CTEST_FLAGS ?= --output-on-failure
 

@@ -6,6 +6,7 @@
 #include "app/TestProbe.h"
 #include "desktop/DesktopArguments.h"
 #include "desktop/DesktopIntegration.h"
+#include "keyring/PasswordStore.h"
 #include "nettools/NetTools.h"
 #include "notify/Form1NotificationHost.h"
 #include "notify/NotificationService.h"
@@ -36,7 +37,12 @@ int main(int argc, char* argv[])
     TestProbe::startFromEnvironment(&form);
 
     // Each subsystem hands the main window its hooks here, before the splash window loads it.
+    // The mail password comes from the keyring while the splash shows; a mail started earlier waits for it.
+    PasswordStore passwords(product.productName, settings, form.notifySettings());
+    QObject::connect(&passwords, &PasswordStore::notice, &form, &Form1::setStatus);
+    passwords.start();
     Form1NotificationHost notificationHost(form);
+    notificationHost.setPasswordStore(&passwords);
     DetachedProcessLauncher launcher;
     NotificationService notifications(notificationHost, launcher, &form);
     form.setNotificationHooks(&notifications);

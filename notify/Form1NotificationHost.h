@@ -19,9 +19,12 @@ public:
     NotifySettings& notifySettings() override;
     HttpGet& http() override;
     const ProductInfo& product() const override;
+    PasswordStore* passwordStore() override { return m_passwords; }
+    void setPasswordStore(PasswordStore* store) { m_passwords = store; }
 
     Form1& form() { return m_form; }
 
 private:
     Form1& m_form;
+    PasswordStore* m_passwords = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "notify/NotificationService.h"
 
+#include "keyring/PasswordStore.h"
+#include "notify/NotificationHost.h"
 #include "notify/frmConfigure.h"
 
 NotificationService::NotificationService(NotificationHost& host, ProcessLauncher& launcher, QWidget* dialogParent)
@@ -15,7 +17,17 @@ NotificationService::~NotificationService()
 
 void NotificationService::cmdSend_Click()
 {
-    m_session.cmdSend_Click();
+    PasswordStore* passwords = m_host.passwordStore();
+    if (!passwords) {
+        m_session.cmdSend_Click();
+        return;
+    }
+    // A mail asked for before the keyring answered waits for its password; the store's copy also wins over a
+    // settings file read again since (which no longer holds the password).
+    passwords->whenReady(&m_session, [this, passwords] {
+        passwords->applyTo(m_host.notifySettings());
+        m_session.cmdSend_Click();
+    });
 }
 
 void NotificationService::doHitURL()
