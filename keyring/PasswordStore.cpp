@@ -115,12 +115,14 @@ void PasswordStore::readFinished(QKeychain::Job* job)
         becomeReady();
         return;
     }
-    setPlace(Place::Keyring);
-    // A copy in the file is newer than the keyring's: it is written only while no keyring takes it.
-    if (!m_pending && fileCopy.isEmpty())
+    // A copy in the file is newer than the keyring's: it is written only while no keyring takes it. The place
+    // stays unknown until the keyring confirmed that it holds that copy.
+    if (!m_pending && fileCopy.isEmpty()) {
         m_password = static_cast<QKeychain::ReadPasswordJob*>(job)->textData();
-    else if (!m_pending)
+        setPlace(Place::Keyring);
+    } else if (!m_pending) {
         m_pending = fileCopy;
+    }
     if (m_pending)
         m_password = *m_pending;
     applyTo(m_values);
