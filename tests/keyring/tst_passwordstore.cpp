@@ -1,8 +1,10 @@
-#include "TempConfigHome.h"
-#include "app/NotifySettings.h"
-#include "app/Settings.h"
+#include "../notify/TestNotificationHost.h"
+#include "app/Form1Hooks.h"
 #include "keyring/PasswordStore.h"
+#include "notify/frmConfigure.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QtTest>
 
@@ -17,6 +19,20 @@ QString inKeyring()
                                                QStringLiteral("user"), QLatin1String(PasswordStore::KeyringKey)});
     return tool.waitForFinished() ? QString::fromUtf8(tool.readAllStandardOutput()) : QStringLiteral("<hung>");
 }
+struct KeyringHost : TestNotificationHost
+{
+    PasswordStore store{Service, settings(), notifySettings()};
+    PasswordStore* passwordStore() override { return &store; }
+};
+
+struct NoHooks : NotificationHooks
+{
+    void cmdSend_Click() override {}
+    void doHitURL() override {}
+    void doLauchProg() override {}
+    void showConfiguration() override {}
+    void unload() override {}
+};
 } // namespace
 
 class TestPasswordStore : public QObject
@@ -25,6 +41,7 @@ class TestPasswordStore : public QObject
 private slots:
     void keepsPasswordInKeyring();
     void keepsFileCopyWhenKeyringRefuses();
+    void dialogSavesIntoKeyring();
 
 private:
     QString inFile() const { return m_settings.read(QLatin1String(PasswordStore::SettingsKey), "<absent>"); }
@@ -76,9 +93,31 @@ void TestPasswordStore::keepsFileCopyWhenKeyringRefuses()
     store.save(QStringLiteral("typed"));
     QCOMPARE(inFile(), QStringLiteral("typed"));
     QCOMPARE(inKeyring(), QString());
+    QCOMPARE(store.placeText(), QStringLiteral("Password kept in the settings file (no keyring found)"));
     QCOMPARE(notices.size(), 1);
     QVERIFY(!notices.first().contains(QLatin1String("before")) && !notices.first().contains(QLatin1String("typed")));
 }
 
-QTEST_GUILESS_MAIN(TestPasswordStore)
+void TestPasswordStore::dialogSavesIntoKeyring()
+{
+    // An entry as QtKeychain writes it, put there by another program.
+    QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("printf seeded | secret-tool store "
+                      "--label=seed xdg:schema org.qt.keychain type plaintext server \"$0\" user \"$1\""), Service,
+                      QLatin1String(PasswordStore::KeyringKey)});
+    KeyringHost host;
+    NoHooks hooks;
+    host.store.start();
+    frmConfigure dialog(host, hooks); // opened before the keyring answered
+    dialog.show();
+    auto* field = dialog.findChild<QLineEdit*>("txtPassword2");
+    QTRY_COMPARE(field->text(), QStringLiteral("seeded"));
+    QCOMPARE(dialog.findChild<QLabel*>("lblPasswordPlace")->text(), QStringLiteral("Password kept in the keyring"));
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("changed"));
+    QTRY_COMPARE(inKeyring(), QStringLiteral("changed"));
+    QCOMPARE(host.settings().read(QLatin1String(PasswordStore::SettingsKey), "<absent>"), QStringLiteral("<absent>"));
+}
+
+QTEST_MAIN(TestPasswordStore)
 #include "tst_passwordstore.moc"
