@@ -29,8 +29,8 @@ template <typename J> J* newJob(const QString& service)
 bool hasSessionBus()
 {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    return !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
-           || (!runtime.isEmpty() && QFileInfo(QFile::decodeName(runtime) + QStringLiteral("/bus")).exists());
+    return !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
+           (!runtime.isEmpty() && QFileInfo(QFile::decodeName(runtime) + QStringLiteral("/bus")).exists());
 }
 
 } // namespace
@@ -196,8 +196,7 @@ void PasswordStore::keyringTimedOut()
     const State was = m_state;
     ++m_job; // its answer, should it come, is not waited for any more
     setState(State::Idle);
-    keepInFile(m_pending.value_or(was == State::Writing ? m_writing : m_password),
-               QStringLiteral("no answer"));
+    keepInFile(m_pending.value_or(was == State::Writing ? m_writing : m_password), QStringLiteral("no answer"));
     m_pending.reset();
     if (was == State::Reading)
         becomeReady();

@@ -92,10 +92,10 @@ private:
     State m_state = State::NotStarted;
     Place m_place = Place::Unknown;
     QString m_password;
-    QString m_writing;                  // the password the write in flight carries
-    std::optional<QString> m_pending;   // a save asked for while a job was in flight: the newest only
+    QString m_writing;                // the password the write in flight carries
+    std::optional<QString> m_pending; // a save asked for while a job was in flight: the newest only
     QTimer m_timeout;
-    quint64 m_job = 0;                  // answers of jobs given up on carry an older number
+    quint64 m_job = 0; // answers of jobs given up on carry an older number
     bool m_ready = false;
     std::vector<std::pair<QPointer<const QObject>, std::function<void()>>> m_waiting;
 };

@@ -101,9 +101,12 @@ void TestPasswordStore::keepsFileCopyWhenKeyringRefuses()
 void TestPasswordStore::dialogSavesIntoKeyring()
 {
     // An entry as QtKeychain writes it, put there by another program.
-    QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("printf seeded | secret-tool store "
-                      "--label=seed xdg:schema org.qt.keychain type plaintext server \"$0\" user \"$1\""), Service,
-                      QLatin1String(PasswordStore::KeyringKey)});
+    QProcess::execute(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("printf seeded | secret-tool store "
+                        "--label=seed xdg:schema org.qt.keychain type plaintext server \"$0\" user \"$1\""),
+         Service, QLatin1String(PasswordStore::KeyringKey)});
     KeyringHost host;
     NoHooks hooks;
     host.store.start();
