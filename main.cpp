@@ -8,8 +8,9 @@
 #include "desktop/DesktopIntegration.h"
 #include "keyring/PasswordStore.h"
 #include "nettools/NetTools.h"
-#include "notify/Form1NotificationHost.h"
 #include "notify/NotificationService.h"
+#include "notify/NotificationWindows.h"
+#include "notify/WatcherNotificationHost.h"
 #include "platform/HttpGet.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkChangeMonitor.h"
@@ -37,15 +38,16 @@ int main(int argc, char* argv[])
     TestProbe::startFromEnvironment(&form);
 
     // Each subsystem hands the main window its hooks here, before the splash window loads it.
-    // The mail password comes from the keyring while the splash shows; a mail started earlier waits for it.
-    PasswordStore passwords(product.productName, settings, form.notifySettings());
-    QObject::connect(&passwords, &PasswordStore::notice, &form, &Form1::setStatus);
-    passwords.start();
-    Form1NotificationHost notificationHost(form);
+    AddressWatcher& watcher = form.watcher();
+    WatcherNotificationHost notificationHost(watcher, http);
+    PasswordStore passwords(product.productName, settings, watcher.notifySettings());
+    QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     notificationHost.setPasswordStore(&passwords);
     DetachedProcessLauncher launcher;
-    NotificationService notifications(notificationHost, launcher, &form);
-    form.setNotificationHooks(&notifications);
+    NotificationService notifications(notificationHost, launcher);
+    watcher.setNotifiers(&notifications);
+    NotificationWindows notificationWindows(notificationHost, notifications, &form);
+    form.setNotificationHooks(&notificationWindows);
     DesktopMessageBox messageBox;
     SecureMailTransport secureMail([&form](const QString& text) { form.setStatus(text); }, &messageBox);
     notifications.setSecureTransport(&secureMail);
@@ -56,10 +58,15 @@ int main(int argc, char* argv[])
 
     // A changed network or a resume from sleep looks the addresses up at once, auto refresh or not.
     NetworkChangeMonitor networkChanges;
-    QObject::connect(&networkChanges, &NetworkChangeMonitor::changed, &form, &Form1::networkChanged);
+    QObject::connect(&networkChanges, &NetworkChangeMonitor::changed, &watcher, &AddressWatcher::networkChanged);
     if (QString error; !networkChanges.start(&error))
         qWarning("network changes are not watched: %s", qPrintable(error));
 
+    // The first lookup starts now, so that its answer is there when the splash hands over to the window.
+    watcher.load();
+    // The mail password comes from the keyring while the splash shows; a mail started earlier waits for it.
+    passwords.start();
+    watcher.lookUp();
     desktop.startWithSplash();  // the splash window loads the main window (Form_Load) and shows it
     return app.exec();
 }

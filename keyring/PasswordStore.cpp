@@ -209,8 +209,9 @@ void PasswordStore::keepInFile(const QString& password, const QString& reason)
     if (m_settings.read(QLatin1String(SettingsKey), QString()) != password)
         m_settings.write(QLatin1String(SettingsKey), password);
     // One line, once per run: no keyring call is tried again after this.
-    qCWarning(lcKeyring).noquote() << "mail password kept in the settings file: keyring unavailable:" << reason;
-    emit notice(QStringLiteral("Mail password kept in the settings file: no keyring (%1)").arg(reason));
+    qCInfo(lcKeyring).noquote() << "mail password kept in the settings file: keyring unavailable:" << reason;
+    if (!password.isEmpty()) // without a password there is nothing to warn about
+        emit notice(QStringLiteral("Mail password kept in the settings file: no keyring (%1)").arg(reason));
     setPlace(Place::File);
 }
 

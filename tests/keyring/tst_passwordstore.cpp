@@ -1,5 +1,5 @@
 #include "../notify/TestNotificationHost.h"
-#include "app/Form1Hooks.h"
+#include "app/Notifiers.h"
 #include "keyring/PasswordStore.h"
 #include "notify/frmConfigure.h"
 
@@ -25,13 +25,10 @@ struct KeyringHost : TestNotificationHost
     PasswordStore* passwordStore() override { return &store; }
 };
 
-struct NoHooks : NotificationHooks
+struct NoNotifiers : Notifiers
 {
-    void cmdSend_Click() override {}
-    void doHitURL() override {}
-    void doLauchProg() override {}
-    void showConfiguration() override {}
-    void unload() override {}
+    void notify(Kind, Done) override {}
+    void abort() override {}
 };
 } // namespace
 
@@ -108,9 +105,9 @@ void TestPasswordStore::dialogSavesIntoKeyring()
                         "--label=seed xdg:schema org.qt.keychain type plaintext server \"$0\" user \"$1\""),
          Service, QLatin1String(PasswordStore::KeyringKey)});
     KeyringHost host;
-    NoHooks hooks;
+    NoNotifiers notifiers;
     host.store.start();
-    frmConfigure dialog(host, hooks); // opened before the keyring answered
+    frmConfigure dialog(host, notifiers); // opened before the keyring answered
     dialog.show();
     auto* field = dialog.findChild<QLineEdit*>("txtPassword2");
     QTRY_COMPARE(field->text(), QStringLiteral("seeded"));
