@@ -37,6 +37,14 @@ struct Received
     QStringList auth;
 };
 
+QStringList smtpLog; // what the session logged under its debug category
+
+void recordLog(QtMsgType, const QMessageLogContext& context, const QString& text)
+{
+    if (QByteArrayView(context.category) == "vistrel.notify.smtp")
+        smtpLog << text;
+}
+
 Received recorded(PeerProcess& peer)
 {
     QTest::qWait(200); // let the peer print what it got
@@ -106,6 +114,8 @@ private:
 
 void TestSmtpSession::initTestCase()
 {
+    QLoggingCategory::setFilterRules(QStringLiteral("vistrel.notify.smtp.debug=true"));
+    qInstallMessageHandler(recordLog);
     QVERIFY(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Vistrel Test CA",
                      "-keyout", m_dir.filePath("ca.key"), "-out", m_dir.filePath("ca.pem")}));
     // A good one, one for another name, an expired one (valid until a day before it was made).
@@ -155,8 +165,15 @@ void TestSmtpSession::deliversMail()
     v.body = QStringLiteral("Now at $EXTERNAL$\r\n.\r\n.hidden\r\n\u00e9t\u00e9"); // dot-led lines arrive as written
     m_host->settings().write(QStringLiteral("strEncoding"), encoding);
     SmtpSession session(*m_host);
+    smtpLog.clear();
     QVERIFY(send(session));
     QCOMPARE(m_host->status(), QStringLiteral("Message Sent"));
+    // The debug log shows the dialogue but no credential, neither as written nor in base64.
+    const QString log = smtpLog.join(u'\n');
+    QVERIFY2(log.contains(mechanism == "PLAIN" ? "AUTH PLAIN ***" : mechanism == "LOGIN" ? "sent ***" : "MAIL FROM"), qPrintable(log));
+    for (const QByteArray& secret : {Password.toUtf8(), Password.toUtf8().toBase64(),
+                                     (QByteArray("\0alice\0", 7) + Password.toUtf8()).toBase64()})
+        QVERIFY2(!log.contains(QString::fromUtf8(secret)), qPrintable(log));
     MailMessageExtras extras;
     extras.eightBitMime = !mechanism.isEmpty(); // offered in EHLO's reply; after HELO the body goes quoted-printable
     const QByteArray data =
