@@ -39,12 +39,6 @@ struct Received
 
 QStringList smtpLog; // what the session logged under its debug category
 
-void recordLog(QtMsgType, const QMessageLogContext& context, const QString& text)
-{
-    if (QByteArrayView(context.category) == "vistrel.notify.smtp")
-        smtpLog << text;
-}
-
 Received recorded(PeerProcess& peer)
 {
     QTest::qWait(200); // let the peer print what it got
@@ -72,7 +66,7 @@ class TestSmtpSession : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init() { m_host = std::make_unique<TestNotificationHost>(); }
+    void init() { m_host = std::make_unique<TestNotificationHost>(); smtpLog.clear(); }
     void deliversMail_data();
     void deliversMail();
     void replyInjectedBeforeTlsIsDropped();
@@ -115,7 +109,10 @@ private:
 void TestSmtpSession::initTestCase()
 {
     QLoggingCategory::setFilterRules(QStringLiteral("vistrel.notify.smtp.debug=true"));
-    qInstallMessageHandler(recordLog);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
+        if (QByteArrayView(context.category) == "vistrel.notify.smtp")
+            smtpLog << text;
+    });
     QVERIFY(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Vistrel Test CA",
                      "-keyout", m_dir.filePath("ca.key"), "-out", m_dir.filePath("ca.pem")}));
     // A good one, one for another name, an expired one (valid until a day before it was made).
@@ -165,12 +162,10 @@ void TestSmtpSession::deliversMail()
     v.body = QStringLiteral("Now at $EXTERNAL$\r\n.\r\n.hidden\r\n\u00e9t\u00e9"); // dot-led lines arrive as written
     m_host->settings().write(QStringLiteral("strEncoding"), encoding);
     SmtpSession session(*m_host);
-    smtpLog.clear();
     QVERIFY(send(session));
     QCOMPARE(m_host->status(), QStringLiteral("Message Sent"));
-    // The debug log shows the dialogue but no credential, neither as written nor in base64.
-    const QString log = smtpLog.join(u'\n');
-    QVERIFY2(log.contains(mechanism == "PLAIN" ? "AUTH PLAIN ***" : mechanism == "LOGIN" ? "sent ***" : "MAIL FROM"), qPrintable(log));
+    const QString log = smtpLog.join(u'\n'), sentAuth = mechanism == "PLAIN" ? "AUTH PLAIN ***" : "sent ***";
+    QVERIFY2(mechanism.isEmpty() || log.contains(sentAuth), qPrintable(log)); // the category is on; no credential
     for (const QByteArray& secret : {Password.toUtf8(), Password.toUtf8().toBase64(),
                                      (QByteArray("\0alice\0", 7) + Password.toUtf8()).toBase64()})
         QVERIFY2(!log.contains(QString::fromUtf8(secret)), qPrintable(log));
