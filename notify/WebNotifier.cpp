@@ -80,10 +80,9 @@ void WebNotifier::doHitURL(std::function<void(bool ok)> done)
     QNetworkRequest request(parsed);
     const ProductInfo& product = m_host.product();
     // Dynamic-DNS services refuse anonymous agents; this one names the program and its version.
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("%1/%2.%3")
-                                                            .arg(product.productName)
-                                                            .arg(product.majorVersion)
-                                                            .arg(product.minorVersion));
+    request.setHeader(
+        QNetworkRequest::UserAgentHeader,
+        QStringLiteral("%1/%2.%3").arg(product.productName).arg(product.majorVersion).arg(product.minorVersion));
     request.setRawHeader("Cache-Control", "no-cache");
     request.setRawHeader("Pragma", "no-cache");
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);

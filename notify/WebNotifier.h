@@ -17,8 +17,8 @@ class QNetworkReply;
 class WebNotifier
 {
 public:
-    static constexpr int DefaultTimeoutMs = 30000;   // a transfer that stalls this long ends
-    static constexpr int MaxRedirects = 5;           // a server sending the request round in a loop ends here
+    static constexpr int DefaultTimeoutMs = 30000;    // a transfer that stalls this long ends
+    static constexpr int MaxRedirects = 5;            // a server sending the request round in a loop ends here
     static constexpr qint64 MaxBodyBytes = 64 * 1024; // the rest of a longer body is not fetched
 
     explicit WebNotifier(NotificationHost& host);

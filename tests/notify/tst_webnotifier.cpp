@@ -38,7 +38,7 @@ void TestWebNotifier::initTestCase()
 
 void TestWebNotifier::showsTheOutcome_data()
 {
-    QTest::addColumn<QString>("target"); // "chaos:STEP": the fault peer's step; else a path on nginx
+    QTest::addColumn<QString>("target");  // "chaos:STEP": the fault peer's step; else a path on nginx
     QTest::addColumn<QByteArray>("body"); // for nginx: served as /body/file
     QTest::addColumn<QString>("status");  // the last status line
     QTest::addColumn<bool>("ok");
