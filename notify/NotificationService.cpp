@@ -74,4 +74,5 @@ void NotificationService::abort()
             waiting(false);
     }
     m_session.abort();
+    m_web.abort();
 }
