@@ -22,8 +22,7 @@ const QString IconName = QStringLiteral("tarnwick-ip-vistrel");
 
 } // namespace
 
-DesktopNotice::DesktopNotice(const QDBusConnection& bus, int replyTimeoutMs, QObject* parent)
-    : QObject(parent), m_bus(bus), m_replyTimeoutMs(replyTimeoutMs)
+DesktopNotice::DesktopNotice(QObject* parent) : QObject(parent)
 {
 }
 
@@ -60,7 +59,7 @@ void DesktopNotice::show(const QList<AddressChange>& changes)
     const QVariantMap hints{{QStringLiteral("desktop-entry"), IconName}};
     call << LoadProductInfo().productName << m_shownId << iconForService() << Summary << text << QStringList() << hints
          << -1;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, m_replyTimeoutMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, ReplyTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, text] {
         watcher->deleteLater();
         const QDBusPendingReply<uint> reply = *watcher;

@@ -22,10 +22,9 @@ public:
 
     /// A service that takes the call and never answers gets this long before the fallback shows the notice
     /// (D-Bus itself would wait 25 s).
-    static constexpr int DefaultReplyTimeoutMs = 10000;
+    static constexpr int ReplyTimeoutMs = 10000;
 
-    explicit DesktopNotice(const QDBusConnection& bus = QDBusConnection::sessionBus(),
-                           int replyTimeoutMs = DefaultReplyTimeoutMs, QObject* parent = nullptr);
+    explicit DesktopNotice(QObject* parent = nullptr);
 
     void setFallback(Fallback fallback) { m_fallback = std::move(fallback); }
     /// Sends the notice and returns at once; finished() tells how it went.
@@ -41,8 +40,7 @@ private:
     void failed(const QString& body, const QString& why);
     QString iconForService() const;
 
-    QDBusConnection m_bus;
-    int m_replyTimeoutMs;
+    QDBusConnection m_bus = QDBusConnection::sessionBus();
     Fallback m_fallback;
     uint m_shownId = 0;  // the service's id of the notice on screen, which the next one replaces
 };
