@@ -13,7 +13,8 @@ subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-te
 home = tempfile.mkdtemp()
 env = dict(os.environ, DISPLAY=":" + os.fdopen(read_end).readline().strip(), XDG_CONFIG_HOME=home)
 subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])  # no X client: it would end Xvfb
-monitor = subprocess.Popen(["stdbuf", "-oL", "dbus-monitor", "--session", "member=Notify"], stdout=subprocess.PIPE, text=True)
+monitor = subprocess.Popen(["stdbuf", "-oL", "dbus-monitor", "--session", "member=Notify"], stdout=subprocess.PIPE,
+                           text=True)  # records the calls' text
 bus = dbus.SessionBus()  # without a main loop nothing it receives is answered
 bus.request_name("org.freedesktop.Notifications")
 open(os.path.join(home, "ip"), "w").write("203.0.113.1\n")
@@ -30,8 +31,7 @@ for _ in range(25):  # AT-SPI is a bus away from the program: its windows show u
     app = next((a for a in pyatspi.Registry.getDesktop(0) if a and "vistrel" in (a.name or "").lower()), [])
     found = {w.name: [n.name for n in pyatspi.findAllDescendants(w, lambda n: n.getRole() == pyatspi.ROLE_LABEL)]
              for w in app}
-    button = app and pyatspi.findDescendant(app, lambda n: n.name == "Turn on IP Address Overlay")
-    if button:
+    if button := app and pyatspi.findDescendant(app, lambda n: n.name == "Turn on IP Address Overlay"):
         button.queryAction().doAction(0)
     windows = [n for t, n in found.items() if "Internal:" in n]  # the main window and the overlay
     if len(windows) == 2 and all(map(holds, windows)):
@@ -50,14 +50,13 @@ for count, address in enumerate(("203.0.113.2", "203.0.113.3"), 1):
     deadline = time.monotonic() + 10
     while len(shown()) < count and select.select([program.stderr], [], [], max(0, deadline - time.monotonic()))[0]:
         log += os.read(program.stderr.fileno(), 4096).decode(errors="replace") or "(ended)"
-program.terminate()
+for process in (program, dunst, monitor):
+    process.terminate()
 nginx.stdin.close()
-dunst.terminate()
-monitor.terminate()
 calls = monitor.stdout.read()
 print("program:", log, "\nAT-SPI:", found, "\nNotify calls:", calls)
-ids = shown()
 texts = ['string "Tarnwick IP Vistrel"', 'string "IP address changed"', "External: 198.51.100.1 \u2192 203.0.113.1",
          "External: 203.0.113.2 \u2192 203.0.113.3"]
-ok = read_in_time and all(map(holds, windows)) and len(ids) == 2 and ids[0] == ids[1] != "0" and all(t in calls for t in texts)
-sys.exit(0 if ok and len(windows) == 2 else 1)
+replaced = len(shown()) == 2 and shown()[0] == shown()[1] != "0"
+sys.exit(0 if read_in_time and len(windows) == 2 and all(map(holds, windows)) and replaced and
+         all(t in calls for t in texts) else 1)
