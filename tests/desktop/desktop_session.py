@@ -11,7 +11,7 @@ import dbus, pyatspi
 read_end, write_end = os.pipe()  # -terminate: the X server ends with its last client, also when this test dies
 subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-terminate"], pass_fds=[write_end])
 home = tempfile.mkdtemp()
-env = dict(os.environ, DISPLAY=":" + os.fdopen(read_end).readline().strip(), XDG_CONFIG_HOME=home)
+env = dict(os.environ, DISPLAY=":" + os.fdopen(read_end).readline().strip(), XDG_CONFIG_HOME=home, XDG_CACHE_HOME=home)
 subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])  # no X client: it would end Xvfb
 monitor = subprocess.Popen(["stdbuf", "-oL", "dbus-monitor", "--session", "member=Notify"], stdout=subprocess.PIPE,
                            text=True)  # records the calls' text
