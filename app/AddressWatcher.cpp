@@ -160,9 +160,13 @@ void AddressWatcher::lookupDone()
     m_external = *external;
     m_internal = m_localAddress();
     bool addressChanged = m_changeTest.compareAndRemember(m_external, m_internal);
-    if (addressChanged && oldInternal != m_internal)
+    // "0" is what the store holds before an address was ever seen: no change to tell of.
+    const auto changed = [](const QString& before, const QString& after) {
+        return before != after && before != QLatin1String("0");
+    };
+    if (addressChanged && changed(oldInternal, m_internal))
         changes.append({QStringLiteral("Internal"), oldInternal, m_internal});
-    if (addressChanged && oldExternal != m_external)
+    if (addressChanged && changed(oldExternal, m_external))
         changes.append({QStringLiteral("External"), oldExternal, m_external});
 
     if (result6.outcome == LookupResult::Outcome::NoSources) {
@@ -172,7 +176,8 @@ void AddressWatcher::lookupDone()
         m_external6 = *external6;
         if (m_changeTest.compareAndRememberIPv6(*external6)) {
             addressChanged = true;
-            changes.append({QStringLiteral("External IPv6"), oldExternal6, m_external6});
+            if (changed(oldExternal6, m_external6))
+                changes.append({QStringLiteral("External IPv6"), oldExternal6, m_external6});
         }
     } else {
         // The IPv4 sources answered, so the line is up; IPv6 sources that fail or disagree are not
