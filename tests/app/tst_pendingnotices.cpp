@@ -6,174 +6,94 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <ctime>
-
 using Kind = PendingNotices::Kind;
 
 class TestPendingNotices : public QObject
 {
     Q_OBJECT
-
     QTemporaryDir m_dir;
+    Settings m_settings{m_dir.filePath(QStringLiteral("settings.conf"))};
+    const QDateTime m_start = QDateTime(QDate(2026, 12, 7), QTime(1, 0, 0), Qt::UTC);
     QDateTime m_now;
 
-    QString settingsPath() const { return m_dir.filePath(QStringLiteral("settings.conf")); }
-    void useClock(PendingNotices& notices)
+    void start(PendingNotices& notices)
     {
+        m_now = m_start;
         notices.setClock([this] { return m_now; });
     }
 
 private slots:
-    void initTestCase()
-    {
-        qputenv("TZ", "UTC");
-        tzset();
-    }
+    void initTestCase() { qputenv("TZ", "UTC"); }
 
-    void init()
+    void eachFailureWaitsTheNextStepAndANewerChangeStartsAgain()
     {
-        QFile::remove(settingsPath());
-        m_now = QDateTime(QDate(2026, 12, 7), QTime(1, 0, 0), Qt::UTC);
-    }
-
-    void eachFailureWaitsTheNextStep_data()
-    {
-        QTest::addColumn<int>("failures");
-        QTest::addColumn<int>("waitSeconds");
-        const int minutes[] = {1, 2, 5, 10, 30, 60, 60, 60};
-        QTest::newRow("1st: 30 s") << 1 << 30;
-        for (int i = 0; i < 8; ++i)
-            QTest::addRow("failure %d: %d min", i + 2, minutes[i]) << i + 2 << minutes[i] * 60;
-    }
-
-    void eachFailureWaitsTheNextStep()
-    {
-        QFETCH(int, failures);
-        Settings settings(settingsPath());
-        PendingNotices notices(settings);
-        useClock(notices);
+        PendingNotices notices(m_settings);
+        start(notices);
         QSignalSpy due(&notices, &PendingNotices::due);
-        for (int i = 0; i < failures; ++i) {
-            notices.fireDueNow();
+        for (const int minutes : {0, 1, 2, 5, 10, 30, 60, 60, 60}) {
             notices.failed(Kind::Web);
+            QCOMPARE(m_now.secsTo(notices.dueAt(Kind::Web)), minutes ? minutes * 60 : 30);
+            m_now = notices.dueAt(Kind::Web).addSecs(-1);
+            notices.fireDueNow();
+            QCOMPARE(due.size(), 0);
+            m_now = m_now.addSecs(1);
+            notices.fireDueNow();
+            notices.fireDueNow(); // already being tried: not twice
+            QCOMPARE(due.size(), 1);
+            due.clear();
         }
-        QVERIFY(due.isEmpty());
-        QTEST(int(m_now.secsTo(notices.dueAt(Kind::Web))), "waitSeconds");
-
-        m_now = notices.dueAt(Kind::Web);
-        notices.fireDueNow();
-        notices.fireDueNow(); // already being tried: not again
-        QCOMPARE(due.size(), 1);
-        QCOMPARE(due.first().first().value<Kind>(), Kind::Web);
-        notices.succeeded(Kind::Web);
-        QVERIFY(notices.isEmpty());
-        QCOMPARE(settings.read(PendingNotices::SettingsKey, "unset"), QString());
-    }
-
-    void newerChangeDropsWhatIsPending()
-    {
-        Settings settings(settingsPath());
-        PendingNotices notices(settings);
-        useClock(notices);
-        for (int i = 0; i < 4; ++i)
-            notices.failed(Kind::Mail);
-        notices.failed(Kind::Program);
-        QSignalSpy changed(&notices, &PendingNotices::changed);
-        notices.replace();
-        QCOMPARE(changed.size(), 1);
-        QVERIFY(notices.isEmpty());
-        QCOMPARE(settings.read(PendingNotices::SettingsKey, "unset"), QString());
         notices.failed(Kind::Mail);
-        QCOMPARE(m_now.secsTo(notices.dueAt(Kind::Mail)), 30);
+        notices.replace();
+        QVERIFY(notices.isEmpty());
+        QCOMPARE(m_settings.read(PendingNotices::SettingsKey, "unset"), QString());
+        notices.failed(Kind::Web);
+        QCOMPARE(m_now.secsTo(notices.dueAt(Kind::Web)), 30);
     }
 
     void pendingSurvivesARestart()
     {
-        QDateTime mailDue;
         {
-            Settings settings(settingsPath());
-            PendingNotices notices(settings);
-            useClock(notices);
+            PendingNotices notices(m_settings);
+            start(notices);
             notices.failed(Kind::Mail);
             notices.failed(Kind::Mail);
             notices.failed(Kind::Program);
-            mailDue = notices.dueAt(Kind::Mail);
         }
-        Settings settings(settingsPath());
+        Settings settings(m_settings.path());
         QCOMPARE(settings.read(PendingNotices::SettingsKey, QString()),
                  QStringLiteral("mail:2:2026-12-07T01:01:00Z;program:1:2026-12-07T01:00:30Z"));
-        m_now = m_now.addSecs(45); // the program was down while mail was due
         PendingNotices notices(settings);
-        useClock(notices);
+        start(notices);
+        m_now = m_now.addSecs(45); // the program was down while program start was due
         QSignalSpy due(&notices, &PendingNotices::due);
         notices.load();
         QCOMPARE(notices.failures(Kind::Mail), 2);
-        QCOMPARE(notices.dueAt(Kind::Mail), mailDue);
-        QVERIFY(due.isEmpty()); // not from inside load(), but once the event loop runs
-        QVERIFY(due.wait(1000));
-        QCOMPARE(due.size(), 1);
-        QCOMPARE(due.first().first().value<Kind>(), Kind::Program);
+        QVERIFY(due.isEmpty() && due.wait(1000)); // once the event loop runs
+        QCOMPARE(due.takeFirst().first().value<Kind>(), Kind::Program);
+        QCOMPARE(notices.summary(m_now), QStringLiteral("Mail and program notices pending, trying again now"));
+        notices.succeeded(Kind::Program);
+        QCOMPARE(notices.summary(m_now), QStringLiteral("Mail notice pending, next try at 01:01:00"));
     }
 
-    void damagedValueIsNothingPending_data()
+    void damagedEntryIsNothingPending_data()
     {
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("kept"); // what reads back, as the program writes it
+        QTest::addColumn<QString>("kept");
         const QString web = QStringLiteral("web:1:2026-12-07T00:59:00Z");
-        QTest::newRow("good") << "mail:7:2026-12-07T01:02:03Z;" + web << "mail:7:2026-12-07T01:02:03Z;" + web;
         QTest::newRow("unknown kind") << "fax:1:2026-12-07T01:02:03Z;" + web << web;
-        QTest::newRow("kind in capitals") << QStringLiteral("MAIL:1:2026-12-07T01:02:03Z") << QString();
-        QTest::newRow("zero failures") << QStringLiteral("mail:0:2026-12-07T01:02:03Z") << QString();
-        QTest::newRow("signed number") << QStringLiteral("mail:+3:2026-12-07T01:02:03Z") << QString();
-        QTest::newRow("blank in number") << QStringLiteral("mail: 3:2026-12-07T01:02:03Z") << QString();
-        QTest::newRow("number too large") << QStringLiteral("mail:1000001:2026-12-07T01:02:03Z") << QString();
+        QTest::newRow("bad numbers") << "mail:0:2026-12-07T01:02:03Z;program:+3:2026-12-07T01:02:03Z;" + web << web;
         QTest::newRow("number overflows") << QStringLiteral("mail:99999999999:2026-12-07T01:02:03Z") << QString();
         QTest::newRow("month 13") << QStringLiteral("mail:1:2026-13-07T01:02:03Z") << QString();
-        QTest::newRow("local time") << QStringLiteral("mail:1:2026-12-07T01:02:03") << QString();
         QTest::newRow("offset") << QStringLiteral("mail:1:2026-12-07T01:02:03+01:00") << QString();
-        QTest::newRow("fraction") << QStringLiteral("mail:1:2026-12-07T01:02:03.5Z") << QString();
-        QTest::newRow("no date") << QStringLiteral("mail:1") << QString();
         QTest::newRow("kind twice") << "mail:1:2026-12-07T01:02:03Z;" + web + ";mail:2:2026-12-07T01:02:03Z" << web;
         QTest::newRow("too long") << web + QString(PendingNotices::MaxTextLength, u';') << QString();
         QTest::newRow("control bytes") << QStringLiteral("\x01;mail:1:\x7f;;") + web << web;
     }
 
-    void damagedValueIsNothingPending()
+    void damagedEntryIsNothingPending()
     {
         QFETCH(QString, stored);
-        Settings settings(settingsPath());
-        settings.write(PendingNotices::SettingsKey, stored);
-        PendingNotices notices(settings);
-        useClock(notices);
-        notices.load();
         QTEST(PendingNotices::format(PendingNotices::parse(stored)), "kept");
-    }
-
-    void summaryNamesKindsAndNextTry_data()
-    {
-        QTest::addColumn<QList<int>>("failedKinds");
-        QTest::addColumn<int>("secondsLater");
-        QTest::addColumn<QString>("summary");
-        const int mail = int(Kind::Mail), web = int(Kind::Web), program = int(Kind::Program);
-        QTest::newRow("nothing") << QList<int>{} << 0 << QString();
-        QTest::newRow("mail") << QList<int>{mail} << 0 << "Mail notice pending, next try at 01:00:30";
-        QTest::newRow("two, earliest first")
-            << QList<int>{web, web, mail} << 0 << "Mail and web notices pending, next try at 01:00:30";
-        QTest::newRow("three") << QList<int>{program, web, mail} << 10
-                               << "Mail, web and program notices pending, next try at 01:00:30";
-        QTest::newRow("due") << QList<int>{program} << 30 << "Program notice pending, trying again now";
-    }
-
-    void summaryNamesKindsAndNextTry()
-    {
-        QFETCH(QList<int>, failedKinds);
-        QFETCH(int, secondsLater);
-        Settings settings(settingsPath());
-        PendingNotices notices(settings);
-        useClock(notices);
-        for (const int kind : failedKinds)
-            notices.failed(Kind(kind));
-        QTEST(notices.summary(m_now.addSecs(secondsLater)), "summary");
     }
 };
 
