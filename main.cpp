@@ -7,8 +7,9 @@
 #include "desktop/DesktopArguments.h"
 #include "desktop/DesktopIntegration.h"
 #include "nettools/NetTools.h"
-#include "notify/Form1NotificationHost.h"
 #include "notify/NotificationService.h"
+#include "notify/NotificationWindows.h"
+#include "notify/WatcherNotificationHost.h"
 #include "platform/HttpGet.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkChangeMonitor.h"
@@ -36,10 +37,13 @@ int main(int argc, char* argv[])
     TestProbe::startFromEnvironment(&form);
 
     // Each subsystem hands the main window its hooks here, before the splash window loads it.
-    Form1NotificationHost notificationHost(form);
+    AddressWatcher& watcher = form.watcher();
+    WatcherNotificationHost notificationHost(watcher, http);
     DetachedProcessLauncher launcher;
-    NotificationService notifications(notificationHost, launcher, &form);
-    form.setNotificationHooks(&notifications);
+    NotificationService notifications(notificationHost, launcher);
+    watcher.setNotifiers(&notifications);
+    NotificationWindows notificationWindows(notificationHost, notifications, &form);
+    form.setNotificationHooks(&notificationWindows);
     DesktopMessageBox messageBox;
     SecureMailTransport secureMail([&form](const QString& text) { form.setStatus(text); }, &messageBox);
     notifications.setSecureTransport(&secureMail);
@@ -50,10 +54,13 @@ int main(int argc, char* argv[])
 
     // A changed network or a resume from sleep looks the addresses up at once, auto refresh or not.
     NetworkChangeMonitor networkChanges;
-    QObject::connect(&networkChanges, &NetworkChangeMonitor::changed, &form, &Form1::networkChanged);
+    QObject::connect(&networkChanges, &NetworkChangeMonitor::changed, &watcher, &AddressWatcher::networkChanged);
     if (QString error; !networkChanges.start(&error))
         qWarning("network changes are not watched: %s", qPrintable(error));
 
+    // The first lookup starts now, so that its answer is there when the splash hands over to the window.
+    watcher.load();
+    watcher.lookUp();
     desktop.startWithSplash();  // the splash window loads the main window (Form_Load) and shows it
     return app.exec();
 }

@@ -5,7 +5,6 @@
 #include "app/WidgetHelpers.h"
 #include "app/Settings.h"
 #include "platform/HttpGet.h"
-#include "platform/LocalAddress.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,46 +16,18 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-Q_LOGGING_CATEGORY(lcStatus, "vistrel.status", QtWarningMsg)
-Q_LOGGING_CATEGORY(lcLookup, "vistrel.lookup", QtInfoMsg)
-
 namespace {
 
-const QString NoAddressShown = QStringLiteral("000.000.000.000");
-const QString NoIPv6 = QStringLiteral("none");
-
-// The agreed address of @p result when it is one of @p family; a source list that agreed on the other
-// family (a dual-stack service reached the other way) has not answered the question asked.
-std::optional<QString> agreedAddress(const LookupResult& result, QAbstractSocket::NetworkLayerProtocol family)
+// The accessible name of an address label holds its caption and the address, so that a screen reader
+// says what the window shows.
+void showAddress(QLabel* label, const QString& caption, const QString& address)
 {
-    if (result.outcome != LookupResult::Outcome::Agreed)
-        return std::nullopt;
-    const QHostAddress address(result.address);
-    if (address.protocol() != family) {
-        qCWarning(lcLookup) << "sources agreed on" << result.address << "which is not of the family asked for";
-        return std::nullopt;
-    }
-    return address.toString();
-}
-
-const char* outcomeName(LookupResult::Outcome outcome)
-{
-    switch (outcome) {
-    case LookupResult::Outcome::Agreed:
-        return "agreed";
-    case LookupResult::Outcome::Disagreed:
-        return "disagreed";
-    case LookupResult::Outcome::Failed:
-        return "failed";
-    case LookupResult::Outcome::NoSources:
-        return "no sources";
-    }
-    return "?";
+    label->setText(address);
+    label->setAccessibleName(caption + QStringLiteral(": ") + address);
 }
 
 QGroupBox* frame(const char* objectName, const QString& caption)
@@ -69,23 +40,22 @@ QGroupBox* frame(const char* objectName, const QString& caption)
 } // namespace
 
 Form1::Form1(Settings& settings, HttpGet& http, QWidget* parent)
-    : QMainWindow(parent), m_settings(settings), m_http(http), m_changeTest(settings),
-      m_localAddress(&localIPv4Address), m_ipv6Route(&hasIPv6Route), m_quit([] { QCoreApplication::exit(0); })
+    : QMainWindow(parent), m_settings(settings), m_http(http), m_watcher(new AddressWatcher(settings, this)),
+      m_quit([] { QCoreApplication::exit(0); })
 {
-    connect(&m_lookup4, &AddressLookup::finished, this, [this](const LookupResult& result) {
-        m_result4 = result;
-        familyDone();
-    });
-    connect(&m_lookup6, &AddressLookup::finished, this, [this](const LookupResult& result) {
-        m_result6 = result;
-        familyDone();
-    });
     setObjectName(QStringLiteral("Form1"));
-    m_timRefresh = new QTimer(this);
-    m_timRefresh->setObjectName(QStringLiteral("timRefresh"));
-    m_timRefresh->setInterval(1000);
-    connect(m_timRefresh, &QTimer::timeout, this, &Form1::timRefresh_Timer);
     buildWindow();
+    connect(m_watcher, &AddressWatcher::statusChanged, this, [this](const QString& text) {
+        txtStatus->setText(text);
+        emit statusChanged(text);
+    });
+    connect(m_watcher, &AddressWatcher::lookupStarted, this, &Form1::lookupStarted);
+    connect(m_watcher, &AddressWatcher::lookupFinished, this, &Form1::lookupFinished);
+    connect(m_watcher, &AddressWatcher::addressesUpdated, this, [this] {
+        showAddresses();
+        if (m_desktop)
+            m_desktop->updateOverlay(Label2->text(), Label1->text());
+    });
 }
 
 Form1::~Form1() = default;
@@ -116,20 +86,18 @@ QWidget* Form1::buildAddressFrame()
     QGroupBox* box = frame("Frame1", QStringLiteral("Local IP Addresses"));
     QFont addressFont(QStringLiteral("Verdana"), 12);
     addressFont.setBold(true);
-    Label2 = named(new QLabel(NoAddressShown), "Label2");
-    Label1 = named(new QLabel(NoAddressShown), "Label1");
+    Label2 = named(new QLabel, "Label2");
+    Label1 = named(new QLabel, "Label1");
     for (QLabel* label : {Label1, Label2}) {
         label->setFont(addressFont);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
-    lblIPv6 = named(new QLabel(NoIPv6), "lblIPv6");
+    lblIPv6 = named(new QLabel, "lblIPv6");
     lblIPv6->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont ipv6Font = addressFont;
     ipv6Font.setPointSize(10);  // an IPv6 address is three times as long as the others
     lblIPv6->setFont(ipv6Font);
-    Label2->setAccessibleName(QStringLiteral("Internal"));
-    Label1->setAccessibleName(QStringLiteral("External"));
-    lblIPv6->setAccessibleName(QStringLiteral("External IPv6"));
+    showAddresses();
     cmdCopy1 = named(new QPushButton(QStringLiteral("Copy")), "cmdCopy1");
     cmdCopy2 = named(new QPushButton(QStringLiteral("Copy")), "cmdCopy2");
     cmdCopy1->setAccessibleName(QStringLiteral("Copy Internal IP"));
@@ -236,18 +204,22 @@ QWidget* Form1::buildNotificationFrame()
     Check3 = named(new QCheckBox(QStringLiteral("Use Email Notification")), "Check3");
     Check4 = named(new QCheckBox(QStringLiteral("Use Web Notification")), "Check4");
     Check5 = named(new QCheckBox(QStringLiteral("Use Program Notification")), "Check5");
+    chkDesktopNotice = named(new QCheckBox(QStringLiteral("Show a desktop notice")), "chkDesktopNotice");
     Command3 = named(new QPushButton(QStringLiteral("Setup")), "Command3");
     Command3->setEnabled(false);
     connect(Check3, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check3, "emailNotify"); });
     connect(Check4, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check4, "webNotify"); });
     connect(Check5, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check5, "programNotify"); });
+    connect(chkDesktopNotice, &QCheckBox::toggled, this,
+            [this] { m_settings.write(QStringLiteral("desktopNotify"), chkDesktopNotice->isChecked() ? 1 : 0); });
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-    auto* row = new QHBoxLayout(box);
-    row->addWidget(Check3);
-    row->addWidget(Check4);
-    row->addWidget(Check5);
-    row->addStretch(1);
-    row->addWidget(Command3);
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(Check3, 0, 0);
+    grid->addWidget(Check4, 0, 1);
+    grid->addWidget(Check5, 0, 2);
+    grid->addWidget(chkDesktopNotice, 1, 0, 1, 3);
+    grid->setColumnStretch(3, 1);
+    grid->addWidget(Command3, 0, 4);
     return box;
 }
 
@@ -293,9 +265,7 @@ void Form1::buildMenus()
 
 void Form1::setStatus(const QString& text)
 {
-    txtStatus->setText(text);
-    qCInfo(lcStatus).noquote() << text;
-    emit statusChanged(text);
+    m_watcher->setStatus(text);
 }
 
 QString Form1::status() const
@@ -318,25 +288,35 @@ QString Form1::externalIPv6Address() const
     return lblIPv6->text();
 }
 
+void Form1::showAddresses()
+{
+    showAddress(Label2, QStringLiteral("Internal"), m_watcher->internalAddress());
+    showAddress(Label1, QStringLiteral("External"), m_watcher->externalAddress());
+    showAddress(lblIPv6, QStringLiteral("External IPv6"), m_watcher->externalIPv6Address());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Start-up and shutdown
 
-void Form1::restoreToggle(QCheckBox* box, const char* key)
+void Form1::restoreToggle(QCheckBox* box, const char* key, int defaultValue)
 {
     // Ticking runs the box's own click handling, as a user's click would; a box left unticked runs nothing.
-    box->setChecked(m_settings.readInt(QLatin1String(key), 0, 0, 1) == 1);
+    box->setChecked(m_settings.readInt(QLatin1String(key), defaultValue, 0, 1) == 1);
 }
 
 void Form1::Form_Load()
 {
-    m_refresh.setTicks(0);
+    m_watcher->refreshCycle().setTicks(0);
     if (m_desktop) {
         m_desktop->setWindowIcons(this);
         m_desktop->addTrayIcon();
     }
     if (m_settings.readInt(QStringLiteral("Minimized"), 0, 0, 1) == 1)
         show();
-    LoadNotifySettings(m_settings, m_notifySettings);
+    // The program may have started the first lookup before the window loaded (and loaded the store for it).
+    const bool lookedUp = m_watcher->lookupsStarted() > 0;
+    if (!lookedUp)
+        m_watcher->load();
     m_product = LoadProductInfo();
 
     restoreToggle(chkMin, "chkMin");
@@ -345,9 +325,9 @@ void Form1::Form_Load()
     restoreToggle(Check3, "emailNotify");
     restoreToggle(Check4, "webNotify");
     restoreToggle(Check5, "programNotify");
+    restoreToggle(chkDesktopNotice, "desktopNotify", 1);
     cmbRefresh->setCurrentIndex(m_settings.readInt(QStringLiteral("refreshrate"), 0, -1, 4));
 
-    m_changeTest.load();
     setWindowTitle(m_product.productName + QStringLiteral(" by ") + m_product.companyName);
     cmdWebsite->setText(QStringLiteral("Visit ") + m_product.website);
 
@@ -355,7 +335,12 @@ void Form1::Form_Load()
         m_desktop->showHelp();
     if (chkMin->isChecked())
         setWindowState(windowState() | Qt::WindowMinimized);
-    Command1_Click();
+    if (lookedUp) {
+        showAddresses();
+        txtStatus->setText(m_watcher->status());
+    } else {
+        Command1_Click();
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -376,9 +361,7 @@ void Form1::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    m_timRefresh->stop();
-    m_lookup4.cancel();
-    m_lookup6.cancel();
+    m_watcher->shutdown();
     bool keepAlive = false;
     if (m_desktop)
         keepAlive = m_desktop->unload();
@@ -402,122 +385,31 @@ void Form1::changeEvent(QEvent* event)
 
 void Form1::Command1_Click()
 {
-    if (m_lookupRunning || m_unloaded)
-        return;
-    m_lookupRunning = true;
-    setStatus(QStringLiteral("Looking up your IPs..."));
-    emit lookupStarted();
-
-    const AddressSourceSettings sources(m_settings);
-    AddressLookup::Config config;
-    config.quorum = sources.quorum();
-    config.sources = sources.ipv4Sources();
-    config.family = QAbstractSocket::IPv4Protocol;
-    AddressLookup::Config config6 = config;
-    config6.sources = sources.ipv6Sources();
-    config6.family = QAbstractSocket::IPv6Protocol;
-    m_result4.reset();
-    m_result6.reset();
-    // No IPv6 route: asking would only wait for the sources to time out.
-    if (config6.sources.isEmpty() || !m_ipv6Route()) {
-        m_result6 = LookupResult{LookupResult::Outcome::NoSources, QString(), {}};
-    } else {
-        m_lookup6.start(config6);
-    }
-    m_lookup4.start(config);
-}
-
-void Form1::familyDone()
-{
-    if (m_result4 && m_result6)
-        lookupDone();
-}
-
-void Form1::lookupDone()
-{
-    const LookupResult result = *m_result4;
-    const LookupResult result6 = *m_result6;
-    qCDebug(lcLookup) << "IPv4 lookup" << outcomeName(result.outcome) << result.address << "IPv6 lookup"
-                      << outcomeName(result6.outcome) << result6.address;
-    if (result.outcome == LookupResult::Outcome::Disagreed) {
-        setStatus(QStringLiteral("Error: Address sources disagree."));
-        return endLookup(false);
-    }
-    const std::optional<QString> external = agreedAddress(result, QAbstractSocket::IPv4Protocol);
-    if (!external) {
-        setStatus(QStringLiteral("Error: Connection not available."));
-        return endLookup(false);
-    }
-    Label1->setText(*external);
-    Label2->setText(m_localAddress());
-    bool addressChanged = m_changeTest.compareAndRemember(Label1->text(), Label2->text());
-
-    if (result6.outcome == LookupResult::Outcome::NoSources) {
-        lblIPv6->setText(NoIPv6);
-    } else if (const std::optional<QString> external6 = agreedAddress(result6, QAbstractSocket::IPv6Protocol)) {
-        lblIPv6->setText(*external6);
-        addressChanged = m_changeTest.compareAndRememberIPv6(*external6) || addressChanged;
-    } else {
-        // The IPv4 sources answered, so the line is up; IPv6 sources that fail or disagree are not
-        // trusted either way: the address shown and remembered stays, and nobody is told of a change.
-        qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << lblIPv6->text();
-    }
-    if (m_desktop)
-        m_desktop->updateOverlay(Label2->text(), Label1->text());
-
-    if (addressChanged && Check3->isChecked())
-        cmdSend_Click();
-    if (addressChanged && Check4->isChecked())
-        doHitURL();
-    if (addressChanged && Check5->isChecked())
-        doLauchProg();
-
-    setStatus(QStringLiteral("Finished looking up IPs"));
-    endLookup(true);
-}
-
-void Form1::endLookup(bool ok)
-{
-    m_lookupRunning = false;
-    emit lookupFinished(ok);
-    if (m_lookupAgain && !m_unloaded) {
-        m_lookupAgain = false;
-        Command1_Click();
-    }
+    if (!m_unloaded)
+        m_watcher->lookUp();
 }
 
 void Form1::networkChanged()
 {
-    if (m_unloaded)
-        return;
-    if (m_lookupRunning) {
-        m_lookupAgain = true;
-        return;
-    }
-    qCDebug(lcLookup) << "network changed: looking up";
-    Command1_Click();
+    m_watcher->networkChanged();
 }
 
 void Form1::timRefresh_Timer()
 {
-    if (m_refresh.tick())
-        Command1_Click();
+    m_watcher->tick();
 }
 
 void Form1::Check1_Click()
 {
-    if (Check1->isChecked())
-        m_timRefresh->start();
-    else
-        m_timRefresh->stop();
-    m_refresh.setSelection(cmbRefresh->currentIndex());
+    m_watcher->setAutoRefresh(Check1->isChecked());
+    m_watcher->setRefreshSelection(cmbRefresh->currentIndex());
     m_settings.write(QStringLiteral("refresh"), Check1->isChecked() ? 1 : 0);
 }
 
 void Form1::cmbRefresh_Click()
 {
     m_settings.write(QStringLiteral("refreshrate"), cmbRefresh->currentIndex());
-    m_refresh.setSelection(cmbRefresh->currentIndex());
+    m_watcher->setRefreshSelection(cmbRefresh->currentIndex());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -593,20 +485,17 @@ void Form1::chkMin_Click()
 
 void Form1::cmdSend_Click()
 {
-    if (m_notifications)
-        m_notifications->cmdSend_Click();
+    m_watcher->notify(Notifiers::Kind::Mail);
 }
 
 void Form1::doHitURL()
 {
-    if (m_notifications)
-        m_notifications->doHitURL();
+    m_watcher->notify(Notifiers::Kind::Web);
 }
 
 void Form1::doLauchProg()
 {
-    if (m_notifications)
-        m_notifications->doLauchProg();
+    m_watcher->notify(Notifiers::Kind::Program);
 }
 
 void Form1::cmdConvert_Click()

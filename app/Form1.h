@@ -1,16 +1,11 @@
 #pragma once
 
-#include "app/ChangeTest.h"
-#include "app/NotifySettings.h"
+#include "app/AddressWatcher.h"
 #include "app/ProductInfo.h"
-#include "app/RefreshCycle.h"
-#include "discovery/AddressLookup.h"
 
 #include <QMainWindow>
-#include <QTimer>
 
 #include <functional>
-#include <optional>
 
 class DesktopHooks;
 class HttpGet;
@@ -23,9 +18,10 @@ class QLineEdit;
 class QPushButton;
 class Settings;
 
-/// The main window: the addresses, the tools' frames, the options and the status line. Each handler
-/// forwards to the object that owns the behaviour; the subsystems that come after the core are
-/// reached through the hooks handed in before Form_Load.
+/// The main window: the addresses, the tools' frames, the options and the status line. It drives and
+/// shows an AddressWatcher, which owns the lookups, the remembered addresses and the notifications;
+/// each handler forwards to the object that owns the behaviour, and the subsystems that come after
+/// the core are reached through the hooks handed in before Form_Load.
 class Form1 : public QMainWindow
 {
     Q_OBJECT
@@ -37,15 +33,16 @@ public:
     void setNetToolsHooks(NetToolsHooks* hooks) { m_netTools = hooks; }
     void setDesktopHooks(DesktopHooks* hooks) { m_desktop = hooks; }
     /// Where the internal address comes from (the machine's own by default).
-    void setLocalAddressSource(std::function<QString()> source) { m_localAddress = std::move(source); }
+    void setLocalAddressSource(std::function<QString()> source) { m_watcher->setLocalAddressSource(std::move(source)); }
     /// Whether the machine can reach the IPv6 internet (its routing table by default); without a
     /// route the IPv6 sources are not asked and the IPv6 line says "none".
-    void setIPv6RouteProbe(std::function<bool()> probe) { m_ipv6Route = std::move(probe); }
+    void setIPv6RouteProbe(std::function<bool()> probe) { m_watcher->setIPv6RouteProbe(std::move(probe)); }
     /// What ending the process means (the application's exit by default).
     void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
 
+    AddressWatcher& watcher() { return *m_watcher; }
     Settings& settings() { return m_settings; }
-    NotifySettings& notifySettings() { return m_notifySettings; }
+    NotifySettings& notifySettings() { return m_watcher->notifySettings(); }
     HttpGet& http() { return m_http; }
     const ProductInfo& product() const { return m_product; }
 
@@ -57,9 +54,9 @@ public:
     QString internalAddress() const;
     /// The public IPv6 address as its line shows it: "none" when there is none.
     QString externalIPv6Address() const;
-    bool isLookupRunning() const { return m_lookupRunning; }
+    bool isLookupRunning() const { return m_watcher->isLookupRunning(); }
 
-    RefreshCycle& refreshCycle() { return m_refresh; }
+    RefreshCycle& refreshCycle() { return m_watcher->refreshCycle(); }
 
 signals:
     void statusChanged(const QString& text);
@@ -73,11 +70,10 @@ public slots:
     void Form_QueryUnload();
     void Form_Unload();
 
-    /// The lookup ("Refresh"): asks both address families' sources at once and returns; the rest
-    /// happens in lookupDone. A lookup asked for while one runs is dropped.
+    /// The lookup ("Refresh"): the watcher asks both address families' sources at once and returns.
+    /// A lookup asked for while one runs is dropped.
     void Command1_Click();
-    /// The machine's addresses or routes changed, or it woke up: a lookup now, or right after the
-    /// one that is running (which may have asked over the network that was just replaced).
+    /// The machine's addresses or routes changed, or it woke up (see AddressWatcher::networkChanged).
     void networkChanged();
     void timRefresh_Timer();
     void Check1_Click();
@@ -111,31 +107,18 @@ private:
     QWidget* buildAutomationFrame();
     QWidget* buildNotificationFrame();
     void buildMenus();
-    void restoreToggle(QCheckBox* box, const char* key);
-    void familyDone();
-    void lookupDone();
-    void endLookup(bool ok);
+    void restoreToggle(QCheckBox* box, const char* key, int defaultValue = 0);
+    void showAddresses();
 
     Settings& m_settings;
     HttpGet& m_http;
     ProductInfo m_product;
-    NotifySettings m_notifySettings;
-    RefreshCycle m_refresh;
-    ChangeTest m_changeTest;
-    QTimer* m_timRefresh = nullptr;
-    AddressLookup m_lookup4;
-    AddressLookup m_lookup6;
-    std::optional<LookupResult> m_result4;
-    std::optional<LookupResult> m_result6;  // nothing while the IPv6 lookup runs
-    bool m_lookupRunning = false;
-    bool m_lookupAgain = false;
+    AddressWatcher* m_watcher = nullptr;
     bool m_unloaded = false;
 
     NotificationHooks* m_notifications = nullptr;
     NetToolsHooks* m_netTools = nullptr;
     DesktopHooks* m_desktop = nullptr;
-    std::function<QString()> m_localAddress;
-    std::function<bool()> m_ipv6Route;
     std::function<void()> m_quit;
 
     QLabel* Label1 = nullptr;  // external address
@@ -159,6 +142,7 @@ private:
     QCheckBox* Check3 = nullptr;
     QCheckBox* Check4 = nullptr;
     QCheckBox* Check5 = nullptr;
+    QCheckBox* chkDesktopNotice = nullptr;
     QPushButton* Command3 = nullptr;
     QLineEdit* txtStatus = nullptr;
 };

@@ -6,18 +6,13 @@
 
 class QWidget;
 
-/// What the main window asks of the notification subsystem. Implemented outside this library and
-/// handed to the main window before it loads; a missing implementation leaves its commands inert.
+/// What the main window asks of the notification subsystem's windows (the notifications themselves are
+/// the watcher's). Implemented outside this library and handed to the main window before it loads; a
+/// missing implementation leaves its commands inert.
 class NotificationHooks
 {
 public:
     virtual ~NotificationHooks() = default;
-    /// Starts the notification mail; returns once the connection has been asked for.
-    virtual void cmdSend_Click() = 0;
-    /// The web notification, run to its end.
-    virtual void doHitURL() = 0;
-    /// The program notification, run to its end.
-    virtual void doLauchProg() = 0;
     /// Opens the notification configuration dialog, not modal.
     virtual void showConfiguration() = 0;
     /// Closes the subsystem's windows at shutdown.

@@ -2,8 +2,8 @@
 
 #include <functional>
 
-/// What the watcher asks of the notifiers. Each call starts one notification and returns; @p done runs once,
-/// later or at once, with whether the notification reached its peer (mail accepted, 2xx answer, program started).
+/// What the watcher asks of the notifiers. Implemented outside this library and handed in before the
+/// first lookup; without one, changes notify nobody.
 class Notifiers
 {
 public:
@@ -11,11 +11,15 @@ public:
     {
         Mail,
         Web,
-        Program
+        Program,
     };
+    /// Whether the notification reached its peer: the mail accepted, a 2xx answer, the program started.
     using Done = std::function<void(bool ok)>;
+
     virtual ~Notifiers() = default;
+    /// Starts one notification with the addresses the watcher shows now and returns; @p done (when set)
+    /// runs exactly once, later or before this returns.
     virtual void notify(Kind kind, Done done) = 0;
-    /// Ends what is under way (shutdown): a mail in progress is given up; pending dones run with false.
+    /// Ends what is under way (at shutdown): a mail in progress is given up and reports failure.
     virtual void abort() = 0;
 };

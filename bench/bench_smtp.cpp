@@ -6,8 +6,8 @@
 #include "TempConfigHome.h"
 #include "app/Form1.h"
 #include "app/Settings.h"
-#include "notify/Form1NotificationHost.h"
 #include "notify/NotificationService.h"
+#include "notify/WatcherNotificationHost.h"
 #include "notify/SmtpSession.h"
 #include "platform/HttpGet.h"
 #include "platform/ProcessLauncher.h"
@@ -39,7 +39,7 @@ struct Rig
     std::unique_ptr<Settings> settings;
     HttpGet http;
     std::unique_ptr<Form1> form;
-    std::unique_ptr<Form1NotificationHost> host;
+    std::unique_ptr<WatcherNotificationHost> host;
     DetachedProcessLauncher launcher;
     std::unique_ptr<NotificationService> service;
 
@@ -48,9 +48,9 @@ struct Rig
         home.writeSettingsFile(file);
         settings = std::make_unique<Settings>(home.settingsPath());
         form = std::make_unique<Form1>(*settings, http);
-        host = std::make_unique<Form1NotificationHost>(*form);
-        service = std::make_unique<NotificationService>(*host, launcher, form.get());
-        form->setNotificationHooks(service.get());
+        host = std::make_unique<WatcherNotificationHost>(form->watcher(), http);
+        service = std::make_unique<NotificationService>(*host, launcher);
+        form->watcher().setNotifiers(service.get());
         form->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
         form->setQuit([] {});
         QSignalSpy loaded(form.get(), &Form1::lookupFinished);
@@ -92,7 +92,7 @@ bool slowSession(const QStringList& peerArgs, const QString& extraSettings, doub
     const double cpuBefore = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    rig.service->cmdSend_Click();
+    rig.service->notify(Notifiers::Kind::Mail, {});
     const bool sent = waitForStatus(*rig.form, QStringLiteral("Message Sent"), int(delay * 1000 * 14 + 10000));
     const double wallSeconds = double(wall.elapsed()) / 1000.0;
     const double cpu = cpuSeconds() - cpuBefore;

@@ -6,17 +6,16 @@
 #include "notify/ShellWords.h"
 #include "platform/ProcessLauncher.h"
 
-#include <QCoreApplication>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcProgram, "vistrel.notify.program", QtInfoMsg)
 
-void ProgramNotifier::doLauchProg()
+bool ProgramNotifier::doLauchProg()
 {
     const NotifySettings& values = m_host.notifySettings();
     if (values.program.isEmpty()) {
         m_host.setStatus(QStringLiteral("Error: Please enter a program to launch"));
-        return;
+        return false;
     }
     const QString internal = m_host.internalAddress();
     const QString external = m_host.externalAddress();
@@ -30,15 +29,15 @@ void ProgramNotifier::doLauchProg()
     if (!splitShellWords(argumentText, &arguments, &error)) {
         qCDebug(lcProgram) << "arguments not started:" << error;
         m_host.setStatus(QStringLiteral("Error: could not launch program"));
-        return;
+        return false;
     }
 
     m_host.setStatus(QStringLiteral("Opening ") + program);
-    QCoreApplication::processEvents();  // once, so that the status is painted before the start
     if (!m_launcher.startDetached(program, arguments, &error)) {
         qCDebug(lcProgram) << "start failed:" << program << error;
         m_host.setStatus(QStringLiteral("Error: could not launch program"));
-        return;
+        return false;
     }
     m_host.setStatus(QStringLiteral("Opened: ") + program);
+    return true;
 }

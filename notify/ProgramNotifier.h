@@ -11,7 +11,8 @@ class ProgramNotifier
 public:
     ProgramNotifier(NotificationHost& host, ProcessLauncher& launcher) : m_host(host), m_launcher(launcher) {}
 
-    void doLauchProg();
+    /// Returns whether the program was started.
+    bool doLauchProg();
 
 private:
     NotificationHost& m_host;

@@ -8,6 +8,8 @@
 
 #include <QLoggingCategory>
 
+#include <utility>
+
 Q_LOGGING_CATEGORY(lcSmtp, "vistrel.notify.smtp", QtInfoMsg)
 
 SmtpSession::SmtpSession(NotificationHost& host, QObject* parent)
@@ -61,9 +63,11 @@ void SmtpSession::setState(State state)
         return;
     qCDebug(lcSmtp) << "state" << m_state << "->" << state;
     m_state = state;
+    if (state == State::Quit)
+        m_sent = true;  // the server took the message; QUIT's answer no longer matters
     emit stateChanged(state);
     if (state == State::Idle)
-        emit finished();
+        emit finished(std::exchange(m_sent, false));
 }
 
 quint16 SmtpSession::portFromText(const QString& text)

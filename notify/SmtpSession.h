@@ -82,8 +82,8 @@ public:
 
 signals:
     void stateChanged(SmtpSession::State state);
-    /// The session is back to Idle (sent, failed or timed out).
-    void finished();
+    /// The session is back to Idle; @p sent when the server accepted the message.
+    void finished(bool sent);
 
 private:
     void setState(State state);
@@ -131,6 +131,7 @@ private:
     QString m_remoteHost;
     SmtpCapabilities m_capabilities;
     bool m_tlsStarted = false;
+    bool m_sent = false;  // this session's message was accepted
     State m_state = State::Idle;
     QString m_encoding;
     QString m_body;

@@ -8,11 +8,13 @@
 #include <QCoreApplication>
 #include <QUrl>
 
-void WebNotifier::doHitURL()
+void WebNotifier::doHitURL(std::function<void(bool ok)> done)
 {
     const NotifySettings& values = m_host.notifySettings();
     if (values.url.isEmpty()) {
         m_host.setStatus(QStringLiteral("Error: Please enter a URL to hit"));
+        if (done)
+            done(false);
         return;
     }
     const QString url = substitutePlaceholders(values.url, urlPlaceholders(), m_host.internalAddress(),
@@ -22,9 +24,13 @@ void WebNotifier::doHitURL()
     const QUrl parsed(url);
     if (!parsed.isValid()) {
         m_host.setStatus(QStringLiteral("Error: could not hit URL"));
+        if (done)
+            done(false);
         return;
     }
     // A server that cannot be reached gives an empty body, which is reported like any other.
     const QByteArray body = m_host.http().getURLText(parsed);
     m_host.setStatus(QStringLiteral("Success: ") + QString::fromUtf8(body));
+    if (done)
+        done(!body.isEmpty());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class NotificationHost;
 
 /// The web notification: requests the configured URL with the addresses filled in and shows the
@@ -9,7 +11,8 @@ class WebNotifier
 public:
     explicit WebNotifier(NotificationHost& host) : m_host(host) {}
 
-    void doHitURL();
+    /// Requests the URL; @p done (when set) runs once with whether the server took the notification.
+    void doHitURL(std::function<void(bool ok)> done = {});
 
 private:
     NotificationHost& m_host;

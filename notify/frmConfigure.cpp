@@ -1,6 +1,5 @@
 #include "notify/frmConfigure.h"
 
-#include "app/Form1Hooks.h"
 #include "app/NotifySettings.h"
 #include "app/Settings.h"
 #include "app/WidgetHelpers.h"
@@ -55,8 +54,8 @@ QString bodyForDisplay(const QString& stored)
 
 } // namespace
 
-frmConfigure::frmConfigure(NotificationHost& host, NotificationHooks& hooks, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_host(host), m_hooks(hooks), m_editor(host.settings(), host.notifySettings())
+frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_host(host), m_notifiers(notifiers), m_editor(host.settings(), host.notifySettings())
 {
     setObjectName(QStringLiteral("frmConfigure"));
     setWindowTitle(QStringLiteral("Notification Configuration"));
@@ -342,15 +341,15 @@ void frmConfigure::Timer1_Timer()
 
 void frmConfigure::cmdSend_Click()
 {
-    m_hooks.cmdSend_Click();
+    m_notifiers.notify(Notifiers::Kind::Mail, {});
 }
 
 void frmConfigure::Command2_Click()
 {
-    m_hooks.doLauchProg();
+    m_notifiers.notify(Notifiers::Kind::Program, {});
 }
 
 void frmConfigure::Command3_Click()
 {
-    m_hooks.doHitURL();
+    m_notifiers.notify(Notifiers::Kind::Web, {});
 }

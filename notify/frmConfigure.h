@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/Notifiers.h"
 #include "notify/NotifySettingsEditor.h"
 
 #include <QWidget>
 
-class NotificationHooks;
 class NotificationHost;
 class QCheckBox;
 class QComboBox;
@@ -21,7 +21,7 @@ class frmConfigure : public QWidget
 {
     Q_OBJECT
 public:
-    frmConfigure(NotificationHost& host, NotificationHooks& hooks, QWidget* parent = nullptr);
+    frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget* parent = nullptr);
 
     static constexpr int StatusMirrorMs = 250;
 
@@ -48,7 +48,7 @@ private:
     void showSecurity(MailSecurity security);
 
     NotificationHost& m_host;
-    NotificationHooks& m_hooks;
+    Notifiers& m_notifiers;
     NotifySettingsEditor m_editor;
 
     QComboBox* Combo3 = nullptr;

@@ -6,8 +6,9 @@
 #include "app/Settings.h"
 #include "discovery/SourceUri.h"
 #include "notify/AddressSourcesPane.h"
-#include "notify/Form1NotificationHost.h"
 #include "notify/NotificationService.h"
+#include "notify/NotificationWindows.h"
+#include "notify/WatcherNotificationHost.h"
 #include "notify/frmConfigure.h"
 #include "platform/HttpGet.h"
 #include "platform/ProcessLauncher.h"
@@ -47,8 +48,9 @@ private:
     HttpGet m_http;
     DetachedProcessLauncher m_launcher;
     std::unique_ptr<Form1> m_form;
-    std::unique_ptr<Form1NotificationHost> m_host;
+    std::unique_ptr<WatcherNotificationHost> m_host;
     std::unique_ptr<NotificationService> m_service;
+    std::unique_ptr<NotificationWindows> m_windows;
     std::unique_ptr<Settings> m_paneSettings;
     std::unique_ptr<AddressSourcesPane> m_pane;
 };
@@ -70,13 +72,16 @@ void TestAddressWindow::load(const QByteArray& stored, bool ipv6Route)
     const QByteArray hook = m_nginx.url(QStringLiteral("/hook/")).toEncoded() + "?e=$ExternalIP$&v6=$ExternalIPv6$";
     m_home.writeSettingsFile("[Settings]\nshowHelp=0\nwebNotify=1\nOldInternal=10.0.0.2\nOldExternal=198.51.100.1\n"
                              "strURL=" + hook + "\n" + stored);
+    m_windows.reset();
     m_service.reset();
     m_host.reset();
     m_settings = std::make_unique<Settings>(m_home.settingsPath());
     m_form = std::make_unique<Form1>(*m_settings, m_http);
-    m_host = std::make_unique<Form1NotificationHost>(*m_form);
-    m_service = std::make_unique<NotificationService>(*m_host, m_launcher, m_form.get());
-    m_form->setNotificationHooks(m_service.get());
+    m_host = std::make_unique<WatcherNotificationHost>(m_form->watcher(), m_http);
+    m_service = std::make_unique<NotificationService>(*m_host, m_launcher);
+    m_windows = std::make_unique<NotificationWindows>(*m_host, *m_service, m_form.get());
+    m_form->watcher().setNotifiers(m_service.get());
+    m_form->setNotificationHooks(m_windows.get());
     m_form->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
     m_form->setIPv6RouteProbe([ipv6Route] { return ipv6Route; });
     m_form->setQuit([] {});
@@ -164,10 +169,10 @@ void TestAddressWindow::setupOpensOneDialogAndShutdownClosesIt()
     load(QByteArray()); // webNotify=1: "Setup" is enabled
     auto* setup = m_form->findChild<QPushButton*>(QStringLiteral("Command3"));
     QTest::mouseClick(setup, Qt::LeftButton);
-    QPointer<frmConfigure> dialog = m_service->configuration();
+    QPointer<frmConfigure> dialog = m_windows->configuration();
     QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
     QTest::mouseClick(setup, Qt::LeftButton);
-    QCOMPARE(m_service->configuration(), dialog.data()); // the open one comes to the front
+    QCOMPARE(m_windows->configuration(), dialog.data()); // the open one comes to the front
     m_form->close();
     QTRY_VERIFY(dialog.isNull());
 }

@@ -34,7 +34,7 @@ struct Desktop : DesktopHooks
 
 } // namespace
 
-class TestForm1 : public QObject, NotificationHooks
+class TestForm1 : public QObject, NotificationHooks, Notifiers
 {
     Q_OBJECT
 private slots:
@@ -141,9 +141,12 @@ private slots:
     }
 
 private:
-    void cmdSend_Click() override { m_calls << QStringLiteral("mail"); }
-    void doHitURL() override { m_calls << QStringLiteral("web"); }
-    void doLauchProg() override { m_calls << QStringLiteral("program"); }
+    void notify(Kind kind, Done done) override
+    {
+        m_calls << QStringList{"mail", "web", "program"}.at(int(kind));
+        done(true);
+    }
+    void abort() override {}
     void showConfiguration() override {}
     void unload() override { m_calls << QStringLiteral("unload"); }
     template <typename W> W* child(const char* name) { return m_form->findChild<W*>(QLatin1String(name)); }
@@ -156,6 +159,7 @@ private:
         m_desktop.runAtLogonWorks = true;
         m_calls.clear();
         m_form->setNotificationHooks(this);
+        m_form->watcher().setNotifiers(this);
         m_form->setDesktopHooks(&m_desktop);
         m_form->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
         m_form->setQuit([this] { m_calls << QStringLiteral("quit"); });

@@ -1,5 +1,5 @@
 #include "TestNotificationHost.h"
-#include "app/Form1Hooks.h"
+#include "app/Notifiers.h"
 #include "notify/frmConfigure.h"
 
 #include <QAbstractItemView>
@@ -12,14 +12,14 @@
 #include <QtTest>
 
 namespace {
-struct RecordingHooks : NotificationHooks
+struct RecordingHooks : Notifiers
 {
     QStringList calls;
-    void cmdSend_Click() override { calls << QStringLiteral("mail"); }
-    void doHitURL() override { calls << QStringLiteral("web"); }
-    void doLauchProg() override { calls << QStringLiteral("program"); }
-    void showConfiguration() override {}
-    void unload() override {}
+    void notify(Kind kind, Done) override
+    {
+        calls << QStringList{"mail", "web", "program"}.at(int(kind));
+    }
+    void abort() override {}
 };
 } // namespace
 

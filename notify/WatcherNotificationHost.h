@@ -2,13 +2,13 @@
 
 #include "notify/NotificationHost.h"
 
-class Form1;
+class AddressWatcher;
 
-/// The main window as the notifiers see it.
-class Form1NotificationHost : public NotificationHost
+/// The watcher as the notifiers see it: its status line, its addresses and its settings.
+class WatcherNotificationHost : public NotificationHost
 {
 public:
-    explicit Form1NotificationHost(Form1& form) : m_form(form) {}
+    WatcherNotificationHost(AddressWatcher& watcher, HttpGet& http) : m_watcher(watcher), m_http(http) {}
 
     void setStatus(const QString& text) override;
     QString status() const override;
@@ -17,11 +17,10 @@ public:
     QString externalIPv6Address() const override;
     Settings& settings() override;
     NotifySettings& notifySettings() override;
-    HttpGet& http() override;
+    HttpGet& http() override { return m_http; }
     const ProductInfo& product() const override;
 
-    Form1& form() { return m_form; }
-
 private:
-    Form1& m_form;
+    AddressWatcher& m_watcher;
+    HttpGet& m_http;
 };

@@ -1,0 +1,43 @@
+#include "notify/WatcherNotificationHost.h"
+
+#include "app/AddressWatcher.h"
+
+void WatcherNotificationHost::setStatus(const QString& text)
+{
+    m_watcher.setStatus(text);
+}
+
+QString WatcherNotificationHost::status() const
+{
+    return m_watcher.status();
+}
+
+QString WatcherNotificationHost::internalAddress() const
+{
+    return m_watcher.internalAddress();
+}
+
+QString WatcherNotificationHost::externalAddress() const
+{
+    return m_watcher.externalAddress();
+}
+
+QString WatcherNotificationHost::externalIPv6Address() const
+{
+    return m_watcher.externalIPv6Address();
+}
+
+Settings& WatcherNotificationHost::settings()
+{
+    return m_watcher.settings();
+}
+
+NotifySettings& WatcherNotificationHost::notifySettings()
+{
+    return m_watcher.notifySettings();
+}
+
+const ProductInfo& WatcherNotificationHost::product() const
+{
+    return m_watcher.product();
+}
