@@ -1,6 +1,14 @@
-// The retry schedule of failed notifications, its stored form and its summary, with a fixed clock.
+// The retry schedule of failed notifications, its stored form and its summary, with a fixed clock; a mail
+// refused by aiosmtpd at the change and sent again by the watcher after a restart.
+#include "NginxPeer.h"
+#include "TempConfigHome.h"
+#include "app/AddressWatcher.h"
 #include "app/PendingNotices.h"
 #include "app/Settings.h"
+#include "notify/NotificationService.h"
+#include "notify/WatcherNotificationHost.h"
+#include "platform/HttpGet.h"
+#include "platform/ProcessLauncher.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -94,6 +102,47 @@ private slots:
     {
         QFETCH(QString, stored);
         QTEST(PendingNotices::format(PendingNotices::parse(stored)), "kept");
+    }
+
+    void refusedMailArrivesAtTheNextTryOnceAfterARestart()
+    {
+        NginxPeer nginx;
+        PeerProcess smtp;
+        QString error;
+        QVERIFY2(nginx.start(&error) && smtp.start("smtp_peer.py", {"--cycle", "reject,plain,plain"}, &error),
+                 qPrintable(error));
+        nginx.setBody(QStringLiteral("ip"), "203.0.113.7\n");
+        qputenv("VISTREL_ADDRESS_SOURCES", nginx.url(QStringLiteral("/body/ip")).toEncoded());
+        TempConfigHome home;
+        home.writeSettingsFile("[Settings]\nOldInternal=10.0.0.2\nOldExternal=198.51.100.1\nemailNotify=1\n"
+                               "strServer=127.0.0.1\nstrEmailTo=to@example.org\nstrPort=" +
+                               QByteArray::number(smtp.port()) + "\n");
+        HttpGet http;
+        DetachedProcessLauncher launcher;
+        for (const bool restarted : {false, true}) {
+            Settings settings(home.settingsPath());
+            AddressWatcher watcher(settings);
+            WatcherNotificationHost host(watcher, http);
+            NotificationService service(host, launcher);
+            watcher.setNotifiers(&service);
+            watcher.setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
+            watcher.setIPv6RouteProbe([] { return false; });
+            start(watcher.pendingNotices());
+            m_now = m_now.addSecs(restarted ? 30 : 0); // at restart, the next try is due
+            watcher.load();
+            watcher.lookUp();
+            if (!restarted) {
+                QTRY_VERIFY_WITH_TIMEOUT(watcher.pendingNotices().isPending(Kind::Mail), 10000);
+                QVERIFY2(watcher.status().startsWith("Error: 550") &&
+                             watcher.status().endsWith("(Mail notice pending, next try at 01:00:30)"),
+                         qPrintable(watcher.status()));
+            } else {
+                QTRY_VERIFY_WITH_TIMEOUT(!watcher.pendingNotices().isPending(Kind::Mail), 10000);
+            }
+            watcher.shutdown();
+        }
+        QCOMPARE(Settings(home.settingsPath()).read(PendingNotices::SettingsKey, "unset"), QString());
+        QCOMPARE(smtp.readLines(1000).filter(QRegularExpression("^MESSAGE ")).size(), 1);
     }
 };
 
