@@ -1,5 +1,6 @@
 #include "desktop/DesktopIntegration.h"
 
+#include "app/AddressWatcher.h"
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
@@ -46,6 +47,8 @@ DesktopIntegration::DesktopIntegration(Form1& form, QObject* parent)
       m_quit([] { QCoreApplication::exit(0); }), m_tray(std::make_unique<TrayIcon>())
 {
     connect(m_tray.get(), &TrayIcon::mnuPopupItem_Click, this, &DesktopIntegration::trayMenu);
+    connect(&m_form.watcher(), &AddressWatcher::pendingChanged, this,
+            [this] { m_tray->icon()->setToolTip(trayTip()); });
 }
 
 DesktopIntegration::~DesktopIntegration()
@@ -98,7 +101,14 @@ void DesktopIntegration::setWindowIcons(QWidget* mainWindow)
 
 void DesktopIntegration::addTrayIcon()
 {
-    m_tray->AddTrayIcon(productIcon(), QStringLiteral("Animated TrayIcon"));
+    m_tray->AddTrayIcon(productIcon(), trayTip());
+}
+
+QString DesktopIntegration::trayTip() const
+{
+    // Below the icon's name: the notifications still to be tried again, and when.
+    const QString pending = m_form.watcher().pendingNotices().summary();
+    return QStringLiteral("Animated TrayIcon") + (pending.isEmpty() ? QString() : u'\n' + pending);
 }
 
 void DesktopIntegration::removeTrayIcon()

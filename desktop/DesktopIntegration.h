@@ -76,6 +76,7 @@ private:
     void overlayMenu(int index);
     void trayMenu(int index);
     bool trayAvailable() const;
+    QString trayTip() const;
     void websiteUnloaded();
 
     Form1& m_form;
