@@ -1,5 +1,6 @@
 #include "desktop/DesktopIntegration.h"
 
+#include "app/AddressWatcher.h"
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
@@ -49,6 +50,7 @@ DesktopIntegration::DesktopIntegration(Form1& form, QObject* parent)
     connect(m_tray.get(), &TrayIcon::mnuPopupItem_Click, this, &DesktopIntegration::trayMenu);
     m_notice->setFallback([this](const QString& summary, const QString& body) { return showBalloon(summary, body); });
     connect(&form.watcher(), &AddressWatcher::addressesChanged, this, &DesktopIntegration::addressesChanged);
+    connect(&m_form.watcher(), &AddressWatcher::pendingChanged, this, &DesktopIntegration::pendingNoticesChanged);
 }
 
 DesktopIntegration::~DesktopIntegration()

@@ -1,6 +1,7 @@
 // RTF reader, help file search, autostart entry, platform choice; the windows around the main window (nginx).
 #include "NginxPeer.h"
 #include "TempConfigHome.h"
+#include "app/AddressWatcher.h"
 #include "app/Form1.h"
 #include "app/Settings.h"
 #include "desktop/AddRemove.h"
@@ -180,6 +181,8 @@ private slots:
         QVERIFY(m_form->isVisible() && !m_form->isMinimized());
         menu->actions()[2]->trigger();  // "Exit"
         QCOMPARE(m_formQuits, 1);
+        m_form->watcher().pendingNotices().failed(Notifiers::Kind::Web);
+        QVERIFY(m_desktop->tray()->icon()->toolTip().contains("\nWeb notice pending, next try at "));
     }
 
     void minimisedWithoutTrayStaysInTheTaskBar()
