@@ -3,14 +3,15 @@
 # make test-sanitize  the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
 # make fuzz  builds the fuzz targets with clang and runs each from its corpus (FUZZ_SECONDS each)
 # make long-run  ten minutes against misbehaving address and mail servers (not part of CI)
-# make bench     start-up time, memory and idle processor time; a lookup with a late source against one source;
+# make bench     start-up time beside a minimal Qt Widgets program, memory and idle processor time;
+#                a lookup with a late source against one source;
 #                mail over plain SMTP, STARTTLS and TLS;
 #                address change on an interface (in a network namespace) to the lookup's end
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
-PACKAGES = g++ cmake make qt6-base-dev libssl-dev nginx-light python3-aiosmtpd python3-scapy openssl pkg-config libc-ares-dev dnsmasq-base coturn iproute2 systemd man-db groff-base mandoc
+PACKAGES = g++ cmake make qt6-base-dev libssl-dev nginx-light python3-aiosmtpd python3-scapy openssl pkg-config libc-ares-dev dnsmasq-base coturn iproute2 qtkeychain-qt6-dev gnome-keyring libsecret-tools dbus dbus-daemon python3-dbus dunst xvfb at-spi2-core python3-pyatspi systemd man-db groff-base mandoc
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 CTEST_FLAGS ?= --output-on-failure
 
@@ -52,7 +53,7 @@ long-run: build
 	/usr/bin/python3 tests/reliability/long_run.py --binary $(BUILD)/tarnwick-ip-vistrel --minutes 10.5
 
 bench: build
-	/usr/bin/python3 bench/startup_idle.py --binary $(BUILD)/tarnwick-ip-vistrel
+	/usr/bin/python3 bench/startup_idle.py --binary $(BUILD)/tarnwick-ip-vistrel --minimal $(BUILD)/tests/desktop/minimal_qt
 	./$(BUILD)/tests/discovery/lookup_bench
 	bench/smtp_bench.sh $(BUILD) 2 20
 	/usr/bin/python3 bench/network_change.py --binary $(BUILD)/tarnwick-ip-vistrel

@@ -8,6 +8,7 @@
 #include "app/TestProbe.h"
 #include "desktop/DesktopArguments.h"
 #include "desktop/DesktopIntegration.h"
+#include "keyring/PasswordStore.h"
 #include "nettools/NetTools.h"
 #include "notify/NotificationService.h"
 #include "notify/NotificationWindows.h"
@@ -74,6 +75,9 @@ int main(int argc, char* argv[])
     // Each subsystem hands the main window its hooks here, before the splash window loads it.
     AddressWatcher& watcher = form.watcher();
     WatcherNotificationHost notificationHost(watcher, http);
+    PasswordStore passwords(product.productName, settings, watcher.notifySettings());
+    QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
+    notificationHost.setPasswordStore(&passwords);
     DetachedProcessLauncher launcher;
     NotificationService notifications(notificationHost, launcher);
     watcher.setNotifiers(&notifications);
@@ -101,6 +105,8 @@ int main(int argc, char* argv[])
 
     // The first lookup starts now, so that its answer is there when the splash hands over to the window.
     watcher.load();
+    // The mail password comes from the keyring while the splash shows; a mail started earlier waits for it.
+    passwords.start();
     watcher.lookUp();
     desktop.startWithSplash();  // the splash window loads the main window (Form_Load) and shows it
     return app.exec();

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
+#include <utility>
+
 Q_LOGGING_CATEGORY(lcStatus, "vistrel.status", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcLookup, "vistrel.lookup", QtInfoMsg)
 
@@ -41,12 +43,25 @@ const char* outcomeName(LookupResult::Outcome outcome)
     return "?";
 }
 
+const char* kindName(Notifiers::Kind kind)
+{
+    switch (kind) {
+    case Notifiers::Kind::Mail:
+        return "mail";
+    case Notifiers::Kind::Web:
+        return "web notification";
+    case Notifiers::Kind::Program:
+        return "program notification";
+    }
+    return "";
+}
+
 constexpr Notifiers::Kind AllKinds[] = {Notifiers::Kind::Mail, Notifiers::Kind::Web, Notifiers::Kind::Program};
 
 } // namespace
 
 AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
-    : QObject(parent), m_settings(settings), m_product(LoadProductInfo()), m_changeTest(settings),
+    : QObject(parent), m_settings(settings), m_product(LoadProductInfo()), m_changeTest(settings), m_pending(settings),
       m_localAddress(&localIPv4Address), m_ipv6Route(&hasIPv6Route)
 {
     connect(&m_lookup4, &AddressLookup::finished, this, [this](const LookupResult& result) {
@@ -61,6 +76,8 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
     m_tick.setParent(this);  // found by name among the window's children
     m_tick.setInterval(1000);
     connect(&m_tick, &QTimer::timeout, this, &AddressWatcher::tick);
+    connect(&m_pending, &PendingNotices::changed, this, [this] { emit pendingChanged(m_pending.summary()); });
+    connect(&m_pending, &PendingNotices::due, this, &AddressWatcher::retry);
 }
 
 AddressWatcher::~AddressWatcher()
@@ -85,6 +102,7 @@ void AddressWatcher::load()
 {
     LoadNotifySettings(m_settings, m_notifySettings);
     m_changeTest.load();
+    m_pending.load();
 }
 
 void AddressWatcher::loadRefreshSettings(bool defaultOn)
@@ -160,9 +178,13 @@ void AddressWatcher::lookupDone()
     m_external = *external;
     m_internal = m_localAddress();
     bool addressChanged = m_changeTest.compareAndRemember(m_external, m_internal);
-    if (addressChanged && oldInternal != m_internal)
+    // "0" is what the store holds before an address was ever seen: no change to tell of.
+    const auto changed = [](const QString& before, const QString& after) {
+        return before != after && before != QLatin1String("0");
+    };
+    if (addressChanged && changed(oldInternal, m_internal))
         changes.append({QStringLiteral("Internal"), oldInternal, m_internal});
-    if (addressChanged && oldExternal != m_external)
+    if (addressChanged && changed(oldExternal, m_external))
         changes.append({QStringLiteral("External"), oldExternal, m_external});
 
     if (result6.outcome == LookupResult::Outcome::NoSources) {
@@ -172,7 +194,8 @@ void AddressWatcher::lookupDone()
         m_external6 = *external6;
         if (m_changeTest.compareAndRememberIPv6(*external6)) {
             addressChanged = true;
-            changes.append({QStringLiteral("External IPv6"), oldExternal6, m_external6});
+            if (changed(oldExternal6, m_external6))
+                changes.append({QStringLiteral("External IPv6"), oldExternal6, m_external6});
         }
     } else {
         // The IPv4 sources answered, so the line is up; IPv6 sources that fail or disagree are not
@@ -187,7 +210,9 @@ void AddressWatcher::lookupDone()
         emit addressesChanged(changes);
         notifyChange();
     }
-    setStatus(QStringLiteral("Finished looking up IPs"));
+    const QString pending = m_pending.summary();
+    setStatus(QStringLiteral("Finished looking up IPs") +
+              (pending.isEmpty() ? QString() : QStringLiteral(" (") + pending + u')'));
     endLookup(true);
 }
 
@@ -203,6 +228,7 @@ void AddressWatcher::endLookup(bool ok)
         m_lookupAgain = false;
         lookUp();
     }
+    retryWaiting();
 }
 
 void AddressWatcher::networkChanged()
@@ -258,8 +284,58 @@ void AddressWatcher::notifyChange()
     }
     // Counted before the first starts: a notifier may report its end before notify returns.
     m_noticesRunning += int(kinds.size());
-    for (const Notifiers::Kind kind : kinds)
-        notify(kind, [this](bool ok) { noticeDone(ok); });
+    // Only the newest addresses go out: what an older change left to try again is dropped.
+    m_pending.replace();
+    m_retriesWaiting.clear();
+    const int change = ++m_change;
+    for (const Notifiers::Kind kind : kinds) {
+        notify(kind, [this, kind, change](bool ok) {
+            recordOutcome(kind, change, ok);
+            noticeDone(ok);
+        });
+    }
+}
+
+void AddressWatcher::recordOutcome(Notifiers::Kind kind, int change, bool ok)
+{
+    if (change != m_change)
+        return;  // a newer change has been notified since
+    if (ok)
+        return m_pending.succeeded(kind);
+    m_pending.failed(kind);
+    if (m_shutDown)
+        return;
+    // The notifier's own error when it gave one (and not the line this wrote for an earlier failure).
+    const QString failure = m_status.startsWith(u"Error") && m_status != m_retryStatus
+                                ? m_status
+                                : QStringLiteral("Error: The %1 did not go out").arg(QLatin1String(kindName(kind)));
+    m_retryStatus = failure + QStringLiteral(" (") + m_pending.summary() + u')';
+    setStatus(m_retryStatus);
+}
+
+void AddressWatcher::retry(Notifiers::Kind kind)
+{
+    if (m_shutDown)
+        return;
+    if (!isNotificationEnabled(kind))
+        return m_pending.succeeded(kind);  // switched off since it failed: nobody wants it any more
+    // Only with the addresses as they are now: after the lookup under way, or the first one.
+    if (m_lookupRunning || m_external == QLatin1String(NoAddressShown)) {
+        if (!m_retriesWaiting.contains(kind))
+            m_retriesWaiting.append(kind);
+        return;
+    }
+    notify(kind, [this, kind, change = m_change](bool ok) { recordOutcome(kind, change, ok); });
+}
+
+void AddressWatcher::retryWaiting()
+{
+    if (m_external == QLatin1String(NoAddressShown))
+        return;
+    for (const Notifiers::Kind kind : std::exchange(m_retriesWaiting, {})) {
+        if (m_pending.isPending(kind))
+            retry(kind);
+    }
 }
 
 void AddressWatcher::noticeDone(bool ok)

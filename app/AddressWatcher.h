@@ -3,6 +3,7 @@
 #include "app/ChangeTest.h"
 #include "app/Notifiers.h"
 #include "app/NotifySettings.h"
+#include "app/PendingNotices.h"
 #include "app/ProductInfo.h"
 #include "app/RefreshCycle.h"
 #include "discovery/AddressLookup.h"
@@ -54,8 +55,9 @@ public:
     /// route the IPv6 sources are not asked and the IPv6 address is "none".
     void setIPv6RouteProbe(std::function<bool()> probe) { m_ipv6Route = std::move(probe); }
 
-    /// Reads the notification values and the remembered addresses from the store (again, after the
-    /// file was edited by hand). The refresh settings are the caller's: see loadRefreshSettings.
+    /// Reads the notification values, the remembered addresses and the notifications still to be tried
+    /// again from the store (again, after the file was edited by hand). The refresh settings are the
+    /// caller's: see loadRefreshSettings.
     void load();
     /// Takes auto refresh and its interval from the store; @p defaultOn when the file says nothing.
     void loadRefreshSettings(bool defaultOn);
@@ -96,6 +98,8 @@ public:
     NotifySettings& notifySettings() { return m_notifySettings; }
     const ProductInfo& product() const { return m_product; }
     RefreshCycle& refreshCycle() { return m_refresh; }
+    /// The notifications that failed and when each is tried again (tests move its clock).
+    PendingNotices& pendingNotices() { return m_pending; }
 
     static const char* settingsKey(Notifiers::Kind kind);
 
@@ -111,6 +115,8 @@ signals:
     void addressesChanged(const QList<AddressChange>& changes);
     /// A lookup and every notification it started have ended.
     void cycleFinished(AddressWatcher::Outcome outcome);
+    /// What is pending changed; @p summary is the text for the status line and tray tip ("" when nothing is).
+    void pendingChanged(const QString& summary);
 
 private:
     void familyDone();
@@ -118,6 +124,9 @@ private:
     void endLookup(bool ok);
     void notifyChange();
     void noticeDone(bool ok);
+    void recordOutcome(Notifiers::Kind kind, int change, bool ok);
+    void retry(Notifiers::Kind kind);
+    void retryWaiting();
     Outcome changeOutcome() const;
 
     Settings& m_settings;
@@ -137,6 +146,10 @@ private:
     int m_noticesRunning = 0;
     bool m_noticeFailed = false;
     bool m_changed = false;  // the last lookup found a change
+    PendingNotices m_pending;
+    int m_change = 0;                         // counts changes: outcomes of an older one are not recorded
+    QList<Notifiers::Kind> m_retriesWaiting;  // due while a lookup ran or before any address was shown
+    QString m_retryStatus;                    // the status line written for the last failure
 
     QString m_status;
     QString m_internal = QLatin1String(NoAddressShown);

@@ -3,6 +3,7 @@
 #include "app/AddressWatcher.h"
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
+#include "keyring/PasswordStore.h"
 #include "notify/NotificationService.h"
 #include "notify/WatcherNotificationHost.h"
 #include "platform/HttpGet.h"
@@ -15,6 +16,8 @@
 #include "secure/SecureMailTransport.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <cstdio>
@@ -74,11 +77,19 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
     }
 
     StatusLog log;
+    StatusLog::captureQtMessages(&log);
+    // A service's log holds what happened, not the debugging detail (QT_LOGGING_RULES still turns it on).
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    const auto restoreMessages = qScopeGuard([] { StatusLog::captureQtMessages(nullptr); });
     Settings settings(settingsPath);
     HttpGet http;
     AddressWatcher watcher(settings);
     QObject::connect(&watcher, &AddressWatcher::statusChanged, [&log](const QString& text) { log.write(text); });
     WatcherNotificationHost notificationHost(watcher, http);
+    PasswordStore passwords(product.productName, settings, watcher.notifySettings());
+    QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
+    notificationHost.setPasswordStore(&passwords);
     DetachedProcessLauncher launcher;
     NotificationService notifications(notificationHost, launcher);
     watcher.setNotifiers(&notifications);
@@ -87,6 +98,7 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
     notifications.setSecureTransport(&secureMail);
     watcher.load();
     watcher.loadRefreshSettings(mode == CommandLine::Mode::Headless);
+    passwords.start(); // a mail started before the keyring answered waits for it
     // Hook for the tests; unset in normal use.
     if (const int seconds = qEnvironmentVariableIntValue("VISTREL_TEST_REFRESH_SECONDS"); seconds > 0)
         watcher.refreshCycle().setTestInterval(seconds);

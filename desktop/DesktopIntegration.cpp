@@ -1,5 +1,6 @@
 #include "desktop/DesktopIntegration.h"
 
+#include "app/AddressWatcher.h"
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
@@ -43,9 +44,13 @@ QStringList defaultHelpFolders()
 DesktopIntegration::DesktopIntegration(Form1& form, QObject* parent)
     : QObject(parent), m_form(form), m_executablePath(QCoreApplication::applicationFilePath()),
       m_helpFolders(defaultHelpFolders()), m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
-      m_quit([] { QCoreApplication::exit(0); }), m_tray(std::make_unique<TrayIcon>())
+      m_quit([] { QCoreApplication::exit(0); }), m_tray(std::make_unique<TrayIcon>()),
+      m_notice(std::make_unique<DesktopNotice>())
 {
     connect(m_tray.get(), &TrayIcon::mnuPopupItem_Click, this, &DesktopIntegration::trayMenu);
+    m_notice->setFallback([this](const QString& summary, const QString& body) { return showBalloon(summary, body); });
+    connect(&form.watcher(), &AddressWatcher::addressesChanged, this, &DesktopIntegration::addressesChanged);
+    connect(&m_form.watcher(), &AddressWatcher::pendingChanged, this, &DesktopIntegration::pendingNoticesChanged);
 }
 
 DesktopIntegration::~DesktopIntegration()
@@ -98,7 +103,40 @@ void DesktopIntegration::setWindowIcons(QWidget* mainWindow)
 
 void DesktopIntegration::addTrayIcon()
 {
-    m_tray->AddTrayIcon(productIcon(), QStringLiteral("Animated TrayIcon"));
+    m_tray->AddTrayIcon(productIcon(), QString());
+    updateTrayTip();
+}
+
+void DesktopIntegration::updateTrayTip()
+{
+    QStringList lines{LoadProductInfo().productName};
+    if (!m_form.internalAddress().isEmpty())
+        lines << QStringLiteral("Internal: ") + m_form.internalAddress();
+    if (!m_form.externalAddress().isEmpty())
+        lines << QStringLiteral("External: ") + m_form.externalAddress();
+    if (!m_pendingSummary.isEmpty())
+        lines << m_pendingSummary;
+    m_tray->icon()->setToolTip(lines.join(QLatin1Char('\n')));
+}
+
+void DesktopIntegration::pendingNoticesChanged(const QString& summary)
+{
+    m_pendingSummary = summary;
+    updateTrayTip();
+}
+
+void DesktopIntegration::addressesChanged(const QList<AddressChange>& changes)
+{
+    if (!changes.isEmpty() && m_form.settings().readInt(QStringLiteral("desktopNotify"), 1, 0, 1) == 1)
+        m_notice->show(changes);
+}
+
+bool DesktopIntegration::showBalloon(const QString& summary, const QString& body)
+{
+    if (!trayAvailable() || !QSystemTrayIcon::supportsMessages())
+        return false;
+    m_tray->icon()->showMessage(summary, body, productIcon());
+    return true;
 }
 
 void DesktopIntegration::removeTrayIcon()
@@ -193,6 +231,7 @@ void DesktopIntegration::updateOverlay(const QString& internal, const QString& e
     Form2* overlay = loadOverlay();
     overlay->setAddresses(internal, external);
     overlay->setExternalIPv6(m_form.externalIPv6Address());
+    updateTrayTip();
 }
 
 bool DesktopIntegration::isOverlayVisible() const

@@ -2,6 +2,7 @@
 
 #include "app/Form1Hooks.h"
 #include "desktop/AddRemove.h"
+#include "desktop/DesktopNotice.h"
 #include "desktop/Form2.h"
 #include "desktop/Form8.h"
 #include "desktop/frmAbout.h"
@@ -40,7 +41,7 @@ public:
     void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
 
     /// Shows the splash window; after its delay it loads the main window (Form_Load) and shows it.
-    void startWithSplash(int tickMs = 16);
+    void startWithSplash(int tickMs = frmSplash::DefaultTickMs);
     /// Shows the main window after its start-up: a window minimised at start-up stays in the
     /// notification area (or minimised in the task bar when there is none).
     void showMainWindow();
@@ -68,6 +69,12 @@ public:
     void mainWindowStateChanged(bool minimized) override;
     bool unload() override;
 
+public slots:
+    /// The addresses changed: a desktop notice, when the setting desktopNotify (default on) asks for one.
+    void addressesChanged(const QList<AddressChange>& changes);
+    /// What is pending changed; the tray icon's tip shows @p summary ("" when nothing is pending).
+    void pendingNoticesChanged(const QString& summary);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -77,6 +84,8 @@ private:
     void trayMenu(int index);
     bool trayAvailable() const;
     void websiteUnloaded();
+    void updateTrayTip();
+    bool showBalloon(const QString& summary, const QString& body);
 
     Form1& m_form;
     AddRemove m_addRemove;
@@ -87,6 +96,8 @@ private:
     std::function<bool()> m_trayAvailable;
     std::function<void()> m_quit;
     std::unique_ptr<TrayIcon> m_tray;
+    std::unique_ptr<DesktopNotice> m_notice;
+    QString m_pendingSummary;
     QPointer<frmSplash> m_splash;
     QPointer<Form2> m_overlay;
     QPointer<Form8> m_help;

@@ -45,10 +45,6 @@ Form2::Form2(QWidget* parent)
     Label1->setFont(addressFont);
     Label2->setFont(addressFont);
     lblIPv6->setFont(addressFont);
-    lblIPv6->setAccessibleName(QStringLiteral("External IPv6"));
-    Label1->setAccessibleName(QStringLiteral("Internal"));
-    Label2->setAccessibleName(QStringLiteral("External"));
-
     relayout();
 
     m_menu = new QMenu(this);
@@ -81,6 +77,11 @@ QString Form2::externalIPv6Address() const
 
 void Form2::relayout()
 {
+    // Screen readers read a label's name, not its text: the name carries the caption and the address.
+    Label1->setAccessibleName(QStringLiteral("Internal: ") + Label1->text());
+    Label2->setAccessibleName(QStringLiteral("External: ") + Label2->text());
+    lblIPv6->setAccessibleName(QStringLiteral("External IPv6: ") + lblIPv6->text());
+
     // The design sizes fit the captions and an IPv4 address in the fonts it was drawn with; with wider
     // fonts, or an IPv6 address, the columns grow to the right so that nothing is cut off.
     const QFontMetrics captions(Label3->font());

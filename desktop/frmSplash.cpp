@@ -22,6 +22,8 @@ frmSplash::frmSplash(std::function<void()> loadMainWindow, int tickMs, QWidget* 
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
+    // A coarse timer may stretch a 2 ms tick to many times that; the splash's length is 75 ticks as asked.
+    Timer2->setTimerType(Qt::PreciseTimer);
     Timer2->setInterval(tickMs);
     connect(Timer2, &QTimer::timeout, this, &frmSplash::Timer2_Timer);
 

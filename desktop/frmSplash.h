@@ -12,8 +12,8 @@ class frmSplash : public QWidget
 {
     Q_OBJECT
 public:
-    /// The timer's tick in milliseconds: 16 ms, so that the 75 ticks last about 1.2 seconds.
-    static constexpr int DefaultTickMs = 16;
+    /// The timer's tick in milliseconds: 2 ms, so that the 75 ticks last about 150 ms.
+    static constexpr int DefaultTickMs = 2;
     static constexpr int HandOverCount = 150;  // the counter grows by 2 per tick
 
     explicit frmSplash(std::function<void()> loadMainWindow, int tickMs = DefaultTickMs, QWidget* parent = nullptr);

@@ -3,6 +3,7 @@
 #include "discovery/DnsSource.h"
 #include "discovery/HttpSource.h"
 #include "discovery/StunSource.h"
+#include "platform/DisplayedUrl.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -256,10 +257,5 @@ std::optional<QStringList> addressSourcesFromEnvironment()
 
 QString displayedSourceUri(const QString& uri)
 {
-    if (schemeOf(uri.trimmed()) != Scheme::Http)
-        return uri.trimmed();
-    QUrl url(uri.trimmed());
-    if (!url.password().isEmpty())
-        url.setPassword(QStringLiteral("***"));
-    return url.toString();
+    return displayedUrl(uri.trimmed());
 }

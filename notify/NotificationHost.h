@@ -3,6 +3,7 @@
 #include <QString>
 
 class HttpGet;
+class PasswordStore;
 class Settings;
 struct NotifySettings;
 struct ProductInfo;
@@ -26,4 +27,6 @@ public:
     virtual NotifySettings& notifySettings() = 0;
     virtual HttpGet& http() = 0;
     virtual const ProductInfo& product() const = 0;
+    /// Where the mail password is kept; none: in the settings file, as NotifySettings holds it.
+    virtual PasswordStore* passwordStore() { return nullptr; }
 };

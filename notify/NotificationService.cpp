@@ -1,5 +1,6 @@
 #include "notify/NotificationService.h"
 
+#include "keyring/PasswordStore.h"
 #include "notify/NotificationHost.h"
 
 #include <utility>
@@ -37,12 +38,25 @@ void NotificationService::notify(Kind kind, Done done)
 
 void NotificationService::sendMail(Done done)
 {
-    if (m_session.isBusy()) {
+    if (m_session.isBusy() || m_awaitingPassword) {
         // The mail under way keeps its connection and its report; this one did not go out.
         m_host.setStatus(QStringLiteral("Error: A notification mail is already being sent"));
         if (done)
             done(false);
         return;
+    }
+    if (PasswordStore* passwords = m_host.passwordStore()) {
+        if (!passwords->isReady()) {
+            // Asked for before the keyring answered: the mail starts once its password is known.
+            m_awaitingPassword = true;
+            m_mailDone = std::move(done);
+            passwords->whenReady(&m_session, [this] {
+                if (std::exchange(m_awaitingPassword, false))
+                    sendMail(std::exchange(m_mailDone, {}));
+            });
+            return;
+        }
+        passwords->applyTo(m_host.notifySettings()); // the settings file, read again since, holds none
     }
     m_mailDone = std::move(done);
     m_session.cmdSend_Click();
@@ -55,5 +69,10 @@ void NotificationService::sendMail(Done done)
 
 void NotificationService::abort()
 {
+    if (std::exchange(m_awaitingPassword, false)) {
+        if (Done waiting = std::exchange(m_mailDone, {}))
+            waiting(false);
+    }
     m_session.abort();
+    m_web.abort();
 }

@@ -32,4 +32,5 @@ private:
     WebNotifier m_web;
     SmtpSession m_session;
     Done m_mailDone;  // the mail under way reports here
+    bool m_awaitingPassword = false; // a mail waits for the keyring's answer
 };

@@ -2,6 +2,7 @@
 
 #include "app/NotifySettings.h"
 #include "app/Settings.h"
+#include "keyring/PasswordStore.h"
 
 QString NotifySettingsEditor::key(Text field)
 {
@@ -35,6 +36,10 @@ QString NotifySettingsEditor::key(Flag field)
 
 void NotifySettingsEditor::setText(Text field, const QString& value)
 {
+    if (field == Text::Password && m_passwords) {
+        m_passwords->save(value);
+        return;
+    }
     QString* target = nullptr;
     switch (field) {
     case Text::Server: target = &m_values.server; break;

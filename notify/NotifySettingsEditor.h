@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class PasswordStore;
 class Settings;
 struct NotifySettings;
 enum class MailSecurity;
@@ -34,6 +35,9 @@ public:
 
     NotifySettingsEditor(Settings& settings, NotifySettings& values) : m_settings(settings), m_values(values) {}
 
+    /// With a store, the password goes to it (the keyring) instead of the settings file. Not owned.
+    void setPasswordStore(PasswordStore* store) { m_passwords = store; }
+
     void setText(Text field, const QString& value);
     void setFlag(Flag field, bool on);
     /// Writes mailSecurity and, for the versions that know only the SSL 2.0 box, chkSSL (1 for SSL 2.0).
@@ -46,4 +50,5 @@ public:
 private:
     Settings& m_settings;
     NotifySettings& m_values;
+    PasswordStore* m_passwords = nullptr;
 };

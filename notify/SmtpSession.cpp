@@ -391,6 +391,16 @@ bool SmtpSession::sendCommand(const QString& command)
 
 void SmtpSession::SendMailData(const QByteArray& data)
 {
+    // The log never holds a credential: AUTH PLAIN's argument and AUTH LOGIN's user and password lines are masked
+    // (base64 is no disguise), and a message is logged by its size only.
+    if (m_state == State::AuthUser || m_state == State::AuthPassword)
+        qCDebug(lcSmtp) << "sent ***";
+    else if (data.startsWith("AUTH PLAIN "))
+        qCDebug(lcSmtp) << "sent AUTH PLAIN ***";
+    else if (m_state == State::Message)
+        qCDebug(lcSmtp) << "sent the message," << data.size() << "bytes";
+    else
+        qCDebug(lcSmtp) << "sent" << data.trimmed();
     if (m_active)
         m_active->send(data);
 }

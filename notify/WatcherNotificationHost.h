@@ -18,9 +18,12 @@ public:
     Settings& settings() override;
     NotifySettings& notifySettings() override;
     HttpGet& http() override { return m_http; }
+    PasswordStore* passwordStore() override { return m_passwords; }
+    void setPasswordStore(PasswordStore* store) { m_passwords = store; }
     const ProductInfo& product() const override;
 
 private:
     AddressWatcher& m_watcher;
     HttpGet& m_http;
+    PasswordStore* m_passwords = nullptr;
 };

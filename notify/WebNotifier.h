@@ -1,19 +1,54 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
+#include <QNetworkAccessManager>
+
 #include <functional>
 
 class NotificationHost;
+class QNetworkReply;
 
-/// The web notification: requests the configured URL with the addresses filled in and shows the
-/// response body in the status line.
+/// The web notification: requests the configured URL with the addresses filled in and shows in the status line
+/// what came of it: "Success: <first line of the body>" for a 2xx answer, "Error: HTTP <code> <reason>" for any
+/// other status, "Error: <what happened>" when no answer came (no connection, unknown name, TLS, time-out), and
+/// a dynamic-DNS answer word (badauth, nohost, ...) as the error it stands for. The URL is shown with its password
+/// masked. Redirects are followed, never from https to http. Only the start of the body is read.
 class WebNotifier
 {
 public:
-    explicit WebNotifier(NotificationHost& host) : m_host(host) {}
+    static constexpr int DefaultTimeoutMs = 30000;    // a transfer that stalls this long ends
+    static constexpr int MaxRedirects = 5;            // a server sending the request round in a loop ends here
+    static constexpr qint64 MaxBodyBytes = 64 * 1024; // the rest of a longer body is not fetched
 
-    /// Requests the URL; @p done (when set) runs once with whether the server took the notification.
+    explicit WebNotifier(NotificationHost& host);
+    /// Requests in flight end here without a status or their @p done.
+    ~WebNotifier();
+
+    /// Starts the request and returns. @p done runs once, later (or at once when there is no URL to hit), with
+    /// true only for a 2xx answer that is not a dynamic-DNS error. Several requests may be under way at once.
     void doHitURL(std::function<void(bool ok)> done = {});
+    /// Ends the requests under way: their @p done runs with false, no status is shown.
+    void abort();
+
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 
 private:
+    struct Request
+    {
+        QByteArray body;
+        bool full = false;      // the body reached MaxBodyBytes and the transfer was ended here
+        bool cancelled = false; // abort() ended it
+        std::function<void(bool)> done;
+    };
+
+    void readBody(QNetworkReply* reply, Request& request);
+    void finish(QNetworkReply* reply);
+    /// The status line for the finished @p reply, and whether it was a success.
+    QString outcome(QNetworkReply* reply, const Request& request, bool* ok) const;
+
     NotificationHost& m_host;
+    QNetworkAccessManager m_manager;
+    QHash<QNetworkReply*, Request> m_requests;
+    int m_timeoutMs = DefaultTimeoutMs;
 };

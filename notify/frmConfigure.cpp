@@ -3,6 +3,7 @@
 #include "app/NotifySettings.h"
 #include "app/Settings.h"
 #include "app/WidgetHelpers.h"
+#include "keyring/PasswordStore.h"
 #include "notify/AddressSourcesPane.h"
 #include "notify/MailPresets.h"
 #include "notify/NotificationHost.h"
@@ -60,6 +61,7 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     setObjectName(QStringLiteral("frmConfigure"));
     setWindowTitle(QStringLiteral("Notification Configuration"));
     setAttribute(Qt::WA_DeleteOnClose);
+    m_editor.setPasswordStore(host.passwordStore());
 
     auto* grid = new QGridLayout(this);
     grid->setSizeConstraint(QLayout::SetFixedSize);  // fixed border: not resizable
@@ -84,6 +86,18 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
 
     Form_Load();
     Timer1->start();
+    if (PasswordStore* passwords = host.passwordStore()) {
+        connect(passwords, &PasswordStore::placeChanged, this, &frmConfigure::showPasswordPlace);
+        // Opened before the keyring answered: the field shows the keyring's password once it is known.
+        passwords->whenReady(this, [this, passwords] { txtPassword2->setText(passwords->password()); });
+    }
+}
+
+void frmConfigure::showPasswordPlace()
+{
+    const PasswordStore* passwords = m_host.passwordStore();
+    lblPasswordPlace->setText(passwords ? passwords->placeText()
+                                        : QStringLiteral("Password kept in the settings file"));
 }
 
 QWidget* frmConfigure::buildEmailFrame()
@@ -112,6 +126,8 @@ QWidget* frmConfigure::buildEmailFrame()
     QSizePolicy keepRoom = lblPasswordNote->sizePolicy();
     keepRoom.setRetainSizeWhenHidden(true); // the window keeps its size whichever security is chosen
     lblPasswordNote->setSizePolicy(keepRoom);
+    lblPasswordPlace = named(new QLabel, "lblPasswordPlace");
+    lblPasswordPlace->setWordWrap(true);
     txtTrustedCertificates = named(new QLineEdit, "txtTrustedCertificates");
     txtTrustedCertificates->setPlaceholderText(QStringLiteral("only for a server with its own CA"));
     txtTrustedCertificates->setToolTip(
@@ -151,6 +167,7 @@ QWidget* frmConfigure::buildEmailFrame()
     grid->addWidget(buddyLabel(QStringLiteral("Password:"), txtPassword2), row, 2);
     grid->addWidget(txtPassword2, row++, 3);
     grid->addWidget(lblPasswordNote, row++, 2, 1, 2);
+    grid->addWidget(lblPasswordPlace, row++, 2, 1, 2);
     grid->addWidget(buddyLabel(QStringLiteral("Security:"), cboSecurity), row, 0);
     grid->addWidget(cboSecurity, row, 1);
     grid->addWidget(chkAuth, row++, 2, 1, 2);
@@ -245,7 +262,10 @@ void frmConfigure::Form_Load()
 {
     const NotifySettings& values = m_host.notifySettings();
     // Copies first: each assignment below writes back through the field's own handler.
-    const NotifySettings shown = values;
+    NotifySettings shown = values;
+    if (const PasswordStore* passwords = m_host.passwordStore())
+        shown.password = passwords->password(); // the settings file, read again since, may hold none
+    showPasswordPlace();
     Combo3->setEditText(shown.server);
     txtPort->setText(shown.port);
     txtEmailTo->setText(shown.emailTo);

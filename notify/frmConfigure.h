@@ -46,6 +46,7 @@ private:
     void editText(QLineEdit* field, NotifySettingsEditor::Text which);
     void editFlag(QCheckBox* box, NotifySettingsEditor::Flag which);
     void showSecurity(MailSecurity security);
+    void showPasswordPlace();
 
     NotificationHost& m_host;
     Notifiers& m_notifiers;
@@ -60,6 +61,7 @@ private:
     QCheckBox* chkAuth = nullptr;
     QComboBox* cboSecurity = nullptr;
     QLabel* lblPasswordNote = nullptr;
+    QLabel* lblPasswordPlace = nullptr;
     QLineEdit* txtTrustedCertificates = nullptr;
     QPushButton* cmdCertificates = nullptr;
     QComboBox* Combo2 = nullptr;

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QList>
 
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,14 +23,33 @@ bool StatusLog::isJournalStream(const QByteArray& journalStream, int fd)
     return deviceOk && inodeOk && ::fstat(fd, &status) == 0 && status.st_dev == device && status.st_ino == inode;
 }
 
-void StatusLog::write(const QString& text)
+namespace {
+StatusLog* s_qtLog = nullptr;
+
+void qtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const int priority = type == QtDebugMsg ? 7 : type == QtInfoMsg ? 6 : type == QtWarningMsg ? 4 : 3;
+    const bool named = context.category && qstrcmp(context.category, "default") != 0;
+    s_qtLog->write(named ? QString::fromUtf8(context.category) + QStringLiteral(": ") + message : message, priority);
+    if (type == QtFatalMsg)
+        std::abort();
+}
+} // namespace
+
+void StatusLog::captureQtMessages(StatusLog* log)
+{
+    s_qtLog = log;
+    qInstallMessageHandler(log ? qtMessage : nullptr);
+}
+
+void StatusLog::write(const QString& text, int priority)
 {
     // One line per status, whatever the text holds.
     QString flat = text;
     flat.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     QByteArray line;
     if (m_journal) {
-        line = "<6>";
+        line = '<' + QByteArray::number(priority) + '>';
     } else {
         const QDateTime now = QDateTime::currentDateTime();
         line = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toUtf8() + ' ';

@@ -12,7 +12,12 @@ public:
     /// Looks at the environment and at file descriptor @p fd once.
     explicit StatusLog(int fd = 2);
 
-    void write(const QString& text);
+    /// @p priority is syslog's (6 informational, 4 warning, ...), shown only to the journal.
+    void write(const QString& text, int priority = 6);
+
+    /// Sends Qt's own messages (warnings, logging categories) through @p log too, so that every line on standard
+    /// error has the same form. Null restores Qt's handler.
+    static void captureQtMessages(StatusLog* log);
 
     bool toJournal() const { return m_journal; }
 

@@ -172,7 +172,7 @@ def status_lines_for_the_journal():
             subprocess.run([BINARY, "--once", "--config", path], env=env, stderr=err, timeout=20)
             err.seek(0)
             lines = err.read().splitlines()
-        pattern = r"<6>[^<\d]" if journal else r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(Z|[+-]\d\d:\d\d) \S"
+        pattern = r"<[3-7]>[^<\d]" if journal else r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(Z|[+-]\d\d:\d\d) \S"
         check(lines and all(re.match(pattern, line) for line in lines), f"journal={journal}", "\n".join(lines))
 
 

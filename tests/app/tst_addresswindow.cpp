@@ -85,7 +85,7 @@ void TestAddressWindow::load(const QByteArray& stored, bool ipv6Route)
     m_form->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
     m_form->setIPv6RouteProbe([ipv6Route] { return ipv6Route; });
     m_form->setQuit([] {});
-    QSignalSpy done(m_form.get(), &Form1::lookupFinished);
+    QSignalSpy done(&m_form->watcher(), &AddressWatcher::cycleFinished); // the lookup and the notices it started
     m_form->Form_Load();
     QVERIFY(m_form->isLookupRunning()); // Form_Load returned before any source answered
     QVERIFY(done.wait(10000));
@@ -103,11 +103,11 @@ void TestAddressWindow::lookupOutcome_data()
     QTest::addColumn<QString>("remembered"); // OldExternalIPv6 afterwards
     using L = QByteArrayList;
     const QString k4 = QStringLiteral("2001:db8::4"), k5 = QStringLiteral("2001:db8::5"), none;
-    const QString done = QStringLiteral("Finished looking up IPs"), both = QStringLiteral("203.0.113.1 2001:db8::5");
+    const QString done = QStringLiteral("Finished looking up IPs"), hit = QStringLiteral("Success: ok"), both = QStringLiteral("203.0.113.1 2001:db8::5");
     const QString zero = QStringLiteral("000.000.000.000 none"), one = QStringLiteral("203.0.113.1 none");
     const QByteArray a = "203.0.113.1", v5 = "2001:db8::5", old6 = "OldExternalIPv6=2001:db8::4\n";
     const QByteArray old = "OldExternal=203.0.113.1\n" + old6;
-    QTest::newRow("agree") << L{a, a + "\n"} << QByteArray() << true << QByteArray() << done << one
+    QTest::newRow("agree") << L{a, a + "\n"} << QByteArray() << true << QByteArray() << hit << one
                            << "/hook/?e=203.0.113.1&v6=none" << none;
     QTest::newRow("disagree") << L{a, "198.51.100.2"} << v5 << true << old6 << "Error: Address sources disagree."
                               << zero << none << k4;
@@ -115,7 +115,7 @@ void TestAddressWindow::lookupOutcome_data()
                                       << zero << none << k4;
     QTest::newRow("IPv6 first seen") << L{a} << v5 << true << QByteArray("OldExternal=203.0.113.1\n") << done << both
                                      << none << k5;
-    QTest::newRow("IPv6 changed") << L{a} << v5 << true << old << done << both
+    QTest::newRow("IPv6 changed") << L{a} << v5 << true << old << hit << both
                                   << "/hook/?e=203.0.113.1&v6=2001:db8::5" << k5;
     QTest::newRow("no IPv6 route") << L{a} << v5 << false << old << done << one << none << k4;
     QTest::newRow("IPv6 fails") << L{a} << QByteArray("error") << true << old << done << one << none << k4;

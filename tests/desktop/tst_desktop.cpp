@@ -1,6 +1,7 @@
 // RTF reader, help file search, autostart entry, platform choice; the windows around the main window (nginx).
 #include "NginxPeer.h"
 #include "TempConfigHome.h"
+#include "app/AddressWatcher.h"
 #include "app/Form1.h"
 #include "app/Settings.h"
 #include "desktop/AddRemove.h"
@@ -161,6 +162,8 @@ private slots:
         QCOMPARE(label->text(), QStringLiteral("2001:db8:ffff:ffff:ffff:ffff:ffff:fffe"));
         QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(label->text()));  // not cut off
         QVERIFY(overlay->width() >= label->geometry().right());
+        m_desktop->pendingNoticesChanged("Mail: next try at 00:40");  // the tray tip: addresses, then what is pending
+        QVERIFY(m_desktop->tray()->icon()->toolTip().endsWith("\nExternal: 203.0.113.7\nMail: next try at 00:40"));
     }
 
     void trayMenuActions()
@@ -178,6 +181,8 @@ private slots:
         QVERIFY(m_form->isVisible() && !m_form->isMinimized());
         menu->actions()[2]->trigger();  // "Exit"
         QCOMPARE(m_formQuits, 1);
+        m_form->watcher().pendingNotices().failed(Notifiers::Kind::Web);
+        QVERIFY(m_desktop->tray()->icon()->toolTip().contains("\nWeb notice pending, next try at "));
     }
 
     void minimisedWithoutTrayStaysInTheTaskBar()

@@ -37,6 +37,8 @@ struct Received
     QStringList auth;
 };
 
+QStringList smtpLog; // what the session logged under its debug category
+
 Received recorded(PeerProcess& peer)
 {
     QTest::qWait(200); // let the peer print what it got
@@ -64,7 +66,7 @@ class TestSmtpSession : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init() { m_host = std::make_unique<TestNotificationHost>(); }
+    void init() { m_host = std::make_unique<TestNotificationHost>(); smtpLog.clear(); }
     void deliversMail_data();
     void deliversMail();
     void replyInjectedBeforeTlsIsDropped();
@@ -106,6 +108,11 @@ private:
 
 void TestSmtpSession::initTestCase()
 {
+    QLoggingCategory::setFilterRules(QStringLiteral("vistrel.notify.smtp.debug=true"));
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
+        if (QByteArrayView(context.category) == "vistrel.notify.smtp")
+            smtpLog << text;
+    });
     QVERIFY(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Vistrel Test CA",
                      "-keyout", m_dir.filePath("ca.key"), "-out", m_dir.filePath("ca.pem")}));
     // A good one, one for another name, an expired one (valid until a day before it was made).
@@ -157,6 +164,11 @@ void TestSmtpSession::deliversMail()
     SmtpSession session(*m_host);
     QVERIFY(send(session));
     QCOMPARE(m_host->status(), QStringLiteral("Message Sent"));
+    const QString log = smtpLog.join(u'\n'), sentAuth = mechanism == "PLAIN" ? "AUTH PLAIN ***" : "sent ***";
+    QVERIFY2(mechanism.isEmpty() || log.contains(sentAuth), qPrintable(log)); // the category is on; no credential
+    for (const QByteArray& secret : {Password.toUtf8(), Password.toUtf8().toBase64(),
+                                     (QByteArray("\0alice\0", 7) + Password.toUtf8()).toBase64()})
+        QVERIFY2(!log.contains(QString::fromUtf8(secret)), qPrintable(log));
     MailMessageExtras extras;
     extras.eightBitMime = !mechanism.isEmpty(); // offered in EHLO's reply; after HELO the body goes quoted-printable
     const QByteArray data =

@@ -2,20 +2,21 @@
 """The HTTP peer for faults nginx cannot make. Each request gets the answer of one step:
   A, B          the address 203.0.113.1 / 203.0.113.2      text:BODY    BODY as it is (text:2001:db8::1)
   error, html   "error" / a captive portal's sign-in page  big, binary  10 MiB of "x" / bytes 0-255 16 times
-  status:CODE   status CODE (status:503), body address A   slow:N       address A, sent N seconds late
+  status:CODE   CODE and its reason (status:503), addr A   slow:N       address A, sent N seconds late
   redirect      302 to the same URL, again and again       hang         reads the request, never answers
   refuse        nothing listens (connections are refused)
 Options: --step STEP (default A) answers every request so; --schedule S,S,... instead cuts time into slots
 of --slot seconds (default 5) and slot k answers as step k, cycling (the long run's address service);
 --log PATH appends "<monotonic> <step> <address or ->" for every answer; --lifetime SECONDS (default 1800).
 Prints "PORT <port>"; stops when standard input closes."""
-import argparse, socket, threading, time
+import argparse, http, socket, threading, time
 
 from peerlib import emit, free_port, wait_for_end
 
 ADDRESSES = {"A": b"203.0.113.1", "B": b"203.0.113.2"}
 BODIES = {"error": b"error", "big": b"x" * (10 << 20), "binary": bytes(range(256)) * 16,
           "html": b"<!DOCTYPE html><html><head><title>Sign in</title></head><body><form>Wi-Fi</form></body></html>"}
+REASONS = {s.value: s.phrase for s in http.HTTPStatus}
 held = []  # hanging connections stay open until the peer ends
 
 
@@ -29,10 +30,11 @@ def serve(conn, step, port, log):
             return held.append(conn.dup())
         time.sleep(float(arg) if name == "slow" else 0)
         status = arg if name == "status" else "302" if name == "redirect" else "200"
+        reason = REASONS.get(int(status), "Answer")
         location = f"Location: http://127.0.0.1:{port}{request.split()[1].decode()}\r\n" if name == "redirect" else ""
         body = BODIES.get(name, arg.encode() if name == "text" else ADDRESSES.get(name, ADDRESSES["A"]))
         try:
-            conn.sendall(f"HTTP/1.1 {status} Answer\r\nContent-Type: text/plain\r\nConnection: close\r\n{location}"
+            conn.sendall(f"HTTP/1.1 {status} {reason}\r\nContent-Type: text/plain\r\nConnection: close\r\n{location}"
                          f"Content-Length: {len(body)}\r\n\r\n".encode() + body)
         except OSError:  # the client gave up: a body cut short, a time-out
             return

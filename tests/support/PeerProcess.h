@@ -50,7 +50,7 @@ public:
             m_process.kill();
             m_process.waitForFinished(2000);
         }
-        return m_process.readAllStandardOutput();
+        return m_process.isOpen() ? m_process.readAllStandardOutput() : QByteArray(); // never started: nothing
     }
 
 private:

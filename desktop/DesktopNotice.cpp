@@ -1,0 +1,80 @@
+#include "desktop/DesktopNotice.h"
+
+#include "app/ProductInfo.h"
+#include "desktop/modIcon.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QStandardPaths>
+#include <QVariantMap>
+
+Q_LOGGING_CATEGORY(lcNotice, "vistrel.desktop.notice")
+
+namespace {
+
+const QString Service = QStringLiteral("org.freedesktop.Notifications");
+const QString Summary = QStringLiteral("IP address changed");
+const QString IconName = QStringLiteral("tarnwick-ip-vistrel");
+
+} // namespace
+
+DesktopNotice::DesktopNotice(QObject* parent) : QObject(parent)
+{
+}
+
+QString DesktopNotice::body(const QList<AddressChange>& changes)
+{
+    QStringList lines;
+    for (const AddressChange& change : changes)
+        lines << QStringLiteral("%1: %2 \u2192 %3").arg(change.name, change.before, change.after);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString DesktopNotice::iconForService() const
+{
+    // An installed icon goes by its name; run from the build folder, the service gets a file it can read.
+    if (!QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                QStringLiteral("icons/hicolor/48x48/apps/%1.png").arg(IconName))
+             .isEmpty())
+        return IconName;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    const QString path = folder + QStringLiteral("/%1-48.png").arg(IconName);
+    if (QFile::exists(path) || (QDir().mkpath(folder) && productIcon().pixmap(48, 48).save(path, "PNG")))
+        return path;
+    return IconName;
+}
+
+void DesktopNotice::show(const QList<AddressChange>& changes)
+{
+    const QString text = body(changes);
+    if (!m_bus.isConnected())
+        return failed(text, QStringLiteral("no session bus"));
+
+    QDBusMessage call = QDBusMessage::createMethodCall(Service, QStringLiteral("/org/freedesktop/Notifications"),
+                                                       Service, QStringLiteral("Notify"));
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), IconName}};
+    call << LoadProductInfo().productName << m_shownId << iconForService() << Summary << text << QStringList() << hints
+         << -1;
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, ReplyTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, text] {
+        watcher->deleteLater();
+        const QDBusPendingReply<uint> reply = *watcher;
+        if (reply.isError())
+            return failed(text, reply.error().name());
+        m_shownId = reply.value();
+        qCDebug(lcNotice) << "desktop notice" << m_shownId << "shown";
+        emit finished(m_shownId, true);
+    });
+}
+
+void DesktopNotice::failed(const QString& body, const QString& why)
+{
+    const bool shown = m_fallback && m_fallback(Summary, body);
+    if (!shown)
+        qCDebug(lcNotice) << "desktop notice not shown:" << why;
+    emit finished(0, shown);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "app/AddressWatcher.h"
+
+#include <QDBusConnection>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+/// The desktop notice shown when an address changes: one org.freedesktop.Notifications notice that each
+/// newer change replaces. The call is asynchronous, so a notification service that is slow or never
+/// answers holds nothing up. When no service takes the notice, the fallback (the tray icon's balloon) shows
+/// it; without that either, nothing shows and nothing asks the user.
+class DesktopNotice : public QObject
+{
+    Q_OBJECT
+public:
+    /// Shows the notice another way; returns false when there is no other way.
+    using Fallback = std::function<bool(const QString& summary, const QString& body)>;
+
+    /// A service that takes the call and never answers gets this long before the fallback shows the notice
+    /// (D-Bus itself would wait 25 s).
+    static constexpr int ReplyTimeoutMs = 10000;
+
+    explicit DesktopNotice(QObject* parent = nullptr);
+
+    void setFallback(Fallback fallback) { m_fallback = std::move(fallback); }
+    /// Sends the notice and returns at once; finished() tells how it went.
+    void show(const QList<AddressChange>& changes);
+    /// One line per change: "External: 198.51.100.1 → 203.0.113.7".
+    static QString body(const QList<AddressChange>& changes);
+
+signals:
+    /// @p id is the service's id for the notice, 0 when it went to the fallback (@p shown) or nowhere.
+    void finished(uint id, bool shown);
+
+private:
+    void failed(const QString& body, const QString& why);
+    QString iconForService() const;
+
+    QDBusConnection m_bus = QDBusConnection::sessionBus();
+    Fallback m_fallback;
+    uint m_shownId = 0;  // the service's id of the notice on screen, which the next one replaces
+};

@@ -1,0 +1,127 @@
+#include "../notify/TestNotificationHost.h"
+#include "app/Notifiers.h"
+#include "keyring/PasswordStore.h"
+#include "notify/frmConfigure.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+const QString Service = QStringLiteral("Tarnwick IP Vistrel");
+
+// What the keyring holds for the mail password, asked through the Secret Service's own command-line client.
+QString inKeyring()
+{
+    QProcess tool;
+    tool.start(QStringLiteral("secret-tool"), {QStringLiteral("lookup"), QStringLiteral("server"), Service,
+                                               QStringLiteral("user"), QLatin1String(PasswordStore::KeyringKey)});
+    return tool.waitForFinished() ? QString::fromUtf8(tool.readAllStandardOutput()) : QStringLiteral("<hung>");
+}
+struct KeyringHost : TestNotificationHost
+{
+    PasswordStore store{Service, settings(), notifySettings()};
+    PasswordStore* passwordStore() override { return &store; }
+};
+
+struct NoNotifiers : Notifiers
+{
+    void notify(Kind, Done) override {}
+    void abort() override {}
+};
+} // namespace
+
+class TestPasswordStore : public QObject
+{
+    Q_OBJECT
+private slots:
+    void keepsPasswordInKeyring();
+    void keepsFileCopyWhenKeyringRefuses();
+    void dialogSavesIntoKeyring();
+
+private:
+    QString inFile() const { return m_settings.read(QLatin1String(PasswordStore::SettingsKey), "<absent>"); }
+    TempConfigHome m_home;
+    Settings m_settings{m_home.settingsPath()};
+};
+
+void TestPasswordStore::keepsPasswordInKeyring()
+{
+    m_home.writeSettingsFile("[Settings]\nstrPassword=from before\n");
+    NotifySettings values;
+    auto store = std::make_unique<PasswordStore>(Service, m_settings, values);
+    QString atMail;
+    QStringList atMove;
+    connect(store.get(), &PasswordStore::placeChanged, this, [&] { atMove << inKeyring() << inFile(); });
+    store->start();
+    store->whenReady(this, [&] { atMail = values.password; }); // a mail asked for before the keyring answered
+    QTRY_COMPARE(atMail, QStringLiteral("from before"));
+    QTRY_COMPARE(store->place(), PasswordStore::Place::Keyring);
+    QCOMPARE(atMove, (QStringList{"from before", ""}));
+
+    for (const char* typed : {"t", "ty", "typed"}) // keystrokes: only the newest needs to arrive
+        store->save(QLatin1String(typed));
+    QCOMPARE(values.password, QStringLiteral("typed"));
+    QTRY_COMPARE(inKeyring(), QStringLiteral("typed"));
+    QCOMPARE(inFile(), QString());
+
+    store = std::make_unique<PasswordStore>(Service, m_settings, values); // the next start
+    values.password.clear();
+    store->start();
+    QTRY_VERIFY(store->isReady());
+    QCOMPARE(values.password, QStringLiteral("typed"));
+    QCOMPARE(store->placeText(), QStringLiteral("Password kept in the keyring"));
+}
+
+void TestPasswordStore::keepsFileCopyWhenKeyringRefuses()
+{
+    m_home.writeSettingsFile("[Settings]\nstrPassword=from before\n");
+    NotifySettings values;
+    PasswordStore store(Service, m_settings, values);
+    QStringList notices;
+    connect(&store, &PasswordStore::notice, this, [&](const QString& text) { notices << text; });
+    QElapsedTimer clock;
+    clock.start();
+    store.start();
+    QTRY_COMPARE_WITH_TIMEOUT(store.place(), PasswordStore::Place::File, PasswordStore::AnswerTimeoutMs + 5000);
+    // A refusal is an answer, not a wait: only a keyring that never answers costs the store's time-out.
+    const bool hung = qgetenv("KEYRING_MODE") == "hung";
+    QCOMPARE(clock.elapsed() >= PasswordStore::AnswerTimeoutMs / 2, hung);
+    QVERIFY(store.isReady());
+    QCOMPARE(values.password, QStringLiteral("from before"));
+    QCOMPARE(inFile(), QStringLiteral("from before"));
+    store.save(QStringLiteral("typed"));
+    QCOMPARE(inFile(), QStringLiteral("typed"));
+    QCOMPARE(hung ? QString() : inKeyring(), QString());
+    QCOMPARE(store.placeText(), QStringLiteral("Password kept in the settings file (no keyring found)"));
+    QCOMPARE(notices.size(), 1);
+    QVERIFY(!notices.first().contains(QLatin1String("before")) && !notices.first().contains(QLatin1String("typed")));
+}
+
+void TestPasswordStore::dialogSavesIntoKeyring()
+{
+    // An entry as QtKeychain writes it, put there by another program.
+    QProcess::execute(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("printf seeded | secret-tool store "
+                        "--label=seed xdg:schema org.qt.keychain type plaintext server \"$0\" user \"$1\""),
+         Service, QLatin1String(PasswordStore::KeyringKey)});
+    KeyringHost host;
+    NoNotifiers notifiers;
+    host.store.start();
+    frmConfigure dialog(host, notifiers); // opened before the keyring answered
+    dialog.show();
+    auto* field = dialog.findChild<QLineEdit*>("txtPassword2");
+    QTRY_COMPARE(field->text(), QStringLiteral("seeded"));
+    QCOMPARE(dialog.findChild<QLabel*>("lblPasswordPlace")->text(), QStringLiteral("Password kept in the keyring"));
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("changed"));
+    QTRY_COMPARE(inKeyring(), QStringLiteral("changed"));
+    QCOMPARE(host.settings().read(QLatin1String(PasswordStore::SettingsKey), "<absent>"), QStringLiteral("<absent>"));
+}
+
+QTEST_MAIN(TestPasswordStore)
+#include "tst_passwordstore.moc"
