@@ -220,6 +220,9 @@ void AddressWatcher::endLookup(bool ok)
 {
     m_lookupRunning = false;
     emit lookupFinished(ok);
+    // Tries that waited for this lookup belong to its cycle: a one-shot run waits for them too.
+    if (ok)
+        retryWaiting();
     if (!ok)
         emit cycleFinished(Outcome::LookupFailed);
     else if (m_noticesRunning == 0)
@@ -228,7 +231,6 @@ void AddressWatcher::endLookup(bool ok)
         m_lookupAgain = false;
         lookUp();
     }
-    retryWaiting();
 }
 
 void AddressWatcher::networkChanged()
@@ -325,7 +327,11 @@ void AddressWatcher::retry(Notifiers::Kind kind)
             m_retriesWaiting.append(kind);
         return;
     }
-    notify(kind, [this, kind, change = m_change](bool ok) { recordOutcome(kind, change, ok); });
+    ++m_noticesRunning;
+    notify(kind, [this, kind, change = m_change](bool ok) {
+        recordOutcome(kind, change, ok);
+        noticeDone(ok);
+    });
 }
 
 void AddressWatcher::retryWaiting()
