@@ -6,19 +6,15 @@
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
 #include "app/TestProbe.h"
+#include "app/WatcherNotifications.h"
 #include "desktop/DesktopArguments.h"
 #include "desktop/DesktopIntegration.h"
-#include "keyring/PasswordStore.h"
 #include "nettools/NetTools.h"
-#include "notify/NotificationService.h"
 #include "notify/NotificationWindows.h"
-#include "notify/WatcherNotificationHost.h"
 #include "platform/HttpGet.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkChangeMonitor.h"
-#include "platform/ProcessLauncher.h"
-#include "secure/SecureMailTransport.h"
 
 #include <QApplication>
 
@@ -74,18 +70,10 @@ int main(int argc, char* argv[])
 
     // Each subsystem hands the main window its hooks here, before the splash window loads it.
     AddressWatcher& watcher = form.watcher();
-    WatcherNotificationHost notificationHost(watcher, http);
-    PasswordStore passwords(product.productName, settings, watcher.notifySettings());
-    QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
-    notificationHost.setPasswordStore(&passwords);
-    DetachedProcessLauncher launcher;
-    NotificationService notifications(notificationHost, launcher);
-    watcher.setNotifiers(&notifications);
-    NotificationWindows notificationWindows(notificationHost, notifications, &form);
-    form.setNotificationHooks(&notificationWindows);
     DesktopMessageBox messageBox;
-    SecureMailTransport secureMail([&form](const QString& text) { form.setStatus(text); }, &messageBox);
-    notifications.setSecureTransport(&secureMail);
+    WatcherNotifications notifications(watcher, settings, http, &messageBox);
+    NotificationWindows notificationWindows(notifications.host, notifications.service, &form);
+    form.setNotificationHooks(&notificationWindows);
     NetTools netTools;
     form.setNetToolsHooks(&netTools);
     DesktopIntegration desktop(form);
@@ -106,7 +94,7 @@ int main(int argc, char* argv[])
     // The first lookup starts now, so that its answer is there when the splash hands over to the window.
     watcher.load();
     // The mail password comes from the keyring while the splash shows; a mail started earlier waits for it.
-    passwords.start();
+    notifications.passwords.start();
     watcher.lookUp();
     desktop.startWithSplash();  // the splash window loads the main window (Form_Load) and shows it
     return app.exec();

@@ -3,17 +3,13 @@
 #include "app/AddressWatcher.h"
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
-#include "keyring/PasswordStore.h"
-#include "notify/NotificationService.h"
-#include "notify/WatcherNotificationHost.h"
+#include "app/WatcherNotifications.h"
 #include "platform/HttpGet.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkChangeMonitor.h"
-#include "platform/ProcessLauncher.h"
 #include "platform/StatusLog.h"
 #include "platform/UnixSignals.h"
-#include "secure/SecureMailTransport.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -86,19 +82,11 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
     HttpGet http;
     AddressWatcher watcher(settings);
     QObject::connect(&watcher, &AddressWatcher::statusChanged, [&log](const QString& text) { log.write(text); });
-    WatcherNotificationHost notificationHost(watcher, http);
-    PasswordStore passwords(product.productName, settings, watcher.notifySettings());
-    QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
-    notificationHost.setPasswordStore(&passwords);
-    DetachedProcessLauncher launcher;
-    NotificationService notifications(notificationHost, launcher);
-    watcher.setNotifiers(&notifications);
     LogMessageBox messageBox(log);
-    SecureMailTransport secureMail([&watcher](const QString& text) { watcher.setStatus(text); }, &messageBox);
-    notifications.setSecureTransport(&secureMail);
+    WatcherNotifications notifications(watcher, settings, http, &messageBox);
     watcher.load();
     watcher.loadRefreshSettings(mode == CommandLine::Mode::Headless);
-    passwords.start(); // a mail started before the keyring answered waits for it
+    notifications.passwords.start(); // a mail started before the keyring answered waits for it
     // Hook for the tests; unset in normal use.
     if (const int seconds = qEnvironmentVariableIntValue("VISTREL_TEST_REFRESH_SECONDS"); seconds > 0)
         watcher.refreshCycle().setTestInterval(seconds);

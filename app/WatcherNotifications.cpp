@@ -1,0 +1,16 @@
+#include "app/WatcherNotifications.h"
+
+#include "app/AddressWatcher.h"
+#include "app/ProductInfo.h"
+
+WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& settings, HttpGet& http,
+                                           MessageBox* messageBox)
+    : host(watcher, http), passwords(LoadProductInfo().productName, settings, watcher.notifySettings()),
+      service(host, launcher),
+      secureMail([&watcher](const QString& text) { watcher.setStatus(text); }, messageBox)
+{
+    QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
+    host.setPasswordStore(&passwords);
+    service.setSecureTransport(&secureMail);
+    watcher.setNotifiers(&service);
+}

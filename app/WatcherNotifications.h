@@ -1,0 +1,26 @@
+#pragma once
+
+#include "keyring/PasswordStore.h"
+#include "notify/NotificationService.h"
+#include "notify/WatcherNotificationHost.h"
+#include "platform/ProcessLauncher.h"
+#include "secure/SecureMailTransport.h"
+
+class AddressWatcher;
+class HttpGet;
+class MessageBox;
+class Settings;
+
+/// The notifications of one watcher, wired to it the same way for the window and the headless modes:
+/// the host the notifiers see, the mail password's store (started with start()), the notifiers and
+/// the SSL 2.0 channel, whose failures go to @p messageBox.
+struct WatcherNotifications
+{
+    WatcherNotifications(AddressWatcher& watcher, Settings& settings, HttpGet& http, MessageBox* messageBox);
+
+    WatcherNotificationHost host;
+    PasswordStore passwords;
+    DetachedProcessLauncher launcher;
+    NotificationService service;
+    SecureMailTransport secureMail;
+};
