@@ -43,6 +43,12 @@ QString failureText(QNetworkReply::NetworkError error, int timeoutMs)
 }
 } // namespace
 
+QString webNotificationUrl(NotificationHost& host)
+{
+    return substitutePlaceholders(host.notifySettings().url, urlPlaceholders(), host.internalAddress(),
+                                  host.externalAddress(), host.externalIPv6Address());
+}
+
 WebNotifier::WebNotifier(NotificationHost& host) : m_host(host)
 {
     m_manager.setProxy(QNetworkProxy::NoProxy);
@@ -69,10 +75,9 @@ void WebNotifier::doHitURL(std::function<void(bool ok)> done)
     const NotifySettings& values = m_host.notifySettings();
     if (values.url.isEmpty())
         return fail(QStringLiteral("Error: Please enter a URL to hit"));
-    const QString url = substitutePlaceholders(values.url, urlPlaceholders(), m_host.internalAddress(),
-                                               m_host.externalAddress(), m_host.externalIPv6Address());
+    const QString url = webNotificationUrl(m_host);
     // Checked before it is shown: a URL that does not parse could hide its password from the masking.
-    const QUrl parsed(url);
+    const QUrl parsed(withEscapedUserInfo(url));
     if (!parsed.isValid() || parsed.host().isEmpty())
         return fail(QStringLiteral("Error: could not hit URL"));
     m_host.setStatus(QStringLiteral("Hitting ") + displayedUrl(url));

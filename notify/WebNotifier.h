@@ -9,6 +9,9 @@
 class NotificationHost;
 class QNetworkReply;
 
+/// The URL of the web notification with the addresses of @p host filled in (unmasked: for the request only).
+QString webNotificationUrl(NotificationHost& host);
+
 /// The web notification: requests the configured URL with the addresses filled in and shows in the status line
 /// what came of it: "Success: <first line of the body>" for a 2xx answer, "Error: HTTP <code> <reason>" for any
 /// other status, "Error: <what happened>" when no answer came (no connection, unknown name, TLS, time-out), and

@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""nginx on 127.0.0.1: deploy/nginx/address-service.conf, --root under /body/, "ok" under /hook/, each request's URI,
+"""nginx on 127.0.0.1: deploy/nginx/address-service.conf, --root under /body/, "ok" under /hook/ (and /private/ for
+alice, password p@ss), each request's URI,
 agent, Cache-Control, Pragma logged. Prints "PORT <port> LOG <log>"; stops when stdin closes or after --lifetime."""
 import argparse, os, shutil, socket, subprocess, tempfile, time
 
@@ -15,6 +16,8 @@ http {{
         listen 127.0.0.1:{port}; include {deploy};
         location /body/ {{ alias {root}/; default_type text/plain; }}
         location /hook/ {{ default_type text/plain; return 200 "ok"; }}
+        location /private/ {{ auth_basic "hook"; auth_basic_user_file {work}/users; try_files /- @ok; }}
+        location @ok {{ default_type text/plain; return 200 "ok"; }}
     }}
 }}"""
 
@@ -25,6 +28,8 @@ def main():
     parser.add_argument("--lifetime", type=float, default=600.0)
     args = parser.parse_args()
     work = tempfile.mkdtemp(prefix="vistrel-nginx-")
+    with open(os.path.join(work, "users"), "w") as f:
+        f.write("alice:{PLAIN}p@ss\n")
     for _ in range(5):  # another program may take the free port before nginx does
         port = free_port()
         with open(os.path.join(work, "nginx.conf"), "w") as f:
