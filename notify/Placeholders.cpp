@@ -1,25 +1,76 @@
 #include "notify/Placeholders.h"
 
-PlaceholderNames programPlaceholders()
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+const QString Internal = QStringLiteral("$Internal$");
+const QString External = QStringLiteral("$External$");
+const QString ExternalIPv6 = QStringLiteral("$ExternalIPv6$");
+} // namespace
+
+QList<Placeholder> programPlaceholders()
 {
-    return {QStringLiteral("$Internal$"), QStringLiteral("$External$")};
+    return {{Internal, Placeholder::Address::Internal},
+            {External, Placeholder::Address::External},
+            {ExternalIPv6, Placeholder::Address::ExternalIPv6}};
 }
 
-PlaceholderNames urlPlaceholders()
+QList<Placeholder> urlPlaceholders()
 {
-    return {QStringLiteral("$InternalIP$"), QStringLiteral("$ExternalIP$")};
+    return {{QStringLiteral("$InternalIP$"), Placeholder::Address::Internal},
+            {QStringLiteral("$ExternalIP$"), Placeholder::Address::External},
+            {Internal, Placeholder::Address::Internal},
+            {External, Placeholder::Address::External},
+            {ExternalIPv6, Placeholder::Address::ExternalIPv6}};
 }
 
-QString substitutePlaceholders(const QString& text, const PlaceholderNames& names, const QString& internal,
+QString placeholderList(const QList<Placeholder>& placeholders)
+{
+    QStringList names;
+    for (const Placeholder& placeholder : placeholders)
+        names.append(placeholder.name);
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+
+QString substitutePlaceholders(const QString& text, const QList<Placeholder>& names, const QString& internal,
                                const QString& external, const std::optional<QString>& external6)
 {
-    // QString::replace scans left to right and resumes after each replacement, so the inserted
-    // address is never searched again. The IPv6 name goes first: "$ExternalIPv6$" must not be read
-    // as some shorter name followed by text.
-    QString out = text;
-    if (external6)
-        out.replace(names.external6, *external6, Qt::CaseInsensitive);
-    out.replace(names.internal, internal, Qt::CaseInsensitive);
-    out.replace(names.external, external, Qt::CaseInsensitive);
+    QList<Placeholder> longestFirst = names;
+    std::stable_sort(longestFirst.begin(), longestFirst.end(),
+                     [](const Placeholder& a, const Placeholder& b) { return a.name.size() > b.name.size(); });
+    const auto value = [&](Placeholder::Address address) -> std::optional<QString> {
+        switch (address) {
+        case Placeholder::Address::Internal:
+            return internal;
+        case Placeholder::Address::External:
+            return external;
+        case Placeholder::Address::ExternalIPv6:
+            return external6;
+        }
+        return std::nullopt;
+    };
+    const auto placeholderAt = [&](qsizetype i) -> const Placeholder* {
+        if (text[i] != u'$')
+            return nullptr;
+        for (const Placeholder& placeholder : std::as_const(longestFirst)) {
+            if (value(placeholder.address) &&
+                QStringView(text).mid(i).startsWith(placeholder.name, Qt::CaseInsensitive))
+                return &placeholder;
+        }
+        return nullptr;
+    };
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        if (const Placeholder* placeholder = placeholderAt(i)) {
+            out += *value(placeholder->address);
+            i += placeholder->name.size();
+        } else {
+            out += text[i++];
+        }
+    }
     return out;
 }

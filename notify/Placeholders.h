@@ -1,25 +1,34 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <optional>
 
-/// The placeholder pairs of the notifiers.
-struct PlaceholderNames
+/// One placeholder name and the address that replaces it.
+struct Placeholder
 {
-    QString internal;
-    QString external;
-    QString external6 = QStringLiteral("$ExternalIPv6$");  // the same in every notification
+    enum class Address
+    {
+        Internal,
+        External,
+        ExternalIPv6,
+    };
+    QString name;
+    Address address;
 };
 
-/// "$Internal$" and "$External$": program path, its arguments and the mail body.
-PlaceholderNames programPlaceholders();
-/// "$InternalIP$" and "$ExternalIP$": the URL of the web notification.
-PlaceholderNames urlPlaceholders();
+/// "$Internal$", "$External$" and "$ExternalIPv6$": program path, its arguments and the mail body.
+QList<Placeholder> programPlaceholders();
+/// The URL of the web notification: "$InternalIP$", "$ExternalIP$", "$ExternalIPv6$", and the program's
+/// "$Internal$" and "$External$" as well (the configuration dialog has always named those).
+QList<Placeholder> urlPlaceholders();
+/// The names of @p placeholders for a caption: "$Internal$, $External$ and $ExternalIPv6$".
+QString placeholderList(const QList<Placeholder>& placeholders);
 
-/// @p text with every occurrence of the IPv6 placeholder replaced by @p external6 (when given), then
-/// the internal placeholder by @p internal, then the external one by @p external. Occurrences are found
-/// from the start without regard to letter case, do not overlap, and a replacement is never searched
-/// again (no address holds a "$").
-QString substitutePlaceholders(const QString& text, const PlaceholderNames& names, const QString& internal,
+/// @p text with every placeholder of @p names replaced by its address; the IPv6 one only when @p external6
+/// is given. One pass from the start: at each position the longest name that matches there (without regard
+/// to letter case) is replaced, so "$ExternalIPv6$" is never read as a shorter name followed by text, and a
+/// replacement is never searched again.
+QString substitutePlaceholders(const QString& text, const QList<Placeholder>& names, const QString& internal,
                                const QString& external, const std::optional<QString>& external6 = std::nullopt);

@@ -7,6 +7,9 @@
 #include "notify/AddressSourcesPane.h"
 #include "notify/MailPresets.h"
 #include "notify/NotificationHost.h"
+#include "notify/Placeholders.h"
+#include "notify/WebNotifier.h"
+#include "platform/DisplayedUrl.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -27,6 +31,17 @@ QLabel* explanation(const QString& text)
 {
     auto* label = new QLabel(text);
     label->setWordWrap(true);
+    return label;
+}
+
+// Under a caption that names only some of them: every placeholder that the notification fills in.
+QLabel* placeholderHint(const char* objectName, const QList<Placeholder>& placeholders)
+{
+    auto* label = named(
+        explanation(
+            QStringLiteral("Placeholders: %1 (IPv6: \"none\" when there is none).").arg(placeholderList(placeholders))),
+        objectName);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
 }
 
@@ -180,6 +195,7 @@ QWidget* frmConfigure::buildEmailFrame()
     grid->addWidget(Combo2, row, 1);
     grid->addWidget(chkAttachment, row++, 2, 1, 2);
     grid->addLayout(bodyCaption, row++, 0, 1, 4);
+    grid->addWidget(placeholderHint("lblBodyPlaceholders", programPlaceholders()), row++, 0, 1, 4);
     grid->addWidget(txtBody, row++, 0, 1, 4);
     grid->addWidget(cmdSend, row++, 0, 1, 4, Qt::AlignRight);
 
@@ -216,12 +232,13 @@ QWidget* frmConfigure::buildProgramFrame()
                         "Launch the following file, sending it the following command line arguments, replacing "
                         "$Internal$ and $External$ with my actual Internal or External IP Address")),
                     0, 0, 1, 2);
-    grid->addWidget(buddyLabel(QStringLiteral("File Path:"), Text3), 1, 0);
-    grid->addWidget(Text3, 1, 1);
-    grid->addWidget(buddyLabel(QStringLiteral("Arguments:"), Text2), 2, 0);
-    grid->addWidget(Text2, 2, 1);
-    grid->addWidget(Command2, 3, 0, 1, 2, Qt::AlignRight);
-    grid->setRowStretch(4, 1);
+    grid->addWidget(placeholderHint("lblProgramPlaceholders", programPlaceholders()), 1, 0, 1, 2);
+    grid->addWidget(buddyLabel(QStringLiteral("File Path:"), Text3), 2, 0);
+    grid->addWidget(Text3, 2, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("Arguments:"), Text2), 3, 0);
+    grid->addWidget(Text2, 3, 1);
+    grid->addWidget(Command2, 4, 0, 1, 2, Qt::AlignRight);
+    grid->setRowStretch(5, 1);
     editText(Text3, NotifySettingsEditor::Text::Program);
     editText(Text2, NotifySettingsEditor::Text::Arguments);
     connect(Command2, &QPushButton::clicked, this, &frmConfigure::Command2_Click);
@@ -238,10 +255,11 @@ QWidget* frmConfigure::buildWebFrame()
     grid->addWidget(explanation(QStringLiteral("Hit the following URL, replacing any instance of $Internal$ and "
                                                "$External$ with my actual Internal or External IP Address:")),
                     0, 0, 1, 2);
-    grid->addWidget(buddyLabel(QStringLiteral("URL:"), Text1), 1, 0);
-    grid->addWidget(Text1, 1, 1);
-    grid->addWidget(Command3, 2, 0, 1, 2, Qt::AlignRight);
-    grid->setRowStretch(3, 1);
+    grid->addWidget(placeholderHint("lblUrlPlaceholders", urlPlaceholders()), 1, 0, 1, 2);
+    grid->addWidget(buddyLabel(QStringLiteral("URL:"), Text1), 2, 0);
+    grid->addWidget(Text1, 2, 1);
+    grid->addWidget(Command3, 3, 0, 1, 2, Qt::AlignRight);
+    grid->setRowStretch(4, 1);
     editText(Text1, NotifySettingsEditor::Text::Url);
     connect(Command3, &QPushButton::clicked, this, &frmConfigure::Command3_Click);
     return box;
@@ -371,5 +389,12 @@ void frmConfigure::Command2_Click()
 
 void frmConfigure::Command3_Click()
 {
-    m_notifiers.notify(Notifiers::Kind::Web, {});
+    if (m_host.notifySettings().url.isEmpty())
+        return m_notifiers.notify(Notifiers::Kind::Web, {});
+    // The outcome names the URL as it was requested, addresses filled in, secrets masked.
+    const QString requested = displayedUrl(webNotificationUrl(m_host));
+    m_notifiers.notify(Notifiers::Kind::Web, [self = QPointer<frmConfigure>(this), requested](bool) {
+        if (self)
+            self->m_host.setStatus(self->m_host.status() + QStringLiteral(" (requested ") + requested + u')');
+    });
 }

@@ -23,6 +23,7 @@ public:
     QString status() const override { return statuses.value(statuses.size() - 1); }
     QString internalAddress() const override { return QStringLiteral("192.168.1.20"); }
     QString externalAddress() const override { return QStringLiteral("203.0.113.7"); }
+    QString externalIPv6Address() const override { return QStringLiteral("2001:db8::7"); }
     Settings& settings() override { return m_settings; }
     NotifySettings& notifySettings() override { return m_values; }
     HttpGet& http() override { return m_http; }
