@@ -4,6 +4,8 @@
 #include "discovery/PublicAddress.h"
 #include "discovery/SourceUri.h"
 
+#include <QSet>
+
 #include <map>
 
 namespace {
@@ -54,6 +56,7 @@ void AddressLookup::start(const Config& config)
     m_config = config;
     m_running = true;
     m_result = LookupResult();
+    m_servers.clear();
     m_clock.start();
     const quint64 generation = ++m_generation;
 
@@ -72,6 +75,7 @@ void AddressLookup::start(const Config& config)
             ++valid;
         }
         m_result.outcomes.append(outcome);
+        m_servers.append(sourceServer(uri));
         m_pending.push_back(std::move(pending));
     }
     m_quorum = std::clamp(config.quorum, 1, std::max(valid, 1));
@@ -158,13 +162,16 @@ void AddressLookup::decide()
 {
     if (!m_running)
         return;
-    std::map<QString, int> votes;
-    for (const SourceOutcome& outcome : std::as_const(m_result.outcomes)) {
+    // The voices for each address: one per server, so a source listed twice, or a server asked two ways,
+    // cannot agree with itself.
+    std::map<QString, QSet<QString>> votes;
+    for (int i = 0; i < static_cast<int>(m_pending.size()); ++i) {
+        const SourceOutcome& outcome = m_result.outcomes[i];
         if (outcome.ok)
-            ++votes[outcome.address];
+            votes[outcome.address].insert(m_servers[i]);
     }
-    for (const auto& [address, count] : votes) {
-        if (count >= m_quorum) {
+    for (const auto& [address, servers] : votes) {
+        if (servers.size() >= m_quorum) {
             finish(LookupResult::Outcome::Agreed, address);
             return;
         }

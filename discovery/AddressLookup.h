@@ -36,7 +36,7 @@ struct LookupResult
     QList<SourceOutcome> outcomes; // every source asked, in list order
 };
 
-/// Asks every source of one address family at once and decides by agreement.
+/// Asks every source of one address family at once and decides by agreement of distinct servers.
 class AddressLookup : public QObject
 {
     Q_OBJECT
@@ -44,7 +44,7 @@ public:
     struct Config
     {
         QStringList sources;
-        int quorum = 2; // capped at the number of valid sources (1 source -> 1)
+        int quorum = 2; // servers that must agree (sourceServer); capped at the number of valid sources
         int sourceTimeoutMs = 5000;
         int totalTimeoutMs = 8000;
         /// The family answers must be in (IPv4Protocol for the IPv4 list, IPv6Protocol for the IPv6 one);
@@ -78,6 +78,7 @@ private:
     quint64 m_generation = 0;
     std::vector<Pending> m_pending;
     LookupResult m_result;
+    QStringList m_servers; // sourceServer() of each source, in list order
     QElapsedTimer m_clock;
     QTimer m_totalTimer;
 };

@@ -259,3 +259,15 @@ QString displayedSourceUri(const QString& uri)
 {
     return displayedUrl(uri.trimmed());
 }
+
+QString sourceServer(const QString& uri)
+{
+    const QString trimmed = uri.trimmed();
+    if (schemeOf(trimmed) == Scheme::Stun)
+        return trimmed.mid(5).toLower(); // stun:HOST[:PORT], nothing else
+    const UrlTextParts parts = UrlTextParts::of(trimmed);
+    if (parts.authorityBegin < 0)
+        return trimmed.toLower();
+    const qsizetype begin = parts.at < 0 ? parts.authorityBegin : parts.at + 1;
+    return trimmed.mid(begin, parts.authorityEnd - begin).toLower();
+}

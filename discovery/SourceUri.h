@@ -25,3 +25,7 @@ std::optional<QStringList> addressSourcesFromEnvironment();
 
 /// @p uri as it may be shown and logged: a password in the user info becomes "***".
 QString displayedSourceUri(const QString& uri);
+
+/// The server that @p uri asks, as "host" or "host:port" in lower case (user information left out): sources
+/// with the same server are one voice in an agreement, whatever their paths or schemes.
+QString sourceServer(const QString& uri);

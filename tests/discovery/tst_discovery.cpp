@@ -81,12 +81,23 @@ void TestDiscovery::publicAddressRule_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<bool>("isPublic");
-    for (const char* a : {"203.0.113.7", "192.0.2.1", "198.51.100.200", "8.8.8.8", "100.63.255.255", "2001:db8::1",
-                          "2606:4700::1111", "::ffff:203.0.113.7"})
+    // Each special-purpose range of the IANA registries (RFC 6890 and updates): its edges, and just outside.
+    for (const char* a : {"192.0.2.1", "198.51.100.200", "203.0.113.7", "2001:db8::1", "3fff:fff::1", "8.8.8.8",
+                          "9.255.255.255", "11.0.0.0", "100.63.255.255", "100.128.0.0", "126.255.255.255", "128.0.0.0",
+                          "169.253.255.255", "172.15.255.255", "172.32.0.0", "191.255.255.255", "192.0.1.255",
+                          "192.31.195.255", "192.52.194.0", "192.88.98.255", "192.167.255.255", "192.175.49.0",
+                          "198.17.255.255", "198.20.0.0", "223.255.255.255", "::ffff:203.0.113.7", "::1:0:0:0",
+                          "ff:ffff:ffff:ffff:ffff:ffff:ffff:ffff", "100:0:0:2::", "2001:200::", "2620:4f:7fff:ffff::",
+                          "5eff::", "5f01::", "fbff::", "64:ff9b::203.0.113.7", "64:ff9b:1::cb00:7107",
+                          "64:ff9a::a00:1", "2002:cb00:7107::1", "2003:a00:1::1", "2606:4700::1111"})
         QTest::newRow(a) << a << true;
-    for (const char* a : {"10.1.2.3", "172.16.0.1", "192.168.1.1", "100.64.0.1", "127.0.0.1", "169.254.1.1",
-                          "0.0.0.0", "224.0.0.1", "255.255.255.255", "::1", "::", "fe80::1", "fd00::1", "fec0::1",
-                          "ff02::1", "::ffff:10.0.0.1"})
+    for (const char* a :
+         {"0.255.255.255", "10.1.2.3", "100.64.0.1", "100.127.255.255", "127.0.0.1", "169.254.1.1", "172.16.0.1",
+          "172.31.255.255", "192.0.0.0", "192.0.0.255", "192.31.196.1", "192.52.193.1", "192.88.99.1", "192.168.1.1",
+          "192.175.48.1", "198.18.0.0", "198.19.255.255", "224.0.0.1", "255.255.255.255", "::", "::1", "::a00:1",
+          "::ffff:10.0.0.1", "100::", "100::ffff:ffff:ffff:ffff", "100:0:0:1::1", "2001::1", "2001:1ff::1",
+          "2620:4f:8000::1", "5f00::1", "fc00::1", "fdff::1", "fe80::1", "fec0::1", "ff02::1", "64:ff9b::10.0.0.1",
+          "64:ff9b::c000:aa", "64:ff9b:1:ffff::a00:1", "2002:a00:1::1", "2002:c612:1::1", "2002:7f00:1::"})
         QTest::newRow(a) << a << false;
 }
 
@@ -200,6 +211,7 @@ void TestDiscovery::initTestCase()
         QVERIFY2(m_peers[name].start("udp_fault_peer.py", {"--protocol", "dns", "--fault", fault}, &error),
                  qPrintable(error));
     QVERIFY2(m_nginx.start(&error), qPrintable(error));
+    m_nginx.setBody("ip", "203.0.113.7");
 }
 
 QString TestDiscovery::ask(const QString& uri, int timeoutMs)
@@ -321,8 +333,10 @@ void TestDiscovery::lookupDecidesByAgreement_data()
     using L = QStringList;
     const int agreed = int(Outcome::Agreed), failed = int(Outcome::Failed);
     const QString a = "203.0.113.7";
-    QTest::newRow("quorum early, late one cancelled") << L{"DNS/myip.test", "DNS/txt.test?type=TXT", "LATE/myip.test"}
-                                                      << 8000 << agreed << a << L{"", "", "not needed"};
+    QTest::newRow("quorum early, late one cancelled") << L{"DNS/myip.test", "NGINX/ip", "LATE/myip.test"} << 8000
+                                                      << agreed << a << L{"", "", "not needed"};
+    QTest::newRow("one server asked twice: one voice") << L{"DNS/myip.test", "DNS/txt.test?type=TXT"} << 8000
+                                                       << failed << "" << L{"", ""};
     QTest::newRow("disagreement") << L{"DNS/myip.test", "OTHER/myip.test"} << 8000 << int(Outcome::Disagreed) << ""
                                   << L{"", ""};
     QTest::newRow("non-public not counted")
@@ -346,7 +360,8 @@ void TestDiscovery::lookupDecidesByAgreement()
     for (QString& source : sources)
         for (auto& [name, peer] : m_peers)
             source.replace(QRegularExpression("^" + name + "/"), QString("dns://127.0.0.1:%1/").arg(peer.port()))
-                .replace(":" + name, ":" + QString::number(peer.port()));
+                .replace(":" + name, ":" + QString::number(peer.port()))
+                .replace("NGINX/", m_nginx.url("/body/").toString());
     AddressLookup lookup;
     QSignalSpy finished(&lookup, &AddressLookup::finished);
     QElapsedTimer clock;
