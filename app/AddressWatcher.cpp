@@ -200,6 +200,10 @@ void AddressWatcher::lookupDone()
     } else {
         // The IPv4 sources answered, so the line is up; IPv6 sources that fail or disagree are not
         // trusted either way: the address shown and remembered stays, and nobody is told of a change.
+        // A new process has shown none yet: the remembered one (if the file holds an address) is the newest known.
+        const QHostAddress remembered(m_changeTest.oldExternalIPv6());
+        if (m_external6 == QLatin1String(NoIPv6) && remembered.protocol() == QAbstractSocket::IPv6Protocol)
+            m_external6 = remembered.toString();
         qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << m_external6;
     }
     emit addressesUpdated();
@@ -354,9 +358,10 @@ void AddressWatcher::noticeDone(bool ok)
 
 AddressWatcher::Outcome AddressWatcher::changeOutcome() const
 {
-    if (!m_changed)
-        return Outcome::Unchanged;
-    return m_noticeFailed ? Outcome::NotifyFailed : Outcome::Notified;
+    // m_noticeFailed also counts a pending notice tried again in this cycle.
+    if (m_noticeFailed)
+        return Outcome::NotifyFailed;
+    return m_changed ? Outcome::Notified : Outcome::Unchanged;
 }
 
 void AddressWatcher::shutdown()

@@ -101,8 +101,11 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
     QObject::connect(&watcher, &AddressWatcher::lookupStarted, &app, [&] { cycleRunning = true; });
     QObject::connect(&watcher, &AddressWatcher::cycleFinished, &app, [&](AddressWatcher::Outcome outcome) {
         cycleRunning = false;
-        if (mode == CommandLine::Mode::Once && !ending)
+        // Also after SIGTERM: a cycle that ended within the grace says how; one given up counts its notices failed.
+        if (mode == CommandLine::Mode::Once)
             status = exitStatus(outcome);
+        if (const QString pending = watcher.pendingNotices().summary(); ending && !pending.isEmpty())
+            log.write(QStringLiteral("Stopped with a notice left pending: %1").arg(pending));
         if (mode == CommandLine::Mode::Once || ending)
             end();
     });
@@ -117,8 +120,10 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
         if (ending)
             return;
         ending = true;
+        // Notices under way have the lookup's addresses: stopping leaves them pending, not the lookup failed.
         if (mode == CommandLine::Mode::Once)
-            status = CommandLine::ExitLookupFailed;
+            status = cycleRunning && !watcher.isLookupRunning() ? CommandLine::ExitNotifyFailed
+                                                                : CommandLine::ExitLookupFailed;
         if (!cycleRunning) {
             end();
             return;

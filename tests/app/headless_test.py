@@ -42,15 +42,19 @@ def address_service(step):
     return process, f"http://127.0.0.1:{words[1]}/ip"
 
 
+def environment(url, env):
+    return {**ENV, "VISTREL_ADDRESS_URL": url, "VISTREL_ADDRESS_SOURCES": url, **(env or {})}
+
+
 def run(*args, url="http://127.0.0.1:9/ip", env=None, timeout=20):
-    result = subprocess.run([BINARY, *args], env=dict(ENV, VISTREL_ADDRESS_URL=url, **(env or {})),
-                            stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=timeout)
+    result = subprocess.run([BINARY, *args], env=environment(url, env), stdin=subprocess.DEVNULL, capture_output=True,
+                            text=True, timeout=timeout)
     return result.returncode, result.stderr
 
 
 def start(*args, url, env=None):
-    return subprocess.Popen([BINARY, *args], env=dict(ENV, VISTREL_ADDRESS_URL=url, **(env or {})),
-                            stdin=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    return subprocess.Popen([BINARY, *args], env=environment(url, env), stdin=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE, text=True)
 
 
 def wait_for(test, what, seconds=15):
@@ -66,7 +70,8 @@ def config(name, mail_port, web_port, marker, **values):
     path = os.path.join(WORK, name)
     settings = dict(emailNotify=1, strServer="127.0.0.1", strPort=mail_port, strEmailTo="to@example.test",
                     strEmailFrom="from@example.test", webNotify=1, strurl=f"http://127.0.0.1:{web_port}/hook/first",
-                    programNotify=1, strProg="/bin/sh", strCommands=f"-c 'echo ran >> {marker}'", showHelp=0)
+                    programNotify=1, strProg="/bin/sh", strCommands=f"-c 'echo ran >> {marker}'", showHelp=0,
+                    addressSources="http://127.0.0.1:9/ip", address6Sources="")
     settings.update(values)
     with open(path, "w") as f:
         f.write("[Settings]\n" + "".join(f"{k}={v}\n" for k, v in settings.items()))
@@ -122,6 +127,43 @@ def once_exit_statuses(mail_port, web_port, web_log, marker):
     status, err = run("--once", "--config", path, url=url)
     check(status == 0 and "pendingNotices=\n" in text(path), "the pending mail goes out at the next run", err)
     service.stdin.close()
+
+
+def newest_addresses_and_agreement(mail_port, web_port, web_log, marker):
+    print("--once: the remembered IPv6 while its sources fail, a masked token, one source twice is no agreement")
+    service, url = address_service(["--step", "B"])
+    hook = f"/hook/dyn?ip=$External$&v6=$ExternalIPv6$&old=$ExternalIP$&token=s3cret"
+    path = config("v6.conf", mail_port, web_port, marker, OldExternal="203.0.113.1", OldExternalIPv6="2001:db8::77",
+                  strurl=f"http://127.0.0.1:{web_port}{hook}", emailNotify=0)
+    status, err = run("--once", "--config", path, url=url, env={"VISTREL_ADDRESS6_SOURCES": "http://127.0.0.1:9/ip"})
+    sent = "/hook/dyn?ip=203.0.113.2&v6=2001:db8::77&old=203.0.113.2&token=s3cret"
+    check(status == 1 and sent in text(web_log), "the URL carries the remembered IPv6", err + text(web_log))
+    check("token=***" in err and "s3cret" not in err, "the token is masked in the status lines", err)
+    path = config("twice.conf", mail_port, web_port, marker, addressQuorum=2)
+    status, err = run("--once", "--config", path, url=url, env={"VISTREL_ADDRESS_SOURCES": f"{url} {url}"})
+    check(status == 3, "one source listed twice is no agreement", err)
+    service.stdin.close()
+
+
+def pending_and_stopped_notices(web_port, marker):
+    print("--once: 2 for a pending web notice failing again, 2 and the pending mail named after SIGTERM")
+    failing, words = peer("chaos_address_peer.py", "--step", "status:500")
+    service, url = address_service(["--step", "A"])
+    path = config("retry.conf", 9, web_port, marker, OldExternal="203.0.113.1", emailNotify=0, programNotify=0,
+                  strurl=f"http://127.0.0.1:{words[1]}/hook", pendingNotices="web:1:2000-01-01T00:00:00Z")
+    status, err = run("--once", "--config", path, url=url)
+    check(status == 2 and "pendingNotices=web:2:" in text(path), "a retried web notice failing again exits 2", err)
+    holding, words = peer("smtp_peer.py", "--quiet", "--stall", "data")
+    path = config("stop.conf", words[1], web_port, marker, OldExternal="203.0.113.2", webNotify=0, programNotify=0)
+    watcher = start("--once", "--config", path, url=url)
+    RUNNING.append(watcher)
+    wait_for(lambda: "OldExternal=203.0.113.1" in text(path), "the lookup ends and the mail starts")
+    time.sleep(0.5)
+    watcher.send_signal(signal.SIGTERM)
+    status, err = watcher.wait(10), watcher.stderr.read()
+    check(status == 2 and "left pending: Mail notice pending" in err, "SIGTERM during the mail exits 2", err)
+    for process in (failing, service, holding):
+        process.stdin.close()
 
 
 def headless_watcher(mails, mail_port, web_port, web_log, marker):
@@ -194,6 +236,8 @@ def main():
     mails = mails_received(mail)
     once_exit_statuses(mail_port, web_port, web_log, marker)
     check(mails() == 2, "the change --once found and the retried one are mailed")
+    newest_addresses_and_agreement(mail_port, web_port, web_log, marker)
+    pending_and_stopped_notices(web_port, marker)
     headless_watcher(mails, mail_port, web_port, web_log, marker)
     second_window_start(f"http://127.0.0.1:{web_port}/hook/ip")
     mail.stdin.close()
