@@ -2,8 +2,6 @@
 
 #include <QStringList>
 
-#include <algorithm>
-
 namespace {
 const QString Internal = QStringLiteral("$Internal$");
 const QString External = QStringLiteral("$External$");
@@ -38,9 +36,6 @@ QString placeholderList(const QList<Placeholder>& placeholders)
 QString substitutePlaceholders(const QString& text, const QList<Placeholder>& names, const QString& internal,
                                const QString& external, const std::optional<QString>& external6)
 {
-    QList<Placeholder> longestFirst = names;
-    std::stable_sort(longestFirst.begin(), longestFirst.end(),
-                     [](const Placeholder& a, const Placeholder& b) { return a.name.size() > b.name.size(); });
     const auto value = [&](Placeholder::Address address) -> std::optional<QString> {
         switch (address) {
         case Placeholder::Address::Internal:
@@ -55,7 +50,7 @@ QString substitutePlaceholders(const QString& text, const QList<Placeholder>& na
     const auto placeholderAt = [&](qsizetype i) -> const Placeholder* {
         if (text[i] != u'$')
             return nullptr;
-        for (const Placeholder& placeholder : std::as_const(longestFirst)) {
+        for (const Placeholder& placeholder : names) {
             if (value(placeholder.address) &&
                 QStringView(text).mid(i).startsWith(placeholder.name, Qt::CaseInsensitive))
                 return &placeholder;

@@ -27,8 +27,8 @@ QList<Placeholder> urlPlaceholders();
 QString placeholderList(const QList<Placeholder>& placeholders);
 
 /// @p text with every placeholder of @p names replaced by its address; the IPv6 one only when @p external6
-/// is given. One pass from the start: at each position the longest name that matches there (without regard
-/// to letter case) is replaced, so "$ExternalIPv6$" is never read as a shorter name followed by text, and a
-/// replacement is never searched again.
+/// is given. One pass from the start: at each "$" the name that matches there (without regard to letter case)
+/// is replaced, and a replacement is never searched again. Every name ends in "$", so none is the start of
+/// another: "$External$" can never take the front of "$ExternalIPv6$" or "$ExternalIP$".
 QString substitutePlaceholders(const QString& text, const QList<Placeholder>& names, const QString& internal,
                                const QString& external, const std::optional<QString>& external6 = std::nullopt);
