@@ -120,10 +120,9 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
         if (ending)
             return;
         ending = true;
-        // Notices under way have the lookup's addresses: stopping leaves them pending, not the lookup failed.
+        // A lookup cut short ends no cycle; notices given up end theirs as failed (see cycleFinished above).
         if (mode == CommandLine::Mode::Once)
-            status = cycleRunning && !watcher.isLookupRunning() ? CommandLine::ExitNotifyFailed
-                                                                : CommandLine::ExitLookupFailed;
+            status = CommandLine::ExitLookupFailed;
         if (!cycleRunning) {
             end();
             return;
