@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""nginx on 127.0.0.1: deploy/nginx/address-service.conf, --root under /body/, "ok" under /hook/ (and /private/ for
-alice, password p@ss), each request's URI,
-agent, Cache-Control, Pragma logged. Prints "PORT <port> LOG <log>"; stops when stdin closes or after --lifetime."""
+"""nginx on 127.0.0.1 and 127.0.0.2 (a second server, for agreement): deploy/nginx/address-service.conf,
+--root under /body/, "ok" under /hook/ (and /private/ for alice, password p@ss), each request's URI, agent,
+Cache-Control, Pragma logged. Prints "PORT <port> LOG <log>"; stops when stdin closes or after --lifetime."""
 import argparse, os, shutil, socket, subprocess, tempfile, time
 
 from peerlib import emit, free_port, wait_for_end
@@ -13,7 +13,7 @@ http {{
     scgi_temp_path {work}/s; log_format vistrel '$request_uri\\t$http_user_agent\\t$http_cache_control\\t$http_pragma';
     access_log {work}/access.log vistrel;
     server {{
-        listen 127.0.0.1:{port}; include {deploy};
+        listen 127.0.0.1:{port}; listen 127.0.0.2:{port}; include {deploy};
         location /body/ {{ alias {root}/; default_type text/plain; }}
         location /hook/ {{ default_type text/plain; return 200 "ok"; }}
         location /private/ {{ auth_basic "hook"; auth_basic_user_file {work}/users; try_files /- @ok; }}
