@@ -5,6 +5,7 @@
 #include "notify/MailText.h"
 #include "notify/Module6464.h"
 #include "notify/NotificationHost.h"
+#include "platform/OutsideText.h"
 
 #include <QLoggingCategory>
 
@@ -125,6 +126,8 @@ void SmtpSession::ConnectMailServer()
     m_reader.clear();
     m_capabilities = {};
     m_tlsStarted = false;
+    m_connected = false;
+    m_greeted = false;
     m_remoteHost = values.server;
     m_ticks = 0;
     m_mailTimer.start();
@@ -195,8 +198,12 @@ void SmtpSession::mailTimer_Timer()
 void SmtpSession::timedOut()
 {
     CloseMailSockets();
-    m_host.setStatus(QStringLiteral("Error: Could not connect to ") + m_host.notifySettings().server +
-                     QStringLiteral(" - timed out"));
+    const QString& server = m_host.notifySettings().server;
+    // A server that took the connection and then said nothing is not one that could not be reached.
+    m_host.setStatus(m_connected && !m_greeted
+                         ? QStringLiteral("Error: Connected to ") + server +
+                               QStringLiteral(", but no greeting came - timed out")
+                         : QStringLiteral("Error: Could not connect to ") + server + QStringLiteral(" - timed out"));
     finishIdle();
 }
 
@@ -217,6 +224,7 @@ void SmtpSession::onConnected(MailTransport* from)
     // The dialogue starts: the greeting's wait goes on with the ticks counted since the connect.
     m_encoding = m_host.settings().read(QStringLiteral("strEncoding"), QStringLiteral("MIME"));
     setState(State::Greeting);
+    m_connected = true;
     m_host.setStatus(QStringLiteral("Connected"));
     takeReplyIfComplete();
 }
@@ -286,6 +294,7 @@ void SmtpSession::handleReply(const QByteArray& reply)
     const NotifySettings& values = m_host.notifySettings();
     switch (m_state) {
     case State::Greeting:
+        m_greeted = true;
         if (code != 220)
             return failStep(reply);
         return enterHello();
@@ -348,7 +357,8 @@ void SmtpSession::handleReply(const QByteArray& reply)
             return failStep(reply);
         return enterRcptTo();
     case State::RcptTo:
-        if (code != 250)
+        // RFC 5321 section 3.4: 251 "user not local; will forward" accepts the recipient as 250 does.
+        if (code != 250 && code != 251)
             return failStep(reply);
         return enterData();
     case State::Data:
@@ -368,9 +378,8 @@ void SmtpSession::handleReply(const QByteArray& reply)
 
 void SmtpSession::failStep(const QByteArray& reply)
 {
-    // A reply may fill the reader's whole buffer; the status line shows its start.
-    constexpr qsizetype MaxShownBytes = 512;
-    m_host.setStatus(QStringLiteral("Error: ") + QString::fromUtf8(reply.first(std::min(reply.size(), MaxShownBytes))));
+    // The server's words, never its escape sequences: the status line reaches terminals and logs.
+    m_host.setStatus(QStringLiteral("Error: ") + OutsideText::line(reply));
     CloseMailSockets();
     finishIdle();
 }
@@ -466,8 +475,11 @@ void SmtpSession::enterAuthLogin()
 
 void SmtpSession::enterMailFrom()
 {
+    // RFC 6152 section 3: a message sent as 8bit is announced on MAIL FROM.
+    const QString body =
+        mailBodyIsEightBit(m_body, m_capabilities.eightBitMime) ? QStringLiteral(" BODY=8BITMIME") : QString();
     enterStep(State::MailFrom, QStringLiteral("Sending Mail FROM"),
-              QStringLiteral("MAIL FROM:<") + m_host.notifySettings().emailFrom + QLatin1Char('>'));
+              QStringLiteral("MAIL FROM:<") + m_host.notifySettings().emailFrom + QLatin1Char('>') + body);
 }
 
 void SmtpSession::enterRcptTo()
