@@ -13,6 +13,7 @@ frmWhois::frmWhois(QWidget* parent) : QWidget(parent)
     setWindowTitle(QStringLiteral("WHOIS Information"));
     label1 = new QLabel;
     label1->setObjectName(QStringLiteral("label1"));
+    label1->setTextFormat(Qt::PlainText);
     text1 = new QPlainTextEdit;
     text1->setObjectName(QStringLiteral("text1"));
     text1->setReadOnly(true);

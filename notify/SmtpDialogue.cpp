@@ -1,9 +1,10 @@
 // SmtpSession, the dialogue: each state checks its reply and enters the next one.
+#include "notify/SmtpSession.h"
+
 #include "app/NotifySettings.h"
 #include "notify/MailText.h"
 #include "notify/Module6464.h"
 #include "notify/NotificationHost.h"
-#include "notify/SmtpSession.h"
 #include "platform/OutsideText.h"
 
 #include <QLoggingCategory>
