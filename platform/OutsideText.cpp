@@ -30,7 +30,7 @@ QString OutsideText::clean(QStringView text, Form form, qsizetype maxChars)
 {
     maxChars = std::max<qsizetype>(maxChars, 1);
     QString out;
-    out.reserve(std::min(text.size(), maxChars + 1));
+    out.reserve(std::min(text.size(), maxChars) + 1);
     qsizetype i = 0;
     while (i < text.size() && out.size() <= maxChars) {
         char32_t c = text[i].unicode();
