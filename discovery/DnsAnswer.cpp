@@ -1,6 +1,7 @@
 #include "discovery/DnsAnswer.h"
 
 #include "discovery/AddressBody.h"
+#include "platform/OutsideText.h"
 
 #include <ares.h>
 #include <arpa/inet.h>
@@ -86,7 +87,7 @@ bool checkHeaderAndQuestion(const QByteArray& reply, const DnsQuestion& question
     if (name.toLower() != wanted.toLower() || word(reply, at) != question.type ||
         word(reply, at + 2) != question.dnsClass)
         return fail(error, QStringLiteral("the reply is for another question (%1 %2)")
-                               .arg(QString::fromLatin1(name.left(255)), typeName(word(reply, at))));
+                               .arg(OutsideText::line(name, 255), typeName(word(reply, at))));
     *end = at + 4;
     return true;
 }
@@ -180,9 +181,8 @@ std::optional<QHostAddress> addressFromDnsReply(const QByteArray& original, cons
     for (const ares_txt_ext* text = texts; text && !found; text = text->next) {
         if (text->length > 64)
             continue;
-        const QString candidate =
-            QString::fromLatin1(reinterpret_cast<const char*>(text->txt), static_cast<qsizetype>(text->length))
-                .trimmed();
+        const QString candidate = OutsideText::line(
+            QByteArrayView(reinterpret_cast<const char*>(text->txt), static_cast<qsizetype>(text->length)));
         if (firstText.isEmpty())
             firstText = candidate;
         if (isIpAddressText(candidate))

@@ -2,6 +2,7 @@
 
 #include "discovery/AddressBody.h"
 #include "discovery/DiscoveryLog.h"
+#include "platform/OutsideText.h"
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -85,7 +86,8 @@ void HttpSource::onFinished()
         return;
     if (reply->error() != QNetworkReply::NoError) {
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        fail(status.isValid() ? QStringLiteral("HTTP status %1").arg(status.toInt()) : reply->errorString());
+        fail(status.isValid() ? QStringLiteral("HTTP status %1").arg(status.toInt())
+                              : OutsideText::line(reply->errorString()));
         return;
     }
     m_body += reply->read(MaxReadBytes - m_body.size());
@@ -95,7 +97,7 @@ void HttpSource::onFinished()
     }
     const std::optional<QString> text = externalAddressFromBody(m_body);
     if (!text) {
-        fail(QStringLiteral("body is not one address: \"%1\"").arg(QString::fromUtf8(m_body.left(40)).simplified()));
+        fail(QStringLiteral("body is not one address: \"%1\"").arg(OutsideText::line(m_body.left(160), 40)));
         return;
     }
     const QHostAddress address = hostAddressFromText(*text);

@@ -1,5 +1,6 @@
 #include "discovery/StunMessage.h"
 
+#include "platform/OutsideText.h"
 #include <QtEndian>
 
 #include <cstring>
@@ -75,7 +76,7 @@ bool StunMessage::parse(const QByteArray& datagram, QString* error)
             if (valueLength < 4)
                 return fail(error, QStringLiteral("ERROR-CODE attribute too short"));
             m_errorCode = (value[2] & 0x07) * 100 + value[3];
-            m_errorReason = QString::fromUtf8(reinterpret_cast<const char*>(value + 4), valueLength - 4).left(128);
+            m_errorReason = OutsideText::line(QByteArrayView(value + 4, valueLength - 4), 128);
         }
         at = value + padded;
     }

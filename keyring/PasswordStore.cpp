@@ -2,6 +2,7 @@
 
 #include "app/NotifySettings.h"
 #include "app/Settings.h"
+#include "platform/OutsideText.h"
 
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -110,7 +111,7 @@ void PasswordStore::readFinished(QKeychain::Job* job)
     setState(State::Idle);
     const QString fileCopy = m_settings.read(QLatin1String(SettingsKey), QString());
     if (job->error() != QKeychain::NoError && job->error() != QKeychain::EntryNotFound) {
-        keepInFile(m_pending.value_or(fileCopy), job->errorString());
+        keepInFile(m_pending.value_or(fileCopy), OutsideText::line(job->errorString()));
         m_pending.reset();
         becomeReady();
         return;
@@ -166,7 +167,7 @@ void PasswordStore::writeFinished(QKeychain::Job* job, const QString& written)
     m_timeout.stop();
     setState(State::Idle);
     if (job->error() != QKeychain::NoError) {
-        keepInFile(m_pending.value_or(written), job->errorString());
+        keepInFile(m_pending.value_or(written), OutsideText::line(job->errorString()));
         m_pending.reset();
         return;
     }

@@ -23,8 +23,9 @@ void NetTools::showWhois(const QString& query)
         m_whois = new frmWhois;
         m_whois->setAttribute(Qt::WA_DeleteOnClose);
         m_whois->session().setTimeout(m_whoisTimeoutMs);
-        m_whois->Form_Load(WhoisQuery);
     }
+    // Every "Whois" asks again, in the window that is open: the answer shown is always the last query's.
+    m_whois->Form_Load(WhoisQuery);
     m_whois->show();
     m_whois->raise();
     m_whois->activateWindow();

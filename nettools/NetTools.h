@@ -19,8 +19,8 @@ public:
 
     void convertAddressToName(const QString& address, Result done) override;
     void convertNameToAddress(const QString& name, Result done) override;
-    /// Remembers @p query; loads the WHOIS window (which asks the server) only when it is not open,
-    /// then shows it and brings it forward.
+    /// Remembers @p query; loads the WHOIS window when it is not open, has it ask the server for @p query (an
+    /// exchange under way for an earlier query is dropped), then shows it and brings it forward.
     void showWhois(const QString& query) override;
     void unload() override;
 

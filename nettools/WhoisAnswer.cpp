@@ -1,6 +1,6 @@
 #include "nettools/WhoisAnswer.h"
 
-#include <QStringDecoder>
+#include "platform/OutsideText.h"
 
 namespace {
 
@@ -18,8 +18,7 @@ int sequenceLength(unsigned char lead)
     return 0;
 }
 
-// A cut can split the last UTF-8 sequence: leave those few bytes out rather than lose the whole
-// answer to the Latin-1 fallback.
+// A cut can split the last UTF-8 sequence: those few bytes are left out rather than shown as U+FFFD.
 qsizetype withoutSplitSequence(const QByteArray& bytes)
 {
     const qsizetype size = bytes.size();
@@ -61,30 +60,8 @@ QString WhoisAnswer::text() const
 
 QString WhoisAnswer::decode(const QByteArray& bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (utf8.hasError())
-        text = QString::fromLatin1(bytes);
-    else if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-
-    QString shown;
-    shown.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r')) {
-            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
-                continue;  // the LF that follows ends the line
-            shown.append(QLatin1Char('\n'));
-        } else if (c == QLatin1Char('\n') || c == QLatin1Char('\t')) {
-            shown.append(c);
-        } else if (c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0)) {
-            shown.append(QChar::ReplacementCharacter);
-        } else {
-            shown.append(c);
-        }
-    }
-    return shown;
+    // Every UTF-8 byte gives at most one UTF-16 unit: the byte limit already bounds the text.
+    return OutsideText::block(bytes, std::max<qsizetype>(bytes.size(), 1));
 }
 
 QString WhoisAnswer::cutNote(qsizetype limit)

@@ -21,9 +21,9 @@ public:
     bool isCut() const { return m_cut; }
     qsizetype limit() const { return m_limit; }
 
-    /// The answer as text: UTF-8 when the bytes are valid UTF-8, Latin-1 otherwise; line ends CR LF
-    /// and lone CR become LF; control characters other than tab and line feed become U+FFFD. A cut
-    /// answer ends with a note saying so.
+    /// The answer as text (OutsideText's block): UTF-8, invalid bytes as U+FFFD; line ends CR LF and lone CR
+    /// become LF; control, bidi and other hidden characters but tab and line feed are dropped. A cut answer ends
+    /// with a note saying so.
     QString text() const;
 
     /// The shown text for @p bytes alone (no note).

@@ -36,6 +36,9 @@ public:
     /// The socket this session talks through (the window's Winsock1).
     SocketControl& socket() { return m_socket; }
 
+    /// The server of the last start, as "host:port" ("[v6]:port").
+    QString serverName() const;
+
     /// Starts an exchange with @p server for @p query; an exchange under way is dropped first.
     void start(const WhoisServer& server, const QString& query);
 
@@ -52,7 +55,6 @@ private:
     void timeoutReached();
     /// Ends the exchange once; closes the socket unless the server already did.
     void finish(State state, const QString& text, bool closeSocket = true);
-    QString serverName() const;
 
     SocketControl m_socket;
     QTimer m_timer;

@@ -2,6 +2,7 @@
 
 #include "discovery/AddressBody.h"
 #include "nettools/NetToolsLog.h"
+#include "platform/OutsideText.h"
 
 #include <QStringList>
 
@@ -63,7 +64,7 @@ QString clsIPResolve::LookupName(const QString& strIP)
         return QString();
     }
     host[sizeof host - 1] = '\0';
-    return QString::fromUtf8(TrimAtNull(QByteArray(host, qsizetype(std::strlen(host)))));
+    return OutsideText::line(TrimAtNull(QByteArray(host, qsizetype(std::strlen(host)))), MaxHostNameLength);
 }
 
 QString clsIPResolve::LookupAddress(const QString& strName)

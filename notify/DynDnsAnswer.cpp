@@ -1,7 +1,5 @@
 #include "notify/DynDnsAnswer.h"
 
-#include <QStringDecoder>
-
 #include <array>
 
 namespace {
@@ -47,32 +45,4 @@ DynDnsAnswer DynDnsAnswer::read(QByteArrayView body)
             return {w.kind, QString::fromLatin1(w.word), QString::fromLatin1(w.explanation)};
     }
     return {};
-}
-
-QString bodyDisplayLine(QByteArrayView body, qsizetype maxChars)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(body);
-    QString line;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
-            if (line.trimmed().isEmpty())
-                continue; // leading blank lines: the first line with text is shown
-            break;
-        }
-        if (c == u'\t')
-            line += u' ';
-        else if (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format)
-            line += c;
-        if (line.size() > maxChars)
-            break;
-    }
-    line = line.trimmed();
-    if (line.size() <= maxChars)
-        return line;
-    qsizetype keep = maxChars - 1;
-    if (keep > 0 && line[keep - 1].isHighSurrogate())
-        --keep; // never half a character
-    return line.left(keep) + QChar(0x2026);
 }

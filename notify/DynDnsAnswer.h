@@ -20,8 +20,3 @@ struct DynDnsAnswer
     /// Reads the first word of @p body (after leading white space); any bytes, any length.
     static DynDnsAnswer read(QByteArrayView body);
 };
-
-/// The start of @p body as one line that is safe to show: UTF-8 decoded (invalid bytes become U+FFFD),
-/// cut at the first line break, control and format characters dropped, tabs made spaces, at most
-/// @p maxChars characters (the last one "…" when cut).
-QString bodyDisplayLine(QByteArrayView body, qsizetype maxChars = 200);

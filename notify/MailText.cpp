@@ -89,6 +89,11 @@ QString newMessageId(const QString& emailFrom)
     return QLatin1Char('<') + QString::fromLatin1(random.toHex()) + QLatin1Char('@') + domain + QLatin1Char('>');
 }
 
+bool mailBodyIsEightBit(const QString& body, bool eightBitMime)
+{
+    return eightBitMime && !isAscii(body);
+}
+
 QByteArray quotedPrintable(const QByteArray& text)
 {
     static const char Hex[] = "0123456789ABCDEF";
@@ -155,7 +160,7 @@ std::optional<QString> ComposeMailMessage(const QString& encoding, const QString
                QString::number(product.minorVersion) + Crlf + Crlf +
                QStringLiteral("This is a multi-part message in MIME format.") + Crlf + QStringLiteral("--QUAVIX") +
                Crlf + (ascii ? QStringLiteral("Content-Type: text/plain") + Crlf : utf8Type) + Crlf + text + Crlf +
-               Crlf + QStringLiteral(".") + Crlf;
+               Crlf + QStringLiteral("--QUAVIX--") + Crlf + QStringLiteral(".") + Crlf; // RFC 2046 section 5.1.1
     }
     if (encoding == QLatin1String("UUEncode")) {
         return leading + QStringLiteral("From: <") + emailFrom + QStringLiteral(">") + Crlf + QStringLiteral("To: ") +

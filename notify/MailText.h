@@ -41,6 +41,9 @@ QString mailDateHeaderText(const QDateTime& when);
 /// A new random Message-ID at the domain of @p emailFrom (the local host's name without one).
 QString newMessageId(const QString& emailFrom);
 
+/// Whether @p body goes as 8bit: it is not ASCII and the server offered 8BITMIME (else it goes quoted-printable).
+bool mailBodyIsEightBit(const QString& body, bool eightBitMime);
+
 /// @p text encoded as quoted-printable (RFC 2045 section 6.7): CR LF, lone CR and lone LF are hard
 /// line breaks, lines are cut by soft breaks at 76 characters.
 QByteArray quotedPrintable(const QByteArray& text);
@@ -49,7 +52,8 @@ QByteArray quotedPrintable(const QByteArray& text);
 /// "UUEncode" (compared exactly); nothing for any other value. Line ends in the body become CR LF and
 /// a body line that begins with "." is sent with a second one, so no body line can end the data.
 /// "Date:" and "Message-ID:" come first when @p extras holds them; a body that is not ASCII is
-/// declared UTF-8 and sent as 8bit when the server offered 8BITMIME, else as quoted-printable.
+/// declared UTF-8 and sent as 8bit when the server offered 8BITMIME, else as quoted-printable. The MIME form
+/// ends its one part with the closing boundary.
 std::optional<QString> ComposeMailMessage(const QString& encoding, const QString& body, const QString& emailFrom,
                                           const QString& emailTo, const ProductInfo& product,
                                           const MailMessageExtras& extras = {});

@@ -131,6 +131,8 @@ private:
     QString m_remoteHost;
     SmtpCapabilities m_capabilities;
     bool m_tlsStarted = false;
+    bool m_connected = false; // the connection of this session was made
+    bool m_greeted = false;   // the server's first reply came
     bool m_sent = false;  // this session's message was accepted
     State m_state = State::Idle;
     QString m_encoding;

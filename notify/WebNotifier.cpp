@@ -6,6 +6,7 @@
 #include "notify/NotificationHost.h"
 #include "notify/Placeholders.h"
 #include "platform/DisplayedUrl.h"
+#include "platform/OutsideText.h"
 
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -154,8 +155,9 @@ QString WebNotifier::outcome(QNetworkReply* reply, const Request& request, bool*
     if (!code.isValid() || (noAnswer && !request.full))
         return QStringLiteral("Error: ") + failureText(error, m_timeoutMs);
     const int status = code.toInt();
-    const QString reason =
-        bodyDisplayLine(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray(), 80);
+    // Qt keeps the reason phrase's bytes as Latin-1 characters: back to bytes, then read as UTF-8 like the body.
+    const QString reason = OutsideText::line(
+        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().toLatin1(), MaxReasonChars);
     const QString statusText = (QStringLiteral("HTTP %1 ").arg(status) + reason).trimmed();
     if (status < 200 || status > 299)
         return QStringLiteral("Error: ") + statusText;
@@ -163,6 +165,6 @@ QString WebNotifier::outcome(QNetworkReply* reply, const Request& request, bool*
     if (answer.kind == DynDnsAnswer::Kind::Error)
         return QStringLiteral("Error: ") + answer.word + QStringLiteral(": ") + answer.explanation;
     *ok = true;
-    const QString line = bodyDisplayLine(request.body);
+    const QString line = OutsideText::firstLine(request.body);
     return QStringLiteral("Success: ") + (line.isEmpty() ? statusText : line);
 }

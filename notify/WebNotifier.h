@@ -23,6 +23,7 @@ public:
     static constexpr int DefaultTimeoutMs = 30000;    // a transfer that stalls this long ends
     static constexpr int MaxRedirects = 5;            // a server sending the request round in a loop ends here
     static constexpr qint64 MaxBodyBytes = 64 * 1024; // the rest of a longer body is not fetched
+    static constexpr qsizetype MaxReasonChars = 80;   // of an HTTP reason phrase shown
 
     explicit WebNotifier(NotificationHost& host);
     /// Requests in flight end here without a status or their @p done.

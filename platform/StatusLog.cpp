@@ -1,5 +1,6 @@
 #include "platform/StatusLog.h"
 
+#include "platform/OutsideText.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -44,9 +45,8 @@ void StatusLog::captureQtMessages(StatusLog* log)
 
 void StatusLog::write(const QString& text, int priority)
 {
-    // One line per status, whatever the text holds.
-    QString flat = text;
-    flat.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // One line per status, whatever the text holds, and nothing a terminal would obey.
+    const QString flat = OutsideText::line(text, MaxLineChars);
     QByteArray line;
     if (m_journal) {
         line = '<' + QByteArray::number(priority) + '>';

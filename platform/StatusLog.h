@@ -5,10 +5,13 @@
 /// Status texts on standard error, one line each. On a terminal or in a file each line starts with the local
 /// time (ISO 8601, seconds, with the offset); when standard error is the journal's stream (systemd sets
 /// JOURNAL_STREAM to its device and inode) the line carries the journal's "informational" priority instead,
-/// since the journal keeps its own time.
+/// since the journal keeps its own time. Control and hidden characters never reach the stream (OutsideText).
 class StatusLog
 {
 public:
+    /// A longer line (a Qt message, say) is cut there.
+    static constexpr qsizetype MaxLineChars = 4096;
+
     /// Looks at the environment and at file descriptor @p fd once.
     explicit StatusLog(int fd = 2);
 

@@ -114,11 +114,13 @@ def once_exit_statuses(mail_port, web_port, web_log, marker):
         service.stdin.close()
         check(status == expected, f"address {step} exits {expected}", err)
     check("ran" in text(marker) and "/hook/first" in text(web_log), "program and URL notified", text(web_log))
-    refusing, words = peer("smtp_peer.py", "--quiet", "--reply", "mail=550 no\\r\\n")
+    refusing, words = peer("smtp_peer.py", "--quiet", "--reply", "mail=550 \x1b]0;owned\x07\x1b[2Jno\\r\\n")
     path = config("refused.conf", words[1], web_port, marker, OldExternal="203.0.113.2")
     service, url = address_service(["--step", "A"])
     status, err = run("--once", "--config", path, url=url)
     check(status == 2 and "pendingNotices=mail:1:" in text(path), "a refused mail exits 2, kept pending", err)
+    check("Error: 550 ]0;owned[2Jno" in err and not re.search("[\x00-\x09\x0b-\x1f]", err),
+          "the server's escapes reach no terminal", err)
     refusing.stdin.close()
     # Its time has come by the next run, which tries it once more with a server that takes it.
     kept = re.sub(r"pendingNotices=mail:1:\S+", "pendingNotices=mail:1:2000-01-01T00:00:00Z", text(path))

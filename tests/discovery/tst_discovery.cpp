@@ -286,7 +286,7 @@ void TestDiscovery::httpSourceAnswersOrFails_data()
     QTest::newRow("address") << "203.0.113.7\n" << "^203\\.0\\.113\\.7$";
     QTest::newRow("html") << "<html><body>Sign in</body></html>" << "failed: body is not one address";
     QTest::newRow("10MiB") << QString(10 << 20, QChar('7')) << "failed: body longer than 256 bytes";
-    QTest::newRow("binary") << QString::fromLatin1("\x01\xff\x00\x80", 4) << "failed: body is not one address";
+    QTest::newRow("binary") << QString::fromLatin1("\x01\xff\x00\x80", 4) << "address: \"\ufffd\ufffd\"$";
     QTest::newRow("404") << "-" << "failed: HTTP status 404";
 }
 

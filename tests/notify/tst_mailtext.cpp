@@ -89,7 +89,7 @@ void TestMailText::message_data()
                              "1.0\r\nContent-Type: multipart/mixed; boundary=\"QUAVIX\"\r\nX-Mailer: Tarnwick IP "
                              "Vistrel\r\nX-MimeOLE: Produced by Tarnwick IP Vistrel 3.12\r\n\r\nThis is a multi-part "
                              "message in MIME format.\r\n--QUAVIX\r\nContent-Type: text/plain\r\n\r\nline one\r\nline "
-                             "two\r\n\r\n.\r\n";
+                             "two\r\n\r\n--QUAVIX--\r\n.\r\n";
     QTest::newRow("UUEncode") << "UUEncode"
                               << "From: <from@example.org>\r\nTo: to@example.org\r\nSubject: Tarnwick IP Vistrel - IP "
                                  "Address Changed\r\nX-Mailer: Tarnwick IP Vistrel\r\nContent-Type: "

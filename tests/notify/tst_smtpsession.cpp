@@ -10,6 +10,8 @@
 
 namespace {
 const QString TimedOut = QStringLiteral("Error: Could not connect to 127.0.0.1 - timed out");
+const QString NoGreeting = QStringLiteral("Error: Connected to 127.0.0.1, but no greeting came - timed out");
+const QString Cut = QString(199, QLatin1Char('x')) + QChar(0x2026); // of a flood of "x"
 const QString Password = QStringLiteral("s\u00e9cret");
 const QByteArray Ehlo = "EHLO " + SocketControl::localHostName().toUtf8() + "\r\n";
 const QByteArray Starttls = Ehlo + "STARTTLS\r\n";
@@ -137,7 +139,9 @@ void TestSmtpSession::deliversMail_data()
     QTest::addColumn<QStringList>("peerArgs");
     QTest::addColumn<QString>("mechanism"); // empty: no AUTH, HELO
     QTest::addColumn<QString>("encoding");
-    QTest::newRow("plain, HELO, MIME") << MailSecurity::None << QStringList{} << "" << "MIME";
+    QTest::newRow("plain, HELO, MIME, RCPT answered 251")
+        << MailSecurity::None << QStringList{"--reply", "rcpt=251 User not local; will forward\r\n"} << ""
+        << "MIME";
     QTest::newRow("plain, AUTH LOGIN, UUEncode") << MailSecurity::None << QStringList{} << "LOGIN" << "UUEncode";
     QTest::newRow("plain, multi-line replies split at every byte")
         << MailSecurity::None << QStringList{"--multiline", "--split", "1", "--split-pause", "0.002"} << "LOGIN"
@@ -181,11 +185,13 @@ void TestSmtpSession::deliversMail()
         wire += "AUTH LOGIN\r\nYWxpY2U=\r\nc8OpY3JldA==\r\n"; // "alice", UTF-8 of "sécret"
     else if (mechanism == "PLAIN")
         wire += "AUTH PLAIN " + (QByteArray("\0alice\0", 7) + Password.toUtf8()).toBase64() + "\r\n";
-    wire += "MAIL FROM:<ip@example.test>\r\nRCPT TO:<owner@example.test>\r\nDATA\r\n" + data + "QUIT\r\n";
+    wire += "MAIL FROM:<ip@example.test>" + QByteArray(mechanism.isEmpty() ? "" : " BODY=8BITMIME") +
+            "\r\nRCPT TO:<owner@example.test>\r\nDATA\r\n" + data + "QUIT\r\n";
     const Received got = recorded(peer);
     QCOMPARE(got.raw, wire); // QUIT too: its reply is awaited before the close
     QCOMPARE(got.auth, mechanism.isEmpty() ? QStringList() : QStringList{"ok alice " + mechanism});
     QCOMPARE(got.messages, QList<QByteArray>{QByteArray(data).replace("\r\n..", "\r\n.").chopped(3)});
+    QVERIFY(encoding != "MIME" || got.messages.value(0).endsWith("\r\n--QUAVIX--\r\n")); // the closing boundary
 }
 
 void TestSmtpSession::replyInjectedBeforeTlsIsDropped()
@@ -207,7 +213,7 @@ void TestSmtpSession::serverFaultAtEachStep_data()
     QTest::addColumn<MailSecurity>("security");
     QTest::addColumn<QStringList>("peerArgs");
     QTest::addColumn<QString>("statusBefore"); // empty: not checked
-    QTest::addColumn<QString>("status");       // empty: the wait runs out after its 30 ticks
+    QTest::addColumn<QString>("status");       // a time-out text: the wait runs out after its 30 ticks
     QTest::addColumn<int>("kept"); // messages the server kept; -1: none, and no command after TLS failed
     const auto row = [](const char* name, MailSecurity s, const QStringList& args, const char* before,
                         const QString& status, int kept = 0) {
@@ -216,7 +222,7 @@ void TestSmtpSession::serverFaultAtEachStep_data()
     const auto reply = [&row](const char* step, const char* text, const char* before, int kept = 0) {
         const QString name = QStringLiteral("%1 answered %2").arg(step, QString(text).replace("\r\n", " "));
         row(qPrintable(name), MailSecurity::None, {"--reply", QString(step) + '=' + text}, before,
-            QStringLiteral("Error: ") + text, kept);
+            QStringLiteral("Error: ") + QString(text).replace("\r\n", " ").trimmed(), kept);
     };
     const MailSecurity plain = MailSecurity::None, starttls = MailSecurity::StartTls, tls = MailSecurity::Tls;
     reply("greeting", "554 go away\r\n", "Connected");
@@ -226,27 +232,27 @@ void TestSmtpSession::serverFaultAtEachStep_data()
     reply("user", "535 who\r\n", "Sending Encoded Username");
     reply("password", "554-bad\r\n554 credentials\r\n", "Sending Encoded Password");
     reply("mail", "550 no\r\n", "Sending Mail FROM");
-    reply("rcpt", "251 forwarded\r\n", "Sending Mail TO");
+    row("rejection with escape sequences", plain, {"--reply", "rcpt=550 \x1b]0;owned\x07\x1b[2J\xe2\x80\xaeno\r\n"},
+        "Sending Mail TO", "Error: 550 ]0;owned[2Jno");
     reply("data", "503 order\r\n", "Sending Email Data");
     reply("message", "552 big\r\n", "Sending Mail . . .", 1);
     row("endless EHLO reply cut, its start shown", plain,
-        {"--flood", "ehlo", "--split", "1000", "--split-pause", "0.001"}, "Receiving Welcome Message",
-        "Error: " + QString(512, QLatin1Char('x')));
-    row("silent server", plain, {"--stall", "greeting"}, "Connecting...", {});
-    row("close before the greeting", plain, {"--close", "greeting"}, "Connecting...", {});
-    row("close after half a reply", plain, {"--reply", "ehlo=250-half", "--close", "ehlo"},
-        "Receiving Welcome Message", {});
-    row("close after the message", plain, {"--close", "message"}, "Sending Mail . . .", {}, 1);
+        {"--flood", "ehlo", "--split", "1000", "--split-pause", "0.001"}, "Receiving Welcome Message", "Error: " + Cut);
+    row("silent server", plain, {"--stall", "greeting"}, "Connecting...", NoGreeting);
+    row("close before the greeting", plain, {"--close", "greeting"}, "Connecting...", NoGreeting);
+    row("close after half a reply", plain, {"--reply", "ehlo=250-half", "--close", "ehlo"}, "Receiving Welcome Message",
+        TimedOut);
+    row("close after the message", plain, {"--close", "message"}, "Sending Mail . . .", TimedOut, 1);
     const QStringList good = cert("good");
     for (const char* step : {"greeting", "starttls", "ehlo", "auth", "mail", "message"})
         row(qPrintable(QStringLiteral("STARTTLS, 421 to %1").arg(step)), starttls,
             QStringList{"--reply", QString(step) + "=421 4.3.2 going down\\r\\n"} + good, "",
-            "Error: 421 4.3.2 going down\r\n", QByteArray(step) == "message");
+            "Error: 421 4.3.2 going down", QByteArray(step) == "message");
     row("STARTTLS, refused password", starttls, QStringList{"--password", "other"} + good, "",
         "Error: the server refused the user name or password");
     row("STARTTLS, 1 MiB reply line", starttls, QStringList{"--flood", "auth", "--flood-bytes", "1048576"} + good, "",
-        "Error: " + QString(512, QLatin1Char('x')));
-    row("STARTTLS, stall mid-dialogue", starttls, QStringList{"--stall", "rcpt"} + good, "Sending Mail TO", {});
+        "Error: " + Cut);
+    row("STARTTLS, stall mid-dialogue", starttls, QStringList{"--stall", "rcpt"} + good, "Sending Mail TO", TimedOut);
     row("STARTTLS, no reply to QUIT", starttls, QStringList{"--stall", "quit"} + good, "", "Message Sent", 1);
     // TLS that fails: a clear reason at once, and no credentials, no mail, not even QUIT.
     const QString notTrusted = QStringLiteral("Error: certificate of 127.0.0.1 not trusted: The ");
@@ -273,13 +279,14 @@ void TestSmtpSession::serverFaultAtEachStep()
     QElapsedTimer clock;
     clock.start();
     SmtpSession session(*m_host);
-    QVERIFY(send(session, status.isEmpty() ? 20 : 60000));
+    const bool timeOut = status == TimedOut || status == NoGreeting;
+    QVERIFY(send(session, timeOut ? 20 : 60000));
     const QStringList& statuses = m_host->statuses;
-    if (status.isEmpty()) {
+    if (timeOut) {
         // Every tick of the last wait comes after its step began; a greeting's wait counts from the connect.
         QStringList last = statuses.mid(statuses.lastIndexOf(statusBefore) + 1);
         last.removeAll(QStringLiteral("Connected"));
-        QCOMPARE(last, progress(SmtpSession::TimeoutTicks) << TimedOut);
+        QCOMPARE(last, progress(SmtpSession::TimeoutTicks) << status);
     } else {
         const QString shown = m_host->status(); // the exact text, or its start where a library's reason follows
         QVERIFY2(statusBefore.isEmpty() ? shown.startsWith(status) : shown == status, qPrintable(shown));
@@ -314,7 +321,7 @@ void TestSmtpSession::timeOutAfterThirtyTicksAndNoSecondSendMeanwhile()
     session.mailTimer_Timer();
     QCOMPARE(m_host->statuses.mid(2), progress(SmtpSession::TimeoutTicks - 1)
                                           << "Error: A notification mail is already being sent"
-                                          << progress(SmtpSession::TimeoutTicks).last() << TimedOut);
+                                          << progress(SmtpSession::TimeoutTicks).last() << NoGreeting);
     QVERIFY(!session.isBusy() && !session.isMailTimerActive());
 }
 

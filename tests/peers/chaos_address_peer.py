@@ -2,7 +2,7 @@
 """The HTTP peer for faults nginx cannot make. Each request gets the answer of one step:
   A, B          the address 203.0.113.1 / 203.0.113.2      text:BODY    BODY as it is (text:2001:db8::1)
   error, html   "error" / a captive portal's sign-in page  big, binary  10 MiB of "x" / bytes 0-255 16 times
-  status:CODE   CODE and its reason (status:503), addr A   slow:N       address A, sent N seconds late
+  status:CODE[:REASON]  CODE and its reason (status:503), addr A   slow:N  address A, sent N seconds late
   redirect      302 to the same URL, again and again       hang         reads the request, never answers
   refuse        nothing listens (connections are refused)
 Options: --step STEP (default A) answers every request so; --schedule S,S,... instead cuts time into slots
@@ -29,8 +29,8 @@ def serve(conn, step, port, log):
         if name == "hang":
             return held.append(conn.dup())
         time.sleep(float(arg) if name == "slow" else 0)
-        status = arg if name == "status" else "302" if name == "redirect" else "200"
-        reason = REASONS.get(int(status), "Answer")
+        status, _, reason = (arg if name == "status" else "302" if name == "redirect" else "200").partition(":")
+        reason = reason or REASONS.get(int(status), "Answer")
         location = f"Location: http://127.0.0.1:{port}{request.split()[1].decode()}\r\n" if name == "redirect" else ""
         body = BODIES.get(name, arg.encode() if name == "text" else ADDRESSES.get(name, ADDRESSES["A"]))
         try:
