@@ -125,6 +125,17 @@ bool looksEscaped(QStringView text)
     return true;
 }
 
+// A control character, or half of a surrogate pair without its other half (no UTF-8 can hold it): written as \xHHHH.
+bool needsHexEscape(const QString& text, qsizetype i)
+{
+    const QChar c = text[i];
+    if (c.isHighSurrogate())
+        return i + 1 == text.size() || !text[i + 1].isLowSurrogate();
+    if (c.isLowSurrogate())
+        return i == 0 || !text[i - 1].isHighSurrogate();
+    return c.category() == QChar::Other_Control;
+}
+
 QString withoutDoubledAt(QString value)
 {
     if (value.startsWith(QLatin1String("@@")))
@@ -263,12 +274,13 @@ QString IniText::encodeValue(const QString& value)
     const QString text = value.startsWith(QLatin1String("@@")) ? u'@' + value : value;
     bool quote = !text.isEmpty() && (text.front().isSpace() || text.back().isSpace() || text.front() == u'"');
     for (qsizetype i = 0; i < text.size() && !quote; ++i)
-        quote = text[i].category() == QChar::Other_Control;
+        quote = needsHexEscape(text, i);
     if (!quote && !looksEscaped(text))
         return text;
     QString out = QStringLiteral("\"");
     bool escapeHexDigit = false; // after \xHH a hex digit would be read as part of it
-    for (const QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
         if (escapeHexDigit && digitValue(c, 16) >= 0) {
             out += QStringLiteral("\\x") + QString::number(c.unicode(), 16);
             continue;
@@ -291,7 +303,7 @@ QString IniText::encodeValue(const QString& value)
             out += QStringLiteral("\\t");
             break;
         default:
-            if (c.category() == QChar::Other_Control) {
+            if (needsHexEscape(text, i)) {
                 out += QStringLiteral("\\x") + QString::number(c.unicode(), 16);
                 escapeHexDigit = true;
             } else {

@@ -58,6 +58,8 @@ void TestSettingsFile::handEditedFile_data()
         << "http://x/?h=a.example,b.example"
         << QByteArray("; mine\r\n[Other]\r\nstrurl=other\r\n\r\n[settings]\r\n# note\r\nSTRURL = new;value\r\nnot "
                       "understood\r\nadded=1\n\r\n[Tail]\r\ny=2\r\n");
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF[Settings]\nstrurl=x\n") << "strurl"
+                                     << "x" << QByteArray("\xEF\xBB\xBF[Settings]\nstrurl=new;value\nadded=1\n");
     QTest::newRow("no section yet") << QByteArray("# only comments\n") << "strurl"
                                     << "" << QByteArray("# only comments\n\n[Settings]\nstrurl=new;value\nadded=1\n");
     QTest::newRow("quoted: escapes; \"a b\" \"c\" as written")
