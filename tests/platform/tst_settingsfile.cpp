@@ -155,8 +155,8 @@ void TestSettingsFile::roundTripOfEveryKey()
                               "emailNotify",
                               "webNotify",
                               "programNotify"};
-    const QStringList pieces = {";", ",", "\"",  "\\",   "=",      "#",      " ",   "\t", "\n",
-                                "@", "x", "\\n", "\\x4", "\u00e9", "\u65e5", "[a]", "\r", "0"};
+    const QStringList pieces = {";", ",",   "\"",   "\\",     "=",      "#",   " ",  "\t", "\n",  "@",
+                                "x", "\\n", "\\x4", "\u00e9", "\u65e5", "[a]", "\r", "0",  "\x01"};
     QRandomGenerator random(20261207);
     Settings settings(m_home.settingsPath());
     for (int round = 0; round < 20; ++round) {
