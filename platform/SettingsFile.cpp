@@ -107,8 +107,12 @@ struct SettingsFile::Snapshot
             snapshot.text = IniText();
             return snapshot;
         }
-        if (fd < 0)
-            return refuse(QStringLiteral("it cannot be read (%1)").arg(systemError(errno)));
+        if (fd < 0) {
+            const int error = errno;
+            if (struct stat st; ::stat(QFile::encodeName(path).constData(), &st) == 0)
+                snapshot.take(st); // refused once per version of the file, not at every read
+            return refuse(QStringLiteral("it cannot be read (%1)").arg(systemError(error)));
+        }
         struct stat st;
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
@@ -251,6 +255,7 @@ StoreResult SettingsFile::write(const QString& section, const QString& key, cons
         qCInfo(lcStore) << "settings file" << target << "has other names (hard links): they keep the settings as"
                         << "they were, this name gets a file of its own";
 
+    QDir().mkpath(QFileInfo(target).absolutePath());
     const QByteArray native = QFile::encodeName(target);
     QByteArray temporary = native + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
