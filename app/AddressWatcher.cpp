@@ -216,9 +216,9 @@ void AddressWatcher::lookupDone()
         notifyChange();
     }
     const QString pending = m_pending.summary();
+    const QString again = addressChanged ? QStringLiteral("; the change will be announced again") : QString();
     if (!m_notSaved.isEmpty())
-        setStatus(QStringLiteral("Error: The new address could not be saved (%1)%2")
-                      .arg(m_notSaved, addressChanged ? QStringLiteral("; the change will be announced again") : QString()));
+        setStatus(QStringLiteral("Error: The new address could not be saved (%1)%2").arg(m_notSaved, again));
     else
         setStatus(QStringLiteral("Finished looking up IPs") +
                   (pending.isEmpty() ? QString() : QStringLiteral(" (") + pending + u')'));
