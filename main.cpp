@@ -57,6 +57,9 @@ int main(int argc, char* argv[])
         case InstanceLock::Outcome::Refused:
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return CommandLine::ExitInUse;
+        case InstanceLock::Outcome::Failed:
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return CommandLine::ExitConfig;
         }
     }
 

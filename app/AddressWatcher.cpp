@@ -177,7 +177,9 @@ void AddressWatcher::lookupDone()
     const QString oldExternal = m_changeTest.oldExternal(), oldInternal = m_changeTest.oldInternal();
     m_external = *external;
     m_internal = m_localAddress();
-    bool addressChanged = m_changeTest.compareAndRemember(m_external, m_internal);
+    const ChangeTest::Comparison comparison = m_changeTest.compareAndRemember(m_external, m_internal);
+    bool addressChanged = comparison.changed;
+    m_notSaved = comparison.notSaved;
     // "0" is what the store holds before an address was ever seen: no change to tell of.
     const auto changed = [](const QString& before, const QString& after) {
         return before != after && before != QLatin1String("0");
@@ -192,7 +194,10 @@ void AddressWatcher::lookupDone()
     } else if (const std::optional<QString> external6 = agreedAddress(result6, QAbstractSocket::IPv6Protocol)) {
         const QString oldExternal6 = m_changeTest.oldExternalIPv6();
         m_external6 = *external6;
-        if (m_changeTest.compareAndRememberIPv6(*external6)) {
+        const ChangeTest::Comparison comparison6 = m_changeTest.compareAndRememberIPv6(*external6);
+        if (m_notSaved.isEmpty())
+            m_notSaved = comparison6.notSaved;
+        if (comparison6.changed) {
             addressChanged = true;
             if (changed(oldExternal6, m_external6))
                 changes.append({QStringLiteral("External IPv6"), oldExternal6, m_external6});
@@ -215,8 +220,12 @@ void AddressWatcher::lookupDone()
         notifyChange();
     }
     const QString pending = m_pending.summary();
-    setStatus(QStringLiteral("Finished looking up IPs") +
-              (pending.isEmpty() ? QString() : QStringLiteral(" (") + pending + u')'));
+    const QString again = addressChanged ? QStringLiteral("; the change will be announced again") : QString();
+    if (!m_notSaved.isEmpty())
+        setStatus(QStringLiteral("Error: The new address could not be saved (%1)%2").arg(m_notSaved, again));
+    else
+        setStatus(QStringLiteral("Finished looking up IPs") +
+                  (pending.isEmpty() ? QString() : QStringLiteral(" (") + pending + u')'));
     endLookup(true);
 }
 
@@ -358,6 +367,8 @@ void AddressWatcher::noticeDone(bool ok)
 
 AddressWatcher::Outcome AddressWatcher::changeOutcome() const
 {
+    if (!m_notSaved.isEmpty())
+        return Outcome::NotSaved;
     // m_noticeFailed also counts a pending notice tried again in this cycle.
     if (m_noticeFailed)
         return Outcome::NotifyFailed;

@@ -39,6 +39,7 @@ public:
         Unchanged,
         Notified,
         NotifyFailed,
+        NotSaved, ///< the addresses found could not be stored (a change is announced again next time)
     };
     Q_ENUM(Outcome)
 
@@ -146,6 +147,7 @@ private:
     int m_noticesRunning = 0;
     bool m_noticeFailed = false;
     bool m_changed = false;  // the last lookup found a change
+    QString m_notSaved;      // why the last lookup's addresses are not in the store
     PendingNotices m_pending;
     int m_change = 0;                         // counts changes: outcomes of an older one are not recorded
     QList<Notifiers::Kind> m_retriesWaiting;  // due while a lookup ran or before any address was shown

@@ -15,28 +15,30 @@ void ChangeTest::load()
     m_oldExternal6 = m_settings.read(QStringLiteral("OldExternalIPv6"), NoAddress);
 }
 
-bool ChangeTest::compareAndRememberIPv6(const QString& external6)
+ChangeTest::Comparison ChangeTest::compareAndRememberIPv6(const QString& external6)
 {
+    Comparison result;
     if (external6 == QLatin1String("none") || external6.isEmpty())
-        return false;
-    const bool changed = external6 != m_oldExternal6 && m_oldExternal6 != NoAddress;
+        return result;
+    result.changed = external6 != m_oldExternal6 && m_oldExternal6 != NoAddress;
     if (external6 != m_oldExternal6) {
         m_oldExternal6 = external6;
-        m_settings.write(QStringLiteral("OldExternalIPv6"), m_oldExternal6);
+        result.notSaved = m_settings.write(QStringLiteral("OldExternalIPv6"), m_oldExternal6).reason;
     }
-    return changed;
+    return result;
 }
 
-bool ChangeTest::compareAndRemember(const QString& external, const QString& internal)
+ChangeTest::Comparison ChangeTest::compareAndRemember(const QString& external, const QString& internal)
 {
-    bool changed = false;
+    Comparison result;
     if (external != m_oldExternal && m_oldExternal != NoAddress)
-        changed = true;
+        result.changed = true;
     if (internal != m_oldInternal && m_oldInternal != NoAddress)
-        changed = true;
+        result.changed = true;
     m_oldExternal = external;
     m_oldInternal = internal;
-    m_settings.write(QStringLiteral("OldExternal"), m_oldExternal);
-    m_settings.write(QStringLiteral("OldInternal"), m_oldInternal);
-    return changed;
+    const StoreResult external4 = m_settings.write(QStringLiteral("OldExternal"), m_oldExternal);
+    const StoreResult internal4 = m_settings.write(QStringLiteral("OldInternal"), m_oldInternal);
+    result.notSaved = external4 ? internal4.reason : external4.reason;
+    return result;
 }

@@ -9,18 +9,25 @@ class Settings;
 class ChangeTest
 {
 public:
+    /// What a comparison found, and why the addresses it remembers did not reach the store (empty: they did).
+    struct Comparison
+    {
+        bool changed = false;
+        QString notSaved;
+    };
+
     explicit ChangeTest(Settings& settings);
 
     /// Takes the remembered addresses from the store.
     void load();
 
     /// Compares with the remembered addresses (exactly, case-sensitive; a remembered "0" never counts
-    /// as a change), then remembers and saves both. Returns whether either address changed.
-    bool compareAndRemember(const QString& external, const QString& internal);
+    /// as a change), then remembers and saves both. Whether either address changed.
+    Comparison compareAndRemember(const QString& external, const QString& internal);
 
     /// The same for the public IPv6 address (`OldExternalIPv6`). "none" (no IPv6 route or no sources) is
     /// neither a change nor remembered, so an address that comes back unchanged notifies nobody.
-    bool compareAndRememberIPv6(const QString& external6);
+    Comparison compareAndRememberIPv6(const QString& external6);
 
     const QString& oldExternal() const { return m_oldExternal; }
     const QString& oldExternalIPv6() const { return m_oldExternal6; }

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "ProductVersion.h"
+#include "platform/SettingsFile.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -103,7 +104,8 @@ CommandLine CommandLine::parse(int argc, char** argv)
 
 bool CommandLine::checkSettingsFile(const QString& path, QString* error)
 {
-    const QFileInfo file(path);
+    // Through a symbolic link, the file it reaches is the one rewritten, in its own folder.
+    const QFileInfo file(SettingsFile::resolve(path));
     const auto fail = [&](const QString& reason) {
         if (error)
             *error = QStringLiteral("The settings file %1 cannot be used: %2.").arg(path, reason);
@@ -112,9 +114,8 @@ bool CommandLine::checkSettingsFile(const QString& path, QString* error)
     if (file.exists()) {
         if (file.isDir())
             return fail(QStringLiteral("it is a folder"));
-        QFile probe(path);
-        if (!probe.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("it cannot be read (%1)").arg(probe.errorString()));
+        if (QString reason; !SettingsFile::check(path, &reason))
+            return fail(reason);
         if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
             return fail(QStringLiteral("it cannot be written"));
     }

@@ -38,6 +38,7 @@ struct CommandLine
 
     /// Whether the settings file at @p path can be read and replaced (the folder writable, since the file is
     /// rewritten through a renamed temporary file), checked without changing anything. A file that does not
-    /// exist yet is fine when its folder can be created or written.
+    /// exist yet is fine when its folder can be created or written. A file that is no settings file, or is larger
+    /// than 1 MiB, is refused (SettingsFile::check).
     [[nodiscard]] static bool checkSettingsFile(const QString& path, QString* error);
 };

@@ -50,6 +50,8 @@ int exitStatus(AddressWatcher::Outcome outcome)
         return CommandLine::ExitChanged;
     case AddressWatcher::Outcome::NotifyFailed:
         return CommandLine::ExitNotifyFailed;
+    case AddressWatcher::Outcome::NotSaved:
+        return CommandLine::ExitConfig;
     case AddressWatcher::Outcome::LookupFailed:
         break;
     }
@@ -67,9 +69,10 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
         QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
 
     InstanceLock lock(settingsPath, InstanceLock::Role::Headless);
-    if (QString error; lock.acquire(&error) != InstanceLock::Outcome::Acquired) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return CommandLine::ExitInUse;
+    QString lockError;
+    if (const InstanceLock::Outcome taken = lock.acquire(&lockError); taken != InstanceLock::Outcome::Acquired) {
+        std::fprintf(stderr, "%s\n", qPrintable(lockError));
+        return taken == InstanceLock::Outcome::Failed ? CommandLine::ExitConfig : CommandLine::ExitInUse;
     }
 
     StatusLog log;

@@ -4,7 +4,11 @@
 
 Q_LOGGING_CATEGORY(lcSettings, "vistrel.settings")
 
-Settings::Settings(QString path) : m_file(std::move(path)) {}
+Settings::Settings(QString path) : m_file(std::move(path))
+{
+    // The mail password, where no keyring keeps it.
+    m_file.setSecretKey(QLatin1String(Section), QStringLiteral("strPassword"));
+}
 
 QString Settings::read(const QString& key, const QString& defaultValue) const
 {
@@ -18,9 +22,10 @@ int Settings::readInt(const QString& key, int defaultValue, int min, int max) co
     return ok && value >= min && value <= max ? value : defaultValue;
 }
 
-void Settings::write(const QString& key, const QString& value)
+StoreResult Settings::write(const QString& key, const QString& value)
 {
-    QString error;
-    if (!m_file.write(QLatin1String(Section), key, value, &error))
-        qCWarning(lcSettings) << "setting" << key << "not saved:" << error;
+    StoreResult result = m_file.write(QLatin1String(Section), key, value);
+    if (!result)
+        qCWarning(lcSettings) << "setting" << key << "not saved:" << result.reason;
+    return result;
 }

@@ -5,7 +5,8 @@
 #include <QString>
 
 /// The program's settings: the section "Settings" of the per-user store named after the product.
-/// No cache: every read goes to the store and every write is on disk when it returns.
+/// Every read asks the store (which parses the file again only when it changed); every write is on disk when it
+/// returns.
 class Settings
 {
 public:
@@ -19,9 +20,9 @@ public:
     /// @p defaultValue, so a hand-edited file cannot push a control out of its range.
     int readInt(const QString& key, int defaultValue, int min, int max) const;
 
-    /// Writes at once. A store that cannot be written is reported on stderr, never thrown.
-    void write(const QString& key, const QString& value);
-    void write(const QString& key, int value) { write(key, QString::number(value)); }
+    /// Writes at once. A store that cannot be written is logged and its reason returned, never thrown.
+    StoreResult write(const QString& key, const QString& value);
+    StoreResult write(const QString& key, int value) { return write(key, QString::number(value)); }
 
     const QString& path() const { return m_file.path(); }
 

@@ -1,7 +1,9 @@
-// Settings files as a user, a crash or another program may leave them: reading every key the
-// program reads, as text and as a number, must never fail, and numbers stay in their range.
+// Settings files as a user, a crash or another program may leave them. The parser: what it accepts it writes back
+// so that it reads the same, a value set reads back as set and changes one line (or adds at most three). The program:
+// reading every key as text and as a number never fails, and numbers stay in their range.
 #include "app/NotifySettings.h"
 #include "app/Settings.h"
+#include "platform/IniText.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,21 +11,54 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace {
+void checkParser(const QByteArray& bytes)
+{
+    std::optional<IniText> text = IniText::parse(bytes, nullptr);
+    if (!text)
+        return;
+    const QStringList keys = {"strurl", "txtBody", "x", "OldExternal"};
+    std::optional<IniText> again = IniText::parse(text->toBytes(), nullptr);
+    if (!again)
+        __builtin_trap();
+    for (const QString& key : keys) {
+        if (again->value(QStringLiteral("Settings"), key) != text->value(QStringLiteral("Settings"), key))
+            __builtin_trap();
+    }
+    // The input's own text (escapes decoded) as a value, in a section that may not exist yet.
+    const QString value = IniText::decodeValue(QString::fromUtf8(bytes.left(512)));
+    if (IniText::decodeValue(IniText::encodeValue(value)) != value)
+        __builtin_trap();
+    const qsizetype linesBefore = text->toBytes().count('\n');
+    text->setValue(QStringLiteral("Settings"), QStringLiteral("strurl"), value);
+    const QByteArray after = text->toBytes();
+    again = IniText::parse(after, nullptr);
+    if (!again || again->value(QStringLiteral("Settings"), QStringLiteral("strurl")) != value)
+        __builtin_trap();
+    // One line replaced, or at most a blank line, a header and the key added.
+    if (after.count('\n') < linesBefore || after.count('\n') > linesBefore + 3)
+        __builtin_trap();
+}
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    checkParser(bytes);
+
     static QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("fuzz.conf"));
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return 0;
-        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+        file.write(bytes);
     }
     Settings settings(path);
     NotifySettings values;
     LoadNotifySettings(settings, values);
-    for (const char* key : {"Minimized", "chkMin", "refresh", "startup", "emailNotify", "webNotify", "programNotify",
-                            "showHelp"}) {
+    for (const char* key :
+         {"Minimized", "chkMin", "refresh", "startup", "emailNotify", "webNotify", "programNotify", "showHelp"}) {
         const int flag = settings.readInt(QLatin1String(key), 0, 0, 1);
         if (flag < 0 || flag > 1)
             __builtin_trap();

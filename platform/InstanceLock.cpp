@@ -1,10 +1,14 @@
 #include "platform/InstanceLock.h"
 
+#include "platform/SettingsFile.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+
+#include <sys/statvfs.h>
 
 namespace {
 constexpr int TalkTimeoutMs = 5000; // the holder may still be starting
@@ -16,17 +20,32 @@ QByteArray roleWord(InstanceLock::Role role)
 {
     return role == InstanceLock::Role::Windowed ? WindowedWord : HeadlessWord;
 }
+
+// Why QLockFile could not make its file: it tells no errno, the folder's free room tells the common case.
+QString lockFileProblem(QLockFile::LockError error, const QString& folder)
+{
+    if (error == QLockFile::PermissionError)
+        return QStringLiteral("no permission to write in %1").arg(folder);
+    struct statvfs room;
+    if (::statvfs(QFile::encodeName(folder).constData(), &room) == 0 && (room.f_bavail == 0 || room.f_favail == 0))
+        return QStringLiteral("no room left in %1").arg(folder);
+    return QStringLiteral("an unknown error in %1").arg(folder);
+}
 } // namespace
 
 InstanceLock::InstanceLock(const QString& settingsPath, Role role, QObject* parent)
-    : QObject(parent), m_settingsPath(QFileInfo(settingsPath).absoluteFilePath()), m_role(role),
+    : QObject(parent), m_settingsPath(SettingsFile::resolve(settingsPath)), m_role(role),
       m_lock(m_settingsPath + QStringLiteral(".instance.lock"))
 {
     // A watcher runs for weeks: only a dead holder makes the lock stale, never its age.
     m_lock.setStaleLockTime(0);
 }
 
-InstanceLock::~InstanceLock() = default;
+InstanceLock::~InstanceLock()
+{
+    if (m_inodeLocked)
+        SettingsFile::unlockInode(m_settingsPath);
+}
 
 QString InstanceLock::serverName(const QString& settingsPath)
 {
@@ -43,8 +62,25 @@ QString InstanceLock::serverName(const QString& settingsPath)
 
 InstanceLock::Outcome InstanceLock::acquire(QString* error)
 {
-    QDir().mkpath(QFileInfo(m_settingsPath).absolutePath());
+    const QString folder = QFileInfo(m_settingsPath).absolutePath();
+    QDir().mkpath(folder);
     if (m_lock.tryLock(0)) {
+        QString problem;
+        switch (SettingsFile::lockInode(m_settingsPath, &problem)) {
+        case SettingsFile::InodeLock::Locked:
+            m_inodeLocked = true;
+            break;
+        case SettingsFile::InodeLock::Busy:
+            m_lock.unlock();
+            *error = QStringLiteral("Another watcher already uses the settings file %1 through another name (a hard "
+                                    "link); two watchers on one file would send every notification twice.")
+                         .arg(m_settingsPath);
+            return Outcome::Refused;
+        case SettingsFile::InodeLock::Failed:
+            m_lock.unlock();
+            *error = QStringLiteral("The settings file cannot be locked: %1.").arg(problem);
+            return Outcome::Failed;
+        }
         const QString name = serverName(m_settingsPath);
         QLocalServer::removeServer(name); // left by a holder that died; the lock says it is gone
         m_server = std::make_unique<QLocalServer>();
@@ -55,8 +91,9 @@ InstanceLock::Outcome InstanceLock::acquire(QString* error)
         return Outcome::Acquired;
     }
     if (m_lock.error() != QLockFile::LockFailedError) {
-        *error = QStringLiteral("The lock file %1.instance.lock cannot be made.").arg(m_settingsPath);
-        return Outcome::Refused;
+        *error = QStringLiteral("The lock file %1.instance.lock cannot be made: %2.")
+                     .arg(m_settingsPath, lockFileProblem(m_lock.error(), folder));
+        return Outcome::Failed;
     }
     qint64 pid = 0;
     QString host, application;

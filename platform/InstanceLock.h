@@ -9,10 +9,11 @@
 
 class QLocalServer;
 
-/// One watcher per settings file. The lock is a file beside the settings file, "<file>.instance.lock" (one per
-/// profile; "<file>.lock" is the settings store's own write lock). A lock left by a process that no longer runs is
-/// taken over. The holder also listens on a local socket named after the settings file, through which a second
-/// windowed start asks it to bring its window forward.
+/// One watcher per settings file, whatever name reaches it. The lock is a file beside the file the name resolves to
+/// (symbolic links followed), "<file>.instance.lock", one per profile; a lock left by a process that no longer runs
+/// is taken over. The holder also locks the settings file's inode (SettingsFile::lockInode), which refuses a start
+/// through a hard link. It listens on a local socket named after the resolved file, through which a second windowed
+/// start asks it to bring its window forward.
 ///
 /// Must be made after the application object (the stale-lock test compares process names with it).
 class InstanceLock : public QObject
@@ -28,7 +29,8 @@ public:
     {
         Acquired,  ///< this process is the watcher for the file
         Forwarded, ///< a windowed watcher runs and was asked to raise its window: exit quietly
-        Refused,   ///< another watcher runs (or the lock cannot be made): see the error text
+        Refused,   ///< another watcher runs: see the error text
+        Failed,    ///< the lock cannot be made (no room, no permission): see the error text
     };
 
     InstanceLock(const QString& settingsPath, Role role, QObject* parent = nullptr);
@@ -52,4 +54,5 @@ private:
     QLockFile m_lock;
     std::unique_ptr<QLocalServer> m_server;
     std::function<void()> m_raise;
+    bool m_inodeLocked = false;
 };

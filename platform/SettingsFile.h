@@ -1,28 +1,76 @@
 #pragma once
 
+#include "platform/IniText.h"
+
 #include <QString>
 
-/// The per-user store of named text values, kept in one INI file.
+#include <memory>
+#include <utility>
+
+/// How a write to the store ended: a value with the reason, for whoever must tell the user.
+struct StoreResult
+{
+    bool ok = true;
+    QString reason; ///< why nothing was written (empty when ok)
+    explicit operator bool() const { return ok; }
+};
+
+/// The per-user store of named text values, kept in one INI file that people also edit by hand (see IniText for
+/// how values read). A rewrite changes only the key's line.
 ///
-/// Keys are found without regard to case; every write reaches the disk before it returns, through a
-/// temporary file renamed over the old one, so a crash never leaves a torn file. The file is created
-/// readable by its owner only, since it holds the mail password.
+/// The file is the one its name reaches: a symbolic link stays a link and the file it points to is written. Every
+/// write reaches the disk before it returns, through a temporary file renamed over the old one, so a crash never
+/// leaves a torn file. That rename gives the name a new file: other hard links to the old one keep the settings as
+/// they were (the log says so). A new file is readable by its owner only; so is one that holds the mail password
+/// once it is written. Files over 1 MiB, binary files and text that is no INI file are refused, never read whole
+/// and never written.
 class SettingsFile
 {
 public:
     explicit SettingsFile(QString path);
+    ~SettingsFile();
 
     /// `$XDG_CONFIG_HOME/<applicationName>.conf` (`~/.config/` when the variable is unset).
     static QString defaultPath(const QString& applicationName);
 
+    /// The file @p path reaches: every symbolic link followed (a dangling one to the file a write would make), in a
+    /// canonical folder.
+    static QString resolve(const QString& path);
+
+    /// Whether the file at @p path, if there is one, reads as a settings file; @p error says why not. Reads nothing
+    /// of a file that is too large or not a regular file.
+    [[nodiscard]] static bool check(const QString& path, QString* error);
+
+    /// Locks the file's inode against other processes for as long as this process lives or until unlockInode (a
+    /// file made later is locked when this process writes it). The lock moves to each new file a write renames
+    /// over the old one, and stays on an old one that other hard links still name, so no start through another
+    /// name of the file gets it.
+    enum class InodeLock
+    {
+        Locked,
+        Busy,   ///< another process holds it
+        Failed, ///< the file cannot be opened: see the error
+    };
+    static InodeLock lockInode(const QString& path, QString* error);
+    static void unlockInode(const QString& path);
+
     const QString& path() const { return m_path; }
 
-    /// The stored text, or @p defaultValue when the key or its section does not exist.
+    /// The stored text, or @p defaultValue when the key or its section does not exist or the file is refused. The
+    /// file is parsed again only when its inode, size or modification time changed.
     QString read(const QString& section, const QString& key, const QString& defaultValue) const;
 
-    /// Creates or overwrites the value. Returns false and fills @p error when the file could not be written.
-    bool write(const QString& section, const QString& key, const QString& value, QString* error = nullptr);
+    /// Creates or overwrites the value (nothing is written when it is already stored).
+    StoreResult write(const QString& section, const QString& key, const QString& value);
+
+    /// A key whose non-empty value makes the file readable by its owner only when it is written.
+    void setSecretKey(const QString& section, const QString& key) { m_secret = {section, key}; }
 
 private:
+    struct Snapshot;
+    const Snapshot& load() const;
+
     QString m_path;
+    std::pair<QString, QString> m_secret;
+    mutable std::unique_ptr<Snapshot> m_snapshot;
 };

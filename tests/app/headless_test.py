@@ -92,15 +92,18 @@ def bad_command_lines():
 
 
 def unusable_settings_files():
-    print("unusable settings files: 78, nothing written")
-    blocker = os.path.join(WORK, "blocker")
+    print("unusable settings files (a folder, below a file, a shell rc): 78, nothing written")
+    blocker, rc = os.path.join(WORK, "blocker"), os.path.join(WORK, "bashrc")
     with open(blocker, "w") as f:
         f.write("[Settings]\nrefresh=1\n")
-    for path in (WORK, os.path.join(blocker, "inside.conf")):
+    with open(rc, "w") as f:
+        f.write("# ~/.bashrc\nexport PATH=$HOME/bin:$PATH\n")
+    for path in (WORK, os.path.join(blocker, "inside.conf"), rc):
         for mode in ("--once", "--headless"):
             status, err = run(mode, "--config", path)
             check(status == 78 and path in err, f"{mode} --config {path} exits 78", err)
     check(text(blocker) == "[Settings]\nrefresh=1\n", "the file in the way is unchanged")
+    check(text(rc) == "# ~/.bashrc\nexport PATH=$HOME/bin:$PATH\n", "the shell rc is unchanged")
 
 
 def once_exit_statuses(mail_port, web_port, web_log, marker):
@@ -194,6 +197,44 @@ def headless_watcher(mails, mail_port, web_port, web_log, marker):
     service.stdin.close()
 
 
+def other_names_of_a_watched_file():
+    print("one watcher per file: through a symbolic link or a hard link 75; the link stays a link")
+    path = config("named.conf", 9, 9, "", emailNotify=0, webNotify=0, programNotify=0)
+    service, url = address_service(["--step", "A"])
+    names = [os.path.join(WORK, name) for name in ("sym.conf", "hard.conf", "later.conf")]
+    os.symlink(path, names[0])
+    os.link(path, names[1])  # a file of its own after the watcher's first write, still refused while it runs
+    watcher = start("--headless", "--config", path, url=url)
+    RUNNING.append(watcher)
+    wait_for(lambda: "OldExternal=" in text(path), "the watcher stores the address")
+    os.link(path, names[2])  # to the file the watcher wrote
+    for name in names:
+        status, err = run("--once", "--config", name, url=url)
+        said = "A headless watcher" if name == names[0] else "through another name"  # the holder answers a link
+        check(status == 75 and said in err, f"--once through {name} is refused", err)
+    watcher.terminate()
+    watcher.wait(10)
+    check(os.path.islink(names[0]) and "OldExternal=203.0.113.1" in text(names[0]), "the link stays, the file written")
+    service.stdin.close()
+
+
+def full_folder():
+    print("a full folder: no room for the lock file, or for a changed address (said in the status line): 78")
+    path = config("full.conf", 9, 9, "", OldExternal="198.51.100.7", emailNotify=0, webNotify=0, programNotify=0)
+    folder = os.path.join(WORK, "full")
+    os.mkdir(folder)
+    service, url = address_service(["--step", "A"])
+    script = ('mount -t tmpfs -o size=64k tmpfs "$0" && cp "$1" "$0/" && dd if=/dev/zero of="$0/fill" bs=4k '
+              'count=$(($(stat -f -c %a "$0") - $3)) 2>/dev/null; exec "$2" --once --config "$0/full.conf"')
+    for spare, said in (("0", "The lock file"), ("1", "could not be saved (")):
+        result = subprocess.run(["unshare", "-m", "sh", "-c", script, folder, path, BINARY, spare],
+                                env=dict(ENV, VISTREL_ADDRESS_URL=url), stdin=subprocess.DEVNULL,
+                                capture_output=True, text=True, timeout=20)
+        check(result.returncode == 78 and said in result.stderr, f"{said}: 78", result.stderr)
+    check("No space left on device); the change will be announced again" in result.stderr, "why", result.stderr)
+    service.stdin.close()
+
+
 def second_window_start(url):
     print("the window: a second start on its file brings it forward (0), --headless is refused (75)")
     path = config("window.conf", 9, 9, os.path.join(WORK, "unused"))
@@ -241,6 +282,8 @@ def main():
     newest_addresses_and_agreement(mail_port, web_port, web_log, marker)
     pending_and_stopped_notices(web_port, marker)
     headless_watcher(mails, mail_port, web_port, web_log, marker)
+    other_names_of_a_watched_file()
+    full_folder()
     second_window_start(f"http://127.0.0.1:{web_port}/hook/ip")
     mail.stdin.close()
     web.stdin.close()
