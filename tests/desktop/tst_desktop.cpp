@@ -120,6 +120,9 @@ private slots:
         QTest::addColumn<QString>("environment");  // DISPLAY WAYLAND_DISPLAY XDG_SESSION_TYPE QT_QPA_PLATFORM argument
         QTest::addColumn<bool>("x11");
         QTest::newRow("Wayland with an X server") << ":0 - wayland - -" << true;
+        QTest::newRow("Wayland display with an X server") << ":0 wayland-0 - - -" << true;
+        QTest::newRow("Wayland without an X server") << "- wayland-0 wayland - -" << false;
+        QTest::newRow("platform in the environment") << ":0 wayland-0 - wayland -" << false;
         QTest::newRow("-platform given") << ":0 wayland-0 - - -platform" << false;
     }
 
