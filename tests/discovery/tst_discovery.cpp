@@ -62,7 +62,8 @@ void TestDiscovery::sourceUriIsCheckedWithAReason_data()
     QTest::newRow("dns no name") << "dns://192.0.2.1" << "needs a name";
     QTest::newRow("dns bad name") << "dns://192.0.2.1/my ip" << "not a DNS name";
     QTest::newRow("dns type MX") << "dns://192.0.2.1/a.test?type=MX" << "not A, AAAA or TXT";
-    QTest::newRow("dns port 0") << "dns://192.0.2.1:0/a.test" << "1 to 65535";
+    for (const char* port : {"0", "65536"})
+        QTest::addRow("dns port %s", port) << QString("dns://192.0.2.1:%1/a.test").arg(port) << "1 to 65535";
     QTest::newRow("stun slashes") << "stun://stun.example.org" << "without \"//\"";
     QTest::newRow("stun open bracket") << "stun:[2001:db8::2" << "not closed";
 }
