@@ -184,9 +184,12 @@ private slots:
         load();
         QMenu* menu = m_desktop->tray()->mnuPopup();
         emit m_desktop->tray()->icon()->activated(QSystemTrayIcon::Trigger);  // a left click opens it too
-        QVERIFY(menu->isVisible() && !m_desktop->tray()->icon()->icon().isNull());
+        QVERIFY(menu->isVisible() && !m_desktop->tray()->icon()->icon().isNull() && !qApp->windowIcon().isNull());
         menu->actions()[1]->trigger();  // "Address Overlay On/Off"
         QVERIFY(m_desktop->overlay()->isVisible());
+        m_desktop->overlay()->findChild<QAction*>("mnuPopupItem1")->trigger();  // the overlay's own "Hide"
+        QCOMPARE(m_form->findChild<QPushButton*>("Command2")->text(), QStringLiteral("Turn on IP Address Overlay"));
+        QVERIFY(!m_desktop->overlay()->isVisible());
         m_form->setWindowState(Qt::WindowMinimized);
         QTRY_VERIFY(!m_form->isVisible());
         QCOMPARE(m_settings->read("Minimized", QString()), QStringLiteral("1"));
