@@ -120,6 +120,10 @@ private slots:
         QCOMPARE(lookups(200), 0);
         child<QComboBox>("cmbRefresh")->setCurrentIndex(0);  // 01 Minute: the count already stands above it
         QCOMPARE(lookups(1), 1);
+        for (const auto& [index, seconds] : {std::pair{2, 600}, {4, 3600}}) {  // 10 and 60 minutes
+            child<QComboBox>("cmbRefresh")->setCurrentIndex(index);
+            QCOMPARE(m_form->refreshCycle().seconds(), seconds);
+        }
     }
 
     void failedRunAtStartupLeavesBoxUnticked()

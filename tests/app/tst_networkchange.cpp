@@ -56,6 +56,8 @@ void TestNetworkChange::netlinkWalk_data()
     QTest::newRow("empty") << QByteArray() << 0 << false << false;
     QTest::newRow("new address") << message(RTM_NEWADDR, QByteArray(16, '\0')) << 1 << true << false;
     QTest::newRow("link, then route") << message(RTM_NEWLINK, "abcde") + message(RTM_DELROUTE) << 2 << true << false;
+    for (const int type : {RTM_DELADDR, RTM_NEWROUTE})  // an address removed, a route added
+        QTest::addRow("type %d", type) << message(type) << 1 << true << false;
     QTest::newRow("overrun") << message(NLMSG_ERROR, enobufs) << 1 << true << false;
     QTest::newRow("shorter than a header") << QByteArray("\x14\0\0", 3) << 0 << false << true;
     QTest::newRow("length below the header") << message(RTM_NEWADDR, QByteArray(), 8) << 0 << false << true;

@@ -3,6 +3,7 @@
 #include "TempConfigHome.h"
 #include "app/AddressWatcher.h"
 #include "app/Form1.h"
+#include "app/ProductInfo.h"
 #include "app/Settings.h"
 #include "desktop/AddRemove.h"
 #include "desktop/DesktopArguments.h"
@@ -10,12 +11,15 @@
 #include "desktop/FileExists.h"
 #include "desktop/RtfReader.h"
 #include "desktop/TrayIcon.h"
+#include "desktop/frmAbout.h"
 #include "platform/HttpGet.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QtTest>
 
 class TestDesktop : public QObject
@@ -90,6 +94,7 @@ private slots:
         QTest::newRow("double quote and backslash") << "/opt/\"hi\\/v" << "\"/opt/\\\\\"hi\\\\\\\\/v\"";
         QTest::newRow("percent is no field code") << "/opt/100%f/v" << "\"/opt/100%%f/v\"";
         QTest::newRow("relative path") << "opt/v" << "";
+        QTest::newRow("line end") << "/opt/v\nHidden=true" << "";
     }
 
     void autostartEntry()
@@ -102,7 +107,9 @@ private slots:
         QCOMPARE(entry.AddToRun("Tarnwick IP Vistrel", path, &error), !exec.isEmpty());
         QFile file(dir.filePath("Tarnwick IP Vistrel.desktop"));
         QCOMPARE(file.open(QIODevice::ReadOnly), !exec.isEmpty());
-        QVERIFY(exec.isEmpty() || file.readAll().contains("\nExec=" + exec.toUtf8() + '\n'));
+        const QByteArray written = file.readAll();
+        QVERIFY(exec.isEmpty() || (written.startsWith("[Desktop Entry]\nType=Application\n") &&
+                                   written.contains("\nExec=" + exec.toUtf8() + '\n')));
         QVERIFY(QFile(dir.filePath("tarnwick ip vistrel.desktop")).open(QIODevice::WriteOnly));
         QVERIFY(entry.RemoveFromRun("Tarnwick IP Vistrel", &error));  // that entry and no other
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"tarnwick ip vistrel.desktop"});
@@ -113,6 +120,9 @@ private slots:
         QTest::addColumn<QString>("environment");  // DISPLAY WAYLAND_DISPLAY XDG_SESSION_TYPE QT_QPA_PLATFORM argument
         QTest::addColumn<bool>("x11");
         QTest::newRow("Wayland with an X server") << ":0 - wayland - -" << true;
+        QTest::newRow("Wayland display with an X server") << ":0 wayland-0 - - -" << true;
+        QTest::newRow("Wayland without an X server") << "- wayland-0 wayland - -" << false;
+        QTest::newRow("platform in the environment") << ":0 wayland-0 - wayland -" << false;
         QTest::newRow("-platform given") << ":0 wayland-0 - - -platform" << false;
     }
 
@@ -162,8 +172,11 @@ private slots:
         QCOMPARE(label->text(), QStringLiteral("2001:db8:ffff:ffff:ffff:ffff:ffff:fffe"));
         QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(label->text()));  // not cut off
         QVERIFY(overlay->width() >= label->geometry().right());
+        QVERIFY(overlay->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(overlay->pos(), QGuiApplication::primaryScreen()->availableGeometry().topLeft());
         m_desktop->pendingNoticesChanged("Mail: next try at 00:40");  // the tray tip: addresses, then what is pending
-        QVERIFY(m_desktop->tray()->icon()->toolTip().endsWith("\nExternal: 203.0.113.7\nMail: next try at 00:40"));
+        QCOMPARE(m_desktop->tray()->icon()->toolTip(), "Tarnwick IP Vistrel\nInternal: " + m_form->internalAddress() +
+                                                           "\nExternal: 203.0.113.7\nMail: next try at 00:40");
     }
 
     void trayMenuActions()
@@ -171,9 +184,12 @@ private slots:
         load();
         QMenu* menu = m_desktop->tray()->mnuPopup();
         emit m_desktop->tray()->icon()->activated(QSystemTrayIcon::Trigger);  // a left click opens it too
-        QVERIFY(menu->isVisible());
+        QVERIFY(menu->isVisible() && !m_desktop->tray()->icon()->icon().isNull() && !qApp->windowIcon().isNull());
         menu->actions()[1]->trigger();  // "Address Overlay On/Off"
         QVERIFY(m_desktop->overlay()->isVisible());
+        m_desktop->overlay()->findChild<QAction*>("mnuPopupItem1")->trigger();  // the overlay's own "Hide"
+        QCOMPARE(m_form->findChild<QPushButton*>("Command2")->text(), QStringLiteral("Turn on IP Address Overlay"));
+        QVERIFY(!m_desktop->overlay()->isVisible());
         m_form->setWindowState(Qt::WindowMinimized);
         QTRY_VERIFY(!m_form->isVisible());
         QCOMPARE(m_settings->read("Minimized", QString()), QStringLiteral("1"));
@@ -199,12 +215,15 @@ private slots:
         QTRY_VERIFY(m_desktop->splash()->handedOver());
         QCOMPARE(m_desktop->splash()->counter(), 150);
         QVERIFY(!m_desktop->splash()->isVisible() && m_form->isVisible());
+        QCOMPARE(m_desktop->splash()->geometry().center(),
+                 QGuiApplication::primaryScreen()->availableGeometry().center());
         QTRY_COMPARE(m_form->externalAddress(), QStringLiteral("203.0.113.7"));
     }
 
     void helpShownAtStartUntilUnticked()
     {
         load();
+        QVERIFY(m_desktop->help()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         m_desktop->help()->findChild<QCheckBox*>("Check1")->click();
         load();
         QVERIFY(!m_desktop->help());
@@ -219,10 +238,36 @@ private slots:
         QVERIFY(m_desktop->help()->findChild<QWidget*>("rtf1")->property("plainText").toString().contains("too large"));
     }
 
+    void helpKeepsTheFormats()
+    {
+        QFile file(m_home->path() + "/Help.rtf");
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write("{\\rtf1\\qc\\b\\i\\ul\\fs40 a\\plain b\\par\\pard\\qr c\\par\\qj d\\par}"));
+        file.close();
+        m_desktop->setHelpFolders({m_home->path()});
+        m_desktop->showHelp();
+        QString shown;  // of each run: text, bold, italic, underlined, points / alignment of its paragraph
+        const QTextDocument* document = m_desktop->help()->findChild<QTextBrowser*>("rtf1")->document();
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+            for (auto run = block.begin(); !run.atEnd(); ++run) {
+                const QTextCharFormat f = run.fragment().charFormat();
+                shown += run.fragment().text() + (f.fontWeight() == QFont::Bold ? "b" : "") +
+                         (f.fontItalic() ? "i" : "") + (f.fontUnderline() ? "u" : "") +
+                         QStringLiteral("%1/%2 ").arg(f.fontPointSize()).arg(int(block.blockFormat().alignment()));
+            }
+        }
+        QCOMPARE(shown, QStringLiteral("abiu20/4 b12/4 c12/2 d12/8 "));
+    }
+
     void websiteWindowLivesOneSecond()
     {
-        load();  // within it a second request opens nothing, and closing the program waits for it
-        m_desktop->showWebsite();
+        load();  // About's link opens it; within it a second request opens nothing, and closing the program waits
+        m_desktop->showAbout();
+        const ProductInfo& product = LoadProductInfo();
+        QCOMPARE(m_desktop->about()->windowTitle(), "About " + product.productName);
+        QCOMPARE(m_desktop->about()->findChild<QLabel*>("lblVersion")->text(),
+                 QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
+        emit m_desktop->about()->findChild<QLabel*>("lblWebsite")->linkActivated("website");
         m_desktop->showWebsite();
         QCOMPARE(m_opened, QList<QUrl>{QUrl("http://tarnwicksoftware.com")});
         m_form->close();

@@ -62,7 +62,8 @@ void TestDiscovery::sourceUriIsCheckedWithAReason_data()
     QTest::newRow("dns no name") << "dns://192.0.2.1" << "needs a name";
     QTest::newRow("dns bad name") << "dns://192.0.2.1/my ip" << "not a DNS name";
     QTest::newRow("dns type MX") << "dns://192.0.2.1/a.test?type=MX" << "not A, AAAA or TXT";
-    QTest::newRow("dns port 0") << "dns://192.0.2.1:0/a.test" << "1 to 65535";
+    for (const char* port : {"0", "65536"})
+        QTest::addRow("dns port %s", port) << QString("dns://192.0.2.1:%1/a.test").arg(port) << "1 to 65535";
     QTest::newRow("stun slashes") << "stun://stun.example.org" << "without \"//\"";
     QTest::newRow("stun open bracket") << "stun:[2001:db8::2" << "not closed";
 }
@@ -129,10 +130,10 @@ void TestDiscovery::dnsReplyYieldsAddressOrReason_data()
     QTest::newRow("A") << a << 1 << 1 << "203.0.113.9";
     QTest::newRow("AAAA") << dnsReply("myip.test", 28, 1, "20010db8" + QByteArray(22, '0') + "09") << 28 << 1
                           << "2001:db8::9";
-    QTest::newRow("TXT") << dnsReply("myip.test", 16, 1, txt) << 16 << 1 << "203.0.113.9";
     QTest::newRow("TXT CH") << dnsReply("myip.test", 16, 3, txt) << 16 << 3 << "203.0.113.9";
     QTest::newRow("TXT asked, A given") << a << 16 << 1 << "another question";
     QTest::newRow("other name") << dnsReply("other.test", 1, 1, "cb007109") << 1 << 1 << "another question";
+    QTest::newRow("name in capitals") << dnsReply("MYIP.Test", 1, 1, "cb007109") << 1 << 1 << "203.0.113.9";
     QTest::newRow("truncated") << QByteArray(a).replace(4, 4, "8380") << 1 << 1 << "truncated";
     QTest::newRow("cut short") << a.left(a.size() - 6) << 1 << 1 << "malformed";
     QTest::newRow("short") << QByteArray("1234") << 1 << 1 << "shorter than a DNS header";
@@ -163,6 +164,8 @@ void TestDiscovery::stunResponseYieldsAddressOrReason_data()
     QTest::newRow("xor v6") << QByteArray("010100182112a442" "0102030405060708090a0b0c002000140002bd520113a9fa"
                                           "0102030405060708090a0b05") << "2001:db8::9";
     QTest::newRow("mapped only") << head + "0001000800019c40cb007109" << "203.0.113.9";
+    QTest::newRow("mapped rewritten, xor kept")
+        << QByteArray(head).replace(4, 4, "0018") + "0001000800019c40c6336401" + xor4 << "203.0.113.9";
     QTest::newRow("wrong id") << QByteArray(head).replace(16, 24, QByteArray("fefdfcfbfaf9f8f7f6f5f4f3")) + xor4
                               << "wrong transaction ID";
     QTest::newRow("wrong cookie") << QByteArray(head).replace(8, 8, "deed5bbd") + xor4 << "magic cookie";

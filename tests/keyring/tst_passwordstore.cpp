@@ -97,6 +97,12 @@ void TestPasswordStore::keepsFileCopyWhenKeyringRefuses()
     QCOMPARE(store.placeText(), QStringLiteral("Password kept in the settings file (no keyring found)"));
     QCOMPARE(notices.size(), 1);
     QVERIFY(!notices.first().contains(QLatin1String("before")) && !notices.first().contains(QLatin1String("typed")));
+
+    PasswordStore next(Service, m_settings, values);  // the next start: typed while the keyring is asked
+    next.start();
+    next.save(QStringLiteral("typed again"));
+    QTRY_COMPARE_WITH_TIMEOUT(next.place(), PasswordStore::Place::File, PasswordStore::AnswerTimeoutMs + 5000);
+    QCOMPARE(inFile(), QStringLiteral("typed again"));
 }
 
 void TestPasswordStore::dialogSavesIntoKeyring()

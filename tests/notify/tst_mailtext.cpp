@@ -5,13 +5,14 @@
 #include <QtTest>
 
 namespace {
-MailBodyInputs inputs(bool useBody, const QString& bodyTemplate = {})
+MailBodyInputs inputs(bool useBody, const QString& bodyTemplate = {}, const QString& ipv6 = {})
 {
     MailBodyInputs in;
     in.useBody = useBody;
     in.bodyTemplate = bodyTemplate;
     in.internalAddress = QStringLiteral("10.0.0.5");
     in.externalAddress = QStringLiteral("198.51.100.9");
+    in.externalIPv6Address = ipv6;
     in.now = QDateTime(QDate(2026, 5, 12), QTime(7, 52, 21));
     in.product = {QStringLiteral("Tarnwick IP Vistrel"), QStringLiteral("Tarnwick Software"),
                   QStringLiteral("tarnwicksoftware.com"), 3, 12};
@@ -60,13 +61,16 @@ void TestMailText::body_data()
 {
     QTest::addColumn<bool>("useBody");
     QTest::addColumn<QString>("bodyTemplate");
+    QTest::addColumn<QString>("ipv6");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("built-in") << false << ""
-        << "This message is an automatic notification by Tarnwick IP Vistrel that your IP Address "
-           "has changed to the following:\r\n\r\nExternal IP Address: 198.51.100.9\r\nInternal IP "
-           "Address: 10.0.0.5\r\n\r\nDate/Time: @\r\n\r\nThank you,\r\n\r\nTarnwick IP Vistrel by "
-           "Tarnwick Software\r\nhttp://www.tarnwicksoftware.com";
-    QTest::newRow("placeholders in any letter case") << true << "$internal$ $EXTERNAL$ $InTeRnAl$ $InternalIP$"
+    const QString builtIn = "This message is an automatic notification by Tarnwick IP Vistrel that your IP Address "
+                            "has changed to the following:\r\n\r\nExternal IP Address: 198.51.100.9\r\n%1Internal IP "
+                            "Address: 10.0.0.5\r\n\r\nDate/Time: @\r\n\r\nThank you,\r\n\r\nTarnwick IP Vistrel by "
+                            "Tarnwick Software\r\nhttp://www.tarnwicksoftware.com";
+    QTest::newRow("built-in") << false << "" << "none" << builtIn.arg("");
+    QTest::newRow("built-in, IPv6") << false << "" << "2001:db8::1"
+                                    << builtIn.arg("External IPv6 Address: 2001:db8::1\r\n");
+    QTest::newRow("placeholders in any letter case") << true << "$internal$ $EXTERNAL$ $InTeRnAl$ $InternalIP$" << ""
                                                      << "10.0.0.5 198.51.100.9 10.0.0.5 $InternalIP$";
 }
 
@@ -74,8 +78,9 @@ void TestMailText::body()
 {
     QFETCH(bool, useBody);
     QFETCH(QString, bodyTemplate);
+    QFETCH(QString, ipv6);
     QFETCH(QString, expected);
-    const MailBodyInputs in = inputs(useBody, bodyTemplate);
+    const MailBodyInputs in = inputs(useBody, bodyTemplate, ipv6);
     QCOMPARE(ComposeMailBody(in), expected.replace(QLatin1Char('@'), mailDateTimeText(in.now)));
     QVERIFY(mailDateTimeText(in.now).contains(QLatin1String("21"))); // the seconds are shown
 }

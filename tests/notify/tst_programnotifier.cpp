@@ -25,6 +25,7 @@ void TestProgramNotifier::initTestCase()
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("a folder with blanks"))));
     QVERIFY(QFile::copy(QStringLiteral(VISTREL_SOURCE_DIR "/tests/notify/record_args.sh"), m_script));
     QVERIFY(QFile::setPermissions(m_script, QFile::ReadOwner | QFile::ExeOwner));
+    qputenv("PATH", QFile::encodeName(m_dir.filePath(QStringLiteral("a folder with blanks:"))) + qgetenv("PATH"));
     qputenv("VISTREL_RECORD_ARGS", QFile::encodeName(m_dir.filePath(QStringLiteral("argv"))));
 }
 
@@ -34,13 +35,15 @@ void TestProgramNotifier::launches_data()
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<QStringList>("result"); // the arguments it got, or the statuses when it must not start
     QTest::newRow("addresses, quotes and escapes") << "@"
-        << "--in\t$Internal$ \"$EXTERNAL$ \\\"x\\\\\" 'a\\b \"c\"' d\\ e \"\" $HOME;"
-        << QStringList{"--in", "192.168.1.20", "203.0.113.7 \"x\\", "a\\b \"c\"", "d e", "", "$HOME;"};
+        << "--in\t$Internal$ \"$EXTERNAL$ \\\"x\\\\\" 'a\\b \"c\"' d\\ e \"\" \"\\$\\\ny\" $HOME; ''"
+        << QStringList{"--in", "192.168.1.20", "203.0.113.7 \"x\\", "a\\b \"c\"", "d e", "", "$y", "$HOME;", ""};
     QTest::newRow("blank arguments") << "@" << " " << QStringList{};
     QTest::newRow("no program") << "" << "x" << QStringList{"Error: Please enter a program to launch"};
     QTest::newRow("no such program") << "/nonexistent/x"
                                      << "" << QStringList{"Opening /nonexistent/x", "Error: could not launch program"};
-    QTest::newRow("unterminated quote") << "@" << "\"open" << QStringList{"Error: could not launch program"};
+    QTest::newRow("found on PATH") << "record args" << "x" << QStringList{"x"};
+    for (const char* broken : {"\"open", "'open", "x\\"})
+        QTest::newRow(broken) << "@" << broken << QStringList{"Error: could not launch program"};
 }
 
 void TestProgramNotifier::launches()
