@@ -49,7 +49,7 @@ enum class Key
 enum class Secret : bool
 {
     No,
-    Yes, ///< never logged; a file that holds it non-empty is made readable by its owner only
+    Yes, ///< a file that holds it non-empty is made readable by its owner only
 };
 
 /// One key: a whole number in [min, max] (anything else stored counts as the default) or a text.
