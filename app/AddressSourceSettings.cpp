@@ -14,9 +14,6 @@ QStringList splitUris(const QString& text)
     return text.split(blanks, Qt::SkipEmptyParts);
 }
 
-// A marker no URI list can equal, to tell an absent key from a list the user emptied.
-const QString Absent = QStringLiteral("\x01");
-
 } // namespace
 
 bool AddressSourceSettings::environmentOverrides()
@@ -26,15 +23,15 @@ bool AddressSourceSettings::environmentOverrides()
 
 QStringList AddressSourceSettings::storedList(bool ipv6) const
 {
-    const QString stored = m_settings.read(QLatin1String(ipv6 ? IPv6Key : IPv4Key), Absent);
-    if (stored == Absent)
+    const std::optional<QString> stored = m_settings.stored(ipv6 ? Key::Address6Sources : Key::AddressSources);
+    if (!stored)
         return ipv6 ? defaultAddress6Sources() : defaultAddressSources();
-    return splitUris(stored);
+    return splitUris(*stored);
 }
 
 void AddressSourceSettings::storeList(bool ipv6, const QStringList& uris)
 {
-    m_settings.write(QLatin1String(ipv6 ? IPv6Key : IPv4Key), uris.join(QLatin1Char(' ')));
+    m_settings.write(ipv6 ? Key::Address6Sources : Key::AddressSources, uris.join(QLatin1Char(' ')));
 }
 
 QStringList AddressSourceSettings::ipv4Sources() const
@@ -53,5 +50,5 @@ QStringList AddressSourceSettings::ipv6Sources() const
 
 int AddressSourceSettings::quorum() const
 {
-    return m_settings.readInt(QLatin1String(QuorumKey), DefaultQuorum, 1, 100);
+    return m_settings.readInt(Key::AddressQuorum);
 }

@@ -12,11 +12,6 @@ class Settings;
 class AddressSourceSettings
 {
 public:
-    static constexpr const char* IPv4Key = "addressSources";
-    static constexpr const char* IPv6Key = "address6Sources";
-    static constexpr const char* QuorumKey = "addressQuorum";
-    static constexpr int DefaultQuorum = 2;
-
     explicit AddressSourceSettings(Settings& settings) : m_settings(settings) {}
 
     QStringList ipv4Sources() const;

@@ -85,17 +85,17 @@ AddressWatcher::~AddressWatcher()
     m_tick.setParent(nullptr);  // a member: destroyed with this object, not by it
 }
 
-const char* AddressWatcher::settingsKey(Notifiers::Kind kind)
+Key AddressWatcher::settingsKey(Notifiers::Kind kind)
 {
     switch (kind) {
     case Notifiers::Kind::Mail:
-        return "emailNotify";
+        return Key::MailNotify;
     case Notifiers::Kind::Web:
-        return "webNotify";
+        return Key::WebNotify;
     case Notifiers::Kind::Program:
-        return "programNotify";
+        return Key::ProgramNotify;
     }
-    return "";
+    return Key::MailNotify;
 }
 
 void AddressWatcher::load()
@@ -107,8 +107,8 @@ void AddressWatcher::load()
 
 void AddressWatcher::loadRefreshSettings(bool defaultOn)
 {
-    m_refresh.setSelection(m_settings.readInt(QStringLiteral("refreshrate"), 0, -1, 4));
-    setAutoRefresh(m_settings.readInt(QStringLiteral("refresh"), defaultOn ? 1 : 0, 0, 1) == 1);
+    m_refresh.setSelection(m_settings.readInt(Key::RefreshRate));
+    setAutoRefresh(m_settings.readInt(Key::AutoRefresh, defaultOn ? 1 : 0) == 1);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -277,7 +277,7 @@ void AddressWatcher::setAutoRefresh(bool on)
 
 bool AddressWatcher::isNotificationEnabled(Notifiers::Kind kind) const
 {
-    return m_settings.readInt(QLatin1String(settingsKey(kind)), 0, 0, 1) == 1;
+    return m_settings.readFlag(settingsKey(kind));
 }
 
 void AddressWatcher::notify(Notifiers::Kind kind, Notifiers::Done done)

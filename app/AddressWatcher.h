@@ -6,6 +6,7 @@
 #include "app/PendingNotices.h"
 #include "app/ProductInfo.h"
 #include "app/RefreshCycle.h"
+#include "app/SettingsKeys.h"
 #include "discovery/AddressLookup.h"
 
 #include <QList>
@@ -102,7 +103,7 @@ public:
     /// The notifications that failed and when each is tried again (tests move its clock).
     PendingNotices& pendingNotices() { return m_pending; }
 
-    static const char* settingsKey(Notifiers::Kind kind);
+    static Key settingsKey(Notifiers::Kind kind);
 
 signals:
     void statusChanged(const QString& text);

@@ -10,9 +10,9 @@ ChangeTest::ChangeTest(Settings& settings) : m_settings(settings) {}
 
 void ChangeTest::load()
 {
-    m_oldInternal = m_settings.read(QStringLiteral("OldInternal"), NoAddress);
-    m_oldExternal = m_settings.read(QStringLiteral("OldExternal"), NoAddress);
-    m_oldExternal6 = m_settings.read(QStringLiteral("OldExternalIPv6"), NoAddress);
+    m_oldInternal = m_settings.read(Key::OldInternal);
+    m_oldExternal = m_settings.read(Key::OldExternal);
+    m_oldExternal6 = m_settings.read(Key::OldExternalIPv6);
 }
 
 ChangeTest::Comparison ChangeTest::compareAndRememberIPv6(const QString& external6)
@@ -23,7 +23,7 @@ ChangeTest::Comparison ChangeTest::compareAndRememberIPv6(const QString& externa
     result.changed = external6 != m_oldExternal6 && m_oldExternal6 != NoAddress;
     if (external6 != m_oldExternal6) {
         m_oldExternal6 = external6;
-        result.notSaved = m_settings.write(QStringLiteral("OldExternalIPv6"), m_oldExternal6).reason;
+        result.notSaved = m_settings.write(Key::OldExternalIPv6, m_oldExternal6).reason;
     }
     return result;
 }
@@ -37,8 +37,8 @@ ChangeTest::Comparison ChangeTest::compareAndRemember(const QString& external, c
         result.changed = true;
     m_oldExternal = external;
     m_oldInternal = internal;
-    const StoreResult external4 = m_settings.write(QStringLiteral("OldExternal"), m_oldExternal);
-    const StoreResult internal4 = m_settings.write(QStringLiteral("OldInternal"), m_oldInternal);
+    const StoreResult external4 = m_settings.write(Key::OldExternal, m_oldExternal);
+    const StoreResult internal4 = m_settings.write(Key::OldInternal, m_oldInternal);
     result.notSaved = external4 ? internal4.reason : external4.reason;
     return result;
 }

@@ -207,11 +207,11 @@ QWidget* Form1::buildNotificationFrame()
     chkDesktopNotice = named(new QCheckBox(QStringLiteral("Show a desktop notice")), "chkDesktopNotice");
     Command3 = named(new QPushButton(QStringLiteral("Setup")), "Command3");
     Command3->setEnabled(false);
-    connect(Check3, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check3, "emailNotify"); });
-    connect(Check4, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check4, "webNotify"); });
-    connect(Check5, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check5, "programNotify"); });
+    connect(Check3, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check3, Key::MailNotify); });
+    connect(Check4, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check4, Key::WebNotify); });
+    connect(Check5, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check5, Key::ProgramNotify); });
     connect(chkDesktopNotice, &QCheckBox::toggled, this,
-            [this] { m_settings.write(QStringLiteral("desktopNotify"), chkDesktopNotice->isChecked() ? 1 : 0); });
+            [this] { m_settings.writeFlag(Key::DesktopNotice, chkDesktopNotice->isChecked()); });
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     auto* grid = new QGridLayout(box);
     grid->addWidget(Check3, 0, 0);
@@ -298,10 +298,10 @@ void Form1::showAddresses()
 // ---------------------------------------------------------------------------------------------
 // Start-up and shutdown
 
-void Form1::restoreToggle(QCheckBox* box, const char* key, int defaultValue)
+void Form1::restoreToggle(QCheckBox* box, Key key)
 {
     // Ticking runs the box's own click handling, as a user's click would; a box left unticked runs nothing.
-    box->setChecked(m_settings.readInt(QLatin1String(key), defaultValue, 0, 1) == 1);
+    box->setChecked(m_settings.readFlag(key));
 }
 
 void Form1::Form_Load()
@@ -311,7 +311,7 @@ void Form1::Form_Load()
         m_desktop->setWindowIcons(this);
         m_desktop->addTrayIcon();
     }
-    if (m_settings.readInt(QStringLiteral("Minimized"), 0, 0, 1) == 1)
+    if (m_settings.readFlag(Key::Minimized))
         show();
     // The program may have started the first lookup before the window loaded (and loaded the store for it).
     const bool lookedUp = m_watcher->lookupsStarted() > 0;
@@ -319,19 +319,19 @@ void Form1::Form_Load()
         m_watcher->load();
     m_product = LoadProductInfo();
 
-    restoreToggle(chkMin, "chkMin");
-    restoreToggle(Check1, "refresh");
-    restoreToggle(Check2, "startup");
-    restoreToggle(Check3, "emailNotify");
-    restoreToggle(Check4, "webNotify");
-    restoreToggle(Check5, "programNotify");
-    restoreToggle(chkDesktopNotice, "desktopNotify", 1);
-    cmbRefresh->setCurrentIndex(m_settings.readInt(QStringLiteral("refreshrate"), 0, -1, 4));
+    restoreToggle(chkMin, Key::StartMinimized);
+    restoreToggle(Check1, Key::AutoRefresh);
+    restoreToggle(Check2, Key::RunAtLogon);
+    restoreToggle(Check3, Key::MailNotify);
+    restoreToggle(Check4, Key::WebNotify);
+    restoreToggle(Check5, Key::ProgramNotify);
+    restoreToggle(chkDesktopNotice, Key::DesktopNotice);
+    cmbRefresh->setCurrentIndex(m_settings.readInt(Key::RefreshRate));
 
     setWindowTitle(m_product.productName + QStringLiteral(" by ") + m_product.companyName);
     cmdWebsite->setText(QStringLiteral("Visit ") + m_product.website);
 
-    if (m_settings.readInt(QStringLiteral("showHelp"), 1, 0, 1) == 1 && m_desktop)
+    if (m_settings.readFlag(Key::ShowHelp) && m_desktop)
         m_desktop->showHelp();
     if (chkMin->isChecked())
         setWindowState(windowState() | Qt::WindowMinimized);
@@ -403,12 +403,12 @@ void Form1::Check1_Click()
 {
     m_watcher->setAutoRefresh(Check1->isChecked());
     m_watcher->setRefreshSelection(cmbRefresh->currentIndex());
-    m_settings.write(QStringLiteral("refresh"), Check1->isChecked() ? 1 : 0);
+    m_settings.writeFlag(Key::AutoRefresh, Check1->isChecked());
 }
 
 void Form1::cmbRefresh_Click()
 {
-    m_settings.write(QStringLiteral("refreshrate"), cmbRefresh->currentIndex());
+    m_settings.write(Key::RefreshRate, cmbRefresh->currentIndex());
     m_watcher->setRefreshSelection(cmbRefresh->currentIndex());
 }
 
@@ -466,18 +466,18 @@ void Form1::Check2_Click()
             Check2->setChecked(false);
         }
     }
-    m_settings.write(QStringLiteral("startup"), Check2->isChecked() ? 1 : 0);
+    m_settings.writeFlag(Key::RunAtLogon, Check2->isChecked());
 }
 
-void Form1::notificationOption_Click(QCheckBox* box, const char* key)
+void Form1::notificationOption_Click(QCheckBox* box, Key key)
 {
     Command3->setEnabled(Check3->isChecked() || Check4->isChecked() || Check5->isChecked());
-    m_settings.write(QLatin1String(key), box->isChecked() ? 1 : 0);
+    m_settings.writeFlag(key, box->isChecked());
 }
 
 void Form1::chkMin_Click()
 {
-    m_settings.write(QStringLiteral("chkMin"), chkMin->isChecked() ? 1 : 0);
+    m_settings.writeFlag(Key::StartMinimized, chkMin->isChecked());
 }
 
 // ---------------------------------------------------------------------------------------------

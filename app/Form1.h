@@ -85,7 +85,7 @@ public slots:
     void Command3_Click();
     void cmdWebsite_Click();
     void Check2_Click();
-    void notificationOption_Click(QCheckBox* box, const char* key);
+    void notificationOption_Click(QCheckBox* box, Key key);
     void chkMin_Click();
     void cmdSend_Click();
     void doHitURL();
@@ -107,7 +107,7 @@ private:
     QWidget* buildAutomationFrame();
     QWidget* buildNotificationFrame();
     void buildMenus();
-    void restoreToggle(QCheckBox* box, const char* key, int defaultValue = 0);
+    void restoreToggle(QCheckBox* box, Key key);
     void showAddresses();
 
     Settings& m_settings;

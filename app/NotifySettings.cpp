@@ -2,12 +2,6 @@
 
 #include "app/Settings.h"
 
-bool flagFromText(const QString& text)
-{
-    bool ok = false;
-    return text.trimmed().toInt(&ok) == 1 && ok;
-}
-
 QString mailSecurityText(MailSecurity security)
 {
     switch (security) {
@@ -35,25 +29,21 @@ std::optional<MailSecurity> mailSecurityFromText(const QString& text)
 
 void LoadNotifySettings(const Settings& settings, NotifySettings& values)
 {
-    const auto read = [&settings](const char* key, const QString& defaultValue) {
-        return settings.read(QLatin1String(key), defaultValue);
-    };
-    values.emailTo = read("strEmailTo", QLatin1String(NotifySettings::PlaceholderAddress));
-    values.emailFrom = read("strEmailFrom", QLatin1String(NotifySettings::PlaceholderAddress));
-    values.server = read("strServer", QLatin1String(NotifySettings::PlaceholderServer));
-    values.port = read("strPort", QStringLiteral("25"));
-    values.username = read("strUsername", QString());
-    values.password = read("strPassword", QString());
-    values.url = read("strurl", QString());
-    values.program = read("strProg", QString());
-    values.arguments = read("strCommands", QString());
-    values.encoding = read("strEncoding", QStringLiteral("MIME"));
-    values.body = read("txtBody", QLatin1String(NotifySettings::DefaultBody));
-    values.useAuth = flagFromText(read("chkAuth", QStringLiteral("0")));
+    values.emailTo = settings.read(Key::MailTo);
+    values.emailFrom = settings.read(Key::MailFrom);
+    values.server = settings.read(Key::MailServer);
+    values.port = settings.read(Key::MailPort);
+    values.username = settings.read(Key::MailUsername);
+    values.password = settings.read(Key::MailPassword);
+    values.url = settings.read(Key::Url);
+    values.program = settings.read(Key::Program);
+    values.arguments = settings.read(Key::Arguments);
+    values.encoding = settings.read(Key::MailEncoding);
+    values.body = settings.read(Key::MailBody);
+    values.useAuth = settings.readFlag(Key::MailUseAuth);
     // Files written before mailSecurity existed say only whether the SSL 2.0 box was ticked.
-    const bool useSsl = flagFromText(read("chkSSL", QStringLiteral("0")));
-    values.security = mailSecurityFromText(read("mailSecurity", QString()))
-                          .value_or(useSsl ? MailSecurity::Ssl2 : MailSecurity::None);
-    values.trustedCertificates = read("mailTrustedCertificates", QString());
-    values.useBody = flagFromText(read("chkBody", QStringLiteral("0")));
+    values.security = mailSecurityFromText(settings.read(Key::MailSecurity))
+                          .value_or(settings.readFlag(Key::MailSsl2) ? MailSecurity::Ssl2 : MailSecurity::None);
+    values.trustedCertificates = settings.read(Key::MailTrustedCertificates);
+    values.useBody = settings.readFlag(Key::MailUseBody);
 }

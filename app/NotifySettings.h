@@ -48,6 +48,3 @@ void LoadNotifySettings(const Settings& settings, NotifySettings& values);
 QString mailSecurityText(MailSecurity security);
 /// The security a stored text names (compared in small letters, blanks ignored); nothing for any other text.
 std::optional<MailSecurity> mailSecurityFromText(const QString& text);
-
-/// A check box's stored text as a flag: true exactly when it is the whole number 1.
-bool flagFromText(const QString& text);

@@ -101,7 +101,7 @@ QString PendingNotices::format(const Entries& entries)
 
 void PendingNotices::load()
 {
-    m_entries = parse(m_settings.read(QLatin1String(SettingsKey), QString()));
+    m_entries = parse(m_settings.read(Key::PendingNotices));
     for (size_t i = 0; i < m_entries.size(); ++i)
         m_trying[i] = m_trying[i] && m_entries[i].failures > 0;
     arm();
@@ -180,7 +180,7 @@ void PendingNotices::fireDueNow()
 
 void PendingNotices::update()
 {
-    m_settings.write(QLatin1String(SettingsKey), format(m_entries));
+    m_settings.write(Key::PendingNotices, format(m_entries));
     arm();
     emit changed();
 }

@@ -29,7 +29,6 @@ public:
     using Kind = Notifiers::Kind;
     using Clock = std::function<QDateTime()>;
 
-    static constexpr const char* SettingsKey = "pendingNotices";
     static constexpr int KindCount = 3;
     static constexpr int MaxFailures = 1000000;
     static constexpr qsizetype MaxTextLength = 200;

@@ -127,7 +127,7 @@ void DesktopIntegration::pendingNoticesChanged(const QString& summary)
 
 void DesktopIntegration::addressesChanged(const QList<AddressChange>& changes)
 {
-    if (!changes.isEmpty() && m_form.settings().readInt(QStringLiteral("desktopNotify"), 1, 0, 1) == 1)
+    if (!changes.isEmpty() && m_form.settings().readFlag(Key::DesktopNotice))
         m_notice->show(changes);
 }
 
@@ -155,7 +155,7 @@ void DesktopIntegration::mainWindowStateChanged(bool minimized)
 {
     Settings& settings = m_form.settings();
     if (minimized) {
-        settings.write(QStringLiteral("Minimized"), 1);
+        settings.write(Key::Minimized, 1);
         if (!trayAvailable()) {
             // Without a notification area the task bar is the only way back: the window stays there.
             qCDebug(lcDesktop) << "no notification area: the minimised window stays in the task bar";
@@ -170,7 +170,7 @@ void DesktopIntegration::mainWindowStateChanged(bool minimized)
     }
     if (!m_form.isVisible() && !m_unloaded)
         m_form.show();
-    settings.write(QStringLiteral("Minimized"), 0);
+    settings.write(Key::Minimized, 0);
 }
 
 bool DesktopIntegration::eventFilter(QObject* watched, QEvent* event)
@@ -178,8 +178,8 @@ bool DesktopIntegration::eventFilter(QObject* watched, QEvent* event)
     // Every resize of the visible window records "not minimised" again (written only when it differs).
     if (watched == &m_form && event->type() == QEvent::Resize && m_form.isVisible() && !m_form.isMinimized()) {
         Settings& settings = m_form.settings();
-        if (settings.read(QStringLiteral("Minimized"), QStringLiteral("0")) != QStringLiteral("0"))
-            settings.write(QStringLiteral("Minimized"), 0);
+        if (settings.read(Key::Minimized) != QStringLiteral("0"))
+            settings.write(Key::Minimized, 0);
     }
     return QObject::eventFilter(watched, event);
 }

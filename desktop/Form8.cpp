@@ -67,7 +67,7 @@ void Form8::Form_Load(const QString& helpFile)
         showDocument(document, rtf1);
     }
     SetTopmost(this, true);
-    Check1->setChecked(m_settings.readInt(QStringLiteral("showHelp"), 1, 0, 1) == 1);
+    Check1->setChecked(m_settings.readFlag(Key::ShowHelp));
 }
 
 void Form8::showDocument(const RtfDocument& document, QTextBrowser* browser)
@@ -99,5 +99,5 @@ void Form8::showDocument(const RtfDocument& document, QTextBrowser* browser)
 
 void Form8::Check1_Click()
 {
-    m_settings.write(QStringLiteral("showHelp"), Check1->isChecked() ? 1 : 0);
+    m_settings.writeFlag(Key::ShowHelp, Check1->isChecked());
 }

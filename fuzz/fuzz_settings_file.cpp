@@ -57,15 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Settings settings(path);
     NotifySettings values;
     LoadNotifySettings(settings, values);
-    for (const char* key :
-         {"Minimized", "chkMin", "refresh", "startup", "emailNotify", "webNotify", "programNotify", "showHelp"}) {
-        const int flag = settings.readInt(QLatin1String(key), 0, 0, 1);
-        if (flag < 0 || flag > 1)
+    for (const KeyRow& row : SettingsKeys) {
+        if (row.info.type == KeyInfo::Type::Text) {
+            (void)settings.read(row.key);
+            continue;
+        }
+        const int number = settings.readInt(row.key);
+        if (number < row.info.min || number > row.info.max)
             __builtin_trap();
     }
-    const int rate = settings.readInt(QStringLiteral("refreshrate"), 0, -1, 4);
-    if (rate < -1 || rate > 4)
-        __builtin_trap();
-    (void)settings.read(QStringLiteral("OldExternal"), QStringLiteral("0"));
     return 0;
 }

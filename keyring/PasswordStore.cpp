@@ -80,7 +80,7 @@ void PasswordStore::start()
 {
     if (m_state != State::NotStarted)
         return;
-    m_password = m_settings.read(QLatin1String(SettingsKey), QString());
+    m_password = m_settings.read(Key::MailPassword);
     applyTo(m_values);
     setState(State::Reading);
     if (!hasSessionBus()) {
@@ -109,7 +109,7 @@ void PasswordStore::readFinished(QKeychain::Job* job)
 {
     m_timeout.stop();
     setState(State::Idle);
-    const QString fileCopy = m_settings.read(QLatin1String(SettingsKey), QString());
+    const QString fileCopy = m_settings.read(Key::MailPassword);
     if (job->error() != QKeychain::NoError && job->error() != QKeychain::EntryNotFound) {
         keepInFile(m_pending.value_or(fileCopy), OutsideText::line(job->errorString()));
         m_pending.reset();
@@ -143,7 +143,7 @@ void PasswordStore::save(const QString& password)
         return;
     }
     if (m_place == Place::File) {
-        m_settings.write(QLatin1String(SettingsKey), password);
+        m_settings.write(Key::MailPassword, password);
         return;
     }
     write(password);
@@ -172,8 +172,8 @@ void PasswordStore::writeFinished(QKeychain::Job* job, const QString& written)
         return;
     }
     // Only now, with the keyring holding it, may the file's copy go.
-    if (!m_settings.read(QLatin1String(SettingsKey), QString()).isEmpty()) {
-        m_settings.write(QLatin1String(SettingsKey), QString());
+    if (!m_settings.read(Key::MailPassword).isEmpty()) {
+        m_settings.write(Key::MailPassword, QString());
         qCInfo(lcKeyring) << "mail password moved from the settings file into the keyring";
         emit notice(QStringLiteral("Mail password moved into the keyring"));
     }
@@ -207,8 +207,8 @@ void PasswordStore::keepInFile(const QString& password, const QString& reason)
 {
     m_password = password;
     applyTo(m_values);
-    if (m_settings.read(QLatin1String(SettingsKey), QString()) != password)
-        m_settings.write(QLatin1String(SettingsKey), password);
+    if (m_settings.read(Key::MailPassword) != password)
+        m_settings.write(Key::MailPassword, password);
     // One line, once per run: no keyring call is tried again after this.
     qCInfo(lcKeyring).noquote() << "mail password kept in the settings file: keyring unavailable:" << reason;
     if (!password.isEmpty()) // without a password there is nothing to warn about

@@ -33,7 +33,6 @@ public:
         File,
     };
 
-    static constexpr const char* SettingsKey = "strPassword";
     static constexpr const char* KeyringKey = "mail password";
     static constexpr int AnswerTimeoutMs = 10000;
 

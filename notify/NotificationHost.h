@@ -2,7 +2,10 @@
 
 #include <QString>
 
+#include <functional>
+
 class HttpGet;
+class QObject;
 class PasswordStore;
 class Settings;
 struct NotifySettings;
@@ -17,6 +20,8 @@ public:
     /// Replaces the whole status line.
     virtual void setStatus(const QString& text) = 0;
     virtual QString status() const = 0;
+    /// Calls @p show with each new status line for as long as @p context lives.
+    virtual void watchStatus(QObject* context, std::function<void(const QString&)> show) = 0;
     /// The addresses as the main window's labels show them at this moment.
     virtual QString internalAddress() const = 0;
     virtual QString externalAddress() const = 0;

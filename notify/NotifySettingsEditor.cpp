@@ -4,34 +4,40 @@
 #include "app/Settings.h"
 #include "keyring/PasswordStore.h"
 
-QString NotifySettingsEditor::key(Text field)
+Key NotifySettingsEditor::key(Text field)
 {
     switch (field) {
-    case Text::Server: return QStringLiteral("strServer");
-    case Text::Port: return QStringLiteral("strPort");
-    case Text::EmailTo: return QStringLiteral("strEmailTo");
-    case Text::EmailFrom: return QStringLiteral("strEmailFrom");
-    case Text::Username: return QStringLiteral("strUsername");
-    case Text::Password: return QStringLiteral("strPassword");
-    case Text::Encoding: return QStringLiteral("strEncoding");
-    case Text::Body: return QStringLiteral("txtBody");
-    case Text::Url: return QStringLiteral("strURL");
-    case Text::Program: return QStringLiteral("strProg");
-    case Text::Arguments: return QStringLiteral("strCommands");
+    case Text::Server:
+        return Key::MailServer;
+    case Text::Port:
+        return Key::MailPort;
+    case Text::EmailTo:
+        return Key::MailTo;
+    case Text::EmailFrom:
+        return Key::MailFrom;
+    case Text::Username:
+        return Key::MailUsername;
+    case Text::Password:
+        return Key::MailPassword;
+    case Text::Encoding:
+        return Key::MailEncoding;
+    case Text::Body:
+        return Key::MailBody;
+    case Text::Url:
+        return Key::Url;
+    case Text::Program:
+        return Key::Program;
+    case Text::Arguments:
+        return Key::Arguments;
     case Text::TrustedCertificates:
-        return QStringLiteral("mailTrustedCertificates");
+        return Key::MailTrustedCertificates;
     }
-    return QString();
+    return Key::MailServer;
 }
 
-QString NotifySettingsEditor::key(Flag field)
+Key NotifySettingsEditor::key(Flag field)
 {
-    switch (field) {
-    case Flag::Auth:
-        return QStringLiteral("chkAuth");
-    case Flag::Body: return QStringLiteral("chkBody");
-    }
-    return QString();
+    return field == Flag::Auth ? Key::MailUseAuth : Key::MailUseBody;
 }
 
 void NotifySettingsEditor::setText(Text field, const QString& value)
@@ -64,7 +70,7 @@ void NotifySettingsEditor::setText(Text field, const QString& value)
 
 void NotifySettingsEditor::setFlag(Flag field, bool on)
 {
-    m_settings.write(key(field), on ? QStringLiteral("1") : QStringLiteral("0"));
+    m_settings.writeFlag(key(field), on);
     switch (field) {
     case Flag::Auth:
         m_values.useAuth = on;
@@ -75,8 +81,7 @@ void NotifySettingsEditor::setFlag(Flag field, bool on)
 
 void NotifySettingsEditor::setSecurity(MailSecurity security)
 {
-    m_settings.write(QStringLiteral("mailSecurity"), mailSecurityText(security));
-    m_settings.write(QStringLiteral("chkSSL"),
-                     security == MailSecurity::Ssl2 ? QStringLiteral("1") : QStringLiteral("0"));
+    m_settings.write(Key::MailSecurity, mailSecurityText(security));
+    m_settings.writeFlag(Key::MailSsl2, security == MailSecurity::Ssl2);
     m_values.security = security;
 }

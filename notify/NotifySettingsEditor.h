@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SettingsKeys.h"
+
 #include <QString>
 
 class PasswordStore;
@@ -43,9 +45,9 @@ public:
     /// Writes mailSecurity and, for the versions that know only the SSL 2.0 box, chkSSL (1 for SSL 2.0).
     void setSecurity(MailSecurity security);
 
-    /// The store's key of a field ("strURL" for the URL, which readers find as "strurl").
-    static QString key(Text field);
-    static QString key(Flag field);
+    /// The store's key of a field.
+    static Key key(Text field);
+    static Key key(Flag field);
 
 private:
     Settings& m_settings;

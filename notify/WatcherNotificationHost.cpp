@@ -12,6 +12,11 @@ QString WatcherNotificationHost::status() const
     return m_watcher.status();
 }
 
+void WatcherNotificationHost::watchStatus(QObject* context, std::function<void(const QString&)> show)
+{
+    QObject::connect(&m_watcher, &AddressWatcher::statusChanged, context, std::move(show));
+}
+
 QString WatcherNotificationHost::internalAddress() const
 {
     return m_watcher.internalAddress();

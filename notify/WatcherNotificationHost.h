@@ -12,6 +12,7 @@ public:
 
     void setStatus(const QString& text) override;
     QString status() const override;
+    void watchStatus(QObject* context, std::function<void(const QString&)> show) override;
     QString internalAddress() const override;
     QString externalAddress() const override;
     QString externalIPv6Address() const override;

@@ -22,7 +22,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -95,12 +94,8 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     grid->setColumnMinimumWidth(0, 340);
     grid->setColumnMinimumWidth(1, 340);
 
-    Timer1 = named(new QTimer(this), "Timer1");
-    Timer1->setInterval(StatusMirrorMs);
-    connect(Timer1, &QTimer::timeout, this, &frmConfigure::Timer1_Timer);
-
     Form_Load();
-    Timer1->start();
+    host.watchStatus(this, [this](const QString& text) { showStatus(text); });
     if (PasswordStore* passwords = host.passwordStore()) {
         connect(passwords, &PasswordStore::placeChanged, this, &frmConfigure::showPasswordPlace);
         // Opened before the keyring answered: the field shows the keyring's password once it is known.
@@ -297,14 +292,14 @@ void frmConfigure::Form_Load()
     chkBody->setChecked(shown.useBody);
     Combo2->setEditText(shown.encoding);
     Settings& settings = m_host.settings();
-    const QString url = settings.read(QStringLiteral("strurl"), QString());
-    const QString program = settings.read(QStringLiteral("strProg"), QString());
-    const QString arguments = settings.read(QStringLiteral("strCommands"), QString());
+    const QString url = settings.read(Key::Url);
+    const QString program = settings.read(Key::Program);
+    const QString arguments = settings.read(Key::Arguments);
     Text1->setText(url);
     Text3->setText(program);
     Text2->setText(arguments);
     chkAttachment->setChecked(false);
-    Timer1_Timer();
+    showStatus(m_host.status());
 }
 
 void frmConfigure::Combo3_Click(int index)
@@ -370,9 +365,8 @@ void frmConfigure::cmdCertificates_Click()
         txtTrustedCertificates->setText(path);
 }
 
-void frmConfigure::Timer1_Timer()
+void frmConfigure::showStatus(const QString& text)
 {
-    const QString text = m_host.status();
     if (txtStatus->text() != text)
         txtStatus->setText(text);
 }

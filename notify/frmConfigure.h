@@ -12,18 +12,15 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QTimer;
 
 /// "Notification Configuration": the fields of the three notifications, each written to the store and
 /// the in-memory value on every edit, the provider presets, three test buttons and a copy of the main
-/// window's status line. Not modal; discarded when closed.
+/// window's status line, updated as it changes. Not modal; discarded when closed.
 class frmConfigure : public QWidget
 {
     Q_OBJECT
 public:
     frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget* parent = nullptr);
-
-    static constexpr int StatusMirrorMs = 250;
 
     /// The port a security choice usually has: 25, 587, 465, and 465 for SSL 2.0 as the old presets had it.
     static QString usualPort(MailSecurity security);
@@ -34,7 +31,7 @@ public slots:
     /// A choice in the Security list: stored, and its usual port proposed.
     void cboSecurity_Click(int index);
     void cmdCertificates_Click();
-    void Timer1_Timer();
+    void showStatus(const QString& text);
     void cmdSend_Click();
     void Command2_Click();
     void Command3_Click();
@@ -75,5 +72,4 @@ private:
     QLineEdit* Text1 = nullptr;
     QPushButton* Command3 = nullptr;
     QLineEdit* txtStatus = nullptr;
-    QTimer* Timer1 = nullptr;
 };

@@ -227,10 +227,15 @@ const SettingsFile::Snapshot& SettingsFile::load() const
 
 QString SettingsFile::read(const QString& section, const QString& key, const QString& defaultValue) const
 {
+    return value(section, key).value_or(defaultValue);
+}
+
+std::optional<QString> SettingsFile::value(const QString& section, const QString& key) const
+{
     const Snapshot& snapshot = load();
     if (!snapshot.text)
-        return defaultValue;
-    return snapshot.text->value(section, key).value_or(defaultValue);
+        return std::nullopt;
+    return snapshot.text->value(section, key);
 }
 
 StoreResult SettingsFile::write(const QString& section, const QString& key, const QString& value)
@@ -245,11 +250,13 @@ StoreResult SettingsFile::write(const QString& section, const QString& key, cons
 
     const QString target = resolve(m_path);
     mode_t mode = current.exists ? current.mode : 0600;
-    const std::optional<QString> secret = text.value(m_secret.first, m_secret.second);
-    if ((mode & 077) && secret && !secret->isEmpty()) {
-        qCInfo(lcStore) << "settings file" << target << "holds" << m_secret.second
-                        << "and was readable by others: now by its owner only";
-        mode &= ~mode_t(077);
+    for (const auto& [section, key] : m_secrets) {
+        const std::optional<QString> secret = text.value(section, key);
+        if ((mode & 077) && secret && !secret->isEmpty()) {
+            qCInfo(lcStore) << "settings file" << target << "holds" << key
+                            << "and was readable by others: now by its owner only";
+            mode &= ~mode_t(077);
+        }
     }
     if (current.links > 1)
         qCInfo(lcStore) << "settings file" << target << "has other names (hard links): they keep the settings as"

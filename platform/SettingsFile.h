@@ -5,7 +5,9 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <utility>
+#include <vector>
 
 /// How a write to the store ended: a value with the reason, for whoever must tell the user.
 struct StoreResult
@@ -59,18 +61,20 @@ public:
     /// The stored text, or @p defaultValue when the key or its section does not exist or the file is refused. The
     /// file is parsed again only when its inode, size or modification time changed.
     QString read(const QString& section, const QString& key, const QString& defaultValue) const;
+    /// The stored text; nothing when the key or its section does not exist or the file is refused.
+    std::optional<QString> value(const QString& section, const QString& key) const;
 
     /// Creates or overwrites the value (nothing is written when it is already stored).
     StoreResult write(const QString& section, const QString& key, const QString& value);
 
     /// A key whose non-empty value makes the file readable by its owner only when it is written.
-    void setSecretKey(const QString& section, const QString& key) { m_secret = {section, key}; }
+    void addSecretKey(const QString& section, const QString& key) { m_secrets.emplace_back(section, key); }
 
 private:
     struct Snapshot;
     const Snapshot& load() const;
 
     QString m_path;
-    std::pair<QString, QString> m_secret;
+    std::vector<std::pair<QString, QString>> m_secrets;
     mutable std::unique_ptr<Snapshot> m_snapshot;
 };

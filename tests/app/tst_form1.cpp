@@ -60,6 +60,9 @@ private slots:
         QTest::newRow("damaged") << QByteArray("refresh=2\nrefreshrate=17\n\x01\xff [[[\n=x\nemailNotify=yes\n"
                                                "startup=-1\nshowHelp=2\nchkSSL=2\n[Settings\nstrPort=\"unterminated\n")
                                  << defaults << 60 << QString();
+        QTest::newRow("out of range") << QByteArray("refresh=2\nrefreshrate=17\nemailNotify=yes\nstartup=-1\nshowHelp=2\n"
+                                                    "chkAuth=-1\nchkSSL=2\n")
+                                      << defaults << 60 << QString();
     }
 
     void storedStateIsRestored()

@@ -52,7 +52,7 @@ private slots:
         notices.succeeded(Kind::Web);
         QCOMPARE(notices.summary(), QStringLiteral("Mail notice pending, next try at 04:49:00"));
         notices.replace();
-        QCOMPARE(m_settings.read(PendingNotices::SettingsKey, "unset"), QString());
+        QCOMPARE(m_settings.read("pendingNotices", "unset"), QString());
         notices.failed(Kind::Web);
         QCOMPARE(m_now.secsTo(notices.dueAt(Kind::Web)), 30);
     }
@@ -107,14 +107,14 @@ private slots:
             watcher.lookUp();
             QTRY_VERIFY_WITH_TIMEOUT(watcher.pendingNotices().isPending(Kind::Mail) != restarted, 10000);
             if (!restarted) {
-                QCOMPARE(settings.read(PendingNotices::SettingsKey, ""), QStringLiteral("mail:1:2026-12-07T01:00:30Z"));
+                QCOMPARE(settings.read("pendingNotices", ""), QStringLiteral("mail:1:2026-12-07T01:00:30Z"));
                 QVERIFY2(watcher.status().startsWith("Error: 550") &&
                              watcher.status().endsWith("(Mail notice pending, next try at 01:00:30)"),
                          qPrintable(watcher.status()));
             }
             watcher.shutdown();
         }
-        QCOMPARE(Settings(home.settingsPath()).read(PendingNotices::SettingsKey, "unset"), QString());
+        QCOMPARE(Settings(home.settingsPath()).read("pendingNotices", "unset"), QString());
         QCOMPARE(smtp.readLines(1000).filter(QRegularExpression("^MESSAGE ")).size(), 1);
     }
 };

@@ -41,7 +41,7 @@ private slots:
     void dialogSavesIntoKeyring();
 
 private:
-    QString inFile() const { return m_settings.read(QLatin1String(PasswordStore::SettingsKey), "<absent>"); }
+    QString inFile() const { return m_settings.read("strPassword", "<absent>"); }
     TempConfigHome m_home;
     Settings m_settings{m_home.settingsPath()};
 };
@@ -126,7 +126,7 @@ void TestPasswordStore::dialogSavesIntoKeyring()
     field->selectAll();
     QTest::keyClicks(field, QStringLiteral("changed"));
     QTRY_COMPARE(inKeyring(), QStringLiteral("changed"));
-    QCOMPARE(host.settings().read(QLatin1String(PasswordStore::SettingsKey), "<absent>"), QStringLiteral("<absent>"));
+    QCOMPARE(host.settings().read("strPassword", "<absent>"), QStringLiteral("<absent>"));
 }
 
 QTEST_MAIN(TestPasswordStore)

@@ -7,6 +7,7 @@
 #include "notify/NotificationHost.h"
 #include "platform/HttpGet.h"
 
+#include <QPointer>
 #include <QStringList>
 
 /// The main window as the notifiers see it: a real store, real HTTP, fixed addresses, statuses in order.
@@ -19,7 +20,17 @@ public:
                      QStringLiteral("tarnwicksoftware.com"), 3, 3};
         LoadNotifySettings(m_settings, m_values);
     }
-    void setStatus(const QString& text) override { statuses << text; }
+    void setStatus(const QString& text) override
+    {
+        statuses << text;
+        if (m_statusContext)
+            m_showStatus(text);
+    }
+    void watchStatus(QObject* context, std::function<void(const QString&)> show) override
+    {
+        m_statusContext = context;
+        m_showStatus = std::move(show);
+    }
     QString status() const override { return statuses.value(statuses.size() - 1); }
     QString internalAddress() const override { return QStringLiteral("192.168.1.20"); }
     QString externalAddress() const override { return QStringLiteral("203.0.113.7"); }
@@ -44,6 +55,8 @@ public:
     QStringList statuses;
 
 private:
+    QPointer<QObject> m_statusContext;
+    std::function<void(const QString&)> m_showStatus;
     TempConfigHome m_home;
     Settings m_settings;
     NotifySettings m_values;

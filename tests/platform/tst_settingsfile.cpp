@@ -122,43 +122,14 @@ void TestSettingsFile::readsWhatQSettingsWrote()
 // store (cached) and in a fresh one.
 void TestSettingsFile::roundTripOfEveryKey()
 {
-    const QStringList keys = {"Minimized",
-                              "OldExternal",
-                              "OldExternalIPv6",
-                              "OldInternal",
-                              "chkMin",
-                              "chkSSL",
-                              "desktopNotify",
-                              "mailSecurity",
-                              "refresh",
-                              "refreshrate",
-                              "showHelp",
-                              "startup",
-                              "strCommands",
-                              "strEncoding",
-                              "strProg",
-                              "strurl",
-                              "addressSources",
-                              "address6Sources",
-                              "addressQuorum",
-                              "pendingNotices",
-                              "strEmailTo",
-                              "strEmailFrom",
-                              "strServer",
-                              "strPort",
-                              "strUsername",
-                              "strPassword",
-                              "txtBody",
-                              "chkAuth",
-                              "mailTrustedCertificates",
-                              "chkBody",
-                              "emailNotify",
-                              "webNotify",
-                              "programNotify"};
+    QStringList keys;
+    for (const KeyRow& row : SettingsKeys)
+        keys << QLatin1String(row.info.name);
     const QStringList pieces = {";", ",",   "\"",   "\\",     "=",      "#",   " ",  "\t", "\n",  "@",
                                 "x", "\\n", "\\x4", "\u00e9", "\u65e5", "[a]", "\r", "0",  "\x01"};
     QRandomGenerator random(20261207);
     Settings settings(m_home.settingsPath());
+    QSignalSpy changes(&settings, &Settings::changed);
     for (int round = 0; round < 20; ++round) {
         QHash<QString, QString> written;
         for (const QString& key : keys) {
@@ -175,6 +146,8 @@ void TestSettingsFile::roundTripOfEveryKey()
             QCOMPARE(fresh.read(key, QStringLiteral("unset")), written[key]);
         }
     }
+    QCOMPARE(changes.size(), 20 * keys.size()); // a write by a name in the table emits its Key
+    QCOMPARE(changes.last().at(0).value<Key>(), Key(SettingsKeys.size() - 1));
     // A change made by another program is seen at the next read.
     m_home.writeSettingsFile("[Settings]\nstrurl=edited\n");
     QCOMPARE(settings.read(QStringLiteral("strurl"), {}), QStringLiteral("edited"));

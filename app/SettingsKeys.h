@@ -1,0 +1,94 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+/// Every key of the settings file, each named once here with its type, default and range. Readers and writers
+/// name a key by its Key; the stored names are those earlier versions wrote, so their files read the same.
+enum class Key
+{
+    // The main window
+    Minimized,
+    StartMinimized,
+    AutoRefresh,
+    RefreshRate,
+    RunAtLogon,
+    ShowHelp,
+    DesktopNotice,
+    MailNotify,
+    WebNotify,
+    ProgramNotify,
+    // What the change test remembers
+    OldInternal,
+    OldExternal,
+    OldExternalIPv6,
+    PendingNotices,
+    // Address sources
+    AddressSources,
+    Address6Sources,
+    AddressQuorum,
+    // Notifications
+    MailTo,
+    MailFrom,
+    MailServer,
+    MailPort,
+    MailUsername,
+    MailPassword,
+    MailEncoding,
+    MailBody,
+    MailUseAuth,
+    MailUseBody,
+    MailSecurity,
+    MailSsl2,
+    MailTrustedCertificates,
+    Url,
+    Program,
+    Arguments,
+};
+
+enum class Secret : bool
+{
+    No,
+    Yes, ///< a file that holds it non-empty is made readable by its owner only
+};
+
+/// One key: a whole number in [min, max] (anything else stored counts as the default) or a text.
+struct KeyInfo
+{
+    enum class Type
+    {
+        Number,
+        Text,
+    };
+
+    constexpr KeyInfo(const char* storedName, int number, int least, int most, Secret isSecret = Secret::No)
+        : name(storedName), type(Type::Number), defaultNumber(number), min(least), max(most), secret(isSecret)
+    {
+    }
+    constexpr KeyInfo(const char* storedName, const char* text, Secret isSecret = Secret::No)
+        : name(storedName), type(Type::Text), defaultText(text), secret(isSecret)
+    {
+    }
+
+    const char* name; ///< as stored; the file is read without regard to case
+    Type type;
+    const char* defaultText = "";
+    int defaultNumber = 0;
+    int min = 0;
+    int max = 0;
+    Secret secret;
+};
+
+struct KeyRow
+{
+    Key key;
+    KeyInfo info;
+};
+
+/// The table, in the order of Key.
+extern const std::array<KeyRow, std::size_t(Key::Arguments) + 1> SettingsKeys;
+
+inline const KeyInfo& keyInfo(Key key)
+{
+    return SettingsKeys[std::size_t(key)].info;
+}
