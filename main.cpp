@@ -11,7 +11,6 @@
 #include "desktop/DesktopIntegration.h"
 #include "nettools/NetTools.h"
 #include "notify/NotificationWindows.h"
-#include "platform/HttpGet.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkChangeMonitor.h"
@@ -64,17 +63,16 @@ int main(int argc, char* argv[])
     }
 
     Settings settings(settingsPath);
-    HttpGet http;
-    Form1 form(settings, http);
+    Form1 form(settings);
     // Hooks for the long-run tests; unset in normal use.
     if (const int seconds = qEnvironmentVariableIntValue("VISTREL_TEST_REFRESH_SECONDS"); seconds > 0)
-        form.refreshCycle().setTestInterval(seconds);
+        form.watcher().refreshCycle().setTestInterval(seconds);
     TestProbe::startFromEnvironment(&form);
 
     // Each subsystem hands the main window its hooks here, before the splash window loads it.
     AddressWatcher& watcher = form.watcher();
     DesktopMessageBox messageBox;
-    WatcherNotifications notifications(watcher, settings, http, &messageBox);
+    WatcherNotifications notifications(watcher, settings, &messageBox);
     NotificationWindows notificationWindows(notifications.host, notifications.service, &form);
     form.setNotificationHooks(&notificationWindows);
     NetTools netTools;

@@ -4,7 +4,6 @@
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
 #include "app/WatcherNotifications.h"
-#include "platform/HttpGet.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkChangeMonitor.h"
@@ -82,11 +81,10 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     const auto restoreMessages = qScopeGuard([] { StatusLog::captureQtMessages(nullptr); });
     Settings settings(settingsPath);
-    HttpGet http;
     AddressWatcher watcher(settings);
     QObject::connect(&watcher, &AddressWatcher::statusChanged, [&log](const QString& text) { log.write(text); });
     LogMessageBox messageBox(log);
-    WatcherNotifications notifications(watcher, settings, http, &messageBox);
+    WatcherNotifications notifications(watcher, settings, &messageBox);
     watcher.load();
     watcher.loadRefreshSettings(mode == CommandLine::Mode::Headless);
     notifications.passwords.start(); // a mail started before the keyring answered waits for it
