@@ -50,7 +50,7 @@ fuzz: deps deps-fuzz
 	fuzz/run.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
 
 long-run: build
-	/usr/bin/python3 tests/reliability/long_run.py --binary $(BUILD)/tarnwick-ip-vistrel --minutes 10.5
+	/usr/bin/python3 tests/reliability/long_run.py --binary $(BUILD)/testing/tarnwick-ip-vistrel --minutes 10.5
 
 bench: build
 	/usr/bin/python3 bench/startup_idle.py --binary $(BUILD)/tarnwick-ip-vistrel --minimal $(BUILD)/tests/desktop/minimal_qt

@@ -4,8 +4,7 @@
 
 #include "app/CommandLine.h"
 #include "app/HeadlessRunner.h"
-#include "app/ProductInfo.h"
-#include "platform/SettingsFile.h"
+#include "app/StartUp.h"
 
 #include <cstdio>
 
@@ -18,9 +17,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s: the window is tarnwick-ip-vistrel; here --headless or --once is needed.\n", argv[0]);
         return CommandLine::ExitUsage;
     }
-    const QString settingsPath =
-        command.configPath.isEmpty() ? SettingsFile::defaultPath(LoadProductInfo().productName) : command.configPath;
-    if (QString error; !CommandLine::checkSettingsFile(settingsPath, &error)) {
+    QString settingsPath;
+    if (QString error; !StartUp::settingsPath(command, &settingsPath, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return CommandLine::ExitConfig;
     }

@@ -3,15 +3,14 @@
 #include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "app/HeadlessRunner.h"
-#include "app/ProductInfo.h"
 #include "app/Settings.h"
-#include "app/TestProbe.h"
+#include "app/StartUp.h"
+#include "app/TestHooks.h"
 #include "app/WatcherNotifications.h"
 #include "desktop/DesktopArguments.h"
 #include "desktop/DesktopIntegration.h"
 #include "nettools/NetTools.h"
 #include "notify/NotificationWindows.h"
-#include "platform/HttpGet.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkChangeMonitor.h"
@@ -26,11 +25,8 @@ int main(int argc, char* argv[])
     const CommandLine command = CommandLine::parse(argc, argv);
     if (command.exitStatus >= 0)
         return command.exitStatus;
-    const ProductInfo& product = LoadProductInfo();
-    // Checked without changing it, so that a wrong --config never overwrites anything.
-    const QString settingsPath =
-        command.configPath.isEmpty() ? SettingsFile::defaultPath(product.productName) : command.configPath;
-    if (QString error; !CommandLine::checkSettingsFile(settingsPath, &error)) {
+    QString settingsPath;
+    if (QString error; !StartUp::settingsPath(command, &settingsPath, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return CommandLine::ExitConfig;
     }
@@ -41,9 +37,7 @@ int main(int argc, char* argv[])
 
     DesktopArguments arguments(argc, argv);  // X11 under Wayland, so that the overlay can stay on top
     QApplication app(arguments.argc(), arguments.argv());
-    QApplication::setApplicationName(product.productName);
-    QApplication::setOrganizationName(product.productName);
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
+    StartUp::nameApplication();
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick-ip-vistrel"));
 
     InstanceLock lock(settingsPath, InstanceLock::Role::Windowed);
@@ -64,17 +58,13 @@ int main(int argc, char* argv[])
     }
 
     Settings settings(settingsPath);
-    HttpGet http;
-    Form1 form(settings, http);
-    // Hooks for the long-run tests; unset in normal use.
-    if (const int seconds = qEnvironmentVariableIntValue("VISTREL_TEST_REFRESH_SECONDS"); seconds > 0)
-        form.refreshCycle().setTestInterval(seconds);
-    TestProbe::startFromEnvironment(&form);
+    Form1 form(settings);
+    AddressWatcher& watcher = form.watcher();
+    TestHooks::install(watcher.refreshCycle(), &form);
 
     // Each subsystem hands the main window its hooks here, before the splash window loads it.
-    AddressWatcher& watcher = form.watcher();
     DesktopMessageBox messageBox;
-    WatcherNotifications notifications(watcher, settings, http, &messageBox);
+    WatcherNotifications notifications(watcher, settings, &messageBox);
     NotificationWindows notificationWindows(notifications.host, notifications.service, &form);
     form.setNotificationHooks(&notificationWindows);
     NetTools netTools;

@@ -72,7 +72,6 @@ public:
     /// One second of the refresh cycle.
     void tick();
     void setAutoRefresh(bool on);
-    bool isAutoRefreshOn() const { return m_tick.isActive(); }
     /// An entry of the interval list (-1 for none).
     void setRefreshSelection(int selection) { m_refresh.setSelection(selection); }
 
@@ -92,7 +91,6 @@ public:
     const QString& externalAddress() const { return m_external; }
     const QString& externalIPv6Address() const { return m_external6; }
     bool isLookupRunning() const { return m_lookupRunning; }
-    bool isShutDown() const { return m_shutDown; }
     /// How many lookups have started since the watcher was made.
     int lookupsStarted() const { return m_lookupsStarted; }
 

@@ -4,7 +4,6 @@
 #include "app/Form1Hooks.h"
 #include "app/WidgetHelpers.h"
 #include "app/Settings.h"
-#include "platform/HttpGet.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -39,8 +38,8 @@ QGroupBox* frame(const char* objectName, const QString& caption)
 
 } // namespace
 
-Form1::Form1(Settings& settings, HttpGet& http, QWidget* parent)
-    : QMainWindow(parent), m_settings(settings), m_http(http), m_watcher(new AddressWatcher(settings, this)),
+Form1::Form1(Settings& settings, QWidget* parent)
+    : QMainWindow(parent), m_settings(settings), m_watcher(new AddressWatcher(settings, this)),
       m_quit([] { QCoreApplication::exit(0); })
 {
     setObjectName(QStringLiteral("Form1"));
@@ -392,11 +391,6 @@ void Form1::Command1_Click()
 void Form1::networkChanged()
 {
     m_watcher->networkChanged();
-}
-
-void Form1::timRefresh_Timer()
-{
-    m_watcher->tick();
 }
 
 void Form1::Check1_Click()

@@ -8,7 +8,6 @@
 #include <functional>
 
 class DesktopHooks;
-class HttpGet;
 class NetToolsHooks;
 class NotificationHooks;
 class QCheckBox;
@@ -26,7 +25,7 @@ class Form1 : public QMainWindow
 {
     Q_OBJECT
 public:
-    Form1(Settings& settings, HttpGet& http, QWidget* parent = nullptr);
+    Form1(Settings& settings, QWidget* parent = nullptr);
     ~Form1() override;
 
     void setNotificationHooks(NotificationHooks* hooks) { m_notifications = hooks; }
@@ -43,7 +42,6 @@ public:
     AddressWatcher& watcher() { return *m_watcher; }
     Settings& settings() { return m_settings; }
     NotifySettings& notifySettings() { return m_watcher->notifySettings(); }
-    HttpGet& http() { return m_http; }
     const ProductInfo& product() const { return m_product; }
 
     /// The status line: every writer replaces the whole text.
@@ -55,8 +53,6 @@ public:
     /// The public IPv6 address as its line shows it: "none" when there is none.
     QString externalIPv6Address() const;
     bool isLookupRunning() const { return m_watcher->isLookupRunning(); }
-
-    RefreshCycle& refreshCycle() { return m_watcher->refreshCycle(); }
 
 signals:
     void statusChanged(const QString& text);
@@ -75,7 +71,6 @@ public slots:
     void Command1_Click();
     /// The machine's addresses or routes changed, or it woke up (see AddressWatcher::networkChanged).
     void networkChanged();
-    void timRefresh_Timer();
     void Check1_Click();
     void cmbRefresh_Click();
 
@@ -111,7 +106,6 @@ private:
     void showAddresses();
 
     Settings& m_settings;
-    HttpGet& m_http;
     ProductInfo m_product;
     AddressWatcher* m_watcher = nullptr;
     bool m_unloaded = false;

@@ -1,10 +1,10 @@
 #include "app/HeadlessRunner.h"
 
 #include "app/AddressWatcher.h"
-#include "app/ProductInfo.h"
 #include "app/Settings.h"
+#include "app/StartUp.h"
+#include "app/TestHooks.h"
 #include "app/WatcherNotifications.h"
-#include "platform/HttpGet.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkChangeMonitor.h"
@@ -62,11 +62,7 @@ int exitStatus(AddressWatcher::Outcome outcome)
 int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const ProductInfo& product = LoadProductInfo();
-    QCoreApplication::setApplicationName(product.productName);
-    QCoreApplication::setOrganizationName(product.productName);
-    QCoreApplication::setApplicationVersion(
-        QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
+    StartUp::nameApplication();
 
     InstanceLock lock(settingsPath, InstanceLock::Role::Headless);
     QString lockError;
@@ -82,17 +78,14 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     const auto restoreMessages = qScopeGuard([] { StatusLog::captureQtMessages(nullptr); });
     Settings settings(settingsPath);
-    HttpGet http;
     AddressWatcher watcher(settings);
     QObject::connect(&watcher, &AddressWatcher::statusChanged, [&log](const QString& text) { log.write(text); });
     LogMessageBox messageBox(log);
-    WatcherNotifications notifications(watcher, settings, http, &messageBox);
+    WatcherNotifications notifications(watcher, settings, &messageBox);
     watcher.load();
     watcher.loadRefreshSettings(mode == CommandLine::Mode::Headless);
     notifications.passwords.start(); // a mail started before the keyring answered waits for it
-    // Hook for the tests; unset in normal use.
-    if (const int seconds = qEnvironmentVariableIntValue("VISTREL_TEST_REFRESH_SECONDS"); seconds > 0)
-        watcher.refreshCycle().setTestInterval(seconds);
+    TestHooks::install(watcher.refreshCycle(), &watcher);
 
     int status = CommandLine::ExitUnchanged;
     bool cycleRunning = false;

@@ -18,12 +18,6 @@ qint64 residentKiB()
 }
 } // namespace
 
-TestProbe* TestProbe::startFromEnvironment(QObject* parent)
-{
-    const QString path = qEnvironmentVariable("VISTREL_TEST_PROBE");
-    return path.isEmpty() ? nullptr : new TestProbe(path, parent);
-}
-
 TestProbe::TestProbe(const QString& path, QObject* parent) : QObject(parent), m_file(path)
 {
     m_file.open(QIODevice::Append | QIODevice::Text);

@@ -5,18 +5,15 @@
 #include <QObject>
 #include <QTimer>
 
-/// For the long-run tests only, switched on by the environment (never by a setting):
-/// VISTREL_TEST_PROBE=<file> appends, every ten seconds, how late a 100 ms timer fired at worst
-/// (how long the event loop was busy) and the resident memory, as "probe <ms> <KiB>" lines.
+/// For the long-run tests only (see TestHooks.cpp): appends to a file, every ten seconds, how late a 100 ms timer fired
+/// at worst (how long the event loop was busy) and the resident memory, as "probe <ms> <KiB>" lines.
 class TestProbe : public QObject
 {
     Q_OBJECT
 public:
-    /// Starts a probe when the environment asks for one; otherwise returns nullptr and costs nothing.
-    static TestProbe* startFromEnvironment(QObject* parent);
+    TestProbe(const QString& path, QObject* parent);
 
 private:
-    TestProbe(const QString& path, QObject* parent);
     void tick();
     void report();
 

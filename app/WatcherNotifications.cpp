@@ -3,11 +3,9 @@
 #include "app/AddressWatcher.h"
 #include "app/ProductInfo.h"
 
-WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& settings, HttpGet& http,
-                                           MessageBox* messageBox)
-    : host(watcher, http), passwords(LoadProductInfo().productName, settings, watcher.notifySettings()),
-      service(host, launcher),
-      secureMail([&watcher](const QString& text) { watcher.setStatus(text); }, messageBox)
+WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& settings, MessageBox* messageBox)
+    : host(watcher), passwords(LoadProductInfo().productName, settings, watcher.notifySettings()),
+      service(host, launcher), secureMail([&watcher](const QString& text) { watcher.setStatus(text); }, messageBox)
 {
     QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setPasswordStore(&passwords);

@@ -7,7 +7,6 @@
 #include "secure/SecureMailTransport.h"
 
 class AddressWatcher;
-class HttpGet;
 class MessageBox;
 class Settings;
 
@@ -16,7 +15,7 @@ class Settings;
 /// the SSL 2.0 channel, whose failures go to @p messageBox.
 struct WatcherNotifications
 {
-    WatcherNotifications(AddressWatcher& watcher, Settings& settings, HttpGet& http, MessageBox* messageBox);
+    WatcherNotifications(AddressWatcher& watcher, Settings& settings, MessageBox* messageBox);
 
     WatcherNotificationHost host;
     PasswordStore passwords;

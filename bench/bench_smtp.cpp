@@ -9,7 +9,6 @@
 #include "notify/NotificationService.h"
 #include "notify/WatcherNotificationHost.h"
 #include "notify/SmtpSession.h"
-#include "platform/HttpGet.h"
 #include "platform/ProcessLauncher.h"
 
 #include <QApplication>
@@ -37,7 +36,6 @@ struct Rig
 {
     TempConfigHome home;
     std::unique_ptr<Settings> settings;
-    HttpGet http;
     std::unique_ptr<Form1> form;
     std::unique_ptr<WatcherNotificationHost> host;
     DetachedProcessLauncher launcher;
@@ -47,8 +45,8 @@ struct Rig
     {
         home.writeSettingsFile(file);
         settings = std::make_unique<Settings>(home.settingsPath());
-        form = std::make_unique<Form1>(*settings, http);
-        host = std::make_unique<WatcherNotificationHost>(form->watcher(), http);
+        form = std::make_unique<Form1>(*settings);
+        host = std::make_unique<WatcherNotificationHost>(form->watcher());
         service = std::make_unique<NotificationService>(*host, launcher);
         form->watcher().setNotifiers(service.get());
         form->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });

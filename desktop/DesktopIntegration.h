@@ -30,11 +30,8 @@ public:
     ~DesktopIntegration() override;
 
     // What tests and unusual set-ups replace.
-    void setExecutablePath(const QString& path) { m_executablePath = path; }
-    void setAutostartFolder(const QString& folder) { m_addRemove = AddRemove(folder); }
     /// Folders searched for Help.rtf, in order (the program's folder, then the installed data folders).
     void setHelpFolders(const QStringList& folders) { m_helpFolders = folders; }
-    const QStringList& helpFolders() const { return m_helpFolders; }
     void setUrlOpener(frmWebsite::UrlOpener opener) { m_openUrl = std::move(opener); }
     void setTrayAvailable(std::function<bool()> available) { m_trayAvailable = std::move(available); }
     /// What ending the process means once the website window has closed after shutdown.

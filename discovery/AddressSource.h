@@ -27,7 +27,26 @@ signals:
     void answered(const QHostAddress& address);
     void failed(const QString& reason);
 
+protected:
+    // One query's life, for the sources that may end inside a library's callback: it runs from beginQuery() until
+    // finishLater() or abandonQuery().
+    void beginQuery() { m_running = true; }
+    bool isQueryRunning() const { return m_running; }
+    /// Cancels the running query; an answer finishLater() queued is dropped.
+    void abandonQuery();
+    /// Changes with every abandonQuery(): a callback that carries an older value belongs to an abandoned query.
+    quint64 queryGeneration() const { return m_generation; }
+    /// Ends the running query (nothing when none runs): haltQuery() at once; then from the event loop, unless the
+    /// query was abandoned meanwhile, releaseQuery() and answered() (@p ok) or failed().
+    void finishLater(bool ok, const QHostAddress& address, const QString& reason);
+    /// Stops what the query has under way (timers, sockets, lookups).
+    virtual void haltQuery() {}
+    /// Frees what the callback that ended the query may still be using.
+    virtual void releaseQuery() {}
+
 private:
     QString m_uri;
+    quint64 m_generation = 0;
+    bool m_running = false;
     QAbstractSocket::NetworkLayerProtocol m_family = QAbstractSocket::AnyIPProtocol;
 };

@@ -36,7 +36,7 @@ void DnsSource::start(int timeoutMs)
 {
     cancel();
     initialiseAres();
-    m_active = true;
+    beginQuery();
     m_deadline.start(timeoutMs);
 
     ares_options options{};
@@ -77,10 +77,20 @@ void DnsSource::start(int timeoutMs)
 
 void DnsSource::cancel()
 {
-    ++m_generation;
-    m_active = false;
+    abandonQuery();
+    haltQuery();
+    destroyChannel();
+}
+
+void DnsSource::haltQuery()
+{
     m_deadline.stop();
     m_aresTimer.stop();
+}
+
+void DnsSource::releaseQuery()
+{
+    // c-ares may have been inside ares_send or ares_process_fd when the query ended: the channel goes only now.
     destroyChannel();
 }
 
@@ -141,7 +151,7 @@ void DnsSource::process(int readFd, int writeFd)
 
 void DnsSource::scheduleTimer()
 {
-    if (!m_channel || !m_active) {
+    if (!m_channel || !isQueryRunning()) {
         m_aresTimer.stop();
         return;
     }
@@ -160,7 +170,7 @@ void DnsSource::replyCallback(void* arg, int status, int, unsigned char* abuf, i
 
 void DnsSource::onReply(int status, const unsigned char* abuf, int alen)
 {
-    if (!m_active || status == ARES_EDESTRUCTION || status == ARES_ECANCELLED)
+    if (!isQueryRunning() || status == ARES_EDESTRUCTION || status == ARES_ECANCELLED)
         return;
     if (status != ARES_SUCCESS) {
         finishLater(false, {}, QStringLiteral("no reply: %1").arg(QString::fromUtf8(ares_strerror(status))));
@@ -170,28 +180,4 @@ void DnsSource::onReply(int status, const unsigned char* abuf, int alen)
     const QByteArray reply(reinterpret_cast<const char*>(abuf), alen);
     const std::optional<QHostAddress> address = addressFromDnsReply(reply, m_question, &reason);
     finishLater(address.has_value(), address.value_or(QHostAddress()), reason);
-}
-
-void DnsSource::finishLater(bool ok, const QHostAddress& address, const QString& reason)
-{
-    if (!m_active)
-        return;
-    m_active = false;
-    m_deadline.stop();
-    m_aresTimer.stop();
-    // c-ares may be inside ares_send or ares_process_fd here: the channel goes and the signal comes from the
-    // event loop.
-    const quint64 generation = m_generation;
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation, ok, address, reason] {
-            if (generation != m_generation)
-                return;
-            destroyChannel();
-            if (ok)
-                emit answered(address);
-            else
-                emit failed(reason);
-        },
-        Qt::QueuedConnection);
 }

@@ -33,7 +33,8 @@ private:
     void process(int readFd, int writeFd);
     void scheduleTimer();
     void destroyChannel();
-    void finishLater(bool ok, const QHostAddress& address, const QString& reason);
+    void haltQuery() override;
+    void releaseQuery() override;
 
     struct Notifiers
     {
@@ -49,6 +50,4 @@ private:
     QTimer m_aresTimer;
     QTimer m_deadline;
     quint16 m_id = 0;
-    quint64 m_generation = 0;
-    bool m_active = false;
 };

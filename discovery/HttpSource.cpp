@@ -2,10 +2,10 @@
 
 #include "discovery/AddressBody.h"
 #include "discovery/DiscoveryLog.h"
+#include "platform/FreshRequest.h"
 #include "platform/OutsideText.h"
 
 #include <QNetworkReply>
-#include <QNetworkRequest>
 
 namespace {
 
@@ -32,12 +32,6 @@ void HttpSource::start(int timeoutMs)
     const QString scheme = m_url.scheme().toLower();
     if (!m_manager)
         m_manager = new QNetworkAccessManager(this);
-    QNetworkRequest request(m_url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Mozilla"));
-    request.setRawHeader("Cache-Control", "no-cache");
-    request.setRawHeader("Pragma", "no-cache");
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     m_body.clear();
     m_timer.start(timeoutMs);
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
@@ -52,7 +46,7 @@ void HttpSource::start(int timeoutMs)
             Qt::QueuedConnection);
         return;
     }
-    m_reply = m_manager->get(request);
+    m_reply = m_manager->get(freshRequest(m_url, QByteArrayLiteral("Mozilla")));
     m_reply->setReadBufferSize(MaxReadBytes);
     connect(m_reply, &QNetworkReply::readyRead, this, &HttpSource::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &HttpSource::onFinished);

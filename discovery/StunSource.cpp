@@ -29,23 +29,23 @@ StunSource::StunSource(QString host, quint16 port, QString uri, QObject* parent)
 
 StunSource::~StunSource()
 {
-    stop();
+    haltQuery();
 }
 
 void StunSource::start(int timeoutMs)
 {
     cancel();
-    m_active = true;
+    beginQuery();
     m_lastError.clear();
     m_deadline.start(timeoutMs);
     QRandomGenerator::system()->generate(m_id.begin(), m_id.end());
     m_request = StunMessage::bindingRequest(m_id);
     const QHostAddress literal(m_host);
     if (!literal.isNull()) {
-        onHostFound(m_generation, {literal}, {});
+        onHostFound(queryGeneration(), {literal}, {});
         return;
     }
-    const quint64 generation = m_generation;
+    const quint64 generation = queryGeneration();
     m_lookupId = QHostInfo::lookupHost(m_host, this, [this, generation](const QHostInfo& info) {
         m_lookupId = -1;
         onHostFound(generation, info.addresses(), info.error() == QHostInfo::NoError ? QString() : info.errorString());
@@ -54,12 +54,11 @@ void StunSource::start(int timeoutMs)
 
 void StunSource::cancel()
 {
-    ++m_generation;
-    m_active = false;
-    stop();
+    abandonQuery();
+    haltQuery();
 }
 
-void StunSource::stop()
+void StunSource::haltQuery()
 {
     m_deadline.stop();
     m_retransmit.stop();
@@ -77,7 +76,7 @@ void StunSource::stop()
 
 void StunSource::onHostFound(quint64 generation, const QList<QHostAddress>& addresses, const QString& error)
 {
-    if (generation != m_generation || !m_active)
+    if (generation != queryGeneration() || !isQueryRunning())
         return;
     m_server = QHostAddress();
     for (const QHostAddress& address : addresses) {
@@ -106,7 +105,7 @@ void StunSource::onHostFound(quint64 generation, const QList<QHostAddress>& addr
 
 void StunSource::send()
 {
-    if (!m_active || !m_socket)
+    if (!isQueryRunning() || !m_socket)
         return;
     if (m_socket->writeDatagram(m_request, m_server, m_port) != m_request.size()) {
         finishLater(false, {},
@@ -119,7 +118,7 @@ void StunSource::send()
 
 void StunSource::onReadyRead()
 {
-    while (m_active && m_socket && m_socket->hasPendingDatagrams()) {
+    while (isQueryRunning() && m_socket && m_socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_socket->receiveDatagram(MaxDatagramBytes);
         if (datagram.senderPort() != m_port ||
             !datagram.senderAddress().isEqual(m_server, QHostAddress::TolerantConversion))
@@ -139,24 +138,4 @@ void StunSource::onReadyRead()
         }
         finishLater(address.has_value(), address.value_or(QHostAddress()), reason);
     }
-}
-
-void StunSource::finishLater(bool ok, const QHostAddress& address, const QString& reason)
-{
-    if (!m_active)
-        return;
-    m_active = false;
-    stop();
-    const quint64 generation = m_generation;
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation, ok, address, reason] {
-            if (generation != m_generation)
-                return;
-            if (ok)
-                emit answered(address);
-            else
-                emit failed(reason);
-        },
-        Qt::QueuedConnection);
 }

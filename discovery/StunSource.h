@@ -22,8 +22,7 @@ private:
     void onHostFound(quint64 generation, const QList<QHostAddress>& addresses, const QString& error);
     void send();
     void onReadyRead();
-    void finishLater(bool ok, const QHostAddress& address, const QString& reason);
-    void stop();
+    void haltQuery() override;
 
     QString m_host;
     quint16 m_port;
@@ -35,7 +34,5 @@ private:
     QTimer m_deadline;
     int m_sent = 0;
     int m_lookupId = -1;
-    quint64 m_generation = 0;
-    bool m_active = false;
     QString m_lastError; // the last reason a datagram was refused, reported at the deadline
 };

@@ -22,7 +22,6 @@ void NetTools::showWhois(const QString& query)
         // A window of its own, without owner; closing it unloads it, so the next "Whois" asks again.
         m_whois = new frmWhois;
         m_whois->setAttribute(Qt::WA_DeleteOnClose);
-        m_whois->session().setTimeout(m_whoisTimeoutMs);
     }
     // Every "Whois" asks again, in the window that is open: the answer shown is always the last query's.
     m_whois->Form_Load(WhoisQuery);

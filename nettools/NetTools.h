@@ -2,7 +2,6 @@
 
 #include "app/Form1Hooks.h"
 #include "nettools/DnsConverter.h"
-#include "nettools/WhoisSession.h"
 #include "nettools/frmWhois.h"
 
 #include <QPointer>
@@ -24,10 +23,6 @@ public:
     void showWhois(const QString& query) override;
     void unload() override;
 
-    /// How long a WHOIS window waits for the server to finish (WhoisSession::DefaultTimeoutMs).
-    void setWhoisTimeout(int milliseconds) { m_whoisTimeoutMs = milliseconds; }
-    /// The text of the last "Whois".
-    const QString& whoisQuery() const { return WhoisQuery; }
     /// The open WHOIS window, or null.
     frmWhois* whoisWindow() const { return m_whois; }
 
@@ -35,5 +30,4 @@ private:
     DnsConverter m_converter;
     QString WhoisQuery;
     QPointer<frmWhois> m_whois;
-    int m_whoisTimeoutMs = WhoisSession::DefaultTimeoutMs;
 };

@@ -4,7 +4,6 @@
 
 #include <functional>
 
-class HttpGet;
 class QObject;
 class PasswordStore;
 class Settings;
@@ -12,7 +11,7 @@ struct NotifySettings;
 struct ProductInfo;
 
 /// What the notifiers take from the main window: its status line, its address labels, the store,
-/// the in-memory notification values, the HTTP GET and the product information.
+/// the in-memory notification values and the product information.
 class NotificationHost
 {
 public:
@@ -30,7 +29,6 @@ public:
     virtual QString externalIPv6Address() const { return QStringLiteral("none"); }
     virtual Settings& settings() = 0;
     virtual NotifySettings& notifySettings() = 0;
-    virtual HttpGet& http() = 0;
     virtual const ProductInfo& product() const = 0;
     /// Where the mail password is kept; none: in the settings file, as NotifySettings holds it.
     virtual PasswordStore* passwordStore() { return nullptr; }

@@ -8,7 +8,7 @@ class AddressWatcher;
 class WatcherNotificationHost : public NotificationHost
 {
 public:
-    WatcherNotificationHost(AddressWatcher& watcher, HttpGet& http) : m_watcher(watcher), m_http(http) {}
+    explicit WatcherNotificationHost(AddressWatcher& watcher) : m_watcher(watcher) {}
 
     void setStatus(const QString& text) override;
     QString status() const override;
@@ -18,13 +18,11 @@ public:
     QString externalIPv6Address() const override;
     Settings& settings() override;
     NotifySettings& notifySettings() override;
-    HttpGet& http() override { return m_http; }
     PasswordStore* passwordStore() override { return m_passwords; }
     void setPasswordStore(PasswordStore* store) { m_passwords = store; }
     const ProductInfo& product() const override;
 
 private:
     AddressWatcher& m_watcher;
-    HttpGet& m_http;
     PasswordStore* m_passwords = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "notify/NotificationHost.h"
 #include "notify/Placeholders.h"
 #include "platform/DisplayedUrl.h"
+#include "platform/FreshRequest.h"
 #include "platform/OutsideText.h"
 
 #include <QNetworkProxy>
@@ -83,16 +84,13 @@ void WebNotifier::doHitURL(std::function<void(bool ok)> done)
         return fail(QStringLiteral("Error: could not hit URL"));
     m_host.setStatus(QStringLiteral("Hitting ") + displayedUrl(url));
 
-    QNetworkRequest request(parsed);
     const ProductInfo& product = m_host.product();
     // Dynamic-DNS services refuse anonymous agents; this one names the program and its version.
-    request.setHeader(
-        QNetworkRequest::UserAgentHeader,
-        QStringLiteral("%1/%2.%3").arg(product.productName).arg(product.majorVersion).arg(product.minorVersion));
-    request.setRawHeader("Cache-Control", "no-cache");
-    request.setRawHeader("Pragma", "no-cache");
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    QNetworkRequest request = freshRequest(parsed, QStringLiteral("%1/%2.%3")
+                                                       .arg(product.productName)
+                                                       .arg(product.majorVersion)
+                                                       .arg(product.minorVersion)
+                                                       .toUtf8());
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(MaxRedirects);

@@ -22,8 +22,6 @@ public:
     /// Opens the netlink socket and subscribes to the bus signal. False and @p error when the netlink
     /// socket cannot be opened; a missing system bus is no error (there is then no resume signal).
     [[nodiscard]] bool start(QString* error);
-    void setSettleMs(int ms) { m_settle.setInterval(ms); }
-    bool isListeningForResume() const { return m_resumeSubscribed; }
 
 signals:
     void changed();

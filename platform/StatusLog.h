@@ -22,8 +22,6 @@ public:
     /// error has the same form. Null restores Qt's handler.
     static void captureQtMessages(StatusLog* log);
 
-    bool toJournal() const { return m_journal; }
-
     /// Whether @p journalStream ("device:inode", decimal) names the file open on @p fd.
     static bool isJournalStream(const QByteArray& journalStream, int fd);
 

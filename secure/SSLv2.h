@@ -54,26 +54,6 @@ public:
     State state() const { return m_state; }
     bool established() const { return m_state == State::Established || m_state == State::ReadingData; }
 
-    // Session values, for inspection.
-    quint32 clientSequence() const { return m_clientSequence; }
-    quint32 serverSequence() const { return m_serverSequence; }
-    const QByteArray& challenge() const { return m_challenge; }
-    const QByteArray& connectionId() const { return m_connectionId; }
-    const QByteArray& masterKey() const { return m_masterKey; }
-    const QByteArray& readKey() const { return m_readKey; }
-    const QByteArray& writeKey() const { return m_writeKey; }
-    /// Sets both counters, so that tests can reach the wrap-around.
-    void setSequences(quint32 client, quint32 server)
-    {
-        m_clientSequence = client;
-        m_serverSequence = server;
-    }
-
-    /// Record MAC: MD5 over @p secret, @p data and @p sequence as four bytes, most significant first.
-    static QByteArray recordMac(const CryptoCls& crypto, const QByteArray& secret, const QByteArray& data,
-                                quint32 sequence);
-    static QByteArray sequenceBytes(quint32 sequence);
-
     /// Messages shown for failed checks.
     static const QString ChallengeError;
     static const QString MacError;
@@ -82,6 +62,10 @@ public:
     static const QString CertificateError;
 
 private:
+    /// Record MAC: MD5 over @p secret, @p data and @p sequence as four bytes, most significant first.
+    static QByteArray recordMac(const CryptoCls& crypto, const QByteArray& secret, const QByteArray& data,
+                                quint32 sequence);
+    static QByteArray sequenceBytes(quint32 sequence);
     void setState(State state);
     void sendRecord(const QByteArray& body);
     /// Handles one record body; false when the session was aborted (Outcome::error set).

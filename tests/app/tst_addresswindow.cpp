@@ -10,7 +10,6 @@
 #include "notify/NotificationWindows.h"
 #include "notify/WatcherNotificationHost.h"
 #include "notify/frmConfigure.h"
-#include "platform/HttpGet.h"
 #include "platform/ProcessLauncher.h"
 
 #include <QComboBox>
@@ -45,7 +44,6 @@ private:
     NginxPeer m_nginx;
     TempConfigHome m_home;
     std::unique_ptr<Settings> m_settings;
-    HttpGet m_http;
     DetachedProcessLauncher m_launcher;
     std::unique_ptr<Form1> m_form;
     std::unique_ptr<WatcherNotificationHost> m_host;
@@ -78,8 +76,8 @@ void TestAddressWindow::load(const QByteArray& stored, bool ipv6Route)
     m_service.reset();
     m_host.reset();
     m_settings = std::make_unique<Settings>(m_home.settingsPath());
-    m_form = std::make_unique<Form1>(*m_settings, m_http);
-    m_host = std::make_unique<WatcherNotificationHost>(m_form->watcher(), m_http);
+    m_form = std::make_unique<Form1>(*m_settings);
+    m_host = std::make_unique<WatcherNotificationHost>(m_form->watcher());
     m_service = std::make_unique<NotificationService>(*m_host, m_launcher);
     m_windows = std::make_unique<NotificationWindows>(*m_host, *m_service, m_form.get());
     m_form->watcher().setNotifiers(m_service.get());

@@ -4,7 +4,6 @@
 #include "app/Form1.h"
 #include "app/Form1Hooks.h"
 #include "app/Settings.h"
-#include "platform/HttpGet.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -74,7 +73,7 @@ private slots:
                            m_calls.contains("help"), m_calls.contains("logon"), notify.useAuth,
                            notify.security == MailSecurity::Ssl2}),
               "refreshSetupHelpLogonAuthSsl");
-        QTEST(m_form->refreshCycle().seconds(), "seconds");
+        QTEST(m_form->watcher().refreshCycle().seconds(), "seconds");
         QTEST(notify.url, "url");
     }
 
@@ -162,7 +161,7 @@ private:
     {
         m_home.writeSettingsFile("[Settings]\n" + file);
         m_nginx.setBody(QStringLiteral("ip"), body);
-        m_form = std::make_unique<Form1>(m_settings, m_http);
+        m_form = std::make_unique<Form1>(m_settings);
         m_desktop.runAtLogonWorks = true;
         m_calls.clear();
         m_form->setNotificationHooks(this);
@@ -179,7 +178,7 @@ private:
         QSignalSpy started(m_form.get(), &Form1::lookupStarted);
         QSignalSpy done(m_form.get(), &Form1::lookupFinished);
         for (int t = 0; t < ticks; ++t)
-            m_form->timRefresh_Timer();
+            m_form->watcher().tick();
         if (!started.isEmpty() && done.isEmpty())
             done.wait(10000);
         return int(started.size());
@@ -188,7 +187,6 @@ private:
     NginxPeer m_nginx;
     TempConfigHome m_home;
     Settings m_settings{SettingsFile::defaultPath(QStringLiteral("Tarnwick IP Vistrel"))};
-    HttpGet m_http;
     std::unique_ptr<Form1> m_form;
     QStringList m_calls;
     Desktop m_desktop;

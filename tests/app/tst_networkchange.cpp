@@ -3,7 +3,6 @@
 #include "TempConfigHome.h"
 #include "app/Form1.h"
 #include "app/Settings.h"
-#include "platform/HttpGet.h"
 #include "platform/LocalAddress.h"
 #include "platform/NetlinkMessages.h"
 #include "platform/NetworkChangeMonitor.h"
@@ -98,8 +97,7 @@ void TestNetworkChange::addressChangeStartsOneLookup()
     TempConfigHome home;
     home.writeSettingsFile("[Settings]\nshowHelp=0\n"); // auto refresh off
     Settings settings(home.settingsPath());
-    HttpGet http;
-    Form1 form(settings, http);
+    Form1 form(settings);
     form.setQuit([] {});
     NetworkChangeMonitor monitor;
     QVERIFY2(monitor.start(&error), qPrintable(error));

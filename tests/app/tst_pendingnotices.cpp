@@ -7,7 +7,6 @@
 #include "app/Settings.h"
 #include "notify/NotificationService.h"
 #include "notify/WatcherNotificationHost.h"
-#include "platform/HttpGet.h"
 #include "platform/ProcessLauncher.h"
 
 #include <QtTest>
@@ -91,12 +90,11 @@ private slots:
         home.writeSettingsFile("[Settings]\nOldInternal=10.0.0.2\nOldExternal=198.51.100.1\nemailNotify=1\n"
                                "strServer=127.0.0.1\nstrEmailTo=to@example.org\nstrPort=" +
                                QByteArray::number(smtp.port()) + "\n");
-        HttpGet http;
         DetachedProcessLauncher launcher;
         for (const bool restarted : {false, true}) {
             Settings settings(home.settingsPath());
             AddressWatcher watcher(settings);
-            WatcherNotificationHost host(watcher, http);
+            WatcherNotificationHost host(watcher);
             NotificationService service(host, launcher);
             watcher.setNotifiers(&service);
             watcher.setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });

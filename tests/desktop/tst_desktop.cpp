@@ -12,7 +12,6 @@
 #include "desktop/RtfReader.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/frmAbout.h"
-#include "platform/HttpGet.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -279,7 +278,7 @@ private:
     void make(bool tray = true)
     {
         m_desktop.reset();
-        m_form = std::make_unique<Form1>(*m_settings, m_http);
+        m_form = std::make_unique<Form1>(*m_settings);
         m_desktop = std::make_unique<DesktopIntegration>(*m_form);
         m_form->setDesktopHooks(m_desktop.get());
         m_form->setQuit([this] { ++m_formQuits; });
@@ -299,7 +298,6 @@ private:
     }
 
     NginxPeer m_nginx;
-    HttpGet m_http;
     std::unique_ptr<TempConfigHome> m_home;
     std::unique_ptr<Settings> m_settings;
     std::unique_ptr<Form1> m_form;

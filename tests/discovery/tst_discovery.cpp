@@ -199,6 +199,10 @@ void TestDiscovery::addressTextRule()
     QCOMPARE(externalAddressFromBody(" 203.0.113.7\r\n"), QString("203.0.113.7"));
     QVERIFY(!externalAddressFromBody("Error: 203.0.113.7"));
     QVERIFY(!externalAddressFromBody(QByteArray(300, ' ') + "203.0.113.7"));
+    QCOMPARE(externalAddressFromBody("2001:db8::42\n"), QString("2001:db8::42"));
+    for (const QByteArray& body : {QByteArray("256.1.1.1"), QByteArray("0x7f.0.0.1"), QByteArray("1.2.3.4\n5.6.7.8"),
+                                   QByteArray(":::::"), QByteArray("1.2.3.4\0", 8)})
+        QVERIFY2(!externalAddressFromBody(body), body.constData());
     QCOMPARE(hostAddressFromText("093.0.113.009"), QHostAddress("93.0.113.9"));
 }
 

@@ -5,7 +5,6 @@
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
 #include "notify/NotificationHost.h"
-#include "platform/HttpGet.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -37,7 +36,6 @@ public:
     QString externalIPv6Address() const override { return QStringLiteral("2001:db8::7"); }
     Settings& settings() override { return m_settings; }
     NotifySettings& notifySettings() override { return m_values; }
-    HttpGet& http() override { return m_http; }
     const ProductInfo& product() const override { return m_product; }
 
     void configureMail(quint16 port, bool auth, MailSecurity security, const QString& user, const QString& password)
@@ -60,6 +58,5 @@ private:
     TempConfigHome m_home;
     Settings m_settings;
     NotifySettings m_values;
-    HttpGet m_http;
     ProductInfo m_product;
 };

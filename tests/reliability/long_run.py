@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""long_run.py [--binary B] [--minutes 10]: the program looks up every 5 s against the fault peer's schedule
-(two addresses, "error", HTML, refusal, 10 MiB, hang) and a mail server that accepts, rejects, stalls and closes
-in turn, all notifications on. Passes when every served change gave one mail attempt, URL request and program
-start, memory grew at most 2 MiB after warm-up, and the event loop never stalled 100 ms (the test probe)."""
+"""long_run.py [--binary B] [--minutes 10]: the program's test build (build/testing/, with the test hooks) looks up
+every 5 s against the fault peer's schedule (two addresses, "error", HTML, refusal, 10 MiB, hang) and a mail server
+that accepts, rejects, stalls and closes in turn, all notifications on. Passes when every served change gave one
+mail attempt, URL request and program start, memory grew at most 2 MiB after warm-up, and the event loop never
+stalled 100 ms (the test probe)."""
 import argparse, os, subprocess, sys, tempfile, time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -31,7 +32,7 @@ def lines(path):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--binary", default=os.path.join(HERE, "..", "..", "build", "tarnwick-ip-vistrel"))
+    parser.add_argument("--binary", default=os.path.join(HERE, "..", "..", "build", "testing", "tarnwick-ip-vistrel"))
     parser.add_argument("--minutes", type=float, default=10.0)
     args = parser.parse_args()
     work = tempfile.mkdtemp(prefix="vistrel-long-run-")

@@ -1,0 +1,3 @@
+#include "app/TestHooks.h"
+
+void TestHooks::install(RefreshCycle&, QObject*) {}
