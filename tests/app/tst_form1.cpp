@@ -124,7 +124,7 @@ private slots:
         QCOMPARE(lookups(1), 1);
         for (const auto& [index, seconds] : {std::pair{2, 600}, {4, 3600}}) {  // 10 and 60 minutes
             child<QComboBox>("cmbRefresh")->setCurrentIndex(index);
-            QCOMPARE(m_form->refreshCycle().seconds(), seconds);
+            QCOMPARE(m_form->watcher().refreshCycle().seconds(), seconds);
         }
     }
 
