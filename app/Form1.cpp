@@ -2,6 +2,7 @@
 
 #include "app/AddressSourceSettings.h"
 #include "app/Form1Hooks.h"
+#include "app/NotifierKinds.h"
 #include "app/WidgetHelpers.h"
 #include "app/Settings.h"
 #include "platform/HttpGet.h"
@@ -207,9 +208,12 @@ QWidget* Form1::buildNotificationFrame()
     chkDesktopNotice = named(new QCheckBox(QStringLiteral("Show a desktop notice")), "chkDesktopNotice");
     Command3 = named(new QPushButton(QStringLiteral("Setup")), "Command3");
     Command3->setEnabled(false);
-    connect(Check3, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check3, "emailNotify"); });
-    connect(Check4, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check4, "webNotify"); });
-    connect(Check5, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check5, "programNotify"); });
+    connect(Check3, &QCheckBox::toggled, this,
+            [this] { notificationOption_Click(Check3, notifierKind(Notifiers::Kind::Mail).settingsKey); });
+    connect(Check4, &QCheckBox::toggled, this,
+            [this] { notificationOption_Click(Check4, notifierKind(Notifiers::Kind::Web).settingsKey); });
+    connect(Check5, &QCheckBox::toggled, this,
+            [this] { notificationOption_Click(Check5, notifierKind(Notifiers::Kind::Program).settingsKey); });
     connect(chkDesktopNotice, &QCheckBox::toggled, this,
             [this] { m_settings.write(QStringLiteral("desktopNotify"), chkDesktopNotice->isChecked() ? 1 : 0); });
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
@@ -322,9 +326,9 @@ void Form1::Form_Load()
     restoreToggle(chkMin, "chkMin");
     restoreToggle(Check1, "refresh");
     restoreToggle(Check2, "startup");
-    restoreToggle(Check3, "emailNotify");
-    restoreToggle(Check4, "webNotify");
-    restoreToggle(Check5, "programNotify");
+    restoreToggle(Check3, notifierKind(Notifiers::Kind::Mail).settingsKey);
+    restoreToggle(Check4, notifierKind(Notifiers::Kind::Web).settingsKey);
+    restoreToggle(Check5, notifierKind(Notifiers::Kind::Program).settingsKey);
     restoreToggle(chkDesktopNotice, "desktopNotify", 1);
     cmbRefresh->setCurrentIndex(m_settings.readInt(QStringLiteral("refreshrate"), 0, -1, 4));
 

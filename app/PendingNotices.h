@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Notifiers.h"
+#include "app/NotifierKinds.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -30,7 +30,7 @@ public:
     using Clock = std::function<QDateTime()>;
 
     static constexpr const char* SettingsKey = "pendingNotices";
-    static constexpr int KindCount = 3;
+    static constexpr int KindCount = int(NotifierKinds.size());
     static constexpr int MaxFailures = 1000000;
     static constexpr qsizetype MaxTextLength = 200;
 
