@@ -1,8 +1,14 @@
 // The SSL 2.0 mail channel: the readers on bad input, whole mails through ssl2_smtp_peer.py.
 #include "PeerProcess.h"
+#include "TempConfigHome.h"
+#include "app/AddressWatcher.h"
+#include "app/Settings.h"
+#include "app/WatcherNotifications.h"
 #include "TestNotificationHost.h"
 #include "notify/MailText.h"
 #include "notify/SmtpSession.h"
+#include "platform/HttpGet.h"
+#include "platform/MessageBox.h"
 #include "secure/SecureMailTransport.h"
 #include "secure/Ssl2ServerHello.h"
 
@@ -10,6 +16,13 @@
 #include <QtTest>
 
 namespace {
+struct RecordingMessageBox : MessageBox
+{
+    void show(const QString& text, Icon, const QString& = QString()) override { shown << text; }
+    bool ask(const QString&, const QString& = QString()) override { return false; }
+    QStringList shown;
+};
+
 /// A self-signed certificate (DER) with a 1024-bit RSA key of public exponent @p exponent, made by openssl.
 QByteArray certificate(const QString& path, const QString& exponent)
 {
@@ -41,6 +54,7 @@ private slots:
     void wholeMail();
     void handshakeFailures_data();
     void handshakeFailures();
+    void failureBoxOpensAfterTheSocketEvent();
 
 private:
     quint16 port(const QString& behaviour) const { return m_ssl2.readyField(behaviour).toUShort(); }
@@ -195,6 +209,23 @@ void TestSecureMail::handshakeFailures()
     QCOMPARE(connected.count(), int(established));
     QCOMPARE(received.count(), 0); // nothing that failed its check reaches the mail session
     QCOMPARE(secure.session().state(), SSLv2::State::Idle); // keys dropped
+}
+
+void TestSecureMail::failureBoxOpensAfterTheSocketEvent()
+{
+    TempConfigHome home;
+    Settings settings(home.settingsPath());
+    AddressWatcher watcher(settings);
+    HttpGet http;
+    RecordingMessageBox boxes;
+    {
+        WatcherNotifications notifications(watcher, settings, http, &boxes);
+        emit notifications.secureMail.failed(QStringLiteral("first"));
+        QCOMPARE(boxes.shown, QStringList()); // never inside the transport's own event
+        QTRY_COMPARE(boxes.shown, QStringList{"first"});
+        emit notifications.secureMail.failed(QStringLiteral("last"));
+    } // the event loop has ended (--once): shown as the notifications end
+    QCOMPARE(boxes.shown, (QStringList{"first", "last"}));
 }
 
 QTEST_GUILESS_MAIN(TestSecureMail)
