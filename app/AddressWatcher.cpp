@@ -294,7 +294,7 @@ void AddressWatcher::recordOutcome(Notifiers::Kind kind, int change, const Notif
         return;
     // The notifier's own error when it gave one.
     const QString failure =
-        result.message.startsWith(u"Error")
+        !result.message.isEmpty()
             ? result.message
             : QStringLiteral("Error: The %1 did not go out").arg(QLatin1String(notifierKind(kind).statusName));
     setStatus(failure + QStringLiteral(" (") + m_pending.summary() + u')');
