@@ -43,21 +43,6 @@ const char* outcomeName(LookupResult::Outcome outcome)
     return "?";
 }
 
-const char* kindName(Notifiers::Kind kind)
-{
-    switch (kind) {
-    case Notifiers::Kind::Mail:
-        return "mail";
-    case Notifiers::Kind::Web:
-        return "web notification";
-    case Notifiers::Kind::Program:
-        return "program notification";
-    }
-    return "";
-}
-
-constexpr Notifiers::Kind AllKinds[] = {Notifiers::Kind::Mail, Notifiers::Kind::Web, Notifiers::Kind::Program};
-
 } // namespace
 
 AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
@@ -83,19 +68,6 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
 AddressWatcher::~AddressWatcher()
 {
     m_tick.setParent(nullptr);  // a member: destroyed with this object, not by it
-}
-
-Key AddressWatcher::settingsKey(Notifiers::Kind kind)
-{
-    switch (kind) {
-    case Notifiers::Kind::Mail:
-        return Key::MailNotify;
-    case Notifiers::Kind::Web:
-        return Key::WebNotify;
-    case Notifiers::Kind::Program:
-        return Key::ProgramNotify;
-    }
-    return Key::MailNotify;
 }
 
 void AddressWatcher::load()
@@ -277,14 +249,14 @@ void AddressWatcher::setAutoRefresh(bool on)
 
 bool AddressWatcher::isNotificationEnabled(Notifiers::Kind kind) const
 {
-    return m_settings.readFlag(settingsKey(kind));
+    return m_settings.readFlag(notifierKind(kind).settingsKey);
 }
 
 void AddressWatcher::notify(Notifiers::Kind kind, Notifiers::Done done)
 {
     if (!m_notifiers || m_shutDown) {
         if (done)
-            done(false);
+            done(NotificationResult::failed());
         return;
     }
     m_notifiers->notify(kind, std::move(done));
@@ -293,9 +265,9 @@ void AddressWatcher::notify(Notifiers::Kind kind, Notifiers::Done done)
 void AddressWatcher::notifyChange()
 {
     QList<Notifiers::Kind> kinds;
-    for (const Notifiers::Kind kind : AllKinds) {
-        if (isNotificationEnabled(kind))
-            kinds.append(kind);
+    for (const NotifierKindNames& names : NotifierKinds) {
+        if (isNotificationEnabled(names.kind))
+            kinds.append(names.kind);
     }
     // Counted before the first starts: a notifier may report its end before notify returns.
     m_noticesRunning += int(kinds.size());
@@ -304,28 +276,28 @@ void AddressWatcher::notifyChange()
     m_retriesWaiting.clear();
     const int change = ++m_change;
     for (const Notifiers::Kind kind : kinds) {
-        notify(kind, [this, kind, change](bool ok) {
-            recordOutcome(kind, change, ok);
-            noticeDone(ok);
+        notify(kind, [this, kind, change](const NotificationResult& result) {
+            recordOutcome(kind, change, result);
+            noticeDone(result.ok());
         });
     }
 }
 
-void AddressWatcher::recordOutcome(Notifiers::Kind kind, int change, bool ok)
+void AddressWatcher::recordOutcome(Notifiers::Kind kind, int change, const NotificationResult& result)
 {
     if (change != m_change)
         return;  // a newer change has been notified since
-    if (ok)
+    if (result.ok())
         return m_pending.succeeded(kind);
     m_pending.failed(kind);
-    if (m_shutDown)
+    if (m_shutDown || result.outcome == NotificationResult::Outcome::GivenUp)
         return;
-    // The notifier's own error when it gave one (and not the line this wrote for an earlier failure).
-    const QString failure = m_status.startsWith(u"Error") && m_status != m_retryStatus
-                                ? m_status
-                                : QStringLiteral("Error: The %1 did not go out").arg(QLatin1String(kindName(kind)));
-    m_retryStatus = failure + QStringLiteral(" (") + m_pending.summary() + u')';
-    setStatus(m_retryStatus);
+    // The notifier's own error when it gave one.
+    const QString failure =
+        !result.message.isEmpty()
+            ? result.message
+            : QStringLiteral("Error: The %1 did not go out").arg(QLatin1String(notifierKind(kind).statusName));
+    setStatus(failure + QStringLiteral(" (") + m_pending.summary() + u')');
 }
 
 void AddressWatcher::retry(Notifiers::Kind kind)
@@ -341,9 +313,9 @@ void AddressWatcher::retry(Notifiers::Kind kind)
         return;
     }
     ++m_noticesRunning;
-    notify(kind, [this, kind, change = m_change](bool ok) {
-        recordOutcome(kind, change, ok);
-        noticeDone(ok);
+    notify(kind, [this, kind, change = m_change](const NotificationResult& result) {
+        recordOutcome(kind, change, result);
+        noticeDone(result.ok());
     });
 }
 

@@ -101,8 +101,6 @@ public:
     /// The notifications that failed and when each is tried again (tests move its clock).
     PendingNotices& pendingNotices() { return m_pending; }
 
-    static Key settingsKey(Notifiers::Kind kind);
-
 signals:
     void statusChanged(const QString& text);
     /// A lookup has started (the status says "Looking up your IPs...").
@@ -124,7 +122,7 @@ private:
     void endLookup(bool ok);
     void notifyChange();
     void noticeDone(bool ok);
-    void recordOutcome(Notifiers::Kind kind, int change, bool ok);
+    void recordOutcome(Notifiers::Kind kind, int change, const NotificationResult& result);
     void retry(Notifiers::Kind kind);
     void retryWaiting();
     Outcome changeOutcome() const;
@@ -150,7 +148,6 @@ private:
     PendingNotices m_pending;
     int m_change = 0;                         // counts changes: outcomes of an older one are not recorded
     QList<Notifiers::Kind> m_retriesWaiting;  // due while a lookup ran or before any address was shown
-    QString m_retryStatus;                    // the status line written for the last failure
 
     QString m_status;
     QString m_internal = QLatin1String(NoAddressShown);

@@ -2,6 +2,7 @@
 
 #include "app/AddressSourceSettings.h"
 #include "app/Form1Hooks.h"
+#include "app/NotifierKinds.h"
 #include "app/WidgetHelpers.h"
 #include "app/Settings.h"
 

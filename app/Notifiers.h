@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/NotificationResult.h"
+
 #include <functional>
 
 /// What the watcher asks of the notifiers. Implemented outside this library and handed in before the
@@ -13,13 +15,13 @@ public:
         Web,
         Program,
     };
-    /// Whether the notification reached its peer: the mail accepted, a 2xx answer, the program started.
-    using Done = std::function<void(bool ok)>;
+    /// How the notification ended: delivered, failed (with the status text the notifier showed) or given up.
+    using Done = std::function<void(const NotificationResult& result)>;
 
     virtual ~Notifiers() = default;
     /// Starts one notification with the addresses the watcher shows now and returns; @p done (when set)
     /// runs exactly once, later or before this returns.
     virtual void notify(Kind kind, Done done) = 0;
-    /// Ends what is under way (at shutdown): a mail in progress is given up and reports failure.
+    /// Ends what is under way (at shutdown): a mail in progress is given up and reports so.
     virtual void abort() = 0;
 };

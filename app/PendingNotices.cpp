@@ -10,12 +10,11 @@ namespace {
 constexpr std::array<int, 7> StepSeconds = {30, 60, 2 * 60, 5 * 60, 10 * 60, 30 * 60, 60 * 60};
 // Also the longest the timer waits at once: a wall clock set back by hours then costs one extra wake-up an hour.
 constexpr int LongestWaitMs = 60 * 60 * 1000;
-constexpr std::array<const char16_t*, PendingNotices::KindCount> KindNames = {u"mail", u"web", u"program"};
 
 std::optional<size_t> kindIndex(QStringView name)
 {
-    for (size_t i = 0; i < KindNames.size(); ++i) {
-        if (name == QStringView(KindNames[i]))
+    for (size_t i = 0; i < NotifierKinds.size(); ++i) {
+        if (name == QStringView(NotifierKinds[i].pendingName))
             return i;
     }
     return std::nullopt;
@@ -91,7 +90,7 @@ QString PendingNotices::format(const Entries& entries)
     for (size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].failures > 0) {
             parts << QStringLiteral("%1:%2:%3")
-                         .arg(QStringView(KindNames[i]))
+                         .arg(QStringView(NotifierKinds[i].pendingName))
                          .arg(entries[i].failures)
                          .arg(isoSeconds(entries[i].due));
         }
@@ -147,7 +146,7 @@ QString PendingNotices::summary(const QDateTime& now) const
     for (size_t i = 0; i < m_entries.size(); ++i) {
         if (m_entries[i].failures == 0)
             continue;
-        names << QString::fromUtf16(KindNames[i]);
+        names << QString::fromUtf16(NotifierKinds[i].pendingName);
         if (!next.isValid() || m_entries[i].due < next)
             next = m_entries[i].due;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Notifiers.h"
+#include "app/NotifierKinds.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -29,7 +29,7 @@ public:
     using Kind = Notifiers::Kind;
     using Clock = std::function<QDateTime()>;
 
-    static constexpr int KindCount = 3;
+    static constexpr int KindCount = int(NotifierKinds.size());
     static constexpr int MaxFailures = 1000000;
     static constexpr qsizetype MaxTextLength = 200;
 

@@ -2,13 +2,30 @@
 
 #include "app/AddressWatcher.h"
 #include "app/ProductInfo.h"
+#include "platform/MessageBox.h"
+
+#include <QCoreApplication>
 
 WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& settings, MessageBox* messageBox)
     : host(watcher), passwords(LoadProductInfo().productName, settings, watcher.notifySettings()),
       service(host, launcher), secureMail([&watcher](const QString& text) { watcher.setStatus(text); }, messageBox)
 {
+    // The SSL 2.0 channel's failures open their message box once its socket's event has been handled; the
+    // session has ended by then, with the failure on the status line.
+    if (messageBox) {
+        QObject::connect(
+            &secureMail, &MailTransport::failed, &secureMail,
+            [messageBox](const QString& reason) { messageBox->show(reason, MessageBox::Icon::Critical); },
+            Qt::QueuedConnection);
+    }
     QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setPasswordStore(&passwords);
     service.setSecureTransport(&secureMail);
     watcher.setNotifiers(&service);
+}
+
+WatcherNotifications::~WatcherNotifications()
+{
+    // A failure in the last event before the loop ended (--once) is still shown, or logged.
+    QCoreApplication::sendPostedEvents(&secureMail, QEvent::MetaCall);
 }

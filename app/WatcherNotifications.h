@@ -12,10 +12,13 @@ class Settings;
 
 /// The notifications of one watcher, wired to it the same way for the window and the headless modes:
 /// the host the notifiers see, the mail password's store (started with start()), the notifiers and
-/// the SSL 2.0 channel, whose failures go to @p messageBox.
+/// the SSL 2.0 channel, whose failures go to @p messageBox once the socket event that found them is
+/// over (a modal box never runs inside the transport).
 struct WatcherNotifications
 {
     WatcherNotifications(AddressWatcher& watcher, Settings& settings, MessageBox* messageBox);
+    /// Shows a failure whose message box had not opened yet (@p messageBox must outlive this).
+    ~WatcherNotifications();
 
     WatcherNotificationHost host;
     PasswordStore passwords;

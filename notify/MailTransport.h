@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SocketControl.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -12,22 +14,49 @@ class MailTransport : public QObject
 public:
     using QObject::QObject;
 
+    enum class State
+    {
+        Closed,     // never opened, or closed
+        Connecting, // resolving, connecting, or a secure channel's handshake under way
+        Connected,  // the dialogue can run
+        Closing,
+        Error, // the socket failed and is not closed yet
+    };
+    Q_ENUM(State)
+
     /// Starts connecting; returns at once. connected() follows when the dialogue can start (for a
-    /// secure channel: once its session is established); failures end in state() 0 or a stuck
-    /// state, which the session's timer turns into its time-out.
+    /// secure channel: once its session is established); failed() when a handshake breaks. A peer that
+    /// closes or never answers ends in state() Closed or a stuck state, which the session's timer turns
+    /// into its time-out.
     virtual void connectTo(const QString& host, quint16 port) = 0;
     /// Sends the bytes of one command or of the message, unchanged.
     virtual void send(const QByteArray& data) = 0;
     /// Ends the connection after what was sent has gone out (a TLS connection says close_notify first);
-    /// state() is 0 afterwards.
+    /// state() is Closed afterwards.
     virtual void close() = 0;
-    /// SocketControl's codes: 0 closed, 7 connected, 9 error, others in between.
-    virtual int state() const = 0;
+    virtual State state() const = 0;
     /// Upgrades the open connection to TLS (STARTTLS): encrypted() or failed() follows. Bytes received
     /// before the upgrade are dropped. A transport without TLS reports failed().
     virtual void startTls() { emit failed(QStringLiteral("TLS is not available on this connection")); }
     /// Whether what is sent now travels encrypted.
     virtual bool isEncrypted() const { return false; }
+
+    /// The state a SocketControl in @p code stands for.
+    static State fromSocket(int code)
+    {
+        switch (code) {
+        case SocketControl::Closed:
+            return State::Closed;
+        case SocketControl::Connected:
+            return State::Connected;
+        case SocketControl::Closing:
+            return State::Closing;
+        case SocketControl::Error:
+            return State::Error;
+        default:
+            return State::Connecting;
+        }
+    }
 
 signals:
     void connected();

@@ -8,9 +8,9 @@
 NotificationService::NotificationService(NotificationHost& host, ProcessLauncher& launcher)
     : m_host(host), m_program(host, launcher), m_web(host), m_session(host)
 {
-    QObject::connect(&m_session, &SmtpSession::finished, [this](bool sent) {
+    QObject::connect(&m_session, &SmtpSession::finished, [this](const NotificationResult& result) {
         if (Done done = std::exchange(m_mailDone, {}))
-            done(sent);
+            done(result);
     });
 }
 
@@ -28,9 +28,9 @@ void NotificationService::notify(Kind kind, Done done)
     case Kind::Web:
         return m_web.doHitURL(std::move(done));
     case Kind::Program: {
-        const bool started = m_program.doLauchProg();
+        const NotificationResult result = m_program.doLauchProg();
         if (done)
-            done(started);
+            done(result);
         return;
     }
     }
@@ -40,9 +40,10 @@ void NotificationService::sendMail(Done done)
 {
     if (m_session.isBusy() || m_awaitingPassword) {
         // The mail under way keeps its connection and its report; this one did not go out.
-        m_host.setStatus(QStringLiteral("Error: A notification mail is already being sent"));
+        const QString busy = QStringLiteral("Error: A notification mail is already being sent");
+        m_host.setStatus(busy);
         if (done)
-            done(false);
+            done(NotificationResult::failed(busy));
         return;
     }
     if (PasswordStore* passwords = m_host.passwordStore()) {
@@ -60,10 +61,10 @@ void NotificationService::sendMail(Done done)
     }
     m_mailDone = std::move(done);
     m_session.cmdSend_Click();
-    // A mail refused before it started (settings, certificates) never leaves Idle, so it reports here.
+    // A mail refused before it started (settings, certificates) has reported through finished() already.
     if (!m_session.isBusy()) {
         if (Done refused = std::exchange(m_mailDone, {}))
-            refused(false);
+            refused(NotificationResult::failed());
     }
 }
 
@@ -71,7 +72,7 @@ void NotificationService::abort()
 {
     if (std::exchange(m_awaitingPassword, false)) {
         if (Done waiting = std::exchange(m_mailDone, {}))
-            waiting(false);
+            waiting(NotificationResult::givenUp());
     }
     m_session.abort();
     m_web.abort();

@@ -16,7 +16,7 @@ public:
     void send(const QByteArray& data) override;
     /// Hands what was sent to the network first, so a last command is not lost by the close.
     void close() override;
-    int state() const override { return m_socket.state(); }
+    State state() const override { return fromSocket(m_socket.state()); }
 
     /// The host of the connection last asked for (empty before the first).
     QString remoteHost() const { return m_socket.remoteHost(); }

@@ -10,13 +10,17 @@
 
 Q_LOGGING_CATEGORY(lcProgram, "vistrel.notify.program", QtInfoMsg)
 
-bool ProgramNotifier::doLauchProg()
+NotificationResult ProgramNotifier::fail(const QString& status)
+{
+    m_host.setStatus(status);
+    return NotificationResult::failed(status);
+}
+
+NotificationResult ProgramNotifier::doLauchProg()
 {
     const NotifySettings& values = m_host.notifySettings();
-    if (values.program.isEmpty()) {
-        m_host.setStatus(QStringLiteral("Error: Please enter a program to launch"));
-        return false;
-    }
+    if (values.program.isEmpty())
+        return fail(QStringLiteral("Error: Please enter a program to launch"));
     const QString internal = m_host.internalAddress();
     const QString external = m_host.externalAddress();
     const QString external6 = m_host.externalIPv6Address();
@@ -28,16 +32,15 @@ bool ProgramNotifier::doLauchProg()
     QString error;
     if (!splitShellWords(argumentText, &arguments, &error)) {
         qCDebug(lcProgram) << "arguments not started:" << error;
-        m_host.setStatus(QStringLiteral("Error: could not launch program"));
-        return false;
+        return fail(QStringLiteral("Error: could not launch program"));
     }
 
     m_host.setStatus(QStringLiteral("Opening ") + program);
     if (!m_launcher.startDetached(program, arguments, &error)) {
         qCDebug(lcProgram) << "start failed:" << program << error;
-        m_host.setStatus(QStringLiteral("Error: could not launch program"));
-        return false;
+        return fail(QStringLiteral("Error: could not launch program"));
     }
-    m_host.setStatus(QStringLiteral("Opened: ") + program);
-    return true;
+    const QString opened = QStringLiteral("Opened: ") + program;
+    m_host.setStatus(opened);
+    return NotificationResult::delivered(opened);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/NotificationResult.h"
+
 class NotificationHost;
 class ProcessLauncher;
 
@@ -11,10 +13,12 @@ class ProgramNotifier
 public:
     ProgramNotifier(NotificationHost& host, ProcessLauncher& launcher) : m_host(host), m_launcher(launcher) {}
 
-    /// Returns whether the program was started.
-    bool doLauchProg();
+    /// Starts the program: delivered once it started, failed with the status shown otherwise.
+    NotificationResult doLauchProg();
 
 private:
+    NotificationResult fail(const QString& status);
+
     NotificationHost& m_host;
     ProcessLauncher& m_launcher;
 };

@@ -9,101 +9,111 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
+
 Q_DECLARE_LOGGING_CATEGORY(lcSmtp)
 
 void SmtpSession::handleReply(const QByteArray& reply)
 {
     const int code = SmtpReplyReader::replyCode(reply);
     qCDebug(lcSmtp) << m_state << "reply" << reply;
-    const NotifySettings& values = m_host.notifySettings();
+    // One line per state: the reply each one waits for and where it goes next.
+    // clang-format off
     switch (m_state) {
-    case State::Greeting:
-        m_greeted = true;
-        if (code != 220)
-            return failStep(reply);
-        return enterHello();
-    case State::Hello: {
-        if (code != 250)
-            return failStep(reply);
-        m_capabilities = SmtpCapabilities::parse(reply);
-        if (values.security == MailSecurity::StartTls && !m_tlsStarted)
-            return enterStartTls();
-        MailBodyInputs in;
-        in.useBody = values.useBody;
-        in.bodyTemplate = values.body;
-        in.internalAddress = m_host.internalAddress();
-        in.externalAddress = m_host.externalAddress();
-        in.externalIPv6Address = m_host.externalIPv6Address();
-        in.now = m_clock();
-        in.product = m_host.product();
-        m_body = ComposeMailBody(in);
-        return afterHello();
+    case State::Greeting: return onGreeting(code, reply);
+    case State::Hello: return onHello(code, reply);
+    case State::StartTls: return expectThen(code, reply, {220}, &SmtpSession::enterHandshake);
+    case State::AuthPlain: return onAuthAnswer(code, reply);
+    case State::AuthLogin: return expectThen(code, reply, {334}, &SmtpSession::enterAuthUser);
+    case State::AuthUser: return expectThen(code, reply, {334}, &SmtpSession::enterAuthPassword);
+    case State::AuthPassword: return onAuthAnswer(code, reply);
+    case State::MailFrom: return expectThen(code, reply, {250}, &SmtpSession::enterRcptTo);
+    // RFC 5321 section 3.4: 251 "user not local; will forward" accepts the recipient as 250 does.
+    case State::RcptTo: return expectThen(code, reply, {250, 251}, &SmtpSession::enterData);
+    case State::Data: return expectThen(code, reply, {354}, &SmtpSession::enterMessage);
+    case State::Message: return expectThen(code, reply, {250}, &SmtpSession::enterQuit);
+    case State::Quit: return endAfterQuit();
+    default: return;
     }
-    case State::StartTls:
-        if (code != 220)
-            return failStep(reply);
-        setState(State::Handshake);
-        m_host.setStatus(QStringLiteral("Starting TLS"));
-        m_reader.clear();
-        m_ticks = 0;
-        m_mailTimer.start();
-        return m_active->startTls();
-    case State::AuthPlain:
-        if (code == 535)
-            return fail(QStringLiteral("the server refused the user name or password"));
-        if (code != 235)
-            return failStep(reply);
-        m_host.setStatus(QStringLiteral("AUTH OK"));
-        return enterMailFrom();
-    case State::AuthLogin:
-        if (code != 334)
-            return failStep(reply);
-        setState(State::AuthUser);
-        m_host.setStatus(QStringLiteral("Sending Encoded Username"));
-        SendMailData((Base64Encode(values.username, 0) + QStringLiteral("\r\n")).toLatin1());
-        return startWait();
-    case State::AuthUser:
-        if (code != 334)
-            return failStep(reply);
-        setState(State::AuthPassword);
-        m_host.setStatus(QStringLiteral("Sending Encoded Password"));
-        SendMailData((Base64Encode(values.password, 0) + QStringLiteral("\r\n")).toLatin1());
-        return startWait();
-    case State::AuthPassword:
-        if (code == 535)
-            return fail(QStringLiteral("the server refused the user name or password"));
-        if (code != 235)
-            return failStep(reply);
-        m_host.setStatus(QStringLiteral("AUTH OK"));
-        return enterMailFrom();
-    case State::MailFrom:
-        if (code != 250)
-            return failStep(reply);
-        return enterRcptTo();
-    case State::RcptTo:
-        // RFC 5321 section 3.4: 251 "user not local; will forward" accepts the recipient as 250 does.
-        if (code != 250 && code != 251)
-            return failStep(reply);
-        return enterData();
-    case State::Data:
-        if (code != 354)
-            return failStep(reply);
-        return enterMessage();
-    case State::Message:
-        if (code != 250)
-            return failStep(reply);
-        return enterQuit();
-    case State::Quit:
-        return endAfterQuit();
-    default:
-        return;
-    }
+    // clang-format on
+}
+
+void SmtpSession::expectThen(int code, const QByteArray& reply, std::initializer_list<int> accepted,
+                             void (SmtpSession::*next)())
+{
+    if (std::find(accepted.begin(), accepted.end(), code) == accepted.end())
+        return failStep(reply);
+    (this->*next)();
+}
+
+void SmtpSession::onGreeting(int code, const QByteArray& reply)
+{
+    m_greeted = true;
+    expectThen(code, reply, {220}, &SmtpSession::enterHello);
+}
+
+void SmtpSession::onHello(int code, const QByteArray& reply)
+{
+    if (code != 250)
+        return failStep(reply);
+    const NotifySettings& values = m_host.notifySettings();
+    m_capabilities = SmtpCapabilities::parse(reply);
+    if (values.security == MailSecurity::StartTls && !m_tlsStarted)
+        return enterStartTls();
+    MailBodyInputs in;
+    in.useBody = values.useBody;
+    in.bodyTemplate = values.body;
+    in.internalAddress = m_host.internalAddress();
+    in.externalAddress = m_host.externalAddress();
+    in.externalIPv6Address = m_host.externalIPv6Address();
+    in.now = m_clock();
+    in.product = m_host.product();
+    m_body = ComposeMailBody(in);
+    afterHello();
+}
+
+void SmtpSession::onAuthAnswer(int code, const QByteArray& reply)
+{
+    if (code == 535)
+        return fail(QStringLiteral("the server refused the user name or password"));
+    if (code != 235)
+        return failStep(reply);
+    m_host.setStatus(QStringLiteral("AUTH OK"));
+    enterMailFrom();
+}
+
+void SmtpSession::enterHandshake()
+{
+    setState(State::Handshake);
+    m_host.setStatus(QStringLiteral("Starting TLS"));
+    m_reader.clear();
+    m_ticks = 0;
+    m_mailTimer.start();
+    m_active->startTls();
+}
+
+void SmtpSession::enterAuthUser()
+{
+    sendCredential(State::AuthUser, QStringLiteral("Sending Encoded Username"), m_host.notifySettings().username);
+}
+
+void SmtpSession::enterAuthPassword()
+{
+    sendCredential(State::AuthPassword, QStringLiteral("Sending Encoded Password"), m_host.notifySettings().password);
+}
+
+void SmtpSession::sendCredential(State state, const QString& status, const QString& value)
+{
+    setState(state);
+    m_host.setStatus(status);
+    SendMailData((Base64Encode(value, 0) + QStringLiteral("\r\n")).toLatin1());
+    startWait();
 }
 
 void SmtpSession::failStep(const QByteArray& reply)
 {
     // The server's words, never its escape sequences: the status line reaches terminals and logs.
-    m_host.setStatus(QStringLiteral("Error: ") + OutsideText::line(reply));
+    showError(QStringLiteral("Error: ") + OutsideText::line(reply));
     CloseMailSockets();
     finishIdle();
 }
@@ -113,7 +123,7 @@ bool SmtpSession::sendCommand(const QString& command)
     // A line break inside a setting would smuggle a command of its own onto the wire.
     if (command.contains(QLatin1Char('\r')) || command.contains(QLatin1Char('\n'))) {
         m_mailTimer.stop();
-        m_host.setStatus(QStringLiteral("Error: A mail setting holds a line break"));
+        showError(QStringLiteral("Error: A mail setting holds a line break"));
         CloseMailSockets();
         finishIdle();
         return false;
@@ -222,14 +232,16 @@ void SmtpSession::enterMessage()
     setState(State::Message);
     m_host.setStatus(QStringLiteral("Sending Mail . . ."));
     const NotifySettings& values = m_host.notifySettings();
-    // An encoding that names neither format sends nothing; the wait then ends by the time-out.
     MailMessageExtras extras;
     extras.date = mailDateHeaderText(m_clock());
     extras.messageId = newMessageId(values.emailFrom);
     extras.eightBitMime = m_capabilities.eightBitMime;
-    if (const auto message =
-            ComposeMailMessage(m_encoding, m_body, values.emailFrom, values.emailTo, m_host.product(), extras))
-        SendMailData(message->toUtf8());
+    const auto message =
+        ComposeMailMessage(m_encoding, m_body, values.emailFrom, values.emailTo, m_host.product(), extras);
+    if (!message)
+        return fail(QStringLiteral("the mail encoding \"%1\" is unknown (MIME or UUEncode)")
+                        .arg(OutsideText::line(m_encoding)));
+    SendMailData(message->toUtf8());
     startWait();
 }
 

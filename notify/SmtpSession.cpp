@@ -64,8 +64,12 @@ void SmtpSession::setState(State state)
     if (state == State::Quit)
         m_sent = true;  // the server took the message; QUIT's answer no longer matters
     emit stateChanged(state);
-    if (state == State::Idle)
-        emit finished(std::exchange(m_sent, false));
+    if (state == State::Idle) {
+        const QString error = std::exchange(m_error, {});
+        emit finished(std::exchange(m_sent, false) ? NotificationResult::delivered(QStringLiteral("Message Sent"))
+                      : error.isEmpty()            ? NotificationResult::givenUp()
+                                                   : NotificationResult::failed(error));
+    }
 }
 
 quint16 SmtpSession::portFromText(const QString& text)
@@ -101,20 +105,17 @@ void SmtpSession::ConnectMailServer()
         return;
     }
     const NotifySettings& values = m_host.notifySettings();
+    m_error.clear();
     m_host.setStatus(QStringLiteral("Connecting..."));
-    if (values.security == MailSecurity::Ssl2 && !m_secure) {
-        m_host.setStatus(QStringLiteral("Error: SSL encryption is not available in this build"));
-        return;
-    }
+    if (values.security == MailSecurity::Ssl2 && !m_secure)
+        return refuse(QStringLiteral("Error: SSL encryption is not available in this build"));
     const bool tls = values.security == MailSecurity::StartTls || values.security == MailSecurity::Tls;
     if (tls) {
         QList<QSslCertificate> trusted;
         QString error;
         if (!values.trustedCertificates.isEmpty() &&
-            !TlsMailTransport::loadCertificates(values.trustedCertificates, &trusted, &error)) {
-            m_host.setStatus(QStringLiteral("Error: ") + error);
-            return;
-        }
+            !TlsMailTransport::loadCertificates(values.trustedCertificates, &trusted, &error))
+            return refuse(QStringLiteral("Error: ") + error);
         m_tls.configure(values.security == MailSecurity::Tls ? TlsMailTransport::Mode::Implicit
                                                              : TlsMailTransport::Mode::StartTls,
                         trusted);
@@ -154,11 +155,11 @@ void SmtpSession::ConnectMailServer()
 
 void SmtpSession::CloseMailSockets()
 {
-    if (m_plain.state() != 0)
+    if (m_plain.state() != MailTransport::State::Closed)
         m_plain.close();
-    if (m_tls.state() != 0)
+    if (m_tls.state() != MailTransport::State::Closed)
         m_tls.close();
-    if (m_secure && m_secure->state() != 0)
+    if (m_secure && m_secure->state() != MailTransport::State::Closed)
         m_secure->close();
 }
 
@@ -183,7 +184,7 @@ void SmtpSession::finishIdle()
 
 void SmtpSession::mailTimer_Timer()
 {
-    if (isWaiting() && m_active && m_active->state() == 0)
+    if (isWaiting() && m_active && m_active->state() == MailTransport::State::Closed)
         setState(State::Abandoned);
     m_host.setStatus(QStringLiteral("Connecting to Mail Server ") + m_remoteHost + QStringLiteral("... (") +
                      QString::number(m_ticks) + QLatin1Char(')'));
@@ -197,18 +198,30 @@ void SmtpSession::timedOut()
     CloseMailSockets();
     const QString& server = m_host.notifySettings().server;
     // A server that took the connection and then said nothing is not one that could not be reached.
-    m_host.setStatus(m_connected && !m_greeted
-                         ? QStringLiteral("Error: Connected to ") + server +
-                               QStringLiteral(", but no greeting came - timed out")
-                         : QStringLiteral("Error: Could not connect to ") + server + QStringLiteral(" - timed out"));
+    showError(m_connected && !m_greeted
+                  ? QStringLiteral("Error: Connected to ") + server +
+                        QStringLiteral(", but no greeting came - timed out")
+                  : QStringLiteral("Error: Could not connect to ") + server + QStringLiteral(" - timed out"));
     finishIdle();
 }
 
 void SmtpSession::fail(const QString& text)
 {
-    m_host.setStatus(QStringLiteral("Error: ") + text);
+    showError(QStringLiteral("Error: ") + text);
     CloseMailSockets();
     finishIdle();
+}
+
+void SmtpSession::showError(const QString& text)
+{
+    m_error = text;
+    m_host.setStatus(text);
+}
+
+void SmtpSession::refuse(const QString& text)
+{
+    m_host.setStatus(text);
+    emit finished(NotificationResult::failed(text));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -250,7 +263,7 @@ void SmtpSession::onFailed(MailTransport* from, const QString& reason)
 {
     if (from != m_active || !isBusy())
         return;
-    fail(reason);
+    fail(reason.section(QStringLiteral("\r\n"), 0, 0)); // a long explanation's first line
 }
 
 bool SmtpSession::isWaiting() const
@@ -270,7 +283,7 @@ void SmtpSession::takeReplyIfComplete()
     if (!isWaiting())
         return;
     if (!m_reader.isComplete()) {
-        if (m_active && m_active->state() == 0) {
+        if (m_active && m_active->state() == MailTransport::State::Closed) {
             if (m_state == State::Quit)
                 return endAfterQuit();
             setState(State::Abandoned);  // no text: the timer runs on to its time-out

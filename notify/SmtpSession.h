@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/NotificationResult.h"
 #include "notify/PlainMailTransport.h"
 #include "notify/SmtpCapabilities.h"
 #include "notify/SmtpReplyReader.h"
@@ -10,6 +11,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <initializer_list>
 
 class MailTransport;
 class NotificationHost;
@@ -18,7 +20,7 @@ class NotificationHost;
 /// LOGIN, RFC 4954). A state machine advanced by the transport's signals and the one-second mail
 /// timer: while it waits for a reply it does nothing at all. Every wait is bounded by 30 ticks of the
 /// mail timer, the whole session by SessionLimitMs, the wait for QUIT's reply by QuitWaitMs;
-/// progress and outcome are written to the main window's status line.
+/// progress and errors are written to the main window's status line, and finished() reports the outcome once.
 class SmtpSession : public QObject
 {
     Q_OBJECT
@@ -82,8 +84,9 @@ public:
 
 signals:
     void stateChanged(SmtpSession::State state);
-    /// The session is back to Idle; @p sent when the server accepted the message.
-    void finished(bool sent);
+    /// The session is back to Idle, or a send was refused before it started: delivered when the server
+    /// accepted the message, failed with the error shown, given up when aborted.
+    void finished(const NotificationResult& result);
 
 private:
     void setState(State state);
@@ -93,11 +96,22 @@ private:
     void onFailed(MailTransport* from, const QString& reason);
     void watch(MailTransport* transport);
     void fail(const QString& text);
+    /// Shows @p text on the status line as the error this session reports.
+    void showError(const QString& text);
+    /// A send that ends before it started: shows @p text and reports it.
+    void refuse(const QString& text);
     void timedOut();
     bool isWaiting() const;
     void startWait();
     void takeReplyIfComplete();
     void handleReply(const QByteArray& reply);
+    /// Goes on with @p next when the reply's code is one of @p accepted; ends with the server's words otherwise.
+    void expectThen(int code, const QByteArray& reply, std::initializer_list<int> accepted,
+                    void (SmtpSession::*next)());
+    void onGreeting(int code, const QByteArray& reply);
+    void onHello(int code, const QByteArray& reply);
+    /// The answer to the credentials (AUTH PLAIN, or AUTH LOGIN's password).
+    void onAuthAnswer(int code, const QByteArray& reply);
     void failStep(const QByteArray& reply);
     void finishIdle();
     /// Sends one command line; false (and the session ended) when its text holds a line break.
@@ -107,10 +121,15 @@ private:
     void enterHello();
     void afterHello();
     void enterStartTls();
+    void enterHandshake();
     void enterAuthPlain();
     /// Enters @p state, shows @p status and sends @p command; the reply is then awaited.
     void enterStep(State state, const QString& status, const QString& command);
     void enterAuthLogin();
+    void enterAuthUser();
+    void enterAuthPassword();
+    /// Enters @p state and sends @p value base64-encoded (AUTH LOGIN's user name or password).
+    void sendCredential(State state, const QString& status, const QString& value);
     void enterMailFrom();
     void enterRcptTo();
     void enterData();
@@ -134,6 +153,7 @@ private:
     bool m_connected = false; // the connection of this session was made
     bool m_greeted = false;   // the server's first reply came
     bool m_sent = false;  // this session's message was accepted
+    QString m_error;      // the error this session showed, reported when it ends
     State m_state = State::Idle;
     QString m_encoding;
     QString m_body;

@@ -119,23 +119,21 @@ void TlsMailTransport::close()
         m_socket->abort();
 }
 
-int TlsMailTransport::state() const
+MailTransport::State TlsMailTransport::state() const
 {
     if (m_closed)
-        return SocketControl::Closed;
+        return State::Closed;
     switch (m_socket->state()) {
     case QAbstractSocket::HostLookupState:
-        return SocketControl::ResolvingHost;
     case QAbstractSocket::ConnectingState:
-        return SocketControl::Connecting;
+        return State::Connecting;
     case QAbstractSocket::ConnectedState:
         // Implicit TLS is connected for the dialogue once the handshake is done.
-        return m_mode == Mode::Implicit && !m_socket->isEncrypted() ? int(SocketControl::Connecting)
-                                                                    : int(SocketControl::Connected);
+        return m_mode == Mode::Implicit && !m_socket->isEncrypted() ? State::Connecting : State::Connected;
     case QAbstractSocket::ClosingState:
-        return SocketControl::Closing;
+        return State::Closing;
     default:
-        return m_socket->error() == QAbstractSocket::UnknownSocketError ? SocketControl::Closed : SocketControl::Error;
+        return m_socket->error() == QAbstractSocket::UnknownSocketError ? State::Closed : State::Error;
     }
 }
 

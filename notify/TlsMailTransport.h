@@ -32,7 +32,7 @@ public:
     void connectTo(const QString& host, quint16 port) override;
     void send(const QByteArray& data) override;
     void close() override;
-    int state() const override;
+    State state() const override;
     void startTls() override;
     bool isEncrypted() const override { return m_socket && m_socket->isEncrypted(); }
 

@@ -67,12 +67,12 @@ WebNotifier::~WebNotifier()
     }
 }
 
-void WebNotifier::doHitURL(std::function<void(bool ok)> done)
+void WebNotifier::doHitURL(Notifiers::Done done)
 {
     const auto fail = [this, &done](const QString& status) {
         m_host.setStatus(status);
         if (done)
-            done(false);
+            done(NotificationResult::failed(status));
     };
     const NotifySettings& values = m_host.notifySettings();
     if (values.url.isEmpty())
@@ -137,11 +137,16 @@ void WebNotifier::finish(QNetworkReply* reply)
     Request request = std::move(*found);
     m_requests.erase(found);
     reply->deleteLater();
+    if (request.cancelled) {
+        if (request.done)
+            request.done(NotificationResult::givenUp());
+        return;
+    }
     bool ok = false;
-    if (!request.cancelled)
-        m_host.setStatus(outcome(reply, request, &ok));
+    const QString text = outcome(reply, request, &ok);
+    m_host.setStatus(text);
     if (request.done)
-        request.done(ok);
+        request.done(ok ? NotificationResult::delivered(text) : NotificationResult::failed(text));
 }
 
 QString WebNotifier::outcome(QNetworkReply* reply, const Request& request, bool* ok) const

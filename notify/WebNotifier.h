@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Notifiers.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QNetworkAccessManager>
@@ -31,8 +33,8 @@ public:
 
     /// Starts the request and returns. @p done runs once, later (or at once when there is no URL to hit), with
     /// true only for a 2xx answer that is not a dynamic-DNS error. Several requests may be under way at once.
-    void doHitURL(std::function<void(bool ok)> done = {});
-    /// Ends the requests under way: their @p done runs with false, no status is shown.
+    void doHitURL(Notifiers::Done done = {});
+    /// Ends the requests under way: their @p done reports them given up, no status is shown.
     void abort();
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
@@ -43,7 +45,7 @@ private:
         QByteArray body;
         bool full = false;      // the body reached MaxBodyBytes and the transfer was ended here
         bool cancelled = false; // abort() ended it
-        std::function<void(bool)> done;
+        Notifiers::Done done;
     };
 
     void readBody(QNetworkReply* reply, Request& request);

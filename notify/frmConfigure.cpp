@@ -387,8 +387,9 @@ void frmConfigure::Command3_Click()
         return m_notifiers.notify(Notifiers::Kind::Web, {});
     // The outcome names the URL as it was requested, addresses filled in, secrets masked.
     const QString requested = displayedUrl(webNotificationUrl(m_host));
-    m_notifiers.notify(Notifiers::Kind::Web, [self = QPointer<frmConfigure>(this), requested](bool) {
-        if (self)
-            self->m_host.setStatus(self->m_host.status() + QStringLiteral(" (requested ") + requested + u')');
-    });
+    m_notifiers.notify(
+        Notifiers::Kind::Web, [self = QPointer<frmConfigure>(this), requested](const NotificationResult&) {
+            if (self)
+                self->m_host.setStatus(self->m_host.status() + QStringLiteral(" (requested ") + requested + u')');
+        });
 }

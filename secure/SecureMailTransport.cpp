@@ -1,14 +1,12 @@
 #include "secure/SecureMailTransport.h"
 
-#include "platform/MessageBox.h"
-
 #include <QLoggingCategory>
 #include <QPointer>
 
 Q_LOGGING_CATEGORY(lcSecureMail, "vistrel.secure.mail")
 
-SecureMailTransport::SecureMailTransport(StatusWriter status, MessageBox* messageBox, QObject* parent)
-    : MailTransport(parent), m_status(std::move(status)), m_messageBox(messageBox),
+SecureMailTransport::SecureMailTransport(StatusWriter status, QObject* parent)
+    : MailTransport(parent), m_status(std::move(status)),
       m_ssl([this](const QByteArray& record) { m_winSSL.sendData(record); })
 {
     connect(&m_winSSL, &SocketControl::connected, this, &SecureMailTransport::winSSL_Connect);
@@ -38,15 +36,11 @@ void SecureMailTransport::winSSL_Connect()
     auto crypto = std::make_unique<CryptoCls>();
     if (!crypto->available()) {
         qCWarning(lcSecureMail) << crypto->loadError();
-        m_messageBox->show(providerMissingText(), MessageBox::Icon::Critical);
-        winSSL_Close();
-        return;
+        return fail(providerMissingText());
     }
     QString error;
-    if (!m_ssl.SendClientHello(std::move(crypto), &error)) {
-        m_messageBox->show(error, MessageBox::Icon::Critical);
-        winSSL_Close();
-    }
+    if (!m_ssl.SendClientHello(std::move(crypto), &error))
+        return fail(error);
     // The handshake goes on in winSSL_DataArrival as the server's records come in.
 }
 
@@ -56,11 +50,8 @@ void SecureMailTransport::winSSL_DataArrival(qint64)
     if (m_ssl.state() == SSLv2::State::Idle || m_ssl.state() == SSLv2::State::Aborted)
         return; // no session: nothing is decoded
     const SSLv2::Outcome outcome = m_ssl.receive(bytes);
-    if (!outcome.error.isEmpty()) {
-        m_messageBox->show(outcome.error, MessageBox::Icon::Critical);
-        winSSL_Close();
-        return;
-    }
+    if (!outcome.error.isEmpty())
+        return fail(outcome.error);
     QPointer<SecureMailTransport> alive(this);
     if (outcome.established) {
         m_status(QStringLiteral("Secure Session Connected"));
@@ -75,9 +66,13 @@ void SecureMailTransport::winSSL_DataArrival(qint64)
 
 void SecureMailTransport::winSSL_Error(int number, const QString& description)
 {
-    m_messageBox->show(QStringLiteral("Winsock Error: (%1) %2").arg(number).arg(description),
-                       MessageBox::Icon::Critical);
+    fail(QStringLiteral("Winsock Error: (%1) %2").arg(number).arg(description));
+}
+
+void SecureMailTransport::fail(const QString& reason)
+{
     winSSL_Close();
+    emit failed(reason);
 }
 
 void SecureMailTransport::winSSL_Close()

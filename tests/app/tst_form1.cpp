@@ -150,7 +150,7 @@ private:
     void notify(Kind kind, Done done) override
     {
         m_calls << QStringList{"mail", "web", "program"}.at(int(kind));
-        done(true);
+        done(NotificationResult::delivered());
     }
     void abort() override {}
     void showConfiguration() override {}

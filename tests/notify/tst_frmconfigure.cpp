@@ -20,7 +20,7 @@ struct RecordingHooks : Notifiers
     {
         calls << QStringList{"mail", "web", "program"}.at(int(kind));
         if (done)
-            done(true);
+            done(NotificationResult::delivered());
     }
     void abort() override {}
 };

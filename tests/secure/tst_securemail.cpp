@@ -1,8 +1,13 @@
 // The SSL 2.0 mail channel: the readers on bad input, whole mails through ssl2_smtp_peer.py.
 #include "PeerProcess.h"
+#include "TempConfigHome.h"
+#include "app/AddressWatcher.h"
+#include "app/Settings.h"
+#include "app/WatcherNotifications.h"
 #include "TestNotificationHost.h"
 #include "notify/MailText.h"
 #include "notify/SmtpSession.h"
+#include "platform/HttpGet.h"
 #include "platform/MessageBox.h"
 #include "secure/SecureMailTransport.h"
 #include "secure/Ssl2ServerHello.h"
@@ -14,7 +19,7 @@ namespace {
 struct RecordingMessageBox : MessageBox
 {
     void show(const QString& text, Icon, const QString& = QString()) override { shown << text; }
-    bool ask(const QString& text, const QString& = QString()) override { return (shown << text, false); }
+    bool ask(const QString&, const QString& = QString()) override { return false; }
     QStringList shown;
 };
 
@@ -49,6 +54,7 @@ private slots:
     void wholeMail();
     void handshakeFailures_data();
     void handshakeFailures();
+    void failureBoxOpensAfterTheSocketEvent();
 
 private:
     quint16 port(const QString& behaviour) const { return m_ssl2.readyField(behaviour).toUShort(); }
@@ -135,8 +141,8 @@ void TestSecureMail::wholeMail()
     const int fixed = int(compose().size()); // lines of 76 characters, none cut inside its line end
     v.body = (QString(76, QLatin1Char('x')) + "\r\n").repeated(500).left(std::max(messageBytes - fixed, 1));
     v.body.back() = QLatin1Char('x');
-    RecordingMessageBox boxes;
-    SecureMailTransport secure([&host](const QString& text) { host.setStatus(text); }, &boxes);
+    SecureMailTransport secure([&host](const QString& text) { host.setStatus(text); });
+    QSignalSpy failed(&secure, &MailTransport::failed);
     SmtpSession session(host);
     session.setSecureTransport(&secure);
     QSignalSpy finished(&session, &SmtpSession::finished);
@@ -144,7 +150,7 @@ void TestSecureMail::wholeMail()
     session.cmdSend_Click();
     QVERIFY(finished.wait(20000));
     QCOMPARE(host.status(), QStringLiteral("Message Sent"));
-    QVERIFY(host.statuses.contains(QStringLiteral("Secure Session Connected")) && boxes.shown.isEmpty());
+    QVERIFY(host.statuses.contains(QStringLiteral("Secure Session Connected")) && failed.isEmpty());
     QTest::qWait(200);
     const QStringList lines = m_smtp.readLines(100);
     QCOMPARE(lines.filter(QStringLiteral("AUTH ok")).size(), int(auth));
@@ -181,21 +187,45 @@ void TestSecureMail::handshakeFailures()
     QFETCH(QString, behaviour);
     QFETCH(QString, message);
     QFETCH(bool, established);
-    RecordingMessageBox boxes;
-    QStringList statuses;
-    SecureMailTransport secure([&statuses](const QString& text) { statuses << text; }, &boxes);
+    TestNotificationHost host;
+    host.configureMail(port(behaviour), false, MailSecurity::Ssl2, {}, {});
+    SecureMailTransport secure([&host](const QString& text) { host.setStatus(text); });
+    SmtpSession session(host);
+    session.setSecureTransport(&secure);
     QSignalSpy connected(&secure, &MailTransport::connected);
     QSignalSpy received(&secure, &MailTransport::received);
-    if (message == SecureMailTransport::providerMissingText()) // OpenSSL looks for its providers in an empty folder: "legacy" (RC4) cannot be loaded
+    QSignalSpy failed(&secure, &MailTransport::failed);
+    QSignalSpy finished(&session, &SmtpSession::finished);
+    if (message == SecureMailTransport::providerMissingText()) // OpenSSL looks for its providers in an empty folder:
+                                                               // "legacy" (RC4) cannot be loaded
         qputenv("OPENSSL_MODULES", QFile::encodeName(m_dir.path()));
-    secure.connectTo(QStringLiteral("127.0.0.1"), port(behaviour));
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.shown, QStringList{message}, 10000);
+    session.cmdSend_Click();
+    QVERIFY(finished.wait(10000)); // at once, not after the session's 30-tick time-out
     qunsetenv("OPENSSL_MODULES");
-    QCOMPARE(secure.state(), 0);
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.first().first().toString(), message); // the text its message box shows
+    QCOMPARE(host.status(), "Error: " + message.section("\r\n", 0, 0));
+    QCOMPARE(secure.state(), MailTransport::State::Closed);
     QCOMPARE(connected.count(), int(established));
     QCOMPARE(received.count(), 0); // nothing that failed its check reaches the mail session
-    QCOMPARE(statuses.size(), established ? 2 : 1);
     QCOMPARE(secure.session().state(), SSLv2::State::Idle); // keys dropped
+}
+
+void TestSecureMail::failureBoxOpensAfterTheSocketEvent()
+{
+    TempConfigHome home;
+    Settings settings(home.settingsPath());
+    AddressWatcher watcher(settings);
+    HttpGet http;
+    RecordingMessageBox boxes;
+    {
+        WatcherNotifications notifications(watcher, settings, http, &boxes);
+        emit notifications.secureMail.failed(QStringLiteral("first"));
+        QCOMPARE(boxes.shown, QStringList()); // never inside the transport's own event
+        QTRY_COMPARE(boxes.shown, QStringList{"first"});
+        emit notifications.secureMail.failed(QStringLiteral("last"));
+    } // the event loop has ended (--once): shown as the notifications end
+    QCOMPARE(boxes.shown, (QStringList{"first", "last"}));
 }
 
 QTEST_GUILESS_MAIN(TestSecureMail)

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+/// How one notification ended, reported once by its notifier: what became of it and the status line's text for it.
+struct NotificationResult
+{
+    enum class Outcome
+    {
+        Delivered, // the mail accepted, a 2xx answer, the program started
+        Failed,    // refused or broken; message says why when the notifier knows
+        GivenUp,   // ended unfinished at shutdown
+    };
+
+    Outcome outcome = Outcome::Failed;
+    /// The text the notifier showed for it ("Error: ..." for a failure); empty when it showed none.
+    QString message;
+
+    bool ok() const { return outcome == Outcome::Delivered; }
+
+    static NotificationResult delivered(QString message = {}) { return {Outcome::Delivered, std::move(message)}; }
+    static NotificationResult failed(QString message = {}) { return {Outcome::Failed, std::move(message)}; }
+    static NotificationResult givenUp() { return {Outcome::GivenUp, {}}; }
+};
