@@ -8,7 +8,7 @@
 
 WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& settings, MessageBox* messageBox)
     : host(watcher), passwords(LoadProductInfo().productName, settings, watcher.notifySettings()),
-      service(host, launcher), secureMail([&watcher](const QString& text) { watcher.setStatus(text); }, messageBox)
+      service(host, launcher), secureMail([&watcher](const QString& text) { watcher.setStatus(text); })
 {
     // The SSL 2.0 channel's failures open their message box once its socket's event has been handled; the
     // session has ended by then, with the failure on the status line.

@@ -7,7 +7,6 @@
 #include "TestNotificationHost.h"
 #include "notify/MailText.h"
 #include "notify/SmtpSession.h"
-#include "platform/HttpGet.h"
 #include "platform/MessageBox.h"
 #include "secure/SecureMailTransport.h"
 #include "secure/Ssl2ServerHello.h"
@@ -216,10 +215,9 @@ void TestSecureMail::failureBoxOpensAfterTheSocketEvent()
     TempConfigHome home;
     Settings settings(home.settingsPath());
     AddressWatcher watcher(settings);
-    HttpGet http;
     RecordingMessageBox boxes;
     {
-        WatcherNotifications notifications(watcher, settings, http, &boxes);
+        WatcherNotifications notifications(watcher, settings, &boxes);
         emit notifications.secureMail.failed(QStringLiteral("first"));
         QCOMPARE(boxes.shown, QStringList()); // never inside the transport's own event
         QTRY_COMPARE(boxes.shown, QStringList{"first"});
