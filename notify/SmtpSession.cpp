@@ -232,7 +232,7 @@ void SmtpSession::onConnected(MailTransport* from)
     if (from != m_active || m_state != State::Connecting)
         return;
     // The dialogue starts: the greeting's wait goes on with the ticks counted since the connect.
-    m_encoding = m_host.settings().read(QStringLiteral("strEncoding"), QStringLiteral("MIME"));
+    m_encoding = m_host.settings().read(Key::MailEncoding);
     setState(State::Greeting);
     m_connected = true;
     m_host.setStatus(QStringLiteral("Connected"));

@@ -388,8 +388,8 @@ void frmConfigure::Command3_Click()
     // The outcome names the URL as it was requested, addresses filled in, secrets masked.
     const QString requested = displayedUrl(webNotificationUrl(m_host));
     m_notifiers.notify(
-        Notifiers::Kind::Web, [self = QPointer<frmConfigure>(this), requested](const NotificationResult&) {
+        Notifiers::Kind::Web, [self = QPointer<frmConfigure>(this), requested](const NotificationResult& result) {
             if (self)
-                self->m_host.setStatus(self->m_host.status() + QStringLiteral(" (requested ") + requested + u')');
+                self->m_host.setStatus(result.message + QStringLiteral(" (requested ") + requested + u')');
         });
 }
