@@ -42,22 +42,26 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 9;
+    // Agreement counts servers, so each source is a peer of its own.
     PeerProcess prompt;
+    PeerProcess prompt2;
     PeerProcess late;
     QString error;
-    if (!prompt.start("udp_fault_peer.py", {"--protocol", "dns", "--fault", "delay:0.05", "--address", "203.0.113.7"},
-                      &error) ||
+    const QStringList promptArgs{"--protocol", "dns", "--fault", "delay:0.05", "--address", "203.0.113.7"};
+    if (!prompt.start("udp_fault_peer.py", promptArgs, &error) ||
+        !prompt2.start("udp_fault_peer.py", promptArgs, &error) ||
         !late.start("udp_fault_peer.py", {"--protocol", "dns", "--fault", "delay:3", "--address", "203.0.113.7"},
                     &error)) {
         std::fprintf(stderr, "lookup_bench: %s\n", qPrintable(error));
         return 1;
     }
     const QString fast = QString("dns://127.0.0.1:%1/").arg(prompt.port());
-    AddressLookup::Config three{
-        {fast + "myip.test", fast + "txt.test?type=TXT", QString("dns://127.0.0.1:%1/myip.test").arg(late.port())},
-        2,
-        5000,
-        8000};
+    AddressLookup::Config three{{fast + "myip.test",
+                                 QString("dns://127.0.0.1:%1/txt.test?type=TXT").arg(prompt2.port()),
+                                 QString("dns://127.0.0.1:%1/myip.test").arg(late.port())},
+                                2,
+                                5000,
+                                8000};
     AddressLookup::Config one{{fast + "myip.test"}, 2, 5000, 8000};
     QList<double> threeMs;
     QList<double> oneMs;
