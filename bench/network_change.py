@@ -62,8 +62,9 @@ def main():
     config = tempfile.mkdtemp(prefix="vistrel-bench-config-")
     with open(os.path.join(config, "Tarnwick IP Vistrel.conf"), "w") as f:
         f.write("[Settings]\nshowHelp=0\n")  # auto refresh off: only the change starts a lookup
+    # Two servers (nginx listens on 127.0.0.1 and 127.0.0.2): agreement counts servers, not list entries.
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config,
-               VISTREL_ADDRESS_SOURCES=f"http://127.0.0.1:{port}/body/a http://127.0.0.1:{port}/body/b",
+               VISTREL_ADDRESS_SOURCES=f"http://127.0.0.1:{port}/body/a http://127.0.0.2:{port}/body/b",
                QT_LOGGING_RULES="vistrel.status.info=true")
     program = subprocess.Popen([args.binary], env=env, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
     done, rest = wait_for_line(program, b"", FINISHED, 30)

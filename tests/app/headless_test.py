@@ -68,13 +68,15 @@ def wait_for(test, what, seconds=15):
 
 def config(name, mail_port, web_port, marker, **values):
     path = os.path.join(WORK, name)
+    # Values as people write them by hand: ";" and "," belong to the value.
     settings = dict(emailNotify=1, strServer="127.0.0.1", strPort=mail_port, strEmailTo="to@example.test",
-                    strEmailFrom="from@example.test", webNotify=1, strurl=f"http://127.0.0.1:{web_port}/hook/first",
-                    programNotify=1, strProg="/bin/sh", strCommands=f"-c 'echo ran >> {marker}'", showHelp=0,
+                    strEmailFrom="from@example.test", webNotify=1,
+                    strurl=f"http://127.0.0.1:{web_port}/hook/first?h=a,b", programNotify=1, strProg="/bin/sh",
+                    strCommands=f"-c 'echo \"ran,x;y\" >> {marker}'", showHelp=0,
                     addressSources="http://127.0.0.1:9/ip", address6Sources="")
     settings.update(values)
     with open(path, "w") as f:
-        f.write("[Settings]\n" + "".join(f"{k}={v}\n" for k, v in settings.items()))
+        f.write("[Settings]\n; kept as written\n" + "".join(f"{k}={v}\n" for k, v in settings.items()))
     return path
 
 
@@ -116,7 +118,9 @@ def once_exit_statuses(mail_port, web_port, web_log, marker):
         status, err = run("--once", "--config", path, url=url)
         service.stdin.close()
         check(status == expected, f"address {step} exits {expected}", err)
-    check("ran" in text(marker) and "/hook/first" in text(web_log), "program and URL notified", text(web_log))
+    check("ran,x;y" in text(marker) and "/hook/first?h=a,b\t" in text(web_log), "program and URL notified",
+          text(marker) + text(web_log))
+    check("; kept as written" in text(path), "a hand-written comment survives the program's writes", text(path))
     refusing, words = peer("smtp_peer.py", "--quiet", "--reply", "mail=550 \x1b]0;owned\x07\x1b[2Jno\\r\\n")
     path = config("refused.conf", words[1], web_port, marker, OldExternal="203.0.113.2")
     service, url = address_service(["--step", "A"])
