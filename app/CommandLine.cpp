@@ -1,16 +1,15 @@
 #include "app/CommandLine.h"
 
 #include "ProductVersion.h"
+#include "platform/FileAccess.h"
 #include "platform/SettingsFile.h"
 
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 // Qt's own options for a window platform: Qt reads them from argv, so they must not count as unknown.
@@ -116,14 +115,14 @@ bool CommandLine::checkSettingsFile(const QString& path, QString* error)
             return fail(QStringLiteral("it is a folder"));
         if (QString reason; !SettingsFile::check(path, &reason))
             return fail(reason);
-        if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
+        if (!FileAccess::mayWrite(path))
             return fail(QStringLiteral("it cannot be written"));
     }
     const QString folder = existingAncestor(file.absolutePath());
     const QFileInfo folderInfo(folder);
     if (!folderInfo.isDir())
         return fail(QStringLiteral("%1 is not a folder").arg(folder));
-    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
+    if (!FileAccess::mayCreateIn(folder))
         return fail(QStringLiteral("the folder %1 cannot be written").arg(folder));
     return true;
 }

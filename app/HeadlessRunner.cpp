@@ -5,6 +5,7 @@
 #include "app/StartUp.h"
 #include "app/TestHooks.h"
 #include "app/WatcherNotifications.h"
+#include "platform/HandOver.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkChangeMonitor.h"
@@ -17,9 +18,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
-#include <unistd.h>
 
 namespace {
 // After SIGTERM: how long a mail under way may take to finish before it is given up.
@@ -150,10 +148,5 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
 
 void HeadlessRunner::handOver(char** argv)
 {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        return;
-    const std::string slim = (self.parent_path() / "tarnwick-ip-vistrel-headless").string();
-    ::execv(slim.c_str(), argv);
+    HandOver::toSibling("tarnwick-ip-vistrel-headless", argv);
 }

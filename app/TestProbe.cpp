@@ -1,21 +1,11 @@
 #include "app/TestProbe.h"
 
+#include "platform/ProcessMemory.h"
+
 #include <QTextStream>
 
 namespace {
 constexpr int TickMs = 100;
-
-qint64 residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
 } // namespace
 
 TestProbe::TestProbe(const QString& path, QObject* parent) : QObject(parent), m_file(path)
@@ -40,7 +30,7 @@ void TestProbe::tick()
 
 void TestProbe::report()
 {
-    QTextStream(&m_file) << "probe " << m_worstLateMs << ' ' << residentKiB() << '\n';
+    QTextStream(&m_file) << "probe " << m_worstLateMs << ' ' << ProcessMemory::residentKiB() << '\n';
     m_file.flush();
     m_worstLateMs = 0;
 }

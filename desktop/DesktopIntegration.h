@@ -1,13 +1,13 @@
 #pragma once
 
 #include "app/Form1Hooks.h"
-#include "desktop/AddRemove.h"
 #include "desktop/DesktopNotice.h"
 #include "desktop/Form2.h"
 #include "desktop/Form8.h"
 #include "desktop/frmAbout.h"
 #include "desktop/frmSplash.h"
 #include "desktop/frmWebsite.h"
+#include "platform/AddRemove.h"
 
 #include <QObject>
 #include <QPointer>

@@ -3,20 +3,15 @@
 #include "app/ProductInfo.h"
 #include "desktop/modIcon.h"
 
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QStandardPaths>
-#include <QVariantMap>
 
 Q_LOGGING_CATEGORY(lcNotice, "vistrel.desktop.notice")
 
 namespace {
 
-const QString Service = QStringLiteral("org.freedesktop.Notifications");
 const QString Summary = QStringLiteral("IP address changed");
 const QString IconName = QStringLiteral("tarnwick-ip-vistrel");
 
@@ -51,21 +46,15 @@ QString DesktopNotice::iconForService() const
 void DesktopNotice::show(const QList<AddressChange>& changes)
 {
     const QString text = body(changes);
-    if (!m_bus.isConnected())
+    if (!m_service.reachable())
         return failed(text, QStringLiteral("no session bus"));
 
-    QDBusMessage call = QDBusMessage::createMethodCall(Service, QStringLiteral("/org/freedesktop/Notifications"),
-                                                       Service, QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), IconName}};
-    call << LoadProductInfo().productName << m_shownId << iconForService() << Summary << text << QStringList() << hints
-         << -1;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, ReplyTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, text] {
-        watcher->deleteLater();
-        const QDBusPendingReply<uint> reply = *watcher;
-        if (reply.isError())
-            return failed(text, reply.error().name());
-        m_shownId = reply.value();
+    const NoticeService::Notice notice{
+        LoadProductInfo().productName, m_shownId, iconForService(), Summary, text, IconName};
+    m_service.show(notice, ReplyTimeoutMs, [this, text](uint id, const QString& error) {
+        if (!error.isEmpty())
+            return failed(text, error);
+        m_shownId = id;
         qCDebug(lcNotice) << "desktop notice" << m_shownId << "shown";
         emit finished(m_shownId, true);
     });

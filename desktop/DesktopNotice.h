@@ -1,15 +1,15 @@
 #pragma once
 
 #include "app/AddressWatcher.h"
+#include "platform/NoticeService.h"
 
-#include <QDBusConnection>
 #include <QList>
 #include <QObject>
 #include <QString>
 
 #include <functional>
 
-/// The desktop notice shown when an address changes: one org.freedesktop.Notifications notice that each
+/// The desktop notice shown when an address changes: one notice of the desktop's notification service that each
 /// newer change replaces. The call is asynchronous, so a notification service that is slow or never
 /// answers holds nothing up. When no service takes the notice, the fallback (the tray icon's balloon) shows
 /// it; without that either, nothing shows and nothing asks the user.
@@ -21,7 +21,7 @@ public:
     using Fallback = std::function<bool(const QString& summary, const QString& body)>;
 
     /// A service that takes the call and never answers gets this long before the fallback shows the notice
-    /// (D-Bus itself would wait 25 s).
+    /// (the service's own time-out may be far longer).
     static constexpr int ReplyTimeoutMs = 10000;
 
     explicit DesktopNotice(QObject* parent = nullptr);
@@ -40,7 +40,7 @@ private:
     void failed(const QString& body, const QString& why);
     QString iconForService() const;
 
-    QDBusConnection m_bus = QDBusConnection::sessionBus();
+    NoticeService m_service;
     Fallback m_fallback;
     uint m_shownId = 0;  // the service's id of the notice on screen, which the next one replaces
 };

@@ -3,8 +3,9 @@
 #include "discovery/AddressBody.h"
 #include "platform/OutsideText.h"
 
+#include <QtEndian>
+
 #include <ares.h>
-#include <arpa/inet.h>
 
 namespace {
 
@@ -154,7 +155,7 @@ std::optional<QHostAddress> addressFromDnsReply(const QByteArray& original, cons
             fail(error, aresReason(status == ARES_SUCCESS ? ARES_ENODATA : status, QStringLiteral("A")));
             return std::nullopt;
         }
-        return QHostAddress(ntohl(records[0].ipaddr.s_addr));
+        return QHostAddress(qFromBigEndian<quint32>(&records[0].ipaddr)); // stored in network order
     }
     if (question.type == DnsQuestion::AAAA) {
         ares_addr6ttl records[4];

@@ -1,5 +1,5 @@
 // Netlink datagrams: whatever the socket delivers must be walked without reading past its end.
-#include "platform/NetlinkMessages.h"
+#include "platform/linux/NetlinkMessages.h"
 
 #include <cstddef>
 #include <cstdint>

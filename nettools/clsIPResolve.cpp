@@ -2,15 +2,10 @@
 
 #include "discovery/AddressBody.h"
 #include "nettools/NetToolsLog.h"
+#include "platform/HostNames.h"
 #include "platform/OutsideText.h"
 
 #include <QStringList>
-
-#include <arpa/inet.h>
-#include <cstring>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 QString clsIPResolve::AddressToName(const QString& strIP) const
 {
@@ -52,19 +47,13 @@ QString clsIPResolve::LookupName(const QString& strIP)
         qCDebug(lcNetTools) << "not an IPv4 address, no look-up:" << strIP;
         return QString();
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    std::memcpy(&address.sin_addr, bytes->data(), bytes->size());
-
-    char host[NI_MAXHOST] = {};
-    const int rc = getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host,
-                               nullptr, 0, NI_NAMEREQD);
-    if (rc != 0) {
-        qCDebug(lcNetTools) << "no name for" << strIP << ":" << gai_strerror(rc);
+    QString error;
+    const std::optional<QByteArray> host = HostNames::nameOf(*bytes, &error);
+    if (!host) {
+        qCDebug(lcNetTools) << "no name for" << strIP << ":" << error;
         return QString();
     }
-    host[sizeof host - 1] = '\0';
-    return OutsideText::line(TrimAtNull(QByteArray(host, qsizetype(std::strlen(host)))), MaxHostNameLength);
+    return OutsideText::line(TrimAtNull(*host), MaxHostNameLength);
 }
 
 QString clsIPResolve::LookupAddress(const QString& strName)
@@ -73,21 +62,13 @@ QString clsIPResolve::LookupAddress(const QString& strName)
     // A NUL would silently end the name early: such text names nothing.
     if (name.contains('\0'))
         return QString();
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int rc = getaddrinfo(name.constData(), nullptr, &hints, &found);
-    if (rc != 0 || !found) {
-        qCDebug(lcNetTools) << "no address for" << strName << ":" << gai_strerror(rc);
+    QString error;
+    const std::optional<HostNames::IPv4> found = HostNames::addressOf(name, &error);
+    if (!found) {
+        if (!error.isEmpty())
+            qCDebug(lcNetTools) << "no address for" << strName << ":" << error;
         return QString();
     }
-    QString result;
-    if (found->ai_family == AF_INET && found->ai_addr && found->ai_addrlen >= sizeof(sockaddr_in)) {
-        const auto* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-        const auto* b = reinterpret_cast<const std::uint8_t*>(&in->sin_addr);
-        result = QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
-    }
-    freeaddrinfo(found);
-    return result;
+    const HostNames::IPv4& b = *found;
+    return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
 }

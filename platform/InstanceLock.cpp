@@ -1,5 +1,6 @@
 #include "platform/InstanceLock.h"
 
+#include "platform/FileAccess.h"
 #include "platform/SettingsFile.h"
 
 #include <QCryptographicHash>
@@ -7,8 +8,6 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-
-#include <sys/statvfs.h>
 
 namespace {
 constexpr int TalkTimeoutMs = 5000; // the holder may still be starting
@@ -26,8 +25,7 @@ QString lockFileProblem(QLockFile::LockError error, const QString& folder)
 {
     if (error == QLockFile::PermissionError)
         return QStringLiteral("no permission to write in %1").arg(folder);
-    struct statvfs room;
-    if (::statvfs(QFile::encodeName(folder).constData(), &room) == 0 && (room.f_bavail == 0 || room.f_favail == 0))
+    if (FileAccess::isFull(folder))
         return QStringLiteral("no room left in %1").arg(folder);
     return QStringLiteral("an unknown error in %1").arg(folder);
 }

@@ -4,11 +4,9 @@
 #include <QObject>
 #include <QTimer>
 
-class QSocketNotifier;
-
-/// Tells when the machine's addresses or routes changed (the kernel's NETLINK_ROUTE notifications)
-/// or the machine woke from sleep (logind's PrepareForSleep(false) on the system bus). A burst of
-/// notifications within the settle time gives one changed(). Costs nothing while nothing changes.
+/// Tells when the machine's addresses or routes changed or the machine woke from sleep (on Linux the kernel's
+/// NETLINK_ROUTE notifications and logind's PrepareForSleep(false) on the system bus). A burst of notifications
+/// within the settle time gives one changed(). Costs nothing while nothing changes.
 class NetworkChangeMonitor : public QObject
 {
     Q_OBJECT
@@ -19,23 +17,22 @@ public:
     explicit NetworkChangeMonitor(QObject* parent = nullptr);
     ~NetworkChangeMonitor() override;
 
-    /// Opens the netlink socket and subscribes to the bus signal. False and @p error when the netlink
-    /// socket cannot be opened; a missing system bus is no error (there is then no resume signal).
+    /// Starts watching. False and @p error when the system's change events cannot be had; a missing resume signal
+    /// is no error (there is then none).
     [[nodiscard]] bool start(QString* error);
 
 signals:
     void changed();
 
 private slots:
+    /// The system goes to sleep (@p sleeping) or has woken up.
     void prepareForSleep(bool sleeping);
 
 private:
-    void readNetlink();
+    /// One event that may have changed the addresses: changed() follows once its burst is over.
     void settle();
 
-    int m_fd = -1;
-    QSocketNotifier* m_notifier = nullptr;
+    bool m_started = false;
     QTimer m_settle;
     QElapsedTimer m_burst;
-    bool m_resumeSubscribed = false;
 };

@@ -3,11 +3,9 @@
 #include <QObject>
 #include <QString>
 
-class QSocketNotifier;
-
-/// SIGTERM, SIGINT and SIGHUP as Qt signals. The handler only writes the signal's number into a socket pair;
-/// the event loop reads it, so nothing but write(2) runs in signal context and nothing polls.
-/// One instance per process.
+/// The operating system's requests to end or to read the settings again, as Qt signals (on Linux SIGTERM, SIGINT
+/// and SIGHUP: the handler only writes the signal's number into a socket pair that the event loop reads, so nothing
+/// but write(2) runs in signal context and nothing polls). One instance per process.
 class UnixSignals : public QObject
 {
     Q_OBJECT
@@ -15,17 +13,12 @@ public:
     explicit UnixSignals(QObject* parent = nullptr);
     ~UnixSignals() override;
 
-    /// Installs the handlers. Returns false and fills @p error when the socket pair or a handler cannot be made.
+    /// Installs the handlers. Returns false and fills @p error when they cannot be installed.
     [[nodiscard]] bool start(QString* error);
 
 signals:
-    /// SIGTERM or SIGINT: end cleanly.
+    /// End cleanly (SIGTERM or SIGINT).
     void terminate();
-    /// SIGHUP: read the settings again.
+    /// Read the settings again (SIGHUP).
     void reload();
-
-private:
-    void readPending();
-
-    QSocketNotifier* m_notifier = nullptr;
 };

@@ -4,8 +4,8 @@
 #include "app/Form1.h"
 #include "app/Settings.h"
 #include "platform/LocalAddress.h"
-#include "platform/NetlinkMessages.h"
 #include "platform/NetworkChangeMonitor.h"
+#include "platform/linux/NetlinkMessages.h"
 
 #include <QNetworkInterface>
 #include <QtTest>

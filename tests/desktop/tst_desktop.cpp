@@ -5,13 +5,13 @@
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
 #include "app/Settings.h"
-#include "desktop/AddRemove.h"
 #include "desktop/DesktopArguments.h"
 #include "desktop/DesktopIntegration.h"
 #include "desktop/FileExists.h"
 #include "desktop/RtfReader.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/frmAbout.h"
+#include "platform/AddRemove.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "platform/NetlinkMessages.h"
+#include "platform/linux/NetlinkMessages.h"
 
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>

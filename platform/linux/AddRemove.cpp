@@ -1,4 +1,4 @@
-#include "desktop/AddRemove.h"
+#include "platform/AddRemove.h"
 
 #include <QDir>
 #include <QFileInfo>

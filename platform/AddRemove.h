@@ -2,7 +2,7 @@
 
 #include <QString>
 
-/// Registers a program to start when the user logs on, as an XDG autostart entry of the current user:
+/// Registers a program to start when the user logs on. On Linux an XDG autostart entry of the current user:
 /// `<autostart folder>/<program name>.desktop`, whose Exec= line runs the given executable.
 /// One instance lives as long as the main window.
 class AddRemove

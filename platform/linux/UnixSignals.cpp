@@ -20,6 +20,20 @@ void onSignal(int number)
     [[maybe_unused]] const ssize_t written = ::write(s_pair[0], &byte, 1); // full pipe: one is pending already
     errno = saved;
 }
+
+void readPending(UnixSignals* owner)
+{
+    char numbers[16];
+    ssize_t count;
+    while ((count = ::read(s_pair[1], numbers, sizeof numbers)) > 0) {
+        for (ssize_t i = 0; i < count; ++i) {
+            if (numbers[i] == SIGHUP)
+                emit owner->reload();
+            else
+                emit owner->terminate();
+        }
+    }
+}
 } // namespace
 
 UnixSignals::UnixSignals(QObject* parent) : QObject(parent) {}
@@ -41,8 +55,8 @@ bool UnixSignals::start(QString* error)
         *error = QStringLiteral("socketpair: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    m_notifier = new QSocketNotifier(s_pair[1], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &UnixSignals::readPending);
+    auto* notifier = new QSocketNotifier(s_pair[1], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] { readPending(this); });
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -54,18 +68,4 @@ bool UnixSignals::start(QString* error)
         }
     }
     return true;
-}
-
-void UnixSignals::readPending()
-{
-    char numbers[16];
-    ssize_t count;
-    while ((count = ::read(s_pair[1], numbers, sizeof numbers)) > 0) {
-        for (ssize_t i = 0; i < count; ++i) {
-            if (numbers[i] == SIGHUP)
-                emit reload();
-            else
-                emit terminate();
-        }
-    }
 }
