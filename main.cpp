@@ -41,21 +41,8 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick-ip-vistrel"));
 
     InstanceLock lock(settingsPath, InstanceLock::Role::Windowed);
-    {
-        QString error;
-        switch (lock.acquire(&error)) {
-        case InstanceLock::Outcome::Acquired:
-            break;
-        case InstanceLock::Outcome::Forwarded:
-            return 0;
-        case InstanceLock::Outcome::Refused:
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return CommandLine::ExitInUse;
-        case InstanceLock::Outcome::Failed:
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return CommandLine::ExitConfig;
-        }
-    }
+    if (const int status = StartUp::takeLock(lock); status >= 0)
+        return status;
 
     Settings settings(settingsPath);
     Form1 form(settings);

@@ -17,7 +17,6 @@
 #include <QScopeGuard>
 #include <QTimer>
 
-#include <cstdio>
 
 namespace {
 // After SIGTERM: how long a mail under way may take to finish before it is given up.
@@ -63,11 +62,8 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
     StartUp::nameApplication();
 
     InstanceLock lock(settingsPath, InstanceLock::Role::Headless);
-    QString lockError;
-    if (const InstanceLock::Outcome taken = lock.acquire(&lockError); taken != InstanceLock::Outcome::Acquired) {
-        std::fprintf(stderr, "%s\n", qPrintable(lockError));
-        return taken == InstanceLock::Outcome::Failed ? CommandLine::ExitConfig : CommandLine::ExitInUse;
-    }
+    if (const int status = StartUp::takeLock(lock); status >= 0)
+        return status;
 
     StatusLog log;
     StatusLog::captureQtMessages(&log);

@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <cstdio>
+
 bool StartUp::settingsPath(const CommandLine& command, QString* path, QString* error)
 {
     *path =
@@ -19,4 +21,21 @@ void StartUp::nameApplication()
     QCoreApplication::setOrganizationName(product.productName);
     QCoreApplication::setApplicationVersion(
         QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
+}
+
+int StartUp::takeLock(InstanceLock& lock)
+{
+    QString error;
+    const InstanceLock::Outcome outcome = lock.acquire(&error);
+    switch (outcome) {
+    case InstanceLock::Outcome::Acquired:
+        return -1;
+    case InstanceLock::Outcome::Forwarded:
+        return 0;
+    case InstanceLock::Outcome::Refused:
+    case InstanceLock::Outcome::Failed:
+        break;
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(error));
+    return outcome == InstanceLock::Outcome::Failed ? CommandLine::ExitConfig : CommandLine::ExitInUse;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "platform/InstanceLock.h"
 
 #include <QString>
 
@@ -12,4 +13,9 @@ namespace StartUp {
 
 /// Names the application object just made after the product: name, organisation (the settings folder) and version.
 void nameApplication();
+
+/// Takes @p lock. -1 when this process is the watcher of its settings file; otherwise the status to exit with (the
+/// reason on standard error): 0 when a running window was asked to come forward, ExitInUse when another watcher has
+/// the file, ExitConfig when the lock cannot be made.
+int takeLock(InstanceLock& lock);
 } // namespace StartUp
