@@ -1,6 +1,6 @@
 #include "app/StartUp.h"
 
-#include "app/ProductInfo.h"
+#include "core/ProductInfo.h"
 #include "platform/SettingsFile.h"
 
 #include <QCoreApplication>

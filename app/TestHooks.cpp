@@ -3,7 +3,7 @@
 // VISTREL_TEST_PROBE=<file> starts a TestProbe that writes to that file.
 #include "app/TestHooks.h"
 
-#include "app/RefreshCycle.h"
+#include "core/RefreshCycle.h"
 #include "app/TestProbe.h"
 
 void TestHooks::install(RefreshCycle& refresh, QObject* owner)

@@ -1,13 +1,13 @@
 #include "app/WatcherNotifications.h"
 
-#include "app/AddressWatcher.h"
-#include "app/ProductInfo.h"
-#include "platform/MessageBox.h"
+#include "core/AddressWatcher.h"
+#include "core/ProductInfo.h"
+#include "core/MessageBox.h"
 
 #include <QCoreApplication>
 
 WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& settings, MessageBox* messageBox)
-    : host(watcher), passwords(LoadProductInfo().productName, settings, watcher.notifySettings()),
+    : host(watcher), passwords(LoadProductInfo().productName, settings),
       service(host, launcher), secureMail([&watcher](const QString& text) { watcher.setStatus(text); })
 {
     // The SSL 2.0 channel's failures open their message box once its socket's event has been handled; the
@@ -18,6 +18,8 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
             [messageBox](const QString& reason) { messageBox->show(reason, MessageBox::Icon::Critical); },
             Qt::QueuedConnection);
     }
+    QObject::connect(&passwords, &PasswordStore::passwordKnown, &watcher,
+                     [&watcher](const QString& password) { watcher.notifySettings().password = password; });
     QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setPasswordStore(&passwords);
     service.setSecureTransport(&secureMail);

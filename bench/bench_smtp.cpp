@@ -4,8 +4,9 @@
 #include "NginxPeer.h"
 #include "PeerProcess.h"
 #include "TempConfigHome.h"
-#include "app/Form1.h"
-#include "app/Settings.h"
+#include "core/AddressWatcher.h"
+#include "core/Settings.h"
+#include "mainwindow/Form1.h"
 #include "notify/NotificationService.h"
 #include "notify/WatcherNotificationHost.h"
 #include "notify/SmtpSession.h"
@@ -36,6 +37,7 @@ struct Rig
 {
     TempConfigHome home;
     std::unique_ptr<Settings> settings;
+    std::unique_ptr<AddressWatcher> watcher;
     std::unique_ptr<Form1> form;
     std::unique_ptr<WatcherNotificationHost> host;
     DetachedProcessLauncher launcher;
@@ -45,12 +47,13 @@ struct Rig
     {
         home.writeSettingsFile(file);
         settings = std::make_unique<Settings>(home.settingsPath());
-        form = std::make_unique<Form1>(*settings);
-        host = std::make_unique<WatcherNotificationHost>(form->watcher());
+        form.reset();
+        watcher = std::make_unique<AddressWatcher>(*settings);
+        form = std::make_unique<Form1>(*watcher, *settings);
+        host = std::make_unique<WatcherNotificationHost>(*watcher);
         service = std::make_unique<NotificationService>(*host, launcher);
-        form->watcher().setNotifiers(service.get());
-        form->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
-        form->setQuit([] {});
+        watcher->setNotifiers(service.get());
+        watcher->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
         QSignalSpy loaded(form.get(), &Form1::lookupFinished);
         form->Form_Load();
         loaded.wait(10000);  // the start-up lookup answers later; a round must not overlap it

@@ -1,9 +1,8 @@
 #include "desktop/DesktopIntegration.h"
 
-#include "app/AddressWatcher.h"
-#include "app/Form1.h"
-#include "app/ProductInfo.h"
-#include "app/Settings.h"
+#include "core/AddressWatcher.h"
+#include "core/ProductInfo.h"
+#include "core/Settings.h"
 #include "desktop/FileExists.h"
 #include "desktop/Form2.h"
 #include "desktop/Form8.h"
@@ -16,7 +15,6 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLoggingCategory>
-#include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
@@ -41,16 +39,18 @@ QStringList defaultHelpFolders()
 
 } // namespace
 
-DesktopIntegration::DesktopIntegration(Form1& form, QObject* parent)
-    : QObject(parent), m_form(form), m_executablePath(QCoreApplication::applicationFilePath()),
+DesktopIntegration::DesktopIntegration(QWidget& mainWindow, AddressWatcher& watcher, Settings& settings,
+                                       QObject* parent)
+    : QObject(parent), m_window(mainWindow), m_watcher(watcher), m_settings(settings), m_executablePath(QCoreApplication::applicationFilePath()),
       m_helpFolders(defaultHelpFolders()), m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
       m_quit([] { QCoreApplication::exit(0); }), m_tray(std::make_unique<TrayIcon>()),
       m_notice(std::make_unique<DesktopNotice>())
 {
     connect(m_tray.get(), &TrayIcon::mnuPopupItem_Click, this, &DesktopIntegration::trayMenu);
     m_notice->setFallback([this](const QString& summary, const QString& body) { return showBalloon(summary, body); });
-    connect(&form.watcher(), &AddressWatcher::addressesChanged, this, &DesktopIntegration::addressesChanged);
-    connect(&m_form.watcher(), &AddressWatcher::pendingChanged, this, &DesktopIntegration::pendingNoticesChanged);
+    connect(&watcher, &AddressWatcher::addressesUpdated, this, &DesktopIntegration::updateOverlay);
+    connect(&watcher, &AddressWatcher::addressesChanged, this, &DesktopIntegration::addressesChanged);
+    connect(&watcher, &AddressWatcher::pendingChanged, this, &DesktopIntegration::pendingNoticesChanged);
 }
 
 DesktopIntegration::~DesktopIntegration()
@@ -64,14 +64,14 @@ DesktopIntegration::~DesktopIntegration()
 // ---------------------------------------------------------------------------------------------
 // Splash and start-up
 
-void DesktopIntegration::startWithSplash(int tickMs)
+void DesktopIntegration::startWithSplash(std::function<void()> loadMainWindow, int tickMs)
 {
     // The program ends when the main window unloads, not when its last visible window closes (the main
     // window may be hidden in the notification area while the help window is closed).
     QGuiApplication::setQuitOnLastWindowClosed(false);
     m_splash = new frmSplash(
-        [this] {
-            m_form.Form_Load();
+        [this, load = std::move(loadMainWindow)] {
+            load();
             showMainWindow();
         },
         tickMs);
@@ -81,24 +81,24 @@ void DesktopIntegration::startWithSplash(int tickMs)
 
 void DesktopIntegration::showMainWindow()
 {
-    if (!m_form.isMinimized()) {
-        m_form.show();
+    if (!m_window.isMinimized()) {
+        m_window.show();
         return;
     }
     // "Start minimized": the window stays in the notification area; without one it waits in the task bar.
     if (!trayAvailable())
-        m_form.showMinimized();
+        m_window.showMinimized();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Icons, tray and minimising
 
-void DesktopIntegration::setWindowIcons(QWidget* mainWindow)
+void DesktopIntegration::setWindowIcons()
 {
-    SetWindowIcon(mainWindow, true);
+    SetWindowIcon(&m_window, true);
     if (m_splash)
-        m_splash->setWindowIcon(mainWindow->windowIcon());
-    mainWindow->installEventFilter(this);
+        m_splash->setWindowIcon(m_window.windowIcon());
+    m_window.installEventFilter(this);
 }
 
 void DesktopIntegration::addTrayIcon()
@@ -110,10 +110,10 @@ void DesktopIntegration::addTrayIcon()
 void DesktopIntegration::updateTrayTip()
 {
     QStringList lines{LoadProductInfo().productName};
-    if (!m_form.internalAddress().isEmpty())
-        lines << QStringLiteral("Internal: ") + m_form.internalAddress();
-    if (!m_form.externalAddress().isEmpty())
-        lines << QStringLiteral("External: ") + m_form.externalAddress();
+    if (!m_watcher.internalAddress().isEmpty())
+        lines << QStringLiteral("Internal: ") + m_watcher.internalAddress();
+    if (!m_watcher.externalAddress().isEmpty())
+        lines << QStringLiteral("External: ") + m_watcher.externalAddress();
     if (!m_pendingSummary.isEmpty())
         lines << m_pendingSummary;
     m_tray->icon()->setToolTip(lines.join(QLatin1Char('\n')));
@@ -127,7 +127,7 @@ void DesktopIntegration::pendingNoticesChanged(const QString& summary)
 
 void DesktopIntegration::addressesChanged(const QList<AddressChange>& changes)
 {
-    if (!changes.isEmpty() && m_form.settings().readFlag(Key::DesktopNotice))
+    if (!changes.isEmpty() && m_settings.readFlag(Key::DesktopNotice))
         m_notice->show(changes);
 }
 
@@ -153,9 +153,8 @@ bool DesktopIntegration::trayAvailable() const
 
 void DesktopIntegration::mainWindowStateChanged(bool minimized)
 {
-    Settings& settings = m_form.settings();
     if (minimized) {
-        settings.write(Key::Minimized, 1);
+        m_settings.write(Key::Minimized, 1);
         if (!trayAvailable()) {
             // Without a notification area the task bar is the only way back: the window stays there.
             qCDebug(lcDesktop) << "no notification area: the minimised window stays in the task bar";
@@ -163,23 +162,22 @@ void DesktopIntegration::mainWindowStateChanged(bool minimized)
         }
         // Hidden once the window system has finished minimising; "Show" may have come in between.
         QTimer::singleShot(0, this, [this] {
-            if (m_form.isMinimized())
-                m_form.hide();
+            if (m_window.isMinimized())
+                m_window.hide();
         });
         return;
     }
-    if (!m_form.isVisible() && !m_unloaded)
-        m_form.show();
-    settings.write(Key::Minimized, 0);
+    if (!m_window.isVisible() && !m_unloaded)
+        m_window.show();
+    m_settings.write(Key::Minimized, 0);
 }
 
 bool DesktopIntegration::eventFilter(QObject* watched, QEvent* event)
 {
     // Every resize of the visible window records "not minimised" again (written only when it differs).
-    if (watched == &m_form && event->type() == QEvent::Resize && m_form.isVisible() && !m_form.isMinimized()) {
-        Settings& settings = m_form.settings();
-        if (settings.read(Key::Minimized) != QStringLiteral("0"))
-            settings.write(Key::Minimized, 0);
+    if (watched == &m_window && event->type() == QEvent::Resize && m_window.isVisible() && !m_window.isMinimized()) {
+        if (m_settings.read(Key::Minimized) != QStringLiteral("0"))
+            m_settings.write(Key::Minimized, 0);
     }
     return QObject::eventFilter(watched, event);
 }
@@ -188,16 +186,16 @@ void DesktopIntegration::trayMenu(int index)
 {
     switch (index) {
     case 0:  // "Show"
-        m_form.setWindowState(m_form.windowState() & ~Qt::WindowMinimized);
-        m_form.show();
-        m_form.raise();
-        m_form.activateWindow();
+        m_window.setWindowState(m_window.windowState() & ~Qt::WindowMinimized);
+        m_window.show();
+        m_window.raise();
+        m_window.activateWindow();
         break;
     case 1:  // "Address Overlay On/Off"
-        m_form.Command2_Click();
+        toggleOverlay();
         break;
     case 2:  // "Exit"
-        m_form.close();
+        m_window.close();
         break;
     default:
         break;
@@ -215,22 +213,21 @@ Form2* DesktopIntegration::loadOverlay()
     m_overlay->setWindowIcon(productIcon());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         m_overlay->move(screen->availableGeometry().topLeft());
-    m_overlay->setAddresses(m_form.internalAddress(), m_form.externalAddress());
-    m_overlay->setExternalIPv6(m_form.externalIPv6Address());
+    m_overlay->setAddresses(m_watcher.internalAddress(), m_watcher.externalAddress());
+    m_overlay->setExternalIPv6(m_watcher.externalIPv6Address());
     connect(m_overlay, &Form2::mnuPopupItem_Click, this, &DesktopIntegration::overlayMenu);
     SetTopmost(m_overlay, true);
     // Loading looks the addresses up; when the main window's own lookup loaded it, that lookup is
     // still running and this one is dropped.
-    m_form.Command1_Click();
+    emit refreshRequested();
     return m_overlay;
 }
 
-void DesktopIntegration::updateOverlay(const QString& internal, const QString& external)
+void DesktopIntegration::updateOverlay()
 {
-    // The IPv6 line is the main window's, written before the lookup hands the overlay its addresses.
     Form2* overlay = loadOverlay();
-    overlay->setAddresses(internal, external);
-    overlay->setExternalIPv6(m_form.externalIPv6Address());
+    overlay->setAddresses(m_watcher.internalAddress(), m_watcher.externalAddress());
+    overlay->setExternalIPv6(m_watcher.externalIPv6Address());
     updateTrayTip();
 }
 
@@ -245,18 +242,20 @@ void DesktopIntegration::setOverlayVisible(bool visible)
         loadOverlay()->show();
     else if (m_overlay)
         m_overlay->hide();
+    emit overlayShown(visible);
+}
+
+void DesktopIntegration::toggleOverlay()
+{
+    setOverlayVisible(!isOverlayVisible());
 }
 
 void DesktopIntegration::overlayMenu(int index)
 {
-    if (index == 0) {  // "Refresh"
-        m_form.Command1_Click();
-    } else if (index == 1) {  // "Hide"
-        if (auto* button = m_form.findChild<QPushButton*>(QStringLiteral("Command2")))
-            button->setText(QStringLiteral("Turn on IP Address Overlay"));
-        if (m_overlay)
-            m_overlay->hide();
-    }
+    if (index == 0)  // "Refresh"
+        emit refreshRequested();
+    else if (index == 1)  // "Hide"
+        setOverlayVisible(false);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -280,7 +279,7 @@ void DesktopIntegration::showHelp()
             qCDebug(lcDesktop) << "no Help.rtf in" << m_helpFolders;
             return;  // without the file the help window stays hidden
         }
-        m_help = new Form8(m_form.settings());
+        m_help = new Form8(m_settings);
         m_help->setWindowIcon(productIcon());
         m_help->Form_Load(file);
     }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/Form1Hooks.h"
 #include "desktop/DesktopNotice.h"
 #include "desktop/Form2.h"
 #include "desktop/Form8.h"
@@ -16,17 +15,19 @@
 #include <functional>
 #include <memory>
 
-class Form1;
+class AddressWatcher;
+class Settings;
 class TrayIcon;
 
 /// The desktop side of the main window: the tray icon and minimising, the address overlay, run at
-/// logon, and the splash, help, About and website windows. The main window reaches it through
-/// DesktopHooks; the windows it owns are made when first needed and unloaded at shutdown.
-class DesktopIntegration : public QObject, public DesktopHooks
+/// logon, and the splash, help, About and website windows. It knows the main window only as a window;
+/// what the user asks of it through the tray or the overlay it emits, and the wiring passes on. The
+/// windows it owns are made when first needed and unloaded at shutdown.
+class DesktopIntegration : public QObject
 {
     Q_OBJECT
 public:
-    explicit DesktopIntegration(Form1& form, QObject* parent = nullptr);
+    DesktopIntegration(QWidget& mainWindow, AddressWatcher& watcher, Settings& settings, QObject* parent = nullptr);
     ~DesktopIntegration() override;
 
     // What tests and unusual set-ups replace.
@@ -37,8 +38,8 @@ public:
     /// What ending the process means once the website window has closed after shutdown.
     void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
 
-    /// Shows the splash window; after its delay it loads the main window (Form_Load) and shows it.
-    void startWithSplash(int tickMs = frmSplash::DefaultTickMs);
+    /// Shows the splash window; after its delay it runs @p loadMainWindow (Form_Load) and shows the main window.
+    void startWithSplash(std::function<void()> loadMainWindow, int tickMs = frmSplash::DefaultTickMs);
     /// Shows the main window after its start-up: a window minimised at start-up stays in the
     /// notification area (or minimised in the task bar when there is none).
     void showMainWindow();
@@ -52,21 +53,34 @@ public:
     /// The Help.rtf the help window would show, or the empty text.
     QString findHelpFile() const;
 
-    // DesktopHooks
-    void setWindowIcons(QWidget* mainWindow) override;
-    void addTrayIcon() override;
-    void removeTrayIcon() override;
-    void updateOverlay(const QString& internal, const QString& external) override;
-    bool isOverlayVisible() const override;
-    void setOverlayVisible(bool visible) override;
-    void showHelp() override;
-    void showAbout() override;
-    void showWebsite() override;
-    bool setRunAtLogon(bool enabled, QString* error) override;
-    void mainWindowStateChanged(bool minimized) override;
-    bool unload() override;
+    /// Sets the product icon on the main window (and the windows that share it).
+    void setWindowIcons();
+    void addTrayIcon();
+    void removeTrayIcon();
+    bool isOverlayVisible() const;
+    void setOverlayVisible(bool visible);
+    /// Shows the overlay when it is hidden and hides it when it is shown.
+    void toggleOverlay();
+    void showHelp();
+    void showAbout();
+    void showWebsite();
+    /// Registers (or removes) the running executable to start at logon. False and @p error on failure.
+    [[nodiscard]] bool setRunAtLogon(bool enabled, QString* error);
+    /// The main window was resized, minimised or restored.
+    void mainWindowStateChanged(bool minimized);
+    /// Closes the windows at shutdown. Returns true when a window that keeps the process alive is still open
+    /// (the process then ends when that window closes).
+    bool unload();
+
+signals:
+    /// The tray's or the overlay's "Refresh", and the overlay's first load.
+    void refreshRequested();
+    /// The overlay was shown or hidden.
+    void overlayShown(bool shown);
 
 public slots:
+    /// Every successful lookup hands its addresses to the overlay, shown or not.
+    void updateOverlay();
     /// The addresses changed: a desktop notice, when the setting desktopNotify (default on) asks for one.
     void addressesChanged(const QList<AddressChange>& changes);
     /// What is pending changed; the tray icon's tip shows @p summary ("" when nothing is pending).
@@ -84,7 +98,9 @@ private:
     void updateTrayTip();
     bool showBalloon(const QString& summary, const QString& body);
 
-    Form1& m_form;
+    QWidget& m_window;
+    AddressWatcher& m_watcher;
+    Settings& m_settings;
     AddRemove m_addRemove;
     QString m_executablePath;
     QStringList m_helpFolders;

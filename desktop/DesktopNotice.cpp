@@ -1,6 +1,6 @@
 #include "desktop/DesktopNotice.h"
 
-#include "app/ProductInfo.h"
+#include "core/ProductInfo.h"
 #include "desktop/modIcon.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AddressWatcher.h"
+#include "core/AddressWatcher.h"
 #include "platform/NoticeService.h"
 
 #include <QList>

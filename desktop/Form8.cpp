@@ -1,7 +1,7 @@
 #include "desktop/Form8.h"
 
-#include "app/Settings.h"
-#include "desktop/RtfReader.h"
+#include "core/Settings.h"
+#include "rtf/RtfReader.h"
 #include "desktop/modOnTop.h"
 
 #include <QCheckBox>

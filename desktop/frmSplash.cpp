@@ -1,6 +1,6 @@
 #include "desktop/frmSplash.h"
 
-#include "app/ProductInfo.h"
+#include "core/ProductInfo.h"
 #include "desktop/modIcon.h"
 
 #include <QGuiApplication>

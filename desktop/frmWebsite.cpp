@@ -1,6 +1,6 @@
 #include "desktop/frmWebsite.h"
 
-#include "app/ProductInfo.h"
+#include "core/ProductInfo.h"
 
 #include <QLoggingCategory>
 #include <QTimer>

@@ -1,6 +1,6 @@
 // The stored retry schedule as a hand or a damaged file may leave it: reading never fails, every kept entry is
 // in range, and what the program writes back reads back the same.
-#include "app/PendingNotices.h"
+#include "core/PendingNotices.h"
 
 #include <cstddef>
 #include <cstdint>

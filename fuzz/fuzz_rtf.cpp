@@ -1,5 +1,5 @@
 // The help file reader: any bytes must give a document, with every run's text well formed.
-#include "desktop/RtfReader.h"
+#include "rtf/RtfReader.h"
 
 #include <cstddef>
 #include <cstdint>

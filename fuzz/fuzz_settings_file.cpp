@@ -1,8 +1,8 @@
 // Settings files as a user, a crash or another program may leave them. The parser: what it accepts it writes back
 // so that it reads the same, a value set reads back as set and changes one line (or adds at most three). The program:
 // reading every key as text and as a number never fails, and numbers stay in their range.
-#include "app/NotifySettings.h"
-#include "app/Settings.h"
+#include "core/NotifySettings.h"
+#include "core/Settings.h"
 #include "platform/IniText.h"
 
 #include <QFile>

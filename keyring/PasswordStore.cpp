@@ -1,7 +1,6 @@
 #include "keyring/PasswordStore.h"
 
-#include "app/NotifySettings.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "platform/OutsideText.h"
 
 #include <QFileInfo>
@@ -36,8 +35,8 @@ bool hasSessionBus()
 
 } // namespace
 
-PasswordStore::PasswordStore(QString service, Settings& settings, NotifySettings& values, QObject* parent)
-    : QObject(parent), m_service(std::move(service)), m_settings(settings), m_values(values)
+PasswordStore::PasswordStore(QString service, Settings& settings, QObject* parent)
+    : QObject(parent), m_service(std::move(service)), m_settings(settings)
 {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(AnswerTimeoutMs);
@@ -71,17 +70,12 @@ QString PasswordStore::placeText() const
     return QString();
 }
 
-void PasswordStore::applyTo(NotifySettings& values) const
-{
-    values.password = m_password;
-}
-
 void PasswordStore::start()
 {
     if (m_state != State::NotStarted)
         return;
     m_password = m_settings.read(Key::MailPassword);
-    applyTo(m_values);
+    emit passwordKnown(m_password);
     setState(State::Reading);
     if (!hasSessionBus()) {
         // Asking would make the D-Bus library launch a bus of its own, with the user's keyring behind it.
@@ -126,7 +120,7 @@ void PasswordStore::readFinished(QKeychain::Job* job)
     }
     if (m_pending)
         m_password = *m_pending;
-    applyTo(m_values);
+    emit passwordKnown(m_password);
     becomeReady();
     runPending();
 }
@@ -137,7 +131,7 @@ void PasswordStore::save(const QString& password)
     if (password == m_password)
         return;
     m_password = password;
-    applyTo(m_values);
+    emit passwordKnown(m_password);
     if (m_state == State::Reading || m_state == State::Writing) {
         m_pending = password;
         return;
@@ -206,7 +200,7 @@ void PasswordStore::keyringTimedOut()
 void PasswordStore::keepInFile(const QString& password, const QString& reason)
 {
     m_password = password;
-    applyTo(m_values);
+    emit passwordKnown(m_password);
     if (m_settings.read(Key::MailPassword) != password)
         m_settings.write(Key::MailPassword, password);
     // One line, once per run: no keyring call is tried again after this.

@@ -10,7 +10,6 @@
 #include <vector>
 
 class Settings;
-struct NotifySettings;
 
 namespace QKeychain {
 class Job;
@@ -36,9 +35,8 @@ public:
     static constexpr const char* KeyringKey = "mail password";
     static constexpr int AnswerTimeoutMs = 10000;
 
-    /// @p service names the entry in the keyring (the product name). The store keeps @p values.password equal
-    /// to the password it holds.
-    PasswordStore(QString service, Settings& settings, NotifySettings& values, QObject* parent = nullptr);
+    /// @p service names the entry in the keyring (the product name); the settings file is @p settings.
+    PasswordStore(QString service, Settings& settings, QObject* parent = nullptr);
 
     /// Reads the password from the keyring and moves a copy found in the settings file into it. Returns at once.
     void start();
@@ -50,8 +48,6 @@ public:
 
     /// The password as last read or saved.
     const QString& password() const { return m_password; }
-    /// Puts the password into @p values (after a reload of the settings file, for instance).
-    void applyTo(NotifySettings& values) const;
 
     /// Keeps a password the user entered: in the keyring, in the settings file when the keyring refuses it.
     void save(const QString& password);
@@ -61,6 +57,8 @@ public:
     QString placeText() const;
 
 signals:
+    /// The password it holds was read or saved (emitted whenever it is known anew, changed or not).
+    void passwordKnown(const QString& password);
     void placeChanged(PasswordStore::Place place);
     /// A line for the status bar when the keyring could not be used or took the password over. Never the password.
     void notice(const QString& text);
@@ -87,7 +85,6 @@ private:
 
     QString m_service;
     Settings& m_settings;
-    NotifySettings& m_values;
     State m_state = State::NotStarted;
     Place m_place = Place::Unknown;
     QString m_password;

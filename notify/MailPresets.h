@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/NotifySettings.h"
+#include "core/NotifySettings.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProductInfo.h"
+#include "core/ProductInfo.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,5 +1,6 @@
 #include "notify/NotificationService.h"
 
+#include "core/NotifySettings.h"
 #include "keyring/PasswordStore.h"
 #include "notify/NotificationHost.h"
 
@@ -57,7 +58,7 @@ void NotificationService::sendMail(Done done)
             });
             return;
         }
-        passwords->applyTo(m_host.notifySettings()); // the settings file, read again since, holds none
+        m_host.notifySettings().password = passwords->password(); // the settings file, read again since, holds none
     }
     m_mailDone = std::move(done);
     m_session.cmdSend_Click();

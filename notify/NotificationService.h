@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Notifiers.h"
+#include "core/Notifiers.h"
 #include "notify/ProgramNotifier.h"
 #include "notify/SmtpSession.h"
 #include "notify/WebNotifier.h"

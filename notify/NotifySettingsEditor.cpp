@@ -1,7 +1,7 @@
 #include "notify/NotifySettingsEditor.h"
 
-#include "app/NotifySettings.h"
-#include "app/Settings.h"
+#include "core/NotifySettings.h"
+#include "core/Settings.h"
 #include "keyring/PasswordStore.h"
 
 Key NotifySettingsEditor::key(Text field)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SettingsKeys.h"
+#include "core/SettingsKeys.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "notify/ProgramNotifier.h"
 
-#include "app/NotifySettings.h"
+#include "core/NotifySettings.h"
 #include "notify/NotificationHost.h"
 #include "notify/Placeholders.h"
 #include "notify/ShellWords.h"

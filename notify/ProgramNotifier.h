@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/NotificationResult.h"
+#include "core/NotificationResult.h"
 
 class NotificationHost;
 class ProcessLauncher;

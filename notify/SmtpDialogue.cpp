@@ -1,7 +1,7 @@
 // SmtpSession, the dialogue: each state checks its reply and enters the next one.
 #include "notify/SmtpSession.h"
 
-#include "app/NotifySettings.h"
+#include "core/NotifySettings.h"
 #include "notify/MailText.h"
 #include "notify/Module6464.h"
 #include "notify/NotificationHost.h"

@@ -1,7 +1,7 @@
 #include "notify/SmtpSession.h"
 
-#include "app/NotifySettings.h"
-#include "app/Settings.h"
+#include "core/NotifySettings.h"
+#include "core/Settings.h"
 #include "notify/NotificationHost.h"
 
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/NotificationResult.h"
+#include "core/NotificationResult.h"
 #include "notify/PlainMailTransport.h"
 #include "notify/SmtpCapabilities.h"
 #include "notify/SmtpReplyReader.h"

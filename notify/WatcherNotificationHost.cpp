@@ -1,6 +1,6 @@
 #include "notify/WatcherNotificationHost.h"
 
-#include "app/AddressWatcher.h"
+#include "core/AddressWatcher.h"
 
 void WatcherNotificationHost::setStatus(const QString& text)
 {

@@ -1,7 +1,7 @@
 #include "notify/WebNotifier.h"
 
-#include "app/NotifySettings.h"
-#include "app/ProductInfo.h"
+#include "core/NotifySettings.h"
+#include "core/ProductInfo.h"
 #include "notify/DynDnsAnswer.h"
 #include "notify/NotificationHost.h"
 #include "notify/Placeholders.h"

@@ -1,14 +1,15 @@
 // RTF reader, help file search, autostart entry, platform choice; the windows around the main window (nginx).
 #include "NginxPeer.h"
 #include "TempConfigHome.h"
-#include "app/AddressWatcher.h"
-#include "app/Form1.h"
-#include "app/ProductInfo.h"
-#include "app/Settings.h"
+#include "app/MainWindowWiring.h"
+#include "core/AddressWatcher.h"
+#include "mainwindow/Form1.h"
+#include "core/ProductInfo.h"
+#include "core/Settings.h"
 #include "desktop/DesktopArguments.h"
 #include "desktop/DesktopIntegration.h"
 #include "desktop/FileExists.h"
-#include "desktop/RtfReader.h"
+#include "rtf/RtfReader.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/frmAbout.h"
 #include "platform/AddRemove.h"
@@ -161,7 +162,7 @@ private slots:
         load();
         m_nginx.setBody("ip6", "2001:db8:ffff:ffff:ffff:ffff:ffff:fffe\n");
         qputenv("VISTREL_ADDRESS6_SOURCES", m_nginx.url("/body/ip6").toEncoded());
-        m_form->setIPv6RouteProbe([] { return true; });
+        m_watcher->setIPv6RouteProbe([] { return true; });
         QSignalSpy done(m_form.get(), &Form1::lookupFinished);
         m_form->findChild<QPushButton*>("Command1")->click();
         QVERIFY(done.wait(10000));
@@ -196,7 +197,7 @@ private slots:
         QVERIFY(m_form->isVisible() && !m_form->isMinimized());
         menu->actions()[2]->trigger();  // "Exit"
         QCOMPARE(m_formQuits, 1);
-        m_form->watcher().pendingNotices().failed(Notifiers::Kind::Web);
+        m_watcher->pendingNotices().failed(Notifiers::Kind::Web);
         QVERIFY(m_desktop->tray()->icon()->toolTip().contains("\nWeb notice pending, next try at "));
     }
 
@@ -210,7 +211,7 @@ private slots:
 
     void splashHandsOverAfter75Ticks()
     {
-        m_desktop->startWithSplash(1);
+        m_desktop->startWithSplash([this] { m_form->Form_Load(); }, 1);
         QTRY_VERIFY(m_desktop->splash()->handedOver());
         QCOMPARE(m_desktop->splash()->counter(), 150);
         QVERIFY(!m_desktop->splash()->isVisible() && m_form->isVisible());
@@ -278,10 +279,11 @@ private:
     void make(bool tray = true)
     {
         m_desktop.reset();
-        m_form = std::make_unique<Form1>(*m_settings);
-        m_desktop = std::make_unique<DesktopIntegration>(*m_form);
-        m_form->setDesktopHooks(m_desktop.get());
-        m_form->setQuit([this] { ++m_formQuits; });
+        m_form.reset();
+        m_watcher = std::make_unique<AddressWatcher>(*m_settings);
+        m_form = std::make_unique<Form1>(*m_watcher, *m_settings);
+        m_desktop = std::make_unique<DesktopIntegration>(*m_form, *m_watcher, *m_settings);
+        connectMainWindow(*m_form, {.desktop = m_desktop.get(), .quit = [this] { ++m_formQuits; }});
         m_desktop->setHelpFolders({VISTREL_SOURCE_DIR "/resources"});
         m_desktop->setUrlOpener([this](const QUrl& url) { return (m_opened << url, true); });
         m_desktop->setTrayAvailable([tray] { return tray; });
@@ -300,6 +302,7 @@ private:
     NginxPeer m_nginx;
     std::unique_ptr<TempConfigHome> m_home;
     std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<AddressWatcher> m_watcher;
     std::unique_ptr<Form1> m_form;
     std::unique_ptr<DesktopIntegration> m_desktop;
     QList<QUrl> m_opened;

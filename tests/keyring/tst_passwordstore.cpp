@@ -1,7 +1,7 @@
 #include "../notify/TestNotificationHost.h"
-#include "app/Notifiers.h"
+#include "core/Notifiers.h"
 #include "keyring/PasswordStore.h"
-#include "notify/frmConfigure.h"
+#include "configure/frmConfigure.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -19,10 +19,18 @@ QString inKeyring()
                                                QStringLiteral("user"), QLatin1String(PasswordStore::KeyringKey)});
     return tool.waitForFinished() ? QString::fromUtf8(tool.readAllStandardOutput()) : QStringLiteral("<hung>");
 }
+// A store whose password reaches @p values, as the program's wiring connects it.
+std::unique_ptr<PasswordStore> storeFor(Settings& settings, NotifySettings& values)
+{
+    auto store = std::make_unique<PasswordStore>(Service, settings);
+    QObject::connect(store.get(), &PasswordStore::passwordKnown, [&values](const QString& p) { values.password = p; });
+    return store;
+}
+
 struct KeyringHost : TestNotificationHost
 {
-    PasswordStore store{Service, settings(), notifySettings()};
-    PasswordStore* passwordStore() override { return &store; }
+    std::unique_ptr<PasswordStore> store = storeFor(settings(), notifySettings());
+    PasswordStore* passwordStore() override { return store.get(); }
 };
 
 struct NoNotifiers : Notifiers
@@ -50,7 +58,7 @@ void TestPasswordStore::keepsPasswordInKeyring()
 {
     m_home.writeSettingsFile("[Settings]\nstrPassword=from before\n");
     NotifySettings values;
-    auto store = std::make_unique<PasswordStore>(Service, m_settings, values);
+    auto store = storeFor(m_settings, values);
     QString atMail;
     QStringList atMove;
     connect(store.get(), &PasswordStore::placeChanged, this, [&] { atMove << inKeyring() << inFile(); });
@@ -66,7 +74,7 @@ void TestPasswordStore::keepsPasswordInKeyring()
     QTRY_COMPARE(inKeyring(), QStringLiteral("typed"));
     QCOMPARE(inFile(), QString());
 
-    store = std::make_unique<PasswordStore>(Service, m_settings, values); // the next start
+    store = storeFor(m_settings, values); // the next start
     values.password.clear();
     store->start();
     QTRY_VERIFY(store->isReady());
@@ -78,7 +86,8 @@ void TestPasswordStore::keepsFileCopyWhenKeyringRefuses()
 {
     m_home.writeSettingsFile("[Settings]\nstrPassword=from before\n");
     NotifySettings values;
-    PasswordStore store(Service, m_settings, values);
+    const auto owned = storeFor(m_settings, values);
+    PasswordStore& store = *owned;
     QStringList notices;
     connect(&store, &PasswordStore::notice, this, [&](const QString& text) { notices << text; });
     QElapsedTimer clock;
@@ -98,7 +107,8 @@ void TestPasswordStore::keepsFileCopyWhenKeyringRefuses()
     QCOMPARE(notices.size(), 1);
     QVERIFY(!notices.first().contains(QLatin1String("before")) && !notices.first().contains(QLatin1String("typed")));
 
-    PasswordStore next(Service, m_settings, values);  // the next start: typed while the keyring is asked
+    const auto nextOwned = storeFor(m_settings, values);  // the next start: typed while the keyring is asked
+    PasswordStore& next = *nextOwned;
     next.start();
     next.save(QStringLiteral("typed again"));
     QTRY_COMPARE_WITH_TIMEOUT(next.place(), PasswordStore::Place::File, PasswordStore::AnswerTimeoutMs + 5000);
@@ -116,7 +126,7 @@ void TestPasswordStore::dialogSavesIntoKeyring()
          Service, QLatin1String(PasswordStore::KeyringKey)});
     KeyringHost host;
     NoNotifiers notifiers;
-    host.store.start();
+    host.store->start();
     frmConfigure dialog(host, notifiers); // opened before the keyring answered
     dialog.show();
     auto* field = dialog.findChild<QLineEdit*>("txtPassword2");

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "TempConfigHome.h"
-#include "app/NotifySettings.h"
-#include "app/ProductInfo.h"
-#include "app/Settings.h"
+#include "core/NotifySettings.h"
+#include "core/ProductInfo.h"
+#include "core/Settings.h"
 #include "notify/NotificationHost.h"
 
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "TestNotificationHost.h"
-#include "app/Notifiers.h"
+#include "core/Notifiers.h"
 #include "notify/Placeholders.h"
-#include "notify/frmConfigure.h"
+#include "configure/frmConfigure.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>

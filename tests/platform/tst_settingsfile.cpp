@@ -1,6 +1,6 @@
 // The settings store on real files: hand-edited values, what a rewrite keeps, files QSettings wrote, refusals.
 #include "TempConfigHome.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "platform/SettingsFile.h"
 
 #include <QRandomGenerator>

@@ -1,5 +1,5 @@
 // settings_hammer FILE KEYS FIRST: writes hammer<i mod KEYS> = i from FIRST on until killed (FIRST 1: a long value).
-#include "app/Settings.h"
+#include "core/Settings.h"
 
 #include <QCoreApplication>
 

@@ -1,13 +1,13 @@
 // The SSL 2.0 mail channel: the readers on bad input, whole mails through ssl2_smtp_peer.py.
 #include "PeerProcess.h"
 #include "TempConfigHome.h"
-#include "app/AddressWatcher.h"
-#include "app/Settings.h"
+#include "core/AddressWatcher.h"
+#include "core/Settings.h"
 #include "app/WatcherNotifications.h"
 #include "TestNotificationHost.h"
 #include "notify/MailText.h"
 #include "notify/SmtpSession.h"
-#include "platform/MessageBox.h"
+#include "core/MessageBox.h"
 #include "secure/SecureMailTransport.h"
 #include "secure/Ssl2ServerHello.h"
 

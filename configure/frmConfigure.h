@@ -1,0 +1,75 @@
+#pragma once
+
+#include "core/Notifiers.h"
+#include "notify/NotifySettingsEditor.h"
+
+#include <QWidget>
+
+class NotificationHost;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+/// "Notification Configuration": the fields of the three notifications, each written to the store and
+/// the in-memory value on every edit, the provider presets, three test buttons and a copy of the main
+/// window's status line, updated as it changes. Not modal; discarded when closed.
+class frmConfigure : public QWidget
+{
+    Q_OBJECT
+public:
+    frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget* parent = nullptr);
+
+    /// The port a security choice usually has: 25, 587, 465, and 465 for SSL 2.0 as the old presets had it.
+    static QString usualPort(MailSecurity security);
+
+public slots:
+    void Form_Load();
+    void Combo3_Click(int index);
+    /// A choice in the Security list: stored, and its usual port proposed.
+    void cboSecurity_Click(int index);
+    void cmdCertificates_Click();
+    void showStatus(const QString& text);
+    void cmdSend_Click();
+    void Command2_Click();
+    void Command3_Click();
+
+private:
+    QWidget* buildEmailFrame();
+    QWidget* buildProgramFrame();
+    QWidget* buildWebFrame();
+    void editText(QLineEdit* field, NotifySettingsEditor::Text which);
+    void editFlag(QCheckBox* box, NotifySettingsEditor::Flag which);
+    void showSecurity(MailSecurity security);
+    void showPasswordPlace();
+
+    NotificationHost& m_host;
+    Notifiers& m_notifiers;
+    NotifySettingsEditor m_editor;
+
+    QComboBox* Combo3 = nullptr;
+    QLineEdit* txtPort = nullptr;
+    QLineEdit* txtEmailTo = nullptr;
+    QLineEdit* txtEmailFrom = nullptr;
+    QLineEdit* txtUsername = nullptr;
+    QLineEdit* txtPassword2 = nullptr;
+    QCheckBox* chkAuth = nullptr;
+    QComboBox* cboSecurity = nullptr;
+    QLabel* lblPasswordNote = nullptr;
+    QLabel* lblPasswordPlace = nullptr;
+    QLineEdit* txtTrustedCertificates = nullptr;
+    QPushButton* cmdCertificates = nullptr;
+    QComboBox* Combo2 = nullptr;
+    QCheckBox* chkAttachment = nullptr;
+    QCheckBox* chkBody = nullptr;
+    QPlainTextEdit* txtBody = nullptr;
+    QPushButton* cmdSend = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QLineEdit* txtStatus = nullptr;
+};

@@ -1,0 +1,360 @@
+#include "core/AddressWatcher.h"
+
+#include "core/AddressSourceSettings.h"
+#include "core/Settings.h"
+#include "platform/LocalAddress.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+#include <utility>
+
+Q_LOGGING_CATEGORY(lcStatus, "vistrel.status", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcLookup, "vistrel.lookup", QtInfoMsg)
+
+namespace {
+
+// The agreed address of @p result when it is one of @p family; a source list that agreed on the other
+// family (a dual-stack service reached the other way) has not answered the question asked.
+std::optional<QString> agreedAddress(const LookupResult& result, QAbstractSocket::NetworkLayerProtocol family)
+{
+    if (result.outcome != LookupResult::Outcome::Agreed)
+        return std::nullopt;
+    const QHostAddress address(result.address);
+    if (address.protocol() != family) {
+        qCWarning(lcLookup) << "sources agreed on" << result.address << "which is not of the family asked for";
+        return std::nullopt;
+    }
+    return address.toString();
+}
+
+const char* outcomeName(LookupResult::Outcome outcome)
+{
+    switch (outcome) {
+    case LookupResult::Outcome::Agreed:
+        return "agreed";
+    case LookupResult::Outcome::Disagreed:
+        return "disagreed";
+    case LookupResult::Outcome::Failed:
+        return "failed";
+    case LookupResult::Outcome::NoSources:
+        return "no sources";
+    }
+    return "?";
+}
+
+} // namespace
+
+AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
+    : QObject(parent), m_settings(settings), m_product(LoadProductInfo()), m_changeTest(settings), m_pending(settings),
+      m_localAddress(&localIPv4Address), m_ipv6Route(&hasIPv6Route)
+{
+    connect(&m_lookup4, &AddressLookup::finished, this, [this](const LookupResult& result) {
+        m_result4 = result;
+        familyDone();
+    });
+    connect(&m_lookup6, &AddressLookup::finished, this, [this](const LookupResult& result) {
+        m_result6 = result;
+        familyDone();
+    });
+    m_tick.setObjectName(QStringLiteral("timRefresh"));
+    m_tick.setParent(this);  // found by name among the window's children
+    m_tick.setInterval(1000);
+    connect(&m_tick, &QTimer::timeout, this, &AddressWatcher::tick);
+    connect(&m_pending, &PendingNotices::changed, this, [this] { emit pendingChanged(m_pending.summary()); });
+    connect(&m_pending, &PendingNotices::due, this, &AddressWatcher::retry);
+}
+
+AddressWatcher::~AddressWatcher()
+{
+    m_tick.setParent(nullptr);  // a member: destroyed with this object, not by it
+}
+
+void AddressWatcher::load()
+{
+    LoadNotifySettings(m_settings, m_notifySettings);
+    m_changeTest.load();
+    m_pending.load();
+}
+
+void AddressWatcher::loadRefreshSettings(bool defaultOn)
+{
+    m_refresh.setSelection(m_settings.readInt(Key::RefreshRate));
+    setAutoRefresh(m_settings.readInt(Key::AutoRefresh, defaultOn ? 1 : 0) == 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status
+
+void AddressWatcher::setStatus(const QString& text)
+{
+    m_status = text;
+    qCInfo(lcStatus).noquote() << text;
+    emit statusChanged(text);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lookup and refresh cycle
+
+void AddressWatcher::lookUp()
+{
+    if (m_lookupRunning || m_shutDown)
+        return;
+    m_lookupRunning = true;
+    ++m_lookupsStarted;
+    setStatus(QStringLiteral("Looking up your IPs..."));
+    emit lookupStarted();
+
+    const AddressSourceSettings sources(m_settings);
+    AddressLookup::Config config;
+    config.quorum = sources.quorum();
+    config.sources = sources.ipv4Sources();
+    config.family = QAbstractSocket::IPv4Protocol;
+    AddressLookup::Config config6 = config;
+    config6.sources = sources.ipv6Sources();
+    config6.family = QAbstractSocket::IPv6Protocol;
+    m_result4.reset();
+    m_result6.reset();
+    // No IPv6 route: asking would only wait for the sources to time out.
+    if (config6.sources.isEmpty() || !m_ipv6Route()) {
+        m_result6 = LookupResult{LookupResult::Outcome::NoSources, QString(), {}};
+    } else {
+        m_lookup6.start(config6);
+    }
+    m_lookup4.start(config);
+}
+
+void AddressWatcher::familyDone()
+{
+    if (m_result4 && m_result6)
+        lookupDone();
+}
+
+void AddressWatcher::lookupDone()
+{
+    const LookupResult result = *m_result4;
+    const LookupResult result6 = *m_result6;
+    qCDebug(lcLookup) << "IPv4 lookup" << outcomeName(result.outcome) << result.address << "IPv6 lookup"
+                      << outcomeName(result6.outcome) << result6.address;
+    if (result.outcome == LookupResult::Outcome::Disagreed) {
+        setStatus(QStringLiteral("Error: Address sources disagree."));
+        return endLookup(false);
+    }
+    const std::optional<QString> external = agreedAddress(result, QAbstractSocket::IPv4Protocol);
+    if (!external) {
+        setStatus(QStringLiteral("Error: Connection not available."));
+        return endLookup(false);
+    }
+    QList<AddressChange> changes;
+    const QString oldExternal = m_changeTest.oldExternal(), oldInternal = m_changeTest.oldInternal();
+    m_external = *external;
+    m_internal = m_localAddress();
+    const ChangeTest::Comparison comparison = m_changeTest.compareAndRemember(m_external, m_internal);
+    bool addressChanged = comparison.changed;
+    m_notSaved = comparison.notSaved;
+    // "0" is what the store holds before an address was ever seen: no change to tell of.
+    const auto changed = [](const QString& before, const QString& after) {
+        return before != after && before != QLatin1String("0");
+    };
+    if (addressChanged && changed(oldInternal, m_internal))
+        changes.append({QStringLiteral("Internal"), oldInternal, m_internal});
+    if (addressChanged && changed(oldExternal, m_external))
+        changes.append({QStringLiteral("External"), oldExternal, m_external});
+
+    if (result6.outcome == LookupResult::Outcome::NoSources) {
+        m_external6 = QLatin1String(NoIPv6);
+    } else if (const std::optional<QString> external6 = agreedAddress(result6, QAbstractSocket::IPv6Protocol)) {
+        const QString oldExternal6 = m_changeTest.oldExternalIPv6();
+        m_external6 = *external6;
+        const ChangeTest::Comparison comparison6 = m_changeTest.compareAndRememberIPv6(*external6);
+        if (m_notSaved.isEmpty())
+            m_notSaved = comparison6.notSaved;
+        if (comparison6.changed) {
+            addressChanged = true;
+            if (changed(oldExternal6, m_external6))
+                changes.append({QStringLiteral("External IPv6"), oldExternal6, m_external6});
+        }
+    } else {
+        // The IPv4 sources answered, so the line is up; IPv6 sources that fail or disagree are not
+        // trusted either way: the address shown and remembered stays, and nobody is told of a change.
+        // A new process has shown none yet: the remembered one (if the file holds an address) is the newest known.
+        const QHostAddress remembered(m_changeTest.oldExternalIPv6());
+        if (m_external6 == QLatin1String(NoIPv6) && remembered.protocol() == QAbstractSocket::IPv6Protocol)
+            m_external6 = remembered.toString();
+        qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << m_external6;
+    }
+    emit addressesUpdated();
+    m_changed = addressChanged;
+    if (m_noticesRunning == 0)
+        m_noticeFailed = false;
+    if (addressChanged) {
+        emit addressesChanged(changes);
+        notifyChange();
+    }
+    const QString pending = m_pending.summary();
+    const QString again = addressChanged ? QStringLiteral("; the change will be announced again") : QString();
+    if (!m_notSaved.isEmpty())
+        setStatus(QStringLiteral("Error: The new address could not be saved (%1)%2").arg(m_notSaved, again));
+    else
+        setStatus(QStringLiteral("Finished looking up IPs") +
+                  (pending.isEmpty() ? QString() : QStringLiteral(" (") + pending + u')'));
+    endLookup(true);
+}
+
+void AddressWatcher::endLookup(bool ok)
+{
+    m_lookupRunning = false;
+    emit lookupFinished(ok);
+    // Tries that waited for this lookup belong to its cycle: a one-shot run waits for them too.
+    if (ok)
+        retryWaiting();
+    if (!ok)
+        emit cycleFinished(Outcome::LookupFailed);
+    else if (m_noticesRunning == 0)
+        emit cycleFinished(changeOutcome());
+    if (m_lookupAgain && !m_shutDown) {
+        m_lookupAgain = false;
+        lookUp();
+    }
+}
+
+void AddressWatcher::networkChanged()
+{
+    if (m_shutDown)
+        return;
+    if (m_lookupRunning) {
+        m_lookupAgain = true;
+        return;
+    }
+    qCDebug(lcLookup) << "network changed: looking up";
+    lookUp();
+}
+
+void AddressWatcher::tick()
+{
+    if (m_refresh.tick())
+        lookUp();
+}
+
+void AddressWatcher::setAutoRefresh(bool on)
+{
+    if (on && !m_shutDown)
+        m_tick.start();
+    else
+        m_tick.stop();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notifications
+
+bool AddressWatcher::isNotificationEnabled(Notifiers::Kind kind) const
+{
+    return m_settings.readFlag(notifierKind(kind).settingsKey);
+}
+
+void AddressWatcher::notify(Notifiers::Kind kind, Notifiers::Done done)
+{
+    if (!m_notifiers || m_shutDown) {
+        if (done)
+            done(NotificationResult::failed());
+        return;
+    }
+    m_notifiers->notify(kind, std::move(done));
+}
+
+void AddressWatcher::notifyChange()
+{
+    QList<Notifiers::Kind> kinds;
+    for (const NotifierKindNames& names : NotifierKinds) {
+        if (isNotificationEnabled(names.kind))
+            kinds.append(names.kind);
+    }
+    // Counted before the first starts: a notifier may report its end before notify returns.
+    m_noticesRunning += int(kinds.size());
+    // Only the newest addresses go out: what an older change left to try again is dropped.
+    m_pending.replace();
+    m_retriesWaiting.clear();
+    const int change = ++m_change;
+    for (const Notifiers::Kind kind : kinds) {
+        notify(kind, [this, kind, change](const NotificationResult& result) {
+            recordOutcome(kind, change, result);
+            noticeDone(result.ok());
+        });
+    }
+}
+
+void AddressWatcher::recordOutcome(Notifiers::Kind kind, int change, const NotificationResult& result)
+{
+    if (change != m_change)
+        return;  // a newer change has been notified since
+    if (result.ok())
+        return m_pending.succeeded(kind);
+    m_pending.failed(kind);
+    if (m_shutDown || result.outcome == NotificationResult::Outcome::GivenUp)
+        return;
+    // The notifier's own error when it gave one.
+    const QString failure =
+        !result.message.isEmpty()
+            ? result.message
+            : QStringLiteral("Error: The %1 did not go out").arg(QLatin1String(notifierKind(kind).statusName));
+    setStatus(failure + QStringLiteral(" (") + m_pending.summary() + u')');
+}
+
+void AddressWatcher::retry(Notifiers::Kind kind)
+{
+    if (m_shutDown)
+        return;
+    if (!isNotificationEnabled(kind))
+        return m_pending.succeeded(kind);  // switched off since it failed: nobody wants it any more
+    // Only with the addresses as they are now: after the lookup under way, or the first one.
+    if (m_lookupRunning || m_external == QLatin1String(NoAddressShown)) {
+        if (!m_retriesWaiting.contains(kind))
+            m_retriesWaiting.append(kind);
+        return;
+    }
+    ++m_noticesRunning;
+    notify(kind, [this, kind, change = m_change](const NotificationResult& result) {
+        recordOutcome(kind, change, result);
+        noticeDone(result.ok());
+    });
+}
+
+void AddressWatcher::retryWaiting()
+{
+    if (m_external == QLatin1String(NoAddressShown))
+        return;
+    for (const Notifiers::Kind kind : std::exchange(m_retriesWaiting, {})) {
+        if (m_pending.isPending(kind))
+            retry(kind);
+    }
+}
+
+void AddressWatcher::noticeDone(bool ok)
+{
+    if (!ok)
+        m_noticeFailed = true;
+    if (m_noticesRunning > 0 && --m_noticesRunning == 0 && !m_lookupRunning)
+        emit cycleFinished(changeOutcome());
+}
+
+AddressWatcher::Outcome AddressWatcher::changeOutcome() const
+{
+    if (!m_notSaved.isEmpty())
+        return Outcome::NotSaved;
+    // m_noticeFailed also counts a pending notice tried again in this cycle.
+    if (m_noticeFailed)
+        return Outcome::NotifyFailed;
+    return m_changed ? Outcome::Notified : Outcome::Unchanged;
+}
+
+void AddressWatcher::shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_tick.stop();
+    m_lookup4.cancel();
+    m_lookup6.cancel();
+    if (m_notifiers)
+        m_notifiers->abort();
+}

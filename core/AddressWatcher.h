@@ -1,0 +1,160 @@
+#pragma once
+
+#include "core/ChangeTest.h"
+#include "core/Notifiers.h"
+#include "core/NotifySettings.h"
+#include "core/PendingNotices.h"
+#include "core/ProductInfo.h"
+#include "core/RefreshCycle.h"
+#include "core/SettingsKeys.h"
+#include "discovery/AddressLookup.h"
+
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
+class Settings;
+
+/// One address that a lookup found changed.
+struct AddressChange
+{
+    QString name;  // "Internal", "External" or "External IPv6"
+    QString before;
+    QString after;
+};
+
+/// The watcher without a window: looks the addresses up (on demand, on the refresh cycle, when the
+/// network changes), shows them through its signals, remembers them in the store and notifies on a
+/// change. The main window drives and observes one; the headless modes run one on their own.
+class AddressWatcher : public QObject
+{
+    Q_OBJECT
+public:
+    /// How a lookup and what it started ended, for the one-shot mode's exit status.
+    enum class Outcome
+    {
+        LookupFailed,
+        Unchanged,
+        Notified,
+        NotifyFailed,
+        NotSaved, ///< the addresses found could not be stored (a change is announced again next time)
+    };
+    Q_ENUM(Outcome)
+
+    static constexpr const char* NoAddressShown = "000.000.000.000";
+    static constexpr const char* NoIPv6 = "none";
+
+    explicit AddressWatcher(Settings& settings, QObject* parent = nullptr);
+    ~AddressWatcher() override;
+
+    void setNotifiers(Notifiers* notifiers) { m_notifiers = notifiers; }
+    /// Where the internal address comes from (the machine's own by default).
+    void setLocalAddressSource(std::function<QString()> source) { m_localAddress = std::move(source); }
+    /// Whether the machine can reach the IPv6 internet (its routing table by default); without a
+    /// route the IPv6 sources are not asked and the IPv6 address is "none".
+    void setIPv6RouteProbe(std::function<bool()> probe) { m_ipv6Route = std::move(probe); }
+
+    /// Reads the notification values, the remembered addresses and the notifications still to be tried
+    /// again from the store (again, after the file was edited by hand). The refresh settings are the
+    /// caller's: see loadRefreshSettings.
+    void load();
+    /// Takes auto refresh and its interval from the store; @p defaultOn when the file says nothing.
+    void loadRefreshSettings(bool defaultOn);
+
+    /// One lookup of both address families; returns at once. Dropped while one runs.
+    void lookUp();
+    /// The machine's addresses or routes changed, or it woke up: a lookup now, or right after the one
+    /// that is running (which may have asked over the network that was just replaced).
+    void networkChanged();
+    /// One second of the refresh cycle.
+    void tick();
+    void setAutoRefresh(bool on);
+    /// An entry of the interval list (-1 for none).
+    void setRefreshSelection(int selection) { m_refresh.setSelection(selection); }
+
+    /// Whether a change starts the notification of @p kind (its check box, read from the store).
+    bool isNotificationEnabled(Notifiers::Kind kind) const;
+    /// Starts the notification of @p kind now, with the addresses shown.
+    void notify(Notifiers::Kind kind, Notifiers::Done done = {});
+
+    /// Stops the cycle, cancels the lookups and gives up the notifications under way. Nothing runs after it.
+    void shutdown();
+
+    /// The status line: every writer replaces the whole text.
+    void setStatus(const QString& text);
+    const QString& status() const { return m_status; }
+    /// The addresses as shown ("000.000.000.000" before the first lookup; IPv6 "none" when there is none).
+    const QString& internalAddress() const { return m_internal; }
+    const QString& externalAddress() const { return m_external; }
+    const QString& externalIPv6Address() const { return m_external6; }
+    bool isLookupRunning() const { return m_lookupRunning; }
+    /// How many lookups have started since the watcher was made.
+    int lookupsStarted() const { return m_lookupsStarted; }
+
+    Settings& settings() { return m_settings; }
+    NotifySettings& notifySettings() { return m_notifySettings; }
+    const ProductInfo& product() const { return m_product; }
+    RefreshCycle& refreshCycle() { return m_refresh; }
+    /// The notifications that failed and when each is tried again (tests move its clock).
+    PendingNotices& pendingNotices() { return m_pending; }
+
+signals:
+    void statusChanged(const QString& text);
+    /// A lookup has started (the status says "Looking up your IPs...").
+    void lookupStarted();
+    /// A lookup has ended, successfully or not.
+    void lookupFinished(bool ok);
+    /// After every successful lookup, changed or not: the addresses to show.
+    void addressesUpdated();
+    /// The addresses changed: one entry for each (never for the first address ever seen).
+    void addressesChanged(const QList<AddressChange>& changes);
+    /// A lookup and every notification it started have ended.
+    void cycleFinished(AddressWatcher::Outcome outcome);
+    /// What is pending changed; @p summary is the text for the status line and tray tip ("" when nothing is).
+    void pendingChanged(const QString& summary);
+
+private:
+    void familyDone();
+    void lookupDone();
+    void endLookup(bool ok);
+    void notifyChange();
+    void noticeDone(bool ok);
+    void recordOutcome(Notifiers::Kind kind, int change, const NotificationResult& result);
+    void retry(Notifiers::Kind kind);
+    void retryWaiting();
+    Outcome changeOutcome() const;
+
+    Settings& m_settings;
+    ProductInfo m_product;
+    NotifySettings m_notifySettings;
+    RefreshCycle m_refresh;
+    ChangeTest m_changeTest;
+    QTimer m_tick;
+    AddressLookup m_lookup4;
+    AddressLookup m_lookup6;
+    std::optional<LookupResult> m_result4;
+    std::optional<LookupResult> m_result6;  // nothing while the IPv6 lookup runs
+    bool m_lookupRunning = false;
+    bool m_lookupAgain = false;
+    bool m_shutDown = false;
+    int m_lookupsStarted = 0;
+    int m_noticesRunning = 0;
+    bool m_noticeFailed = false;
+    bool m_changed = false;  // the last lookup found a change
+    QString m_notSaved;      // why the last lookup's addresses are not in the store
+    PendingNotices m_pending;
+    int m_change = 0;                         // counts changes: outcomes of an older one are not recorded
+    QList<Notifiers::Kind> m_retriesWaiting;  // due while a lookup ran or before any address was shown
+
+    QString m_status;
+    QString m_internal = QLatin1String(NoAddressShown);
+    QString m_external = QLatin1String(NoAddressShown);
+    QString m_external6 = QLatin1String(NoIPv6);
+
+    Notifiers* m_notifiers = nullptr;
+    std::function<QString()> m_localAddress;
+    std::function<bool()> m_ipv6Route;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "core/Notifiers.h"
+#include "core/SettingsKeys.h"
+
+#include <array>
+#include <cstddef>
+
+/// What each kind of notification is called: its check box's settings key, its name in status texts and its name
+/// in the stored pending notices. Indexed by Notifiers::Kind.
+struct NotifierKindNames
+{
+    Notifiers::Kind kind;
+    Key settingsKey;
+    const char* statusName;
+    const char16_t* pendingName;
+};
+
+inline constexpr std::array<NotifierKindNames, 3> NotifierKinds = {{
+    {Notifiers::Kind::Mail, Key::MailNotify, "mail", u"mail"},
+    {Notifiers::Kind::Web, Key::WebNotify, "web notification", u"web"},
+    {Notifiers::Kind::Program, Key::ProgramNotify, "program notification", u"program"},
+}};
+
+constexpr const NotifierKindNames& notifierKind(Notifiers::Kind kind)
+{
+    return NotifierKinds[static_cast<std::size_t>(kind)];
+}
+
+static_assert(notifierKind(Notifiers::Kind::Mail).kind == Notifiers::Kind::Mail &&
+              notifierKind(Notifiers::Kind::Web).kind == Notifiers::Kind::Web &&
+              notifierKind(Notifiers::Kind::Program).kind == Notifiers::Kind::Program);

@@ -1,0 +1,200 @@
+#include "core/PendingNotices.h"
+
+#include "core/Settings.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+constexpr std::array<int, 7> StepSeconds = {30, 60, 2 * 60, 5 * 60, 10 * 60, 30 * 60, 60 * 60};
+// Also the longest the timer waits at once: a wall clock set back by hours then costs one extra wake-up an hour.
+constexpr int LongestWaitMs = 60 * 60 * 1000;
+
+std::optional<size_t> kindIndex(QStringView name)
+{
+    for (size_t i = 0; i < NotifierKinds.size(); ++i) {
+        if (name == QStringView(NotifierKinds[i].pendingName))
+            return i;
+    }
+    return std::nullopt;
+}
+
+/// 1 to MaxFailures in plain decimal digits, nothing else (no sign, no blanks, no leading zero).
+std::optional<int> failureCount(QStringView text)
+{
+    if (text.isEmpty() || text.size() > 7 || text.front() == u'0')
+        return std::nullopt;
+    int value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value <= PendingNotices::MaxFailures ? std::optional<int>(value) : std::nullopt;
+}
+
+QString isoSeconds(const QDateTime& time)
+{
+    return time.toUTC().toString(Qt::ISODate);
+}
+} // namespace
+
+PendingNotices::PendingNotices(Settings& settings, QObject* parent)
+    : QObject(parent), m_settings(settings), m_clock([] { return QDateTime::currentDateTimeUtc(); })
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &PendingNotices::fireDueNow);
+}
+
+int PendingNotices::delaySeconds(int failures)
+{
+    const int step = std::clamp(failures, 1, static_cast<int>(StepSeconds.size()));
+    return StepSeconds[static_cast<size_t>(step - 1)];
+}
+
+PendingNotices::Entries PendingNotices::parse(const QString& text)
+{
+    Entries entries{};
+    if (text.size() > MaxTextLength)
+        return entries;
+    std::array<int, KindCount> seen{};
+    for (const QStringView part : QStringView(text).split(u';', Qt::SkipEmptyParts)) {
+        const qsizetype first = part.indexOf(u':');
+        const qsizetype second = first < 0 ? -1 : part.indexOf(u':', first + 1);
+        if (second < 0)
+            continue;
+        const std::optional<size_t> kind = kindIndex(part.first(first));
+        if (!kind)
+            continue;
+        ++seen[*kind];
+        const std::optional<int> failures = failureCount(part.sliced(first + 1, second - first - 1));
+        const QString dueText = part.sliced(second + 1).toString();
+        const QDateTime due = QDateTime::fromString(dueText, Qt::ISODate);
+        // Read back exactly as written: UTC, whole seconds, no offset or fraction a hand could add.
+        if (!failures || !due.isValid() || isoSeconds(due) != dueText)
+            continue;
+        entries[*kind] = {*failures, due.toUTC()};
+    }
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (seen[i] > 1)
+            entries[i] = {};
+    }
+    return entries;
+}
+
+QString PendingNotices::format(const Entries& entries)
+{
+    QStringList parts;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].failures > 0) {
+            parts << QStringLiteral("%1:%2:%3")
+                         .arg(QStringView(NotifierKinds[i].pendingName))
+                         .arg(entries[i].failures)
+                         .arg(isoSeconds(entries[i].due));
+        }
+    }
+    return parts.join(u';');
+}
+
+void PendingNotices::load()
+{
+    m_entries = parse(m_settings.read(Key::PendingNotices));
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        m_trying[i] = m_trying[i] && m_entries[i].failures > 0;
+    arm();
+    emit changed();
+}
+
+void PendingNotices::failed(Kind kind)
+{
+    Entry& e = entry(kind);
+    e.failures = std::min(e.failures + 1, MaxFailures);
+    e.due = QDateTime::fromSecsSinceEpoch(m_clock().toSecsSinceEpoch() + delaySeconds(e.failures), Qt::UTC);
+    m_trying[static_cast<size_t>(kind)] = false;
+    update();
+}
+
+void PendingNotices::succeeded(Kind kind)
+{
+    m_trying[static_cast<size_t>(kind)] = false;
+    if (!isPending(kind))
+        return;
+    entry(kind) = {};
+    update();
+}
+
+void PendingNotices::replace()
+{
+    m_trying = {};
+    if (isEmpty())
+        return;
+    m_entries = {};
+    update();
+}
+
+bool PendingNotices::isEmpty() const
+{
+    return std::none_of(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.failures > 0; });
+}
+
+QString PendingNotices::summary(const QDateTime& now) const
+{
+    QStringList names;
+    QDateTime next;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].failures == 0)
+            continue;
+        names << QString::fromUtf16(NotifierKinds[i].pendingName);
+        if (!next.isValid() || m_entries[i].due < next)
+            next = m_entries[i].due;
+    }
+    if (names.isEmpty())
+        return QString();
+    QString what = names.takeLast();
+    if (!names.isEmpty())
+        what = names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + what;
+    what[0] = what[0].toUpper();
+    const QString notices = names.isEmpty() ? QStringLiteral("notice") : QStringLiteral("notices");
+    const QString when = next <= now ? QStringLiteral("trying again now")
+                                     : QStringLiteral("next try at ") + next.toLocalTime().toString(u"HH:mm:ss");
+    return QStringLiteral("%1 %2 pending, %3").arg(what, notices, when);
+}
+
+void PendingNotices::fireDueNow()
+{
+    const QDateTime now = m_clock();
+    QList<Kind> due;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].failures > 0 && !m_trying[i] && m_entries[i].due <= now) {
+            m_trying[i] = true;
+            due << static_cast<Kind>(i);
+        }
+    }
+    arm();
+    for (const Kind kind : due)
+        emit this->due(kind);
+}
+
+void PendingNotices::update()
+{
+    m_settings.write(Key::PendingNotices, format(m_entries));
+    arm();
+    emit changed();
+}
+
+void PendingNotices::arm()
+{
+    QDateTime earliest;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].failures > 0 && !m_trying[i] && (!earliest.isValid() || m_entries[i].due < earliest))
+            earliest = m_entries[i].due;
+    }
+    if (!earliest.isValid()) {
+        m_timer.stop();
+        return;
+    }
+    const qint64 wait = std::clamp<qint64>(m_clock().msecsTo(earliest), 0, LongestWaitMs);
+    m_timer.start(static_cast<int>(wait));
+}

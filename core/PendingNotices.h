@@ -1,0 +1,96 @@
+#pragma once
+
+#include "core/NotifierKinds.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+class Settings;
+
+/// The notifications that failed and when each is tried again: after 30 s, then 1, 2, 5, 10, 30 and 60 minutes,
+/// and hourly after that, until it succeeds. Due times are wall-clock (UTC) and kept in the setting
+/// @c pendingNotices, so what is pending survives a restart. One single-shot timer waits for the earliest due
+/// time; nothing ticks while waiting.
+///
+/// The stored text is one entry per pending kind, separated by ';': `<kind>:<failures>:<due>`, where kind is
+/// `mail`, `web` or `program`, failures the tries that failed so far (1 to MaxFailures) and due the next try as
+/// `yyyy-MM-ddTHH:mm:ssZ`, e.g. `mail:3:2026-12-07T01:02:03Z;web:1:2026-12-07T00:59:00Z`. An entry that does not
+/// read back exactly so (unknown kind, bad number, bad date, a kind given twice) is nothing pending for that kind;
+/// a value longer than MaxTextLength is nothing pending at all.
+class PendingNotices : public QObject
+{
+    Q_OBJECT
+public:
+    using Kind = Notifiers::Kind;
+    using Clock = std::function<QDateTime()>;
+
+    static constexpr int KindCount = int(NotifierKinds.size());
+    static constexpr int MaxFailures = 1000000;
+    static constexpr qsizetype MaxTextLength = 200;
+
+    struct Entry
+    {
+        int failures = 0; // 0: not pending
+        QDateTime due;    // UTC, whole seconds
+    };
+    using Entries = std::array<Entry, KindCount>;
+
+    explicit PendingNotices(Settings& settings, QObject* parent = nullptr);
+
+    /// Replaces the wall clock (tests). The clock must return UTC.
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+
+    /// Reads the setting. A due time already past fires once the event loop runs.
+    void load();
+
+    /// A notification of @p kind failed: it is due again after the next step of the schedule.
+    void failed(Kind kind);
+    /// A notification of @p kind reached its peer: nothing of that kind is pending any more.
+    void succeeded(Kind kind);
+    /// A newer address change: what is pending is dropped, since only the newest addresses go out.
+    void replace();
+
+    bool isPending(Kind kind) const { return entry(kind).failures > 0; }
+    int failures(Kind kind) const { return entry(kind).failures; }
+    /// The next try of @p kind; invalid when nothing of that kind is pending.
+    QDateTime dueAt(Kind kind) const { return entry(kind).due; }
+    bool isEmpty() const;
+
+    /// For the status line and the tray tip: "Mail notice pending, next try at 01:02:03" (local time);
+    /// "" when nothing is pending.
+    QString summary(const QDateTime& now) const;
+    QString summary() const { return summary(m_clock()); }
+
+    /// Emits due() for every kind whose time has come by the clock and is not already being tried (the timer's
+    /// handler; tests call it after moving their clock instead of waiting).
+    void fireDueNow();
+
+    /// Seconds from the @p failures th failure (1 for the first) to the next try.
+    static int delaySeconds(int failures);
+    /// Reads the stored text; never fails, damaged entries are left out (see the class comment).
+    static Entries parse(const QString& text);
+    static QString format(const Entries& entries);
+
+signals:
+    /// @p kind is due: notify it again with the newest addresses, then call failed() or succeeded().
+    void due(PendingNotices::Kind kind);
+    /// What is pending or when it is tried next changed.
+    void changed();
+
+private:
+    const Entry& entry(Kind kind) const { return m_entries[static_cast<size_t>(kind)]; }
+    Entry& entry(Kind kind) { return m_entries[static_cast<size_t>(kind)]; }
+    void update();
+    void arm();
+
+    Settings& m_settings;
+    Clock m_clock;
+    Entries m_entries;
+    std::array<bool, KindCount> m_trying{}; // due() emitted, no outcome yet
+    QTimer m_timer;
+};

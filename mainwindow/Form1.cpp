@@ -1,0 +1,485 @@
+#include "mainwindow/Form1.h"
+
+#include "core/AddressSourceSettings.h"
+#include "core/NotifierKinds.h"
+#include "widgets/WidgetHelpers.h"
+#include "core/Settings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The accessible name of an address label holds its caption and the address, so that a screen reader
+// says what the window shows.
+void showAddress(QLabel* label, const QString& caption, const QString& address)
+{
+    label->setText(address);
+    label->setAccessibleName(caption + QStringLiteral(": ") + address);
+}
+
+QGroupBox* frame(const char* objectName, const QString& caption)
+{
+    auto* box = new QGroupBox(caption);
+    box->setObjectName(QLatin1String(objectName));
+    return box;
+}
+
+} // namespace
+
+Form1::Form1(AddressWatcher& watcher, Settings& settings, QWidget* parent)
+    : QMainWindow(parent), m_watcher(watcher), m_settings(settings)
+{
+    setObjectName(QStringLiteral("Form1"));
+    buildWindow();
+    connect(&m_watcher, &AddressWatcher::statusChanged, this, [this](const QString& text) {
+        txtStatus->setText(text);
+        emit statusChanged(text);
+    });
+    connect(&m_watcher, &AddressWatcher::lookupStarted, this, &Form1::lookupStarted);
+    connect(&m_watcher, &AddressWatcher::lookupFinished, this, &Form1::lookupFinished);
+    connect(&m_watcher, &AddressWatcher::addressesUpdated, this, &Form1::showAddresses);
+}
+
+Form1::~Form1() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Window
+
+void Form1::buildWindow()
+{
+    auto* central = new QWidget;
+    auto* grid = new QGridLayout(central);
+    grid->addWidget(buildAddressFrame(), 0, 0, 1, 2);
+    grid->addWidget(buildDnsFrame(), 1, 0);
+    grid->addWidget(buildProgramFrame(), 1, 1);
+    grid->addWidget(buildWhoisFrame(), 2, 0);
+    grid->addWidget(buildAutomationFrame(), 2, 1);
+    grid->addWidget(buildNotificationFrame(), 3, 0, 1, 2);
+    txtStatus = named(new QLineEdit, "txtStatus");
+    txtStatus->setReadOnly(true);
+    txtStatus->setAccessibleName(QStringLiteral("Status"));
+    grid->addWidget(txtStatus, 4, 0, 1, 2);
+    setCentralWidget(central);
+    buildMenus();
+}
+
+QWidget* Form1::buildAddressFrame()
+{
+    QGroupBox* box = frame("Frame1", QStringLiteral("Local IP Addresses"));
+    QFont addressFont(QStringLiteral("Verdana"), 12);
+    addressFont.setBold(true);
+    Label2 = named(new QLabel, "Label2");
+    Label1 = named(new QLabel, "Label1");
+    for (QLabel* label : {Label1, Label2}) {
+        label->setFont(addressFont);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
+    lblIPv6 = named(new QLabel, "lblIPv6");
+    lblIPv6->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont ipv6Font = addressFont;
+    ipv6Font.setPointSize(10);  // an IPv6 address is three times as long as the others
+    lblIPv6->setFont(ipv6Font);
+    showAddresses();
+    cmdCopy1 = named(new QPushButton(QStringLiteral("Copy")), "cmdCopy1");
+    cmdCopy2 = named(new QPushButton(QStringLiteral("Copy")), "cmdCopy2");
+    cmdCopy1->setAccessibleName(QStringLiteral("Copy Internal IP"));
+    cmdCopy2->setAccessibleName(QStringLiteral("Copy External IP"));
+    for (QPushButton* button : {cmdCopy1, cmdCopy2})
+        button->setToolTip(QStringLiteral("Copy to clipboard"));
+    connect(cmdCopy1, &QPushButton::clicked, this, &Form1::cmdCopy1_Click);
+    connect(cmdCopy2, &QPushButton::clicked, this, &Form1::cmdCopy2_Click);
+
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(named(new QLabel(QStringLiteral("Internal:")), "Label3"), 0, 0);
+    grid->addWidget(Label2, 0, 1);
+    grid->addWidget(cmdCopy1, 0, 2);
+    grid->addWidget(named(new QLabel(QStringLiteral("External:")), "Label4"), 1, 0);
+    grid->addWidget(Label1, 1, 1);
+    grid->addWidget(cmdCopy2, 1, 2);
+    grid->addWidget(named(new QLabel(QStringLiteral("External IPv6:")), "lblIPv6Caption"), 2, 0);
+    grid->addWidget(lblIPv6, 2, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
+    return box;
+}
+
+QWidget* Form1::buildDnsFrame()
+{
+    QGroupBox* box = frame("Frame2", QStringLiteral("DNS Converter"));
+    Text1 = named(new QLineEdit, "Text1");
+    Text2 = named(new QLineEdit, "Text2");
+    cmdConvert = named(new QPushButton(QStringLiteral("Convert")), "cmdConvert");
+    cmdConvert2 = named(new QPushButton(QStringLiteral("Convert")), "cmdConvert2");
+    cmdConvert->setAccessibleName(QStringLiteral("Convert IP Address"));
+    cmdConvert2->setAccessibleName(QStringLiteral("Convert Domain Name"));
+    connect(cmdConvert, &QPushButton::clicked, this, &Form1::cmdConvert_Click);
+    connect(cmdConvert2, &QPushButton::clicked, this, &Form1::cmdConvert2_Click);
+    connect(Text1, &QLineEdit::returnPressed, this, &Form1::cmdConvert_Click);
+    connect(Text2, &QLineEdit::returnPressed, this, &Form1::cmdConvert2_Click);
+
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(named(buddyLabel(QStringLiteral("IP Address:"), Text1), "Label5"), 0, 0);
+    grid->addWidget(Text1, 0, 1);
+    grid->addWidget(cmdConvert, 0, 2);
+    grid->addWidget(named(buddyLabel(QStringLiteral("Domain Name:"), Text2), "Label6"), 1, 0);
+    grid->addWidget(Text2, 1, 1);
+    grid->addWidget(cmdConvert2, 1, 2);
+    return box;
+}
+
+QWidget* Form1::buildProgramFrame()
+{
+    QGroupBox* box = frame("Frame3", QStringLiteral("Program Options"));
+    Command1 = named(new QPushButton(QStringLiteral("Refresh")), "Command1");
+    Command2 = named(new QPushButton(QStringLiteral("Turn on IP Address Overlay")), "Command2");
+    cmdWebsite = named(new QPushButton(QStringLiteral("Visit ")), "cmdWebsite");
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(cmdWebsite, &QPushButton::clicked, this, &Form1::cmdWebsite_Click);
+    auto* column = new QVBoxLayout(box);
+    column->addWidget(Command1);
+    column->addWidget(Command2);
+    column->addWidget(cmdWebsite);
+    return box;
+}
+
+QWidget* Form1::buildWhoisFrame()
+{
+    QGroupBox* box = frame("Frame4", QStringLiteral("Whois Lookup"));
+    Text3 = named(new QLineEdit, "Text3");
+    cmdWhois = named(new QPushButton(QStringLiteral("Whois")), "cmdWhois");
+    connect(cmdWhois, &QPushButton::clicked, this, &Form1::cmdWhois_Click);
+    connect(Text3, &QLineEdit::returnPressed, this, &Form1::cmdWhois_Click);
+    auto* row = new QHBoxLayout(box);
+    row->addWidget(named(buddyLabel(QStringLiteral("IP Address/Domain:"), Text3), "Label7"));
+    row->addWidget(Text3, 1);
+    row->addWidget(cmdWhois);
+    return box;
+}
+
+QWidget* Form1::buildAutomationFrame()
+{
+    QGroupBox* box = frame("Frame5", QStringLiteral("Automation Options"));
+    Check1 = named(new QCheckBox(QStringLiteral("Auto Refresh Every:")), "Check1");
+    cmbRefresh = named(new QComboBox, "cmbRefresh");
+    cmbRefresh->addItems({QStringLiteral("01 Minute"), QStringLiteral("05 Minutes"), QStringLiteral("10 Minutes"),
+                          QStringLiteral("30 Minutes"), QStringLiteral("60 Minutes")});
+    cmbRefresh->setCurrentIndex(-1);
+    cmbRefresh->setAccessibleName(QStringLiteral("Refresh interval"));
+    Check2 = named(new QCheckBox(QStringLiteral("Run at startup")), "Check2");
+    chkMin = named(new QCheckBox(QStringLiteral("Start minimized")), "chkMin");
+    connect(Check1, &QCheckBox::toggled, this, &Form1::Check1_Click);
+    connect(cmbRefresh, &QComboBox::currentIndexChanged, this, &Form1::cmbRefresh_Click);
+    connect(Check2, &QCheckBox::toggled, this, &Form1::Check2_Click);
+    connect(chkMin, &QCheckBox::toggled, this, &Form1::chkMin_Click);
+
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(Check1, 0, 0);
+    grid->addWidget(cmbRefresh, 0, 1);
+    grid->addWidget(Check2, 1, 0, 1, 2);
+    grid->addWidget(chkMin, 2, 0, 1, 2);
+    return box;
+}
+
+QWidget* Form1::buildNotificationFrame()
+{
+    QGroupBox* box = frame("Frame6", QStringLiteral("Notification Options"));
+    Check3 = named(new QCheckBox(QStringLiteral("Use Email Notification")), "Check3");
+    Check4 = named(new QCheckBox(QStringLiteral("Use Web Notification")), "Check4");
+    Check5 = named(new QCheckBox(QStringLiteral("Use Program Notification")), "Check5");
+    chkDesktopNotice = named(new QCheckBox(QStringLiteral("Show a desktop notice")), "chkDesktopNotice");
+    Command3 = named(new QPushButton(QStringLiteral("Setup")), "Command3");
+    Command3->setEnabled(false);
+    connect(Check3, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check3, Key::MailNotify); });
+    connect(Check4, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check4, Key::WebNotify); });
+    connect(Check5, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check5, Key::ProgramNotify); });
+    connect(chkDesktopNotice, &QCheckBox::toggled, this,
+            [this] { m_settings.writeFlag(Key::DesktopNotice, chkDesktopNotice->isChecked()); });
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(Check3, 0, 0);
+    grid->addWidget(Check4, 0, 1);
+    grid->addWidget(Check5, 0, 2);
+    grid->addWidget(chkDesktopNotice, 1, 0, 1, 3);
+    grid->setColumnStretch(3, 1);
+    grid->addWidget(Command3, 0, 4);
+    return box;
+}
+
+void Form1::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    named(file->addAction(QStringLiteral("Minimize"), this, [this] { setWindowState(windowState() | Qt::WindowMinimized); }),
+          "mniFileItem");
+    named(file->addAction(QStringLiteral("Exit"), this, [this] { close(); }), "mnuFileItem");
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("Edit"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    named(edit->addAction(QStringLiteral("Copy Internal IP"), this, &Form1::cmdCopy1_Click), "mniEditItem");
+    named(edit->addAction(QStringLiteral("Copy External IP"), this, &Form1::cmdCopy2_Click), "mnuEditItem");
+
+    QMenu* action = menuBar()->addMenu(QStringLiteral("Action"));
+    action->setObjectName(QStringLiteral("mnuAction"));
+    named(action->addAction(QStringLiteral("Overlay On/Off"), this, &Form1::Command2_Click), "mnuActionItem0");
+    named(action->addAction(QStringLiteral("Refresh"), this, &Form1::Command1_Click), "mnuActionItem1");
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    named(help->addAction(QStringLiteral("View Help"), this, &Form1::helpRequested), "mnuHelpItem");
+
+    QMenu* about = menuBar()->addMenu(QStringLiteral("About"));
+    about->setObjectName(QStringLiteral("mnuAbout"));
+    named(about->addAction(QStringLiteral("About this software"), this, &Form1::aboutRequested), "mnuAboutItem");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status line and addresses
+
+void Form1::setStatus(const QString& text)
+{
+    m_watcher.setStatus(text);
+}
+
+QString Form1::status() const
+{
+    return txtStatus->text();
+}
+
+QString Form1::externalAddress() const
+{
+    return Label1->text();
+}
+
+QString Form1::internalAddress() const
+{
+    return Label2->text();
+}
+
+QString Form1::externalIPv6Address() const
+{
+    return lblIPv6->text();
+}
+
+void Form1::showAddresses()
+{
+    showAddress(Label2, QStringLiteral("Internal"), m_watcher.internalAddress());
+    showAddress(Label1, QStringLiteral("External"), m_watcher.externalAddress());
+    showAddress(lblIPv6, QStringLiteral("External IPv6"), m_watcher.externalIPv6Address());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and shutdown
+
+void Form1::restoreToggle(QCheckBox* box, Key key)
+{
+    // Ticking runs the box's own click handling, as a user's click would; a box left unticked runs nothing.
+    box->setChecked(m_settings.readFlag(key));
+}
+
+void Form1::Form_Load()
+{
+    m_watcher.refreshCycle().setTicks(0);
+    emit loading();
+    if (m_settings.readFlag(Key::Minimized))
+        show();
+    // The program may have started the first lookup before the window loaded (and loaded the store for it).
+    const bool lookedUp = m_watcher.lookupsStarted() > 0;
+    if (!lookedUp)
+        m_watcher.load();
+    m_product = LoadProductInfo();
+
+    restoreToggle(chkMin, Key::StartMinimized);
+    restoreToggle(Check1, Key::AutoRefresh);
+    restoreToggle(Check2, Key::RunAtLogon);
+    restoreToggle(Check3, Key::MailNotify);
+    restoreToggle(Check4, Key::WebNotify);
+    restoreToggle(Check5, Key::ProgramNotify);
+    restoreToggle(chkDesktopNotice, Key::DesktopNotice);
+    cmbRefresh->setCurrentIndex(m_settings.readInt(Key::RefreshRate));
+
+    setWindowTitle(m_product.productName + QStringLiteral(" by ") + m_product.companyName);
+    cmdWebsite->setText(QStringLiteral("Visit ") + m_product.website);
+
+    if (m_settings.readFlag(Key::ShowHelp))
+        emit helpRequested();
+    if (chkMin->isChecked())
+        setWindowState(windowState() | Qt::WindowMinimized);
+    if (lookedUp) {
+        showAddresses();
+        txtStatus->setText(m_watcher.status());
+    } else {
+        Command1_Click();
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    Form_QueryUnload();
+    event->accept();
+    Form_Unload();
+}
+
+void Form1::Form_QueryUnload()
+{
+    emit queryUnload();
+}
+
+void Form1::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_watcher.shutdown();
+    emit unloaded();
+}
+
+void Form1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        emit minimizedChanged(isMinimized());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lookup and refresh cycle
+
+void Form1::Command1_Click()
+{
+    if (!m_unloaded)
+        m_watcher.lookUp();
+}
+
+void Form1::networkChanged()
+{
+    m_watcher.networkChanged();
+}
+
+void Form1::Check1_Click()
+{
+    m_watcher.setAutoRefresh(Check1->isChecked());
+    m_watcher.setRefreshSelection(cmbRefresh->currentIndex());
+    m_settings.writeFlag(Key::AutoRefresh, Check1->isChecked());
+}
+
+void Form1::cmbRefresh_Click()
+{
+    m_settings.write(Key::RefreshRate, cmbRefresh->currentIndex());
+    m_watcher.setRefreshSelection(cmbRefresh->currentIndex());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void Form1::cmdCopy1_Click()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(Label2->text());
+}
+
+void Form1::cmdCopy2_Click()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(Label1->text());
+}
+
+void Form1::Command2_Click()
+{
+    emit overlayToggleRequested();
+}
+
+void Form1::showOverlayState(bool shown)
+{
+    Command2->setText(shown ? QStringLiteral("Turn off IP Address Overlay") : QStringLiteral("Turn on IP Address Overlay"));
+}
+
+void Form1::Command3_Click()
+{
+    emit configurationRequested();
+}
+
+void Form1::cmdWebsite_Click()
+{
+    emit websiteRequested();
+}
+
+void Form1::Check2_Click()
+{
+    emit runAtLogonRequested(Check2->isChecked());  // a refusal unticks the box before the store is written
+    m_settings.writeFlag(Key::RunAtLogon, Check2->isChecked());
+}
+
+void Form1::refuseRunAtLogon(const QString& error)
+{
+    setStatus(QStringLiteral("Error: ") + error);
+    // The registration failed: the box shows what is true, and the store agrees.
+    const QSignalBlocker blocker(Check2);
+    Check2->setChecked(false);
+}
+
+void Form1::notificationOption_Click(QCheckBox* box, Key key)
+{
+    Command3->setEnabled(Check3->isChecked() || Check4->isChecked() || Check5->isChecked());
+    m_settings.writeFlag(key, box->isChecked());
+}
+
+void Form1::chkMin_Click()
+{
+    m_settings.writeFlag(Key::StartMinimized, chkMin->isChecked());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notifications and network tools, owned by their subsystems
+
+void Form1::cmdSend_Click()
+{
+    m_watcher.notify(Notifiers::Kind::Mail);
+}
+
+void Form1::doHitURL()
+{
+    m_watcher.notify(Notifiers::Kind::Web);
+}
+
+void Form1::doLauchProg()
+{
+    m_watcher.notify(Notifiers::Kind::Program);
+}
+
+void Form1::cmdConvert_Click()
+{
+    emit addressToNameRequested(Text1->text());
+}
+
+void Form1::cmdConvert2_Click()
+{
+    emit nameToAddressRequested(Text2->text());
+}
+
+void Form1::showConvertedName(const QString& name)
+{
+    Text2->setText(name);
+}
+
+void Form1::showConvertedAddress(const QString& address)
+{
+    Text1->setText(address);
+}
+
+void Form1::cmdWhois_Click()
+{
+    emit whoisRequested(Text3->text());
+}

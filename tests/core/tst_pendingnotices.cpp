@@ -1,0 +1,121 @@
+// The retry schedule of failed notifications, its stored form and its summary, with a fixed clock; a mail
+// refused by aiosmtpd at the change and sent again by the watcher after a restart.
+#include "NginxPeer.h"
+#include "TempConfigHome.h"
+#include "core/AddressWatcher.h"
+#include "core/PendingNotices.h"
+#include "core/Settings.h"
+#include "notify/NotificationService.h"
+#include "notify/WatcherNotificationHost.h"
+#include "platform/ProcessLauncher.h"
+
+#include <QtTest>
+
+using Kind = PendingNotices::Kind;
+
+class TestPendingNotices : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    Settings m_settings{m_dir.filePath(QStringLiteral("settings.conf"))};
+    QDateTime m_now;
+
+    void start(PendingNotices& notices)
+    {
+        m_now = QDateTime(QDate(2026, 12, 7), QTime(1, 0, 0), Qt::UTC);
+        notices.setClock([this] { return m_now; });
+    }
+
+private slots:
+    void initTestCase() { qputenv("TZ", "UTC"); }
+
+    void eachFailureWaitsTheNextStepAndANewerChangeStartsAgain()
+    {
+        PendingNotices notices(m_settings);
+        start(notices);
+        QSignalSpy due(&notices, &PendingNotices::due);
+        for (const int minutes : {0, 1, 2, 5, 10, 30, 60, 60, 60}) {
+            notices.failed(Kind::Web);
+            QCOMPARE(m_now.secsTo(notices.dueAt(Kind::Web)), minutes ? minutes * 60 : 30);
+            m_now = notices.dueAt(Kind::Web).addSecs(-1);
+            notices.fireDueNow();
+            QCOMPARE(due.size(), 0);
+            m_now = m_now.addSecs(1);
+            notices.fireDueNow();
+            notices.fireDueNow(); // already being tried: not twice
+            QCOMPARE(due.size(), 1);
+            due.clear();
+        }
+        notices.failed(Kind::Mail);
+        QCOMPARE(notices.summary(), QStringLiteral("Mail and web notices pending, trying again now"));
+        notices.succeeded(Kind::Web);
+        QCOMPARE(notices.summary(), QStringLiteral("Mail notice pending, next try at 04:49:00"));
+        notices.replace();
+        QCOMPARE(m_settings.read("pendingNotices", "unset"), QString());
+        notices.failed(Kind::Web);
+        QCOMPARE(m_now.secsTo(notices.dueAt(Kind::Web)), 30);
+    }
+
+    void damagedEntryIsNothingPending_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("kept");
+        const QString web = QStringLiteral("web:1:2026-12-07T00:59:00Z");
+        QTest::newRow("unknown kind") << "fax:1:2026-12-07T01:02:03Z;" + web << web;
+        QTest::newRow("bad numbers") << "mail:0:2026-12-07T01:02:03Z;program:+3:2026-12-07T01:02:03Z;" + web << web;
+        QTest::newRow("number overflows") << QStringLiteral("mail:99999999999:2026-12-07T01:02:03Z") << QString();
+        QTest::newRow("month 13, offset")
+            << QStringLiteral("mail:1:2026-13-07T01:02:03Z;") + web + ";program:1:2026-12-07T01:02:03+01:00" << web;
+        QTest::newRow("kind twice") << "mail:1:2026-12-07T01:02:03Z;" + web + ";mail:2:2026-12-07T01:02:03Z" << web;
+        QTest::newRow("too long") << web + QString(PendingNotices::MaxTextLength, u';') << QString();
+        QTest::newRow("control bytes") << QStringLiteral("\x01;mail:1:\x7f;;") + web << web;
+    }
+
+    void damagedEntryIsNothingPending()
+    {
+        QFETCH(QString, stored);
+        QTEST(PendingNotices::format(PendingNotices::parse(stored)), "kept");
+    }
+
+    void refusedMailArrivesAtTheNextTryOnceAfterARestart()
+    {
+        NginxPeer nginx;
+        PeerProcess smtp;
+        QString error;
+        QVERIFY2(nginx.start(&error) && smtp.start("smtp_peer.py", {"--cycle", "reject,plain,plain"}, &error),
+                 qPrintable(error));
+        nginx.setBody(QStringLiteral("ip"), "203.0.113.7\n");
+        qputenv("VISTREL_ADDRESS_SOURCES", nginx.url(QStringLiteral("/body/ip")).toEncoded());
+        TempConfigHome home;
+        home.writeSettingsFile("[Settings]\nOldInternal=10.0.0.2\nOldExternal=198.51.100.1\nemailNotify=1\n"
+                               "strServer=127.0.0.1\nstrEmailTo=to@example.org\nstrPort=" +
+                               QByteArray::number(smtp.port()) + "\n");
+        DetachedProcessLauncher launcher;
+        for (const bool restarted : {false, true}) {
+            Settings settings(home.settingsPath());
+            AddressWatcher watcher(settings);
+            WatcherNotificationHost host(watcher);
+            NotificationService service(host, launcher);
+            watcher.setNotifiers(&service);
+            watcher.setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
+            watcher.setIPv6RouteProbe([] { return false; });
+            start(watcher.pendingNotices());
+            m_now = m_now.addSecs(restarted ? 30 : 0); // at restart, the next try is due
+            watcher.load();
+            watcher.lookUp();
+            QTRY_VERIFY_WITH_TIMEOUT(watcher.pendingNotices().isPending(Kind::Mail) != restarted, 10000);
+            if (!restarted) {
+                QCOMPARE(settings.read("pendingNotices", ""), QStringLiteral("mail:1:2026-12-07T01:00:30Z"));
+                QVERIFY2(watcher.status().startsWith("Error: 550") &&
+                             watcher.status().endsWith("(Mail notice pending, next try at 01:00:30)"),
+                         qPrintable(watcher.status()));
+            }
+            watcher.shutdown();
+        }
+        QCOMPARE(Settings(home.settingsPath()).read("pendingNotices", "unset"), QString());
+        QCOMPARE(smtp.readLines(1000).filter(QRegularExpression("^MESSAGE ")).size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPendingNotices)
+#include "tst_pendingnotices.moc"

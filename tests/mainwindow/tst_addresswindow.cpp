@@ -1,0 +1,261 @@
+// The window's lookup over nginx sources, nginx's /hook/ telling whether a change was notified; the sources pane.
+#include "NginxPeer.h"
+#include "TempConfigHome.h"
+#include "core/AddressSourceSettings.h"
+#include "app/MainWindowWiring.h"
+#include "mainwindow/Form1.h"
+#include "core/Settings.h"
+#include "discovery/SourceUri.h"
+#include "configure/AddressSourcesPane.h"
+#include "notify/NotificationService.h"
+#include "configure/NotificationWindows.h"
+#include "notify/WatcherNotificationHost.h"
+#include "configure/frmConfigure.h"
+#include "platform/ProcessLauncher.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+class TestAddressWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void lookupOutcome_data();
+    void lookupOutcome();
+    void networkChangeDuringLookupRunsOneMore();
+    void setupOpensOneDialogAndShutdownClosesIt();
+    void paneEditsAreStoredAtOnce();
+    void paneRefusesMalformedSource();
+    void paneTestAsksEverySource();
+
+private:
+    template <typename W> W* child(const char* name) { return m_pane->findChild<W*>(QLatin1String(name)); }
+    void openPane(const QByteArray& sources);
+    void add(const QString& uri);
+    QString stored(const char* key) { return m_paneSettings->read(QLatin1String(key), QStringLiteral("(absent)")); }
+
+    void load(const QByteArray& stored, bool ipv6Route = true);
+    QString source(const QString& name, const QByteArray& content);
+
+    NginxPeer m_nginx;
+    TempConfigHome m_home;
+    std::unique_ptr<Settings> m_settings;
+    DetachedProcessLauncher m_launcher;
+    std::unique_ptr<AddressWatcher> m_watcher;
+    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<WatcherNotificationHost> m_host;
+    std::unique_ptr<NotificationService> m_service;
+    std::unique_ptr<NotificationWindows> m_windows;
+    std::unique_ptr<Settings> m_paneSettings;
+    std::unique_ptr<AddressSourcesPane> m_pane;
+};
+
+void TestAddressWindow::initTestCase()
+{
+    QString error;
+    QVERIFY2(m_nginx.start(&error), qPrintable(error));
+}
+
+QString TestAddressWindow::source(const QString& name, const QByteArray& content)
+{
+    m_nginx.setBody(name, content);
+    // "a1" on nginx's second address: one server is one voice, and two must agree.
+    const QString url = m_nginx.url(QStringLiteral("/body/") + name).toString();
+    return name == "a1" ? QString(url).replace("127.0.0.1", "127.0.0.2") : url;
+}
+
+void TestAddressWindow::load(const QByteArray& stored, bool ipv6Route)
+{
+    const QByteArray hook = m_nginx.url(QStringLiteral("/hook/")).toEncoded() + "?e=$ExternalIP$&v6=$ExternalIPv6$";
+    m_home.writeSettingsFile("[Settings]\nshowHelp=0\nwebNotify=1\nOldInternal=10.0.0.2\nOldExternal=198.51.100.1\n"
+                             "strURL=" + hook + "\n" + stored);
+    m_windows.reset();
+    m_service.reset();
+    m_host.reset();
+    m_form.reset();
+    m_settings = std::make_unique<Settings>(m_home.settingsPath());
+    m_watcher = std::make_unique<AddressWatcher>(*m_settings);
+    m_form = std::make_unique<Form1>(*m_watcher, *m_settings);
+    m_host = std::make_unique<WatcherNotificationHost>(*m_watcher);
+    m_service = std::make_unique<NotificationService>(*m_host, m_launcher);
+    m_windows = std::make_unique<NotificationWindows>(*m_host, *m_service, m_form.get());
+    m_watcher->setNotifiers(m_service.get());
+    connectMainWindow(*m_form, {.configuration = m_windows.get()});
+    m_watcher->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
+    m_watcher->setIPv6RouteProbe([ipv6Route] { return ipv6Route; });
+    QSignalSpy done(m_watcher.get(), &AddressWatcher::cycleFinished); // the lookup and the notices it started
+    m_form->Form_Load();
+    QVERIFY(m_form->isLookupRunning()); // Form_Load returned before any source answered
+    QVERIFY(done.wait(10000));
+}
+
+void TestAddressWindow::lookupOutcome_data()
+{
+    QTest::addColumn<QByteArrayList>("answers"); // one IPv4 source each
+    QTest::addColumn<QByteArray>("answer6");     // the IPv6 source; none when empty
+    QTest::addColumn<bool>("route6");
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("shown");      // External: then External IPv6:
+    QTest::addColumn<QString>("hook");       // the web notification's URI, empty for none
+    QTest::addColumn<QString>("remembered"); // OldExternalIPv6 afterwards
+    using L = QByteArrayList;
+    const QString k4 = QStringLiteral("2001:db8::4"), k5 = QStringLiteral("2001:db8::5"), none;
+    const QString done = QStringLiteral("Finished looking up IPs"), hit = QStringLiteral("Success: ok"), both = QStringLiteral("203.0.113.1 2001:db8::5");
+    const QString zero = QStringLiteral("000.000.000.000 none"), one = QStringLiteral("203.0.113.1 none");
+    const QByteArray a = "203.0.113.1", v5 = "2001:db8::5", old6 = "OldExternalIPv6=2001:db8::4\n";
+    const QByteArray old = "OldExternal=203.0.113.1\n" + old6;
+    QTest::newRow("agree") << L{a, a + "\n"} << QByteArray() << true << QByteArray() << hit << one
+                           << "/hook/?e=203.0.113.1&v6=none" << none;
+    QTest::newRow("disagree") << L{a, "198.51.100.2"} << v5 << true << old6 << "Error: Address sources disagree."
+                              << zero << none << k4;
+    QTest::newRow("one of two fails") << L{a, "error"} << v5 << true << old6 << "Error: Connection not available."
+                                      << zero << none << k4;
+    QTest::newRow("IPv6 first seen") << L{a} << v5 << true << QByteArray("OldExternal=203.0.113.1\n") << done << both
+                                     << none << k5;
+    QTest::newRow("IPv6 changed") << L{a} << v5 << true << old << hit << both
+                                  << "/hook/?e=203.0.113.1&v6=2001:db8::5" << k5;
+    QTest::newRow("no IPv6 route") << L{a} << v5 << false << old << done << one << none << k4;
+    QTest::newRow("IPv6 fails: the remembered one") << L{a} << QByteArray("error") << true << old << done
+                                                    << "203.0.113.1 2001:db8::4" << none << k4;
+}
+
+void TestAddressWindow::lookupOutcome()
+{
+    QFETCH(QByteArrayList, answers);
+    QFETCH(QByteArray, answer6);
+    QFETCH(bool, route6);
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, status);
+    QFETCH(QString, shown);
+    QFETCH(QString, hook);
+    QFETCH(QString, remembered);
+    QStringList sources;
+    for (const QByteArray& answer : answers)
+        sources << source(QStringLiteral("a%1").arg(sources.size()), answer);
+    qputenv("VISTREL_ADDRESS_SOURCES", sources.join(QLatin1Char(' ')).toUtf8());
+    qputenv("VISTREL_ADDRESS6_SOURCES", answer6.isEmpty() ? QByteArray() : source("v6", answer6).toUtf8());
+    const qsizetype logBefore = m_nginx.accessLog().size();
+    load(stored, route6);
+    QCOMPARE(m_form->status(), status);
+    QCOMPARE(m_form->externalAddress() + QLatin1Char(' ') + m_form->externalIPv6Address(), shown);
+    const QStringList requests = m_nginx.accessLog().mid(logBefore);
+    QCOMPARE(requests.filter(QStringLiteral("/hook/")).join(QString()).section(QLatin1Char('\t'), 0, 0), hook);
+    QCOMPARE(m_settings->read(QStringLiteral("OldExternalIPv6"), QString()), remembered);
+    QVERIFY(route6 || requests.filter(QStringLiteral("/body/v6")).isEmpty()); // no route: the IPv6 source is not asked
+}
+
+void TestAddressWindow::networkChangeDuringLookupRunsOneMore()
+{
+    qputenv("VISTREL_ADDRESS_SOURCES", source(QStringLiteral("a"), "203.0.113.1").toUtf8());
+    load(QByteArray());
+    QSignalSpy started(m_form.get(), &Form1::lookupStarted);
+    QSignalSpy done(m_form.get(), &Form1::lookupFinished);
+    m_form->Command1_Click();
+    QCOMPARE(m_form->status(), QStringLiteral("Looking up your IPs..."));
+    // Changes while it runs: that lookup may have asked over the old network, so one more follows.
+    m_form->networkChanged();
+    m_form->networkChanged();
+    m_form->Command1_Click(); // a click while it runs is dropped, as before
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 2, 10000);
+    QTest::qWait(300);
+    QCOMPARE(started.size(), 2);
+}
+
+void TestAddressWindow::setupOpensOneDialogAndShutdownClosesIt()
+{
+    qputenv("VISTREL_ADDRESS_SOURCES", source(QStringLiteral("a"), "203.0.113.1").toUtf8());
+    load(QByteArray()); // webNotify=1: "Setup" is enabled
+    auto* setup = m_form->findChild<QPushButton*>(QStringLiteral("Command3"));
+    QTest::mouseClick(setup, Qt::LeftButton);
+    QPointer<frmConfigure> dialog = m_windows->configuration();
+    QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+    QTest::mouseClick(setup, Qt::LeftButton);
+    QCOMPARE(m_windows->configuration(), dialog.data()); // the open one comes to the front
+    m_form->close();
+    QTRY_VERIFY(dialog.isNull());
+}
+
+void TestAddressWindow::openPane(const QByteArray& sources)
+{
+    m_pane.reset();
+    qunsetenv("VISTREL_ADDRESS_SOURCES"); // the environment's list would replace the file's
+    qunsetenv("VISTREL_ADDRESS6_SOURCES");
+    m_home.writeSettingsFile("[Settings]\naddressSources=" + sources + "\n");
+    m_paneSettings = std::make_unique<Settings>(m_home.settingsPath());
+    m_pane = std::make_unique<AddressSourcesPane>(*m_paneSettings);
+}
+
+void TestAddressWindow::add(const QString& uri)
+{
+    child<QLineEdit>("txtNewSource")->setText(uri);
+    child<QPushButton>("cmdAdd")->click();
+}
+
+void TestAddressWindow::paneEditsAreStoredAtOnce()
+{
+    openPane("https://a.example dns://192.0.2.53/me?type=A");
+    const QString a = QStringLiteral("https://a.example"), dns = QStringLiteral("dns://192.0.2.53/me?type=A");
+    QCOMPARE(m_pane->shownSources(), (QStringList{a, dns}));
+    add(QStringLiteral("stun:192.0.2.9:3478"));
+    QCOMPARE(stored("addressSources"), a + " " + dns + " stun:192.0.2.9:3478");
+    auto* list = child<QTreeWidget>("lstSources");
+    list->setCurrentItem(list->topLevelItem(2));
+    child<QPushButton>("cmdUp")->click();
+    child<QPushButton>("cmdUp")->click();
+    QVERIFY(!child<QPushButton>("cmdUp")->isEnabled()); // at the top
+    QCOMPARE(stored("addressSources"), "stun:192.0.2.9:3478 " + a + " " + dns);
+    child<QPushButton>("cmdDown")->click();
+    child<QPushButton>("cmdRemove")->click();
+    QCOMPARE(stored("addressSources"), a + " " + dns);
+
+    // The IPv6 list is a list of its own: the default until edited, emptied on purpose stays empty.
+    QCOMPARE(stored("address6Sources"), QStringLiteral("(absent)"));
+    child<QComboBox>("cmbFamily")->setCurrentIndex(1);
+    QVERIFY(m_pane->shownSources().size() > 1);
+    while (list->topLevelItemCount() > 0) {
+        list->setCurrentItem(list->topLevelItem(0));
+        child<QPushButton>("cmdRemove")->click();
+    }
+    QCOMPARE(stored("address6Sources"), QString());
+    QVERIFY(AddressSourceSettings(*m_paneSettings).ipv6Sources().isEmpty()); // not the default again
+    QCOMPARE(stored("addressSources"), a + " " + dns);
+}
+
+void TestAddressWindow::paneRefusesMalformedSource()
+{
+    for (const QString& uri : {QStringLiteral("stun:192.0.2.9:99999"), QString()}) {
+        openPane("https://a.example");
+        add(uri);
+        QString reason;
+        QVERIFY(!checkSourceUri(uri, &reason));
+        QCOMPARE(child<QLabel>("lblMessage")->text(), QStringLiteral("Not added: ") + reason);
+        QCOMPARE(stored("addressSources"), QStringLiteral("https://a.example"));
+        QCOMPARE(child<QLineEdit>("txtNewSource")->text(), uri); // kept for mending
+    }
+}
+
+void TestAddressWindow::paneTestAsksEverySource()
+{
+    const QString ip = source("ip", "203.0.113.1\n"), lan = source("private", "192.168.1.1\n");
+    openPane(QStringLiteral("%1 %2 %3 bogus:x").arg(ip, m_nginx.url("/body/missing").toString(), lan).toUtf8());
+    QSignalSpy done(m_pane.get(), &AddressSourcesPane::testFinished);
+    child<QPushButton>("cmdTest")->click();
+    QVERIFY(done.wait(10000));
+    auto* list = child<QTreeWidget>("lstSources");
+    const auto result = [list](int row) { return list->topLevelItem(row)->text(1); };
+    QVERIFY2(QRegularExpression(QStringLiteral("^203\\.0\\.113\\.1 \\(\\d+ ms\\)$")).match(result(0)).hasMatch(),
+             qPrintable(result(0)));
+    QVERIFY2(result(1).startsWith(QStringLiteral("failed after ")), qPrintable(result(1)));
+    QVERIFY2(result(2).endsWith(QStringLiteral("not a public address: not counted")), qPrintable(result(2)));
+    QVERIFY2(result(3).startsWith(QStringLiteral("not asked: ")), qPrintable(result(3)));
+    QCOMPARE(m_nginx.accessLog().filter(QStringLiteral("/body/ip")).size(), 1);
+}
+
+QTEST_MAIN(TestAddressWindow)
+#include "tst_addresswindow.moc"

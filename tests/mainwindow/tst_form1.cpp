@@ -1,0 +1,183 @@
+// The main window against nginx: start-up from the store, the lookup, its notifications in order, ticks, shutdown.
+#include "NginxPeer.h"
+#include "TempConfigHome.h"
+#include "core/AddressWatcher.h"
+#include "core/Settings.h"
+#include "mainwindow/Form1.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QPushButton>
+#include <QtTest>
+
+class TestForm1 : public QObject, Notifiers
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(m_nginx.start(&error), qPrintable(error));
+        qputenv("VISTREL_ADDRESS_URL", m_nginx.url(QStringLiteral("/body/ip")).toEncoded());
+    }
+
+    void storedStateIsRestored_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QList<bool>>("refreshSetupHelpLogonAuthSsl");
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("url");
+        const QList<bool> defaults{false, false, true, false, false, false};
+        QTest::newRow("empty") << QByteArray() << defaults << 60 << QString();
+        QTest::newRow("hand-edited") << QByteArray("REFRESH=1\nrefreshRate=3\nstartup=1\nwebnotify=1\nchkAuth=1\n"
+                                                   "strURL=http://h/?a=1, b=2\n")
+                                     << (QList<bool>(5, true) << false) << 1800 << "http://h/?a=1, b=2";
+        QTest::newRow("damaged") << QByteArray("refresh=2\nrefreshrate=17\n\x01\xff [[[\n=x\nemailNotify=yes\n"
+                                               "startup=-1\nshowHelp=2\nchkSSL=2\n[Settings\nstrPort=\"unterminated\n")
+                                 << defaults << 60 << QString();
+        QTest::newRow("out of range") << QByteArray("refresh=2\nrefreshrate=17\nemailNotify=yes\nstartup=-1\nshowHelp=2\n"
+                                                    "chkAuth=-1\nchkSSL=2\n")
+                                      << defaults << 60 << QString();
+    }
+
+    void storedStateIsRestored()
+    {
+        QFETCH(QByteArray, file);
+        load(file);
+        const NotifySettings& notify = m_watcher->notifySettings();
+        QTEST((QList<bool>{m_watcher->findChild<QTimer*>("timRefresh")->isActive(), child<QPushButton>("Command3")->isEnabled(),
+                           m_calls.contains("help"), m_calls.contains("logon"), notify.useAuth,
+                           notify.security == MailSecurity::Ssl2}),
+              "refreshSetupHelpLogonAuthSsl");
+        QTEST(m_watcher->refreshCycle().seconds(), "seconds");
+        QTEST(notify.url, "url");
+    }
+
+    void lookupShowsStoresAndNotifiesOnceOnChange_data()
+    {
+        QTest::addColumn<QByteArray>("old");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<QStringList>("shownAndStored");
+        const auto old = [](const char* external, const char* internal) {
+            return QByteArray("OldExternal=") + external + "\nOldInternal=" + internal + '\n';
+        };
+        const QByteArray a("203.0.113.1");
+        const QStringList all{"10.0.0.2 203.0.113.1", "mail", "web", "program"}, shown{a, a};
+        QTest::newRow("first address") << QByteArray() << a << all.mid(0, 1) << shown;
+        QTest::newRow("same addresses") << old("203.0.113.1", "10.0.0.2") << a << all.mid(0, 1) << shown;
+        QTest::newRow("external changed") << old("203.0.113.9", "10.0.0.2") << a << all << shown;
+        QTest::newRow("internal changed") << old("203.0.113.1", "10.0.0.9") << a << all << shown;
+        QTest::newRow("error page") << old("203.0.113.9", "10.0.0.2") << QByteArray("<html>Service Error</html>")
+                                    << QStringList() << QStringList{"000.000.000.000", "203.0.113.9"};
+    }
+
+    void lookupShowsStoresAndNotifiesOnceOnChange()
+    {
+        QFETCH(QByteArray, old);
+        QFETCH(QByteArray, body);
+        load("emailNotify=1\nwebNotify=1\nprogramNotify=1\nshowHelp=0\n" + old, body);
+        QTEST(m_calls, "calls");
+        QTRY_VERIFY(m_nginx.accessLog().join(u'\n').endsWith(QStringLiteral("\tMozilla\tno-cache\tno-cache")));
+        child<QPushButton>("cmdCopy2")->click();
+        QTEST((QStringList{QGuiApplication::clipboard()->text(), stored("OldExternal")}), "shownAndStored");
+        QCOMPARE(m_form->status() == u"Error: Connection not available.", m_calls.isEmpty());
+        const qsizetype overlay = m_calls.size() ? 1 : 0;
+        m_calls.clear();
+        QSignalSpy done(m_form.get(), &Form1::lookupFinished);
+        m_form->Command1_Click();  // the same answer again: no notification
+        QVERIFY(done.wait(10000));
+        QCOMPARE(m_calls.size(), overlay);
+    }
+
+    void autoRefreshLooksUpWhenTheIntervalIsReached()
+    {
+        load("refresh=1\nrefreshrate=1\nshowHelp=0\n");
+        QCOMPARE(m_watcher->findChild<QTimer*>("timRefresh")->interval(), 1000);
+        QCOMPARE(lookups(300), 1);
+        QCOMPARE(lookups(200), 0);
+        child<QComboBox>("cmbRefresh")->setCurrentIndex(0);  // 01 Minute: the count already stands above it
+        QCOMPARE(lookups(1), 1);
+        for (const auto& [index, seconds] : {std::pair{2, 600}, {4, 3600}}) {  // 10 and 60 minutes
+            child<QComboBox>("cmbRefresh")->setCurrentIndex(index);
+            QCOMPARE(m_watcher->refreshCycle().seconds(), seconds);
+        }
+    }
+
+    void failedRunAtStartupLeavesBoxUnticked()
+    {
+        load({});
+        m_runAtLogonWorks = false;
+        child<QCheckBox>("Check2")->click();
+        QVERIFY(!child<QCheckBox>("Check2")->isChecked());
+        QCOMPARE(stored("startup"), QStringLiteral("0"));
+    }
+
+    void closeShutsDownOnce()
+    {
+        load({});
+        m_calls.clear();
+        m_form->close();
+        m_form->Command1_Click();  // nothing runs after the window unloaded
+        QCOMPARE(m_calls << m_form->status(), (QStringList{"tray off", "unload", "Finished looking up IPs"}));
+    }
+
+private:
+    void notify(Kind kind, Done done) override
+    {
+        m_calls << QStringList{"mail", "web", "program"}.at(int(kind));
+        done(NotificationResult::delivered());
+    }
+    void abort() override {}
+    template <typename W> W* child(const char* name) { return m_form->findChild<W*>(QLatin1String(name)); }
+    QString stored(const char* key) const { return m_settings.read(QLatin1String(key), QString()); }
+    void load(const QByteArray& file, const QByteArray& body = "203.0.113.1")
+    {
+        m_home.writeSettingsFile("[Settings]\n" + file);
+        m_nginx.setBody(QStringLiteral("ip"), body);
+        m_form.reset();
+        m_watcher = std::make_unique<AddressWatcher>(m_settings);
+        m_form = std::make_unique<Form1>(*m_watcher, m_settings);
+        m_runAtLogonWorks = true;
+        m_calls.clear();
+        m_watcher->setNotifiers(this);
+        m_watcher->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
+        // What the window asks of the windows beside it, and the addresses it shows when the overlay gets them.
+        const auto record = [this](const char* call) { return [this, call] { m_calls << QLatin1String(call); }; };
+        connect(m_form.get(), &Form1::helpRequested, this, record("help"));
+        connect(m_form.get(), &Form1::queryUnload, this, record("tray off"));
+        connect(m_form.get(), &Form1::unloaded, this, record("unload"));
+        connect(m_form.get(), &Form1::runAtLogonRequested, this, [this] {
+            m_calls << QStringLiteral("logon");
+            if (!m_runAtLogonWorks)
+                m_form->refuseRunAtLogon(QStringLiteral("no"));
+        });
+        connect(m_watcher.get(), &AddressWatcher::addressesUpdated, this,
+                [this] { m_calls << m_form->internalAddress() + u' ' + m_form->externalAddress(); });
+        QSignalSpy done(m_form.get(), &Form1::lookupFinished);
+        m_form->Form_Load();
+        QVERIFY(done.wait(10000));
+    }
+    int lookups(int ticks)  // the lookups these ticks start, each waited for
+    {
+        QSignalSpy started(m_form.get(), &Form1::lookupStarted);
+        QSignalSpy done(m_form.get(), &Form1::lookupFinished);
+        for (int t = 0; t < ticks; ++t)
+            m_watcher->tick();
+        if (!started.isEmpty() && done.isEmpty())
+            done.wait(10000);
+        return int(started.size());
+    }
+
+    NginxPeer m_nginx;
+    TempConfigHome m_home;
+    Settings m_settings{SettingsFile::defaultPath(QStringLiteral("Tarnwick IP Vistrel"))};
+    std::unique_ptr<AddressWatcher> m_watcher;
+    std::unique_ptr<Form1> m_form;
+    QStringList m_calls;
+    bool m_runAtLogonWorks = true;
+};
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"
