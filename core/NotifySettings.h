@@ -19,11 +19,6 @@ enum class MailSecurity
 /// each field here and to the store together; the notifiers read them here.
 struct NotifySettings
 {
-    // Defaults that plainly ask the user for their own values.
-    static constexpr const char* PlaceholderAddress = "you@your-mail-provider.invalid";
-    static constexpr const char* PlaceholderServer = "smtp.your-mail-provider.invalid";
-    static constexpr const char* DefaultBody = "Internal: $Internal$\r\nExternal: $External$";
-
     QString emailTo;
     QString emailFrom;
     QString server;

@@ -1,10 +1,12 @@
 #include "core/SettingsKeys.h"
 
-#include "core/NotifySettings.h"
-
 namespace {
 constexpr const char* NoAddress = "0"; // the change test's "nothing remembered yet"
-}
+// Mail defaults that plainly ask the user for their own values.
+constexpr const char* PlaceholderAddress = "you@your-mail-provider.invalid";
+constexpr const char* PlaceholderServer = "smtp.your-mail-provider.invalid";
+constexpr const char* DefaultBody = "Internal: $Internal$\r\nExternal: $External$";
+} // namespace
 
 // clang-format off
 constexpr std::array<KeyRow, std::size_t(Key::Arguments) + 1> SettingsKeys = {{
@@ -25,14 +27,14 @@ constexpr std::array<KeyRow, std::size_t(Key::Arguments) + 1> SettingsKeys = {{
     {Key::AddressSources, {"addressSources", ""}}, // absent: the built-in list (empty is a list too)
     {Key::Address6Sources, {"address6Sources", ""}},
     {Key::AddressQuorum, {"addressQuorum", 2, 1, 100}},
-    {Key::MailTo, {"strEmailTo", NotifySettings::PlaceholderAddress}},
-    {Key::MailFrom, {"strEmailFrom", NotifySettings::PlaceholderAddress}},
-    {Key::MailServer, {"strServer", NotifySettings::PlaceholderServer}},
+    {Key::MailTo, {"strEmailTo", PlaceholderAddress}},
+    {Key::MailFrom, {"strEmailFrom", PlaceholderAddress}},
+    {Key::MailServer, {"strServer", PlaceholderServer}},
     {Key::MailPort, {"strPort", "25"}},
     {Key::MailUsername, {"strUsername", ""}},
     {Key::MailPassword, {"strPassword", "", Secret::Yes}}, // where no keyring keeps it
     {Key::MailEncoding, {"strEncoding", "MIME"}},
-    {Key::MailBody, {"txtBody", NotifySettings::DefaultBody}},
+    {Key::MailBody, {"txtBody", DefaultBody}},
     {Key::MailUseAuth, {"chkAuth", 0, 0, 1}},
     {Key::MailUseBody, {"chkBody", 0, 0, 1}},
     {Key::MailSecurity, {"mailSecurity", ""}}, // absent: from MailSsl2, which files before it have
