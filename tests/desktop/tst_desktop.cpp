@@ -187,6 +187,7 @@ private slots:
         QVERIFY(menu->isVisible() && !m_desktop->tray()->icon()->icon().isNull() && !qApp->windowIcon().isNull());
         menu->actions()[1]->trigger();  // "Address Overlay On/Off"
         QVERIFY(m_desktop->overlay()->isVisible());
+        QCOMPARE(m_form->findChild<QPushButton*>("Command2")->text(), QStringLiteral("Turn off IP Address Overlay"));
         m_desktop->overlay()->findChild<QAction*>("mnuPopupItem1")->trigger();  // the overlay's own "Hide"
         QCOMPARE(m_form->findChild<QPushButton*>("Command2")->text(), QStringLiteral("Turn on IP Address Overlay"));
         QVERIFY(!m_desktop->overlay()->isVisible());
