@@ -202,6 +202,17 @@ private slots:
         QVERIFY(m_desktop->tray()->icon()->toolTip().contains("\nWeb notice pending, next try at "));
     }
 
+    void refusedRunAtLogonLeavesTheBoxUnticked()
+    {
+        QFile blocker(m_home->path() + "/autostart");  // a file where the autostart folder would be made
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        load();
+        auto* box = m_form->findChild<QCheckBox*>("Check2");
+        box->click();
+        QVERIFY(!box->isChecked() && m_form->status().startsWith("Error: Cannot create the autostart folder"));
+        QCOMPARE(m_settings->read("startup", QString()), QStringLiteral("0"));
+    }
+
     void minimisedWithoutTrayStaysInTheTaskBar()
     {
         load(false);

@@ -216,8 +216,11 @@ void TestSecureMail::failureBoxOpensAfterTheSocketEvent()
     Settings settings(home.settingsPath());
     AddressWatcher watcher(settings);
     RecordingMessageBox boxes;
+    settings.write(Key::MailPassword, QStringLiteral("kept"));
     {
         WatcherNotifications notifications(watcher, settings, &boxes);
+        notifications.passwords.start(); // the password the store holds is the one the notifiers use
+        QCOMPARE(watcher.notifySettings().password, QStringLiteral("kept"));
         emit notifications.secureMail.failed(QStringLiteral("first"));
         QCOMPARE(boxes.shown, QStringList()); // never inside the transport's own event
         QTRY_COMPARE(boxes.shown, QStringList{"first"});
