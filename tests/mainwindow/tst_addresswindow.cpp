@@ -85,7 +85,7 @@ void TestAddressWindow::load(const QByteArray& stored, bool ipv6Route)
     m_service = std::make_unique<NotificationService>(*m_host, m_launcher);
     m_windows = std::make_unique<NotificationWindows>(*m_host, *m_service, m_form.get());
     m_watcher->setNotifiers(m_service.get());
-    connectMainWindow(*m_form, {.configuration = m_windows.get()});
+    connectMainWindow(*m_form, {.configuration = m_windows.get(), .quit = {}});
     m_watcher->setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
     m_watcher->setIPv6RouteProbe([ipv6Route] { return ipv6Route; });
     QSignalSpy done(m_watcher.get(), &AddressWatcher::cycleFinished); // the lookup and the notices it started
