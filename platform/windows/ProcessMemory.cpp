@@ -1,0 +1,13 @@
+#include "platform/ProcessMemory.h"
+
+#include <psapi.h>
+#include <windows.h>
+
+qint64 ProcessMemory::residentKiB()
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        return 0;
+    return qint64(counters.WorkingSetSize / 1024); // the working set: the pages resident in RAM
+}
