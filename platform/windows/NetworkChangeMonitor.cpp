@@ -5,10 +5,12 @@
 #include <QLoggingCategory>
 #include <QMetaObject>
 
-#include <iphlpapi.h>
-#include <netioapi.h>
+// In this order: each needs the one before.
 #include <winsock2.h>
+
 #include <ws2ipdef.h>
+
+#include <iphlpapi.h>
 
 Q_DECLARE_LOGGING_CATEGORY(lcNetworkChange)
 

@@ -1,7 +1,8 @@
 #include "platform/ProcessMemory.h"
 
-#include <psapi.h>
 #include <windows.h>
+
+#include <psapi.h> // after windows.h, which it needs
 
 qint64 ProcessMemory::residentKiB()
 {

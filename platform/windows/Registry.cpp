@@ -25,7 +25,7 @@ std::optional<QString> Registry::readText(const QString& key, const QString& nam
         DWORD type = 0;
         DWORD bytes = 0;
         if (RegQueryValueExW(handle, valueName.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
-            (type != REG_SZ && type != REG_EXPAND_SZ) || bytes / sizeof(wchar_t) > DWORD(maxChars) + 1)
+            bytes / sizeof(wchar_t) > DWORD(maxChars) + 1)
             break;
         std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
         DWORD got = DWORD(buffer.size() * sizeof(wchar_t));
