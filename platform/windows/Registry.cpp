@@ -67,8 +67,6 @@ bool Registry::removeValue(const QString& key, const QString& name, QString* err
 {
     HKEY handle = nullptr;
     LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, wide(key).c_str(), 0, KEY_SET_VALUE, &handle);
-    if (rc == ERROR_FILE_NOT_FOUND)
-        return true;
     if (rc == ERROR_SUCCESS) {
         rc = RegDeleteValueW(handle, wide(name).c_str());
         RegCloseKey(handle);
