@@ -99,7 +99,11 @@ build_qt() {
         touch "$qt/.complete"
         return
     fi
-    log "Qt from Debian's source (no matching prebuilt tarball at $qt_tarball)"
+    if [ "${VISTREL_QT_SOURCE_CHECK:-0}" = 1 ]; then
+        log "Qt's source: fetching and mending only"
+    else
+        log "Qt from Debian's source (no matching prebuilt tarball at $qt_tarball)"
+    fi
     [ "$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null)" = "$qt_debian" ] ||
         { log "the host Qt must be qt6-base-dev $qt_debian"; exit 1; }
     src=$(fetch_source qt6-base "$qt_debian")
