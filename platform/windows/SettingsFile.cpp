@@ -175,6 +175,8 @@ StoreResult SettingsFile::write(const QString& section, const QString& key, cons
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toBytes()) < 0 || !file.commit())
         return {false, QStringLiteral("%1 cannot be written: %2").arg(target, file.errorString())};
-    m_snapshot.reset(); // read again, with the new file's size and time
+    // Read again next time: a value of the same length written within the same millisecond would leave size and
+    // time as they were.
+    m_snapshot.reset();
     return {};
 }

@@ -1,9 +1,11 @@
-// The registry's stores under Wine or Windows: the settings store and the Run key, each write checked with reg.exe.
+// The settings stores under Wine or Windows: the registry (each write checked with reg.exe), the Run key, and the
+// INI file that --config names.
 #include "platform/AddRemove.h"
 #include "platform/SettingsFile.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestRegistry : public QObject
@@ -72,6 +74,33 @@ private slots:
         QCOMPARE(store.value(QStringLiteral("Options"), QStringLiteral("Number")), std::nullopt);
         QCOMPARE(store.value(QStringLiteral("Options"), QStringLiteral("absent")), std::nullopt);
         QCOMPARE(store.value(QStringLiteral("No such section"), QStringLiteral("Interval")), std::nullopt);
+    }
+
+    // --config: an INI file as on Linux, rewritten whole through a file that replaces it.
+    void configFile()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("home.conf"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("; mine\r\n[Settings]\r\nstrURL = http://a/?x=1;y\r\n");
+        file.close();
+        SettingsFile store(path);
+        QCOMPARE(store.read(QStringLiteral("settings"), QStringLiteral("STRURL"), QString()),
+                 QStringLiteral("http://a/?x=1;y"));
+        QVERIFY(store.write(QStringLiteral("Settings"), QStringLiteral("added"), QStringLiteral("1")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("; mine\r\n[Settings]\r\nstrURL = http://a/?x=1;y\r\nadded=1\n"));
+        file.close();
+
+        QVERIFY(file.open(QIODevice::WriteOnly)); // changed behind the store's back, and too large
+        file.write("[Settings]\nstrURL=" + QByteArray(1 << 20, 'x') + '\n');
+        file.close();
+        QString error;
+        QVERIFY(!SettingsFile::check(path, &error));
+        QCOMPARE(error, QStringLiteral("it is larger than 1 MiB"));
+        QCOMPARE(store.value(QStringLiteral("Settings"), QStringLiteral("added")), std::nullopt);
+        QVERIFY(!store.write(QStringLiteral("Settings"), QStringLiteral("added"), QStringLiteral("2")));
     }
 
     void runKey()
