@@ -7,6 +7,7 @@
 #                a lookup with a late source against one source;
 #                mail over plain SMTP, STARTTLS and TLS;
 #                address change on an interface (in a network namespace) to the lookup's end
+# make windows   cross-builds for 64-bit Windows into build-windows/ (dependencies: windows/build-deps.sh)
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -14,8 +15,10 @@ FUZZ_SECONDS ?= 60
 PACKAGES = g++ cmake make qt6-base-dev libssl-dev nginx-light python3-aiosmtpd python3-scapy openssl pkg-config libc-ares-dev dnsmasq-base coturn iproute2 qtkeychain-qt6-dev gnome-keyring libsecret-tools dbus dbus-daemon python3-dbus dunst xvfb at-spi2-core python3-pyatspi systemd man-db groff-base mandoc
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 CTEST_FLAGS ?= --output-on-failure
+WINDOWS_BUILD ?= build-windows
+WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 nsis ninja-build imagemagick dpkg-dev tcl
 
-.PHONY: deps deps-fuzz build run test test-sanitize fuzz long-run bench clean
+.PHONY: deps deps-fuzz deps-windows windows build run test test-sanitize fuzz long-run bench clean
 
 deps:
 	@missing=""; for p in $(PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; done; \
@@ -27,6 +30,18 @@ deps:
 
 deps-fuzz:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(FUZZ_PACKAGES)"
+
+deps-windows: deps
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
+
+# The dependencies come from the cache (built there the first time), the host's Qt gives the build tools.
+windows: deps-windows
+	prefixes="$$(windows/build-deps.sh | tail -n1)" && \
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=windows/mingw64-toolchain.cmake \
+		-DCMAKE_PREFIX_PATH="$$prefixes" -DQT_HOST_PATH=/usr -DCMAKE_BUILD_TYPE=Release >/dev/null && \
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) && \
+	windows/stage.sh $(WINDOWS_BUILD) "$$prefixes" --tests && \
+	windows/stage.sh $(WINDOWS_BUILD)/testing "$$prefixes" --tests
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -60,4 +75,4 @@ bench: build
 	/usr/bin/python3 bench/headless.py --binary $(BUILD)/tarnwick-ip-vistrel
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz $(WINDOWS_BUILD)

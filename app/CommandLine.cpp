@@ -103,6 +103,8 @@ CommandLine CommandLine::parse(int argc, char** argv)
 
 bool CommandLine::checkSettingsFile(const QString& path, QString* error)
 {
+    if (!SettingsFile::isFile(path))
+        return true; // the system's own store
     // Through a symbolic link, the file it reaches is the one rewritten, in its own folder.
     const QFileInfo file(SettingsFile::resolve(path));
     const auto fail = [&](const QString& reason) {

@@ -10,6 +10,8 @@
 namespace {
 
 constexpr int HeaderSize = 12;
+// DnsQuestion::IN, which Windows' headers (through ares.h) would turn into nothing: IN is a macro there.
+constexpr char InternetClass = 1;
 
 bool fail(QString* error, const QString& reason)
 {
@@ -99,7 +101,7 @@ bool chaosAsInternet(QByteArray* reply, qsizetype afterQuestion, QString* error)
     auto setClass = [reply](qsizetype at) {
         if (word(*reply, at) == DnsQuestion::CH) {
             (*reply)[at] = 0;
-            (*reply)[at + 1] = static_cast<char>(DnsQuestion::IN);
+            (*reply)[at + 1] = InternetClass;
         }
     };
     setClass(afterQuestion - 2);

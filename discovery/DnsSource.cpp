@@ -45,7 +45,9 @@ void DnsSource::start(int timeoutMs)
     options.flags = ARES_FLAG_NOSEARCH | ARES_FLAG_NOALIASES | ARES_FLAG_IGNTC | ARES_FLAG_NOCHECKRESP;
     options.tries = 2; // sent at 0 and after a third of the time, the second try waits twice as long
     options.timeout = std::max(100, timeoutMs / 3);
-    options.sock_state_cb = &DnsSource::socketStateCallback;
+    options.sock_state_cb = [](void* data, ares_socket_t fd, int readable, int writable) {
+        static_cast<DnsSource*>(data)->onSocketState(qintptr(fd), readable != 0, writable != 0);
+    };
     options.sock_state_cb_data = this;
     const int mask = ARES_OPT_FLAGS | ARES_OPT_TRIES | ARES_OPT_TIMEOUTMS | ARES_OPT_SOCK_STATE_CB;
     int status = ares_init_options(&m_channel, &options, mask);
@@ -112,12 +114,7 @@ void DnsSource::destroyChannel()
     m_notifiers.clear();
 }
 
-void DnsSource::socketStateCallback(void* data, int fd, int readable, int writable)
-{
-    static_cast<DnsSource*>(data)->onSocketState(fd, readable != 0, writable != 0);
-}
-
-void DnsSource::onSocketState(int fd, bool readable, bool writable)
+void DnsSource::onSocketState(qintptr fd, bool readable, bool writable)
 {
     Notifiers& notifiers = m_notifiers[fd];
     // A notifier may be the one whose signal is being handled: it is disabled and deleted later.
@@ -141,11 +138,11 @@ void DnsSource::onSocketState(int fd, bool readable, bool writable)
         m_notifiers.erase(fd);
 }
 
-void DnsSource::process(int readFd, int writeFd)
+void DnsSource::process(qintptr readFd, qintptr writeFd)
 {
     if (!m_channel)
         return;
-    ares_process_fd(m_channel, readFd, writeFd);
+    ares_process_fd(m_channel, ares_socket_t(readFd), ares_socket_t(writeFd));
     scheduleTimer();
 }
 

@@ -26,11 +26,10 @@ public:
     void cancel() override;
 
 private:
-    static void socketStateCallback(void* data, int fd, int readable, int writable);
     static void replyCallback(void* arg, int status, int timeouts, unsigned char* abuf, int alen);
-    void onSocketState(int fd, bool readable, bool writable);
+    void onSocketState(qintptr fd, bool readable, bool writable);
     void onReply(int status, const unsigned char* abuf, int alen);
-    void process(int readFd, int writeFd);
+    void process(qintptr readFd, qintptr writeFd);
     void scheduleTimer();
     void destroyChannel();
     void haltQuery() override;
@@ -46,7 +45,7 @@ private:
     quint16 m_port;
     DnsQuestion m_question;
     ares_channeldata* m_channel = nullptr;
-    std::map<int, Notifiers> m_notifiers;
+    std::map<qintptr, Notifiers> m_notifiers; // by socket: an int on Linux, a SOCKET on Windows
     QTimer m_aresTimer;
     QTimer m_deadline;
     quint16 m_id = 0;

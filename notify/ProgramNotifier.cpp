@@ -3,7 +3,7 @@
 #include "core/NotifySettings.h"
 #include "notify/NotificationHost.h"
 #include "notify/Placeholders.h"
-#include "notify/ShellWords.h"
+#include "platform/ArgumentWords.h"
 #include "platform/ProcessLauncher.h"
 
 #include <QLoggingCategory>
@@ -30,7 +30,7 @@ NotificationResult ProgramNotifier::doLauchProg()
 
     QStringList arguments;
     QString error;
-    if (!splitShellWords(argumentText, &arguments, &error)) {
+    if (!splitArgumentText(argumentText, &arguments, &error)) {
         qCDebug(lcProgram) << "arguments not started:" << error;
         return fail(QStringLiteral("Error: could not launch program"));
     }

@@ -33,7 +33,7 @@ QString lockFileProblem(QLockFile::LockError error, const QString& folder)
 
 InstanceLock::InstanceLock(const QString& settingsPath, Role role, QObject* parent)
     : QObject(parent), m_settingsPath(SettingsFile::resolve(settingsPath)), m_role(role),
-      m_lock(m_settingsPath + QStringLiteral(".instance.lock"))
+      m_lock(SettingsFile::instanceLockPath(m_settingsPath))
 {
     // A watcher runs for weeks: only a dead holder makes the lock stale, never its age.
     m_lock.setStaleLockTime(0);
@@ -48,7 +48,7 @@ InstanceLock::~InstanceLock()
 QString InstanceLock::serverName(const QString& settingsPath)
 {
     const QByteArray digest =
-        QCryptographicHash::hash(QFileInfo(settingsPath).absoluteFilePath().toUtf8(), QCryptographicHash::Sha256)
+        QCryptographicHash::hash(SettingsFile::resolve(settingsPath).toUtf8(), QCryptographicHash::Sha256)
             .toHex()
             .left(24);
     const QString name = QStringLiteral("tarnwick-ip-vistrel-%1").arg(QString::fromLatin1(digest));
@@ -60,7 +60,8 @@ QString InstanceLock::serverName(const QString& settingsPath)
 
 InstanceLock::Outcome InstanceLock::acquire(QString* error)
 {
-    const QString folder = QFileInfo(m_settingsPath).absolutePath();
+    const QString lockPath = SettingsFile::instanceLockPath(m_settingsPath);
+    const QString folder = QFileInfo(lockPath).absolutePath();
     QDir().mkpath(folder);
     if (m_lock.tryLock(0)) {
         QString problem;
@@ -89,8 +90,8 @@ InstanceLock::Outcome InstanceLock::acquire(QString* error)
         return Outcome::Acquired;
     }
     if (m_lock.error() != QLockFile::LockFailedError) {
-        *error = QStringLiteral("The lock file %1.instance.lock cannot be made: %2.")
-                     .arg(m_settingsPath, lockFileProblem(m_lock.error(), folder));
+        *error = QStringLiteral("The lock file %1 cannot be made: %2.")
+                     .arg(lockPath, lockFileProblem(m_lock.error(), folder));
         return Outcome::Failed;
     }
     qint64 pid = 0;

@@ -32,8 +32,16 @@ public:
     explicit SettingsFile(QString path);
     ~SettingsFile();
 
-    /// `$XDG_CONFIG_HOME/<applicationName>.conf` (`~/.config/` when the variable is unset).
+    /// `$XDG_CONFIG_HOME/<applicationName>.conf` (`~/.config/` when the variable is unset). On Windows the
+    /// registry key `HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<applicationName>`, whose
+    /// subkeys are the sections.
     static QString defaultPath(const QString& applicationName);
+
+    /// Whether @p path names a file (false: the system's own store, which defaultPath may name).
+    static bool isFile(const QString& path);
+
+    /// The instance lock's file for the store at @p path (resolved): beside a file, "<file>.instance.lock".
+    static QString instanceLockPath(const QString& path);
 
     /// The file @p path reaches: every symbolic link followed (a dangling one to the file a write would make), in a
     /// canonical folder.

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QLoggingCategory>
 #include <QMutex>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cerrno>
@@ -146,6 +147,22 @@ struct SettingsFile::Snapshot
 };
 
 SettingsFile::SettingsFile(QString path) : m_path(std::move(path)) {}
+
+QString SettingsFile::defaultPath(const QString& applicationName)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+           applicationName + QStringLiteral(".conf");
+}
+
+bool SettingsFile::isFile(const QString&)
+{
+    return true;
+}
+
+QString SettingsFile::instanceLockPath(const QString& path)
+{
+    return path + QStringLiteral(".instance.lock");
+}
 
 SettingsFile::~SettingsFile() = default;
 

@@ -1,4 +1,4 @@
-#include "notify/ShellWords.h"
+#include "platform/ArgumentWords.h"
 
 namespace {
 
@@ -9,7 +9,7 @@ bool isBlank(QChar c)
 
 } // namespace
 
-bool splitShellWords(const QString& text, QStringList* words, QString* error)
+bool splitArgumentText(const QString& text, QStringList* words, QString* error)
 {
     words->clear();
     QString word;
