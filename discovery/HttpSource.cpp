@@ -67,6 +67,7 @@ void HttpSource::onReadyRead()
 {
     if (!m_reply)
         return;
+    markReplied();
     m_body += m_reply->read(MaxReadBytes - m_body.size());
     // Enough to know it is no address body: the rest is not fetched.
     if (m_body.size() > MaxBodyBytes)
@@ -80,10 +81,13 @@ void HttpSource::onFinished()
         return;
     if (reply->error() != QNetworkReply::NoError) {
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (status.isValid())
+            markReplied();
         fail(status.isValid() ? QStringLiteral("HTTP status %1").arg(status.toInt())
                               : OutsideText::line(reply->errorString()));
         return;
     }
+    markReplied();
     m_body += reply->read(MaxReadBytes - m_body.size());
     if (m_body.size() > MaxBodyBytes) {
         fail(QStringLiteral("body longer than %1 bytes").arg(MaxBodyBytes));
