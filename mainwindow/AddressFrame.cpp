@@ -158,6 +158,7 @@ void AddressFrame::showTimes()
         QLabel* shown = label(static_cast<Address>(row));
         m_asOf[row]->setText(asOf);
         m_asOf[row]->setVisible(!asOf.isEmpty());
+        shown->setForegroundRole(asOf.isEmpty() ? QPalette::WindowText : QPalette::PlaceholderText); // and dimmed
         shown->setAccessibleName(QLatin1String(Captions[row]) + QStringLiteral(": ") + shown->text() +
                                  (asOf.isEmpty() ? QString() : QStringLiteral(" (") + asOf + u')'));
     }
