@@ -197,7 +197,7 @@ void AddressWatcher::lookupDone()
     const std::optional<QString> external = agreedAddress(result, QAbstractSocket::IPv4Protocol);
     if (!external) {
         m_state.problem = LookupProblem::fromResult(result);
-        qCInfo(lcLookup).noquote() << "lookup failed:" << m_state.problem.shortText() << '\n'
+        qCDebug(lcLookup).noquote() << "lookup failed:" << m_state.problem.shortText() << '\n'
                                    << m_state.problem.details;
         setStatus(m_state.problem.statusText());
         return endLookup(false);
