@@ -79,15 +79,14 @@ void HttpSource::onFinished()
     QNetworkReply* reply = m_reply;
     if (!reply)
         return;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid())
+        markReplied(); // any HTTP answer, an empty body or an error status too
     if (reply->error() != QNetworkReply::NoError) {
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.isValid())
-            markReplied();
         fail(status.isValid() ? QStringLiteral("HTTP status %1").arg(status.toInt())
                               : OutsideText::line(reply->errorString()));
         return;
     }
-    markReplied();
     m_body += reply->read(MaxReadBytes - m_body.size());
     if (m_body.size() > MaxBodyBytes) {
         fail(QStringLiteral("body longer than %1 bytes").arg(MaxBodyBytes));

@@ -296,6 +296,7 @@ void TestDiscovery::httpSourceAnswersOrFails_data()
     QTest::newRow("html") << "<html><body>Sign in</body></html>" << "failed \\(replied\\): body is not one address";
     QTest::newRow("10MiB") << QString(10 << 20, QChar('7')) << "failed \\(replied\\): body longer than 256 bytes";
     QTest::newRow("binary") << QString::fromLatin1("\x01\xff\x00\x80", 4) << "address: \"\ufffd\ufffd\"$";
+    QTest::newRow("empty") << "" << "failed \\(replied\\): body is not one address";
     QTest::newRow("404") << "-" << "failed \\(replied\\): HTTP status 404";
 }
 
