@@ -98,6 +98,7 @@ private slots:
     {
         load("refresh=1\nrefreshrate=1\nshowHelp=0\n");
         QCOMPARE(m_watcher->findChild<QTimer*>("timRefresh")->interval(), 1000);
+        QVERIFY(m_watcher->state().nextCheck > m_watcher->state().lastChecked); // shown as "Next check"
         QCOMPARE(lookups(300), 1);
         QCOMPARE(lookups(200), 0);
         child<QComboBox>("cmbRefresh")->setCurrentIndex(0);  // 01 Minute: the count already stands above it
