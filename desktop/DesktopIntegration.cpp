@@ -85,15 +85,14 @@ void DesktopIntegration::startWithSplash(std::function<void()> loadMainWindow, i
 
 void DesktopIntegration::showMainWindow()
 {
+    // "Start minimized": the window stays in the notification area; without one it waits in the task bar.
+    if (!m_window.isMinimized())
+        m_window.show();
+    else if (!trayAvailable())
+        m_window.showMinimized();
+    // After the main window, so that it does not cover the overlay where no window manager keeps that on top.
     if (m_settings.readFlag(Key::OverlayShown) && !isOverlayVisible())
         setOverlayVisible(true);
-    if (!m_window.isMinimized()) {
-        m_window.show();
-        return;
-    }
-    // "Start minimized": the window stays in the notification area; without one it waits in the task bar.
-    if (!trayAvailable())
-        m_window.showMinimized();
 }
 
 // ---------------------------------------------------------------------------------------------
