@@ -108,8 +108,7 @@ void DesktopIntegration::setWindowIcons()
 
 void DesktopIntegration::addTrayIcon()
 {
-    m_tray->AddTrayIcon(productIcon(), QString());
-    showState(m_watcher.state());
+    m_tray->AddTrayIcon(trayIcon(), QString());
     updateTrayTip();
 }
 
@@ -143,15 +142,22 @@ void DesktopIntegration::showState(const WatchState& state)
 {
     const bool markChanged = state.condition != m_state.condition;
     m_state = state;
-    if (markChanged) {
-        const QStyle::StandardPixmap mark =
-            state.condition == WatchState::Condition::Error   ? QStyle::SP_MessageBoxCritical
-            : state.condition == WatchState::Condition::Stale ? QStyle::SP_MessageBoxWarning
-                                                              : QStyle::SP_CustomBase;
-        m_tray->icon()->setIcon(
-            markedProductIcon(mark == QStyle::SP_CustomBase ? QIcon() : QApplication::style()->standardIcon(mark)));
-    }
+    if (markChanged)
+        m_tray->icon()->setIcon(trayIcon());
     updateTrayTip();
+}
+
+QIcon DesktopIntegration::trayIcon() const
+{
+    // A mark for addresses that are not current: a warning when stale, an error when none was ever found.
+    switch (m_state.condition) {
+    case WatchState::Condition::Error:
+        return markedProductIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical));
+    case WatchState::Condition::Stale:
+        return markedProductIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    default:
+        return productIcon();
+    }
 }
 
 void DesktopIntegration::pendingNoticesChanged(const QString& summary)

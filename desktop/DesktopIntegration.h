@@ -104,6 +104,7 @@ private:
     void websiteUnloaded();
     void updateTrayTip();
     QString stateTip() const;
+    QIcon trayIcon() const;
     void placeOverlay(Form2* overlay);
     void copyAddress(const QString& address);
     bool showBalloon(const QString& summary, const QString& body);

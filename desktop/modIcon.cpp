@@ -21,8 +21,6 @@ QIcon productIcon()
 QIcon markedProductIcon(const QIcon& mark)
 {
     const QIcon product = productIcon();
-    if (mark.isNull())
-        return product;
     QIcon marked;
     for (int size : {16, 22, 24, 32, 48, 64}) {
         QPixmap pixmap = product.pixmap(QSize(size, size));
