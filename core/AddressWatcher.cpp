@@ -137,13 +137,12 @@ void AddressWatcher::planNextCheck()
 void AddressWatcher::updateState()
 {
     using Condition = WatchState::Condition;
-    WatchState& next = m_state;
     if (!m_state.lastChecked.isValid())
-        next.condition = Condition::NotChecked;
-    else if (next.problem.kind != LookupProblem::Kind::None)
-        next.condition = next.asOf.isValid() ? Condition::Stale : Condition::Error;
+        m_state.condition = Condition::NotChecked;
+    else if (m_state.problem.kind != LookupProblem::Kind::None)
+        m_state.condition = m_state.asOf.isValid() ? Condition::Stale : Condition::Error;
     else
-        next.condition = next.pending.isEmpty() ? Condition::Current : Condition::NoticePending;
+        m_state.condition = m_state.pending.isEmpty() ? Condition::Current : Condition::NoticePending;
     if (m_state == m_shownState)
         return;
     m_shownState = m_state;
