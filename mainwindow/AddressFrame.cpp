@@ -133,7 +133,10 @@ void AddressFrame::showAddresses(const QString& internal, const QString& externa
 void AddressFrame::showState(const WatchState& state)
 {
     m_state = state;
-    m_stateIcon->setPixmap(style()->standardIcon(stateIcon(state.condition)).pixmap(QSize(16, 16)));
+    // None before the first lookup has ended: loading an icon would only slow the start.
+    m_stateIcon->setPixmap(state.condition == WatchState::Condition::NotChecked
+                               ? QPixmap()
+                               : style()->standardIcon(stateIcon(state.condition)).pixmap(QSize(16, 16)));
     m_stateText->setText(state.headline());
     m_stateText->setToolTip(state.problem.details);
     m_stateText->setAccessibleName(QStringLiteral("State: ") + state.headline());
