@@ -24,6 +24,7 @@ void connectMainWindow(Form1& form, const WindowParts& parts)
         });
         QObject::connect(desktop, &DesktopIntegration::overlayShown, &form, &Form1::showOverlayState);
         QObject::connect(desktop, &DesktopIntegration::refreshRequested, &form, &Form1::Command1_Click);
+        // DesktopIntegration::historyRequested (the tray's "History") is for the history window, connected here.
     }
     if (NotificationWindows* configuration = parts.configuration)
         QObject::connect(&form, &Form1::configurationRequested, &form, [configuration] { configuration->showConfiguration(); });

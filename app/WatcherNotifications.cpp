@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 
 WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& settings, MessageBox* messageBox)
-    : host(watcher), passwords(LoadProductInfo().productName, settings),
-      service(host, launcher), secureMail([&watcher](const QString& text) { watcher.setStatus(text); })
+    : host(watcher), passwords(LoadProductInfo().productName, settings), service(host, launcher),
+      secureMail([&watcher](const QString& text) { watcher.showNotifierStatus(text); })
 {
     // The SSL 2.0 channel's failures open their message box once its socket's event has been handled; the
     // session has ended by then, with the failure on the status line.

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcStatus, "vistrel.status", QtWarningMsg)
@@ -47,8 +48,10 @@ const char* outcomeName(LookupResult::Outcome outcome)
 
 AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
     : QObject(parent), m_settings(settings), m_product(LoadProductInfo()), m_changeTest(settings), m_pending(settings),
-      m_localAddress(&localIPv4Address), m_ipv6Route(&hasIPv6Route)
+      m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address),
+      m_ipv6Route(&hasIPv6Route)
 {
+    qRegisterMetaType<WatchState>();
     connect(&m_lookup4, &AddressLookup::finished, this, [this](const LookupResult& result) {
         m_result4 = result;
         familyDone();
@@ -61,7 +64,7 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
     m_tick.setParent(this);  // found by name among the window's children
     m_tick.setInterval(1000);
     connect(&m_tick, &QTimer::timeout, this, &AddressWatcher::tick);
-    connect(&m_pending, &PendingNotices::changed, this, [this] { emit pendingChanged(m_pending.summary()); });
+    connect(&m_pending, &PendingNotices::changed, this, &AddressWatcher::pendingUpdated);
     connect(&m_pending, &PendingNotices::due, this, &AddressWatcher::retry);
 }
 
@@ -88,9 +91,62 @@ void AddressWatcher::loadRefreshSettings(bool defaultOn)
 
 void AddressWatcher::setStatus(const QString& text)
 {
+    m_statusBase = QString();
     m_status = text;
     qCInfo(lcStatus).noquote() << text;
     emit statusChanged(text);
+}
+
+void AddressWatcher::setStatusWithPending(const QString& text)
+{
+    const QString pending = m_pending.summary();
+    setStatus(pending.isEmpty() ? text : text + QStringLiteral(" (") + pending + u')');
+    m_statusBase = text;
+}
+
+void AddressWatcher::showNotifierStatus(const QString& text)
+{
+    if (m_ownNoticesRunning > 0)
+        setStatus(text);
+    else
+        emit notifierStatusShown(text);
+}
+
+void AddressWatcher::pendingUpdated()
+{
+    // A status line that tells what is pending follows it: a dropped notice is pending no more.
+    if (const QString base = m_statusBase; !base.isNull())
+        setStatusWithPending(base);
+    m_state.pending = m_pending.summary();
+    updateState();
+    emit pendingChanged(m_state.pending);
+}
+
+// ---------------------------------------------------------------------------------------------
+// State
+
+void AddressWatcher::planNextCheck()
+{
+    const RefreshCycle& cycle = m_refresh;
+    m_state.nextCheck = m_tick.isActive() && !m_shutDown
+                            ? m_clock().addSecs(std::max(0, cycle.seconds() - cycle.ticks()))
+                            : QDateTime();
+    updateState();
+}
+
+void AddressWatcher::updateState()
+{
+    using Condition = WatchState::Condition;
+    if (!m_state.lastChecked.isValid())
+        m_state.condition = Condition::NotChecked;
+    else if (m_state.problem.kind != LookupProblem::Kind::None)
+        m_state.condition = m_state.asOf.isValid() ? Condition::Stale : Condition::Error;
+    else
+        m_state.condition = m_state.pending.isEmpty() ? Condition::Current : Condition::NoticePending;
+    if (m_state == m_shownState)
+        return;
+    m_shownState = m_state;
+    emit stateChanged(m_state);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -136,15 +192,17 @@ void AddressWatcher::lookupDone()
     const LookupResult result6 = *m_result6;
     qCDebug(lcLookup) << "IPv4 lookup" << outcomeName(result.outcome) << result.address << "IPv6 lookup"
                       << outcomeName(result6.outcome) << result6.address;
-    if (result.outcome == LookupResult::Outcome::Disagreed) {
-        setStatus(QStringLiteral("Error: Address sources disagree."));
-        return endLookup(false);
-    }
+    m_state.lastChecked = m_clock();
     const std::optional<QString> external = agreedAddress(result, QAbstractSocket::IPv4Protocol);
     if (!external) {
-        setStatus(QStringLiteral("Error: Connection not available."));
+        m_state.problem = LookupProblem::fromResult(result);
+        qCDebug(lcLookup).noquote() << "lookup failed:" << m_state.problem.shortText() << '\n'
+                                   << m_state.problem.details;
+        setStatus(m_state.problem.statusText());
         return endLookup(false);
     }
+    m_state.problem = {};
+    m_state.asOf = m_state.lastChecked;
     QList<AddressChange> changes;
     const QString oldExternal = m_changeTest.oldExternal(), oldInternal = m_changeTest.oldInternal();
     m_external = *external;
@@ -191,19 +249,18 @@ void AddressWatcher::lookupDone()
         emit addressesChanged(changes);
         notifyChange();
     }
-    const QString pending = m_pending.summary();
     const QString again = addressChanged ? QStringLiteral("; the change will be announced again") : QString();
     if (!m_notSaved.isEmpty())
         setStatus(QStringLiteral("Error: The new address could not be saved (%1)%2").arg(m_notSaved, again));
     else
-        setStatus(QStringLiteral("Finished looking up IPs") +
-                  (pending.isEmpty() ? QString() : QStringLiteral(" (") + pending + u')'));
+        setStatusWithPending(QStringLiteral("Finished looking up IPs"));
     endLookup(true);
 }
 
 void AddressWatcher::endLookup(bool ok)
 {
     m_lookupRunning = false;
+    planNextCheck();
     emit lookupFinished(ok);
     // Tries that waited for this lookup belong to its cycle: a one-shot run waits for them too.
     if (ok)
@@ -242,6 +299,13 @@ void AddressWatcher::setAutoRefresh(bool on)
         m_tick.start();
     else
         m_tick.stop();
+    planNextCheck();
+}
+
+void AddressWatcher::setRefreshSelection(int selection)
+{
+    m_refresh.setSelection(selection);
+    planNextCheck();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -259,7 +323,13 @@ void AddressWatcher::notify(Notifiers::Kind kind, Notifiers::Done done)
             done(NotificationResult::failed());
         return;
     }
-    m_notifiers->notify(kind, std::move(done));
+    // Counted until the outcome: what the notifier writes on the way is this watcher's status line.
+    ++m_ownNoticesRunning;
+    m_notifiers->notify(kind, [this, done = std::move(done)](const NotificationResult& result) {
+        --m_ownNoticesRunning;
+        if (done)
+            done(result);
+    });
 }
 
 void AddressWatcher::notifyChange()
@@ -297,7 +367,7 @@ void AddressWatcher::recordOutcome(Notifiers::Kind kind, int change, const Notif
         !result.message.isEmpty()
             ? result.message
             : QStringLiteral("Error: The %1 did not go out").arg(QLatin1String(notifierKind(kind).statusName));
-    setStatus(failure + QStringLiteral(" (") + m_pending.summary() + u')');
+    setStatusWithPending(failure);
 }
 
 void AddressWatcher::retry(Notifiers::Kind kind)
@@ -353,6 +423,7 @@ void AddressWatcher::shutdown()
         return;
     m_shutDown = true;
     m_tick.stop();
+    m_state.nextCheck = QDateTime();
     m_lookup4.cancel();
     m_lookup6.cancel();
     if (m_notifiers)

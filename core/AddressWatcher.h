@@ -7,6 +7,7 @@
 #include "core/ProductInfo.h"
 #include "core/RefreshCycle.h"
 #include "core/SettingsKeys.h"
+#include "core/WatchState.h"
 #include "discovery/AddressLookup.h"
 
 #include <QList>
@@ -73,7 +74,7 @@ public:
     void tick();
     void setAutoRefresh(bool on);
     /// An entry of the interval list (-1 for none).
-    void setRefreshSelection(int selection) { m_refresh.setSelection(selection); }
+    void setRefreshSelection(int selection);
 
     /// Whether a change starts the notification of @p kind (its check box, read from the store).
     bool isNotificationEnabled(Notifiers::Kind kind) const;
@@ -85,6 +86,13 @@ public:
 
     /// The status line: every writer replaces the whole text.
     void setStatus(const QString& text);
+    /// A notifier's status line. A notice the watcher started (a change, a retry, notify()) writes the status
+    /// line; one started elsewhere (a test from the configuration dialog) only goes to notifierStatusShown.
+    void showNotifierStatus(const QString& text);
+    /// What is true now: last and next check, and whether the addresses shown are current.
+    const WatchState& state() const { return m_state; }
+    /// Replaces the wall clock of the state's times (tests).
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     const QString& status() const { return m_status; }
     /// The addresses as shown ("000.000.000.000" before the first lookup; IPv6 "none" when there is none).
     const QString& internalAddress() const { return m_internal; }
@@ -103,6 +111,10 @@ public:
 
 signals:
     void statusChanged(const QString& text);
+    /// The status of a notice the watcher did not start (see showNotifierStatus).
+    void notifierStatusShown(const QString& text);
+    /// The state changed (see state()).
+    void stateChanged(const WatchState& state);
     /// A lookup has started (the status says "Looking up your IPs...").
     void lookupStarted();
     /// A lookup has ended, successfully or not.
@@ -126,6 +138,10 @@ private:
     void retry(Notifiers::Kind kind);
     void retryWaiting();
     Outcome changeOutcome() const;
+    void setStatusWithPending(const QString& text);
+    void pendingUpdated();
+    void planNextCheck();
+    void updateState();
 
     Settings& m_settings;
     ProductInfo m_product;
@@ -150,6 +166,11 @@ private:
     QList<Notifiers::Kind> m_retriesWaiting;  // due while a lookup ran or before any address was shown
 
     QString m_status;
+    QString m_statusBase; // the status line before its "(... pending ...)" part; null when it has none
+    int m_ownNoticesRunning = 0;
+    WatchState m_state;
+    WatchState m_shownState; // as last emitted
+    std::function<QDateTime()> m_clock;
     QString m_internal = QLatin1String(NoAddressShown);
     QString m_external = QLatin1String(NoAddressShown);
     QString m_external6 = QLatin1String(NoIPv6);

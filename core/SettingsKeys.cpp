@@ -17,6 +17,9 @@ constexpr std::array<KeyRow, std::size_t(Key::Arguments) + 1> SettingsKeys = {{
     {Key::RunAtLogon, {"startup", 0, 0, 1}},
     {Key::ShowHelp, {"showHelp", 1, 0, 1}},
     {Key::DesktopNotice, {"desktopNotify", 1, 0, 1}},
+    {Key::OverlayShown, {"overlayShown", 0, 0, 1}},
+    {Key::OverlayX, {"overlayX", OverlayNotPlaced, -100000, 100000}}, // where the overlay was last dragged to
+    {Key::OverlayY, {"overlayY", OverlayNotPlaced, -100000, 100000}},
     {Key::MailNotify, {"emailNotify", 0, 0, 1}},
     {Key::WebNotify, {"webNotify", 0, 0, 1}},
     {Key::ProgramNotify, {"programNotify", 0, 0, 1}},

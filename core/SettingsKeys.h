@@ -15,6 +15,9 @@ enum class Key
     RunAtLogon,
     ShowHelp,
     DesktopNotice,
+    OverlayShown,
+    OverlayX,
+    OverlayY,
     MailNotify,
     WebNotify,
     ProgramNotify,
@@ -84,6 +87,9 @@ struct KeyRow
     Key key;
     KeyInfo info;
 };
+
+/// overlayX and overlayY before the overlay was ever moved (and for values out of range).
+constexpr int OverlayNotPlaced = -1000000;
 
 /// The table, in the order of Key.
 extern const std::array<KeyRow, std::size_t(Key::Arguments) + 1> SettingsKeys;

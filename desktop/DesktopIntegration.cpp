@@ -13,10 +13,12 @@
 #include "desktop/modOnTop.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTimer>
 
 Q_LOGGING_CATEGORY(lcDesktop, "vistrel.desktop")
@@ -51,6 +53,8 @@ DesktopIntegration::DesktopIntegration(QWidget& mainWindow, AddressWatcher& watc
     connect(&watcher, &AddressWatcher::addressesUpdated, this, &DesktopIntegration::updateOverlay);
     connect(&watcher, &AddressWatcher::addressesChanged, this, &DesktopIntegration::addressesChanged);
     connect(&watcher, &AddressWatcher::pendingChanged, this, &DesktopIntegration::pendingNoticesChanged);
+    connect(&watcher, &AddressWatcher::stateChanged, this, &DesktopIntegration::showState);
+    m_state = watcher.state();
 }
 
 DesktopIntegration::~DesktopIntegration()
@@ -81,13 +85,14 @@ void DesktopIntegration::startWithSplash(std::function<void()> loadMainWindow, i
 
 void DesktopIntegration::showMainWindow()
 {
-    if (!m_window.isMinimized()) {
-        m_window.show();
-        return;
-    }
     // "Start minimized": the window stays in the notification area; without one it waits in the task bar.
-    if (!trayAvailable())
+    if (!m_window.isMinimized())
+        m_window.show();
+    else if (!trayAvailable())
         m_window.showMinimized();
+    // After the main window, so that it does not cover the overlay where no window manager keeps that on top.
+    if (m_settings.readFlag(Key::OverlayShown) && !isOverlayVisible())
+        setOverlayVisible(true);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -103,7 +108,7 @@ void DesktopIntegration::setWindowIcons()
 
 void DesktopIntegration::addTrayIcon()
 {
-    m_tray->AddTrayIcon(productIcon(), QString());
+    m_tray->AddTrayIcon(trayIcon(), QString());
     updateTrayTip();
 }
 
@@ -114,9 +119,45 @@ void DesktopIntegration::updateTrayTip()
         lines << QStringLiteral("Internal: ") + m_watcher.internalAddress();
     if (!m_watcher.externalAddress().isEmpty())
         lines << QStringLiteral("External: ") + m_watcher.externalAddress();
+    lines << stateTip();
     if (!m_pendingSummary.isEmpty())
         lines << m_pendingSummary;
     m_tray->icon()->setToolTip(lines.join(QLatin1Char('\n')));
+    if (m_overlay)
+        m_overlay->setToolTip(stateTip());
+}
+
+QString DesktopIntegration::stateTip() const
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    // A notice pending has its own line; the state says only that one is.
+    QString tip = m_state.condition == WatchState::Condition::NoticePending ? QStringLiteral("Notice pending")
+                                                                            : m_state.headline();
+    if (m_state.lastChecked.isValid())
+        tip += QStringLiteral("\nLast checked %1").arg(clockText(m_state.lastChecked, now));
+    return tip;
+}
+
+void DesktopIntegration::showState(const WatchState& state)
+{
+    const bool markChanged = state.condition != m_state.condition;
+    m_state = state;
+    if (markChanged)
+        m_tray->icon()->setIcon(trayIcon());
+    updateTrayTip();
+}
+
+QIcon DesktopIntegration::trayIcon() const
+{
+    // A mark for addresses that are not current: a warning when stale, an error when none was ever found.
+    switch (m_state.condition) {
+    case WatchState::Condition::Error:
+        return markedProductIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical));
+    case WatchState::Condition::Stale:
+        return markedProductIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    default:
+        return productIcon();
+    }
 }
 
 void DesktopIntegration::pendingNoticesChanged(const QString& summary)
@@ -185,25 +226,63 @@ bool DesktopIntegration::eventFilter(QObject* watched, QEvent* event)
 void DesktopIntegration::trayMenu(int index)
 {
     switch (index) {
-    case 0:  // "Show"
+    case TrayIcon::Show:
         m_window.setWindowState(m_window.windowState() & ~Qt::WindowMinimized);
         m_window.show();
         m_window.raise();
         m_window.activateWindow();
         break;
-    case 1:  // "Address Overlay On/Off"
+    case TrayIcon::Overlay:
         toggleOverlay();
         break;
-    case 2:  // "Exit"
+    case TrayIcon::Exit:
         m_window.close();
+        break;
+    case TrayIcon::Refresh:
+        emit refreshRequested();
+        break;
+    case TrayIcon::CopyExternal:
+        copyAddress(m_watcher.externalAddress());
+        break;
+    case TrayIcon::CopyInternal:
+        copyAddress(m_watcher.internalAddress());
+        break;
+    case TrayIcon::History:
+        emit historyRequested();
         break;
     default:
         break;
     }
 }
 
+void DesktopIntegration::copyAddress(const QString& address)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(address);
+    if (trayAvailable())
+        m_tray->icon()->showMessage(QStringLiteral("Copied"), address, QSystemTrayIcon::NoIcon, 2000);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Overlay
+
+void DesktopIntegration::placeOverlay(Form2* overlay)
+{
+    // Where it was dropped last, when that is still on a screen; else the top right of the main window's screen,
+    // clear of the title bars in the top left.
+    const QPoint stored(m_settings.readInt(Key::OverlayX), m_settings.readInt(Key::OverlayY));
+    if (stored.x() != OverlayNotPlaced && stored.y() != OverlayNotPlaced && QGuiApplication::screenAt(stored)) {
+        overlay->move(stored);
+        return;
+    }
+    const QScreen* screen = m_window.screen() ? m_window.screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const int margin = 24;
+    overlay->move(area.right() - overlay->width() - margin, area.top() + margin);
+}
 
 Form2* DesktopIntegration::loadOverlay()
 {
@@ -211,11 +290,15 @@ Form2* DesktopIntegration::loadOverlay()
         return m_overlay;
     m_overlay = new Form2;
     m_overlay->setWindowIcon(productIcon());
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        m_overlay->move(screen->availableGeometry().topLeft());
     m_overlay->setAddresses(m_watcher.internalAddress(), m_watcher.externalAddress());
     m_overlay->setExternalIPv6(m_watcher.externalIPv6Address());
+    m_overlay->setToolTip(stateTip());
+    placeOverlay(m_overlay);
     connect(m_overlay, &Form2::mnuPopupItem_Click, this, &DesktopIntegration::overlayMenu);
+    connect(m_overlay, &Form2::moved, this, [this](const QPoint& topLeft) {
+        m_settings.write(Key::OverlayX, topLeft.x());
+        m_settings.write(Key::OverlayY, topLeft.y());
+    });
     SetTopmost(m_overlay, true);
     // Loading looks the addresses up; when the main window's own lookup loaded it, that lookup is
     // still running and this one is dropped.
@@ -242,6 +325,9 @@ void DesktopIntegration::setOverlayVisible(bool visible)
         loadOverlay()->show();
     else if (m_overlay)
         m_overlay->hide();
+    // Remembered for the next start (shutdown closes the overlay without this).
+    if (m_settings.readFlag(Key::OverlayShown) != visible)
+        m_settings.writeFlag(Key::OverlayShown, visible);
     emit overlayShown(visible);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/WatchState.h"
 #include "desktop/DesktopNotice.h"
 #include "desktop/Form2.h"
 #include "desktop/Form8.h"
@@ -41,7 +42,8 @@ public:
     /// Shows the splash window; after its delay it runs @p loadMainWindow (Form_Load) and shows the main window.
     void startWithSplash(std::function<void()> loadMainWindow, int tickMs = frmSplash::DefaultTickMs);
     /// Shows the main window after its start-up: a window minimised at start-up stays in the
-    /// notification area (or minimised in the task bar when there is none).
+    /// notification area (or minimised in the task bar when there is none). The overlay comes back
+    /// when it was on at the end of the last run.
     void showMainWindow();
 
     frmSplash* splash() const { return m_splash; }
@@ -77,6 +79,8 @@ signals:
     void refreshRequested();
     /// The overlay was shown or hidden.
     void overlayShown(bool shown);
+    /// The tray's "History".
+    void historyRequested();
 
 public slots:
     /// Every successful lookup hands its addresses to the overlay, shown or not.
@@ -85,6 +89,9 @@ public slots:
     void addressesChanged(const QList<AddressChange>& changes);
     /// What is pending changed; the tray icon's tip shows @p summary ("" when nothing is pending).
     void pendingNoticesChanged(const QString& summary);
+    /// The watcher's state: the tray icon carries a mark when the addresses are stale or none was found, and
+    /// the tray's and the overlay's tips say what is true now.
+    void showState(const WatchState& state);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,6 +103,10 @@ private:
     bool trayAvailable() const;
     void websiteUnloaded();
     void updateTrayTip();
+    QString stateTip() const;
+    QIcon trayIcon() const;
+    void placeOverlay(Form2* overlay);
+    void copyAddress(const QString& address);
     bool showBalloon(const QString& summary, const QString& body);
 
     QWidget& m_window;
@@ -111,6 +122,7 @@ private:
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<DesktopNotice> m_notice;
     QString m_pendingSummary;
+    WatchState m_state;
     QPointer<frmSplash> m_splash;
     QPointer<Form2> m_overlay;
     QPointer<Form8> m_help;

@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 
+#include <utility>
+
 namespace {
 
 constexpr int AddressLeft = 60;
@@ -28,6 +30,7 @@ Form2::Form2(QWidget* parent)
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("IP Address Overlay"));
     setAttribute(Qt::WA_ShowWithoutActivating);
+    setCursor(Qt::OpenHandCursor); // it can be dragged
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     setFixedSize(DesignWidth, DesignHeight);
@@ -89,19 +92,19 @@ void Form2::relayout()
                                        captions.horizontalAdvance(Label4->text()),
                                        captions.horizontalAdvance(lblIPv6Caption->text())});
     const int captionHeight = std::max(CaptionHeight, captions.height());
-    Label3->setGeometry(4, 0, captionWidth, captionHeight);
-    Label4->setGeometry(4, 16, captionWidth, captionHeight);
-    lblIPv6Caption->setGeometry(4, 32, captionWidth, captionHeight);
+    Label3->setGeometry(Padding + 4, Padding, captionWidth, captionHeight);
+    Label4->setGeometry(Padding + 4, Padding + 16, captionWidth, captionHeight);
+    lblIPv6Caption->setGeometry(Padding + 4, Padding + 32, captionWidth, captionHeight);
 
     const QFontMetrics addresses(Label1->font());
     const int left = std::max(AddressLeft, 4 + captionWidth + 7);
     const int width = std::max({AddressWidth, addresses.horizontalAdvance(Label1->text()) + 2,
                                 addresses.horizontalAdvance(Label2->text()) + 2,
                                 addresses.horizontalAdvance(lblIPv6->text()) + 2});
-    Label1->setGeometry(left, 0, width, 17);
-    Label2->setGeometry(left, 16, width, 17);
-    lblIPv6->setGeometry(left, 32, width, 17);
-    setFixedSize(std::max(DesignWidth, left + width + RightMargin), DesignHeight);
+    Label1->setGeometry(Padding + left, Padding, width, 17);
+    Label2->setGeometry(Padding + left, Padding + 16, width, 17);
+    lblIPv6->setGeometry(Padding + left, Padding + 32, width, 17);
+    setFixedSize(std::max(DesignWidth, left + width + RightMargin) + 2 * Padding, DesignHeight + 2 * Padding);
 }
 
 QString Form2::internalAddress() const
@@ -114,9 +117,29 @@ QString Form2::externalAddress() const
     return Label2->text();
 }
 
+void Form2::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_grab = event->position().toPoint();
+        m_dragged = false;
+    }
+    event->accept();
+}
+
+void Form2::mouseMoveEvent(QMouseEvent* event)
+{
+    if (event->buttons() & Qt::LeftButton) {
+        move(event->globalPosition().toPoint() - m_grab);
+        m_dragged = true;
+    }
+    event->accept();
+}
+
 void Form2::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton)
         m_menu->popup(event->globalPosition().toPoint());
+    else if (event->button() == Qt::LeftButton && std::exchange(m_dragged, false))
+        emit moved(pos());
     event->accept();
 }

@@ -5,15 +5,17 @@
 class QLabel;
 class QMenu;
 
-/// The address overlay: a small borderless window that stays above ordinary windows and shows the
-/// internal, external and external IPv6 addresses. It has no logic of its own; its menu `mnuPopup` (0 "Refresh", 1 "Hide") is forwarded to
-/// the owner through mnuPopupItem_Click.
+/// The address overlay: a small borderless window that stays above ordinary windows and off the task bar, and
+/// shows the internal, external and external IPv6 addresses. It has no logic of its own; its menu `mnuPopup`
+/// (0 "Refresh", 1 "Hide") is forwarded to the owner through mnuPopupItem_Click. The left button drags it;
+/// where it was dropped goes to the owner through moved().
 class Form2 : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr int DesignWidth = 191;
     static constexpr int DesignHeight = 50;  // three lines of 16: internal, external, external IPv6
+    static constexpr int Padding = 6;        // around the lines, inside the window's edge
 
     explicit Form2(QWidget* parent = nullptr);
 
@@ -29,10 +31,14 @@ public:
 
 signals:
     void mnuPopupItem_Click(int index);
+    /// The user dropped the overlay at @p topLeft (global coordinates).
+    void moved(const QPoint& topLeft);
 
 protected:
     /// Form_MouseUp and Label1..4_MouseUp: the labels pass their clicks on to the window.
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     void relayout();
@@ -44,4 +50,6 @@ private:
     QLabel* lblIPv6Caption = nullptr;
     QLabel* lblIPv6 = nullptr;  // external IPv6 address
     QMenu* m_menu = nullptr;
+    QPoint m_grab;          // where in the window the left button went down
+    bool m_dragged = false; // the window moved since
 };

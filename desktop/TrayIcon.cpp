@@ -10,10 +10,18 @@ TrayIcon::TrayIcon(QObject* parent) : QObject(parent), m_menu(std::make_unique<Q
 {
     m_menu->setObjectName(QStringLiteral("mnuPopup"));
     m_menu->setTitle(QStringLiteral("PopupMenu"));
-    const QStringList captions{QStringLiteral("Show"), QStringLiteral("Address Overlay On/Off"), QStringLiteral("Exit")};
-    for (int index = 0; index < captions.size(); ++index) {
-        QAction* item = m_menu->addAction(captions[index]);
-        item->setObjectName(QStringLiteral("mnuPopupItem%1").arg(index));
+    const std::pair<Item, const char*> items[] = {{Show, "&Show"},
+                                                  {Refresh, "&Refresh"},
+                                                  {CopyExternal, "Copy &External IP"},
+                                                  {CopyInternal, "Copy &Internal IP"},
+                                                  {History, "&History"},
+                                                  {Overlay, "Address &Overlay On/Off"},
+                                                  {Exit, "E&xit"}};
+    for (const auto& [index, caption] : items) {
+        if (index == Overlay || index == Exit)
+            m_menu->addSeparator();
+        QAction* item = m_menu->addAction(QString::fromLatin1(caption));
+        item->setObjectName(QStringLiteral("mnuPopupItem%1").arg(int(index)));
         connect(item, &QAction::triggered, this, [this, index] { emit mnuPopupItem_Click(index); });
     }
     m_icon = new QSystemTrayIcon(this);

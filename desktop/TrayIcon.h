@@ -7,8 +7,9 @@
 
 class QMenu;
 
-/// The icon in the notification area and its pop-up menu `mnuPopup` (module modTaskbar):
-/// 0 "Show", 1 "Address Overlay On/Off", 2 "Exit". The owner acts on mnuPopupItem_Click.
+/// The icon in the notification area and its pop-up menu `mnuPopup` (module modTaskbar). Its items by index
+/// (mnuPopupItem<index>): 0 "Show", 1 "Address Overlay On/Off", 2 "Exit", 3 "Refresh", 4 "Copy External IP",
+/// 5 "Copy Internal IP", 6 "History"; the menu shows them grouped. The owner acts on mnuPopupItem_Click.
 class TrayIcon : public QObject
 {
     Q_OBJECT
@@ -19,6 +20,17 @@ public:
     /// Places the icon with its tip. Without a notification area nothing shows.
     void AddTrayIcon(const QIcon& icon, const QString& tip);
     void RemoveTrayIcon();
+
+    enum Item
+    {
+        Show,
+        Overlay,
+        Exit,
+        Refresh,
+        CopyExternal,
+        CopyInternal,
+        History,
+    };
 
     QMenu* mnuPopup() const { return m_menu.get(); }
     QSystemTrayIcon* icon() const { return m_icon; }

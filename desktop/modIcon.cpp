@@ -1,6 +1,7 @@
 #include "desktop/modIcon.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QWidget>
 
 static void initResources()
@@ -15,6 +16,21 @@ QIcon productIcon()
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/vistrel/icons/tarnwick-ip-vistrel-%1.png").arg(size), QSize(size, size));
     return icon;
+}
+
+QIcon markedProductIcon(const QIcon& mark)
+{
+    const QIcon product = productIcon();
+    QIcon marked;
+    for (int size : {16, 22, 24, 32, 48, 64}) {
+        QPixmap pixmap = product.pixmap(QSize(size, size));
+        QPainter painter(&pixmap);
+        const int half = (size + 1) / 2 + size / 8; // a little over half: still readable at 16 px
+        painter.drawPixmap(size - half, size - half, mark.pixmap(QSize(half, half)));
+        painter.end();
+        marked.addPixmap(pixmap);
+    }
+    return marked;
 }
 
 QPixmap productPicture(const QString& name)

@@ -8,6 +8,9 @@ class QWidget;
 /// The product icon in every size the program carries.
 QIcon productIcon();
 
+/// The product icon with @p mark (a small standard icon) drawn over its lower right quarter.
+QIcon markedProductIcon(const QIcon& mark);
+
 /// One of the product's pictures ("splash.png", "about-logo.png").
 QPixmap productPicture(const QString& name);
 

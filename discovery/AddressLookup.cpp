@@ -124,6 +124,7 @@ void AddressLookup::cancel()
 
 void AddressLookup::onAnswered(int index, const QHostAddress& answer)
 {
+    m_result.outcomes[index].replied = true;
     const QHostAddress address = normalised(answer);
     if (m_config.family != QAbstractSocket::AnyIPProtocol && address.protocol() != m_config.family)
         record(index, false, {},
@@ -137,6 +138,8 @@ void AddressLookup::onAnswered(int index, const QHostAddress& answer)
 
 void AddressLookup::onFailed(int index, const QString& reason)
 {
+    if (const AddressSource* source = m_pending[index].source.get())
+        m_result.outcomes[index].replied = source->hasReplied();
     record(index, false, {}, reason);
     decide();
 }

@@ -19,6 +19,7 @@ struct SourceOutcome
     bool ok = false;
     QString address; // when ok
     QString reason;  // when not ok (also "not a public address: 10.0.0.1")
+    bool replied = false; // the server sent something back (an answer, good or bad)
     qint64 elapsedMs = 0;
 };
 

@@ -22,12 +22,15 @@ public:
     /// AnyIPProtocol (the default) takes whatever comes.
     void setAddressFamily(QAbstractSocket::NetworkLayerProtocol family) { m_family = family; }
     QAbstractSocket::NetworkLayerProtocol addressFamily() const { return m_family; }
+    /// Whether the server sent anything back: a failure after a reply is a bad answer, not an unreachable server.
+    bool hasReplied() const { return m_replied; }
 
 signals:
     void answered(const QHostAddress& address);
     void failed(const QString& reason);
 
 protected:
+    void markReplied() { m_replied = true; }
     // One query's life, for the sources that may end inside a library's callback: it runs from beginQuery() until
     // finishLater() or abandonQuery().
     void beginQuery() { m_running = true; }
@@ -48,5 +51,6 @@ private:
     QString m_uri;
     quint64 m_generation = 0;
     bool m_running = false;
+    bool m_replied = false;
     QAbstractSocket::NetworkLayerProtocol m_family = QAbstractSocket::AnyIPProtocol;
 };

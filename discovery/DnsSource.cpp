@@ -169,6 +169,8 @@ void DnsSource::onReply(int status, const unsigned char* abuf, int alen)
 {
     if (!isQueryRunning() || status == ARES_EDESTRUCTION || status == ARES_ECANCELLED)
         return;
+    if (alen > 0)
+        markReplied();
     if (status != ARES_SUCCESS) {
         finishLater(false, {}, QStringLiteral("no reply: %1").arg(QString::fromUtf8(ares_strerror(status))));
         return;

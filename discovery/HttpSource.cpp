@@ -67,6 +67,7 @@ void HttpSource::onReadyRead()
 {
     if (!m_reply)
         return;
+    markReplied();
     m_body += m_reply->read(MaxReadBytes - m_body.size());
     // Enough to know it is no address body: the rest is not fetched.
     if (m_body.size() > MaxBodyBytes)
@@ -78,8 +79,10 @@ void HttpSource::onFinished()
     QNetworkReply* reply = m_reply;
     if (!reply)
         return;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid())
+        markReplied(); // any HTTP answer, an empty body or an error status too
     if (reply->error() != QNetworkReply::NoError) {
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         fail(status.isValid() ? QStringLiteral("HTTP status %1").arg(status.toInt())
                               : OutsideText::line(reply->errorString()));
         return;

@@ -123,6 +123,7 @@ void StunSource::onReadyRead()
         if (datagram.senderPort() != m_port ||
             !datagram.senderAddress().isEqual(m_server, QHostAddress::TolerantConversion))
             continue; // not from the server asked
+        markReplied();
         StunMessage message;
         QString reason;
         if (!message.parse(datagram.data(), &reason)) {

@@ -2,32 +2,26 @@
 
 #include "core/AddressSourceSettings.h"
 #include "core/NotifierKinds.h"
-#include "widgets/WidgetHelpers.h"
 #include "core/Settings.h"
+#include "mainwindow/AddressFrame.h"
+#include "widgets/WidgetHelpers.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
-
-// The accessible name of an address label holds its caption and the address, so that a screen reader
-// says what the window shows.
-void showAddress(QLabel* label, const QString& caption, const QString& address)
-{
-    label->setText(address);
-    label->setAccessibleName(caption + QStringLiteral(": ") + address);
-}
 
 QGroupBox* frame(const char* objectName, const QString& caption)
 {
@@ -50,6 +44,8 @@ Form1::Form1(AddressWatcher& watcher, Settings& settings, QWidget* parent)
     connect(&m_watcher, &AddressWatcher::lookupStarted, this, &Form1::lookupStarted);
     connect(&m_watcher, &AddressWatcher::lookupFinished, this, &Form1::lookupFinished);
     connect(&m_watcher, &AddressWatcher::addressesUpdated, this, &Form1::showAddresses);
+    connect(&m_watcher, &AddressWatcher::stateChanged, m_addresses, &AddressFrame::showState);
+    m_addresses->showState(m_watcher.state());
 }
 
 Form1::~Form1() = default;
@@ -61,7 +57,8 @@ void Form1::buildWindow()
 {
     auto* central = new QWidget;
     auto* grid = new QGridLayout(central);
-    grid->addWidget(buildAddressFrame(), 0, 0, 1, 2);
+    m_addresses = new AddressFrame;
+    grid->addWidget(m_addresses, 0, 0, 1, 2);
     grid->addWidget(buildDnsFrame(), 1, 0);
     grid->addWidget(buildProgramFrame(), 1, 1);
     grid->addWidget(buildWhoisFrame(), 2, 0);
@@ -73,45 +70,23 @@ void Form1::buildWindow()
     grid->addWidget(txtStatus, 4, 0, 1, 2);
     setCentralWidget(central);
     buildMenus();
+    // Ctrl+C copies the external address, unless a text field has a selection to copy.
+    auto* copy = new QShortcut(QKeySequence::Copy, this, m_addresses, &AddressFrame::copyFocusedOrExternal);
+    copy->setObjectName(QStringLiteral("copyShortcut"));
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->installEventFilter(this);
 }
 
-QWidget* Form1::buildAddressFrame()
+bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    QGroupBox* box = frame("Frame1", QStringLiteral("Local IP Addresses"));
-    QFont addressFont(QStringLiteral("Verdana"), 12);
-    addressFont.setBold(true);
-    Label2 = named(new QLabel, "Label2");
-    Label1 = named(new QLabel, "Label1");
-    for (QLabel* label : {Label1, Label2}) {
-        label->setFont(addressFont);
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A text field takes Ctrl+C for itself even without a selection; without one, the window's shortcut has it.
+    if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && !edit->hasSelectedText()) {
+            event->ignore();
+            return true;
+        }
     }
-    lblIPv6 = named(new QLabel, "lblIPv6");
-    lblIPv6->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QFont ipv6Font = addressFont;
-    ipv6Font.setPointSize(10);  // an IPv6 address is three times as long as the others
-    lblIPv6->setFont(ipv6Font);
-    showAddresses();
-    cmdCopy1 = named(new QPushButton(QStringLiteral("Copy")), "cmdCopy1");
-    cmdCopy2 = named(new QPushButton(QStringLiteral("Copy")), "cmdCopy2");
-    cmdCopy1->setAccessibleName(QStringLiteral("Copy Internal IP"));
-    cmdCopy2->setAccessibleName(QStringLiteral("Copy External IP"));
-    for (QPushButton* button : {cmdCopy1, cmdCopy2})
-        button->setToolTip(QStringLiteral("Copy to clipboard"));
-    connect(cmdCopy1, &QPushButton::clicked, this, &Form1::cmdCopy1_Click);
-    connect(cmdCopy2, &QPushButton::clicked, this, &Form1::cmdCopy2_Click);
-
-    auto* grid = new QGridLayout(box);
-    grid->addWidget(named(new QLabel(QStringLiteral("Internal:")), "Label3"), 0, 0);
-    grid->addWidget(Label2, 0, 1);
-    grid->addWidget(cmdCopy1, 0, 2);
-    grid->addWidget(named(new QLabel(QStringLiteral("External:")), "Label4"), 1, 0);
-    grid->addWidget(Label1, 1, 1);
-    grid->addWidget(cmdCopy2, 1, 2);
-    grid->addWidget(named(new QLabel(QStringLiteral("External IPv6:")), "lblIPv6Caption"), 2, 0);
-    grid->addWidget(lblIPv6, 2, 1, 1, 2);
-    grid->setColumnStretch(1, 1);
-    return box;
+    return QMainWindow::eventFilter(watched, event);
 }
 
 QWidget* Form1::buildDnsFrame()
@@ -119,8 +94,8 @@ QWidget* Form1::buildDnsFrame()
     QGroupBox* box = frame("Frame2", QStringLiteral("DNS Converter"));
     Text1 = named(new QLineEdit, "Text1");
     Text2 = named(new QLineEdit, "Text2");
-    cmdConvert = named(new QPushButton(QStringLiteral("Convert")), "cmdConvert");
-    cmdConvert2 = named(new QPushButton(QStringLiteral("Convert")), "cmdConvert2");
+    cmdConvert = named(new QPushButton(QStringLiteral("Co&nvert")), "cmdConvert");
+    cmdConvert2 = named(new QPushButton(QStringLiteral("Con&vert")), "cmdConvert2");
     cmdConvert->setAccessibleName(QStringLiteral("Convert IP Address"));
     cmdConvert2->setAccessibleName(QStringLiteral("Convert Domain Name"));
     connect(cmdConvert, &QPushButton::clicked, this, &Form1::cmdConvert_Click);
@@ -141,9 +116,9 @@ QWidget* Form1::buildDnsFrame()
 QWidget* Form1::buildProgramFrame()
 {
     QGroupBox* box = frame("Frame3", QStringLiteral("Program Options"));
-    Command1 = named(new QPushButton(QStringLiteral("Refresh")), "Command1");
-    Command2 = named(new QPushButton(QStringLiteral("Turn on IP Address Overlay")), "Command2");
-    cmdWebsite = named(new QPushButton(QStringLiteral("Visit ")), "cmdWebsite");
+    Command1 = named(new QPushButton(QStringLiteral("&Refresh")), "Command1");
+    Command2 = named(new QPushButton(QStringLiteral("Turn on IP Address &Overlay")), "Command2");
+    cmdWebsite = named(new QPushButton(QStringLiteral("Vis&it ")), "cmdWebsite");
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(cmdWebsite, &QPushButton::clicked, this, &Form1::cmdWebsite_Click);
@@ -158,7 +133,7 @@ QWidget* Form1::buildWhoisFrame()
 {
     QGroupBox* box = frame("Frame4", QStringLiteral("Whois Lookup"));
     Text3 = named(new QLineEdit, "Text3");
-    cmdWhois = named(new QPushButton(QStringLiteral("Whois")), "cmdWhois");
+    cmdWhois = named(new QPushButton(QStringLiteral("&Whois")), "cmdWhois");
     connect(cmdWhois, &QPushButton::clicked, this, &Form1::cmdWhois_Click);
     connect(Text3, &QLineEdit::returnPressed, this, &Form1::cmdWhois_Click);
     auto* row = new QHBoxLayout(box);
@@ -171,14 +146,14 @@ QWidget* Form1::buildWhoisFrame()
 QWidget* Form1::buildAutomationFrame()
 {
     QGroupBox* box = frame("Frame5", QStringLiteral("Automation Options"));
-    Check1 = named(new QCheckBox(QStringLiteral("Auto Refresh Every:")), "Check1");
+    Check1 = named(new QCheckBox(QStringLiteral("A&uto Refresh Every:")), "Check1");
     cmbRefresh = named(new QComboBox, "cmbRefresh");
     cmbRefresh->addItems({QStringLiteral("01 Minute"), QStringLiteral("05 Minutes"), QStringLiteral("10 Minutes"),
                           QStringLiteral("30 Minutes"), QStringLiteral("60 Minutes")});
     cmbRefresh->setCurrentIndex(-1);
     cmbRefresh->setAccessibleName(QStringLiteral("Refresh interval"));
-    Check2 = named(new QCheckBox(QStringLiteral("Run at startup")), "Check2");
-    chkMin = named(new QCheckBox(QStringLiteral("Start minimized")), "chkMin");
+    Check2 = named(new QCheckBox(QStringLiteral("Run at s&tartup")), "Check2");
+    chkMin = named(new QCheckBox(QStringLiteral("Start &minimized")), "chkMin");
     connect(Check1, &QCheckBox::toggled, this, &Form1::Check1_Click);
     connect(cmbRefresh, &QComboBox::currentIndexChanged, this, &Form1::cmbRefresh_Click);
     connect(Check2, &QCheckBox::toggled, this, &Form1::Check2_Click);
@@ -195,11 +170,11 @@ QWidget* Form1::buildAutomationFrame()
 QWidget* Form1::buildNotificationFrame()
 {
     QGroupBox* box = frame("Frame6", QStringLiteral("Notification Options"));
-    Check3 = named(new QCheckBox(QStringLiteral("Use Email Notification")), "Check3");
-    Check4 = named(new QCheckBox(QStringLiteral("Use Web Notification")), "Check4");
-    Check5 = named(new QCheckBox(QStringLiteral("Use Program Notification")), "Check5");
-    chkDesktopNotice = named(new QCheckBox(QStringLiteral("Show a desktop notice")), "chkDesktopNotice");
-    Command3 = named(new QPushButton(QStringLiteral("Setup")), "Command3");
+    Check3 = named(new QCheckBox(QStringLiteral("Use Emai&l Notification")), "Check3");
+    Check4 = named(new QCheckBox(QStringLiteral("Use We&b Notification")), "Check4");
+    Check5 = named(new QCheckBox(QStringLiteral("Use Pro&gram Notification")), "Check5");
+    chkDesktopNotice = named(new QCheckBox(QStringLiteral("Show a &desktop notice")), "chkDesktopNotice");
+    Command3 = named(new QPushButton(QStringLiteral("&Setup")), "Command3");
     Command3->setEnabled(false);
     connect(Check3, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check3, Key::MailNotify); });
     connect(Check4, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check4, Key::WebNotify); });
@@ -219,29 +194,44 @@ QWidget* Form1::buildNotificationFrame()
 
 void Form1::buildMenus()
 {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    file->setObjectName(QStringLiteral("mnuFile"));
-    named(file->addAction(QStringLiteral("Minimize"), this, [this] { setWindowState(windowState() | Qt::WindowMinimized); }),
-          "mniFileItem");
-    named(file->addAction(QStringLiteral("Exit"), this, [this] { close(); }), "mnuFileItem");
+    const auto menu = [this](const QString& caption, const char* name) {
+        QMenu* menu = menuBar()->addMenu(caption);
+        menu->setObjectName(QLatin1String(name));
+        return menu;
+    };
+    const auto item = [](QMenu* menu, const QString& caption, const char* name, const QKeySequence& keys = {}) {
+        QAction* action = named(menu->addAction(caption), name);
+        action->setShortcut(keys);
+        return action;
+    };
+    QMenu* file = menu(QStringLiteral("&File"), "mnuFile");
+    connect(item(file, QStringLiteral("Mi&nimize"), "mniFileItem"), &QAction::triggered, this,
+            [this] { setWindowState(windowState() | Qt::WindowMinimized); });
+    connect(item(file, QStringLiteral("E&xit"), "mnuFileItem", QKeySequence(Qt::CTRL | Qt::Key_Q)), &QAction::triggered,
+            this, [this] { close(); });
 
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("Edit"));
-    edit->setObjectName(QStringLiteral("mnuEdit"));
-    named(edit->addAction(QStringLiteral("Copy Internal IP"), this, &Form1::cmdCopy1_Click), "mniEditItem");
-    named(edit->addAction(QStringLiteral("Copy External IP"), this, &Form1::cmdCopy2_Click), "mnuEditItem");
+    QMenu* edit = menu(QStringLiteral("&Edit"), "mnuEdit");
+    connect(item(edit, QStringLiteral("Copy &Internal IP"), "mniEditItem"), &QAction::triggered, this,
+            &Form1::cmdCopy1_Click);
+    // Ctrl+C itself belongs to the window's shortcut, which leaves a selection in a text field alone.
+    QAction* copyExternal = item(edit, QStringLiteral("Copy &External IP"), "mnuEditItem");
+    copyExternal->setShortcut(QKeySequence::Copy);
+    copyExternal->setShortcutContext(Qt::WidgetShortcut); // shown in the menu, handled by the window's shortcut
+    connect(copyExternal, &QAction::triggered, this, &Form1::cmdCopy2_Click);
 
-    QMenu* action = menuBar()->addMenu(QStringLiteral("Action"));
-    action->setObjectName(QStringLiteral("mnuAction"));
-    named(action->addAction(QStringLiteral("Overlay On/Off"), this, &Form1::Command2_Click), "mnuActionItem0");
-    named(action->addAction(QStringLiteral("Refresh"), this, &Form1::Command1_Click), "mnuActionItem1");
+    QMenu* action = menu(QStringLiteral("A&ction"), "mnuAction");
+    connect(item(action, QStringLiteral("&Overlay On/Off"), "mnuActionItem0"), &QAction::triggered, this,
+            &Form1::Command2_Click);
+    connect(item(action, QStringLiteral("&Refresh"), "mnuActionItem1", QKeySequence(Qt::Key_F5)), &QAction::triggered,
+            this, &Form1::Command1_Click);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    named(help->addAction(QStringLiteral("View Help"), this, &Form1::helpRequested), "mnuHelpItem");
+    QMenu* help = menu(QStringLiteral("&Help"), "mnuHelp");
+    connect(item(help, QStringLiteral("View &Help"), "mnuHelpItem", QKeySequence::HelpContents), &QAction::triggered,
+            this, &Form1::helpRequested);
 
-    QMenu* about = menuBar()->addMenu(QStringLiteral("About"));
-    about->setObjectName(QStringLiteral("mnuAbout"));
-    named(about->addAction(QStringLiteral("About this software"), this, &Form1::aboutRequested), "mnuAboutItem");
+    QMenu* about = menu(QStringLiteral("&About"), "mnuAbout");
+    connect(item(about, QStringLiteral("&About this software"), "mnuAboutItem"), &QAction::triggered, this,
+            &Form1::aboutRequested);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -259,24 +249,23 @@ QString Form1::status() const
 
 QString Form1::externalAddress() const
 {
-    return Label1->text();
+    return m_addresses->address(AddressFrame::Address::External);
 }
 
 QString Form1::internalAddress() const
 {
-    return Label2->text();
+    return m_addresses->address(AddressFrame::Address::Internal);
 }
 
 QString Form1::externalIPv6Address() const
 {
-    return lblIPv6->text();
+    return m_addresses->address(AddressFrame::Address::ExternalIPv6);
 }
 
 void Form1::showAddresses()
 {
-    showAddress(Label2, QStringLiteral("Internal"), m_watcher.internalAddress());
-    showAddress(Label1, QStringLiteral("External"), m_watcher.externalAddress());
-    showAddress(lblIPv6, QStringLiteral("External IPv6"), m_watcher.externalIPv6Address());
+    m_addresses->showAddresses(m_watcher.internalAddress(), m_watcher.externalAddress(),
+                               m_watcher.externalIPv6Address());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -310,7 +299,7 @@ void Form1::Form_Load()
     cmbRefresh->setCurrentIndex(m_settings.readInt(Key::RefreshRate));
 
     setWindowTitle(m_product.productName + QStringLiteral(" by ") + m_product.companyName);
-    cmdWebsite->setText(QStringLiteral("Visit ") + m_product.website);
+    cmdWebsite->setText(QStringLiteral("Vis&it ") + m_product.website);
 
     if (m_settings.readFlag(Key::ShowHelp))
         emit helpRequested();
@@ -384,16 +373,12 @@ void Form1::cmbRefresh_Click()
 
 void Form1::cmdCopy1_Click()
 {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(Label2->text());
+    m_addresses->copy(AddressFrame::Address::Internal);
 }
 
 void Form1::cmdCopy2_Click()
 {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(Label1->text());
+    m_addresses->copy(AddressFrame::Address::External);
 }
 
 void Form1::Command2_Click()
@@ -403,7 +388,8 @@ void Form1::Command2_Click()
 
 void Form1::showOverlayState(bool shown)
 {
-    Command2->setText(shown ? QStringLiteral("Turn off IP Address Overlay") : QStringLiteral("Turn on IP Address Overlay"));
+    Command2->setText(shown ? QStringLiteral("Turn off IP Address &Overlay")
+                            : QStringLiteral("Turn on IP Address &Overlay"));
 }
 
 void Form1::Command3_Click()

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 
+class AddressFrame;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -97,11 +98,11 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     void buildWindow();
-    QWidget* buildAddressFrame();
     QWidget* buildDnsFrame();
     QWidget* buildProgramFrame();
     QWidget* buildWhoisFrame();
@@ -116,11 +117,7 @@ private:
     ProductInfo m_product;
     bool m_unloaded = false;
 
-    QLabel* Label1 = nullptr;  // external address
-    QLabel* Label2 = nullptr;  // internal address
-    QLabel* lblIPv6 = nullptr; // external IPv6 address
-    QPushButton* cmdCopy1 = nullptr;
-    QPushButton* cmdCopy2 = nullptr;
+    AddressFrame* m_addresses = nullptr; // Frame1: the addresses and the state at a glance
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;
     QPushButton* cmdConvert = nullptr;

@@ -4,7 +4,7 @@
 
 void WatcherNotificationHost::setStatus(const QString& text)
 {
-    m_watcher.setStatus(text);
+    m_watcher.showNotifierStatus(text);
 }
 
 QString WatcherNotificationHost::status() const
@@ -14,7 +14,8 @@ QString WatcherNotificationHost::status() const
 
 void WatcherNotificationHost::watchStatus(QObject* context, std::function<void(const QString&)> show)
 {
-    QObject::connect(&m_watcher, &AddressWatcher::statusChanged, context, std::move(show));
+    QObject::connect(&m_watcher, &AddressWatcher::statusChanged, context, show);
+    QObject::connect(&m_watcher, &AddressWatcher::notifierStatusShown, context, std::move(show));
 }
 
 QString WatcherNotificationHost::internalAddress() const

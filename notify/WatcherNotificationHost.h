@@ -10,6 +10,7 @@ class WatcherNotificationHost : public NotificationHost
 public:
     explicit WatcherNotificationHost(AddressWatcher& watcher) : m_watcher(watcher) {}
 
+    /// The status line for a notice the watcher started; a test from the configuration dialog shows only there.
     void setStatus(const QString& text) override;
     QString status() const override;
     void watchStatus(QObject* context, std::function<void(const QString&)> show) override;

@@ -106,9 +106,17 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(watcher.pendingNotices().isPending(Kind::Mail) != restarted, 10000);
             if (!restarted) {
                 QCOMPARE(settings.read("pendingNotices", ""), QStringLiteral("mail:1:2026-12-07T01:00:30Z"));
-                QVERIFY2(watcher.status().startsWith("Error: 550") &&
-                             watcher.status().endsWith("(Mail notice pending, next try at 01:00:30)"),
+                const QString pending = QStringLiteral(" (Mail notice pending, next try at 01:00:30)");
+                const QString failure = watcher.status().chopped(pending.size());
+                QVERIFY2(failure.startsWith("Error: 550") && watcher.status().endsWith(pending),
                          qPrintable(watcher.status()));
+                QCOMPARE(watcher.state().condition, WatchState::Condition::NoticePending);
+                // Dropped (a newer change came): neither the status line nor the state says it is pending.
+                watcher.pendingNotices().replace();
+                QCOMPARE(watcher.status(), failure);
+                QCOMPARE(watcher.state().condition, WatchState::Condition::Current);
+                watcher.pendingNotices().failed(Kind::Mail); // as it was, for the restart
+                QCOMPARE(watcher.status(), failure + pending);
             }
             watcher.shutdown();
         }

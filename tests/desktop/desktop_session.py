@@ -21,9 +21,10 @@ open(os.path.join(home, "ip"), "w").write("203.0.113.1\n")
 nginx = subprocess.Popen(["/usr/bin/python3", os.path.dirname(__file__) + "/../peers/nginx_peer.py", "--root", home],
                          stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
 url = f"http://127.0.0.1:{nginx.stdout.readline().split()[1]}/body/ip"
-open(os.path.join(home, "Tarnwick IP Vistrel.conf"), "w").write("[Settings]\nshowHelp=0\nOldExternal=198.51.100.1\n")
+open(os.path.join(home, "Tarnwick IP Vistrel.conf"), "w").write(
+    f"[Settings]\nshowHelp=0\nOldExternal=198.51.100.1\naddressSources={url}\naddress6Sources=\n")
 program = subprocess.Popen([sys.argv[sys.argv.index("--binary") + 1]], stderr=subprocess.PIPE, env=dict(
-    env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", VISTREL_ADDRESS_URL=url,
+    env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", VISTREL_ADDRESS_SOURCES=url,
     QT_LOGGING_RULES="vistrel.desktop.notice.debug=true"))
 started = time.monotonic()
 holds = lambda names: re.search(r"'Internal: \d+\.\d+\.\d+\.\d+'", str(names)) and "External: 203.0.113.1" in names
@@ -38,6 +39,9 @@ for _ in range(25):  # AT-SPI is a bus away from the program: its windows show u
         break
     time.sleep(0.2)
 read_in_time = time.monotonic() - started < 5  # well within the 10 s the unanswered notice waits
+# The state at a glance and the IPv6 address's Copy button, named for a screen reader too.
+named = {n: bool(app and pyatspi.findDescendant(app, lambda x, n=n: (x.name or "").startswith(n)))
+         for n in ("State: Current", "Copy External IPv6")}
 bus.release_name("org.freedesktop.Notifications")
 dunst = subprocess.Popen(["dunst"], env=env)
 while not bus.name_has_owner("org.freedesktop.Notifications") and time.monotonic() - started < 20:
@@ -54,9 +58,9 @@ for process in (program, dunst, monitor):
     process.terminate()
 nginx.stdin.close()
 calls = monitor.stdout.read()
-print("program:", log, "\nAT-SPI:", found, "\nNotify calls:", calls)
+print("program:", log, "\nAT-SPI:", found, named, "\nNotify calls:", calls)
 texts = ['string "Tarnwick IP Vistrel"', 'string "IP address changed"', "External: 198.51.100.1 \u2192 203.0.113.1",
          "External: 203.0.113.2 \u2192 203.0.113.3"]
 replaced = len(shown()) == 2 and shown()[0] == shown()[1] != "0"
-sys.exit(0 if read_in_time and len(windows) == 2 and all(map(holds, windows)) and replaced and
+sys.exit(0 if read_in_time and all(named.values()) and len(windows) == 2 and all(map(holds, windows)) and replaced and
          all(t in calls for t in texts) else 1)

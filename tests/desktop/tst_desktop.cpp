@@ -15,6 +15,7 @@
 #include "platform/AddRemove.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -173,10 +174,48 @@ private slots:
         QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(label->text()));  // not cut off
         QVERIFY(overlay->width() >= label->geometry().right());
         QVERIFY(overlay->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QCOMPARE(overlay->pos(), QGuiApplication::primaryScreen()->availableGeometry().topLeft());
-        m_desktop->pendingNoticesChanged("Mail: next try at 00:40");  // the tray tip: addresses, then what is pending
+        m_desktop->pendingNoticesChanged("Mail: next try at 00:40"); // the tray tip: addresses, state, what is pending
+        const QString checked = "Current\nLast checked " + m_watcher->state().lastChecked.toString(u"HH:mm");
         QCOMPARE(m_desktop->tray()->icon()->toolTip(), "Tarnwick IP Vistrel\nInternal: " + m_form->internalAddress() +
-                                                           "\nExternal: 203.0.113.7\nMail: next try at 00:40");
+                                                           "\nExternal: 203.0.113.7\n" + checked +
+                                                           "\nMail: next try at 00:40");
+        QCOMPARE(overlay->toolTip(), checked);
+        // A failed lookup marks the tray icon, and the tips say the addresses are stale.
+        const qint64 plain = m_desktop->tray()->icon()->icon().cacheKey();
+        m_nginx.setBody("ip", "error\n");
+        m_form->Command1_Click();
+        QVERIFY(done.wait(10000));
+        QVERIFY(m_desktop->tray()->icon()->icon().cacheKey() != plain);
+        QVERIFY(overlay->toolTip().startsWith("Stale: sources answered badly; addresses as of "));
+    }
+
+    void overlayRemembersItsPlaceAndThatItWasOn()
+    {
+        load();
+        m_desktop->setOverlayVisible(true);
+        Form2* overlay = m_desktop->overlay();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(screen.contains(overlay->geometry()) && overlay->x() > screen.center().x()); // top right at first
+        QVERIFY(overlay->windowFlags().testFlag(Qt::Tool));                                  // off the task bar
+        const auto mouse = [overlay](QEvent::Type type, QPoint global, Qt::MouseButtons held) {
+            QMouseEvent event(type, global - overlay->pos(), global, Qt::LeftButton, held, Qt::NoModifier);
+            QApplication::sendEvent(overlay, &event);
+        };
+        const QPoint grab = overlay->pos() + QPoint(5, 5), to = QPoint(100, 200);
+        mouse(QEvent::MouseButtonPress, grab, Qt::LeftButton);
+        mouse(QEvent::MouseMove, to + QPoint(5, 5), Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, to + QPoint(5, 5), Qt::NoButton);
+        QCOMPARE(overlay->pos(), to);
+        QCOMPARE(m_settings->read("overlayX", QString()) + ',' + m_settings->read("overlayY", QString()), "100,200");
+        for (const QByteArray& place : {QByteArray("100"), QByteArray("50000")}) { // on a screen; on none any more
+            m_settings->write("overlayX", QString::fromLatin1(place));
+            load();
+            QVERIFY(m_desktop->isOverlayVisible());
+            QCOMPARE(m_desktop->overlay()->pos() == to, place == "100");
+            QVERIFY(screen.contains(m_desktop->overlay()->geometry()));
+        }
+        m_desktop->toggleOverlay();
+        QCOMPARE(m_settings->read("overlayShown", QString()), QStringLiteral("0"));
     }
 
     void trayMenuActions()
@@ -185,18 +224,30 @@ private slots:
         QMenu* menu = m_desktop->tray()->mnuPopup();
         emit m_desktop->tray()->icon()->activated(QSystemTrayIcon::Trigger);  // a left click opens it too
         QVERIFY(menu->isVisible() && !m_desktop->tray()->icon()->icon().isNull() && !qApp->windowIcon().isNull());
-        menu->actions()[1]->trigger();  // "Address Overlay On/Off"
+        const auto item = [menu](int index) {
+            return menu->findChild<QAction*>(QStringLiteral("mnuPopupItem%1").arg(index));
+        };
+        item(1)->trigger(); // "Address Overlay On/Off"
         QVERIFY(m_desktop->overlay()->isVisible());
-        QCOMPARE(m_form->findChild<QPushButton*>("Command2")->text(), QStringLiteral("Turn off IP Address Overlay"));
+        QCOMPARE(m_form->findChild<QPushButton*>("Command2")->text(), QStringLiteral("Turn off IP Address &Overlay"));
         m_desktop->overlay()->findChild<QAction*>("mnuPopupItem1")->trigger();  // the overlay's own "Hide"
-        QCOMPARE(m_form->findChild<QPushButton*>("Command2")->text(), QStringLiteral("Turn on IP Address Overlay"));
+        QCOMPARE(m_form->findChild<QPushButton*>("Command2")->text(), QStringLiteral("Turn on IP Address &Overlay"));
         QVERIFY(!m_desktop->overlay()->isVisible());
         m_form->setWindowState(Qt::WindowMinimized);
         QTRY_VERIFY(!m_form->isVisible());
         QCOMPARE(m_settings->read("Minimized", QString()), QStringLiteral("1"));
-        menu->actions()[0]->trigger();  // "Show"
+        item(0)->trigger(); // "Show"
         QVERIFY(m_form->isVisible() && !m_form->isMinimized());
-        menu->actions()[2]->trigger();  // "Exit"
+        QSignalSpy started(m_form.get(), &Form1::lookupStarted),
+            history(m_desktop.get(), &DesktopIntegration::historyRequested);
+        item(3)->trigger(); // "Refresh"
+        item(6)->trigger(); // "History"
+        QCOMPARE(started.size() + history.size(), 2);
+        for (const auto& [index, address] : {std::pair{4, m_form->externalAddress()}, {5, m_form->internalAddress()}}) {
+            item(index)->trigger(); // "Copy External IP", "Copy Internal IP"
+            QCOMPARE(QGuiApplication::clipboard()->text(), address);
+        }
+        item(2)->trigger(); // "Exit"
         QCOMPARE(m_formQuits, 1);
         m_watcher->pendingNotices().failed(Notifiers::Kind::Web);
         QVERIFY(m_desktop->tray()->icon()->toolTip().contains("\nWeb notice pending, next try at "));

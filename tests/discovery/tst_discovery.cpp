@@ -41,7 +41,8 @@ private slots:
     void lookupDecidesByAgreement();
 
 private:
-    /// Asks the source once; "answer" or "failed: reason". Checks the one-signal contract on the way.
+    /// Asks the source once; "answer", or "failed: reason" ("failed (replied): reason" when the server sent anything
+    /// back). Checks the one-signal contract on the way.
     QString ask(const QString& uri, int timeoutMs = 1500);
 
     std::map<QString, PeerProcess> m_peers;  // DNS: dnsmasq, STUN: coturn, the others DNS fault peers
@@ -237,7 +238,8 @@ QString TestDiscovery::ask(const QString& uri, int timeoutMs)
     QTest::qWait(50);
     if (answered.size() + failed.size() != 1)
         return "more than one signal";
-    return answered.isEmpty() ? "failed: " + failed.first().first().toString()
+    const QString failure = source->hasReplied() ? "failed (replied): " : "failed: ";
+    return answered.isEmpty() ? failure + failed.first().first().toString()
                               : answered.first().first().value<QHostAddress>().toString();
 }
 
@@ -250,14 +252,14 @@ void TestDiscovery::udpSourceAnswersOrFails_data()
     QTest::newRow("AAAA") << "" << "myip.test?type=AAAA" << "^2001:db8::7$";
     QTest::newRow("TXT, second string") << "" << "txt.test?type=TXT" << "^203\\.0\\.113\\.7$";
     QTest::newRow("CH TXT not an address") << "" << "version.bind?type=TXT;class=CH" << "first: \"dnsmasq-";
-    QTest::newRow("REFUSED") << "" << "txt.test?type=AAAA" << "failed: query refused";
+    QTest::newRow("REFUSED") << "" << "txt.test?type=AAAA" << "failed \\(replied\\): query refused";
     QTest::newRow("CH TXT") << "none" << "whoami.test?type=TXT&class=CH" << "^203\\.0\\.113\\.9$";
     QTest::newRow("wrong id") << "wrong-id" << "myip.test" << "failed: .*(imeout|no answer within)";
-    QTest::newRow("truncated") << "truncated" << "myip.test" << "failed: truncated";
+    QTest::newRow("truncated") << "truncated" << "myip.test" << "failed \\(replied\\): truncated";
     // coturn sees the test on loopback: the source reports that address, the lookup refuses it later.
     QTest::newRow("coturn") << "" << "stun" << "^127\\.0\\.0\\.1$";
-    QTest::newRow("STUN no address") << "no-address" << "stun" << "^failed: no address attribute";
-    QTest::newRow("STUN wrong id") << "wrong-id" << "stun" << "no answer within.*wrong transaction ID";
+    QTest::newRow("STUN no address") << "no-address" << "stun" << "^failed \\(replied\\): no address attribute";
+    QTest::newRow("STUN wrong id") << "wrong-id" << "stun" << "^failed \\(replied\\): no answer within.*wrong transaction ID";
 }
 
 void TestDiscovery::udpSourceAnswersOrFails()
@@ -291,10 +293,11 @@ void TestDiscovery::httpSourceAnswersOrFails_data()
     QTest::addColumn<QString>("body");  // "-": no such file
     QTest::addColumn<QString>("expected");
     QTest::newRow("address") << "203.0.113.7\n" << "^203\\.0\\.113\\.7$";
-    QTest::newRow("html") << "<html><body>Sign in</body></html>" << "failed: body is not one address";
-    QTest::newRow("10MiB") << QString(10 << 20, QChar('7')) << "failed: body longer than 256 bytes";
+    QTest::newRow("html") << "<html><body>Sign in</body></html>" << "failed \\(replied\\): body is not one address";
+    QTest::newRow("10MiB") << QString(10 << 20, QChar('7')) << "failed \\(replied\\): body longer than 256 bytes";
     QTest::newRow("binary") << QString::fromLatin1("\x01\xff\x00\x80", 4) << "address: \"\ufffd\ufffd\"$";
-    QTest::newRow("404") << "-" << "failed: HTTP status 404";
+    QTest::newRow("empty") << "" << "failed \\(replied\\): body is not one address";
+    QTest::newRow("404") << "-" << "failed \\(replied\\): HTTP status 404";
 }
 
 void TestDiscovery::httpSourceAnswersOrFails()

@@ -28,6 +28,7 @@ private slots:
     void lookupOutcome_data();
     void lookupOutcome();
     void networkChangeDuringLookupRunsOneMore();
+    void failedLookupMarksTheAddressesStale();
     void setupOpensOneDialogAndShutdownClosesIt();
     void paneEditsAreStoredAtOnce();
     void paneRefusesMalformedSource();
@@ -104,25 +105,33 @@ void TestAddressWindow::lookupOutcome_data()
     QTest::addColumn<QString>("shown");      // External: then External IPv6:
     QTest::addColumn<QString>("hook");       // the web notification's URI, empty for none
     QTest::addColumn<QString>("remembered"); // OldExternalIPv6 afterwards
+    QTest::addColumn<QString>("state");      // the headline of the state at a glance
     using L = QByteArrayList;
     const QString k4 = QStringLiteral("2001:db8::4"), k5 = QStringLiteral("2001:db8::5"), none;
     const QString done = QStringLiteral("Finished looking up IPs"), hit = QStringLiteral("Success: ok"), both = QStringLiteral("203.0.113.1 2001:db8::5");
     const QString zero = QStringLiteral("000.000.000.000 none"), one = QStringLiteral("203.0.113.1 none");
     const QByteArray a = "203.0.113.1", v5 = "2001:db8::5", old6 = "OldExternalIPv6=2001:db8::4\n";
     const QByteArray old = "OldExternal=203.0.113.1\n" + old6;
+    const QString current = QStringLiteral("Current");
     QTest::newRow("agree") << L{a, a + "\n"} << QByteArray() << true << QByteArray() << hit << one
-                           << "/hook/?e=203.0.113.1&v6=none" << none;
+                           << "/hook/?e=203.0.113.1&v6=none" << none << current;
     QTest::newRow("disagree") << L{a, "198.51.100.2"} << v5 << true << old6 << "Error: Address sources disagree."
-                              << zero << none << k4;
-    QTest::newRow("one of two fails") << L{a, "error"} << v5 << true << old6 << "Error: Connection not available."
-                                      << zero << none << k4;
+                              << zero << none << k4 << "Error: sources disagree";
+    QTest::newRow("one of two fails") << L{a, "error"} << v5 << true << old6
+                                      << "Error: The address sources answered badly." << zero << none << k4
+                                      << "Error: sources answered badly";
+    QTest::newRow("one answers, one unreachable")
+        << L{a, "(refused)"} << v5 << true << old6 << "Error: Too few address sources answered." << zero << none << k4
+        << "Error: too few sources answered";
+    QTest::newRow("no connection") << L{"(refused)"} << v5 << true << old6 << "Error: Connection not available." << zero
+                                   << none << k4 << "Error: no connection";
     QTest::newRow("IPv6 first seen") << L{a} << v5 << true << QByteArray("OldExternal=203.0.113.1\n") << done << both
-                                     << none << k5;
-    QTest::newRow("IPv6 changed") << L{a} << v5 << true << old << hit << both
-                                  << "/hook/?e=203.0.113.1&v6=2001:db8::5" << k5;
-    QTest::newRow("no IPv6 route") << L{a} << v5 << false << old << done << one << none << k4;
-    QTest::newRow("IPv6 fails: the remembered one") << L{a} << QByteArray("error") << true << old << done
-                                                    << "203.0.113.1 2001:db8::4" << none << k4;
+                                     << none << k5 << current;
+    QTest::newRow("IPv6 changed") << L{a} << v5 << true << old << hit << both << "/hook/?e=203.0.113.1&v6=2001:db8::5"
+                                  << k5 << current;
+    QTest::newRow("no IPv6 route") << L{a} << v5 << false << old << done << one << none << k4 << current;
+    QTest::newRow("IPv6 fails: the remembered one")
+        << L{a} << QByteArray("error") << true << old << done << "203.0.113.1 2001:db8::4" << none << k4 << current;
 }
 
 void TestAddressWindow::lookupOutcome()
@@ -136,8 +145,9 @@ void TestAddressWindow::lookupOutcome()
     QFETCH(QString, hook);
     QFETCH(QString, remembered);
     QStringList sources;
-    for (const QByteArray& answer : answers)
-        sources << source(QStringLiteral("a%1").arg(sources.size()), answer);
+    for (const QByteArray& answer : answers) // port 1 on loopback: refused, nothing answers
+        sources << (answer == "(refused)" ? QStringLiteral("http://127.0.0.1:1/")
+                                          : source(QStringLiteral("a%1").arg(sources.size()), answer));
     qputenv("VISTREL_ADDRESS_SOURCES", sources.join(QLatin1Char(' ')).toUtf8());
     qputenv("VISTREL_ADDRESS6_SOURCES", answer6.isEmpty() ? QByteArray() : source("v6", answer6).toUtf8());
     const qsizetype logBefore = m_nginx.accessLog().size();
@@ -148,6 +158,32 @@ void TestAddressWindow::lookupOutcome()
     QCOMPARE(requests.filter(QStringLiteral("/hook/")).join(QString()).section(QLatin1Char('\t'), 0, 0), hook);
     QCOMPARE(m_settings->read(QStringLiteral("OldExternalIPv6"), QString()), remembered);
     QVERIFY(route6 || requests.filter(QStringLiteral("/body/v6")).isEmpty()); // no route: the IPv6 source is not asked
+    QTEST(m_watcher->state().headline(), "state");
+    QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("lblState"))->text(), m_watcher->state().headline());
+}
+
+void TestAddressWindow::failedLookupMarksTheAddressesStale()
+{
+    qputenv("VISTREL_ADDRESS_SOURCES", source(QStringLiteral("a"), "203.0.113.1").toUtf8());
+    load(QByteArray());
+    QCOMPARE(m_watcher->state().condition, WatchState::Condition::Current);
+    auto* asOf = m_form->findChild<QLabel*>(QStringLiteral("lblAsOf2"));
+    QVERIFY(asOf->isHidden());
+    source(QStringLiteral("a"), "<html>Service Error</html>");
+    QSignalSpy done(m_form.get(), &Form1::lookupFinished);
+    m_form->Command1_Click();
+    QVERIFY(done.wait(10000));
+    // The address from before stays, said to be as old as it is; the state tells why.
+    const WatchState& state = m_watcher->state();
+    const QString when = state.asOf.toString(u"HH:mm");
+    QCOMPARE(m_form->externalAddress(), QStringLiteral("203.0.113.1"));
+    QVERIFY(!asOf->isHidden() && asOf->text() == "as of " + when);
+    QCOMPARE(state.headline(), "Stale: sources answered badly; addresses as of " + when);
+    QVERIFY2(state.problem.details.contains(QStringLiteral("body is not one address")),
+             qPrintable(state.problem.details));
+    QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label1"))->accessibleName(),
+             "External: 203.0.113.1 (as of " + when + u')');
+    QVERIFY(state.lastChecked >= state.asOf && !state.nextCheck.isValid()); // auto refresh is off
 }
 
 void TestAddressWindow::networkChangeDuringLookupRunsOneMore()
@@ -175,6 +211,12 @@ void TestAddressWindow::setupOpensOneDialogAndShutdownClosesIt()
     QTest::mouseClick(setup, Qt::LeftButton);
     QPointer<frmConfigure> dialog = m_windows->configuration();
     QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+    // The dialog's test shows its outcome there; the main window's status stays what the watcher said.
+    const QString status = m_form->status();
+    auto* dialogStatus = dialog->findChild<QLineEdit*>(QStringLiteral("txtStatus"));
+    dialog->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(dialogStatus->text().contains(QStringLiteral("(requested ")), 10000);
+    QCOMPARE(m_form->status(), status);
     QTest::mouseClick(setup, Qt::LeftButton);
     QCOMPARE(m_windows->configuration(), dialog.data()); // the open one comes to the front
     m_form->close();

@@ -8,6 +8,9 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QtTest>
 
@@ -82,7 +85,7 @@ private slots:
         QTRY_VERIFY(m_nginx.accessLog().join(u'\n').endsWith(QStringLiteral("\tMozilla\tno-cache\tno-cache")));
         child<QPushButton>("cmdCopy2")->click();
         QTEST((QStringList{QGuiApplication::clipboard()->text(), stored("OldExternal")}), "shownAndStored");
-        QCOMPARE(m_form->status() == u"Error: Connection not available.", m_calls.isEmpty());
+        QCOMPARE(m_form->status() == u"Error: The address sources answered badly.", m_calls.isEmpty());
         const qsizetype overlay = m_calls.size() ? 1 : 0;
         m_calls.clear();
         QSignalSpy done(m_form.get(), &Form1::lookupFinished);
@@ -95,6 +98,7 @@ private slots:
     {
         load("refresh=1\nrefreshrate=1\nshowHelp=0\n");
         QCOMPARE(m_watcher->findChild<QTimer*>("timRefresh")->interval(), 1000);
+        QVERIFY(m_watcher->state().nextCheck > m_watcher->state().lastChecked); // shown as "Next check"
         QCOMPARE(lookups(300), 1);
         QCOMPARE(lookups(200), 0);
         child<QComboBox>("cmbRefresh")->setCurrentIndex(0);  // 01 Minute: the count already stands above it
@@ -112,6 +116,46 @@ private slots:
         child<QCheckBox>("Check2")->click();
         QVERIFY(!child<QCheckBox>("Check2")->isChecked());
         QCOMPARE(stored("startup"), QStringLiteral("0"));
+    }
+
+    void keyboardReachesEveryCommand()
+    {
+        load({});
+        // Every menu, button and check box has a mnemonic of its own.
+        QStringList captions, keys;
+        for (const QAbstractButton* button : m_form->findChildren<QAbstractButton*>()) {
+            if (!button->objectName().startsWith(QLatin1String("qt_"))) // Qt's own, such as the menu bar's extension
+                captions << button->text();
+        }
+        for (const QAction* menu : m_form->menuBar()->actions())
+            captions << menu->text();
+        for (const QString& caption : captions) {
+            const qsizetype amp = caption.indexOf(u'&');
+            QVERIFY2(amp >= 0 && amp + 1 < caption.size() && !keys.contains(caption.at(amp + 1).toLower()),
+                     qPrintable(caption));
+            keys << caption.at(amp + 1).toLower();
+        }
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        QVERIFY(child<QTimer>("minuteTimer")->isActive()); // "2 min ago" follows the clock only while shown
+        QSignalSpy done(m_form.get(), &Form1::lookupFinished);
+        QTest::keyClick(m_form.get(), Qt::Key_F5);
+        QVERIFY(done.wait(10000));
+        // Ctrl+C: the external address, the focused address, or a text field's selection.
+        const auto copied = [this](QWidget* focus) {
+            focus->setFocus();
+            QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
+            return QGuiApplication::clipboard()->text();
+        };
+        auto* text = child<QLineEdit>("Text1");
+        text->setText(QStringLiteral("192.0.2.1"));
+        QCOMPARE(copied(text), QStringLiteral("203.0.113.1"));
+        QVERIFY(child<QLabel>("lblCopied")->isVisible() && child<QTimer>("copiedTimer")->isSingleShot());
+        text->selectAll();
+        QCOMPARE(copied(text), QStringLiteral("192.0.2.1"));
+        QCOMPARE(copied(child<QLabel>("Label2")), QStringLiteral("10.0.0.2"));
+        QTest::keyClick(m_form.get(), Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(m_calls.contains("unload") && !child<QTimer>("minuteTimer")->isActive());
     }
 
     void closeShutsDownOnce()

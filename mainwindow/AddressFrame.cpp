@@ -1,0 +1,200 @@
+#include "mainwindow/AddressFrame.h"
+
+#include "widgets/WidgetHelpers.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGridLayout>
+#include <QHostAddress>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+
+namespace {
+
+const char* const Captions[] = {"Internal", "External", "External IPv6"};
+
+QStyle::StandardPixmap stateIcon(WatchState::Condition condition)
+{
+    switch (condition) {
+    case WatchState::Condition::NotChecked:
+        return QStyle::SP_BrowserReload;
+    case WatchState::Condition::Current:
+        return QStyle::SP_DialogApplyButton;
+    case WatchState::Condition::NoticePending:
+        return QStyle::SP_MessageBoxInformation;
+    case WatchState::Condition::Stale:
+        return QStyle::SP_MessageBoxWarning;
+    case WatchState::Condition::Error:
+        return QStyle::SP_MessageBoxCritical;
+    }
+    return QStyle::SP_MessageBoxQuestion;
+}
+
+} // namespace
+
+AddressFrame::AddressFrame(QWidget* parent)
+    : QGroupBox(QStringLiteral("Local IP Addresses"), parent), m_clock([] { return QDateTime::currentDateTime(); })
+{
+    setObjectName(QStringLiteral("Frame1"));
+    QFont addressFont(QStringLiteral("Verdana"), 12);
+    addressFont.setBold(true);
+    Label2 = named(new QLabel, "Label2");
+    Label1 = named(new QLabel, "Label1");
+    lblIPv6 = named(new QLabel, "lblIPv6");
+    QFont ipv6Font = addressFont;
+    ipv6Font.setPointSize(10); // an IPv6 address is three times as long as the others
+    lblIPv6->setFont(ipv6Font);
+    auto* grid = new QGridLayout(this);
+    const char* const captionNames[] = {"Label3", "Label4", "lblIPv6Caption"};
+    const char* const captions[] = {"Internal:", "External:", "External IPv6:"};
+    const char* const copyNames[] = {"cmdCopy1", "cmdCopy2", "cmdCopy6"};
+    const char* const copyCaptions[] = {"Co&py", "Cop&y", "Copy IPv&6"};
+    for (int row = 0; row < 3; ++row) {
+        const auto which = static_cast<Address>(row);
+        QLabel* shown = label(which);
+        if (row < 2)
+            shown->setFont(addressFont);
+        // Reached with Tab, and selectable by keyboard as well as by mouse.
+        shown->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        auto* asOf = named(new QLabel, row == 0 ? "lblAsOf1" : row == 1 ? "lblAsOf2" : "lblAsOf6");
+        QFont italic = asOf->font();
+        italic.setItalic(true);
+        asOf->setFont(italic);
+        asOf->hide();
+        m_asOf << asOf;
+        auto* button = named(new QPushButton(QLatin1String(copyCaptions[row])), copyNames[row]);
+        button->setAccessibleName(row < 2 ? QStringLiteral("Copy %1 IP").arg(QLatin1String(Captions[row]))
+                                          : QStringLiteral("Copy External IPv6"));
+        button->setToolTip(QStringLiteral("Copy to clipboard"));
+        connect(button, &QPushButton::clicked, this, [this, which] { copy(which); });
+        grid->addWidget(named(buddyLabel(QLatin1String(captions[row]), shown), captionNames[row]), row, 0);
+        grid->addWidget(shown, row, 1);
+        grid->addWidget(asOf, row, 2);
+        grid->addWidget(button, row, 3);
+    }
+    cmdCopy6 = findChild<QPushButton*>(QStringLiteral("cmdCopy6"));
+
+    m_stateIcon = named(new QLabel, "lblStateIcon");
+    m_stateText = named(new QLabel, "lblState");
+    m_stateText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_stateText->setWordWrap(true);
+    m_checked = named(new QLabel, "lblChecked");
+    m_copied = named(new QLabel(QStringLiteral("Copied")), "lblCopied");
+    m_copied->setAccessibleName(QStringLiteral("Copied"));
+    m_copied->hide();
+    auto* stateRow = new QHBoxLayout;
+    stateRow->addWidget(m_stateIcon);
+    stateRow->addWidget(m_stateText, 1);
+    stateRow->addWidget(m_copied);
+    grid->addLayout(stateRow, 3, 0, 1, 4);
+    grid->addWidget(m_checked, 4, 0, 1, 4);
+    grid->setColumnStretch(1, 1);
+
+    m_minute = named(new QTimer(this), "minuteTimer");
+    m_minute->setInterval(60 * 1000);
+    m_minute->setTimerType(Qt::VeryCoarseTimer);
+    connect(m_minute, &QTimer::timeout, this, &AddressFrame::showTimes);
+    m_copiedShown = named(new QTimer(this), "copiedTimer");
+    m_copiedShown->setSingleShot(true);
+    m_copiedShown->setInterval(2000);
+    connect(m_copiedShown, &QTimer::timeout, m_copied, &QLabel::hide);
+    showAddresses(QStringLiteral("000.000.000.000"), QStringLiteral("000.000.000.000"), QStringLiteral("none"));
+    showState(m_state);
+}
+
+QLabel* AddressFrame::label(Address which) const
+{
+    switch (which) {
+    case Address::Internal:
+        return Label2;
+    case Address::External:
+        return Label1;
+    case Address::ExternalIPv6:
+        return lblIPv6;
+    }
+    return Label1;
+}
+
+QString AddressFrame::address(Address which) const
+{
+    return label(which)->text();
+}
+
+void AddressFrame::showAddresses(const QString& internal, const QString& external, const QString& externalIPv6)
+{
+    Label2->setText(internal);
+    Label1->setText(external);
+    lblIPv6->setText(externalIPv6);
+    cmdCopy6->setEnabled(QHostAddress(externalIPv6).protocol() == QAbstractSocket::IPv6Protocol);
+    showTimes();
+}
+
+void AddressFrame::showState(const WatchState& state)
+{
+    m_state = state;
+    // None before the first lookup has ended: loading an icon would only slow the start.
+    m_stateIcon->setPixmap(state.condition == WatchState::Condition::NotChecked
+                               ? QPixmap()
+                               : style()->standardIcon(stateIcon(state.condition)).pixmap(QSize(16, 16)));
+    m_stateText->setText(state.headline());
+    m_stateText->setToolTip(state.problem.details);
+    m_stateText->setAccessibleName(QStringLiteral("State: ") + state.headline());
+    showTimes();
+}
+
+void AddressFrame::showTimes()
+{
+    const QDateTime now = m_clock();
+    const QString last =
+        m_state.lastChecked.isValid()
+            ? QStringLiteral("%1, %2").arg(clockText(m_state.lastChecked, now), agoText(m_state.lastChecked, now))
+            : QStringLiteral("not yet");
+    const QString next = m_state.nextCheck.isValid() ? clockText(m_state.nextCheck, now)
+                                                     : QStringLiteral("when you refresh (auto refresh is off)");
+    m_checked->setText(QStringLiteral("Last checked: %1. Next check: %2.").arg(last, next));
+    // Addresses from before a failed lookup say so, in words and in their screen-reader names.
+    const QString asOf = !m_state.addressesOutdated() ? QString()
+                         : m_state.asOf.isValid()     ? QStringLiteral("as of ") + clockText(m_state.asOf, now)
+                                                      : QStringLiteral("not found yet");
+    for (int row = 0; row < 3; ++row) {
+        QLabel* shown = label(static_cast<Address>(row));
+        m_asOf[row]->setText(asOf);
+        m_asOf[row]->setVisible(!asOf.isEmpty());
+        shown->setForegroundRole(asOf.isEmpty() ? QPalette::WindowText : QPalette::PlaceholderText); // and dimmed
+        shown->setAccessibleName(QLatin1String(Captions[row]) + QStringLiteral(": ") + shown->text() +
+                                 (asOf.isEmpty() ? QString() : QStringLiteral(" (") + asOf + u')'));
+    }
+}
+
+void AddressFrame::copy(Address which)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(address(which));
+    m_copied->setText(QStringLiteral("Copied %1").arg(address(which)));
+    m_copied->show();
+    m_copiedShown->start();
+}
+
+void AddressFrame::copyFocusedOrExternal()
+{
+    for (const Address which : {Address::Internal, Address::External, Address::ExternalIPv6}) {
+        if (label(which)->hasFocus())
+            return copy(which);
+    }
+    copy(Address::External);
+}
+
+void AddressFrame::showEvent(QShowEvent* event)
+{
+    QGroupBox::showEvent(event);
+    showTimes();
+    m_minute->start();
+}
+
+void AddressFrame::hideEvent(QHideEvent* event)
+{
+    QGroupBox::hideEvent(event);
+    m_minute->stop();
+}
