@@ -103,7 +103,7 @@ void TestPasswordStore::keepsFileCopyWhenKeyringRefuses()
     store.save(QStringLiteral("typed"));
     QCOMPARE(inFile(), QStringLiteral("typed"));
     QCOMPARE(hung ? QString() : inKeyring(), QString());
-    QCOMPARE(store.placeText(), QStringLiteral("Password kept in the settings file (no keyring found)"));
+    QCOMPARE(store.placeText(), QStringLiteral("Password kept in the settings, not in the keyring"));
     QCOMPARE(notices.size(), 1);
     QVERIFY(!notices.first().contains(QLatin1String("before")) && !notices.first().contains(QLatin1String("typed")));
 
