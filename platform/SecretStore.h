@@ -21,6 +21,7 @@ public:
         Refused,  ///< the store or the user said no (locked, access denied)
         Error,    ///< anything else: the message says what
     };
+    Q_ENUM(Result)
     struct Answer
     {
         Result result = Result::Error;

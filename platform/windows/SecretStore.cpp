@@ -4,8 +4,9 @@
 
 #include <QTimer>
 
-#include <wincred.h>
 #include <windows.h>
+
+#include <wincred.h> // after windows.h, whose types it uses
 
 #include <string>
 
