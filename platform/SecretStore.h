@@ -33,7 +33,7 @@ public:
     /// The secret named @p key of @p service (the product name).
     SecretStore(QString service, QString key, QObject* parent = nullptr);
 
-    /// The store as a user knows it, without article: "keyring" on Linux.
+    /// The store as a user knows it, without article: "keyring" on Linux, "Credential Manager" on Windows.
     [[nodiscard]] static QString storeName();
 
     /// Whether a store can be asked at all, and if not, @p why. On Linux: whether there is a session bus (asking
