@@ -107,7 +107,7 @@ void frmConfigure::showPasswordPlace()
 {
     const PasswordStore* passwords = m_host.passwordStore();
     lblPasswordPlace->setText(passwords ? passwords->placeText()
-                                        : QStringLiteral("Password kept in the settings file"));
+                                        : QStringLiteral("Password kept in the settings"));
 }
 
 QWidget* frmConfigure::buildEmailFrame()

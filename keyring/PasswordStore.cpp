@@ -3,9 +3,7 @@
 #include "core/Settings.h"
 #include "platform/OutsideText.h"
 
-#include <QFileInfo>
 #include <QLoggingCategory>
-#include <qt6keychain/keychain.h>
 
 Q_LOGGING_CATEGORY(lcKeyring, "vistrel.keyring")
 
@@ -17,26 +15,16 @@ const char* stateName(int state)
     return names[state];
 }
 
-template <typename J> J* newJob(const QString& service)
+// The store as the texts name it: "the keyring", "the Credential Manager".
+QString theStore()
 {
-    auto* job = new J(service);
-    job->setAutoDelete(true);
-    job->setInsecureFallback(false); // QtKeychain's own plain-text fallback would be a second, hidden copy
-    job->setKey(QLatin1String(PasswordStore::KeyringKey));
-    return job;
-}
-
-bool hasSessionBus()
-{
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    return !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
-           (!runtime.isEmpty() && QFileInfo(QFile::decodeName(runtime) + QStringLiteral("/bus")).exists());
+    return QStringLiteral("the ") + SecretStore::storeName();
 }
 
 } // namespace
 
 PasswordStore::PasswordStore(QString service, Settings& settings, QObject* parent)
-    : QObject(parent), m_service(std::move(service)), m_settings(settings)
+    : QObject(parent), m_store(std::move(service), QLatin1String(KeyringKey)), m_settings(settings)
 {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(AnswerTimeoutMs);
@@ -61,11 +49,11 @@ QString PasswordStore::placeText() const
 {
     switch (m_place) {
     case Place::Unknown:
-        return QStringLiteral("Asking the keyring for the password...");
+        return QStringLiteral("Asking %1 for the password...").arg(theStore());
     case Place::Keyring:
-        return QStringLiteral("Password kept in the keyring");
+        return QStringLiteral("Password kept in %1").arg(theStore());
     case Place::File:
-        return QStringLiteral("Password kept in the settings file (no keyring found)");
+        return QStringLiteral("Password kept in the settings, not in %1").arg(theStore());
     }
     return QString();
 }
@@ -77,43 +65,40 @@ void PasswordStore::start()
     m_password = m_settings.read(Key::MailPassword);
     emit passwordKnown(m_password);
     setState(State::Reading);
-    if (!hasSessionBus()) {
-        // Asking would make the D-Bus library launch a bus of its own, with the user's keyring behind it.
-        keepInFile(m_password, QStringLiteral("no session bus"));
+    QString why;
+    if (!SecretStore::reachable(&why)) {
+        keepInFile(m_password, why);
         setState(State::Idle);
         becomeReady();
         return;
     }
-    auto* job = newJob<QKeychain::ReadPasswordJob>(m_service);
-    connect(job, &QKeychain::Job::finished, this, [this, id = m_job + 1](QKeychain::Job* done) {
-        if (id == m_job)
-            readFinished(done);
-    });
-    startJob(job);
+    m_store.read(expectAnswer(&PasswordStore::readFinished));
 }
 
-void PasswordStore::startJob(QKeychain::Job* job)
+SecretStore::Done PasswordStore::expectAnswer(void (PasswordStore::*handle)(const SecretStore::Answer&))
 {
-    ++m_job;
     m_timeout.start();
-    job->start();
+    return [this, handle, id = ++m_call](const SecretStore::Answer& answer) {
+        if (id == m_call)
+            (this->*handle)(answer);
+    };
 }
 
-void PasswordStore::readFinished(QKeychain::Job* job)
+void PasswordStore::readFinished(const SecretStore::Answer& answer)
 {
     m_timeout.stop();
     setState(State::Idle);
     const QString fileCopy = m_settings.read(Key::MailPassword);
-    if (job->error() != QKeychain::NoError && job->error() != QKeychain::EntryNotFound) {
-        keepInFile(m_pending.value_or(fileCopy), OutsideText::line(job->errorString()));
+    if (answer.result != SecretStore::Result::Ok && answer.result != SecretStore::Result::NotFound) {
+        keepInFile(m_pending.value_or(fileCopy), OutsideText::line(answer.message));
         m_pending.reset();
         becomeReady();
         return;
     }
-    // A copy in the file is newer than the keyring's: it is written only while no keyring takes it. The place
-    // stays unknown until the keyring confirmed that it holds that copy.
+    // A copy in the settings is newer than the store's: it is written only while no store takes it. The place
+    // stays unknown until the store confirmed that it holds that copy.
     if (!m_pending && fileCopy.isEmpty()) {
-        m_password = static_cast<QKeychain::ReadPasswordJob*>(job)->textData();
+        m_password = answer.secret;
         setPlace(Place::Keyring);
     } else if (!m_pending) {
         m_pending = fileCopy;
@@ -127,7 +112,7 @@ void PasswordStore::readFinished(QKeychain::Job* job)
 
 void PasswordStore::save(const QString& password)
 {
-    // The dialog hands back what it was shown: no change, and during the read not the keyring's value either.
+    // The dialog hands back what it was shown: no change, and during the read not the store's value either.
     if (password == m_password)
         return;
     m_password = password;
@@ -147,29 +132,23 @@ void PasswordStore::write(const QString& password)
 {
     setState(State::Writing);
     m_writing = password;
-    auto* job = newJob<QKeychain::WritePasswordJob>(m_service);
-    job->setTextData(password);
-    connect(job, &QKeychain::Job::finished, this, [this, id = m_job + 1](QKeychain::Job* done) {
-        if (id == m_job)
-            writeFinished(done, m_writing);
-    });
-    startJob(job);
+    m_store.write(password, expectAnswer(&PasswordStore::writeFinished));
 }
 
-void PasswordStore::writeFinished(QKeychain::Job* job, const QString& written)
+void PasswordStore::writeFinished(const SecretStore::Answer& answer)
 {
     m_timeout.stop();
     setState(State::Idle);
-    if (job->error() != QKeychain::NoError) {
-        keepInFile(m_pending.value_or(written), OutsideText::line(job->errorString()));
+    if (answer.result != SecretStore::Result::Ok) {
+        keepInFile(m_pending.value_or(m_writing), OutsideText::line(answer.message));
         m_pending.reset();
         return;
     }
-    // Only now, with the keyring holding it, may the file's copy go.
+    // Only now, with the store holding it, may the settings' copy go.
     if (!m_settings.read(Key::MailPassword).isEmpty()) {
         m_settings.write(Key::MailPassword, QString());
-        qCInfo(lcKeyring) << "mail password moved from the settings file into the keyring";
-        emit notice(QStringLiteral("Mail password moved into the keyring"));
+        qCInfo(lcKeyring).noquote() << "mail password moved from the settings into" << theStore();
+        emit notice(QStringLiteral("Mail password moved into %1").arg(theStore()));
     }
     setPlace(Place::Keyring);
     runPending();
@@ -186,10 +165,10 @@ void PasswordStore::runPending()
 
 void PasswordStore::keyringTimedOut()
 {
-    // QtKeychain runs its jobs one after another: behind a job that never ends no other would run either.
-    qCWarning(lcKeyring) << "the keyring did not answer within" << AnswerTimeoutMs << "ms";
+    // A store may run its calls one after another: behind a call that never ends no other would run either.
+    qCWarning(lcKeyring).noquote() << theStore() << "did not answer within" << AnswerTimeoutMs << "ms";
     const State was = m_state;
-    ++m_job; // its answer, should it come, is not waited for any more
+    ++m_call; // its answer, should it come, is not waited for any more
     setState(State::Idle);
     keepInFile(m_pending.value_or(was == State::Writing ? m_writing : m_password), QStringLiteral("no answer"));
     m_pending.reset();
@@ -203,10 +182,11 @@ void PasswordStore::keepInFile(const QString& password, const QString& reason)
     emit passwordKnown(m_password);
     if (m_settings.read(Key::MailPassword) != password)
         m_settings.write(Key::MailPassword, password);
-    // One line, once per run: no keyring call is tried again after this.
-    qCInfo(lcKeyring).noquote() << "mail password kept in the settings file: keyring unavailable:" << reason;
+    // One line, once per run: no store call is tried again after this.
+    qCInfo(lcKeyring).noquote() << "mail password kept in the settings, not in" << theStore() + QLatin1Char(':')
+                                << reason;
     if (!password.isEmpty()) // without a password there is nothing to warn about
-        emit notice(QStringLiteral("Mail password kept in the settings file: no keyring (%1)").arg(reason));
+        emit notice(QStringLiteral("Mail password kept in the settings, not in %1 (%2)").arg(theStore(), reason));
     setPlace(Place::File);
 }
 

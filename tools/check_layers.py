@@ -29,9 +29,10 @@ LAYERS = {
 }
 CHECKED_EXTENSIONS = {".cpp", ".h"}
 OUTSIDE_LAYERS = {"tests", "fuzz", "bench", "tools", "resources", "deploy", "windows"}
-# Headers of an operating system: only its own platform folder includes them.
+# Headers of an operating system (and of the Secret Service client): only its own platform folder includes them.
 OS_HEADER = re.compile(r"^(unistd|fcntl|signal|poll|pwd|dlfcn|ifaddrs|windows|winsock2|ws2tcpip|iphlpapi|netioapi|"
-                       r"shellapi|wincred|wincrypt|bcrypt|shlobj|objbase|(sys|linux|net|netinet|arpa)/[\w/]+)\.h$")
+                       r"shellapi|wincred|wincrypt|bcrypt|shlobj|objbase|qt6keychain/keychain|"
+                       r"(sys|linux|net|netinet|arpa)/[\w/]+)\.h$")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]', re.MULTILINE)
 
 

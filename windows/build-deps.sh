@@ -1,5 +1,5 @@
 #!/bin/sh
-# Cross-builds the program's Windows dependencies (Qt, c-ares, OpenSSL, QtKeychain) from Debian's own source
+# Cross-builds the program's Windows dependencies (Qt, c-ares, OpenSSL) from Debian's own source
 # packages, each into a folder of the cache named after its version and a short hash of its options:
 #   ${VISTREL_WINDOWS_CACHE:-$HOME/.cache/tarnwick-ip-vistrel/windows}/<name>-<version>-<hash>/
 # A folder that is complete (it holds .complete) is used as it is; delete it to build it again.
@@ -168,28 +168,10 @@ build_openssl() {
     touch "$openssl/.complete"
 }
 
-# ---- QtKeychain (the mail password in Windows' Credential Manager) ----
-keychain_debian=$(source_version qtkeychain)
-keychain_options="-DBUILD_WITH_QT6=ON -DBUILD_TRANSLATIONS=OFF -DBUILD_TEST_APPLICATION=OFF -DUSE_CREDENTIAL_STORE=ON"
-keychain="$cache/qtkeychain-$(upstream "$keychain_debian")-$(key "$keychain_options $qt")"
-[ -n "$keychain_debian" ] || keychain=""
-
-build_keychain() {
-    src=$(fetch_source qtkeychain "$keychain_debian")
-    rm -rf "$src/build-windows" "$keychain"
-    # shellcheck disable=SC2086
-    cmake_cross -S "$src" -B "$src/build-windows" -DCMAKE_INSTALL_PREFIX="$keychain" -DCMAKE_PREFIX_PATH="$qt" \
-        -DQT_HOST_PATH=/usr $keychain_options
-    cmake --build "$src/build-windows" -j "$jobs" >&2
-    cmake --install "$src/build-windows" >&2
-    rm -rf "$src/build-windows"
-    touch "$keychain/.complete"
-}
-
 if [ "${VISTREL_QT_SOURCE_CHECK:-0}" = 1 ]; then
     build_qt
 fi
-for dep in qt cares openssl keychain; do
+for dep in qt cares openssl; do
     eval "prefix=\$$dep"
     if [ -z "$prefix" ]; then
         log "no source of $dep can be fetched: the build goes on without it"
@@ -201,4 +183,4 @@ for dep in qt cares openssl keychain; do
         log "$(basename "$prefix") built in $(( $(date +%s) - start )) s"
     fi
 done
-echo "$qt;$cares;$openssl${keychain:+;$keychain}"
+echo "$qt;$cares;$openssl"

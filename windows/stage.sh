@@ -35,7 +35,7 @@ gcc_dir=$(dirname "$($mingw-g++-posix -print-libgcc-file-name)")
 copy "$gcc_dir/libstdc++-6.dll" "$folder"
 copy "$gcc_dir/libgcc_s_seh-1.dll" "$folder"
 copy "/usr/$mingw/lib/libwinpthread-1.dll" "$folder"
-# The dependencies' own DLLs (c-ares, libcrypto, QtKeychain).
+# The dependencies' own DLLs (c-ares, libcrypto).
 for prefix in $(echo "$prefixes" | tr ';' ' '); do
     [ "$prefix" = "$qt" ] && continue
     for dll in "$prefix"/bin/*.dll; do
