@@ -6,6 +6,7 @@
 #include "app/MainWindowWiring.h"
 #include "app/StartUp.h"
 #include "app/TestHooks.h"
+#include "app/WatcherHistory.h"
 #include "app/WatcherNotifications.h"
 #include "configure/NotificationWindows.h"
 #include "core/AddressWatcher.h"
@@ -35,10 +36,10 @@ int main(int argc, char* argv[])
     }
     if (command.mode != CommandLine::Mode::Windowed) {
         HeadlessRunner::handOver(argv);
-        return HeadlessRunner::run(command.mode, settingsPath, argc, argv);
+        return HeadlessRunner::run(command, settingsPath, argc, argv);
     }
 
-    DesktopArguments arguments(argc, argv);  // X11 under Wayland, so that the overlay can stay on top
+    DesktopArguments arguments(argc, argv); // X11 under Wayland, so that the overlay can stay on top
     QApplication app(arguments.argc(), arguments.argv());
     StartUp::nameApplication();
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick-ip-vistrel"));
@@ -51,6 +52,9 @@ int main(int argc, char* argv[])
     AddressWatcher watcher(settings);
     DesktopMessageBox messageBox;
     WatcherNotifications notifications(watcher, settings, &messageBox);
+    // Opened at the first change; its trouble reaches the status line after the lookup's own closing status.
+    WatcherHistory history(watcher, WatcherHistory::pathFor(settingsPath, StartUp::defaultSettingsPath()),
+                           Qt::QueuedConnection);
 
     Form1 form(watcher, settings);
     TestHooks::install(watcher.refreshCycle(), &form);
@@ -76,6 +80,6 @@ int main(int argc, char* argv[])
     // The mail password comes from the keyring while the splash shows; a mail started earlier waits for it.
     notifications.passwords.start();
     watcher.lookUp();
-    desktop.startWithSplash([&form] { form.Form_Load(); });  // after the splash, the main window loads and shows
+    desktop.startWithSplash([&form] { form.Form_Load(); }); // after the splash, the main window loads and shows
     return app.exec();
 }

@@ -17,6 +17,7 @@ LAYERS = {
     "discovery": 2,
     "rtf": 2,
     "core": 3,
+    "history": 3,
     "keyring": 4,
     "notify": 5,
     "secure": 6,
