@@ -43,9 +43,7 @@ QString kindCondition(HistoryKinds kinds)
 
 std::optional<qint64> number(const QVariant& value)
 {
-    if (value.isNull() || value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray)
-        return std::nullopt; // text where a number belongs counts as none, whatever digits it holds
-    bool ok = false;
+    bool ok = false; // NULL, and text that is no number, count as none
     const qint64 n = value.toLongLong(&ok);
     return ok ? std::optional<qint64>(n) : std::nullopt;
 }
