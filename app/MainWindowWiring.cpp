@@ -2,6 +2,7 @@
 
 #include "configure/NotificationWindows.h"
 #include "desktop/DesktopIntegration.h"
+#include "historywindow/HistoryWindow.h"
 #include "mainwindow/Form1.h"
 #include "nettools/NetTools.h"
 
@@ -36,6 +37,8 @@ void connectMainWindow(Form1& form, const WindowParts& parts)
         });
         QObject::connect(&form, &Form1::whoisRequested, &form, [tools](const QString& query) { tools->showWhois(query); });
     }
+    if (HistoryWindows* history = parts.history)
+        QObject::connect(&form, &Form1::historyRequested, &form, [history] { history->show(); });
     // The watcher has shut down: the windows beside the main one close, and the process ends unless one of them
     // still has to live (the website window's second).
     QObject::connect(&form, &Form1::unloaded, &form, [parts] {
@@ -44,6 +47,8 @@ void connectMainWindow(Form1& form, const WindowParts& parts)
             parts.configuration->unload();
         if (parts.netTools)
             parts.netTools->unload();
+        if (parts.history)
+            parts.history->unload();
         if (!keepAlive && parts.quit)
             parts.quit();
     });

@@ -14,7 +14,8 @@ int main(int argc, char* argv[])
     if (command.exitStatus >= 0)
         return command.exitStatus;
     if (command.mode == CommandLine::Mode::Windowed) {
-        std::fprintf(stderr, "%s: the window is tarnwick-ip-vistrel; here --headless, --once or --history is needed.\n", argv[0]);
+        std::fprintf(stderr, "%s: the window is tarnwick-ip-vistrel; here --headless, --once or --history is needed.\n",
+                     argv[0]);
         return CommandLine::ExitUsage;
     }
     QString settingsPath;

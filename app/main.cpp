@@ -13,6 +13,7 @@
 #include "core/Settings.h"
 #include "desktop/DesktopArguments.h"
 #include "desktop/DesktopIntegration.h"
+#include "historywindow/HistoryWindow.h"
 #include "mainwindow/Form1.h"
 #include "nettools/NetTools.h"
 #include "platform/InstanceLock.h"
@@ -61,7 +62,8 @@ int main(int argc, char* argv[])
     NotificationWindows configuration(notifications.host, notifications.service, &form);
     NetTools netTools;
     DesktopIntegration desktop(form, watcher, settings);
-    connectMainWindow(form, {&desktop, &netTools, &configuration, [] { QCoreApplication::exit(0); }});
+    HistoryWindows historyWindows(history.store);
+    connectMainWindow(form, {&desktop, &netTools, &configuration, [] { QCoreApplication::exit(0); }, &historyWindows});
     // A second windowed start on the same settings file brings this window forward instead.
     lock.setRaiseWindow([&form] {
         form.showNormal();

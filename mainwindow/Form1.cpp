@@ -234,6 +234,7 @@ void Form1::buildMenus()
     action->setObjectName(QStringLiteral("mnuAction"));
     named(action->addAction(QStringLiteral("Overlay On/Off"), this, &Form1::Command2_Click), "mnuActionItem0");
     named(action->addAction(QStringLiteral("Refresh"), this, &Form1::Command1_Click), "mnuActionItem1");
+    named(action->addAction(QStringLiteral("History"), this, &Form1::historyRequested), "mnuActionHistory");
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));

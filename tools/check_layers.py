@@ -26,6 +26,7 @@ LAYERS = {
     "configure": 8,
     "nettools": 8,
     "desktop": 8,
+    "historywindow": 8,
     "app": 9,
 }
 CHECKED_EXTENSIONS = {".cpp", ".h"}
