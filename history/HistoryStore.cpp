@@ -350,3 +350,13 @@ QList<HistoryEntry> HistoryStore::period(qint64 fromMs, qint64 toMs, HistoryKind
                       QStringLiteral("c.at_ms, c.id"), {fromMs, toMs});
     return entries;
 }
+
+std::optional<qint64> HistoryStore::beginning()
+{
+    if (!open(&m_lastError))
+        return std::nullopt;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral("SELECT min(at_ms) FROM changes")) || !query.next())
+        return std::nullopt;
+    return number(query.value(0));
+}

@@ -79,6 +79,9 @@ public:
     /// Why the last read failed (empty when none did).
     const QString& lastError() const { return m_lastError; }
 
+    /// When the first entry kept was recorded (what lies before it is not known), or nothing when there is none.
+    std::optional<qint64> beginning();
+
     /// The name a database that cannot be used gets: @p path with the UTC time of @p atMs before ".sqlite".
     static QString asideName(const QString& path, qint64 atMs);
 

@@ -165,7 +165,8 @@ void HistoryWindow::refreshTimeline()
     // Only the period is read, and what was in place when it began.
     const auto [from, to] = periodShown();
     const HistoryKinds kinds = m_model->kinds();
-    m_timeline->setPeriod(from, to, QDateTime::currentMSecsSinceEpoch(), m_store.period(from, to, kinds), kinds);
+    m_timeline->setPeriod(from, to, QDateTime::currentMSecsSinceEpoch(), m_store.period(from, to, kinds), kinds,
+                          m_store.beginning().value_or(from));
 }
 
 bool HistoryWindow::exportCsv(const QString& path, QString* error)

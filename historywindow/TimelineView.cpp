@@ -69,7 +69,7 @@ TimelineView::TimelineView(QWidget* parent) : QWidget(parent)
 }
 
 void TimelineView::setPeriod(qint64 fromMs, qint64 toMs, qint64 nowMs, const QList<HistoryEntry>& entries,
-                             HistoryKinds kinds)
+                             HistoryKinds kinds, qint64 beganMs)
 {
     m_from = fromMs;
     m_to = std::max(toMs, fromMs + 1);
@@ -87,7 +87,7 @@ void TimelineView::setPeriod(qint64 fromMs, qint64 toMs, qint64 nowMs, const QLi
                 continue;
             }
             if (!open)
-                open = Segment{kind, entry.before, fromMs, 0, false};
+                open = Segment{kind, entry.before, std::max(fromMs, beganMs), 0, false};
             open->toMs = entry.atMs;
             if (open->toMs > open->fromMs)
                 m_segments.append(*open);

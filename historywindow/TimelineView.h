@@ -6,8 +6,8 @@
 #include <QWidget>
 
 /// The addresses over a period, drawn: one band per address kind, one segment per address while it was in place,
-/// its address written on it where it fits, and the time along the bottom. An address that was in place before the
-/// history began is hatched from where the period starts.
+/// its address written on it where it fits, and the time along the bottom. An address that was in place when the
+/// history began is hatched from there.
 class TimelineView : public QWidget
 {
     Q_OBJECT
@@ -18,14 +18,16 @@ public:
         QString address;
         qint64 fromMs;
         qint64 toMs;
-        bool startKnown; ///< false: in place since before the first recorded change
+        bool startKnown; ///< false: in place since before the history began
     };
 
     explicit TimelineView(QWidget* parent = nullptr);
 
     /// Shows the period [@p fromMs, @p toMs) of the kinds in @p kinds from @p entries (HistoryStore::period's),
-    /// up to @p nowMs.
-    void setPeriod(qint64 fromMs, qint64 toMs, qint64 nowMs, const QList<HistoryEntry>& entries, HistoryKinds kinds);
+    /// up to @p nowMs. An address in place before its kind's first change is drawn from @p beganMs, when the
+    /// history began.
+    void setPeriod(qint64 fromMs, qint64 toMs, qint64 nowMs, const QList<HistoryEntry>& entries, HistoryKinds kinds,
+                   qint64 beganMs);
     const QList<Segment>& segments() const { return m_segments; }
 
     QSize sizeHint() const override;
