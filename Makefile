@@ -7,6 +7,7 @@
 #                a lookup with a late source against one source;
 #                mail over plain SMTP, STARTTLS and TLS;
 #                address change on an interface (in a network namespace) to the lookup's end
+#                the History window opened over 100,000 changes beside a table view over an empty model
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -55,6 +56,7 @@ long-run: build
 bench: build
 	/usr/bin/python3 bench/startup_idle.py --binary $(BUILD)/tarnwick-ip-vistrel --minimal $(BUILD)/tests/desktop/minimal_qt
 	./$(BUILD)/tests/discovery/lookup_bench
+	./$(BUILD)/tests/historywindow/history_bench
 	bench/smtp_bench.sh $(BUILD) 2 20
 	/usr/bin/python3 bench/network_change.py --binary $(BUILD)/tarnwick-ip-vistrel
 	/usr/bin/python3 bench/headless.py --binary $(BUILD)/tarnwick-ip-vistrel
