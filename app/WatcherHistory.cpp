@@ -10,15 +10,18 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-WatcherHistory::WatcherHistory(AddressWatcher& watcher, const QString& path, Qt::ConnectionType problemConnection)
+WatcherHistory::WatcherHistory(AddressWatcher& watcher, const QString& path, Qt::ConnectionType connection)
     : store(path)
 {
-    QObject::connect(&store, &HistoryStore::problem, &watcher, &AddressWatcher::setStatus, problemConnection);
-    QObject::connect(&watcher, &AddressWatcher::addressesChanged, &store, [this](const QList<AddressChange>& changes) {
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        for (const AddressChange& change : changes)
-            store.record(HistoryText::kindOf(change.name), change.before, change.after, now);
-    });
+    QObject::connect(&store, &HistoryStore::problem, &watcher, &AddressWatcher::setStatus, connection);
+    QObject::connect(
+        &watcher, &AddressWatcher::addressesChanged, &store,
+        [this](const QList<AddressChange>& changes) {
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            for (const AddressChange& change : changes)
+                store.record(HistoryText::kindOf(change.name), change.before, change.after, now);
+        },
+        connection);
 }
 
 QString WatcherHistory::pathFor(const QString& settingsPath, const QString& defaultSettingsPath)

@@ -53,7 +53,7 @@ int main(int argc, char* argv[])
     AddressWatcher watcher(settings);
     DesktopMessageBox messageBox;
     WatcherNotifications notifications(watcher, settings, &messageBox);
-    // Opened at the first change; its trouble reaches the status line after the lookup's own closing status.
+    // Opened at the first change, once its lookup has ended; its trouble reaches the status line after the lookup's.
     WatcherHistory history(watcher, WatcherHistory::pathFor(settingsPath, StartUp::defaultSettingsPath()),
                            Qt::QueuedConnection);
 
