@@ -283,6 +283,7 @@ def history_after_restart(web_port):
     check(os.path.exists(path + ".history.sqlite"), "the history lies beside the settings file")
     watcher = start("--headless", "--config", path, url=url)
     RUNNING.append(watcher)
+    check(watcher.stderr.readline() != "", "the watcher starts")  # its first line comes once it holds the file
     printed = {}
     for form in ("text", "csv"):
         result = subprocess.run([BINARY, "--history", "--format", form, "--config", path], env=ENV,
