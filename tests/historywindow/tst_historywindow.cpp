@@ -1,5 +1,5 @@
 // The History window over a real history file: the table's rows and what they say, the filter, the timeline's
-// segments for a day and the next, a change recorded while it is open, and the exported file.
+// segments for a day and the next, a change recorded while it is open, the exported file, and rows read page by page.
 #include "history/HistoryText.h"
 #include "historywindow/HistoryModel.h"
 #include "historywindow/HistoryWindow.h"
@@ -8,6 +8,8 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 using Segment = TimelineView::Segment;
@@ -91,6 +93,26 @@ private slots:
         QCOMPARE(QString::fromUtf8(exported.readAll()),
                  "time_utc,address,old,new,lasted_seconds\n" + t10 + ",External,203.0.113.1,203.0.113.2,\n" + t12 +
                      ",External,203.0.113.2,203.0.113.3,7200\n" + t13 + ",External IPv6,2001:db8::1,2001:db8::2,\n");
+    }
+
+    void rowsOnLaterPagesAreTheirOwn()
+    {
+        const QString file = m_dir.filePath("pages.sqlite");
+        HistoryStore store(file);
+        store.record(HistoryEntry::External, "x", "0", 0);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fill");
+            db.setDatabaseName(file);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec("INSERT INTO changes (at_ms, kind, old, new) WITH RECURSIVE n(i) AS (SELECT 1 "
+                                       "UNION ALL SELECT i + 1 FROM n WHERE i < 599) SELECT i, 1, i - 1, i FROM n"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("fill");
+        HistoryWindow window(store);
+        QCOMPARE(window.model()->rowCount(), 600);
+        for (const int row : {0, 255, 256, 598})
+            QCOMPARE(cell(window, row, HistoryModel::Change), QStringLiteral("%1 → %2").arg(598 - row).arg(599 - row));
     }
 };
 
