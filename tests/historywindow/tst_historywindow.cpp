@@ -1,10 +1,15 @@
 // The History window over a real history file: the table's rows and what they say, the filter, the timeline's
 // segments for a day and the next, a change recorded while it is open, the exported file, and rows read page by page.
+#include "TempConfigHome.h"
+#include "app/MainWindowWiring.h"
+#include "core/Settings.h"
 #include "history/HistoryText.h"
 #include "historywindow/HistoryModel.h"
 #include "historywindow/HistoryWindow.h"
 #include "historywindow/TimelineView.h"
+#include "mainwindow/Form1.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QPushButton>
@@ -93,6 +98,27 @@ private slots:
         QCOMPARE(QString::fromUtf8(exported.readAll()),
                  "time_utc,address,old,new,lasted_seconds\n" + t10 + ",External,203.0.113.1,203.0.113.2,\n" + t12 +
                      ",External,203.0.113.2,203.0.113.3,7200\n" + t13 + ",External IPv6,2001:db8::1,2001:db8::2,\n");
+    }
+
+    void theMainWindowsMenuOpensItAndShutdownClosesIt()
+    {
+        TempConfigHome home;
+        home.writeSettingsFile("[Settings]\nshowHelp=0\n");
+        Settings settings(home.settingsPath());
+        AddressWatcher watcher(settings);
+        Form1 form(watcher, settings);
+        HistoryStore store(m_dir.filePath("menu.sqlite"));
+        HistoryWindows windows(store);
+        connectMainWindow(form, {.quit = {}, .history = &windows});
+        form.findChild<QAction*>("mnuActionHistory")->trigger();
+        form.findChild<QAction*>("mnuActionHistory")->trigger(); // brought forward, not made twice
+        QVERIFY(windows.window() && windows.window()->isVisible());
+        const QWidgetList tops = QApplication::topLevelWidgets();
+        QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget* w) { return qobject_cast<HistoryWindow*>(w); }),
+                 1);
+        QPointer<HistoryWindow> shown = windows.window();
+        emit form.unloaded();
+        QTRY_VERIFY(!shown); // closed and deleted
     }
 
     void rowsOnLaterPagesAreTheirOwn()
