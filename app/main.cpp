@@ -40,7 +40,7 @@ int main(int argc, char* argv[])
         return HeadlessRunner::run(command, settingsPath, argc, argv);
     }
 
-    DesktopArguments arguments(argc, argv); // X11 under Wayland, so that the overlay can stay on top
+    DesktopArguments arguments(argc, argv);  // X11 under Wayland, so that the overlay can stay on top
     QApplication app(arguments.argc(), arguments.argv());
     StartUp::nameApplication();
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick-ip-vistrel"));

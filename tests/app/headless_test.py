@@ -86,7 +86,8 @@ def text(path):
 
 def bad_command_lines():
     print("bad command lines: 64 and the usage; --version")
-    for args in (["--bogus"], ["--config"], ["--headless", "--once"], ["extra"]):
+    for args in (["--bogus"], ["--config"], ["--headless", "--once"], ["extra"], ["--history", "--once"],
+                 ["--format", "csv"], ["--history", "--format", "xml"]):
         status, err = run(*args)
         check(status == 64 and "Usage:" in err, f"{args} exits 64 with the usage", err)
     status = subprocess.run([BINARY, "--version"], env=ENV, capture_output=True, text=True)
