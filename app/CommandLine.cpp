@@ -55,7 +55,12 @@ CommandLine CommandLine::parse(int argc, char** argv)
                                                  "and notified, 2 a notification failed, 3 the lookup failed)."));
     const QCommandLineOption config(QStringLiteral("config"), QStringLiteral("Uses another settings file."),
                                     QStringLiteral("FILE"));
-    parser.addOptions({help, version, headless, once, config});
+    const QCommandLineOption history(QStringLiteral("history"),
+                                     QStringLiteral("Prints the recorded changes of the addresses and exits."));
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("How --history prints: text (aligned columns, the default) or csv."),
+                                    QStringLiteral("FORMAT"));
+    parser.addOptions({help, version, headless, once, history, format, config});
     for (const char* name : QtOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -76,6 +81,13 @@ CommandLine CommandLine::parse(int argc, char** argv)
         problem = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
     else if (parser.isSet(headless) && parser.isSet(once))
         problem = QStringLiteral("--headless and --once cannot be used together.");
+    else if (parser.isSet(history) && (parser.isSet(headless) || parser.isSet(once)))
+        problem = QStringLiteral("--history cannot be used with --headless or --once.");
+    else if (parser.isSet(format) && !parser.isSet(history))
+        problem = QStringLiteral("--format is for --history.");
+    else if (parser.isSet(format) && parser.value(format) != QLatin1String("text") &&
+             parser.value(format) != QLatin1String("csv"))
+        problem = QStringLiteral("--format is text or csv.");
     else if (parser.isSet(config) && parser.value(config).isEmpty())
         problem = QStringLiteral("--config needs a file name.");
     if (!problem.isEmpty()) {
@@ -95,7 +107,11 @@ CommandLine CommandLine::parse(int argc, char** argv)
         result.exitStatus = 0;
         return result;
     }
-    result.mode = parser.isSet(headless) ? Mode::Headless : parser.isSet(once) ? Mode::Once : Mode::Windowed;
+    result.mode = parser.isSet(headless)  ? Mode::Headless
+                  : parser.isSet(once)    ? Mode::Once
+                  : parser.isSet(history) ? Mode::History
+                                          : Mode::Windowed;
+    result.historyCsv = parser.value(format) == QLatin1String("csv");
     if (parser.isSet(config))
         result.configPath = QFileInfo(parser.value(config)).absoluteFilePath();
     return result;

@@ -11,6 +11,7 @@ struct CommandLine
         Windowed,
         Headless,
         Once,
+        History, ///< print the history of changes and exit
     };
 
     /// The exit statuses shared by every mode (sysexits.h values for the command line and the settings file).
@@ -28,6 +29,8 @@ struct CommandLine
     Mode mode = Mode::Windowed;
     /// Empty: the default settings file.
     QString configPath;
+    /// For Mode::History: comma-separated values instead of aligned columns.
+    bool historyCsv = false;
     /// Set when the program has nothing more to do (help, version, bad usage): exit with this status.
     int exitStatus = -1;
 

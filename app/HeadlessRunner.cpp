@@ -4,7 +4,9 @@
 #include "core/Settings.h"
 #include "app/StartUp.h"
 #include "app/TestHooks.h"
+#include "app/WatcherHistory.h"
 #include "app/WatcherNotifications.h"
+#include "history/HistoryText.h"
 #include "platform/HandOver.h"
 #include "platform/InstanceLock.h"
 #include "core/MessageBox.h"
@@ -17,6 +19,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <cstdio>
 
 namespace {
 // After SIGTERM: how long a mail under way may take to finish before it is given up.
@@ -54,12 +57,38 @@ int exitStatus(AddressWatcher::Outcome outcome)
     }
     return CommandLine::ExitLookupFailed;
 }
+// --history: the whole file read first (a reader holds the watcher's writes off only while it reads), then printed.
+int printHistory(const QString& path, bool csv)
+{
+    HistoryStore store(path, HistoryStore::Access::ReadOnly);
+    QString error;
+    if (!store.open(&error)) {
+        if (!store.exists()) {
+            std::printf("%s\n", qPrintable(error));
+            return CommandLine::ExitUnchanged;
+        }
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return CommandLine::ExitConfig;
+    }
+    const QList<HistoryEntry> entries = store.all();
+    if (!store.lastError().isEmpty()) {
+        std::fprintf(stderr, "The history %s cannot be read: %s\n", qPrintable(path), qPrintable(store.lastError()));
+        return CommandLine::ExitConfig;
+    }
+    const QByteArray text = (csv ? HistoryText::csv(entries) : HistoryText::table(entries)).toUtf8();
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    return std::fflush(stdout) == 0 ? CommandLine::ExitUnchanged : CommandLine::ExitConfig;
+}
 } // namespace
 
-int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int argc, char** argv)
+int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath, int argc, char** argv)
 {
+    const CommandLine::Mode mode = command.mode;
     QCoreApplication app(argc, argv);
     StartUp::nameApplication();
+    const QString historyPath = WatcherHistory::pathFor(settingsPath, StartUp::defaultSettingsPath());
+    if (mode == CommandLine::Mode::History)
+        return printHistory(historyPath, command.historyCsv);
 
     InstanceLock lock(settingsPath, InstanceLock::Role::Headless);
     if (const int status = StartUp::takeLock(lock); status >= 0)
@@ -76,6 +105,7 @@ int HeadlessRunner::run(CommandLine::Mode mode, const QString& settingsPath, int
     QObject::connect(&watcher, &AddressWatcher::statusChanged, [&log](const QString& text) { log.write(text); });
     LogMessageBox messageBox(log);
     WatcherNotifications notifications(watcher, settings, &messageBox);
+    WatcherHistory history(watcher, historyPath, Qt::DirectConnection); // a status line at once, even in --once
     watcher.load();
     watcher.loadRefreshSettings(mode == CommandLine::Mode::Headless);
     notifications.passwords.start(); // a mail started before the keyring answered waits for it

@@ -2,6 +2,7 @@
 
 #include "configure/NotificationWindows.h"
 #include "desktop/DesktopIntegration.h"
+#include "historywindow/HistoryWindow.h"
 #include "mainwindow/Form1.h"
 #include "nettools/NetTools.h"
 
@@ -24,7 +25,6 @@ void connectMainWindow(Form1& form, const WindowParts& parts)
         });
         QObject::connect(desktop, &DesktopIntegration::overlayShown, &form, &Form1::showOverlayState);
         QObject::connect(desktop, &DesktopIntegration::refreshRequested, &form, &Form1::Command1_Click);
-        // DesktopIntegration::historyRequested (the tray's "History") is for the history window, connected here.
     }
     if (NotificationWindows* configuration = parts.configuration)
         QObject::connect(&form, &Form1::configurationRequested, &form, [configuration] { configuration->showConfiguration(); });
@@ -37,6 +37,11 @@ void connectMainWindow(Form1& form, const WindowParts& parts)
         });
         QObject::connect(&form, &Form1::whoisRequested, &form, [tools](const QString& query) { tools->showWhois(query); });
     }
+    if (HistoryWindows* history = parts.history) {
+        QObject::connect(&form, &Form1::historyRequested, &form, [history] { history->show(); });
+        if (parts.desktop) // the tray's "History"
+            QObject::connect(parts.desktop, &DesktopIntegration::historyRequested, &form, [history] { history->show(); });
+    }
     // The watcher has shut down: the windows beside the main one close, and the process ends unless one of them
     // still has to live (the website window's second).
     QObject::connect(&form, &Form1::unloaded, &form, [parts] {
@@ -45,6 +50,8 @@ void connectMainWindow(Form1& form, const WindowParts& parts)
             parts.configuration->unload();
         if (parts.netTools)
             parts.netTools->unload();
+        if (parts.history)
+            parts.history->unload();
         if (!keepAlive && parts.quit)
             parts.quit();
     });

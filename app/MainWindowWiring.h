@@ -3,6 +3,7 @@
 #include <functional>
 
 class DesktopIntegration;
+class HistoryWindows;
 class Form1;
 class NetTools;
 class NotificationWindows;
@@ -15,6 +16,7 @@ struct WindowParts
     NotificationWindows* configuration = nullptr;
     /// What ending the process means, once the main window and the windows beside it have unloaded.
     std::function<void()> quit;
+    HistoryWindows* history = nullptr;
 };
 
 /// Connects what the main window asks for to the window that owns it, and what those windows report back to

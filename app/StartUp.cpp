@@ -9,9 +9,13 @@
 
 bool StartUp::settingsPath(const CommandLine& command, QString* path, QString* error)
 {
-    *path =
-        command.configPath.isEmpty() ? SettingsFile::defaultPath(LoadProductInfo().productName) : command.configPath;
+    *path = command.configPath.isEmpty() ? defaultSettingsPath() : command.configPath;
     return CommandLine::checkSettingsFile(*path, error);
+}
+
+QString StartUp::defaultSettingsPath()
+{
+    return SettingsFile::defaultPath(LoadProductInfo().productName);
 }
 
 void StartUp::nameApplication()

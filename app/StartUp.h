@@ -11,6 +11,9 @@ namespace StartUp {
 /// --config never overwrites anything; false with @p error when it cannot be used (exit with ExitConfig).
 [[nodiscard]] bool settingsPath(const CommandLine& command, QString* path, QString* error);
 
+/// The settings file used without --config.
+QString defaultSettingsPath();
+
 /// Names the application object just made after the product: name, organisation (the settings folder) and version.
 void nameApplication();
 

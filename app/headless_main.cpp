@@ -14,7 +14,8 @@ int main(int argc, char* argv[])
     if (command.exitStatus >= 0)
         return command.exitStatus;
     if (command.mode == CommandLine::Mode::Windowed) {
-        std::fprintf(stderr, "%s: the window is tarnwick-ip-vistrel; here --headless or --once is needed.\n", argv[0]);
+        std::fprintf(stderr, "%s: the window is tarnwick-ip-vistrel; here --headless, --once or --history is needed.\n",
+                     argv[0]);
         return CommandLine::ExitUsage;
     }
     QString settingsPath;
@@ -22,5 +23,5 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return CommandLine::ExitConfig;
     }
-    return HeadlessRunner::run(command.mode, settingsPath, argc, argv);
+    return HeadlessRunner::run(command, settingsPath, argc, argv);
 }

@@ -6,12 +6,14 @@
 #include "app/MainWindowWiring.h"
 #include "app/StartUp.h"
 #include "app/TestHooks.h"
+#include "app/WatcherHistory.h"
 #include "app/WatcherNotifications.h"
 #include "configure/NotificationWindows.h"
 #include "core/AddressWatcher.h"
 #include "core/Settings.h"
 #include "desktop/DesktopArguments.h"
 #include "desktop/DesktopIntegration.h"
+#include "historywindow/HistoryWindow.h"
 #include "mainwindow/Form1.h"
 #include "nettools/NetTools.h"
 #include "platform/InstanceLock.h"
@@ -35,7 +37,7 @@ int main(int argc, char* argv[])
     }
     if (command.mode != CommandLine::Mode::Windowed) {
         HeadlessRunner::handOver(argv);
-        return HeadlessRunner::run(command.mode, settingsPath, argc, argv);
+        return HeadlessRunner::run(command, settingsPath, argc, argv);
     }
 
     DesktopArguments arguments(argc, argv);  // X11 under Wayland, so that the overlay can stay on top
@@ -51,13 +53,17 @@ int main(int argc, char* argv[])
     AddressWatcher watcher(settings);
     DesktopMessageBox messageBox;
     WatcherNotifications notifications(watcher, settings, &messageBox);
+    // Opened at the first change, once its lookup has ended; its trouble reaches the status line after the lookup's.
+    WatcherHistory history(watcher, WatcherHistory::pathFor(settingsPath, StartUp::defaultSettingsPath()),
+                           Qt::QueuedConnection);
 
     Form1 form(watcher, settings);
     TestHooks::install(watcher.refreshCycle(), &form);
     NotificationWindows configuration(notifications.host, notifications.service, &form);
     NetTools netTools;
     DesktopIntegration desktop(form, watcher, settings);
-    connectMainWindow(form, {&desktop, &netTools, &configuration, [] { QCoreApplication::exit(0); }});
+    HistoryWindows historyWindows(history.store);
+    connectMainWindow(form, {&desktop, &netTools, &configuration, [] { QCoreApplication::exit(0); }, &historyWindows});
     // A second windowed start on the same settings file brings this window forward instead.
     lock.setRaiseWindow([&form] {
         form.showNormal();
@@ -76,6 +82,6 @@ int main(int argc, char* argv[])
     // The mail password comes from the keyring while the splash shows; a mail started earlier waits for it.
     notifications.passwords.start();
     watcher.lookUp();
-    desktop.startWithSplash([&form] { form.Form_Load(); });  // after the splash, the main window loads and shows
+    desktop.startWithSplash([&form] { form.Form_Load(); }); // after the splash, the main window loads and shows
     return app.exec();
 }

@@ -224,6 +224,8 @@ void Form1::buildMenus()
             &Form1::Command2_Click);
     connect(item(action, QStringLiteral("&Refresh"), "mnuActionItem1", QKeySequence(Qt::Key_F5)), &QAction::triggered,
             this, &Form1::Command1_Click);
+    connect(item(action, QStringLiteral("&History"), "mnuActionHistory"), &QAction::triggered, this,
+            &Form1::historyRequested);
 
     QMenu* help = menu(QStringLiteral("&Help"), "mnuHelp");
     connect(item(help, QStringLiteral("View &Help"), "mnuHelpItem", QKeySequence::HelpContents), &QAction::triggered,

@@ -48,6 +48,8 @@ signals:
     void aboutRequested();
     void websiteRequested();
     void configurationRequested();
+    /// "History" in the Action menu: the recorded changes of the addresses.
+    void historyRequested();
     void overlayToggleRequested();
     /// Run at logon ticked or unticked; a refusal comes back through refuseRunAtLogon before this returns.
     void runAtLogonRequested(bool enabled);

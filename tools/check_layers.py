@@ -17,6 +17,7 @@ LAYERS = {
     "discovery": 2,
     "rtf": 2,
     "core": 3,
+    "history": 3,
     "keyring": 4,
     "notify": 5,
     "secure": 6,
@@ -25,6 +26,7 @@ LAYERS = {
     "configure": 8,
     "nettools": 8,
     "desktop": 8,
+    "historywindow": 8,
     "app": 9,
 }
 CHECKED_EXTENSIONS = {".cpp", ".h"}

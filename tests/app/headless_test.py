@@ -86,7 +86,8 @@ def text(path):
 
 def bad_command_lines():
     print("bad command lines: 64 and the usage; --version")
-    for args in (["--bogus"], ["--config"], ["--headless", "--once"], ["extra"]):
+    for args in (["--bogus"], ["--config"], ["--headless", "--once"], ["extra"], ["--history", "--once"],
+                 ["--format", "csv"], ["--history", "--format", "xml"]):
         status, err = run(*args)
         check(status == 64 and "Usage:" in err, f"{args} exits 64 with the usage", err)
     status = subprocess.run([BINARY, "--version"], env=ENV, capture_output=True, text=True)
@@ -271,6 +272,49 @@ def status_lines_for_the_journal():
         check(lines and all(re.match(pattern, line) for line in lines), f"journal={journal}", "\n".join(lines))
 
 
+def history_after_restart(web_port):
+    print("history: three changes from nginx, then --history after a restart (text, csv), beside a running watcher")
+    url = f"http://127.0.0.1:{web_port}/body/ip"
+    path = config("history.conf", 9, 9, "", OldExternal="203.0.113.1", emailNotify=0, webNotify=0, programNotify=0)
+    for address in ("203.0.113.2", "203.0.113.2", "203.0.113.3", "203.0.113.4"):
+        with open(os.path.join(WORK, "ip"), "w") as f:
+            f.write(address + "\n")
+        status, err = run("--once", "--config", path, url=url)
+        check(status in (0, 1), f"--once sees {address}", err)
+    check(os.path.exists(path + ".history.sqlite"), "the history lies beside the settings file")
+    watcher = start("--headless", "--config", path, url=url)
+    RUNNING.append(watcher)
+    check(watcher.stderr.readline() != "", "the watcher starts")  # its first line comes once it holds the file
+    printed = {}
+    for form in ("text", "csv"):
+        result = subprocess.run([BINARY, "--history", "--format", form, "--config", path], env=ENV,
+                                capture_output=True, text=True, timeout=20)
+        check(result.returncode == 0, f"--history --format {form} exits 0 beside the watcher", result.stderr)
+        printed[form] = result.stdout.splitlines()
+    olds = [line.split(",")[2:4] for line in printed["csv"][1:]]
+    check(printed["csv"][0] == "time_utc,address,old,new,lasted_seconds" and
+          olds == [["203.0.113.1", "203.0.113.2"], ["203.0.113.2", "203.0.113.3"], ["203.0.113.3", "203.0.113.4"]],
+          "the three changes, once each, oldest first", "\n".join(printed["csv"]))
+    check(len(printed["text"]) == 4 and re.match(r"When \(UTC\) +Address +Old +New", printed["text"][0]) and
+          re.search(r"External +203\.0\.113\.3 +203\.0\.113\.4 +\d+ s$", printed["text"][3]), "aligned text",
+          "\n".join(printed["text"]))
+    watcher.terminate()
+    watcher.wait(10)
+    env = dict(ENV, XDG_DATA_HOME=os.path.join(WORK, "data"))
+    result = subprocess.run([BINARY, "--history"], env=env, capture_output=True, text=True, timeout=20)
+    check(result.returncode == 0 and result.stdout.startswith("No history has been recorded yet") and
+          not os.path.exists(env["XDG_DATA_HOME"]), "no history yet, and --history made none",
+          result.stdout + result.stderr)
+    home = os.path.join(ENV["XDG_CONFIG_HOME"], "Tarnwick IP Vistrel.conf")
+    os.makedirs(ENV["XDG_CONFIG_HOME"], exist_ok=True)
+    with open(home, "w") as f:
+        f.write(f"[Settings]\nshowHelp=0\naddressSources={url}\naddress6Sources=\nOldExternal=198.51.100.1\n")
+    status, err = run("--once", url=url, env={"XDG_DATA_HOME": env["XDG_DATA_HOME"]})
+    os.remove(home)
+    check(status == 1 and os.path.exists(os.path.join(WORK, "data", "Tarnwick IP Vistrel", "history.sqlite")),
+          "the default settings file's history is in the data folder", err)
+
+
 def main():
     bad_command_lines()
     unusable_settings_files()
@@ -289,6 +333,7 @@ def main():
     other_names_of_a_watched_file()
     full_folder()
     second_window_start(f"http://127.0.0.1:{web_port}/hook/ip")
+    history_after_restart(web_port)
     mail.stdin.close()
     web.stdin.close()
     print("ok")

@@ -1,0 +1,34 @@
+#include "app/WatcherHistory.h"
+
+#include "core/AddressWatcher.h"
+#include "core/ProductInfo.h"
+#include "history/HistoryText.h"
+#include "platform/SettingsFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+WatcherHistory::WatcherHistory(AddressWatcher& watcher, const QString& path, Qt::ConnectionType connection)
+    : store(path)
+{
+    QObject::connect(&store, &HistoryStore::problem, &watcher, &AddressWatcher::setStatus, connection);
+    QObject::connect(
+        &watcher, &AddressWatcher::addressesChanged, &store,
+        [this](const QList<AddressChange>& changes) {
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            for (const AddressChange& change : changes)
+                store.record(HistoryText::kindOf(change.name), change.before, change.after, now);
+        },
+        connection);
+}
+
+QString WatcherHistory::pathFor(const QString& settingsPath, const QString& defaultSettingsPath)
+{
+    if (QFileInfo(settingsPath).absoluteFilePath() == QFileInfo(defaultSettingsPath).absoluteFilePath()) {
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        return QDir(data).filePath(LoadProductInfo().productName + QStringLiteral("/history.sqlite"));
+    }
+    return SettingsFile::resolve(settingsPath) + QStringLiteral(".history.sqlite");
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+/// One recorded change of one address.
+struct HistoryEntry
+{
+    /// Which address changed. Stored as these numbers: never renumber.
+    enum Kind
+    {
+        Internal = 0,
+        External = 1,
+        ExternalIPv6 = 2,
+    };
+    static constexpr int KindCount = 3;
+
+    qint64 id = 0;
+    qint64 atMs = 0; ///< UTC, milliseconds since 1970; 0 when the stored value is no number
+    int kind = -1;   ///< a Kind, or another number a damaged row holds
+    QString before;
+    QString after;
+    std::optional<qint64> lastedMs; ///< how long @c before was in place: since the kind's previous change
+
+    bool operator==(const HistoryEntry&) const = default;
+};
+
+/// Kinds as a bit set (1 << Kind) for the queries that filter by kind.
+using HistoryKinds = unsigned;
+constexpr HistoryKinds AllHistoryKinds = (1u << HistoryEntry::KindCount) - 1;
+
+/// The changes of the addresses, newest last, in an SQLite file: one table of (time, kind, old, new), bounded to
+/// the newest MaxEntries rows. The file is opened on first use, not when the store is made, so that nothing of it
+/// sits on the way to the first lookup. A writable store that cannot use its file (not a database, damaged, of
+/// another shape, locked by someone else) moves it aside under a time-stamped name, says so once through problem(),
+/// and starts a new one; a write that still fails is one problem() and nothing more.
+class HistoryStore : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Access
+    {
+        ReadWrite,
+        ReadOnly, ///< never creates, moves or changes the file
+    };
+
+    /// Newest changes kept. At three addresses changing every hour this is almost four years; a line whose address
+    /// changes daily never reaches it. The file stays under 10 MB and a full one opens in the window in well under
+    /// the 200 ms it may take.
+    static constexpr int MaxEntries = 100000;
+
+    explicit HistoryStore(const QString& path, Access access = Access::ReadWrite, QObject* parent = nullptr);
+    ~HistoryStore() override;
+
+    const QString& path() const { return m_path; }
+    /// Opens the file now (otherwise the first call that needs it does). False when it cannot be used; a read-only
+    /// store then says why in @p error, and so does a missing file ("no history").
+    bool open(QString* error = nullptr);
+    /// Whether the file exists (a read-only store opens nothing that does not).
+    bool exists() const;
+
+    /// Records that @p kind changed from @p before to @p after at @p atMs. A change the newest entry of the kind
+    /// already ends in (the same lookup announced again after a restart) is not recorded twice. False on failure.
+    bool record(int kind, const QString& before, const QString& after, qint64 atMs);
+
+    /// How many entries of @p kinds there are.
+    qint64 count(HistoryKinds kinds = AllHistoryKinds);
+    /// @p limit entries of @p kinds from @p offset on, newest first, with how long each old address lasted.
+    QList<HistoryEntry> page(HistoryKinds kinds, qint64 offset, int limit);
+    /// Every entry of @p kinds, oldest first (for export).
+    QList<HistoryEntry> all(HistoryKinds kinds = AllHistoryKinds);
+    /// The entries from @p fromMs to @p toMs, oldest first, and before them the newest entry of each kind before
+    /// @p fromMs (what was in place when the period began).
+    QList<HistoryEntry> period(qint64 fromMs, qint64 toMs, HistoryKinds kinds = AllHistoryKinds);
+
+    /// Why the last read failed (empty when none did).
+    const QString& lastError() const { return m_lastError; }
+
+    /// When the first entry kept was recorded (what lies before it is not known), or nothing when there is none.
+    std::optional<qint64> beginning();
+
+    /// The name a database that cannot be used gets: @p path with the UTC time of @p atMs before ".sqlite".
+    static QString asideName(const QString& path, qint64 atMs);
+
+signals:
+    /// Something went wrong with the file: one line for the status (the file was moved aside, a write failed).
+    void problem(const QString& text);
+    /// An entry was recorded.
+    void recorded();
+
+private:
+    bool openFile(QString* error);
+    bool usable(QString* error);
+    bool setAside(const QString& reason);
+    QList<HistoryEntry> select(const QString& where, const QString& order, const QVariantList& values);
+
+    struct Pending
+    {
+        int kind;
+        QString before;
+        QString after;
+        qint64 atMs;
+    };
+
+    QString m_path;
+    QString m_connection;
+    QString m_lastError;
+    QList<Pending> m_unwritten; // recorded but not yet written (the last write failed)
+    Access m_access;
+    bool m_open = false;
+};
