@@ -1,0 +1,67 @@
+#!/bin/sh
+# Runs a Windows program under wine64 in a fresh Wine prefix that is removed afterwards.
+#
+#   windows/wine-run.sh [--xvfb] PROGRAM.exe [ARGUMENTS...]
+#
+# The environment Wine needs to stay quiet and offline: WINEDEBUG=-all, no Mono or Gecko prompts, and
+# Qt's own QT_* variables passed on with the WINE prefix Qt reads under Wine (QT_QPA_PLATFORM becomes
+# WINEQT_QPA_PLATFORM), its messages on standard error. The Qt and MinGW libraries are found through
+# WINEPATH: VISTREL_QT_WINDOWS names Qt's folder (bin/ holds the DLLs) when they are not beside PROGRAM.
+# --xvfb starts the program on a display of its own (Xvfb) for the windows platform plugin.
+# VISTREL_WINEPREFIX: use that prefix as it is and keep it (several commands in one prefix).
+# The exit status is the program's.
+set -eu
+
+xvfb=
+if [ "${1:-}" = --xvfb ]; then
+    xvfb=1
+    shift
+fi
+[ $# -ge 1 ] || { echo "usage: $0 [--xvfb] PROGRAM.exe [ARGUMENTS...]" >&2; exit 64; }
+
+WINE=${WINE:-/usr/lib/wine/wine64}
+WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEQT_FORCE_STDERR_LOGGING=1
+
+# Offscreen needs fonts from a folder; Wine drops QT_* from the environment, WINEQT_* reaches Qt.
+: "${QT_QPA_FONTDIR:=/usr/share/fonts/truetype/dejavu}"
+export QT_QPA_FONTDIR
+for name in $(env | sed -n 's/^\(QT_[A-Za-z0-9_]*\)=.*/\1/p'); do
+    eval "export WINE$name=\"\$$name\""
+done
+WINEQT_QPA_FONTDIR="Z:$(printf %s "$QT_QPA_FONTDIR" | tr / '\\')"
+export WINEQT_QPA_FONTDIR
+
+libs="Z:/usr/lib/gcc/x86_64-w64-mingw32/12-posix;Z:/usr/x86_64-w64-mingw32/lib"
+if [ -n "${VISTREL_QT_WINDOWS:-}" ]; then
+    libs="Z:$VISTREL_QT_WINDOWS/bin;$libs"
+fi
+export WINEPATH="${WINEPATH:+$WINEPATH;}$libs"
+
+if [ -n "${VISTREL_WINEPREFIX:-}" ]; then
+    export WINEPREFIX="$VISTREL_WINEPREFIX"
+    keep=1
+else
+    WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/vistrel-wine-XXXXXX")
+    export WINEPREFIX
+    keep=
+fi
+cleanup()
+{
+    "$WINESERVER" -k 2>/dev/null || true
+    [ -n "$keep" ] || rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT
+
+if [ ! -e "$WINEPREFIX/system.reg" ]; then
+    "$WINE" wineboot --init >/dev/null 2>&1
+fi
+
+status=0
+if [ -n "$xvfb" ]; then
+    xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$WINE" "$@" || status=$?
+else
+    "$WINE" "$@" || status=$?
+fi
+exit $status
