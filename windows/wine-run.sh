@@ -8,7 +8,9 @@
 # WINEQT_QPA_PLATFORM), its messages on standard error. The Qt and MinGW libraries are found through
 # WINEPATH: VISTREL_QT_WINDOWS names Qt's folder (bin/ holds the DLLs) when they are not beside PROGRAM.
 # --xvfb starts the program on a display of its own (Xvfb) for the windows platform plugin.
-# VISTREL_WINEPREFIX: use that prefix as it is and keep it (several commands in one prefix).
+# VISTREL_WINEPREFIX: use that prefix (made on first use) and keep it, for several commands in one prefix; each
+# command then returns once every process it started has ended (a setup program's uninstaller runs a copy of
+# itself).
 # The exit status is the program's.
 set -eu
 
@@ -40,6 +42,7 @@ export WINEPATH="${WINEPATH:+$WINEPATH;}$libs"
 
 if [ -n "${VISTREL_WINEPREFIX:-}" ]; then
     export WINEPREFIX="$VISTREL_WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
     keep=1
 else
     WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/vistrel-wine-XXXXXX")
@@ -48,12 +51,18 @@ else
 fi
 cleanup()
 {
-    "$WINESERVER" -k 2>/dev/null || true
-    [ -n "$keep" ] || rm -rf "$WINEPREFIX"
+    if [ -n "$keep" ]; then
+        "$WINESERVER" -w
+    else
+        "$WINESERVER" -k 2>/dev/null || true
+        rm -rf "$WINEPREFIX"
+    fi
 }
 trap cleanup EXIT
 trap 'exit 143' TERM INT
 
+# A server that ends with the last process of the prefix, not seconds later.
+"$WINESERVER" -p0
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
     "$WINE" wineboot --init >/dev/null 2>&1
 fi
