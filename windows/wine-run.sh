@@ -65,6 +65,13 @@ trap 'exit 143' TERM INT
 "$WINESERVER" -p0
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
     "$WINE" wineboot --init >/dev/null 2>&1
+    # Temporary files on the Linux side of the file system (Z:), so that a path the program hands a Linux peer
+    # names the same file there (tests/windows/peer_launcher.py drops the Z:).
+    mkdir -p "$WINEPREFIX/temp"
+    temp="Z:$(printf %s "$WINEPREFIX/temp" | tr / '\\')"
+    for name in TEMP TMP; do
+        "$WINE" reg add 'HKCU\Environment' /v $name /t REG_EXPAND_SZ /d "$temp" /f >/dev/null 2>&1
+    done
 fi
 
 status=0
