@@ -13,7 +13,7 @@ Every program starts with a fresh settings file (--config) naming only the loopb
 network namespace with only a loopback device.
 
 Usage: bench/startup_idle_wine.py SETUP.exe MINIMAL_STAGE_DIR [--runs 7] [--idle 120]
-  MINIMAL_STAGE_DIR  windows/stage.sh's folder of minimal_qt.exe
+  MINIMAL_STAGE_DIR  a folder with minimal_qt.exe and its DLLs and plugins beside it (windows/stage.sh)
 """
 import argparse, os, select, shutil, statistics, subprocess, sys, tempfile, time
 
@@ -71,7 +71,7 @@ def main():
     work = tempfile.mkdtemp(prefix="vistrel-bench-wine-")
     prefix = os.path.join(work, "prefix")
     env = dict(os.environ, VISTREL_WINEPREFIX=prefix, QT_LOGGING_RULES="vistrel.status.info=true")
-    for name in ("QT_QPA_PLATFORM", "VISTREL_QT_WINDOWS"):
+    for name in ("QT_QPA_PLATFORM", "VISTREL_WINDOWS_PREFIXES"):
         env.pop(name, None)
 
     started = time.monotonic()

@@ -15,9 +15,10 @@ root=$(dirname "$here")
 build=$(cd "$1" && pwd)
 shift
 
-# Qt's DLLs for the test programs, which are not staged: the Qt the tree was configured with.
-VISTREL_QT_WINDOWS=${VISTREL_QT_WINDOWS:-$(sed -n 's|^Qt6_DIR:PATH=\(.*\)/lib/cmake/Qt6$|\1|p' "$build/CMakeCache.txt")}
-export VISTREL_QT_WINDOWS
+# The DLLs of Qt and the other libraries for the test programs in the tree's subfolders: the prefixes the tree
+# was configured with.
+VISTREL_WINDOWS_PREFIXES=${VISTREL_WINDOWS_PREFIXES:-$(sed -n 's|^CMAKE_PREFIX_PATH:[A-Z]*=||p' "$build/CMakeCache.txt")}
+export VISTREL_WINDOWS_PREFIXES
 cmake "$build" -DCMAKE_CROSSCOMPILING_EMULATOR="$here/wine-run.sh" >/dev/null
 
 # Tests that cannot run under Wine, and why:

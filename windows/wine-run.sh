@@ -6,7 +6,8 @@
 # The environment Wine needs to stay quiet and offline: WINEDEBUG=-all, no Mono or Gecko prompts, and
 # Qt's own QT_* variables passed on with the WINE prefix Qt reads under Wine (QT_QPA_PLATFORM becomes
 # WINEQT_QPA_PLATFORM), its messages on standard error. The Qt and MinGW libraries are found through
-# WINEPATH: VISTREL_QT_WINDOWS names Qt's folder (bin/ holds the DLLs) when they are not beside PROGRAM.
+# WINEPATH: VISTREL_WINDOWS_PREFIXES names the folders of Qt and the other libraries, separated by ';' (each one's
+# bin/ holds its DLLs), for programs that have not got them beside them.
 # --xvfb starts the program on a display of its own (Xvfb) for the windows platform plugin.
 # VISTREL_WINEPREFIX: use that prefix (made on first use) and keep it, for several commands in one prefix; each
 # command then returns once every process it started has ended (a setup program's uninstaller runs a copy of
@@ -35,9 +36,9 @@ WINEQT_QPA_FONTDIR="Z:$(printf %s "$QT_QPA_FONTDIR" | tr / '\\')"
 export WINEQT_QPA_FONTDIR
 
 libs="Z:/usr/lib/gcc/x86_64-w64-mingw32/12-posix;Z:/usr/x86_64-w64-mingw32/lib"
-if [ -n "${VISTREL_QT_WINDOWS:-}" ]; then
-    libs="Z:$VISTREL_QT_WINDOWS/bin;$libs"
-fi
+for prefix in $(printf %s "${VISTREL_WINDOWS_PREFIXES:-}" | tr ';' ' '); do
+    libs="Z:$prefix/bin;$libs"
+done
 export WINEPATH="${WINEPATH:+$WINEPATH;}$libs"
 
 if [ -n "${VISTREL_WINEPREFIX:-}" ]; then

@@ -65,7 +65,7 @@ def start_program(folder, expect, url):
         if not line:
             break
         seen.append(line)
-    subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=ENV)
+    subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=dict(ENV, WINEPREFIX=PREFIX))
     program.wait(timeout=30)
     return any(expect in line for line in seen), "".join(seen)
 
