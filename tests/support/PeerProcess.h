@@ -26,9 +26,8 @@ public:
         } else {
             m_io = &m_socket;
             m_socket.connectToHost(launcher.section(u':', 0, 0), launcher.section(u':', 1).toUShort());
-            m_socket.write(QJsonDocument(QJsonArray::fromStringList(QStringList{script} + args)).toJson(
-                               QJsonDocument::Compact) +
-                           '\n');
+            const QJsonArray command = QJsonArray::fromStringList(QStringList{script} + args);
+            m_socket.write(QJsonDocument(command).toJson(QJsonDocument::Compact) + '\n');
         }
         const QDeadlineTimer deadline(30000);
         while (!m_io->canReadLine() && m_io->waitForReadyRead(int(deadline.remainingTime()))) {
@@ -60,9 +59,10 @@ public:
     QByteArray stop()
     {
         if (m_io == &m_socket) {
-            m_socket.write("\n"); // the launcher closes the peer's standard input
-            if (m_socket.state() != QAbstractSocket::UnconnectedState)
+            if (m_socket.state() == QAbstractSocket::ConnectedState) {
+                m_socket.write("\n"); // the launcher closes the peer's standard input
                 m_socket.waitForDisconnected(10000);
+            }
             m_io = &m_process;
             return m_socket.readAll();
         }
