@@ -29,7 +29,10 @@ cmake "$build" -DCMAKE_CROSSCOMPILING_EMULATOR="$here/wine-run.sh" >/dev/null
 #   tst_networkchange        netlink address events inside `unshare -n`: Wine has no counterpart to drive
 #   headless_modes           POSIX signals (SIGTERM, SIGHUP) and exit statuses of Linux processes
 #   settings_survive_kill    kills the program with SIGKILL mid-write of its settings file
-skip='^(desktop_session|tst_passwordstore_.*|unit_verifies|manual_page_lints|tst_networkchange|headless_modes|settings_survive_kill)$'
+skip='^(desktop_session|tst_passwordstore_.*|unit_verifies|manual_page_lints|tst_networkchange|headless_modes|settings_survive_kill'
+# Tests that need a console: Wine gives a program one when it runs on a terminal, which `script` provides.
+console_tests="tst_consoleevents"
+skip="$skip|$(echo $console_tests | tr ' ' '|'))\$"
 
 in_namespace()
 {
@@ -39,6 +42,17 @@ in_namespace()
 status=0
 in_namespace /usr/bin/python3 "$root/tests/windows/peer_launcher.py" \
     ctest --test-dir "$build" --output-on-failure -E "$skip" "$@" || status=$?
+for name in $console_tests; do
+    program=$(find "$build/tests" -name "$name.exe" | head -n 1)
+    [ -n "$program" ] || continue
+    start=$(date +%s)
+    if in_namespace script -qefc "QT_QPA_PLATFORM=offscreen '$here/wine-run.sh' '$program'" /dev/null </dev/null >/dev/null; then
+        echo "$name (on a terminal): passed, $(($(date +%s) - start)) s"
+    else
+        echo "$name (on a terminal): FAILED" >&2
+        status=1
+    fi
+done
 
 setup=$(ls "$build"/dist/Tarnwick-IP-Vistrel-*-setup.exe 2>/dev/null | head -n 1)
 if [ -n "$setup" ]; then
