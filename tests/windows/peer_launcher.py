@@ -32,10 +32,14 @@ def serve(connection):
         peer.wait()
 
 
+def accept(listener):
+    while True:
+        threading.Thread(target=serve, args=(listener.accept()[0],), daemon=True).start()
+
+
 def main():
     listener = socket.create_server(("127.0.0.1", 0))
-    threading.Thread(target=lambda: [threading.Thread(target=serve, args=(listener.accept()[0],), daemon=True).start()
-                                     for _ in iter(int, 1)], daemon=True).start()
+    threading.Thread(target=accept, args=(listener,), daemon=True).start()
     env = dict(os.environ, VISTREL_PEER_LAUNCHER=f"127.0.0.1:{listener.getsockname()[1]}")
     sys.exit(subprocess.call(sys.argv[1:], env=env))
 
