@@ -78,3 +78,37 @@ bench: build
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz $(WINDOWS_BUILD)
+
+# ---- Windows: setup program, portable zip, tests and benchmark under Wine ----
+# make windows-package  the Windows programs with their DLLs and plugins in build-windows/stage/, and from that folder
+#                       build-windows/dist/Tarnwick-IP-Vistrel-<version>-setup.exe and -portable.zip
+# make test-windows     the Windows build's tests under wine64, each in a fresh prefix, then the setup program's check
+# make bench-windows    start-up beside the minimal Qt Widgets program, idle processor time, setup and installed sizes
+WINDOWS_SHIP_PACKAGES = wine64 nsis xvfb
+# The target that cross-builds $(WINDOWS_BUILD) (empty: use the tree as it is).
+WINDOWS_BUILD_TARGET ?= windows
+WINDOWS_PROGRAMS ?= $(WINDOWS_BUILD)/tarnwick-ip-vistrel.exe $(WINDOWS_BUILD)/tarnwick-ip-vistrel-headless.exe
+WINDOWS_MINIMAL ?= $(WINDOWS_BUILD)/tests/desktop/minimal_qt.exe
+# Qt and the other libraries for Windows: the prefixes the tree was configured with, separated by ';'.
+WINDOWS_PREFIXES = $(shell sed -n 's|^CMAKE_PREFIX_PATH:[A-Z]*=||p' $(WINDOWS_BUILD)/CMakeCache.txt 2>/dev/null)
+
+.PHONY: deps-windows-ship windows-package test-windows bench-windows
+
+deps-windows-ship:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_SHIP_PACKAGES)"
+
+# stage FOLDER PROGRAMS...: the programs, stripped, with what they load beside them
+windows_stage = rm -rf $(1) && mkdir -p $(1) && cp $(2) $(1)/ && x86_64-w64-mingw32-strip --strip-unneeded $(1)/*.exe && \
+	windows/stage.sh $(1) "$(WINDOWS_PREFIXES)"
+
+windows-package: deps-windows-ship $(WINDOWS_BUILD_TARGET)
+	$(call windows_stage,$(WINDOWS_BUILD)/stage,$(WINDOWS_PROGRAMS))
+	windows/package.sh $(WINDOWS_BUILD)/stage $(WINDOWS_BUILD)/dist
+
+test-windows: windows-package
+	windows/test-windows.sh $(WINDOWS_BUILD) -j $(JOBS)
+
+bench-windows: windows-package
+	$(call windows_stage,$(WINDOWS_BUILD)/stage-minimal,$(WINDOWS_MINIMAL))
+	unshare -n sh -c 'ip link set lo up && exec "$$0" "$$@"' /usr/bin/python3 bench/startup_idle_wine.py \
+		$(firstword $(wildcard $(WINDOWS_BUILD)/dist/Tarnwick-IP-Vistrel-*-setup.exe)) $(WINDOWS_BUILD)/stage-minimal

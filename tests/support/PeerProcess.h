@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QStringList>
 #include <QTcpServer>
+#include <QTcpSocket>
 
 /// A test peer: a script under tests/peers/ run by Debian's /usr/bin/python3. It prints one ready line
 /// ("PORT 1234 ...") and stops by itself when its standard input closes, so a test that dies leaves none.
+/// Where VISTREL_PEER_LAUNCHER names tests/windows/peer_launcher.py (host:port), the launcher starts it and
+/// the connection stands for its standard input and output.
 class PeerProcess
 {
 public:
@@ -15,15 +20,23 @@ public:
     /// Starts tests/peers/@p script and waits for its ready line. False and @p error if it never comes.
     [[nodiscard]] bool start(const QString& script, const QStringList& args, QString* error)
     {
-        m_process.start("/usr/bin/python3", QStringList{VISTREL_SOURCE_DIR "/tests/peers/" + script} + args);
-        const QDeadlineTimer deadline(30000);
-        while (!m_process.canReadLine() && m_process.waitForReadyRead(int(deadline.remainingTime()))) {
+        const QString launcher = qEnvironmentVariable("VISTREL_PEER_LAUNCHER");
+        if (launcher.isEmpty()) {
+            m_process.start("/usr/bin/python3", QStringList{VISTREL_SOURCE_DIR "/tests/peers/" + script} + args);
+        } else {
+            m_io = &m_socket;
+            m_socket.connectToHost(launcher.section(u':', 0, 0), launcher.section(u':', 1).toUShort());
+            const QJsonArray command = QJsonArray::fromStringList(QStringList{script} + args);
+            m_socket.write(QJsonDocument(command).toJson(QJsonDocument::Compact) + '\n');
         }
-        m_readyLine = QString::fromUtf8(m_process.readLine()).trimmed();
+        const QDeadlineTimer deadline(30000);
+        while (!m_io->canReadLine() && m_io->waitForReadyRead(int(deadline.remainingTime()))) {
+        }
+        m_readyLine = QString::fromUtf8(m_io->readLine()).trimmed();
         if (!m_readyLine.isEmpty() && !m_readyLine.startsWith(QLatin1String("FAILED")))
             return true;
         *error = QStringLiteral("%1 did not become ready (%2): %3")
-                     .arg(script, m_process.errorString(), QString::fromLocal8Bit(m_process.readAllStandardError()));
+                     .arg(script, m_io->errorString(), QString::fromLocal8Bit(m_process.readAllStandardError()));
         return false;
     }
     /// The word after @p key in the ready line ("PORT 1234" → "1234").
@@ -35,16 +48,24 @@ public:
     /// The whole lines printed since the last call, without line ends, once nothing came for @p quietMs.
     QStringList readLines(int quietMs = 0)
     {
-        while (quietMs > 0 && m_process.waitForReadyRead(quietMs)) {
+        while (quietMs > 0 && m_io->waitForReadyRead(quietMs)) {
         }
         QStringList lines;
-        while (m_process.canReadLine())
-            lines << QString::fromUtf8(m_process.readLine()).trimmed();
+        while (m_io->canReadLine())
+            lines << QString::fromUtf8(m_io->readLine()).trimmed();
         return lines;
     }
     /// Stops the peer and returns everything it printed after the ready line.
     QByteArray stop()
     {
+        if (m_io == &m_socket) {
+            if (m_socket.state() == QAbstractSocket::ConnectedState) {
+                m_socket.write("\n"); // the launcher closes the peer's standard input
+                m_socket.waitForDisconnected(10000);
+            }
+            m_io = &m_process;
+            return m_socket.readAll();
+        }
         m_process.closeWriteChannel();
         if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(10000)) {
             m_process.kill();
@@ -55,6 +76,8 @@ public:
 
 private:
     QProcess m_process;
+    QTcpSocket m_socket;
+    QIODevice* m_io = &m_process;
     QString m_readyLine;
 };
 

@@ -1,0 +1,140 @@
+#!/usr/bin/python3
+"""The setup program under Wine, in a fresh prefix: a silent install for the current user, its files, Start-menu
+entry and installed-programs entry; the installed program starts against nginx on 127.0.0.1 and looks up its
+address; a silent uninstall removes the files, the logon Run value and the entries and keeps the settings; then a
+per-machine install into a folder given with /D= and an uninstall asked to remove the settings.
+Run inside `unshare -n` (the program must reach nothing past this machine).
+
+Usage: installer_test.py SETUP.exe STAGE_DIR [--expect LINE]
+  STAGE_DIR   the folder the setup program was made from (windows/stage.sh)
+  --expect    what the installed program prints on standard error once it works
+              (default "Finished looking up IPs"; "shown" for the minimal program standing in for it)"""
+import argparse, glob, os, subprocess, sys, tempfile, time
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+WINE_RUN = os.path.join(ROOT, "windows", "wine-run.sh")
+PRODUCT = "Tarnwick IP Vistrel"
+UNINSTALL = rf"Software\Microsoft\Windows\CurrentVersion\Uninstall\{PRODUCT}"
+RUN = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+SETTINGS = rf"HKCU\Software\VB and VBA Program Settings\{PRODUCT}\Settings"
+
+
+def check(ok, what, detail=""):
+    print(("ok   " if ok else "FAIL ") + what, flush=True)
+    if not ok:
+        sys.exit(str(detail))
+
+
+def wine(*command, env=None):
+    """Runs @p command in the test's prefix; returns its exit status and output."""
+    started = time.monotonic()
+    result = subprocess.run([WINE_RUN, *command], env=env or ENV, capture_output=True, text=True, timeout=120)
+    print(f"     {command[0].rsplit(chr(92), 1)[-1]} {' '.join(command[1:])[:60]}: {time.monotonic() - started:.1f} s")
+    return result.returncode, result.stdout + result.stderr
+
+
+def registry(*keys):
+    """The output of `reg query` for each of @p keys, in one Wine session; None where the key is missing."""
+    with open(os.path.join(WORK, "query.bat"), "w") as f:
+        f.write("@echo off\r\n")
+        f.writelines(f'reg query {key}\r\nif errorlevel 1 echo MISSING\r\necho END\r\n' for key in keys)
+    _, out = wine("cmd", "/c", "Z:" + os.path.join(WORK, "query.bat").replace("/", "\\"))
+    return [None if "MISSING" in part else part for part in out.split("END")[: len(keys)]]
+
+
+def unix(windows_path):
+    return os.path.join(PREFIX, "drive_c", *windows_path[3:].split("\\"))
+
+
+def installed_files(folder):
+    return {os.path.relpath(os.path.join(d, f), folder) for d, _, files in os.walk(folder) for f in files}
+
+
+def start_program(folder, expect, url):
+    """Starts the installed program with loopback sources only; true once it printed @p expect."""
+    wine("reg", "add", SETTINGS, "/v", "addressSources", "/d", url, "/f")
+    env = dict(ENV, QT_LOGGING_RULES="vistrel.status.info=true",
+               VISTREL_ADDRESS_SOURCES=url, VISTREL_ADDRESS_URL=url)
+    # The windows platform plugin, the one installed, on a display of its own.
+    program = subprocess.Popen([WINE_RUN, "--xvfb", folder + r"\tarnwick-ip-vistrel.exe"], env=env, stderr=subprocess.PIPE,
+                               stdin=subprocess.DEVNULL, text=True)
+    seen = []
+    deadline = time.monotonic() + 60
+    while time.monotonic() < deadline and not any(expect in line for line in seen):
+        line = program.stderr.readline()
+        if not line:
+            break
+        seen.append(line)
+    subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=dict(ENV, WINEPREFIX=PREFIX))
+    program.wait(timeout=30)
+    return any(expect in line for line in seen), "".join(seen)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("setup")
+    parser.add_argument("stage")
+    parser.add_argument("--expect", default="Finished looking up IPs")
+    args = parser.parse_args()
+    setup = os.path.abspath(args.setup)
+    staged = installed_files(args.stage) | {"Uninstall.exe"}
+
+    nginx = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "tests", "peers", "nginx_peer.py"), "--root",
+                              BODIES], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    port = nginx.stdout.readline().split()[1]
+    with open(os.path.join(BODIES, "ip"), "w") as f:
+        f.write("203.0.113.7\n")
+
+    # Per user: what an account without administrator rights gets (Wine's account is an administrator).
+    status, out = wine(setup, "/S", "/CurrentUser")
+    check(status == 0, "silent install for the current user", out)
+    entry, = registry(rf'"HKCU\{UNINSTALL}"')
+    check(entry is not None, "installed-programs entry under HKCU", entry)
+    folder = next(line.split("REG_SZ")[1].strip() for line in entry.splitlines() if "InstallLocation" in line)
+    check(folder.lower().endswith(rf"\appdata\local\programs\{PRODUCT}".lower()), "folder under LOCALAPPDATA", folder)
+    for value in ("DisplayName    REG_SZ    " + PRODUCT, "DisplayVersion    REG_SZ    3.3.0.0",
+                  "Publisher    REG_SZ    Tarnwick Software", f'UninstallString    REG_SZ    "{folder}\\Uninstall.exe"',
+                  "EstimatedSize    REG_DWORD    0x"):
+        check(value in entry, f"entry holds {value.split()[0]}", entry)
+    check(installed_files(unix(folder)) == staged, "every staged file installed, nothing else",
+          installed_files(unix(folder)) ^ staged)
+    menu = glob.glob(os.path.join(PREFIX, "drive_c", "users", "*", "AppData", "Roaming", "Microsoft", "Windows",
+                                  "Start Menu", "Programs", PRODUCT + ".lnk"))
+    check(len(menu) == 1, "Start-menu entry")
+    menu = menu[0]
+
+    started, output = start_program(folder, args.expect, f"http://127.0.0.1:{port}/body/ip")
+    check(started, f"installed program starts and prints {args.expect!r}", output)
+
+    wine("reg", "add", RUN, "/v", PRODUCT, "/d", f'"{folder}\\tarnwick-ip-vistrel.exe"', "/f")
+    check(wine(folder + r"\Uninstall.exe", "/S")[0] == 0, "silent uninstall")
+    entry, run, settings = registry(rf'"HKCU\{UNINSTALL}"', f'"{RUN}" /v "{PRODUCT}"', f'"{SETTINGS}"')
+    check(not os.path.exists(unix(folder)), "program folder removed")
+    check(not os.path.exists(menu), "Start-menu entry removed")
+    check(entry is None and run is None, "installed-programs entry and Run value removed", (entry, run))
+    check(settings is not None and "addressSources" in settings, "settings kept", settings)
+
+    # Per machine, elevated, into a folder of one's choosing; this uninstall is asked to remove the settings.
+    # Two words, so that the command line holds /D= unquoted, as the setup program wants it.
+    check(wine(setup, "/S", r"/D=C:\Tools\Vistrel", "IP")[0] == 0, "silent install for all users with /D=")
+    entry, = registry(rf'"HKLM\{UNINSTALL}"')
+    check(entry is not None and r"C:\Tools\Vistrel IP" in entry, "installed-programs entry under HKLM", entry)
+    check(installed_files(unix(r"C:\Tools\Vistrel IP")) == staged, "files in the /D= folder")
+    check(wine(r"C:\Tools\Vistrel IP\Uninstall.exe", "/S", "/RemoveSettings")[0] == 0, "uninstall removing settings")
+    entry, settings = registry(rf'"HKLM\{UNINSTALL}"', f'"{SETTINGS}"')
+    check(entry is None and settings is None, "entry and settings removed", (entry, settings))
+    check(not os.path.exists(unix(r"C:\Tools\Vistrel IP")), "/D= folder removed")
+    nginx.stdin.close()
+    nginx.wait(timeout=10)
+
+
+if __name__ == "__main__":
+    WORK = tempfile.mkdtemp(prefix="vistrel-installer-")
+    PREFIX, BODIES = os.path.join(WORK, "prefix"), os.path.join(WORK, "bodies")
+    os.makedirs(BODIES)
+    ENV = dict(os.environ, VISTREL_WINEPREFIX=PREFIX)
+    try:
+        main()
+    finally:
+        subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=dict(ENV, WINEPREFIX=PREFIX), stderr=subprocess.DEVNULL)
+        subprocess.run(["rm", "-rf", WORK])
