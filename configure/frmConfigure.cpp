@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -22,6 +23,10 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -67,6 +72,15 @@ QString bodyForDisplay(const QString& stored)
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
+QScrollArea* scrolling(QWidget* content)
+{
+    auto* area = new QScrollArea;
+    area->setWidget(content);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    return area;
+}
+
 } // namespace
 
 frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget* parent)
@@ -77,11 +91,17 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     setAttribute(Qt::WA_DeleteOnClose);
     m_editor.setPasswordStore(host.passwordStore());
 
-    auto* grid = new QGridLayout(this);
-    grid->setSizeConstraint(QLayout::SetFixedSize);  // fixed border: not resizable
-    grid->addWidget(buildEmailFrame(), 0, 0, 2, 1);
-    grid->addWidget(buildProgramFrame(), 0, 1);
-    grid->addWidget(buildWebFrame(), 1, 1);
+    // The panes sit in tabs, each one scrolls: the dialog fits a small screen and may be resized freely.
+    auto* tabs = named(new QTabWidget, "tabsConfigure");
+    tabs->setDocumentMode(true);
+    auto* notices = new QWidget;
+    auto* noticesLayout = new QVBoxLayout(notices);
+    noticesLayout->addWidget(buildProgramFrame());
+    noticesLayout->addWidget(buildWebFrame());
+    noticesLayout->addStretch(1);
+    tabs->addTab(scrolling(buildEmailFrame()), QStringLiteral("&Email"));
+    tabs->addTab(scrolling(notices), QStringLiteral("&Program and Web"));
+    tabs->addTab(scrolling(new AddressSourcesPane(host.settings())), QStringLiteral("Address S&ources"));
     txtStatus = named(new QLineEdit, "txtStatus");
     txtStatus->setReadOnly(true);
     txtStatus->setAccessibleName(QStringLiteral("Status"));
@@ -89,10 +109,16 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     QPalette palette = txtStatus->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     txtStatus->setPalette(palette);
-    grid->addWidget(new AddressSourcesPane(host.settings()), 2, 0, 1, 2);
-    grid->addWidget(txtStatus, 3, 0, 1, 2);
-    grid->setColumnMinimumWidth(0, 340);
-    grid->setColumnMinimumWidth(1, 340);
+    // Every field is stored as it is edited: closing keeps what was typed, there is nothing to apply.
+    auto* buttons = named(new QDialogButtonBox(QDialogButtonBox::Close), "cmdClose");
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs, 1);
+    layout->addWidget(txtStatus);
+    layout->addWidget(buttons);
+    fitScreen(parent);
 
     Form_Load();
     host.watchStatus(this, [this](const QString& text) { showStatus(text); });
@@ -101,6 +127,18 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
         // Opened before the keyring answered: the field shows the keyring's password once it is known.
         passwords->whenReady(this, [this, passwords] { txtPassword2->setText(passwords->password()); });
     }
+}
+
+void frmConfigure::fitScreen(const QWidget* parent)
+{
+    // As large as the content asks, never larger than the screen the main window is on; the frame
+    // and title bar take some room around the client area.
+    const QScreen* shownOn = parent ? parent->screen() : screen();
+    if (!shownOn)
+        return;
+    const QSize room = shownOn->availableGeometry().size() - QSize(16, 48);
+    const QSize wanted = sizeHint().expandedTo(QSize(760, 560));
+    resize(wanted.boundedTo(room));
 }
 
 void frmConfigure::showPasswordPlace()
@@ -116,6 +154,10 @@ QWidget* frmConfigure::buildEmailFrame()
     auto* grid = new QGridLayout(box);
     Combo3 = editableList("Combo3", mailPresetNames());
     Combo3->setMinimumWidth(230);
+    lblPresetHint = named(new QLabel, "lblPresetHint");
+    lblPresetHint->setWordWrap(true);
+    lblPresetHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblPresetHint->hide();
     txtPort = named(new QLineEdit, "txtPort");
     txtPort->setToolTip(QStringLiteral("Usually 25 or 1025"));
     txtPort->setMaximumWidth(70);
@@ -168,6 +210,7 @@ QWidget* frmConfigure::buildEmailFrame()
     grid->addWidget(Combo3, row, 1);
     grid->addWidget(buddyLabel(QStringLiteral("Port:"), txtPort), row, 2);
     grid->addWidget(txtPort, row++, 3);
+    grid->addWidget(lblPresetHint, row++, 1, 1, 3);
     grid->addWidget(buddyLabel(QStringLiteral("Email Address - To:"), txtEmailTo), row, 0);
     grid->addWidget(txtEmailTo, row++, 1, 1, 3);
     grid->addWidget(buddyLabel(QStringLiteral("Email Address - From:"), txtEmailFrom), row, 0);
@@ -307,18 +350,14 @@ void frmConfigure::Combo3_Click(int index)
     const std::optional<MailPreset> preset = mailPresetFor(Combo3->itemText(index));
     if (!preset)
         return;
-    // In this order, each one an edit of its field.
+    // Only what the provider decides, each one an edit of its field; the account is the user's to type.
     Combo3->setEditText(preset->server);
     txtPort->setText(preset->port);
-    txtEmailFrom->setText(preset->address);
-    txtEmailTo->setText(preset->address);
-    txtUsername->setText(preset->username);
-    txtPassword2->setText(QString());
-    chkAuth->setChecked(true);
-    chkAttachment->setChecked(false);
+    chkAuth->setChecked(true); // every provider in the list wants a login
     showSecurity(preset->security);
     m_editor.setSecurity(preset->security);
-    Combo2->setEditText(QStringLiteral("MIME"));
+    lblPresetHint->setText(preset->hint);
+    lblPresetHint->show();
 }
 
 QString frmConfigure::usualPort(MailSecurity security)

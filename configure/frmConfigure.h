@@ -15,7 +15,7 @@ class QPushButton;
 
 /// "Notification Configuration": the fields of the three notifications, each written to the store and
 /// the in-memory value on every edit, the provider presets, three test buttons and a copy of the main
-/// window's status line, updated as it changes. Not modal; discarded when closed.
+/// window's status line, updated as it changes. Not modal; discarded when closed (Close or Esc).
 class frmConfigure : public QWidget
 {
     Q_OBJECT
@@ -44,12 +44,14 @@ private:
     void editFlag(QCheckBox* box, NotifySettingsEditor::Flag which);
     void showSecurity(MailSecurity security);
     void showPasswordPlace();
+    void fitScreen(const QWidget* parent);
 
     NotificationHost& m_host;
     Notifiers& m_notifiers;
     NotifySettingsEditor m_editor;
 
     QComboBox* Combo3 = nullptr;
+    QLabel* lblPresetHint = nullptr;
     QLineEdit* txtPort = nullptr;
     QLineEdit* txtEmailTo = nullptr;
     QLineEdit* txtEmailFrom = nullptr;

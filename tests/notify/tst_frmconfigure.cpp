@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -34,6 +35,7 @@ private slots:
     void showsAndStoresEveryField();
     void presets_data();
     void presets();
+    void fitsSmallScreensAndCloses();
     void buttonsAndStatusMirror();
     void securityChoiceProposesItsPort();
     void securityFromStore();
@@ -92,14 +94,13 @@ void TestFrmConfigure::showsAndStoresEveryField()
 void TestFrmConfigure::presets_data()
 {
     QTest::addColumn<QString>("entry");
-    QTest::addColumn<QStringList>("expected"); // server, port, address, user name
+    QTest::addColumn<QStringList>("expected"); // server, port, words of the hint
     QTest::addColumn<int>("security");
-    QTest::newRow("Gmail") << "Gmail" << QStringList{"smtp.gmail.com", "587", "ACCOUNT@gmail.com", "ACCOUNT@gmail.com"}
+    QTest::newRow("Gmail") << "Gmail" << QStringList{"smtp.gmail.com", "587", "name@gmail.com"}
                            << int(MailSecurity::StartTls);
-    QTest::newRow("Yahoo") << "Yahoo" << QStringList{"smtp.mail.yahoo.com", "465", "ACCOUNT@yahoo.com", "ACCOUNT@yahoo.com"}
+    QTest::newRow("Yahoo") << "Yahoo" << QStringList{"smtp.mail.yahoo.com", "465", "name@yahoo.com"}
                            << int(MailSecurity::Tls);
-    QTest::newRow("AOL") << "AOL" << QStringList{"smtp.aol.com", "25", "ACCOUNT@aol.com", "ACCOUNT"}
-                         << int(MailSecurity::None);
+    QTest::newRow("AOL") << "AOL" << QStringList{"smtp.aol.com", "25", "account name"} << int(MailSecurity::None);
 }
 
 void TestFrmConfigure::presets()
@@ -107,7 +108,9 @@ void TestFrmConfigure::presets()
     QFETCH(QString, entry);
     QFETCH(QStringList, expected);
     QFETCH(int, security);
+    child<QCheckBox>("chkAuth")->setChecked(false);
     child<QComboBox>("cboSecurity")->setCurrentIndex(int(MailSecurity::Ssl2));
+    QVERIFY(!child<QLabel>("lblPresetHint")->isVisible());
     auto* box = child<QComboBox>("Combo3");
     box->showPopup(); // as a user does: open the list and click the entry
     QAbstractItemView* view = box->view();
@@ -116,14 +119,39 @@ void TestFrmConfigure::presets()
     view->scrollTo(index);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
     QTRY_VERIFY(!view->isVisible());
+    // Only what the provider decides; the account's own fields keep what the user typed.
     const NotifySettings& v = m_host->notifySettings();
-    QCOMPARE((QStringList{v.server, v.port, v.emailFrom, v.emailTo, v.username, v.password, v.encoding}),
-             (expected.mid(0, 3) + QStringList{expected.at(2), expected.at(3), "", "MIME"}));
-    QCOMPARE((QStringList{stored("strServer"), stored("strPort"), stored("strUsername"), stored("strPassword")}),
-             (QStringList{expected.at(0), expected.at(1), expected.at(3), ""}));
+    QCOMPARE((QStringList{v.server, v.port, v.emailFrom, v.emailTo, v.username, v.password}),
+             (expected.mid(0, 2) + QStringList{"ip@example.test", "owner@example.test", "user", "pw"}));
+    QCOMPARE((QStringList{stored("strServer"), stored("strPort"), stored("strUsername")}),
+             (expected.mid(0, 2) << "user"));
     QCOMPARE(int(v.security), security);
     QCOMPARE(child<QComboBox>("cboSecurity")->currentIndex(), security);
     QVERIFY(v.useAuth);
+    const QLabel* hint = child<QLabel>("lblPresetHint");
+    QVERIFY(hint->isVisible() && hint->text().contains("app password") && hint->text().contains(expected.at(2)));
+}
+
+void TestFrmConfigure::fitsSmallScreensAndCloses()
+{
+    // Resizable, opened no larger than the screen it is on, and able to shrink further (ctest runs this on
+    // 1280 x 720 at 1x and on 1366 x 768 at a scale factor of 1.5 as well as on the default screen).
+    QVERIFY(m_dialog->minimumSize() != m_dialog->maximumSize());
+    const QRect room = m_dialog->screen()->availableGeometry();
+    qInfo() << "screen" << room << "dialog" << m_dialog->frameGeometry() << "least" << m_dialog->minimumSizeHint();
+    QVERIFY(room.contains(m_dialog->frameGeometry()));
+    QVERIFY(m_dialog->minimumSizeHint().boundedTo(room.size() - QSize(60, 60)) == m_dialog->minimumSizeHint());
+    auto* email = child<QLineEdit>("txtEmailTo");
+    email->setFocus();
+    QTest::keyClicks(email, "x");
+    QTest::keyClick(email, Qt::Key_Escape);
+    QVERIFY(!m_dialog->isVisible());
+    QCOMPARE(stored("strEmailTo"), QStringLiteral("owner@example.testx")); // kept: stored as it was typed
+    m_dialog.release(); // it deletes itself when closed
+    init();
+    QTest::mouseClick(child<QDialogButtonBox>("cmdClose")->button(QDialogButtonBox::Close), Qt::LeftButton);
+    QVERIFY(!m_dialog->isVisible());
+    m_dialog.release();
 }
 
 void TestFrmConfigure::buttonsAndStatusMirror()
