@@ -1,15 +1,16 @@
 #include "configure/frmConfigure.h"
 
+#include "configure/AddressSourcesPane.h"
+#include "configure/PlaceholderTools.h"
 #include "core/NotifySettings.h"
 #include "core/Settings.h"
-#include "widgets/WidgetHelpers.h"
 #include "keyring/PasswordStore.h"
-#include "configure/AddressSourcesPane.h"
 #include "notify/MailPresets.h"
 #include "notify/NotificationHost.h"
 #include "notify/Placeholders.h"
 #include "notify/WebNotifier.h"
 #include "platform/DisplayedUrl.h"
+#include "widgets/WidgetHelpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,6 +28,7 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -70,6 +72,26 @@ QString bodyForDisplay(const QString& stored)
 {
     QString text = stored;
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+// A field and the buttons that go with it, in one row.
+QHBoxLayout* withButtons(QWidget* field, std::initializer_list<QWidget*> buttons)
+{
+    auto* layout = new QHBoxLayout;
+    layout->addWidget(field, 1);
+    for (QWidget* button : buttons)
+        layout->addWidget(button);
+    return layout;
+}
+
+QLabel* previewLabel(const char* objectName)
+{
+    auto* label = named(new QLabel, objectName);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
 }
 
 QScrollArea* scrolling(QWidget* content)
@@ -215,15 +237,15 @@ QWidget* frmConfigure::buildEmailFrame()
     grid->addWidget(txtEmailTo, row++, 1, 1, 3);
     grid->addWidget(buddyLabel(QStringLiteral("Email Address - From:"), txtEmailFrom), row, 0);
     grid->addWidget(txtEmailFrom, row++, 1, 1, 3);
+    grid->addWidget(buddyLabel(QStringLiteral("Security:"), cboSecurity), row, 0);
+    grid->addWidget(cboSecurity, row, 1);
+    grid->addWidget(chkAuth, row++, 2, 1, 2);
     grid->addWidget(buddyLabel(QStringLiteral("Username:"), txtUsername), row, 0);
     grid->addWidget(txtUsername, row, 1);
     grid->addWidget(buddyLabel(QStringLiteral("Password:"), txtPassword2), row, 2);
     grid->addWidget(txtPassword2, row++, 3);
     grid->addWidget(lblPasswordNote, row++, 2, 1, 2);
     grid->addWidget(lblPasswordPlace, row++, 2, 1, 2);
-    grid->addWidget(buddyLabel(QStringLiteral("Security:"), cboSecurity), row, 0);
-    grid->addWidget(cboSecurity, row, 1);
-    grid->addWidget(chkAuth, row++, 2, 1, 2);
     auto* certificates = new QHBoxLayout;
     certificates->addWidget(txtTrustedCertificates, 1);
     certificates->addWidget(cmdCertificates);
@@ -234,7 +256,10 @@ QWidget* frmConfigure::buildEmailFrame()
     grid->addWidget(chkAttachment, row++, 2, 1, 2);
     grid->addLayout(bodyCaption, row++, 0, 1, 4);
     grid->addWidget(placeholderHint("lblBodyPlaceholders", programPlaceholders()), row++, 0, 1, 4);
-    grid->addWidget(txtBody, row++, 0, 1, 4);
+    grid->addLayout(withButtons(txtBody, {placeholderButton("cmdBodyPlaceholder", programPlaceholders(), txtBody)}),
+                    row++, 0, 1, 4);
+    lblBodyPreview = previewLabel("lblBodyPreview");
+    grid->addWidget(lblBodyPreview, row++, 0, 1, 4);
     grid->addWidget(cmdSend, row++, 0, 1, 4, Qt::AlignRight);
 
     editText(txtPort, NotifySettingsEditor::Text::Port);
@@ -252,8 +277,10 @@ QWidget* frmConfigure::buildEmailFrame()
     connect(Combo3, &QComboBox::activated, this, &frmConfigure::Combo3_Click);
     connect(Combo2, &QComboBox::editTextChanged, this,
             [this](const QString& text) { m_editor.setText(NotifySettingsEditor::Text::Encoding, text); });
-    connect(txtBody, &QPlainTextEdit::textChanged, this,
-            [this] { m_editor.setText(NotifySettingsEditor::Text::Body, bodyForStore(txtBody->toPlainText())); });
+    connect(txtBody, &QPlainTextEdit::textChanged, this, [this] {
+        m_editor.setText(NotifySettingsEditor::Text::Body, bodyForStore(txtBody->toPlainText()));
+        showPreviews();
+    });
     connect(cmdSend, &QPushButton::clicked, this, &frmConfigure::cmdSend_Click);
     return box;
 }
@@ -272,11 +299,17 @@ QWidget* frmConfigure::buildProgramFrame()
                     0, 0, 1, 2);
     grid->addWidget(placeholderHint("lblProgramPlaceholders", programPlaceholders()), 1, 0, 1, 2);
     grid->addWidget(buddyLabel(QStringLiteral("File Path:"), Text3), 2, 0);
-    grid->addWidget(Text3, 2, 1);
+    auto* browse = named(new QPushButton(QStringLiteral("Bro&wse...")), "cmdProgram");
+    browse->setAccessibleName(QStringLiteral("Choose the program"));
+    connect(browse, &QPushButton::clicked, this, &frmConfigure::cmdProgram_Click);
+    grid->addLayout(withButtons(Text3, {browse}), 2, 1);
     grid->addWidget(buddyLabel(QStringLiteral("Arguments:"), Text2), 3, 0);
-    grid->addWidget(Text2, 3, 1);
-    grid->addWidget(Command2, 4, 0, 1, 2, Qt::AlignRight);
-    grid->setRowStretch(5, 1);
+    grid->addLayout(withButtons(Text2, {placeholderButton("cmdProgramPlaceholder", programPlaceholders(), Text2)}), 3,
+                    1);
+    lblProgramPreview = previewLabel("lblProgramPreview");
+    grid->addWidget(lblProgramPreview, 4, 0, 1, 2);
+    grid->addWidget(Command2, 5, 0, 1, 2, Qt::AlignRight);
+    grid->setRowStretch(6, 1);
     editText(Text3, NotifySettingsEditor::Text::Program);
     editText(Text2, NotifySettingsEditor::Text::Arguments);
     connect(Command2, &QPushButton::clicked, this, &frmConfigure::Command2_Click);
@@ -295,9 +328,11 @@ QWidget* frmConfigure::buildWebFrame()
                     0, 0, 1, 2);
     grid->addWidget(placeholderHint("lblUrlPlaceholders", urlPlaceholders()), 1, 0, 1, 2);
     grid->addWidget(buddyLabel(QStringLiteral("URL:"), Text1), 2, 0);
-    grid->addWidget(Text1, 2, 1);
-    grid->addWidget(Command3, 3, 0, 1, 2, Qt::AlignRight);
-    grid->setRowStretch(4, 1);
+    grid->addLayout(withButtons(Text1, {placeholderButton("cmdUrlPlaceholder", urlPlaceholders(), Text1)}), 2, 1);
+    lblUrlPreview = previewLabel("lblUrlPreview");
+    grid->addWidget(lblUrlPreview, 3, 0, 1, 2);
+    grid->addWidget(Command3, 4, 0, 1, 2, Qt::AlignRight);
+    grid->setRowStretch(5, 1);
     editText(Text1, NotifySettingsEditor::Text::Url);
     connect(Command3, &QPushButton::clicked, this, &frmConfigure::Command3_Click);
     return box;
@@ -306,12 +341,18 @@ QWidget* frmConfigure::buildWebFrame()
 void frmConfigure::editText(QLineEdit* field, NotifySettingsEditor::Text which)
 {
     // textChanged, not textEdited: an assignment by a preset is an edit like a keystroke.
-    connect(field, &QLineEdit::textChanged, this, [this, which](const QString& text) { m_editor.setText(which, text); });
+    connect(field, &QLineEdit::textChanged, this, [this, which](const QString& text) {
+        m_editor.setText(which, text);
+        showPreviews();
+    });
 }
 
 void frmConfigure::editFlag(QCheckBox* box, NotifySettingsEditor::Flag which)
 {
-    connect(box, &QCheckBox::toggled, this, [this, which](bool on) { m_editor.setFlag(which, on); });
+    connect(box, &QCheckBox::toggled, this, [this, which](bool on) {
+        m_editor.setFlag(which, on);
+        showPreviews();
+    });
 }
 
 void frmConfigure::Form_Load()
@@ -404,8 +445,27 @@ void frmConfigure::cmdCertificates_Click()
         txtTrustedCertificates->setText(path);
 }
 
+void frmConfigure::cmdProgram_Click()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Program to start"), Text3->text());
+    if (!path.isEmpty())
+        Text3->setText(path);
+}
+
+void frmConfigure::showPreviews()
+{
+    if (!lblUrlPreview || !lblProgramPreview || !lblBodyPreview)
+        return; // still being built
+    const NotificationPreviews previews = notificationPreviews(m_host);
+    lblUrlPreview->setText(previews.url.isEmpty() ? QString() : QStringLiteral("Requests: ") + previews.url);
+    lblProgramPreview->setText(previews.commandLine.isEmpty() ? QString()
+                                                              : QStringLiteral("Starts: ") + previews.commandLine);
+    lblBodyPreview->setText(QStringLiteral("The mail body as sent now:\n") + previews.mailBody);
+}
+
 void frmConfigure::showStatus(const QString& text)
 {
+    showPreviews(); // the addresses may have changed with it
     if (txtStatus->text() != text)
         txtStatus->setText(text);
 }

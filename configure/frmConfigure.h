@@ -31,6 +31,7 @@ public slots:
     /// A choice in the Security list: stored, and its usual port proposed.
     void cboSecurity_Click(int index);
     void cmdCertificates_Click();
+    void cmdProgram_Click();
     void showStatus(const QString& text);
     void cmdSend_Click();
     void Command2_Click();
@@ -45,6 +46,8 @@ private:
     void showSecurity(MailSecurity security);
     void showPasswordPlace();
     void fitScreen(const QWidget* parent);
+    /// The URL, command line and mail body as they would go out now.
+    void showPreviews();
 
     NotificationHost& m_host;
     Notifiers& m_notifiers;
@@ -74,4 +77,7 @@ private:
     QLineEdit* Text1 = nullptr;
     QPushButton* Command3 = nullptr;
     QLineEdit* txtStatus = nullptr;
+    QLabel* lblUrlPreview = nullptr;
+    QLabel* lblProgramPreview = nullptr;
+    QLabel* lblBodyPreview = nullptr;
 };
