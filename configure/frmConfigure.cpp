@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QToolButton>
@@ -159,7 +160,13 @@ void frmConfigure::fitScreen(const QWidget* parent)
     if (!shownOn)
         return;
     const QSize room = shownOn->availableGeometry().size() - QSize(16, 48);
-    const QSize wanted = sizeHint().expandedTo(QSize(760, 560));
+    // A scroll area asks for little: room for the largest tab's whole content, when the screen has it.
+    QSize content;
+    for (const QScrollArea* area : findChildren<QScrollArea*>())
+        content =
+            content.expandedTo(area->widget()->sizeHint() + QSize(area->verticalScrollBar()->sizeHint().width(), 0));
+    const QSize more = (content - findChild<QTabWidget*>()->currentWidget()->sizeHint()).expandedTo(QSize(0, 0));
+    const QSize wanted = (sizeHint() + more).expandedTo(QSize(760, 560));
     resize(wanted.boundedTo(room));
 }
 
