@@ -6,6 +6,8 @@
 #include "notify/WebNotifier.h"
 #include "platform/DisplayedUrl.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -49,6 +51,26 @@ QToolButton* placeholderButton(const char* objectName, const QList<Placeholder>&
         field->insertPlainText(name);
         field->setFocus();
     });
+}
+
+QHBoxLayout* withButtons(QWidget* field, std::initializer_list<QWidget*> buttons)
+{
+    auto* layout = new QHBoxLayout;
+    layout->addWidget(field, 1);
+    for (QWidget* button : buttons)
+        layout->addWidget(button);
+    return layout;
+}
+
+QLabel* previewLabel(const char* objectName)
+{
+    auto* label = new QLabel;
+    label->setObjectName(QLatin1String(objectName));
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
 }
 
 NotificationPreviews notificationPreviews(NotificationHost& host)

@@ -4,7 +4,12 @@
 
 #include <QString>
 
+#include <initializer_list>
+
 class NotificationHost;
+class QHBoxLayout;
+class QLabel;
+class QWidget;
 class QLineEdit;
 class QPlainTextEdit;
 class QToolButton;
@@ -12,6 +17,11 @@ class QToolButton;
 /// A button whose menu lists @p placeholders; choosing one types its name at the cursor of the field.
 QToolButton* placeholderButton(const char* objectName, const QList<Placeholder>& placeholders, QLineEdit* field);
 QToolButton* placeholderButton(const char* objectName, const QList<Placeholder>& placeholders, QPlainTextEdit* field);
+
+/// A field and the buttons that go with it, in one row.
+QHBoxLayout* withButtons(QWidget* field, std::initializer_list<QWidget*> buttons);
+/// A label for a preview: plain text, wrapped, selectable, in the palette's colour for hints.
+QLabel* previewLabel(const char* objectName);
 
 /// The three notifications as they would go out now, with the addresses the main window shows.
 struct NotificationPreviews

@@ -75,26 +75,6 @@ QString bodyForDisplay(const QString& stored)
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
-// A field and the buttons that go with it, in one row.
-QHBoxLayout* withButtons(QWidget* field, std::initializer_list<QWidget*> buttons)
-{
-    auto* layout = new QHBoxLayout;
-    layout->addWidget(field, 1);
-    for (QWidget* button : buttons)
-        layout->addWidget(button);
-    return layout;
-}
-
-QLabel* previewLabel(const char* objectName)
-{
-    auto* label = named(new QLabel, objectName);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
-
 QScrollArea* scrolling(QWidget* content)
 {
     auto* area = new QScrollArea;
@@ -279,8 +259,11 @@ QWidget* frmConfigure::buildEmailFrame()
     connect(cboSecurity, &QComboBox::activated, this, &frmConfigure::cboSecurity_Click);
     connect(cmdCertificates, &QPushButton::clicked, this, &frmConfigure::cmdCertificates_Click);
     editFlag(chkBody, NotifySettingsEditor::Flag::Body);
-    connect(Combo3, &QComboBox::editTextChanged, this,
-            [this](const QString& text) { m_editor.setText(NotifySettingsEditor::Text::Server, text); });
+    connect(Combo3, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        m_editor.setText(NotifySettingsEditor::Text::Server, text);
+        if (text != m_hintServer)
+            lblPresetHint->hide(); // another server: the provider's hint no longer applies
+    });
     connect(Combo3, &QComboBox::activated, this, &frmConfigure::Combo3_Click);
     connect(Combo2, &QComboBox::editTextChanged, this,
             [this](const QString& text) { m_editor.setText(NotifySettingsEditor::Text::Encoding, text); });
@@ -399,6 +382,7 @@ void frmConfigure::Combo3_Click(int index)
     if (!preset)
         return;
     // Only what the provider decides, each one an edit of its field; the account is the user's to type.
+    m_hintServer = preset->server;
     Combo3->setEditText(preset->server);
     txtPort->setText(preset->port);
     chkAuth->setChecked(true); // every provider in the list wants a login

@@ -52,6 +52,7 @@ private:
     NotificationHost& m_host;
     Notifiers& m_notifiers;
     NotifySettingsEditor m_editor;
+    QString m_hintServer; // the server of the preset whose hint is shown
 
     QComboBox* Combo3 = nullptr;
     QLabel* lblPresetHint = nullptr;

@@ -133,6 +133,8 @@ void TestFrmConfigure::presets()
     QVERIFY(v.useAuth);
     const QLabel* hint = child<QLabel>("lblPresetHint");
     QVERIFY(hint->isVisible() && hint->text().contains("app password") && hint->text().contains(expected.at(2)));
+    QTest::keyClicks(box->lineEdit(), "x");
+    QVERIFY(!hint->isVisible()); // another server: not that provider's hint
 }
 
 void TestFrmConfigure::fitsSmallScreensAndCloses()
