@@ -1,18 +1,20 @@
 #include "configure/frmConfigure.h"
 
+#include "configure/AddressSourcesPane.h"
+#include "configure/PlaceholderTools.h"
 #include "core/NotifySettings.h"
 #include "core/Settings.h"
-#include "widgets/WidgetHelpers.h"
 #include "keyring/PasswordStore.h"
-#include "configure/AddressSourcesPane.h"
 #include "notify/MailPresets.h"
 #include "notify/NotificationHost.h"
 #include "notify/Placeholders.h"
 #include "notify/WebNotifier.h"
 #include "platform/DisplayedUrl.h"
+#include "widgets/WidgetHelpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -22,6 +24,12 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -67,6 +75,15 @@ QString bodyForDisplay(const QString& stored)
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
+QScrollArea* scrolling(QWidget* content)
+{
+    auto* area = new QScrollArea;
+    area->setWidget(content);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    return area;
+}
+
 } // namespace
 
 frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget* parent)
@@ -77,11 +94,17 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     setAttribute(Qt::WA_DeleteOnClose);
     m_editor.setPasswordStore(host.passwordStore());
 
-    auto* grid = new QGridLayout(this);
-    grid->setSizeConstraint(QLayout::SetFixedSize);  // fixed border: not resizable
-    grid->addWidget(buildEmailFrame(), 0, 0, 2, 1);
-    grid->addWidget(buildProgramFrame(), 0, 1);
-    grid->addWidget(buildWebFrame(), 1, 1);
+    // The panes sit in tabs, each one scrolls: the dialog fits a small screen and may be resized freely.
+    auto* tabs = named(new QTabWidget, "tabsConfigure");
+    tabs->setDocumentMode(true);
+    auto* notices = new QWidget;
+    auto* noticesLayout = new QVBoxLayout(notices);
+    noticesLayout->addWidget(buildProgramFrame());
+    noticesLayout->addWidget(buildWebFrame());
+    noticesLayout->addStretch(1);
+    tabs->addTab(scrolling(buildEmailFrame()), QStringLiteral("&Email"));
+    tabs->addTab(scrolling(notices), QStringLiteral("&Program and Web"));
+    tabs->addTab(scrolling(new AddressSourcesPane(host.settings())), QStringLiteral("Address S&ources"));
     txtStatus = named(new QLineEdit, "txtStatus");
     txtStatus->setReadOnly(true);
     txtStatus->setAccessibleName(QStringLiteral("Status"));
@@ -89,10 +112,16 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     QPalette palette = txtStatus->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     txtStatus->setPalette(palette);
-    grid->addWidget(new AddressSourcesPane(host.settings()), 2, 0, 1, 2);
-    grid->addWidget(txtStatus, 3, 0, 1, 2);
-    grid->setColumnMinimumWidth(0, 340);
-    grid->setColumnMinimumWidth(1, 340);
+    // Every field is stored as it is edited: closing keeps what was typed, there is nothing to apply.
+    auto* buttons = named(new QDialogButtonBox(QDialogButtonBox::Close), "cmdClose");
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs, 1);
+    layout->addWidget(txtStatus);
+    layout->addWidget(buttons);
+    fitScreen(parent);
 
     Form_Load();
     host.watchStatus(this, [this](const QString& text) { showStatus(text); });
@@ -101,6 +130,24 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
         // Opened before the keyring answered: the field shows the keyring's password once it is known.
         passwords->whenReady(this, [this, passwords] { txtPassword2->setText(passwords->password()); });
     }
+}
+
+void frmConfigure::fitScreen(const QWidget* parent)
+{
+    // As large as the content asks, never larger than the screen the main window is on; the frame
+    // and title bar take some room around the client area.
+    const QScreen* shownOn = parent ? parent->screen() : screen();
+    if (!shownOn)
+        return;
+    const QSize room = shownOn->availableGeometry().size() - QSize(16, 48);
+    // A scroll area asks for little: room for the largest tab's whole content, when the screen has it.
+    QSize content;
+    for (const QScrollArea* area : findChildren<QScrollArea*>())
+        content =
+            content.expandedTo(area->widget()->sizeHint() + QSize(area->verticalScrollBar()->sizeHint().width(), 0));
+    const QSize more = (content - findChild<QTabWidget*>()->currentWidget()->sizeHint()).expandedTo(QSize(0, 0));
+    const QSize wanted = (sizeHint() + more).expandedTo(QSize(760, 560));
+    resize(wanted.boundedTo(room));
 }
 
 void frmConfigure::showPasswordPlace()
@@ -116,6 +163,10 @@ QWidget* frmConfigure::buildEmailFrame()
     auto* grid = new QGridLayout(box);
     Combo3 = editableList("Combo3", mailPresetNames());
     Combo3->setMinimumWidth(230);
+    lblPresetHint = named(new QLabel, "lblPresetHint");
+    lblPresetHint->setWordWrap(true);
+    lblPresetHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblPresetHint->hide();
     txtPort = named(new QLineEdit, "txtPort");
     txtPort->setToolTip(QStringLiteral("Usually 25 or 1025"));
     txtPort->setMaximumWidth(70);
@@ -168,19 +219,20 @@ QWidget* frmConfigure::buildEmailFrame()
     grid->addWidget(Combo3, row, 1);
     grid->addWidget(buddyLabel(QStringLiteral("Port:"), txtPort), row, 2);
     grid->addWidget(txtPort, row++, 3);
+    grid->addWidget(lblPresetHint, row++, 1, 1, 3);
     grid->addWidget(buddyLabel(QStringLiteral("Email Address - To:"), txtEmailTo), row, 0);
     grid->addWidget(txtEmailTo, row++, 1, 1, 3);
     grid->addWidget(buddyLabel(QStringLiteral("Email Address - From:"), txtEmailFrom), row, 0);
     grid->addWidget(txtEmailFrom, row++, 1, 1, 3);
+    grid->addWidget(buddyLabel(QStringLiteral("Security:"), cboSecurity), row, 0);
+    grid->addWidget(cboSecurity, row, 1);
+    grid->addWidget(chkAuth, row++, 2, 1, 2);
     grid->addWidget(buddyLabel(QStringLiteral("Username:"), txtUsername), row, 0);
     grid->addWidget(txtUsername, row, 1);
     grid->addWidget(buddyLabel(QStringLiteral("Password:"), txtPassword2), row, 2);
     grid->addWidget(txtPassword2, row++, 3);
     grid->addWidget(lblPasswordNote, row++, 2, 1, 2);
     grid->addWidget(lblPasswordPlace, row++, 2, 1, 2);
-    grid->addWidget(buddyLabel(QStringLiteral("Security:"), cboSecurity), row, 0);
-    grid->addWidget(cboSecurity, row, 1);
-    grid->addWidget(chkAuth, row++, 2, 1, 2);
     auto* certificates = new QHBoxLayout;
     certificates->addWidget(txtTrustedCertificates, 1);
     certificates->addWidget(cmdCertificates);
@@ -191,7 +243,10 @@ QWidget* frmConfigure::buildEmailFrame()
     grid->addWidget(chkAttachment, row++, 2, 1, 2);
     grid->addLayout(bodyCaption, row++, 0, 1, 4);
     grid->addWidget(placeholderHint("lblBodyPlaceholders", programPlaceholders()), row++, 0, 1, 4);
-    grid->addWidget(txtBody, row++, 0, 1, 4);
+    grid->addLayout(withButtons(txtBody, {placeholderButton("cmdBodyPlaceholder", programPlaceholders(), txtBody)}),
+                    row++, 0, 1, 4);
+    lblBodyPreview = previewLabel("lblBodyPreview");
+    grid->addWidget(lblBodyPreview, row++, 0, 1, 4);
     grid->addWidget(cmdSend, row++, 0, 1, 4, Qt::AlignRight);
 
     editText(txtPort, NotifySettingsEditor::Text::Port);
@@ -204,13 +259,18 @@ QWidget* frmConfigure::buildEmailFrame()
     connect(cboSecurity, &QComboBox::activated, this, &frmConfigure::cboSecurity_Click);
     connect(cmdCertificates, &QPushButton::clicked, this, &frmConfigure::cmdCertificates_Click);
     editFlag(chkBody, NotifySettingsEditor::Flag::Body);
-    connect(Combo3, &QComboBox::editTextChanged, this,
-            [this](const QString& text) { m_editor.setText(NotifySettingsEditor::Text::Server, text); });
+    connect(Combo3, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        m_editor.setText(NotifySettingsEditor::Text::Server, text);
+        if (text != m_hintServer)
+            lblPresetHint->hide(); // another server: the provider's hint no longer applies
+    });
     connect(Combo3, &QComboBox::activated, this, &frmConfigure::Combo3_Click);
     connect(Combo2, &QComboBox::editTextChanged, this,
             [this](const QString& text) { m_editor.setText(NotifySettingsEditor::Text::Encoding, text); });
-    connect(txtBody, &QPlainTextEdit::textChanged, this,
-            [this] { m_editor.setText(NotifySettingsEditor::Text::Body, bodyForStore(txtBody->toPlainText())); });
+    connect(txtBody, &QPlainTextEdit::textChanged, this, [this] {
+        m_editor.setText(NotifySettingsEditor::Text::Body, bodyForStore(txtBody->toPlainText()));
+        showPreviews();
+    });
     connect(cmdSend, &QPushButton::clicked, this, &frmConfigure::cmdSend_Click);
     return box;
 }
@@ -229,11 +289,17 @@ QWidget* frmConfigure::buildProgramFrame()
                     0, 0, 1, 2);
     grid->addWidget(placeholderHint("lblProgramPlaceholders", programPlaceholders()), 1, 0, 1, 2);
     grid->addWidget(buddyLabel(QStringLiteral("File Path:"), Text3), 2, 0);
-    grid->addWidget(Text3, 2, 1);
+    auto* browse = named(new QPushButton(QStringLiteral("Bro&wse...")), "cmdProgram");
+    browse->setAccessibleName(QStringLiteral("Choose the program"));
+    connect(browse, &QPushButton::clicked, this, &frmConfigure::cmdProgram_Click);
+    grid->addLayout(withButtons(Text3, {browse}), 2, 1);
     grid->addWidget(buddyLabel(QStringLiteral("Arguments:"), Text2), 3, 0);
-    grid->addWidget(Text2, 3, 1);
-    grid->addWidget(Command2, 4, 0, 1, 2, Qt::AlignRight);
-    grid->setRowStretch(5, 1);
+    grid->addLayout(withButtons(Text2, {placeholderButton("cmdProgramPlaceholder", programPlaceholders(), Text2)}), 3,
+                    1);
+    lblProgramPreview = previewLabel("lblProgramPreview");
+    grid->addWidget(lblProgramPreview, 4, 0, 1, 2);
+    grid->addWidget(Command2, 5, 0, 1, 2, Qt::AlignRight);
+    grid->setRowStretch(6, 1);
     editText(Text3, NotifySettingsEditor::Text::Program);
     editText(Text2, NotifySettingsEditor::Text::Arguments);
     connect(Command2, &QPushButton::clicked, this, &frmConfigure::Command2_Click);
@@ -252,9 +318,11 @@ QWidget* frmConfigure::buildWebFrame()
                     0, 0, 1, 2);
     grid->addWidget(placeholderHint("lblUrlPlaceholders", urlPlaceholders()), 1, 0, 1, 2);
     grid->addWidget(buddyLabel(QStringLiteral("URL:"), Text1), 2, 0);
-    grid->addWidget(Text1, 2, 1);
-    grid->addWidget(Command3, 3, 0, 1, 2, Qt::AlignRight);
-    grid->setRowStretch(4, 1);
+    grid->addLayout(withButtons(Text1, {placeholderButton("cmdUrlPlaceholder", urlPlaceholders(), Text1)}), 2, 1);
+    lblUrlPreview = previewLabel("lblUrlPreview");
+    grid->addWidget(lblUrlPreview, 3, 0, 1, 2);
+    grid->addWidget(Command3, 4, 0, 1, 2, Qt::AlignRight);
+    grid->setRowStretch(5, 1);
     editText(Text1, NotifySettingsEditor::Text::Url);
     connect(Command3, &QPushButton::clicked, this, &frmConfigure::Command3_Click);
     return box;
@@ -263,12 +331,18 @@ QWidget* frmConfigure::buildWebFrame()
 void frmConfigure::editText(QLineEdit* field, NotifySettingsEditor::Text which)
 {
     // textChanged, not textEdited: an assignment by a preset is an edit like a keystroke.
-    connect(field, &QLineEdit::textChanged, this, [this, which](const QString& text) { m_editor.setText(which, text); });
+    connect(field, &QLineEdit::textChanged, this, [this, which](const QString& text) {
+        m_editor.setText(which, text);
+        showPreviews();
+    });
 }
 
 void frmConfigure::editFlag(QCheckBox* box, NotifySettingsEditor::Flag which)
 {
-    connect(box, &QCheckBox::toggled, this, [this, which](bool on) { m_editor.setFlag(which, on); });
+    connect(box, &QCheckBox::toggled, this, [this, which](bool on) {
+        m_editor.setFlag(which, on);
+        showPreviews();
+    });
 }
 
 void frmConfigure::Form_Load()
@@ -307,18 +381,15 @@ void frmConfigure::Combo3_Click(int index)
     const std::optional<MailPreset> preset = mailPresetFor(Combo3->itemText(index));
     if (!preset)
         return;
-    // In this order, each one an edit of its field.
+    // Only what the provider decides, each one an edit of its field; the account is the user's to type.
+    m_hintServer = preset->server;
     Combo3->setEditText(preset->server);
     txtPort->setText(preset->port);
-    txtEmailFrom->setText(preset->address);
-    txtEmailTo->setText(preset->address);
-    txtUsername->setText(preset->username);
-    txtPassword2->setText(QString());
-    chkAuth->setChecked(true);
-    chkAttachment->setChecked(false);
+    chkAuth->setChecked(true); // every provider in the list wants a login
     showSecurity(preset->security);
     m_editor.setSecurity(preset->security);
-    Combo2->setEditText(QStringLiteral("MIME"));
+    lblPresetHint->setText(preset->hint);
+    lblPresetHint->show();
 }
 
 QString frmConfigure::usualPort(MailSecurity security)
@@ -365,8 +436,27 @@ void frmConfigure::cmdCertificates_Click()
         txtTrustedCertificates->setText(path);
 }
 
+void frmConfigure::cmdProgram_Click()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Program to start"), Text3->text());
+    if (!path.isEmpty())
+        Text3->setText(path);
+}
+
+void frmConfigure::showPreviews()
+{
+    if (!lblUrlPreview || !lblProgramPreview || !lblBodyPreview)
+        return; // still being built
+    const NotificationPreviews previews = notificationPreviews(m_host);
+    lblUrlPreview->setText(previews.url.isEmpty() ? QString() : QStringLiteral("Requests: ") + previews.url);
+    lblProgramPreview->setText(previews.commandLine.isEmpty() ? QString()
+                                                              : QStringLiteral("Starts: ") + previews.commandLine);
+    lblBodyPreview->setText(QStringLiteral("The mail body as sent now:\n") + previews.mailBody);
+}
+
 void frmConfigure::showStatus(const QString& text)
 {
+    showPreviews(); // the addresses may have changed with it
     if (txtStatus->text() != text)
         txtStatus->setText(text);
 }

@@ -15,7 +15,7 @@ class QPushButton;
 
 /// "Notification Configuration": the fields of the three notifications, each written to the store and
 /// the in-memory value on every edit, the provider presets, three test buttons and a copy of the main
-/// window's status line, updated as it changes. Not modal; discarded when closed.
+/// window's status line, updated as it changes. Not modal; discarded when closed (Close or Esc).
 class frmConfigure : public QWidget
 {
     Q_OBJECT
@@ -31,6 +31,7 @@ public slots:
     /// A choice in the Security list: stored, and its usual port proposed.
     void cboSecurity_Click(int index);
     void cmdCertificates_Click();
+    void cmdProgram_Click();
     void showStatus(const QString& text);
     void cmdSend_Click();
     void Command2_Click();
@@ -44,12 +45,17 @@ private:
     void editFlag(QCheckBox* box, NotifySettingsEditor::Flag which);
     void showSecurity(MailSecurity security);
     void showPasswordPlace();
+    void fitScreen(const QWidget* parent);
+    /// The URL, command line and mail body as they would go out now.
+    void showPreviews();
 
     NotificationHost& m_host;
     Notifiers& m_notifiers;
     NotifySettingsEditor m_editor;
+    QString m_hintServer; // the server of the preset whose hint is shown
 
     QComboBox* Combo3 = nullptr;
+    QLabel* lblPresetHint = nullptr;
     QLineEdit* txtPort = nullptr;
     QLineEdit* txtEmailTo = nullptr;
     QLineEdit* txtEmailFrom = nullptr;
@@ -72,4 +78,7 @@ private:
     QLineEdit* Text1 = nullptr;
     QPushButton* Command3 = nullptr;
     QLineEdit* txtStatus = nullptr;
+    QLabel* lblUrlPreview = nullptr;
+    QLabel* lblProgramPreview = nullptr;
+    QLabel* lblBodyPreview = nullptr;
 };

@@ -175,7 +175,6 @@ QWidget* Form1::buildNotificationFrame()
     Check5 = named(new QCheckBox(QStringLiteral("Use Pro&gram Notification")), "Check5");
     chkDesktopNotice = named(new QCheckBox(QStringLiteral("Show a &desktop notice")), "chkDesktopNotice");
     Command3 = named(new QPushButton(QStringLiteral("&Setup")), "Command3");
-    Command3->setEnabled(false);
     connect(Check3, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check3, Key::MailNotify); });
     connect(Check4, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check4, Key::WebNotify); });
     connect(Check5, &QCheckBox::toggled, this, [this] { notificationOption_Click(Check5, Key::ProgramNotify); });
@@ -420,7 +419,6 @@ void Form1::refuseRunAtLogon(const QString& error)
 
 void Form1::notificationOption_Click(QCheckBox* box, Key key)
 {
-    Command3->setEnabled(Check3->isChecked() || Check4->isChecked() || Check5->isChecked());
     m_settings.writeFlag(key, box->isChecked());
 }
 

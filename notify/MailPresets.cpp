@@ -7,7 +7,7 @@ struct Provider
     const char* name;
     const char* server;
     const char* port;
-    const char* domain; // of the account's address
+    const char* domain; // of the account's address, for the hint
     bool fullAddressLogin;
     MailSecurity security;
 };
@@ -40,9 +40,13 @@ std::optional<MailPreset> mailPresetFor(const QString& entry)
     for (const Provider& p : Providers) {
         if (name != QLatin1String(p.name).toString().toLower())
             continue;
-        const QString address = QStringLiteral("ACCOUNT@") + QLatin1String(p.domain);
-        return MailPreset{QLatin1String(p.server), QLatin1String(p.port), address,
-                          p.fullAddressLogin ? address : QStringLiteral("ACCOUNT"), p.security};
+        const QString login = p.fullAddressLogin
+                                  ? QStringLiteral("your full address (name@%1)").arg(QLatin1String(p.domain))
+                                  : QStringLiteral("your account name");
+        const QString hint = QStringLiteral("%1: the user name is %2; use an app password made in the account's "
+                                            "security settings, not the account's own password.")
+                                 .arg(QLatin1String(p.name), login);
+        return MailPreset{QLatin1String(p.server), QLatin1String(p.port), p.security, hint};
     }
     return std::nullopt;
 }

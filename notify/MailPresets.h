@@ -7,14 +7,14 @@
 
 #include <optional>
 
-/// The mail fields that choosing a provider from the server list fills in.
+/// What choosing a provider from the server list fills in: only what the provider decides. The
+/// account's address and user name are the user's own; the hint says what the provider wants there.
 struct MailPreset
 {
     QString server;
     QString port;
-    QString address; // sender and recipient
-    QString username;
     MailSecurity security = MailSecurity::None;
+    QString hint; // one sentence for beside the list, about the user name and password the provider wants
 };
 
 /// The providers the server list offers, in its order.

@@ -206,7 +206,7 @@ void TestAddressWindow::networkChangeDuringLookupRunsOneMore()
 void TestAddressWindow::setupOpensOneDialogAndShutdownClosesIt()
 {
     qputenv("VISTREL_ADDRESS_SOURCES", source(QStringLiteral("a"), "203.0.113.1").toUtf8());
-    load(QByteArray()); // webNotify=1: "Setup" is enabled
+    load(QByteArray());
     auto* setup = m_form->findChild<QPushButton*>(QStringLiteral("Command3"));
     QTest::mouseClick(setup, Qt::LeftButton);
     QPointer<frmConfigure> dialog = m_windows->configuration();

@@ -31,7 +31,7 @@ private slots:
         QTest::addColumn<QList<bool>>("refreshSetupHelpLogonAuthSsl");
         QTest::addColumn<int>("seconds");
         QTest::addColumn<QString>("url");
-        const QList<bool> defaults{false, false, true, false, false, false};
+        const QList<bool> defaults{false, true, true, false, false, false}; // "Setup" always available
         QTest::newRow("empty") << QByteArray() << defaults << 60 << QString();
         QTest::newRow("hand-edited") << QByteArray("REFRESH=1\nrefreshRate=3\nstartup=1\nwebnotify=1\nchkAuth=1\n"
                                                    "strURL=http://h/?a=1, b=2\n")
