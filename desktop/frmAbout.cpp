@@ -26,7 +26,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
 
     auto* Picture1 = new QLabel;
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setPixmap(productPicture(QStringLiteral("about-logo.png")));
+    Picture1->setPixmap(productPicture(QStringLiteral("about-logo.png"), devicePixelRatio()));
     Picture1->setAlignment(Qt::AlignTop);
 
     QFont title(QStringLiteral("Verdana"));
