@@ -9,6 +9,7 @@
 #include "desktop/TrayIcon.h"
 #include "desktop/frmAbout.h"
 #include "desktop/frmSplash.h"
+#include "desktop/WindowPlacement.h"
 #include "desktop/modIcon.h"
 #include "desktop/modOnTop.h"
 
@@ -368,6 +369,7 @@ void DesktopIntegration::showHelp()
         m_help = new Form8(m_settings);
         m_help->setWindowIcon(productIcon());
         m_help->Form_Load(file);
+        placeOnScreenOf(m_help, &m_window);
     }
     m_help->show();
     m_help->raise();
@@ -380,6 +382,7 @@ void DesktopIntegration::showAbout()
         m_about->setWindowIcon(productIcon());
         m_about->Form_Load(LoadProductInfo());
         connect(m_about, &frmAbout::lblWebsite_Click, this, &DesktopIntegration::showWebsite);
+        placeOnScreenOf(m_about, &m_window);
     }
     m_about->show();
     m_about->raise();

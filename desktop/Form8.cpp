@@ -39,7 +39,7 @@ Form8::Form8(Settings& settings, QWidget* parent) : QDialog(parent), m_settings(
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("Readme/Help"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(686, 528);
+    setFixedSize(686, 528);  // smaller on a smaller screen: see placeOnScreenOf()
     rtf1 = new QTextBrowser;
     rtf1->setObjectName(QStringLiteral("rtf1"));
     rtf1->setOpenLinks(false);

@@ -26,7 +26,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
 
     auto* Picture1 = new QLabel;
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setPixmap(productPicture(QStringLiteral("about-logo.png")));
+    Picture1->setPixmap(productPicture(QStringLiteral("about-logo.png"), devicePixelRatio()));
     Picture1->setAlignment(Qt::AlignTop);
 
     QFont title(QStringLiteral("Verdana"));
@@ -67,8 +67,8 @@ void frmAbout::Form_Load(const ProductInfo& product)
     Label1->setText(product.productName);
     lblVersion->setText(QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
     lblCompany->setText(product.companyName);
-    lblWebsite->setText(QStringLiteral("<a href=\"website\" style=\"color:#0000ff\">%1</a>")
-                            .arg(product.website.toHtmlEscaped()));
+    // QLabel draws links in the palette's link colour, which a dark palette keeps readable.
+    lblWebsite->setText(QStringLiteral("<a href=\"website\">%1</a>").arg(product.website.toHtmlEscaped()));
     lblWebsite->setAccessibleName(product.website);
     // A fixed single border: the window keeps the size its contents need.
     adjustSize();

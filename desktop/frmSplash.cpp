@@ -1,11 +1,10 @@
 #include "desktop/frmSplash.h"
 
 #include "core/ProductInfo.h"
+#include "desktop/WindowPlacement.h"
 #include "desktop/modIcon.h"
 
-#include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QTimer>
 
 frmSplash::frmSplash(std::function<void()> loadMainWindow, int tickMs, QWidget* parent)
@@ -16,21 +15,20 @@ frmSplash::frmSplash(std::function<void()> loadMainWindow, int tickMs, QWidget* 
     auto* Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(0, 0, 480, 109);
-    Image1->setPixmap(productPicture(QStringLiteral("splash.png")));
+    Image1->setPixmap(productPicture(QStringLiteral("splash.png"), devicePixelRatio()));
+    Image1->setScaledContents(true);  // when the screen is narrower than the picture
     Image1->setAccessibleName(QStringLiteral("Tarnwick IP Vistrel"));
     setWindowIcon(productIcon());
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
-    // A coarse timer may stretch a 2 ms tick to many times that; the splash's length is 75 ticks as asked.
+     // A coarse timer may stretch a 2 ms tick to many times that; the splash's length is 75 ticks as asked.
     Timer2->setTimerType(Qt::PreciseTimer);
     Timer2->setInterval(tickMs);
     connect(Timer2, &QTimer::timeout, this, &frmSplash::Timer2_Timer);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - rect().center());
-    }
+    placeOnScreenOf(this, nullptr);  // before the main window exists: the primary screen
+    Image1->resize(size());
 }
 
 void frmSplash::Form_Load()

@@ -33,10 +33,21 @@ QIcon markedProductIcon(const QIcon& mark)
     return marked;
 }
 
-QPixmap productPicture(const QString& name)
+QPixmap productPicture(const QString& name, qreal devicePixelRatio)
 {
     initResources();
-    return QPixmap(QStringLiteral(":/vistrel/") + name);
+    const QString path = QStringLiteral(":/vistrel/") + name;
+    if (devicePixelRatio > 1.0) {
+        // Twice as many pixels, drawn at the same size in device-independent pixels.
+        QString large = path;
+        large.insert(large.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+        QPixmap pixmap(large);
+        if (!pixmap.isNull()) {
+            pixmap.setDevicePixelRatio(2.0);
+            return pixmap;
+        }
+    }
+    return QPixmap(path);
 }
 
 void SetWindowIcon(QWidget* window, bool ownerToo)

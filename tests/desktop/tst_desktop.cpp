@@ -12,6 +12,7 @@
 #include "rtf/RtfReader.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/frmAbout.h"
+#include "desktop/frmSplash.h"
 #include "platform/AddRemove.h"
 
 #include <QCheckBox>
@@ -320,6 +321,23 @@ private slots:
             }
         }
         QCOMPARE(shown, QStringLiteral("abiu20/4 b12/4 c12/2 d12/8 "));
+    }
+
+    // Also run by ctest scaled by 2 (tst_desktop_scaled), where the screen is smaller than the help window.
+    void windowsFitTheScreenAndUseTheLargePictures()
+    {
+        load();
+        frmSplash splash({}, 1000);
+        splash.show();
+        m_desktop->showHelp();
+        m_desktop->showAbout();
+        const QRect area = m_form->screen()->availableGeometry();
+        for (const QWidget* window : std::initializer_list<const QWidget*>{&splash, m_desktop->help(), m_desktop->about()})
+            QVERIFY2(area.contains(window->frameGeometry()) &&
+                         (window->frameGeometry().center() - area.center()).manhattanLength() < 40,
+                     qPrintable(QStringLiteral("%1 %2 %3").arg(window->objectName()).arg(window->x()).arg(window->width())));
+        for (const QLabel* picture : {m_desktop->about()->findChild<QLabel*>("Picture1"), splash.findChild<QLabel*>("Image1")})
+            QCOMPARE(picture->pixmap().devicePixelRatio(), m_form->devicePixelRatio());
     }
 
     void websiteWindowLivesOneSecond()
