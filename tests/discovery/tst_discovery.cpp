@@ -327,9 +327,11 @@ void TestDiscovery::httpsWithUntrustedCertificateFails()
     const quint16 port = unusedLocalPort();
     PeerProcess server;
     QString error;
-    QVERIFY2(server.start("openssl_peer.py", {"--cwd", dir.path(), "--serve", "s_server", "-naccept", "1", "-HTTP", "-accept",
-                                               QString("127.0.0.1:%1").arg(port), "-cert", "c.pem", "-key", "k.pem"},
-                          &error) && server.readyField("STATUS") == "0",
+    QVERIFY2(server.start("openssl_peer.py",
+                          {"--cwd", dir.path(), "--serve", "s_server", "-naccept", "1", "-HTTP", "-accept",
+                           QString("127.0.0.1:%1").arg(port), "-cert", "c.pem", "-key", "k.pem"},
+                          &error) &&
+                 server.readyField("STATUS") == "0",
              qPrintable(error));
     const QString answer = ask(QString("https://127.0.0.1:%1/ip").arg(port));
     QVERIFY2(answer.startsWith("failed: ") && answer.contains("certificate"), qPrintable(answer));

@@ -28,8 +28,9 @@ struct RecordingMessageBox : MessageBox
 /// A self-signed certificate (DER) with a 1024-bit RSA key of public exponent @p exponent, made by openssl.
 QByteArray certificate(const QString& path, const QString& exponent)
 {
-    const bool made = runOpenssl({"req", "-x509", "-newkey", "rsa:1024", "-pkeyopt", "rsa_keygen_pubexp:" + exponent, "-nodes",
-                   "-keyout", path + ".key", "-outform", "DER", "-out", path, "-days", "2", "-subj", "/CN=127.0.0.1"});
+    const bool made =
+        runOpenssl({"req", "-x509", "-newkey", "rsa:1024", "-pkeyopt", "rsa_keygen_pubexp:" + exponent, "-nodes",
+                    "-keyout", path + ".key", "-outform", "DER", "-out", path, "-days", "2", "-subj", "/CN=127.0.0.1"});
     QFile der(path);
     return made && der.open(QIODevice::ReadOnly) ? der.readAll() : QByteArray();
 }
@@ -207,9 +208,9 @@ void TestSecureMail::handshakeFailures()
     QSignalSpy received(&secure, &MailTransport::received);
     QSignalSpy failed(&secure, &MailTransport::failed);
     QSignalSpy finished(&session, &SmtpSession::finished);
-    if (message == SecureMailTransport::providerMissingText()) { // OpenSSL looks for its providers in an empty
+    if (message == SecureMailTransport::providerMissingText()) {     // OpenSSL looks for its providers in an empty
         qputenv("OPENSSL_MODULES", QFile::encodeName(m_dir.path())); // folder: "legacy" (RC4) cannot be loaded
-        if (legacyProviderBuiltIn()) { // the Windows build's libcrypto holds it
+        if (legacyProviderBuiltIn()) {                               // the Windows build's libcrypto holds it
             qunsetenv("OPENSSL_MODULES");
             QSKIP("OpenSSL's legacy provider is part of libcrypto here: it cannot be missing");
         }
