@@ -122,9 +122,11 @@ bool HistoryStore::openFile(QString* error)
         *error = QStringLiteral("The history %1 cannot be read: %2.").arg(m_path, reason);
         return false;
     }
-    if (!setAside(reason) || !db.open() || !usable(&reason)) {
+    const bool movedAside = setAside(reason);
+    if (!movedAside || !db.open() || !usable(&reason)) {
         db.close();
-        *error = QStringLiteral("History: %1 cannot be used (%2); changes are not recorded.").arg(m_path, reason);
+        *error = QStringLiteral("History: %1 cannot be used (%2)%3; changes are not recorded.")
+                     .arg(m_path, reason, movedAside ? QString() : QStringLiteral(" nor moved aside"));
         emit problem(*error);
         return false;
     }
@@ -200,11 +202,8 @@ bool HistoryStore::usable(QString* error)
 bool HistoryStore::setAside(const QString& reason)
 {
     const QString aside = asideName(m_path, QDateTime::currentMSecsSinceEpoch());
-    if (QFileInfo::exists(m_path) && !QFile::rename(m_path, aside)) {
-        emit problem(QStringLiteral("History: %1 cannot be used (%2) nor moved aside; changes are not recorded.")
-                         .arg(m_path, reason));
-        return false;
-    }
+    if (QFileInfo::exists(m_path) && !QFile::rename(m_path, aside))
+        return false; // open() tells
     // A journal left by a write that never ended belongs to the file it was for.
     const QString journal = m_path + QStringLiteral("-journal");
     if (QFileInfo::exists(journal))

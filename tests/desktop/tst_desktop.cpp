@@ -1,4 +1,4 @@
-// RTF reader, help file search, autostart entry, platform choice; the windows around the main window (nginx).
+// RTF reader, help file search, platform choice; the windows around the main window (nginx).
 #include "NginxPeer.h"
 #include "TempConfigHome.h"
 #include "app/MainWindowWiring.h"
@@ -83,38 +83,10 @@ private slots:
             QVERIFY(QDir(dir.path()).mkpath(QFileInfo(dir.filePath(file)).path()));
             QVERIFY(QFile(dir.filePath(file)).open(QIODevice::WriteOnly));
         }
-        QCOMPARE(findExistingFile(dir.filePath(asked)), found.isEmpty() ? QString() : dir.filePath(found));
+        const QString result = findExistingFile(dir.filePath(asked)); // a name that opens the file: as written
+        QVERIFY2(found.isEmpty() ? result.isEmpty() : QFileInfo(result) == QFileInfo(dir.filePath(found)),
+                 qPrintable(result));                                  // where the system ignores letter case
         QCOMPARE(FileExists(dir.filePath(asked)), !found.isEmpty());
-    }
-
-    void autostartEntry_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("exec");  // empty: refused
-        QTest::newRow("blanks") << "/home/me/My Apps/v" << "\"/home/me/My Apps/v\"";
-        QTest::newRow("dollar and backtick") << "/opt/a$HOME`x`/v" << "\"/opt/a\\\\$HOME\\\\`x\\\\`/v\"";
-        QTest::newRow("double quote and backslash") << "/opt/\"hi\\/v" << "\"/opt/\\\\\"hi\\\\\\\\/v\"";
-        QTest::newRow("percent is no field code") << "/opt/100%f/v" << "\"/opt/100%%f/v\"";
-        QTest::newRow("relative path") << "opt/v" << "";
-        QTest::newRow("line end") << "/opt/v\nHidden=true" << "";
-    }
-
-    void autostartEntry()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, exec);
-        QTemporaryDir dir;
-        AddRemove entry(dir.path());
-        QString error;
-        QCOMPARE(entry.AddToRun("Tarnwick IP Vistrel", path, &error), !exec.isEmpty());
-        QFile file(dir.filePath("Tarnwick IP Vistrel.desktop"));
-        QCOMPARE(file.open(QIODevice::ReadOnly), !exec.isEmpty());
-        const QByteArray written = file.readAll();
-        QVERIFY(exec.isEmpty() || (written.startsWith("[Desktop Entry]\nType=Application\n") &&
-                                   written.contains("\nExec=" + exec.toUtf8() + '\n')));
-        QVERIFY(QFile(dir.filePath("tarnwick ip vistrel.desktop")).open(QIODevice::WriteOnly));
-        QVERIFY(entry.RemoveFromRun("Tarnwick IP Vistrel", &error));  // that entry and no other
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"tarnwick ip vistrel.desktop"});
     }
 
     void platformChoice_data()
@@ -256,6 +228,8 @@ private slots:
 
     void refusedRunAtLogonLeavesTheBoxUnticked()
     {
+        if (!AddRemove::defaultAutostartFolder().startsWith(m_home->path())) // Windows: the Run key (tst_registry)
+            QSKIP("the autostart entries are not files under XDG_CONFIG_HOME here");
         QFile blocker(m_home->path() + "/autostart");  // a file where the autostart folder would be made
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         load();

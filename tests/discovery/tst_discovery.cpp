@@ -318,17 +318,21 @@ void TestDiscovery::httpsWithUntrustedCertificateFails()
 {
     // openssl s_server, gone after one connection, would answer an address to a client that skipped the check.
     QTemporaryDir dir;
-    const QString make = "printf 'HTTP/1.0 200 ok\\r\\n\\r\\n203.0.113.7\\n' >ip && openssl req -x509 -newkey ec -pkeyopt "
-                         "ec_paramgen_curve:prime256v1 -nodes -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 "
-                         "-keyout k.pem -out c.pem -days 1 2>/dev/null";
-    QCOMPARE(QProcess::execute("sh", {"-c", "cd " + dir.path() + " && " + make}), 0);
+    QFile ip(dir.filePath("ip"));
+    QVERIFY(ip.open(QIODevice::WriteOnly) && ip.write("HTTP/1.0 200 ok\r\n\r\n203.0.113.7\n") > 0);
+    ip.close();
+    QVERIFY(runOpenssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-subj",
+                        "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", dir.filePath("k.pem"),
+                        "-out", dir.filePath("c.pem"), "-days", "1"}));
     const quint16 port = unusedLocalPort();
-    QProcess server;
-    server.setWorkingDirectory(dir.path());
-    server.start("openssl", {"s_server", "-naccept", "1", "-HTTP", "-accept", QString("127.0.0.1:%1").arg(port), "-cert",
-                             "c.pem", "-key", "k.pem"});
-    QByteArray out;
-    QVERIFY(QTest::qWaitFor([&] { return server.waitForReadyRead(100), (out += server.readAll()).contains("ACCEPT"); }, 5000));
+    PeerProcess server;
+    QString error;
+    QVERIFY2(server.start("openssl_peer.py",
+                          {"--cwd", dir.path(), "--serve", "s_server", "-naccept", "1", "-HTTP", "-accept",
+                           QString("127.0.0.1:%1").arg(port), "-cert", "c.pem", "-key", "k.pem"},
+                          &error) &&
+                 server.readyField("STATUS") == "0",
+             qPrintable(error));
     const QString answer = ask(QString("https://127.0.0.1:%1/ip").arg(port));
     QVERIFY2(answer.startsWith("failed: ") && answer.contains("certificate"), qPrintable(answer));
 }

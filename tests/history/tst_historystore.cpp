@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <optional>
+
 namespace {
 // Runs @p statements on @p path through a connection of its own, left open (holding its locks) until @p keep ends.
 struct Peer
@@ -34,6 +36,14 @@ QByteArray contents(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Whether the system renames a file that is open elsewhere (Linux does, Windows does not).
+bool openFilesCanBeMoved()
+{
+    QTemporaryDir dir;
+    QFile held(dir.filePath(QStringLiteral("held")));
+    return held.open(QIODevice::WriteOnly) && QFile::rename(held.fileName(), dir.filePath(QStringLiteral("moved")));
 }
 
 const QString Insert = QStringLiteral("INSERT INTO changes (at_ms, kind, old, new) ");
@@ -103,13 +113,18 @@ private slots:
             QFile out(file);
             QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
         }
-        Peer peer(file, statements);
+        std::optional<Peer> peer(std::in_place, file, statements);
+        if (reason != QLatin1String("locked"))
+            peer.reset();
         HistoryStore store(file);
         QSignalSpy problems(&store, &HistoryStore::problem);
-        QVERIFY(store.record(HistoryEntry::External, "203.0.113.1", "203.0.113.2", 1000));
+        const bool movable = !peer || openFilesCanBeMoved();
+        QCOMPARE(store.record(HistoryEntry::External, "203.0.113.1", "203.0.113.2", 1000), movable);
         QCOMPARE(problems.size(), 1);
         const QString text = problems[0][0].toString();
-        QVERIFY2(text.contains(reason) && text.contains("moved to"), qPrintable(text));
+        QVERIFY2(text.contains(reason) && text.contains(movable ? "moved to" : "nor moved aside"), qPrintable(text));
+        if (!movable)
+            return; // Windows: a file another program holds open stays where it is
         const QStringList aside = QDir(m_dir.path()).entryList({name.chopped(7) + ".2*.sqlite"});
         QCOMPARE(aside.size(), 1);
         if (!bytes.isEmpty())

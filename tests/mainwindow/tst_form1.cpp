@@ -216,7 +216,7 @@ private:
 
     NginxPeer m_nginx;
     TempConfigHome m_home;
-    Settings m_settings{SettingsFile::defaultPath(QStringLiteral("Tarnwick IP Vistrel"))};
+    Settings m_settings{m_home.settingsPath()};
     std::unique_ptr<AddressWatcher> m_watcher;
     std::unique_ptr<Form1> m_form;
     QStringList m_calls;

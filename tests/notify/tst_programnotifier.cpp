@@ -1,10 +1,13 @@
-// The program notification: arguments recorded by record_args.sh.
+// The program notification: the arguments a copy of this test program records (see main()), by the rules of the
+// system the build is for (programnotifier_rows_<system>.cpp).
 #include "TestNotificationHost.h"
 #include "notify/ProgramNotifier.h"
 #include "platform/ProcessLauncher.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+void addPlatformRows(); // the argument texts read by the system's own rules
 
 class TestProgramNotifier : public QObject
 {
@@ -16,34 +19,35 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    QString m_script;
+    QString m_recorder;
 };
 
 void TestProgramNotifier::initTestCase()
 {
-    m_script = m_dir.filePath(QStringLiteral("a folder with blanks/record args"));
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("a folder with blanks"))));
-    QVERIFY(QFile::copy(QStringLiteral(VISTREL_SOURCE_DIR "/tests/notify/record_args.sh"), m_script));
-    QVERIFY(QFile::setPermissions(m_script, QFile::ReadOwner | QFile::ExeOwner));
-    qputenv("PATH", QFile::encodeName(m_dir.filePath(QStringLiteral("a folder with blanks:"))) + qgetenv("PATH"));
+    const QString folder = m_dir.filePath(QStringLiteral("a folder with blanks"));
+    const QFileInfo self(QCoreApplication::applicationFilePath());
+    m_recorder = folder + QStringLiteral("/record args") + (self.suffix().isEmpty() ? "" : "." + self.suffix());
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::copy(self.filePath(), m_recorder));
+    qputenv("PATH",
+            QFile::encodeName(QDir::toNativeSeparators(folder)) + QDir::listSeparator().toLatin1() + qgetenv("PATH"));
     qputenv("VISTREL_RECORD_ARGS", QFile::encodeName(m_dir.filePath(QStringLiteral("argv"))));
 }
 
 void TestProgramNotifier::launches_data()
 {
-    QTest::addColumn<QString>("program"); // "@": the recording script, in a folder with blanks
+    QTest::addColumn<QString>("program"); // "@": the recorder, in a folder with blanks
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<QStringList>("result"); // the arguments it got, or the statuses when it must not start
-    QTest::newRow("addresses, quotes and escapes") << "@"
-        << "--in\t$Internal$ \"$EXTERNAL$ \\\"x\\\\\" 'a\\b \"c\"' d\\ e \"\" \"\\$\\\ny\" $HOME; ''"
-        << QStringList{"--in", "192.168.1.20", "203.0.113.7 \"x\\", "a\\b \"c\"", "d e", "", "$y", "$HOME;", ""};
-    QTest::newRow("blank arguments") << "@" << " " << QStringList{};
-    QTest::newRow("no program") << "" << "x" << QStringList{"Error: Please enter a program to launch"};
+    addPlatformRows();
+    QTest::newRow("blank arguments") << "@"
+                                     << " " << QStringList{};
+    QTest::newRow("no program") << ""
+                                << "x" << QStringList{"Error: Please enter a program to launch"};
     QTest::newRow("no such program") << "/nonexistent/x"
                                      << "" << QStringList{"Opening /nonexistent/x", "Error: could not launch program"};
-    QTest::newRow("found on PATH") << "record args" << "x" << QStringList{"x"};
-    for (const char* broken : {"\"open", "'open", "x\\"})
-        QTest::newRow(broken) << "@" << broken << QStringList{"Error: could not launch program"};
+    QTest::newRow("found on PATH") << "record args"
+                                   << "x" << QStringList{"x"};
 }
 
 void TestProgramNotifier::launches()
@@ -54,7 +58,7 @@ void TestProgramNotifier::launches()
     const QString record = QString::fromLocal8Bit(qgetenv("VISTREL_RECORD_ARGS"));
     QFile::remove(record);
     TestNotificationHost host;
-    host.notifySettings().program = program.replace(QLatin1String("@"), m_script);
+    host.notifySettings().program = program.replace(QLatin1String("@"), m_recorder);
     host.notifySettings().arguments = arguments;
     DetachedProcessLauncher launcher;
     ProgramNotifier(host, launcher).doLauchProg();
@@ -69,5 +73,17 @@ void TestProgramNotifier::launches()
     QCOMPARE(got.mid(1, got.size() - 2), result); // without the path and what follows the last NUL
 }
 
-QTEST_GUILESS_MAIN(TestProgramNotifier)
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString record = qEnvironmentVariable("VISTREL_RECORD_ARGS");
+    if (!record.isEmpty()) { // the recorder: its path and arguments, each ended by a NUL, into that file
+        QFile file(record + QStringLiteral(".part"));
+        const QByteArray all = (QCoreApplication::arguments().join(QChar(0)) + QChar(0)).toUtf8();
+        return file.open(QIODevice::WriteOnly) && file.write(all) == all.size() && file.rename(record) ? 0 : 1;
+    }
+    TestProgramNotifier test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_programnotifier.moc"

@@ -24,13 +24,6 @@ QStringList progress(int ticks)
     return out;
 }
 
-bool openssl(const QStringList& args)
-{
-    QProcess p;
-    p.start("openssl", args);
-    return p.waitForFinished(30000) && p.exitCode() == 0;
-}
-
 /// "Date:" and "Message-ID:" differ on every send: removed when of their form, so a bad one shows.
 struct Received
 {
@@ -116,7 +109,7 @@ void TestSmtpSession::initTestCase()
         if (QByteArrayView(context.category) == "vistrel.notify.smtp")
             smtpLog << text;
     });
-    QVERIFY(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Vistrel Test CA",
+    QVERIFY(runOpenssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Vistrel Test CA",
                      "-keyout", m_dir.filePath("ca.key"), "-out", m_dir.filePath("ca.pem")}));
     // A good one, one for another name, an expired one (valid until a day before it was made).
     for (const auto& [name, days, san] :
@@ -126,9 +119,9 @@ void TestSmtpSession::initTestCase()
         QFile ext(base + ".ext");
         QVERIFY(ext.open(QIODevice::WriteOnly) && ext.write(QByteArray("subjectAltName=") + san + "\n") > 0);
         ext.close();
-        QVERIFY(openssl({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", base + ".key", "-out", base + ".csr",
+        QVERIFY(runOpenssl({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", base + ".key", "-out", base + ".csr",
                          "-subj", QStringLiteral("/CN=") + name}));
-        QVERIFY(openssl({"x509", "-req", "-in", base + ".csr", "-CA", m_dir.filePath("ca.pem"), "-CAkey",
+        QVERIFY(runOpenssl({"x509", "-req", "-in", base + ".csr", "-CA", m_dir.filePath("ca.pem"), "-CAkey",
                          m_dir.filePath("ca.key"), "-CAcreateserial", "-days", days, "-extfile", base + ".ext", "-out",
                          base + ".pem"}));
     }

@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <openssl/crypto.h>
+#include <openssl/provider.h>
+
 namespace {
 struct RecordingMessageBox : MessageBox
 {
@@ -25,12 +28,22 @@ struct RecordingMessageBox : MessageBox
 /// A self-signed certificate (DER) with a 1024-bit RSA key of public exponent @p exponent, made by openssl.
 QByteArray certificate(const QString& path, const QString& exponent)
 {
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "rsa:1024", "-pkeyopt", "rsa_keygen_pubexp:" + exponent, "-nodes",
-                   "-keyout", path + ".key", "-outform", "DER", "-out", path, "-days", "2", "-subj", "/CN=127.0.0.1"});
+    const bool made =
+        runOpenssl({"req", "-x509", "-newkey", "rsa:1024", "-pkeyopt", "rsa_keygen_pubexp:" + exponent, "-nodes",
+                    "-keyout", path + ".key", "-outform", "DER", "-out", path, "-days", "2", "-subj", "/CN=127.0.0.1"});
     QFile der(path);
-    return openssl.waitForFinished(30000) && der.open(QIODevice::ReadOnly) ? der.readAll() : QByteArray();
+    return made && der.open(QIODevice::ReadOnly) ? der.readAll() : QByteArray();
+}
+
+/// Whether OpenSSL loads its "legacy" provider without the module OPENSSL_MODULES would name.
+bool legacyProviderBuiltIn()
+{
+    OSSL_LIB_CTX* context = OSSL_LIB_CTX_new();
+    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(context, "legacy");
+    if (legacy)
+        OSSL_PROVIDER_unload(legacy);
+    OSSL_LIB_CTX_free(context);
+    return legacy != nullptr;
 }
 
 QByteArray helloBody(const QByteArray& certificate, const QByteArray& connectionId)
@@ -195,9 +208,13 @@ void TestSecureMail::handshakeFailures()
     QSignalSpy received(&secure, &MailTransport::received);
     QSignalSpy failed(&secure, &MailTransport::failed);
     QSignalSpy finished(&session, &SmtpSession::finished);
-    if (message == SecureMailTransport::providerMissingText()) // OpenSSL looks for its providers in an empty folder:
-                                                               // "legacy" (RC4) cannot be loaded
-        qputenv("OPENSSL_MODULES", QFile::encodeName(m_dir.path()));
+    if (message == SecureMailTransport::providerMissingText()) {     // OpenSSL looks for its providers in an empty
+        qputenv("OPENSSL_MODULES", QFile::encodeName(m_dir.path())); // folder: "legacy" (RC4) cannot be loaded
+        if (legacyProviderBuiltIn()) {                               // the Windows build's libcrypto holds it
+            qunsetenv("OPENSSL_MODULES");
+            QSKIP("OpenSSL's legacy provider is part of libcrypto here: it cannot be missing");
+        }
+    }
     session.cmdSend_Click();
     QVERIFY(finished.wait(10000)); // at once, not after the session's 30-tick time-out
     qunsetenv("OPENSSL_MODULES");

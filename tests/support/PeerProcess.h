@@ -87,3 +87,12 @@ inline quint16 unusedLocalPort()
     QTcpServer probe;
     return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
 }
+
+/// Runs `openssl @p args` to its end on this machine (tests/peers/openssl_peer.py, so that the Windows build, which
+/// cannot start Linux programs, runs it too). True when it exited with status 0.
+inline bool runOpenssl(const QStringList& args)
+{
+    PeerProcess openssl;
+    QString error;
+    return openssl.start(QStringLiteral("openssl_peer.py"), args, &error) && openssl.readyField("STATUS") == u"0";
+}
