@@ -22,7 +22,7 @@ TrayIcon::TrayIcon(QObject* parent) : QObject(parent), m_menu(std::make_unique<Q
             m_menu->addSeparator();
         QAction* item = m_menu->addAction(QString::fromLatin1(caption));
         item->setObjectName(QStringLiteral("mnuPopupItem%1").arg(int(index)));
-        connect(item, &QAction::triggered, this, [this, index] { emit mnuPopupItem_Click(index); });
+        connect(item, &QAction::triggered, this, [this, chosen = index] { emit mnuPopupItem_Click(chosen); });
     }
     m_icon = new QSystemTrayIcon(this);
     m_icon->setObjectName(QStringLiteral("trayIcon"));
