@@ -16,10 +16,13 @@ struct NotifierKindNames
     const char16_t* pendingName;
 };
 
-inline constexpr std::array<NotifierKindNames, 3> NotifierKinds = {{
+inline constexpr std::array<NotifierKindNames, 6> NotifierKinds = {{
     {Notifiers::Kind::Mail, Key::MailNotify, "mail", u"mail"},
     {Notifiers::Kind::Web, Key::WebNotify, "web notification", u"web"},
     {Notifiers::Kind::Program, Key::ProgramNotify, "program notification", u"program"},
+    {Notifiers::Kind::Mqtt, Key::MqttNotify, "MQTT message", u"mqtt"},
+    {Notifiers::Kind::DnsUpdate, Key::DnsUpdateNotify, "DNS update", u"dnsupdate"},
+    {Notifiers::Kind::Cloudflare, Key::CloudflareNotify, "DNS API update", u"dnsapi"},
 }};
 
 constexpr const NotifierKindNames& notifierKind(Notifiers::Kind kind)
@@ -29,4 +32,7 @@ constexpr const NotifierKindNames& notifierKind(Notifiers::Kind kind)
 
 static_assert(notifierKind(Notifiers::Kind::Mail).kind == Notifiers::Kind::Mail &&
               notifierKind(Notifiers::Kind::Web).kind == Notifiers::Kind::Web &&
-              notifierKind(Notifiers::Kind::Program).kind == Notifiers::Kind::Program);
+              notifierKind(Notifiers::Kind::Program).kind == Notifiers::Kind::Program &&
+              notifierKind(Notifiers::Kind::Mqtt).kind == Notifiers::Kind::Mqtt &&
+              notifierKind(Notifiers::Kind::DnsUpdate).kind == Notifiers::Kind::DnsUpdate &&
+              notifierKind(Notifiers::Kind::Cloudflare).kind == Notifiers::Kind::Cloudflare);

@@ -14,6 +14,9 @@ public:
         Mail,
         Web,
         Program,
+        Mqtt,      // a message published to a broker
+        DnsUpdate, // DNS UPDATE (RFC 2136) of a name's records
+        Cloudflare, // a name's records through a DNS host's web API
     };
     /// How the notification ended: delivered, failed (with the status text the notifier showed) or given up.
     using Done = std::function<void(const NotificationResult& result)>;

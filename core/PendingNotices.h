@@ -18,7 +18,7 @@ class Settings;
 /// time; nothing ticks while waiting.
 ///
 /// The stored text is one entry per pending kind, separated by ';': `<kind>:<failures>:<due>`, where kind is
-/// `mail`, `web` or `program`, failures the tries that failed so far (1 to MaxFailures) and due the next try as
+/// `mail`, `web`, `program`, `mqtt`, `dnsupdate` or `dnsapi`, failures the tries that failed so far (1 to MaxFailures) and due the next try as
 /// `yyyy-MM-ddTHH:mm:ssZ`, e.g. `mail:3:2026-12-07T01:02:03Z;web:1:2026-12-07T00:59:00Z`. An entry that does not
 /// read back exactly so (unknown kind, bad number, bad date, a kind given twice) is nothing pending for that kind;
 /// a value longer than MaxTextLength is nothing pending at all.
@@ -31,7 +31,7 @@ public:
 
     static constexpr int KindCount = int(NotifierKinds.size());
     static constexpr int MaxFailures = 1000000;
-    static constexpr qsizetype MaxTextLength = 200;
+    static constexpr qsizetype MaxTextLength = 1000;
 
     struct Entry
     {

@@ -9,7 +9,7 @@ constexpr const char* DefaultBody = "Internal: $Internal$\r\nExternal: $External
 } // namespace
 
 // clang-format off
-constexpr std::array<KeyRow, std::size_t(Key::Arguments) + 1> SettingsKeys = {{
+constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::Minimized, {"Minimized", 0, 0, 1}},
     {Key::StartMinimized, {"chkMin", 0, 0, 1}},
     {Key::AutoRefresh, {"refresh", 0, 0, 1}}, // the headless modes refresh unless told not to
@@ -23,6 +23,9 @@ constexpr std::array<KeyRow, std::size_t(Key::Arguments) + 1> SettingsKeys = {{
     {Key::MailNotify, {"emailNotify", 0, 0, 1}},
     {Key::WebNotify, {"webNotify", 0, 0, 1}},
     {Key::ProgramNotify, {"programNotify", 0, 0, 1}},
+    {Key::MqttNotify, {"mqttNotify", 0, 0, 1}},
+    {Key::DnsUpdateNotify, {"dnsUpdateNotify", 0, 0, 1}},
+    {Key::CloudflareNotify, {"cloudflareNotify", 0, 0, 1}},
     {Key::OldInternal, {"OldInternal", NoAddress}},
     {Key::OldExternal, {"OldExternal", NoAddress}},
     {Key::OldExternalIPv6, {"OldExternalIPv6", NoAddress}},
@@ -46,6 +49,10 @@ constexpr std::array<KeyRow, std::size_t(Key::Arguments) + 1> SettingsKeys = {{
     {Key::Url, {"strURL", ""}}, // older files spell it "strurl"; a rewrite keeps the file's spelling
     {Key::Program, {"strProg", ""}},
     {Key::Arguments, {"strCommands", ""}},
+    // MQTT
+
+    // DNS updates
+
 }};
 // clang-format on
 

@@ -21,6 +21,9 @@ enum class Key
     MailNotify,
     WebNotify,
     ProgramNotify,
+    MqttNotify,
+    DnsUpdateNotify,
+    CloudflareNotify,
     // What the change test remembers
     OldInternal,
     OldExternal,
@@ -47,6 +50,11 @@ enum class Key
     Url,
     Program,
     Arguments,
+    // MQTT
+
+    // DNS updates
+
+    Count, ///< not a key: how many there are
 };
 
 enum class Secret : bool
@@ -92,7 +100,7 @@ struct KeyRow
 constexpr int OverlayNotPlaced = -1000000;
 
 /// The table, in the order of Key.
-extern const std::array<KeyRow, std::size_t(Key::Arguments) + 1> SettingsKeys;
+extern const std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys;
 
 inline const KeyInfo& keyInfo(Key key)
 {

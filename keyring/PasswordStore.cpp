@@ -23,8 +23,9 @@ QString theStore()
 
 } // namespace
 
-PasswordStore::PasswordStore(QString service, Settings& settings, QObject* parent)
-    : QObject(parent), m_store(std::move(service), QLatin1String(KeyringKey)), m_settings(settings)
+PasswordStore::PasswordStore(QString service, Settings& settings, QObject* parent, Key fileKey,
+                             const QString& keyringKey)
+    : QObject(parent), m_store(std::move(service), keyringKey), m_settings(settings), m_fileKey(fileKey)
 {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(AnswerTimeoutMs);
@@ -62,7 +63,7 @@ void PasswordStore::start()
 {
     if (m_state != State::NotStarted)
         return;
-    m_password = m_settings.read(Key::MailPassword);
+    m_password = m_settings.read(m_fileKey);
     emit passwordKnown(m_password);
     setState(State::Reading);
     QString why;
@@ -88,7 +89,7 @@ void PasswordStore::readFinished(const SecretStore::Answer& answer)
 {
     m_timeout.stop();
     setState(State::Idle);
-    const QString fileCopy = m_settings.read(Key::MailPassword);
+    const QString fileCopy = m_settings.read(m_fileKey);
     if (answer.result != SecretStore::Result::Ok && answer.result != SecretStore::Result::NotFound) {
         keepInFile(m_pending.value_or(fileCopy), OutsideText::line(answer.message));
         m_pending.reset();
@@ -122,7 +123,7 @@ void PasswordStore::save(const QString& password)
         return;
     }
     if (m_place == Place::File) {
-        m_settings.write(Key::MailPassword, password);
+        m_settings.write(m_fileKey, password);
         return;
     }
     write(password);
@@ -145,8 +146,8 @@ void PasswordStore::writeFinished(const SecretStore::Answer& answer)
         return;
     }
     // Only now, with the store holding it, may the settings' copy go.
-    if (!m_settings.read(Key::MailPassword).isEmpty()) {
-        m_settings.write(Key::MailPassword, QString());
+    if (!m_settings.read(m_fileKey).isEmpty()) {
+        m_settings.write(m_fileKey, QString());
         qCInfo(lcKeyring).noquote() << "mail password moved from the settings into" << theStore();
         emit notice(QStringLiteral("Mail password moved into %1").arg(theStore()));
     }
@@ -180,8 +181,8 @@ void PasswordStore::keepInFile(const QString& password, const QString& reason)
 {
     m_password = password;
     emit passwordKnown(m_password);
-    if (m_settings.read(Key::MailPassword) != password)
-        m_settings.write(Key::MailPassword, password);
+    if (m_settings.read(m_fileKey) != password)
+        m_settings.write(m_fileKey, password);
     // One line, once per run: no store call is tried again after this.
     qCInfo(lcKeyring).noquote() << "mail password kept in the settings, not in" << theStore() + QLatin1Char(':')
                                 << reason;

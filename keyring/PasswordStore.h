@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/SettingsKeys.h"
 #include "platform/SecretStore.h"
 
 #include <QObject>
@@ -13,8 +14,9 @@
 
 class Settings;
 
-/// Where the mail password lives: in the system's password store (platform/SecretStore: a keyring on Linux,
-/// Credential Manager on Windows) when one answers, in the settings (key strPassword) otherwise.
+/// Where one secret (the mail password, a token, a key) lives: in the system's password store (platform/SecretStore:
+/// a keyring on Linux, Credential Manager on Windows) when one answers, in its settings key otherwise (strPassword
+/// for the mail password).
 ///
 /// Every store call is asynchronous and none is ever repeated: a store that fails or does not answer within
 /// AnswerTimeoutMs leaves the password in the settings for the rest of the run. The settings' copy is cleared only
@@ -33,8 +35,10 @@ public:
     static constexpr const char* KeyringKey = "mail password";
     static constexpr int AnswerTimeoutMs = 10000;
 
-    /// @p service names the entry in the store (the product name); the settings are @p settings.
-    PasswordStore(QString service, Settings& settings, QObject* parent = nullptr);
+    /// @p service names the entry in the store (the product name); the settings are @p settings. The secret is
+    /// @p keyringKey in the store and @p fileKey in the settings (a key marked Secret::Yes).
+    PasswordStore(QString service, Settings& settings, QObject* parent = nullptr,
+                  Key fileKey = Key::MailPassword, const QString& keyringKey = QLatin1String(KeyringKey));
 
     /// Reads the password from the store and moves a copy found in the settings into it. Returns at once.
     void start();
@@ -83,6 +87,7 @@ private:
 
     SecretStore m_store;
     Settings& m_settings;
+    Key m_fileKey;
     State m_state = State::NotStarted;
     Place m_place = Place::Unknown;
     QString m_password;

@@ -34,7 +34,23 @@ void NotificationService::notify(Kind kind, Done done)
             done(result);
         return;
     }
+    case Kind::Mqtt:
+    case Kind::DnsUpdate:
+    case Kind::Cloudflare:
+        if (KindNotifier* other = m_others[size_t(kind)])
+            return other->send(std::move(done));
+        const QString missing =
+            QStringLiteral("Error: No %1 in this build").arg(QLatin1String(notifierKind(kind).statusName));
+        m_host.setStatus(missing);
+        if (done)
+            done(NotificationResult::failed(missing));
+        return;
     }
+}
+
+void NotificationService::setNotifier(Kind kind, KindNotifier* notifier)
+{
+    m_others[size_t(kind)] = notifier;
 }
 
 void NotificationService::sendMail(Done done)
@@ -77,4 +93,8 @@ void NotificationService::abort()
     }
     m_session.abort();
     m_web.abort();
+    for (KindNotifier* other : m_others) {
+        if (other)
+            other->abort();
+    }
 }

@@ -1,15 +1,30 @@
 #pragma once
 
+#include "core/NotifierKinds.h"
 #include "core/Notifiers.h"
 #include "notify/ProgramNotifier.h"
 #include "notify/SmtpSession.h"
 #include "notify/WebNotifier.h"
 
+#include <array>
+
 class MailTransport;
 class NotificationHost;
 class ProcessLauncher;
 
-/// The notifications as the watcher sees them: the mail, the web and the program notification.
+/// A kind of notification that lives in a folder of its own (MQTT, DNS updates): sends with the addresses shown
+/// now and reports through @p done exactly once, like Notifiers::notify.
+class KindNotifier
+{
+public:
+    virtual ~KindNotifier() = default;
+    virtual void send(Notifiers::Done done) = 0;
+    /// Ends what is under way: its done reports it given up.
+    virtual void abort() = 0;
+};
+
+/// The notifications as the watcher sees them: the mail, the web and the program notification, and the kinds
+/// handed in by setNotifier.
 class NotificationService : public Notifiers
 {
 public:
@@ -24,6 +39,9 @@ public:
 
     SmtpSession& session() { return m_session; }
 
+    /// Who sends @p kind (Mqtt, DnsUpdate, Cloudflare); not owned. Without one, that kind fails with a message.
+    void setNotifier(Kind kind, KindNotifier* notifier);
+
 private:
     void sendMail(Done done);
 
@@ -31,6 +49,7 @@ private:
     ProgramNotifier m_program;
     WebNotifier m_web;
     SmtpSession m_session;
+    std::array<KindNotifier*, NotifierKinds.size()> m_others{};
     Done m_mailDone;  // the mail under way reports here
     bool m_awaitingPassword = false; // a mail waits for the keyring's answer
 };
