@@ -129,7 +129,7 @@ void AddressWatcher::planNextCheck()
 {
     const RefreshCycle& cycle = m_refresh;
     m_state.nextCheck = m_tick.isActive() && !m_shutDown
-                            ? m_clock().addSecs(std::max(0, cycle.seconds() - cycle.ticks()))
+                            ? m_clock().addSecs(std::max(0, cycle.due() - cycle.ticks()))
                             : QDateTime();
     updateState();
 }

@@ -1,5 +1,7 @@
 #include "core/RefreshCycle.h"
 
+#include <algorithm>
+
 int RefreshCycle::secondsForSelection(int selection, int current)
 {
     switch (selection) {
@@ -22,8 +24,17 @@ int RefreshCycle::secondsForSelection(int selection, int current)
 bool RefreshCycle::tick()
 {
     ++m_ticks;
-    if (m_ticks < m_seconds)
+    if (m_ticks < m_due)
         return false;
     m_ticks = 0;
+    m_due = jittered();
     return true;
+}
+
+int RefreshCycle::jittered()
+{
+    if (m_testSeconds > 0)
+        return m_seconds;
+    const int spread = std::min(m_seconds / 10, MaxJitterSeconds);
+    return m_seconds + (spread > 0 ? m_random.bounded(-spread, spread + 1) : 0);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "discovery/AddressSource.h"
+#include "discovery/SourceHealth.h"
+#include "discovery/SourcePicker.h"
 
 #include <QAbstractSocket>
 #include <QElapsedTimer>
@@ -11,15 +13,17 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct SourceOutcome
 {
     QString uri; // as shown: user info masked (user:***@)
     bool ok = false;
-    QString address; // when ok
-    QString reason;  // when not ok (also "not a public address: 10.0.0.1")
+    QString address;      // when ok
+    QString reason;       // when not ok (also "not a public address: 10.0.0.1")
     bool replied = false; // the server sent something back (an answer, good or bad)
+    bool asked = false;   // false: the lookup ended, or the source was benched, before it was needed
     qint64 elapsedMs = 0;
 };
 
@@ -34,10 +38,16 @@ struct LookupResult
     };
     Outcome outcome = Outcome::Failed;
     QString address;               // when Agreed
-    QList<SourceOutcome> outcomes; // every source asked, in list order
+    QList<SourceOutcome> outcomes; // every source of the list, in list order
 };
 
-/// Asks every source of one address family at once and decides by agreement of distinct servers.
+/// Asks the sources of one address family for this machine's public address and decides by agreement of distinct
+/// servers (sourceServer()).
+///
+/// It asks no more sources than the agreement needs, chosen at random among the servers not benched (SourceHealth)
+/// and spread over operators and kinds (SourcePicker), and asks one more only when one fails, disagrees or has not
+/// answered within the hedge delay. A lookup that runs out of sources before the agreement ends Disagreed or
+/// Failed with the outcome of every source.
 class AddressLookup : public QObject
 {
     Q_OBJECT
@@ -51,6 +61,11 @@ public:
         /// The family answers must be in (IPv4Protocol for the IPv4 list, IPv6Protocol for the IPv6 one);
         /// an answer in the other family is a failed answer. AnyIPProtocol takes both.
         QAbstractSocket::NetworkLayerProtocol family = QAbstractSocket::AnyIPProtocol;
+        /// How long a source may take before one more is asked: -1 from the answer times so far
+        /// (SourceHealth::hedgeDelayMs()), 0 for none: every source at once.
+        int hedgeDelayMs = -1;
+        /// The seed of the random choice of sources; none: a fresh one per lookup.
+        std::optional<quint32> seed;
     };
     explicit AddressLookup(QObject* parent = nullptr);
     ~AddressLookup() override;
@@ -58,6 +73,8 @@ public:
     void start(const Config& config);
     bool isRunning() const;
     void cancel();
+    /// What the lookups learnt about the sources' servers; it lasts as long as this object.
+    SourceHealth& health() { return m_health; }
 signals:
     void finished(const LookupResult& result);
 
@@ -65,13 +82,22 @@ private:
     struct Pending
     {
         std::unique_ptr<AddressSource> source; // null for a malformed URI
+        bool started = false;
         bool done = false;
+        qint64 startedMs = 0;
+        int refusalStatus = 0;
+        std::optional<qint64> retryAfterMs;
     };
     void onAnswered(int index, const QHostAddress& address);
     void onFailed(int index, const QString& reason);
     void record(int index, bool ok, const QString& address, const QString& reason);
     void decide();
-    void finish(LookupResult::Outcome outcome, const QString& address);
+    /// Asks more sources until as many run as the agreement still needs, plus the hedges.
+    void askMore();
+    void ask(int index);
+    int running() const;
+    void learn();
+    void finish(LookupResult::Outcome kind, const QString& address);
 
     Config m_config;
     int m_quorum = 0;
@@ -82,6 +108,11 @@ private:
     QStringList m_servers; // sourceServer() of each source, in list order
     QElapsedTimer m_clock;
     QTimer m_totalTimer;
+    QTimer m_hedgeTimer;
+    int m_hedges = 0; // sources asked beyond the need because others were slow
+    bool m_timedOut = false;
+    SourcePicker m_picker;
+    SourceHealth m_health;
 };
 
 Q_DECLARE_METATYPE(LookupResult)

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 /// One place that can tell this machine's public address.
 class AddressSource : public QObject
 {
@@ -24,6 +26,10 @@ public:
     QAbstractSocket::NetworkLayerProtocol addressFamily() const { return m_family; }
     /// Whether the server sent anything back: a failure after a reply is a bad answer, not an unreachable server.
     bool hasReplied() const { return m_replied; }
+    /// After failed(): the HTTP status (429, 403) with which the server refused to answer this client, else 0; and
+    /// the wait it asked for (its Retry-After), when it sent one it means.
+    int refusalStatus() const { return m_refusalStatus; }
+    std::optional<qint64> retryAfterMs() const { return m_retryAfterMs; }
 
 signals:
     void answered(const QHostAddress& address);
@@ -31,6 +37,11 @@ signals:
 
 protected:
     void markReplied() { m_replied = true; }
+    void markRefused(int status, std::optional<qint64> retryAfterMs)
+    {
+        m_refusalStatus = status;
+        m_retryAfterMs = retryAfterMs;
+    }
     // One query's life, for the sources that may end inside a library's callback: it runs from beginQuery() until
     // finishLater() or abandonQuery().
     void beginQuery() { m_running = true; }
@@ -52,5 +63,7 @@ private:
     quint64 m_generation = 0;
     bool m_running = false;
     bool m_replied = false;
+    int m_refusalStatus = 0;
+    std::optional<qint64> m_retryAfterMs;
     QAbstractSocket::NetworkLayerProtocol m_family = QAbstractSocket::AnyIPProtocol;
 };

@@ -2,6 +2,7 @@
 
 #include "discovery/AddressBody.h"
 #include "discovery/DiscoveryLog.h"
+#include "discovery/RetryAfter.h"
 #include "platform/FreshRequest.h"
 #include "platform/OutsideText.h"
 
@@ -82,6 +83,12 @@ void HttpSource::onFinished()
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid())
         markReplied(); // any HTTP answer, an empty body or an error status too
+    if (const int code = status.toInt(); code == 429 || code == 403) {
+        // The server refuses this client: the lookup pauses it, as long as it asks when it says how long.
+        const std::optional<qint64> seconds =
+            retryAfterSeconds(reply->rawHeader("Retry-After"), QDateTime::currentDateTimeUtc());
+        markRefused(code, seconds ? std::optional<qint64>(*seconds * 1000) : std::nullopt);
+    }
     if (reply->error() != QNetworkReply::NoError) {
         fail(status.isValid() ? QStringLiteral("HTTP status %1").arg(status.toInt())
                               : OutsideText::line(reply->errorString()));

@@ -39,11 +39,20 @@ private slots:
     void httpsWithUntrustedCertificateFails();
     void lookupDecidesByAgreement_data();
     void lookupDecidesByAgreement();
+    void lookupAsksOnlyWhatItNeeds_data();
+    void lookupAsksOnlyWhatItNeeds();
+    void troubledServerRestsItsTime_data();
+    void troubledServerRestsItsTime();
 
 private:
     /// Asks the source once; "answer", or "failed: reason" ("failed (replied): reason" when the server sent anything
     /// back). Checks the one-signal contract on the way.
     QString ask(const QString& uri, int timeoutMs = 1500);
+    /// @p sources with the peers' names replaced: "DNS/" and the like stand for dns://127.0.0.1:PORT/, ":STUN" for
+    /// coturn's port, "N3/" for http://127.0.0.3:PORT/body/ on nginx (each address a server of its own).
+    QStringList located(QStringList sources, const QString& tag = {});
+    /// The requests nginx logged whose URI ends with @p tag.
+    qsizetype requests(const QString& tag) const { return m_nginx.accessLog().filter(tag + "\t").size(); }
 
     std::map<QString, PeerProcess> m_peers;  // DNS: dnsmasq, STUN: coturn, the others DNS fault peers
     NginxPeer m_nginx;
@@ -348,17 +357,17 @@ void TestDiscovery::lookupDecidesByAgreement_data()
     using L = QStringList;
     const int agreed = int(Outcome::Agreed), failed = int(Outcome::Failed);
     const QString a = "203.0.113.7";
-    QTest::newRow("quorum early, late one cancelled") << L{"DNS/myip.test", "NGINX/ip", "LATE/myip.test"} << 8000
-                                                      << agreed << a << L{"", "", "not needed"};
+    QTest::newRow("quorum early, late one not waited for") << L{"DNS/myip.test", "N1/ip", "LATE/myip.test"} << 8000
+                                                           << agreed << a << L{"", "", "not needed"};
     QTest::newRow("one server asked twice: one voice") << L{"DNS/myip.test", "DNS/txt.test?type=TXT"} << 8000
-                                                       << failed << "" << L{"", ""};
+                                                       << failed << "" << L{"", "its server was asked through"};
     QTest::newRow("disagreement") << L{"DNS/myip.test", "OTHER/myip.test"} << 8000 << int(Outcome::Disagreed) << ""
                                   << L{"", ""};
     QTest::newRow("non-public not counted")
         << L{"DNS/myip.test", "DNS/lan.test", "stun:127.0.0.1:STUN"} << 8000 << failed << ""
         << L{"", "not a public address: 10.0.0.1", "not a public address: 127.0.0.1"};
     QTest::newRow("one source, quorum 1") << L{"DNS/myip.test"} << 8000 << agreed << a << L{""};
-    QTest::newRow("total timeout") << L{"SILENT/myip.test", "SILENT/txt.test"} << 1000 << failed << ""
+    QTest::newRow("total timeout") << L{"SILENT/myip.test", "LATE/myip.test"} << 1000 << failed << ""
                                    << L{"lookup's 1000 ms", "lookup's 1000 ms"};
     QTest::newRow("malformed skipped") << L{"dns://ns.test/myip.test", "DNS/myip.test"} << 8000 << agreed << a
                                        << L{"malformed source: The DNS server", ""};
@@ -372,17 +381,14 @@ void TestDiscovery::lookupDecidesByAgreement()
     QFETCH(int, outcome);
     QFETCH(QString, address);
     QFETCH(QStringList, reasons);
-    for (QString& source : sources)
-        for (auto& [name, peer] : m_peers)
-            source.replace(QRegularExpression("^" + name + "/"), QString("dns://127.0.0.1:%1/").arg(peer.port()))
-                .replace(":" + name, ":" + QString::number(peer.port()))
-                .replace("NGINX/", m_nginx.url("/body/").toString());
+    sources = located(sources);
     AddressLookup lookup;
     QSignalSpy finished(&lookup, &AddressLookup::finished);
     QElapsedTimer clock;
     clock.start();
-    lookup.start({sources, 2, 5000, totalTimeoutMs});
-    lookup.start({sources, 2, 5000, totalTimeoutMs});  // a restart gives one result
+    const AddressLookup::Config config{sources, 2, 5000, totalTimeoutMs, QAbstractSocket::AnyIPProtocol, -1, 1};
+    lookup.start(config);
+    lookup.start(config);  // a restart gives one result
     QVERIFY(lookup.isRunning() && finished.isEmpty());
     QVERIFY(finished.wait(totalTimeoutMs + 1000));
     QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
@@ -390,13 +396,125 @@ void TestDiscovery::lookupDecidesByAgreement()
     QCOMPARE(int(result.outcome), outcome);
     QCOMPARE(result.address, address);
     QCOMPARE(result.outcomes.size(), reasons.size());
-    for (int i = 0; i < reasons.size(); ++i) {
-        const SourceOutcome& o = result.outcomes[i];
-        QVERIFY2(reasons[i].isEmpty() ? o.ok : !o.ok && o.reason.contains(reasons[i]), qPrintable(o.reason));
+    for (const SourceOutcome& o : result.outcomes) {  // which of one server's sources is asked is chosen at random
+        const auto reason = std::find_if(reasons.begin(), reasons.end(), [&](const QString& r) {
+            return r.isEmpty() ? o.ok : !o.ok && o.reason.contains(r);
+        });
+        QVERIFY2(reason != reasons.end(), qPrintable(o.reason));
+        reasons.erase(reason);
     }
     QTest::qWait(100);
     QCOMPARE(finished.size(), 1);
     QVERIFY(!lookup.isRunning());
+}
+
+QStringList TestDiscovery::located(QStringList sources, const QString& tag)
+{
+    for (QString& source : sources) {
+        for (auto& [name, peer] : m_peers)
+            source.replace(QRegularExpression("^" + name + "/"), QString("dns://127.0.0.1:%1/").arg(peer.port()))
+                .replace(":" + name, ":" + QString::number(peer.port()));
+        source.replace(QRegularExpression("^N(\\d)/(.*)$"),  // a body of nginx's
+                       QString("http://127.0.0.\\1:%1/body/\\2?%2").arg(m_nginx.port()).arg(tag));
+    }
+    return sources;
+}
+
+void TestDiscovery::lookupAsksOnlyWhatItNeeds_data()
+{
+    QTest::addColumn<QStringList>("sources");  // as for located(); "!" before those that fail, disagree or are late
+    QTest::addColumn<int>("outcome");
+    using L = QStringList;
+    const int agreed = int(Outcome::Agreed);
+    QTest::newRow("healthy") << L{"N2/ip", "N3/ip", "N4/ip", "N5/ip", "N6/ip", "N7/ip"} << agreed;
+    QTest::newRow("one failing") << L{"N2/ip", "N3/ip", "N4/ip", "!N5/missing"} << agreed;
+    QTest::newRow("one slow") << L{"N2/ip", "N3/ip", "N4/ip", "!LATE/myip.test"} << agreed;
+    QTest::newRow("two disagreeing") << L{"N2/ip", "N3/ip", "N4/ip", "!N5/other", "!OTHER/myip.test"} << agreed;
+    QTest::newRow("all disagree") << L{"!N2/ip", "!N3/other", "!OTHER/myip.test"} << int(Outcome::Disagreed);
+}
+
+void TestDiscovery::lookupAsksOnlyWhatItNeeds()
+{
+    QFETCH(QStringList, sources);
+    QFETCH(int, outcome);
+    m_nginx.setBody("other", "198.51.100.1");
+    qsizetype faultyAsked = 0;
+    for (quint32 seed = 1; seed <= 4; ++seed) {
+        const QString tag = QString("%1-%2").arg(QTest::currentDataTag()).arg(seed).replace(' ', '_');
+        const QStringList uris = located(QStringList(sources).replaceInStrings("!", ""), tag);
+        AddressLookup lookup;
+        QSignalSpy finished(&lookup, &AddressLookup::finished);
+        QElapsedTimer clock;
+        clock.start();
+        lookup.start({uris, 2, 5000, 8000, QAbstractSocket::AnyIPProtocol, -1, seed});
+        QVERIFY(finished.wait(9000));
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));  // the late one, 3 s
+        const auto result = finished.first().first().value<LookupResult>();
+        QCOMPARE(int(result.outcome), outcome);
+        qsizetype asked = 0, faulty = 0, http = 0;
+        for (int i = 0; i < sources.size(); ++i) {
+            const bool wasAsked = result.outcomes[i].asked;
+            asked += wasAsked;
+            faulty += wasAsked && sources[i].startsWith('!');
+            http += wasAsked && uris[i].startsWith("http");
+        }
+        // Quorum-many, and one more for each that failed, disagreed or was late; all when they cannot agree.
+        QCOMPARE(asked, outcome == int(Outcome::Agreed) ? 2 + faulty : sources.size());
+        QTRY_COMPARE(requests(tag), http);
+        faultyAsked += faulty;
+    }
+    QVERIFY(faultyAsked > 0 || QString(QTest::currentDataTag()) == "healthy");
+}
+
+void TestDiscovery::troubledServerRestsItsTime_data()
+{
+    QTest::addColumn<QString>("fault");  // a path on 127.0.0.2
+    QTest::addColumn<int>("lookups");   // that bench it
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("pause");
+    QTest::addColumn<QString>("log");
+    QTest::newRow("429 with Retry-After") << "refuse/?after=2" << 1 << true << "it refused, paused for 2 s"
+                                          << "refused with HTTP status 429 and asked to wait";
+    QTest::newRow("403") << "forbid/" << 1 << true << "it refused, paused for 60 s" << "refused with HTTP status 403";
+    QTest::newRow("failing 3 times") << "body/missing" << 3 << false << "it failed too often, paused for 60 s"
+                                     << "failed 3 times in a row \\(last: HTTP status 404\\)";
+}
+
+void TestDiscovery::troubledServerRestsItsTime()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, lookups);
+    QFETCH(bool, refused);
+    QFETCH(QString, pause);
+    QFETCH(QString, log);
+    const QString tag = QString(QTest::currentDataTag()).replace(' ', '_');
+    const QString troubled = QString("http://127.0.0.2:%1/%2").arg(m_nginx.port()).arg(fault);
+    const QStringList sources = QStringList{troubled + (fault.contains('?') ? "&" : "?") + tag} +
+                                located({"N3/ip", "N4/ip", "N5/ip"}, tag + "-ok");
+    AddressLookup lookup;
+    qint64 now = 0;
+    lookup.health().setClock([&now] { return now; });
+    const auto look = [&](int quorum) {
+        QSignalSpy finished(&lookup, &AddressLookup::finished);
+        lookup.start({sources, quorum, 5000, 8000, QAbstractSocket::AnyIPProtocol, -1, 1});
+        return finished.wait(5000) ? finished.first().first().value<LookupResult>().outcomes.first() : SourceOutcome();
+    };
+    const QString server = "^address source " + QRegularExpression::escape(sourceServer(troubled)) + " ";
+    for (int i = 0; i < lookups; ++i) {
+        if (i == lookups - 1)
+            QTest::ignoreMessage(QtInfoMsg, QRegularExpression(server + log));
+        QVERIFY(look(4).asked);  // all four needed
+    }
+    const qsizetype asked = requests(tag);
+    QCOMPARE(asked, lookups);
+    // Benched: the others are asked while they can agree; one that refused is not asked even when they cannot.
+    const SourceOutcome first = look(3);
+    QVERIFY2(!first.asked && first.reason.contains(pause), qPrintable(first.reason));
+    QCOMPARE(look(4).asked, !refused);
+    now += SourceHealth::LongestPauseMs + 1;
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression(server + "is asked again"));
+    QVERIFY(look(4).asked);
+    QTRY_COMPARE(requests(tag), asked + 1 + !refused);
 }
 
 QTEST_GUILESS_MAIN(TestDiscovery)

@@ -99,7 +99,14 @@ private slots:
         load("refresh=1\nrefreshrate=1\nshowHelp=0\n");
         QCOMPARE(m_watcher->findChild<QTimer*>("timRefresh")->interval(), 1000);
         QVERIFY(m_watcher->state().nextCheck > m_watcher->state().lastChecked); // shown as "Next check"
-        QCOMPARE(lookups(300), 1);
+        RefreshCycle& cycle = m_watcher->refreshCycle();
+        QSet<int> dues;  // each cycle 5 minutes, give or take a tenth
+        for (int i = 0; i < 20; ++i, cycle.setSelection(1))
+            dues << cycle.due();
+        QVERIFY(dues.size() > 5 && *std::min_element(dues.begin(), dues.end()) >= 270 &&
+                *std::max_element(dues.begin(), dues.end()) <= 330);
+        QCOMPARE(lookups(cycle.due() - 1), 0);
+        QCOMPARE(lookups(1), 1);
         QCOMPARE(lookups(200), 0);
         child<QComboBox>("cmbRefresh")->setCurrentIndex(0);  // 01 Minute: the count already stands above it
         QCOMPARE(lookups(1), 1);

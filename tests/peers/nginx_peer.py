@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""nginx on 127.0.0.1 and 127.0.0.2 (a second server, for agreement): deploy/nginx/address-service.conf,
---root under /body/, "ok" under /hook/ (and /private/ for alice, password p@ss), each request's URI, agent,
-Cache-Control, Pragma logged. Prints "PORT <port> LOG <log>"; stops when stdin closes or after --lifetime."""
+"""nginx on 127.0.0.1 to 127.0.0.8 (servers of their own, for agreement): deploy/nginx/address-service.conf,
+--root under /body/, "ok" under /hook/ (and /private/ for alice, password p@ss), 429 under /refuse/ (with
+Retry-After: the query's "after"), 403 under /forbid/, each request's URI, agent, Cache-Control, Pragma logged.
+Prints "PORT <port> LOG <log>"; stops when stdin closes or after --lifetime."""
 import argparse, os, shutil, socket, subprocess, tempfile, time
 
 from peerlib import emit, free_port, wait_for_end
@@ -13,10 +14,12 @@ http {{
     scgi_temp_path {work}/s; log_format vistrel '$request_uri\\t$http_user_agent\\t$http_cache_control\\t$http_pragma';
     access_log {work}/access.log vistrel;
     server {{
-        listen 127.0.0.1:{port}; listen 127.0.0.2:{port}; include {deploy};
+        {listen} include {deploy};
         location /body/ {{ alias {root}/; default_type text/plain; }}
         location /hook/ {{ default_type text/plain; return 200 "ok"; }}
         location /private/ {{ auth_basic "hook"; auth_basic_user_file {work}/users; try_files /- @ok; }}
+        location /refuse/ {{ add_header Retry-After $arg_after always; return 429; }}
+        location /forbid/ {{ return 403; }}
         location @ok {{ default_type text/plain; return 200 "ok"; }}
     }}
 }}"""
@@ -33,7 +36,8 @@ def main():
     for _ in range(5):  # another program may take the free port before nginx does
         port = free_port()
         with open(os.path.join(work, "nginx.conf"), "w") as f:
-            f.write(CONFIG.format(work=work, port=port, root=os.path.abspath(args.root), deploy=DEPLOY))
+            listen = "".join(f"listen 127.0.0.{i}:{port}; " for i in range(1, 9))
+            f.write(CONFIG.format(work=work, port=port, listen=listen, root=os.path.abspath(args.root), deploy=DEPLOY))
         nginx = subprocess.Popen([shutil.which("nginx") or "/usr/sbin/nginx", "-p", work, "-c", work + "/nginx.conf"],
                                  stdin=subprocess.DEVNULL)
         deadline = time.monotonic() + 10
