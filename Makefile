@@ -4,7 +4,7 @@
 # make fuzz  builds the fuzz targets with clang and runs each from its corpus (FUZZ_SECONDS each)
 # make long-run  ten minutes against misbehaving address and mail servers (not part of CI)
 # make bench     start-up time beside a minimal Qt Widgets program, memory and idle processor time;
-#                a lookup with a late source against one source;
+#                the lookup's requests and time, hedged beside all sources at once, healthy and with a late one;
 #                mail over plain SMTP, STARTTLS and TLS;
 #                address change on an interface (in a network namespace) to the lookup's end
 #                the History window opened over 100,000 changes beside a table view over an empty model

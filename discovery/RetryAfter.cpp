@@ -26,12 +26,14 @@ std::optional<qint64> retryAfterSeconds(const QByteArray& value, const QDateTime
         }
         return seconds;
     }
-    // The three date forms HTTP allows, always in English and GMT.
+    // The three date forms HTTP allows, always in English and GMT. The day of the week says nothing the date does
+    // not, and a two-digit year would make it disagree: it is left out.
     const QString date = QString::fromLatin1(text).simplified();
+    const qsizetype comma = date.indexOf(QLatin1Char(','));
+    const QString dayAndTime = comma >= 0 ? date.mid(comma + 1).trimmed() : date.section(QLatin1Char(' '), 1);
     const QLocale c = QLocale::c();
-    for (const char* format :
-         {"ddd, dd MMM yyyy HH:mm:ss 'GMT'", "dddd, dd-MMM-yy HH:mm:ss 'GMT'", "ddd MMM d HH:mm:ss yyyy"}) {
-        QDateTime when = c.toDateTime(date, QString::fromLatin1(format));
+    for (const char* format : {"dd MMM yyyy HH:mm:ss 'GMT'", "dd-MMM-yy HH:mm:ss 'GMT'", "MMM d HH:mm:ss yyyy"}) {
+        QDateTime when = c.toDateTime(dayAndTime, QString::fromLatin1(format));
         if (!when.isValid())
             continue;
         if (when.date().year() < 1970) // a two-digit year (RFC 850 form) of this century

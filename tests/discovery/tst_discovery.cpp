@@ -5,6 +5,7 @@
 #include "discovery/AddressLookup.h"
 #include "discovery/DnsAnswer.h"
 #include "discovery/PublicAddress.h"
+#include "discovery/RetryAfter.h"
 #include "discovery/SourceUri.h"
 #include "discovery/StunMessage.h"
 
@@ -30,6 +31,8 @@ private slots:
     void stunResponseYieldsAddressOrReason_data();
     void stunResponseYieldsAddressOrReason();
     void addressTextRule();
+    void retryAfterIsAWaitOrNothing_data();
+    void retryAfterIsAWaitOrNothing();
     void initTestCase();
     void udpSourceAnswersOrFails_data();
     void udpSourceAnswersOrFails();
@@ -214,6 +217,28 @@ void TestDiscovery::addressTextRule()
                                    QByteArray(":::::"), QByteArray("1.2.3.4\0", 8)})
         QVERIFY2(!externalAddressFromBody(body), body.constData());
     QCOMPARE(hostAddressFromText("093.0.113.009"), QHostAddress("93.0.113.9"));
+}
+
+void TestDiscovery::retryAfterIsAWaitOrNothing_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<int>("seconds");  // -1: nothing
+    // The three date forms of RFC 9110 section 5.6.7, against 2026-10-21 07:27:00 UTC.
+    QTest::newRow("delta") << QByteArray(" 120 ") << 120;
+    QTest::newRow("IMF-fixdate") << QByteArray("Wed, 21 Oct 2026 07:28:00 GMT") << 60;
+    QTest::newRow("RFC 850") << QByteArray("Wednesday, 21-Oct-26 07:29:00 GMT") << 120;
+    QTest::newRow("asctime") << QByteArray("Wed Oct 21 07:30:00 2026") << 180;
+    QTest::newRow("past date") << QByteArray("Wed, 21 Oct 2026 07:00:00 GMT") << 0;
+    QTest::newRow("beyond a day") << QByteArray("99999999999999999999") << 86400;
+    for (const char* bad : {"", "-5", "1.5", "soon", "Wed, 21 Oct 2026 07:28:00 CET"})
+        QTest::newRow(bad) << QByteArray(bad) << -1;
+}
+
+void TestDiscovery::retryAfterIsAWaitOrNothing()
+{
+    QFETCH(QByteArray, value);
+    const auto seconds = retryAfterSeconds(value, QDateTime(QDate(2026, 10, 21), QTime(7, 27), Qt::UTC));
+    QTEST(seconds ? int(*seconds) : -1, "seconds");
 }
 
 void TestDiscovery::initTestCase()
