@@ -46,6 +46,7 @@ private slots:
     void lookupAsksOnlyWhatItNeeds();
     void troubledServerRestsItsTime_data();
     void troubledServerRestsItsTime();
+    void noAnswerAtAllBenchesNobody();
 
 private:
     /// Asks the source once; "answer", or "failed: reason" ("failed (replied): reason" when the server sent anything
@@ -447,7 +448,8 @@ QStringList TestDiscovery::located(QStringList sources, const QString& tag)
 
 void TestDiscovery::lookupAsksOnlyWhatItNeeds_data()
 {
-    QTest::addColumn<QStringList>("sources");  // as for located(); "!" before those that fail, disagree or are late
+    // As for located(); "!" before those that fail, disagree or are late, "*" before those always asked.
+    QTest::addColumn<QStringList>("sources");
     QTest::addColumn<int>("outcome");
     using L = QStringList;
     const int agreed = int(Outcome::Agreed);
@@ -455,6 +457,8 @@ void TestDiscovery::lookupAsksOnlyWhatItNeeds_data()
     QTest::newRow("one failing") << L{"N2/ip", "N3/ip", "N4/ip", "!N5/missing"} << agreed;
     QTest::newRow("one slow") << L{"N2/ip", "N3/ip", "N4/ip", "!LATE/myip.test"} << agreed;
     QTest::newRow("two disagreeing") << L{"N2/ip", "N3/ip", "N4/ip", "!N5/other", "!OTHER/myip.test"} << agreed;
+    QTest::newRow("spread over kinds") << L{"N2/ip", "N3/ip", "N4/ip", "*DNS/myip.test"} << agreed;
+    QTest::newRow("spread over operators") << L{"N1/ip", "DNS/myip.test", "*N2/ip"} << agreed;
     QTest::newRow("all disagree") << L{"!N2/ip", "!N3/other", "!OTHER/myip.test"} << int(Outcome::Disagreed);
 }
 
@@ -466,7 +470,7 @@ void TestDiscovery::lookupAsksOnlyWhatItNeeds()
     qsizetype faultyAsked = 0;
     for (quint32 seed = 1; seed <= 4; ++seed) {
         const QString tag = QString("%1-%2").arg(QTest::currentDataTag()).arg(seed).replace(' ', '_');
-        const QStringList uris = located(QStringList(sources).replaceInStrings("!", ""), tag);
+        const QStringList uris = located(QStringList(sources).replaceInStrings(QRegularExpression("^[!*]"), ""), tag);
         AddressLookup lookup;
         QSignalSpy finished(&lookup, &AddressLookup::finished);
         QElapsedTimer clock;
@@ -482,13 +486,14 @@ void TestDiscovery::lookupAsksOnlyWhatItNeeds()
             asked += wasAsked;
             faulty += wasAsked && sources[i].startsWith('!');
             http += wasAsked && uris[i].startsWith("http");
+            QVERIFY(wasAsked || !sources[i].startsWith('*'));
         }
         // Quorum-many, and one more for each that failed, disagreed or was late; all when they cannot agree.
         QCOMPARE(asked, outcome == int(Outcome::Agreed) ? 2 + faulty : sources.size());
         QTRY_COMPARE(requests(tag), http);
         faultyAsked += faulty;
     }
-    QVERIFY(faultyAsked > 0 || QString(QTest::currentDataTag()) == "healthy");
+    QVERIFY(faultyAsked > 0 || !sources.join("").contains('!'));
 }
 
 void TestDiscovery::troubledServerRestsItsTime_data()
@@ -540,6 +545,21 @@ void TestDiscovery::troubledServerRestsItsTime()
     QTest::ignoreMessage(QtInfoMsg, QRegularExpression(server + "is asked again"));
     QVERIFY(look(4).asked);
     QTRY_COMPARE(requests(tag), asked + 1 + !refused);
+}
+
+void TestDiscovery::noAnswerAtAllBenchesNobody()
+{
+    // Nobody listens there: as without a network, the failures are this side's, not the servers'.
+    const QStringList sources{QString("http://127.0.0.3:%1/").arg(unusedLocalPort()),
+                              QString("http://127.0.0.4:%1/").arg(unusedLocalPort())};
+    AddressLookup lookup;
+    for (int i = 0; i < SourceHealth::FailuresBeforePause; ++i) {
+        QSignalSpy finished(&lookup, &AddressLookup::finished);
+        lookup.start({sources, 2, 5000, 8000, QAbstractSocket::AnyIPProtocol, -1, 1});
+        QVERIFY(finished.wait(5000));
+    }
+    for (const QString& source : sources)
+        QVERIFY(!lookup.health().isBenched(sourceServer(source)));
 }
 
 QTEST_GUILESS_MAIN(TestDiscovery)
