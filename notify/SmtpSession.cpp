@@ -197,11 +197,14 @@ void SmtpSession::timedOut()
 {
     CloseMailSockets();
     const QString& server = m_host.notifySettings().server;
-    // A server that took the connection and then said nothing is not one that could not be reached.
-    showError(m_connected && !m_greeted
-                  ? QStringLiteral("Error: Connected to ") + server +
-                        QStringLiteral(", but no greeting came - timed out")
-                  : QStringLiteral("Error: Could not connect to ") + server + QStringLiteral(" - timed out"));
+    // A server that took the connection and then said nothing is not one that could not be reached, nor is one
+    // that agreed to STARTTLS and never finished the handshake.
+    QString text = QStringLiteral("Error: Could not connect to ") + server + QStringLiteral(" - timed out");
+    if (m_state == State::Handshake)
+        text = QStringLiteral("Error: TLS handshake with ") + server + QStringLiteral(" did not finish - timed out");
+    else if (m_connected && !m_greeted)
+        text = QStringLiteral("Error: Connected to ") + server + QStringLiteral(", but no greeting came - timed out");
+    showError(text);
     finishIdle();
 }
 

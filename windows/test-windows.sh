@@ -30,14 +30,6 @@ cmake "$build" -DCMAKE_CROSSCOMPILING_EMULATOR="$here/wine-run.sh" >/dev/null
 #   headless_modes           POSIX signals (SIGTERM, SIGHUP) and exit statuses of Linux processes
 #   settings_survive_kill    kills the program with SIGKILL mid-write of its settings file
 skip='^(desktop_session|tst_passwordstore_.*|unit_verifies|manual_page_lints|tst_networkchange|headless_modes|settings_survive_kill'
-# Tests not yet adapted to Windows, and what in them is Linux's (README, "Windows"): each is to leave this list.
-#   tst_smtpsession          Wine's Schannel (GnuTLS) and certificate chains: the CA the settings name is not found
-#                            as the server certificate's issuer, and a handshake with a server that answers garbage
-#                            or plain text never ends
-#   tst_nettools             one run of three hung in newerConversionWins (resolver threads held back by the test)
-#                            under Wine; its waits are bounded now, the cause is not found yet
-not_yet='tst_smtpsession|tst_nettools'
-skip="$skip|$not_yet"
 # Tests that need a console: Wine gives a program one when it runs on a terminal, which `script` provides.
 console_tests="tst_consoleevents"
 skip="$skip|$(echo $console_tests | tr ' ' '|'))\$"

@@ -5,9 +5,9 @@
 #
 # The environment Wine needs to stay quiet and offline: WINEDEBUG=-all, no Mono or Gecko prompts, and
 # Qt's own QT_* variables passed on with the WINE prefix Qt reads under Wine (QT_QPA_PLATFORM becomes
-# WINEQT_QPA_PLATFORM), its messages on standard error. The Qt and MinGW libraries are found through
-# WINEPATH: VISTREL_WINDOWS_PREFIXES names the folders of Qt and the other libraries, separated by ';' (each one's
-# bin/ holds its DLLs), for programs that have not got them beside them.
+# WINEQT_QPA_PLATFORM), its messages on standard error; VISTREL_UNDER_WINE=1 tells a test where it runs. The Qt
+# and MinGW libraries are found through WINEPATH: VISTREL_WINDOWS_PREFIXES names the folders of Qt and the other
+# libraries, separated by ';' (each one's bin/ holds its DLLs), for programs that have not got them beside them.
 # --xvfb starts the program on a display of its own (Xvfb) for the windows platform plugin.
 # VISTREL_WINEPREFIX: use that prefix (made on first use) and keep it, for several commands in one prefix; each
 # command then returns once every process it started has ended (a setup program's uninstaller runs a copy of
@@ -24,7 +24,7 @@ fi
 
 WINE=${WINE:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEQT_FORCE_STDERR_LOGGING=1
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEQT_FORCE_STDERR_LOGGING=1 VISTREL_UNDER_WINE=1
 
 # Offscreen needs fonts from a folder; Wine drops QT_* from the environment, WINEQT_* reaches Qt.
 : "${QT_QPA_FONTDIR:=/usr/share/fonts/truetype/dejavu}"

@@ -11,6 +11,8 @@
 namespace {
 const QString TimedOut = QStringLiteral("Error: Could not connect to 127.0.0.1 - timed out");
 const QString NoGreeting = QStringLiteral("Error: Connected to 127.0.0.1, but no greeting came - timed out");
+const bool Wine = qEnvironmentVariableIsSet("VISTREL_UNDER_WINE"); // set by windows/wine-run.sh
+const QString NoHandshake = QStringLiteral("Error: TLS handshake with 127.0.0.1 did not finish - timed out");
 const QString Cut = QString(199, QLatin1Char('x')) + QChar(0x2026); // of a flood of "x"
 const QString Password = QStringLiteral("s\u00e9cret");
 const QByteArray Ehlo = "EHLO " + SocketControl::localHostName().toUtf8() + "\r\n";
@@ -64,7 +66,6 @@ private slots:
     void init() { m_host = std::make_unique<TestNotificationHost>(); smtpLog.clear(); }
     void deliversMail_data();
     void deliversMail();
-    void replyInjectedBeforeTlsIsDropped();
     void serverFaultAtEachStep_data();
     void serverFaultAtEachStep();
     void timeOutAfterThirtyTicksAndNoSecondSendMeanwhile();
@@ -111,6 +112,9 @@ void TestSmtpSession::initTestCase()
     });
     QVERIFY(runOpenssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Vistrel Test CA",
                      "-keyout", m_dir.filePath("ca.key"), "-out", m_dir.filePath("ca.pem")}));
+    QFile ca(m_dir.filePath("ca.pem"));
+    QVERIFY(ca.open(QIODevice::ReadOnly));
+    const QByteArray caPem = ca.readAll();
     // A good one, one for another name, an expired one (valid until a day before it was made).
     for (const auto& [name, days, san] :
          {std::tuple{"good", "2", "IP:127.0.0.1"}, std::tuple{"othername", "2", "DNS:mail.example.org"},
@@ -124,6 +128,10 @@ void TestSmtpSession::initTestCase()
         QVERIFY(runOpenssl({"x509", "-req", "-in", base + ".csr", "-CA", m_dir.filePath("ca.pem"), "-CAkey",
                          m_dir.filePath("ca.key"), "-CAcreateserial", "-days", days, "-extfile", base + ".ext", "-out",
                          base + ".pem"}));
+        // The server sends the CA after its certificate: Wine's chains look for an issuer there, not among the CAs
+        // a program hands Schannel (the settings' certificates file), which they still take as the trusted roots.
+        QFile leaf(base + ".pem");
+        QVERIFY(leaf.open(QIODevice::Append) && leaf.write(caPem) > 0);
     }
 }
 
@@ -141,6 +149,10 @@ void TestSmtpSession::deliversMail_data()
         << MailSecurity::None << QStringList{"--multiline", "--split", "1", "--split-pause", "0.002"} << "LOGIN"
         << "MIME";
     QTest::newRow("STARTTLS, PLAIN") << MailSecurity::StartTls << cert("good") << "PLAIN" << "MIME";
+    // Sent with the 220 to STARTTLS, before the handshake: it must not answer the EHLO inside TLS.
+    QTest::newRow("STARTTLS, reply injected before TLS dropped")
+        << MailSecurity::StartTls << QStringList{"--reply", "starttls=220 ready\\r\\n250 fake\\r\\n"} + cert("good")
+        << "PLAIN" << "MIME";
     QTest::newRow("TLS, PLAIN") << MailSecurity::Tls << cert("good") << "PLAIN" << "UUEncode";
     QTest::newRow("TLS, LOGIN, replies split at every byte")
         << MailSecurity::Tls << QStringList{"--only-login", "--split", "1", "--split-pause", "0"} + cert("good")
@@ -186,20 +198,6 @@ void TestSmtpSession::deliversMail()
     QCOMPARE(got.auth, mechanism.isEmpty() ? QStringList() : QStringList{"ok alice " + mechanism});
     QCOMPARE(got.messages, QList<QByteArray>{QByteArray(data).replace("\r\n..", "\r\n.").chopped(3)});
     QVERIFY(encoding != "MIME" || got.messages.value(0).endsWith("\r\n--QUAVIX--\r\n")); // the closing boundary
-}
-
-void TestSmtpSession::replyInjectedBeforeTlsIsDropped()
-{
-    // Sent with the 220 to STARTTLS, before the handshake: it must not answer the EHLO inside TLS.
-    PeerProcess peer;
-    QVERIFY(start(peer, QStringList{"--reply", "starttls=220 ready\\r\\n250 fake\\r\\n"} + cert("good"),
-                  MailSecurity::StartTls));
-    SmtpSession session(*m_host);
-    QVERIFY(send(session));
-    QCOMPARE(m_host->status(), QStringLiteral("Message Sent"));
-    const Received got = recorded(peer);
-    QVERIFY(got.raw.startsWith(Starttls + Ehlo + "AUTH PLAIN "));
-    QCOMPARE(got.messages.size(), 1);
 }
 
 void TestSmtpSession::serverFaultAtEachStep_data()
@@ -254,8 +252,11 @@ void TestSmtpSession::serverFaultAtEachStep_data()
     const QStringList go{"--reply", "starttls=220 go\\r\\n"};
     row("TLS, other name", tls, cert("othername"), "", notTrusted + "host name did not match", -1);
     row("STARTTLS, expired", starttls, cert("expired"), "", notTrusted + "certificate has expired", -1);
-    row("TLS, self-signed", tls, {}, "", notTrusted + "certificate is self-signed", -1);
+    // Wine's chains call a self-signed certificate an untrusted root.
+    row("TLS, self-signed", tls, {}, "", notTrusted + (Wine ? "" : "certificate is self-signed"), -1);
     row("STARTTLS, garbage instead of ServerHello", starttls, go + QStringList{"--garbage", "starttls"}, "", failed, -1);
+    row("STARTTLS, silence after its 220", starttls, go + QStringList{"--stall", "starttls"}, "Starting TLS", NoHandshake,
+        -1);
     row("STARTTLS, close during the handshake", starttls, go + QStringList{"--close", "starttls"}, "", failed, -1);
     row("TLS, plain server", tls, {"--security", "none"}, "", failed, -1);
     row("STARTTLS not offered", starttls, {"--security", "none"}, "", "Error: server does not offer STARTTLS", -1);
@@ -268,15 +269,19 @@ void TestSmtpSession::serverFaultAtEachStep()
     QFETCH(QString, statusBefore);
     QFETCH(QString, status);
     QFETCH(int, kept);
+    // Wine's Schannel does not end a handshake with a server that answers garbage or plain text: the ticks do.
+    const bool endless = Wine && QRegularExpression("garbage|plain server").match(QTest::currentDataTag()).hasMatch();
+    if (endless)
+        status = security == MailSecurity::Tls ? TimedOut : NoHandshake;
     PeerProcess peer;
     QVERIFY(start(peer, peerArgs, security));
     QElapsedTimer clock;
     clock.start();
     SmtpSession session(*m_host);
-    const bool timeOut = status == TimedOut || status == NoGreeting;
+    const bool timeOut = status.endsWith(QLatin1String("timed out"));
     QVERIFY(send(session, timeOut ? 20 : 60000));
     const QStringList& statuses = m_host->statuses;
-    if (timeOut) {
+    if (timeOut && !endless) {
         // Every tick of the last wait comes after its step began; a greeting's wait counts from the connect.
         QStringList last = statuses.mid(statuses.lastIndexOf(statusBefore) + 1);
         last.removeAll(QStringLiteral("Connected"));

@@ -1,15 +1,18 @@
 #!/usr/bin/python3
 """The setup program under Wine, in a fresh prefix: a silent install for the current user, its files, Start-menu
 entry and installed-programs entry; the installed program starts against nginx on 127.0.0.1 and looks up its
-address; a silent uninstall removes the files, the logon Run value and the entries and keeps the settings; then a
-per-machine install into a folder given with /D= and an uninstall asked to remove the settings.
+address; the installed headless program's --once, with an older address in the registry, notifies the change by
+mail over STARTTLS (aiosmtpd, its certificate trusted through the settings), by URL (nginx) and by program (cmd.exe
+writing a file) and stores the new address in the registry; a silent uninstall removes the files, the logon Run
+value and the entries and keeps the settings; then a per-machine install into a folder given with /D= and an
+uninstall asked to remove the settings.
 Run inside `unshare -n` (the program must reach nothing past this machine).
 
 Usage: installer_test.py SETUP.exe STAGE_DIR [--expect LINE]
   STAGE_DIR   the folder the setup program was made from (windows/stage.sh)
   --expect    what the installed program prints on standard error once it works
               (default "Finished looking up IPs"; "shown" for the minimal program standing in for it)"""
-import argparse, glob, os, subprocess, sys, tempfile, time
+import argparse, base64, glob, os, subprocess, sys, tempfile, time
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 WINE_RUN = os.path.join(ROOT, "windows", "wine-run.sh")
@@ -70,6 +73,39 @@ def start_program(folder, expect, url):
     return any(expect in line for line in seen), "".join(seen)
 
 
+def wine_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def notifies_on_change(folder, url, web_port, web_log):
+    """The installed headless program's --once, the registry holding an older address than the source's."""
+    mail = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "tests", "peers", "smtp_peer.py"), "--security",
+                             "starttls"], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    _, mail_port, _, cert = mail.stdout.readline().split()
+    marker = os.path.join(WORK, "ran.txt")
+    settings = dict(OldExternal="198.51.100.1", addressSources=url, address6Sources="", emailNotify=1,
+                    strServer="127.0.0.1", strPort=mail_port, mailSecurity="starttls",
+                    mailTrustedCertificates=wine_path(cert), strEmailTo="to@example.test",
+                    strEmailFrom="from@example.test", chkBody=1, txtBody="now $External$", webNotify=1,
+                    strURL=f"http://127.0.0.1:{web_port}/hook/change?to=$External$", programNotify=1,
+                    strProg=r"C:\windows\system32\cmd.exe", strCommands=f"/c echo ran $External$> {wine_path(marker)}")
+    with open(os.path.join(WORK, "settings.bat"), "w") as f:
+        f.writelines(f'reg add "{SETTINGS}" /v {k} /d "{v}" /f\r\n' for k, v in settings.items())
+    wine("cmd", "/c", wine_path(os.path.join(WORK, "settings.bat")))
+    env = dict(ENV, VISTREL_ADDRESS_SOURCES=url, VISTREL_ADDRESS_URL=url)
+    status, out = wine(folder + r"\tarnwick-ip-vistrel-headless.exe", "--once", env=env)
+    check(status == 1, "--once notifies the change and exits 1", out)
+    mail.stdin.close()
+    lines = mail.stdout.read().split("\n")
+    raw = b"".join(base64.b64decode(line.split()[1]) for line in lines if line.startswith("RAW "))
+    message = b"".join(base64.b64decode(line.split()[1]) for line in lines if line.startswith("MESSAGE "))
+    check(b"STARTTLS\r\n" in raw and b"now 203.0.113.7" in message, "the mail came over TLS with the address", raw)
+    check("/hook/change?to=203.0.113.7\t" in open(web_log).read(), "the URL was requested with the address")
+    check(os.path.exists(marker) and open(marker).read().strip() == "ran 203.0.113.7", "the program ran with it")
+    settings, = registry(f'"{SETTINGS}" /v OldExternal')
+    check(settings is not None and "REG_SZ    203.0.113.7" in settings, "the new address stored", settings)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("setup")
@@ -81,7 +117,7 @@ def main():
 
     nginx = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "tests", "peers", "nginx_peer.py"), "--root",
                               BODIES], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-    port = nginx.stdout.readline().split()[1]
+    _, port, _, web_log = nginx.stdout.readline().split()
     with open(os.path.join(BODIES, "ip"), "w") as f:
         f.write("203.0.113.7\n")
 
@@ -105,6 +141,8 @@ def main():
 
     started, output = start_program(folder, args.expect, f"http://127.0.0.1:{port}/body/ip")
     check(started, f"installed program starts and prints {args.expect!r}", output)
+    if "tarnwick-ip-vistrel-headless.exe" in staged:  # not the minimal program that may stand in
+        notifies_on_change(folder, f"http://127.0.0.1:{port}/body/ip", port, web_log)
 
     wine("reg", "add", RUN, "/v", PRODUCT, "/d", f'"{folder}\\tarnwick-ip-vistrel.exe"', "/f")
     check(wine(folder + r"\Uninstall.exe", "/S")[0] == 0, "silent uninstall")
