@@ -1,9 +1,11 @@
 // The MQTT notification against mosquitto (tests/peers/mosquitto_peer.py), read back with mosquitto_sub.
 #include "PeerProcess.h"
 #include "TestNotificationHost.h"
-#include "configure/MqttPane.h"
+#include "configure/frmConfigure.h"
 #include "mqtt/MqttNotifier.h"
 #include "mqtt/MqttSession.h"
+#include "notify/NotificationService.h"
+#include "platform/ProcessLauncher.h"
 
 #include <QCheckBox>
 #include <QJsonDocument>
@@ -19,17 +21,6 @@ namespace {
 const QString Password = QStringLiteral("s3cret-Pw");
 const QString WrongPassword = QStringLiteral("wr0ng-Pw");
 
-/// The kinds as the dialog's Test Now reaches them: MQTT only.
-class MqttOnly : public Notifiers
-{
-public:
-    explicit MqttOnly(MqttNotifier& mqtt) : m_mqtt(mqtt) {}
-    void notify(Kind, Done done) override { m_mqtt.send(std::move(done)); }
-    void abort() override { m_mqtt.abort(); }
-
-private:
-    MqttNotifier& m_mqtt;
-};
 } // namespace
 
 class TestMqttNotifier : public QObject
@@ -41,7 +32,7 @@ private slots:
     void publishesTheAddresses();
     void showsWhyItFailed_data();
     void showsWhyItFailed();
-    void testNowInThePane();
+    void testNowInTheDialog();
 
 private:
     void configure(TestNotificationHost& host, bool tls, const QString& broker, quint16 port, const QString& ca,
@@ -212,25 +203,27 @@ void TestMqttNotifier::showsWhyItFailed()
         QVERIFY2(!line.contains(Password) && !line.contains(WrongPassword), qPrintable(line));
 }
 
-void TestMqttNotifier::testNowInThePane()
+void TestMqttNotifier::testNowInTheDialog()
 {
     TestNotificationHost host;
     MqttNotifier mqtt(host, nullptr);
-    MqttOnly notifiers(mqtt);
-    MqttPane pane(host, notifiers);
-    const auto field = [&pane](const char* name) { return pane.findChild<QLineEdit*>(QLatin1String(name)); };
+    DetachedProcessLauncher launcher;
+    NotificationService service(host, launcher);
+    service.setNotifier(Notifiers::Kind::Mqtt, &mqtt);
+    frmConfigure dialog(host, service);
+    const auto field = [&dialog](const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); };
     QTest::keyClicks(field("txtMqttHost"), QStringLiteral("127.0.0.1"));
     QTest::keyClicks(field("txtMqttPort"), m_broker.readyField("PORT"));
     QTest::keyClicks(field("txtMqttUser"), QStringLiteral("alice"));
     QTest::keyClicks(field("txtMqttPassword"), Password);
     field("txtMqttTopic")->clear();
     QTest::keyClicks(field("txtMqttTopic"), QStringLiteral("pane/ip"));
-    pane.findChild<QCheckBox*>("chkMqttNotify")->click();
+    dialog.findChild<QCheckBox*>("chkMqttNotify")->click();
     QCOMPARE(field("txtMqttPassword")->echoMode(), QLineEdit::Password);
     QVERIFY(host.settings().readFlag(Key::MqttNotify));
 
-    pane.findChild<QPushButton*>("cmdMqttTest")->click();
-    const QLabel* result = pane.findChild<QLabel*>("lblMqttResult");
+    dialog.findChild<QPushButton*>("cmdMqttTest")->click();
+    const QLabel* result = dialog.findChild<QLabel*>("lblMqttResult");
     QTRY_VERIFY_WITH_TIMEOUT(result->text().startsWith("Success: MQTT message published to pane/ip"), 10000);
     QCOMPARE(retained({"pane/ip"}, 1).size(), 1);
 }
