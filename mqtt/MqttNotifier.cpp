@@ -9,6 +9,7 @@
 #include <QSysInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 constexpr int PlainPort = 1883; // IANA "mqtt"
@@ -26,8 +27,13 @@ void MqttNotifier::send(Notifiers::Done done)
 {
     if (m_password && !m_password->isReady()) {
         // Asked for before the keyring answered: it starts once the password is known.
-        auto waiting = std::make_shared<Notifiers::Done>(std::move(done));
-        m_password->whenReady(this, [this, waiting] { start(std::move(*waiting)); });
+        auto waiting = std::make_shared<std::optional<Notifiers::Done>>(std::move(done));
+        m_waiting.push_back(waiting);
+        m_password->whenReady(this, [this, waiting] {
+            std::erase(m_waiting, waiting);
+            if (waiting->has_value()) // not given up by abort() meanwhile
+                start(std::move(**waiting));
+        });
         return;
     }
     start(std::move(done));
@@ -95,6 +101,12 @@ void MqttNotifier::start(Notifiers::Done done)
 
 void MqttNotifier::abort()
 {
+    for (const auto& waiting : std::exchange(m_waiting, {})) {
+        Notifiers::Done done = std::move(waiting->value());
+        waiting->reset();
+        if (done)
+            done(NotificationResult::givenUp());
+    }
     // Each session's finished() removes it from the list.
     std::vector<MqttSession*> running;
     for (const auto& session : m_sessions)

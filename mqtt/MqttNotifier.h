@@ -6,6 +6,8 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 class MqttSession;
 class NotificationHost;
@@ -37,4 +39,5 @@ private:
     QString m_previousExternal;
     int m_timeoutMs;
     std::vector<std::unique_ptr<MqttSession>> m_sessions;
+    std::vector<std::shared_ptr<std::optional<Notifiers::Done>>> m_waiting; // sends waiting for the password
 };

@@ -1,7 +1,7 @@
 #include "mqtt/MqttSession.h"
 
 #include <QLoggingCategory>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QPromise>
 
 #include <mosquitto.h>
 
@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcMqtt, "vistrel.mqtt")
@@ -102,17 +103,20 @@ void MqttSession::start()
                 QStringLiteral("Error: The MQTT topic \"%1\" is not valid (empty, or with + or #)").arg(message.topic));
     }
     qCDebug(lcMqtt) << "connecting to" << brokerText() << (m_target.tls ? "with TLS" : "without TLS");
-    // The look-up and the TCP connect block: a pool thread does them, the event loop goes on. The thread keeps the
-    // client alive until it returns, even when this session has ended (timed out, aborted) meanwhile.
-    const std::shared_ptr<Shared> shared = m_shared;
-    const QByteArray host = m_target.host.toUtf8();
-    const int port = m_target.port;
-    m_connecting.setFuture(QtConcurrent::run([shared, host, port] {
+    // The look-up and the TCP connect block: a thread of their own does them, the event loop goes on. It keeps the
+    // client alive until it returns, even when this session has ended (timed out, aborted) meanwhile, and nobody
+    // waits for it: a broker that never answers the SYN holds neither the window nor the end of --once.
+    QPromise<ConnectResult> promise;
+    m_connecting.setFuture(promise.future());
+    std::thread([shared = m_shared, host = m_target.host.toUtf8(), port = m_target.port,
+                 promise = std::move(promise)]() mutable {
+        promise.start();
         ConnectResult result;
         result.rc = mosquitto_connect(shared->mosq, host.constData(), port, KeepAliveSeconds);
         result.error = errno;
-        return result;
-    }));
+        promise.addResult(result);
+        promise.finish();
+    }).detach();
 }
 
 void MqttSession::connected(ConnectResult result)

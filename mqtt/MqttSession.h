@@ -25,7 +25,7 @@ struct MqttTarget
 };
 
 /// One MQTT session through libmosquitto: connects, publishes its messages with QoS 1, waits for every PUBACK,
-/// disconnects and reports once through finished(). The name look-up and the TCP connect run on a pool thread
+/// disconnects and reports once through finished(). The name look-up and the TCP connect run on a thread of their own
 /// (libmosquitto offers no asynchronous look-up); the TLS handshake and the MQTT exchange run in the event loop on
 /// the socket's QSocketNotifiers, with mosquitto_loop_misc once a second while connected. TLS always verifies the
 /// broker's certificate and its host name.
