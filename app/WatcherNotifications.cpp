@@ -1,5 +1,7 @@
 #include "app/WatcherNotifications.h"
 
+#include "app/MqttWiring.h"
+
 #include "core/AddressWatcher.h"
 #include "core/ProductInfo.h"
 #include "core/MessageBox.h"
@@ -7,7 +9,10 @@
 #include <QCoreApplication>
 
 WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& settings, MessageBox* messageBox)
-    : host(watcher), passwords(LoadProductInfo().productName, settings), service(host, launcher),
+    : host(watcher), passwords(LoadProductInfo().productName, settings),
+      mqttPassword(LoadProductInfo().productName, settings, nullptr, Key::MqttPassword,
+                   QStringLiteral("MQTT password")),
+      service(host, launcher),
       secureMail([&watcher](const QString& text) { watcher.showNotifierStatus(text); })
 {
     // The SSL 2.0 channel's failures open their message box once its socket's event has been handled; the
@@ -23,7 +28,17 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
     QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setPasswordStore(&passwords);
     service.setSecureTransport(&secureMail);
+    QObject::connect(&mqttPassword, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
+    host.setSecretStore(Key::MqttPassword, &mqttPassword);
+    mqtt = makeMqttNotifier(watcher, host, mqttPassword);
+    service.setNotifier(Notifiers::Kind::Mqtt, mqtt.get());
     watcher.setNotifiers(&service);
+}
+
+void WatcherNotifications::startPasswords()
+{
+    passwords.start();
+    mqttPassword.start();
 }
 
 WatcherNotifications::~WatcherNotifications()

@@ -6,6 +6,8 @@
 #include "platform/ProcessLauncher.h"
 #include "secure/SecureMailTransport.h"
 
+#include <memory>
+
 class AddressWatcher;
 class MessageBox;
 class Settings;
@@ -20,9 +22,14 @@ struct WatcherNotifications
     /// Shows a failure whose message box had not opened yet (@p messageBox must outlive this).
     ~WatcherNotifications();
 
+    /// Asks the keyring for the passwords (the mail's, the MQTT broker's). Returns at once.
+    void startPasswords();
+
     WatcherNotificationHost host;
     PasswordStore passwords;
+    PasswordStore mqttPassword;
     DetachedProcessLauncher launcher;
     NotificationService service;
     SecureMailTransport secureMail;
+    std::unique_ptr<KindNotifier> mqtt; // none where the build has no MQTT
 };

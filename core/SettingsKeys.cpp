@@ -50,7 +50,16 @@ constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::Program, {"strProg", ""}},
     {Key::Arguments, {"strCommands", ""}},
     // MQTT
-
+    {Key::MqttHost, {"mqttHost", ""}},
+    {Key::MqttPort, {"mqttPort", 0, 0, 65535}}, // 0: the protocol's own (1883, 8883 with TLS)
+    {Key::MqttTls, {"mqttTls", 0, 0, 1}},
+    {Key::MqttCaFile, {"mqttCaFile", ""}}, // trusted besides the system's certificates
+    {Key::MqttUser, {"mqttUser", ""}},
+    {Key::MqttPassword, {"mqttPassword", "", Secret::Yes}}, // where no keyring keeps it
+    {Key::MqttTopic, {"mqttTopic", "vistrel/addresses"}},
+    {Key::MqttRetain, {"mqttRetain", 1, 0, 1}},
+    {Key::MqttDiscovery, {"mqttDiscovery", 0, 0, 1}},
+    {Key::MqttDiscoveryPrefix, {"mqttDiscoveryPrefix", "homeassistant"}},
     // DNS updates
 
 }};

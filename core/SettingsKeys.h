@@ -51,7 +51,16 @@ enum class Key
     Program,
     Arguments,
     // MQTT
-
+    MqttHost,
+    MqttPort,
+    MqttTls,
+    MqttCaFile,
+    MqttUser,
+    MqttPassword,
+    MqttTopic,
+    MqttRetain,
+    MqttDiscovery,
+    MqttDiscoveryPrefix,
     // DNS updates
 
     Count, ///< not a key: how many there are

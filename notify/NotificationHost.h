@@ -5,6 +5,7 @@
 #include <functional>
 
 class QObject;
+enum class Key;
 class PasswordStore;
 class Settings;
 struct NotifySettings;
@@ -32,4 +33,10 @@ public:
     virtual const ProductInfo& product() const = 0;
     /// Where the mail password is kept; none: in the settings file, as NotifySettings holds it.
     virtual PasswordStore* passwordStore() { return nullptr; }
+    /// Where another kind's secret (the settings key @p fileKey) is kept; none: in the settings.
+    virtual PasswordStore* secretStore(Key fileKey)
+    {
+        (void)fileKey;
+        return nullptr;
+    }
 };

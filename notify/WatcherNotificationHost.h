@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/SettingsKeys.h"
 #include "notify/NotificationHost.h"
+
+#include <map>
 
 class AddressWatcher;
 
@@ -21,9 +24,16 @@ public:
     NotifySettings& notifySettings() override;
     PasswordStore* passwordStore() override { return m_passwords; }
     void setPasswordStore(PasswordStore* store) { m_passwords = store; }
+    PasswordStore* secretStore(Key fileKey) override
+    {
+        const auto found = m_secrets.find(fileKey);
+        return found == m_secrets.end() ? nullptr : found->second;
+    }
+    void setSecretStore(Key fileKey, PasswordStore* store) { m_secrets[fileKey] = store; }
     const ProductInfo& product() const override;
 
 private:
     AddressWatcher& m_watcher;
     PasswordStore* m_passwords = nullptr;
+    std::map<Key, PasswordStore*> m_secrets;
 };

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """The program as installed, without a display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset), against real
 peers on 127.0.0.1: chaos_address_peer.py as the address service, smtp_peer.py for mail, nginx_peer.py for the URL,
-/bin/sh for the program. Usage: headless_test.py BINARY. Each case prints its name; the first failure ends the run."""
-import os, re, signal, subprocess, sys, tempfile, threading, time
+/bin/sh for the program, mosquitto_peer.py for MQTT. Usage: headless_test.py BINARY. Each case prints its name; the first failure ends the run."""
+import json, os, re, signal, subprocess, sys, tempfile, threading, time
 
 PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
 BINARY = os.path.abspath(sys.argv[1])
@@ -153,6 +153,27 @@ def newest_addresses_and_agreement(mail_port, web_port, web_log, marker):
     status, err = run("--once", "--config", path, url=url, env={"VISTREL_ADDRESS_SOURCES": f"{url} {url}"})
     check(status == 3, "one source listed twice is no agreement", err)
     service.stdin.close()
+
+
+def mqtt_over_tls():
+    print("--once: the change published to mosquitto over TLS, retained, the password never on standard error")
+    broker, words = peer("mosquitto_peer.py", "--password", "s3cret-Pw")
+    fields = dict(zip(words[::2], words[1::2]))
+    service, url = address_service(["--step", "A"])
+    path = config("mqtt.conf", 9, 9, os.devnull, emailNotify=0, webNotify=0, programNotify=0, mqttNotify=1,
+                  mqttHost="localhost", mqttPort=fields["TLS"], mqttTls=1, mqttCaFile=fields["CA"], mqttUser="alice",
+                  mqttPassword="s3cret-Pw", OldExternal="203.0.113.99")
+    status, err = run("--once", "--config", path, url=url)
+    service.stdin.close()
+    check(status == 1 and "Success: MQTT message published to vistrel/addresses on localhost:" in err
+          and "s3cret" not in err, "--once publishes to the broker", err)
+    sub = subprocess.run(["mosquitto_sub", "-h", "127.0.0.1", "-p", fields["PORT"], "-u", "alice", "-P", "s3cret-Pw",
+                          "-t", "vistrel/addresses", "--retained-only", "-C", "1", "-W", "5"], capture_output=True,
+                         text=True, timeout=10)
+    message = json.loads(sub.stdout or "{}")
+    check(message.get("external") == "203.0.113.1" and message.get("previous_external") == "203.0.113.99",
+          "the retained message carries the new and the old address", sub.stdout)
+    broker.stdin.close()
 
 
 def pending_and_stopped_notices(web_port, marker):
@@ -329,6 +350,7 @@ def main():
     check(mails() == 2, "the change --once found and the retried one are mailed")
     newest_addresses_and_agreement(mail_port, web_port, web_log, marker)
     pending_and_stopped_notices(web_port, marker)
+    mqtt_over_tls()
     headless_watcher(mails, mail_port, web_port, web_log, marker)
     other_names_of_a_watched_file()
     full_folder()

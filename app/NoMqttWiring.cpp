@@ -1,0 +1,8 @@
+#include "app/MqttWiring.h"
+
+#include "notify/NotificationService.h"
+
+std::unique_ptr<KindNotifier> makeMqttNotifier(AddressWatcher&, NotificationHost&, PasswordStore&)
+{
+    return nullptr;
+}
