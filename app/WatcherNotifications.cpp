@@ -1,5 +1,6 @@
 #include "app/WatcherNotifications.h"
 
+#include "app/DnsUpdateWiring.h"
 #include "core/AddressWatcher.h"
 #include "core/ProductInfo.h"
 #include "core/MessageBox.h"
@@ -23,6 +24,7 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
     QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setPasswordStore(&passwords);
     service.setSecureTransport(&secureMail);
+    dnsUpdate = wireDnsUpdate(watcher, settings, host, service);
     watcher.setNotifiers(&service);
 }
 

@@ -6,6 +6,8 @@
 #include "platform/ProcessLauncher.h"
 #include "secure/SecureMailTransport.h"
 
+#include <memory>
+
 class AddressWatcher;
 class MessageBox;
 class Settings;
@@ -25,4 +27,5 @@ struct WatcherNotifications
     DetachedProcessLauncher launcher;
     NotificationService service;
     SecureMailTransport secureMail;
+    std::unique_ptr<QObject> dnsUpdate; // the DNS update's notifier and its key's store
 };

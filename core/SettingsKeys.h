@@ -53,6 +53,15 @@ enum class Key
     // MQTT
 
     // DNS updates
+    DnsUpdateServer,
+    DnsUpdatePort,
+    DnsUpdateZone,
+    DnsUpdateName,
+    DnsUpdateTtl,
+    DnsUpdateKeyName,
+    DnsUpdateKeySecret,
+    DnsUpdateAlgorithm,
+    DnsUpdateLastSet,
 
     Count, ///< not a key: how many there are
 };

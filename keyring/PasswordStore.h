@@ -55,6 +55,8 @@ public:
     void save(const QString& password);
 
     Place place() const { return m_place; }
+    /// The settings key that holds the secret where no keyring does.
+    Key fileKey() const { return m_fileKey; }
     /// One line for the window: where the password is kept.
     QString placeText() const;
 

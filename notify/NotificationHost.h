@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/SettingsKeys.h"
+
 #include <QString>
 
 #include <functional>
@@ -32,4 +34,7 @@ public:
     virtual const ProductInfo& product() const = 0;
     /// Where the mail password is kept; none: in the settings file, as NotifySettings holds it.
     virtual PasswordStore* passwordStore() { return nullptr; }
+    /// Where the secret of settings key @p fileKey is kept (the mail password, a notifier's key); none: in the
+    /// settings file only.
+    virtual PasswordStore* secretStore(Key fileKey) { return fileKey == Key::MailPassword ? passwordStore() : nullptr; }
 };

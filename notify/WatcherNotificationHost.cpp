@@ -1,6 +1,7 @@
 #include "notify/WatcherNotificationHost.h"
 
 #include "core/AddressWatcher.h"
+#include "keyring/PasswordStore.h"
 
 void WatcherNotificationHost::setStatus(const QString& text)
 {
@@ -46,4 +47,13 @@ NotifySettings& WatcherNotificationHost::notifySettings()
 const ProductInfo& WatcherNotificationHost::product() const
 {
     return m_watcher.product();
+}
+
+PasswordStore* WatcherNotificationHost::secretStore(Key fileKey)
+{
+    for (PasswordStore* store : m_secrets) {
+        if (store->fileKey() == fileKey)
+            return store;
+    }
+    return NotificationHost::secretStore(fileKey);
 }

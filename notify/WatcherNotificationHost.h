@@ -2,6 +2,8 @@
 
 #include "notify/NotificationHost.h"
 
+#include <vector>
+
 class AddressWatcher;
 
 /// The watcher as the notifiers see it: its status line, its addresses and its settings.
@@ -21,9 +23,13 @@ public:
     NotifySettings& notifySettings() override;
     PasswordStore* passwordStore() override { return m_passwords; }
     void setPasswordStore(PasswordStore* store) { m_passwords = store; }
+    PasswordStore* secretStore(Key fileKey) override;
+    /// Another secret's store, found by its settings key (not owned).
+    void addSecretStore(PasswordStore* store) { m_secrets.push_back(store); }
     const ProductInfo& product() const override;
 
 private:
     AddressWatcher& m_watcher;
     PasswordStore* m_passwords = nullptr;
+    std::vector<PasswordStore*> m_secrets;
 };
