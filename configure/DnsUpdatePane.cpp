@@ -35,11 +35,11 @@ DnsUpdatePane::DnsUpdatePane(NotificationHost& host, Notifiers& notifiers, QWidg
         connect(box, &QSpinBox::valueChanged, this, [this, key](int value) { m_host.settings().write(key, value); });
         return box;
     };
-    form->addRow(QStringLiteral("&Port:"), spinBox("txtDnsPort", Key::DnsUpdatePort, 1, 65535));
+    form->addRow(QStringLiteral("&Port:"), spinBox("spnDnsPort", Key::DnsUpdatePort, 1, 65535));
     form->addRow(QStringLiteral("&Zone:"), textField("txtDnsZone", Key::DnsUpdateZone, QStringLiteral("example.org")));
     form->addRow(QStringLiteral("&Name:"),
                  textField("txtDnsName", Key::DnsUpdateName, QStringLiteral("home.example.org (the zone when empty)")));
-    form->addRow(QStringLiteral("&TTL (s):"), spinBox("txtDnsTtl", Key::DnsUpdateTtl, 0, 604800));
+    form->addRow(QStringLiteral("&TTL (s):"), spinBox("spnDnsTtl", Key::DnsUpdateTtl, 0, 604800));
     form->addRow(QStringLiteral("&Key name:"), textField("txtDnsKeyName", Key::DnsUpdateKeyName, QString()));
     auto* algorithm = named(new QComboBox, "cboDnsAlgorithm");
     algorithm->addItems({QStringLiteral("hmac-sha256"), QStringLiteral("hmac-sha384"), QStringLiteral("hmac-sha512")});

@@ -1,8 +1,15 @@
 #include "../notify/TestNotificationHost.h"
 #include "PeerProcess.h"
+#include "configure/frmConfigure.h"
 #include "dnsupdate/DnsUpdateNotifier.h"
+#include "platform/ProcessLauncher.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -115,6 +122,60 @@ private slots:
                                                             "2001:db8::7: nothing sent")
                                                  .arg(name));
         QCOMPARE(look(tool, peer.port(), QStringLiteral("example.test"), QStringLiteral("SOA")), updated);
+    }
+
+    void dialogFieldsAndTestNow()
+    {
+        PeerProcess peer;
+        QString error;
+        QVERIFY2(peer.start(QStringLiteral("dns_update_peer.py"), {"bind"}, &error), qPrintable(error));
+        TestNotificationHost host;
+        DetachedProcessLauncher launcher;
+        NotificationService service(host, launcher);
+        DnsUpdateNotifier notifier(host, nullptr);
+        service.setNotifier(Notifiers::Kind::DnsUpdate, &notifier);
+        frmConfigure dialog(host, service);
+        const auto type = [&dialog](const char* name, const QString& text) {
+            auto* field = dialog.findChild<QLineEdit*>(name);
+            field->selectAll();
+            QTest::keyClicks(field, text);
+        };
+        type("txtDnsServer", QStringLiteral("127.0.0.1"));
+        dialog.findChild<QSpinBox*>("spnDnsPort")->setValue(peer.port());
+        type("txtDnsZone", QStringLiteral("example.test"));
+        type("txtDnsName", QStringLiteral("home.example.test"));
+        type("txtDnsKeyName", QStringLiteral("vistrel-key"));
+        type("txtDnsSecret", KeySecret);
+        QCOMPARE(dialog.findChild<QLineEdit*>("txtDnsSecret")->echoMode(), QLineEdit::Password);
+        dialog.findChild<QCheckBox*>("chkDnsUpdate")->click();
+        QVERIFY(host.settings().readFlag(Key::DnsUpdateNotify));
+        QCOMPARE(host.settings().readInt(Key::DnsUpdatePort), int(peer.port()));
+        dialog.findChild<QPushButton*>("cmdDnsTest")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.findChild<QLabel*>("lblDnsResult")->text(),
+                                  "Success: DNS update: home.example.test set to 203.0.113.7, 2001:db8::7", 15000);
+        QCOMPARE(look("dig", peer.port(), "home.example.test", "A"), "203.0.113.7");
+        QVERIFY(!host.statuses.join(u'\n').contains(KeySecret));
+    }
+
+    void changedMeanwhileIsNotOverwritten()
+    {
+        PeerProcess peer;
+        QString error;
+        QVERIFY2(peer.start(QStringLiteral("dns_update_peer.py"), {"bind"}, &error), qPrintable(error));
+        // Read as 192.0.2.99, while the server holds 198.51.100.1: the prerequisite fails.
+        const UpdatePlan plan{"example.test", "home.example.test", 300, {{DnsMessages::TypeA, {"192.0.2.99"}}},
+                              {{DnsMessages::TypeA, {"203.0.113.7"}}}};
+        const TsigKey key{"vistrel-key", KeySecret, "hmac-sha256"};
+        DnsRequest update;
+        QVERIFY(DnsMessages::buildUpdate(plan, key, &update, &error));
+        DnsExchange exchange;
+        std::optional<DnsAnswer> answer;
+        exchange.start(QHostAddress::LocalHost, peer.port(), update, key, 5000,
+                       [&answer](const DnsAnswer& a, const QString&) { answer = a; });
+        QTRY_VERIFY(answer.has_value());
+        QCOMPARE(DnsMessages::rcodeText(*answer, plan.zone, key.name),
+                 "NXRRSET: the record changed while it was being updated");
+        QCOMPARE(look("dig", peer.port(), "home.example.test", "A"), "198.51.100.1");
     }
 
     void refusesAnswersNotItsOwn_data()
