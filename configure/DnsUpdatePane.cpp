@@ -89,7 +89,8 @@ QLineEdit* DnsUpdatePane::textField(const char* name, Key key, const QString& pl
 void DnsUpdatePane::showSecretPlace()
 {
     const PasswordStore* secret = m_host.secretStore(Key::DnsUpdateKeySecret);
-    lblDnsSecretPlace->setText(secret ? secret->placeText() : QStringLiteral("Secret kept in the settings"));
+    lblDnsSecretPlace->setText(secret ? secret->placeText(QStringLiteral("key secret"))
+                                      : QStringLiteral("Key secret kept in the settings"));
 }
 
 void DnsUpdatePane::cmdDnsTest_Click()

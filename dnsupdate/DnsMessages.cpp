@@ -55,6 +55,11 @@ QString canonical(const QString& name)
     return lower.endsWith(u'.') ? lower : lower + u'.';
 }
 
+QString algorithmOf(const TsigKey& key)
+{
+    return key.algorithm.trimmed().isEmpty() ? QStringLiteral("hmac-sha256") : key.algorithm.trimmed();
+}
+
 /// A record of @p name with no data yet (ldns_rr_new_frm_type would reserve empty data fields).
 ldns_rr* newRecord(const ldns_rdf* owner, int type, ldns_rr_class rrClass, uint32_t ttl)
 {
@@ -96,8 +101,7 @@ bool finish(ldns_pkt* packet, const TsigKey& key, DnsRequest* request, QString* 
     ldns_pkt_set_id(packet, request->id);
     const QByteArray keyName = canonical(key.name).toLatin1();
     const QByteArray secret = key.secret.trimmed().toLatin1();
-    const QByteArray algorithm =
-        canonical(key.algorithm.isEmpty() ? QStringLiteral("hmac-sha256") : key.algorithm).toLatin1();
+    const QByteArray algorithm = canonical(algorithmOf(key)).toLatin1();
     if (secret.isEmpty() || QByteArray::fromBase64(secret).isEmpty()) {
         *error = QStringLiteral("the key secret is missing or not base64");
         return false;
@@ -223,7 +227,11 @@ DnsAnswer readAnswer(const QByteArray& wire, const DnsRequest& request, const Ts
         const QByteArray secret = key.secret.trimmed().toLatin1();
         const Rdf mac(
             ldns_rdf_new_frm_data(LDNS_RDF_TYPE_INT16_DATA, size_t(request.mac.size()), request.mac.constData()));
-        if (!tsig || !mac ||
+        // Signed with the key's own name and algorithm, or not by it (ldns leaks on an algorithm it does not know).
+        const bool ourKey = tsig && canonical(rdfText(ldns_rr_owner(tsig))) == canonical(key.name) &&
+                            ldns_rr_rd_count(tsig) > 0 &&
+                            canonical(rdfText(ldns_rr_rdf(tsig, 0))) == canonical(algorithmOf(key));
+        if (!ourKey || !mac ||
             !ldns_pkt_tsig_verify(packet.get(), reinterpret_cast<const uint8_t*>(wire.constData()), size_t(wire.size()),
                                   keyName.constData(), secret.constData(), mac.get())) {
             answer.verdict = DnsAnswer::Verdict::BadSignature;

@@ -32,6 +32,13 @@ DnsRequest request(int which)
 }
 } // namespace
 
+// An answer with two TSIG records makes ldns (1.8.3) keep the second and drop the first without freeing it: a known
+// leak of the library, not of this reader.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libldns.so\n";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const DnsRequest requests[] = {request(0), request(1), request(2)};

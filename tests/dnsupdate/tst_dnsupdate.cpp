@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QtTest>
 
 namespace {
@@ -163,7 +163,10 @@ private slots:
         QString error;
         QVERIFY2(peer.start(QStringLiteral("dns_update_peer.py"), {"bind"}, &error), qPrintable(error));
         // Read as 192.0.2.99, while the server holds 198.51.100.1: the prerequisite fails.
-        const UpdatePlan plan{"example.test", "home.example.test", 300, {{DnsMessages::TypeA, {"192.0.2.99"}}},
+        const UpdatePlan plan{"example.test",
+                              "home.example.test",
+                              300,
+                              {{DnsMessages::TypeA, {"192.0.2.99"}}},
                               {{DnsMessages::TypeA, {"203.0.113.7"}}}};
         const TsigKey key{"vistrel-key", KeySecret, "hmac-sha256"};
         DnsRequest update;

@@ -74,13 +74,14 @@ def main():
     with open(os.path.join(work, "example.test.zone"), "w") as zone:
         zone.write(ZONE)
     port = free_port()
-    process = subprocess.Popen((bind if server == "bind" else knot)(work, port), stdout=sys.stderr,
-                               stderr=sys.stderr, stdin=subprocess.DEVNULL)
+    log = open(os.path.join(work, "server.log"), "w")  # shown when it does not start
+    process = subprocess.Popen((bind if server == "bind" else knot)(work, port), stdout=log, stderr=log,
+                               stdin=subprocess.DEVNULL)
     try:
         deadline = time.monotonic() + 20
         while not answers(port):
             if process.poll() is not None or time.monotonic() > deadline:
-                emit("FAILED")
+                emit("FAILED " + open(log.name).read()[-2000:].replace("\n", " | "))
                 return
             time.sleep(0.1)
         emit(f"PORT {port}")
