@@ -1,5 +1,6 @@
 #include "app/WatcherNotifications.h"
 
+#include "app/DnsUpdateWiring.h"
 #include "app/MqttWiring.h"
 
 #include "core/AddressWatcher.h"
@@ -32,6 +33,7 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
     host.setSecretStore(Key::MqttPassword, &mqttPassword);
     mqtt = makeMqttNotifier(watcher, host, mqttPassword);
     service.setNotifier(Notifiers::Kind::Mqtt, mqtt.get());
+    dnsUpdate = wireDnsUpdate(watcher, settings, host, service);
     watcher.setNotifiers(&service);
 }
 

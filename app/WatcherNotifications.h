@@ -32,4 +32,5 @@ struct WatcherNotifications
     NotificationService service;
     SecureMailTransport secureMail;
     std::unique_ptr<KindNotifier> mqtt; // none where the build has no MQTT
+    std::unique_ptr<QObject> dnsUpdate; // the DNS update's notifier and its key's store
 };

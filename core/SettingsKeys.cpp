@@ -61,6 +61,15 @@ constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::MqttDiscovery, {"mqttDiscovery", 0, 0, 1}},
     {Key::MqttDiscoveryPrefix, {"mqttDiscoveryPrefix", "homeassistant"}},
     // DNS updates
+    {Key::DnsUpdateServer, {"dnsUpdateServer", ""}}, // the zone's primary: a host name or an address
+    {Key::DnsUpdatePort, {"dnsUpdatePort", 53, 1, 65535}},
+    {Key::DnsUpdateZone, {"dnsUpdateZone", ""}},
+    {Key::DnsUpdateName, {"dnsUpdateName", ""}}, // the full name, inside the zone
+    {Key::DnsUpdateTtl, {"dnsUpdateTtl", 300, 0, 604800}},
+    {Key::DnsUpdateKeyName, {"dnsUpdateKeyName", ""}},
+    {Key::DnsUpdateKeySecret, {"dnsUpdateKeySecret", "", Secret::Yes}}, // base64, where no keyring keeps it
+    {Key::DnsUpdateAlgorithm, {"dnsUpdateAlgorithm", "hmac-sha256"}},
+    {Key::DnsUpdateLastSet, {"dnsUpdateLastSet", ""}}, // what the last update set: name, IPv4, IPv6
 
 }};
 // clang-format on

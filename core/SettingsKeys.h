@@ -62,6 +62,15 @@ enum class Key
     MqttDiscovery,
     MqttDiscoveryPrefix,
     // DNS updates
+    DnsUpdateServer,
+    DnsUpdatePort,
+    DnsUpdateZone,
+    DnsUpdateName,
+    DnsUpdateTtl,
+    DnsUpdateKeyName,
+    DnsUpdateKeySecret,
+    DnsUpdateAlgorithm,
+    DnsUpdateLastSet,
 
     Count, ///< not a key: how many there are
 };

@@ -46,15 +46,16 @@ void PasswordStore::setPlace(Place place)
     emit placeChanged(place);
 }
 
-QString PasswordStore::placeText() const
+QString PasswordStore::placeText(const QString& what) const
 {
+    const QString capital = what.left(1).toUpper() + what.mid(1);
     switch (m_place) {
     case Place::Unknown:
-        return QStringLiteral("Asking %1 for the password...").arg(theStore());
+        return QStringLiteral("Asking %1 for the %2...").arg(theStore(), what);
     case Place::Keyring:
-        return QStringLiteral("Password kept in %1").arg(theStore());
+        return QStringLiteral("%2 kept in %1").arg(theStore(), capital);
     case Place::File:
-        return QStringLiteral("Password kept in the settings, not in %1").arg(theStore());
+        return QStringLiteral("%2 kept in the settings, not in %1").arg(theStore(), capital);
     }
     return QString();
 }

@@ -37,8 +37,8 @@ public:
 
     /// @p service names the entry in the store (the product name); the settings are @p settings. The secret is
     /// @p keyringKey in the store and @p fileKey in the settings (a key marked Secret::Yes).
-    PasswordStore(QString service, Settings& settings, QObject* parent = nullptr,
-                  Key fileKey = Key::MailPassword, const QString& keyringKey = QLatin1String(KeyringKey));
+    PasswordStore(QString service, Settings& settings, QObject* parent = nullptr, Key fileKey = Key::MailPassword,
+                  const QString& keyringKey = QLatin1String(KeyringKey));
 
     /// Reads the password from the store and moves a copy found in the settings into it. Returns at once.
     void start();
@@ -55,8 +55,10 @@ public:
     void save(const QString& password);
 
     Place place() const { return m_place; }
-    /// One line for the window: where the password is kept.
-    QString placeText() const;
+    /// The settings key that holds the secret where no keyring does.
+    Key fileKey() const { return m_fileKey; }
+    /// One line for the window: where the secret (called @p what: "password", "key secret") is kept.
+    QString placeText(const QString& what = QStringLiteral("password")) const;
 
 signals:
     /// The password it holds was read or saved (emitted whenever it is known anew, changed or not).

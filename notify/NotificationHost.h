@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/SettingsKeys.h"
+
 #include <QString>
 
 #include <functional>
@@ -33,10 +35,7 @@ public:
     virtual const ProductInfo& product() const = 0;
     /// Where the mail password is kept; none: in the settings file, as NotifySettings holds it.
     virtual PasswordStore* passwordStore() { return nullptr; }
-    /// Where another kind's secret (the settings key @p fileKey) is kept; none: in the settings.
-    virtual PasswordStore* secretStore(Key fileKey)
-    {
-        (void)fileKey;
-        return nullptr;
-    }
+    /// Where the secret of settings key @p fileKey is kept (the mail password, a notifier's key); none: in the
+    /// settings file only.
+    virtual PasswordStore* secretStore(Key fileKey) { return fileKey == Key::MailPassword ? passwordStore() : nullptr; }
 };

@@ -1,6 +1,7 @@
 #include "notify/WatcherNotificationHost.h"
 
 #include "core/AddressWatcher.h"
+#include "keyring/PasswordStore.h"
 
 void WatcherNotificationHost::setStatus(const QString& text)
 {
@@ -46,4 +47,9 @@ NotifySettings& WatcherNotificationHost::notifySettings()
 const ProductInfo& WatcherNotificationHost::product() const
 {
     return m_watcher.product();
+}
+
+void WatcherNotificationHost::addSecretStore(PasswordStore* store)
+{
+    m_secrets[store->fileKey()] = store;
 }

@@ -27,9 +27,11 @@ public:
     PasswordStore* secretStore(Key fileKey) override
     {
         const auto found = m_secrets.find(fileKey);
-        return found == m_secrets.end() ? nullptr : found->second;
+        return found == m_secrets.end() ? NotificationHost::secretStore(fileKey) : found->second;
     }
     void setSecretStore(Key fileKey, PasswordStore* store) { m_secrets[fileKey] = store; }
+    /// Another secret's store, found by its settings key (not owned).
+    void addSecretStore(PasswordStore* store);
     const ProductInfo& product() const override;
 
 private:

@@ -22,6 +22,7 @@ LAYERS = {
     "notify": 5,
     "secure": 6,
     "mqtt": 6,
+    "dnsupdate": 6,
     "widgets": 7,
     "mainwindow": 8,
     "configure": 8,

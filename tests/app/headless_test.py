@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The program as installed, without a display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset), against real
 peers on 127.0.0.1: chaos_address_peer.py as the address service, smtp_peer.py for mail, nginx_peer.py for the URL,
-/bin/sh for the program, mosquitto_peer.py for MQTT. Usage: headless_test.py BINARY. Each case prints its name; the first failure ends the run."""
+/bin/sh for the program, mosquitto_peer.py for MQTT, dns_update_peer.py (named) for the DNS update.
+Usage: headless_test.py BINARY. Each case prints its name; the first failure ends the run."""
 import json, os, re, signal, subprocess, sys, tempfile, threading, time
 
 PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
@@ -336,6 +337,29 @@ def history_after_restart(web_port):
           "the default settings file's history is in the data folder", err)
 
 
+def dns_update():
+    print("--once: a change updates the A record on named, signed; the next run sends nothing")
+    server, words = peer("dns_update_peer.py", "bind")
+    secret = "c2VjcmV0LWtleS1mb3ItdmlzdHJlbC10ZXN0cy0wMDE="
+    path = config("dns.conf", 9, 9, "/dev/null", emailNotify=0, webNotify=0, programNotify=0, dnsUpdateNotify=1,
+                  dnsUpdateServer="127.0.0.1", dnsUpdatePort=words[1], dnsUpdateZone="example.test",
+                  dnsUpdateName="home.example.test", dnsUpdateKeyName="vistrel-key", dnsUpdateKeySecret=secret,
+                  OldExternal="203.0.113.2")
+    service, url = address_service(["--step", "A"])
+    status, err = run("--once", "--config", path, url=url)
+    held = subprocess.run(["dig", "@127.0.0.1", "-p", words[1], "+short", "home.example.test", "A"],
+                          capture_output=True, text=True).stdout.strip()
+    check(status == 1 and held == "203.0.113.1" and "DNS update: home.example.test set to 203.0.113.1" in err,
+          "the change is set in the zone", f"{status} {held}\n{err}")
+    check(secret not in err, "the key's secret is never shown", err)
+    with open(path, "a") as f:
+        f.write("OldExternal=203.0.113.2\n")
+    status, err = run("--once", "--config", path, url=url)
+    check(status == 1 and "by the last update: nothing sent" in err, "the same address is not sent again", err)
+    service.stdin.close()
+    server.stdin.close()
+
+
 def main():
     bad_command_lines()
     unusable_settings_files()
@@ -356,6 +380,7 @@ def main():
     full_folder()
     second_window_start(f"http://127.0.0.1:{web_port}/hook/ip")
     history_after_restart(web_port)
+    dns_update()
     mail.stdin.close()
     web.stdin.close()
     print("ok")

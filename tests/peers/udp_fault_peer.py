@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""DNS or STUN on 127.0.0.1 answering --address, or --fault wrong-id, truncated, servfail, no-address, delay:S, silent.
+"""DNS or STUN on 127.0.0.1 answering --address, or --fault wrong-id, truncated, servfail, no-address, delay:S, silent,
+bad-tsig (DNS: the request sent back as its answer, under the request's own TSIG), garbage (64,000 random bytes).
 Prints "PORT <port>", then "QUERY <bytes>" per datagram."""
 import argparse
 import ipaddress
+import os
 import socket
 import struct
 import threading
@@ -14,6 +16,8 @@ COOKIE = 0x2112A442
 
 
 def dns_reply(query, fault, address):
+    if fault in ("bad-tsig", "garbage"):
+        return query[:2] + bytes([query[2] | 0x80]) + query[3:] if fault == "bad-tsig" else os.urandom(64000)
     ident = struct.unpack("!H", query[:2])[0] ^ (0x5555 if fault == "wrong-id" else 0)
     end = query.index(b"\0", 12) + 5
     qtype, qclass = struct.unpack("!HH", query[end - 4:end])

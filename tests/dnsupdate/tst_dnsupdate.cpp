@@ -1,0 +1,217 @@
+#include "../notify/TestNotificationHost.h"
+#include "PeerProcess.h"
+#include "configure/frmConfigure.h"
+#include "dnsupdate/DnsUpdateNotifier.h"
+#include "platform/ProcessLauncher.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QtTest>
+
+namespace {
+const QString KeySecret = QStringLiteral("c2VjcmV0LWtleS1mb3ItdmlzdHJlbC10ZXN0cy0wMDE=");
+const QString OtherSecret = QStringLiteral("b3RoZXIta2V5LWZvci12aXN0cmVsLXRlc3RzLTAwMDI=");
+} // namespace
+
+/// The DNS update against named and knotd on loopback ports (checked with dig and kdig), and against a peer that
+/// answers what no real server does.
+class TestDnsUpdate : public QObject
+{
+    Q_OBJECT
+
+    /// Sends once and returns the report's message.
+    static NotificationResult sendOnce(DnsUpdateNotifier& notifier)
+    {
+        std::optional<NotificationResult> result;
+        notifier.send([&result](const NotificationResult& r) { result = r; });
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 20000); }();
+        return result.value_or(NotificationResult::failed(QStringLiteral("no report")));
+    }
+    /// What the server holds, through its own tools.
+    static QString look(const QString& tool, quint16 port, const QString& name, const QString& type)
+    {
+        QProcess process;
+        process.start(tool, {QStringLiteral("@127.0.0.1"), QStringLiteral("-p"), QString::number(port),
+                             QStringLiteral("+short"), name, type});
+        process.waitForFinished(10000);
+        QStringList lines = QString::fromLatin1(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        lines.sort();
+        return lines.join(u',');
+    }
+    static void configure(Settings& settings, quint16 port, const QString& name, const QString& key,
+                          const QString& secret)
+    {
+        settings.write(Key::DnsUpdateServer, QStringLiteral("127.0.0.1"));
+        settings.write(Key::DnsUpdatePort, port);
+        settings.write(Key::DnsUpdateZone, QStringLiteral("example.test"));
+        settings.write(Key::DnsUpdateName, name);
+        settings.write(Key::DnsUpdateKeyName, key);
+        settings.write(Key::DnsUpdateKeySecret, secret);
+    }
+
+private slots:
+    void updatesTheRealServers_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("secret");
+        QTest::addColumn<QString>("expected");
+        for (const QString& server : {QStringLiteral("bind"), QStringLiteral("knot")}) {
+            const QByteArray tag = server.toLatin1();
+            QTest::newRow(tag + " sets A and AAAA") << server << "home.example.test"
+                                                    << "vistrel-key" << KeySecret
+                                                    << "Success: DNS update: home.example.test set to 203.0.113.7, "
+                                                       "2001:db8::7";
+            QTest::newRow(tag + " wrong secret")
+                << server << "home.example.test"
+                << "vistrel-key" << OtherSecret << "Error: DNS update: reading the A record: BADSIG: ";
+            QTest::newRow(tag + " unknown key")
+                << server << "home.example.test"
+                << "nobody-key" << KeySecret << "Error: DNS update: reading the A record: BADKEY: ";
+            // Knot answers an update its ACL denies as one with a key it does not know.
+            QTest::newRow(tag + " no permission")
+                << server << "home.example.test"
+                << "other-key" << OtherSecret
+                << (server == u"bind" ? "Error: DNS update: REFUSED: " : "Error: DNS update: BADKEY: ");
+        }
+        QTest::newRow("bind truncated answer asked again over TCP")
+            << "bind"
+            << "big.example.test"
+            << "vistrel-key" << KeySecret << "Success: DNS update: big.example.test set to 203.0.113.7, 2001:db8::7";
+    }
+    void updatesTheRealServers()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, name);
+        QFETCH(QString, key);
+        QFETCH(QString, secret);
+        QFETCH(QString, expected);
+        PeerProcess peer;
+        QString error;
+        QVERIFY2(peer.start(QStringLiteral("dns_update_peer.py"), {server}, &error), qPrintable(error));
+        TestNotificationHost host;
+        configure(host.settings(), peer.port(), name, key, secret);
+        DnsUpdateNotifier notifier(host, nullptr);
+        const QString tool = server == u"bind" ? QStringLiteral("dig") : QStringLiteral("kdig");
+        const QString serial = look(tool, peer.port(), QStringLiteral("example.test"), QStringLiteral("SOA"));
+
+        const NotificationResult result = sendOnce(notifier);
+        QVERIFY2(result.message.startsWith(expected), qPrintable(result.message));
+        QCOMPARE(host.status(), result.message);
+        QVERIFY(!host.statuses.join(u'\n').contains(secret));
+        if (!result.ok()) {
+            QCOMPARE(look(tool, peer.port(), name, QStringLiteral("A")),
+                     name.startsWith(u"home") ? "198.51.100.1" : "");
+            return;
+        }
+        QCOMPARE(look(tool, peer.port(), name, QStringLiteral("A")), QStringLiteral("203.0.113.7"));
+        QCOMPARE(look(tool, peer.port(), name, QStringLiteral("AAAA")), QStringLiteral("2001:db8::7"));
+        const QString updated = look(tool, peer.port(), QStringLiteral("example.test"), QStringLiteral("SOA"));
+        QVERIFY(updated != serial);
+
+        // Again: what the last update set is remembered; without it, the server's records say the same.
+        QVERIFY(sendOnce(notifier).message.endsWith(QStringLiteral("by the last update: nothing sent")));
+        host.settings().write(Key::DnsUpdateLastSet, QString());
+        QCOMPARE(sendOnce(notifier).message, QStringLiteral("Success: DNS update: %1 already holds 203.0.113.7, "
+                                                            "2001:db8::7: nothing sent")
+                                                 .arg(name));
+        QCOMPARE(look(tool, peer.port(), QStringLiteral("example.test"), QStringLiteral("SOA")), updated);
+    }
+
+    void dialogFieldsAndTestNow()
+    {
+        PeerProcess peer;
+        QString error;
+        QVERIFY2(peer.start(QStringLiteral("dns_update_peer.py"), {"bind"}, &error), qPrintable(error));
+        TestNotificationHost host;
+        DetachedProcessLauncher launcher;
+        NotificationService service(host, launcher);
+        DnsUpdateNotifier notifier(host, nullptr);
+        service.setNotifier(Notifiers::Kind::DnsUpdate, &notifier);
+        frmConfigure dialog(host, service);
+        const auto type = [&dialog](const char* name, const QString& text) {
+            auto* field = dialog.findChild<QLineEdit*>(name);
+            field->selectAll();
+            QTest::keyClicks(field, text);
+        };
+        type("txtDnsServer", QStringLiteral("127.0.0.1"));
+        dialog.findChild<QSpinBox*>("spnDnsPort")->setValue(peer.port());
+        type("txtDnsZone", QStringLiteral("example.test"));
+        type("txtDnsName", QStringLiteral("home.example.test"));
+        type("txtDnsKeyName", QStringLiteral("vistrel-key"));
+        type("txtDnsSecret", KeySecret);
+        QCOMPARE(dialog.findChild<QLineEdit*>("txtDnsSecret")->echoMode(), QLineEdit::Password);
+        dialog.findChild<QCheckBox*>("chkDnsUpdate")->click();
+        QVERIFY(host.settings().readFlag(Key::DnsUpdateNotify));
+        QCOMPARE(host.settings().readInt(Key::DnsUpdatePort), int(peer.port()));
+        dialog.findChild<QPushButton*>("cmdDnsTest")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.findChild<QLabel*>("lblDnsResult")->text(),
+                                  "Success: DNS update: home.example.test set to 203.0.113.7, 2001:db8::7", 15000);
+        QCOMPARE(look("dig", peer.port(), "home.example.test", "A"), "203.0.113.7");
+        QVERIFY(!host.statuses.join(u'\n').contains(KeySecret));
+    }
+
+    void changedMeanwhileIsNotOverwritten()
+    {
+        PeerProcess peer;
+        QString error;
+        QVERIFY2(peer.start(QStringLiteral("dns_update_peer.py"), {"bind"}, &error), qPrintable(error));
+        // Read as 192.0.2.99, while the server holds 198.51.100.1: the prerequisite fails.
+        const UpdatePlan plan{"example.test",
+                              "home.example.test",
+                              300,
+                              {{DnsMessages::TypeA, {"192.0.2.99"}}},
+                              {{DnsMessages::TypeA, {"203.0.113.7"}}}};
+        const TsigKey key{"vistrel-key", KeySecret, "hmac-sha256"};
+        DnsRequest update;
+        QVERIFY(DnsMessages::buildUpdate(plan, key, &update, &error));
+        DnsExchange exchange;
+        std::optional<DnsAnswer> answer;
+        exchange.start(QHostAddress::LocalHost, peer.port(), update, key, 5000,
+                       [&answer](const DnsAnswer& a, const QString&) { answer = a; });
+        QTRY_VERIFY(answer.has_value());
+        QCOMPARE(DnsMessages::rcodeText(*answer, plan.zone, key.name),
+                 "NXRRSET: the record changed while it was being updated");
+        QCOMPARE(look("dig", peer.port(), "home.example.test", "A"), "198.51.100.1");
+    }
+
+    void refusesAnswersNotItsOwn_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("forged ID") << "wrong-id"
+                                   << "only an answer with another ID or opcode (forged or stray)";
+        QTest::newRow("wrong TSIG") << "bad-tsig"
+                                    << "the answer's TSIG signature is wrong: refused";
+        QTest::newRow("64 KiB of garbage") << "garbage"
+                                           << "only no DNS message (forged or stray): refused";
+        QTest::newRow("truncated, no TCP") << "truncated"
+                                           << "Connection refused";
+    }
+    void refusesAnswersNotItsOwn()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, expected);
+        PeerProcess peer;
+        QString error;
+        QVERIFY2(peer.start(QStringLiteral("udp_fault_peer.py"), {"--protocol", "dns", "--fault", fault}, &error),
+                 qPrintable(error));
+        TestNotificationHost host;
+        configure(host.settings(), peer.port(), QStringLiteral("home.example.test"), "vistrel-key", KeySecret);
+        DnsUpdateNotifier notifier(host, nullptr);
+        notifier.setTimeoutMs(1500);
+        const NotificationResult result = sendOnce(notifier);
+        QVERIFY(!result.ok());
+        QVERIFY2(result.message.startsWith(u"Error: DNS update: ") && result.message.contains(expected),
+                 qPrintable(result.message));
+    }
+};
+
+QTEST_MAIN(TestDnsUpdate)
+#include "tst_dnsupdate.moc"
