@@ -3,6 +3,8 @@
 #include "core/AddressWatcher.h"
 #include "core/ProductInfo.h"
 #include "core/MessageBox.h"
+#include "core/Settings.h"
+#include "notify/WebEntries.h"
 
 #include <QCoreApplication>
 
@@ -22,8 +24,28 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
                      [&watcher](const QString& password) { watcher.notifySettings().password = password; });
     QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setPasswordStore(&passwords);
+    QList<PasswordStore*> stores{nullptr};
+    for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
+        webSecrets[size_t(entry)] = std::make_unique<PasswordStore>(LoadProductInfo().productName, settings, nullptr,
+                                                                    WebEntries::secretKey(entry),
+                                                                    WebEntries::keyringKey(entry));
+        QObject::connect(webSecrets[size_t(entry)].get(), &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
+        stores.append(webSecrets[size_t(entry)].get());
+    }
+    host.setWebSecretStores(stores);
     service.setSecureTransport(&secureMail);
     watcher.setNotifiers(&service);
+}
+
+void WatcherNotifications::startSecrets()
+{
+    passwords.start();
+    Settings& settings = host.settings();
+    for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
+        // Only where there is a request: nine keyring look-ups at each start for nothing would slow it.
+        if (!settings.read(WebEntries::requestKey(entry)).isEmpty())
+            webSecrets[size_t(entry)]->start();
+    }
 }
 
 WatcherNotifications::~WatcherNotifications()

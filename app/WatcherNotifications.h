@@ -6,6 +6,9 @@
 #include "platform/ProcessLauncher.h"
 #include "secure/SecureMailTransport.h"
 
+#include <array>
+#include <memory>
+
 class AddressWatcher;
 class MessageBox;
 class Settings;
@@ -20,8 +23,12 @@ struct WatcherNotifications
     /// Shows a failure whose message box had not opened yet (@p messageBox must outlive this).
     ~WatcherNotifications();
 
+    /// Reads the mail password and the secrets of the web requests that exist from the keyring. Returns at once.
+    void startSecrets();
+
     WatcherNotificationHost host;
     PasswordStore passwords;
+    std::array<std::unique_ptr<PasswordStore>, Notifiers::MaxEntries> webSecrets; // by web request (0: none)
     DetachedProcessLauncher launcher;
     NotificationService service;
     SecureMailTransport secureMail;

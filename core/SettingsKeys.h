@@ -50,6 +50,24 @@ enum class Key
     Url,
     Program,
     Arguments,
+    // Web requests beyond the first (strURL): entries 2 to 9, their secrets, what the address updates last set
+    WebRequest2,
+    WebRequest3,
+    WebRequest4,
+    WebRequest5,
+    WebRequest6,
+    WebRequest7,
+    WebRequest8,
+    WebRequest9,
+    WebSecret2,
+    WebSecret3,
+    WebSecret4,
+    WebSecret5,
+    WebSecret6,
+    WebSecret7,
+    WebSecret8,
+    WebSecret9,
+    WebLastSet,
     // MQTT
 
     // DNS updates

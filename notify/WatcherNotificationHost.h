@@ -2,6 +2,8 @@
 
 #include "notify/NotificationHost.h"
 
+#include <QList>
+
 class AddressWatcher;
 
 /// The watcher as the notifiers see it: its status line, its addresses and its settings.
@@ -17,6 +19,11 @@ public:
     QString internalAddress() const override;
     QString externalAddress() const override;
     QString externalIPv6Address() const override;
+    QString previousInternalAddress() const override;
+    QString previousExternalAddress() const override;
+    QString previousExternalIPv6Address() const override;
+    PasswordStore* webSecretStore(int entry) override { return m_webSecrets.value(entry); }
+    void setWebSecretStores(QList<PasswordStore*> stores) { m_webSecrets = std::move(stores); }
     Settings& settings() override;
     NotifySettings& notifySettings() override;
     PasswordStore* passwordStore() override { return m_passwords; }
@@ -26,4 +33,5 @@ public:
 private:
     AddressWatcher& m_watcher;
     PasswordStore* m_passwords = nullptr;
+    QList<PasswordStore*> m_webSecrets; // by entry (0: none)
 };
