@@ -34,11 +34,12 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, Q
     setObjectName(QStringLiteral("fraWebRequests"));
     auto* grid = new QGridLayout(this);
     int row = 0;
-    grid->addWidget(wrapped(new QLabel(QStringLiteral(
-                        "Requests sent on a change besides the URL on \"Program and Web\" (which is the first). "
-                        "Placeholders: %1. $Secret$ stands for the secret below, kept in the keyring.")
-                                           .arg(webPlaceholderList()))),
-                    row++, 0, 1, 2);
+    grid->addWidget(
+        wrapped(new QLabel(
+            QStringLiteral("Requests sent on a change besides the URL on \"Program and Web\" (which is the first). "
+                           "Placeholders: %1. $Secret$ stands for the secret below, kept in the keyring.")
+                .arg(webPlaceholderList()))),
+        row++, 0, 1, 2);
     cmbEntry = named(new QComboBox, "cmbWebEntry");
     for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry)
         cmbEntry->addItem(entryLabel(entry));
@@ -56,8 +57,8 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, Q
     grid->addWidget(buddyLabel(QStringLiteral("Pre&set:"), cmbPreset), row, 0);
     grid->addWidget(cmbPreset, row++, 1);
     cmbMethod = named(new QComboBox, "cmbWebMethod");
-    for (const auto method : {WebRequest::Method::Get, WebRequest::Method::Post, WebRequest::Method::Put,
-                              WebRequest::Method::Patch})
+    for (const auto method :
+         {WebRequest::Method::Get, WebRequest::Method::Post, WebRequest::Method::Put, WebRequest::Method::Patch})
         cmbMethod->addItem(WebRequest::methodText(method));
     grid->addWidget(buddyLabel(QStringLiteral("&Method:"), cmbMethod), row, 0);
     grid->addWidget(cmbMethod, row++, 1);
@@ -70,8 +71,8 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, Q
     grid->addWidget(buddyLabel(QStringLiteral("&Headers:"), txtHeaders), row, 0);
     grid->addWidget(txtHeaders, row++, 1);
     cmbBodyType = named(new QComboBox, "cmbWebBodyType");
-    cmbBodyType->addItems({QStringLiteral("No body"), QStringLiteral("JSON"), QStringLiteral("Form"),
-                           QStringLiteral("Text")});
+    cmbBodyType->addItems(
+        {QStringLiteral("No body"), QStringLiteral("JSON"), QStringLiteral("Form"), QStringLiteral("Text")});
     grid->addWidget(buddyLabel(QStringLiteral("&Body:"), cmbBodyType), row, 0);
     grid->addWidget(cmbBodyType, row++, 1);
     txtBody = named(new QPlainTextEdit, "txtWebBody");
@@ -121,8 +122,9 @@ QString WebRequestsPane::entryLabel(int entry) const
 {
     QString error;
     const std::optional<WebRequest> request = WebEntries::load(m_host.settings(), entry, &error);
-    const QString what = request ? request->name : error.isEmpty() ? QStringLiteral("(none)")
-                                                                     : QStringLiteral("(damaged)");
+    const QString what = request           ? request->name
+                         : error.isEmpty() ? QStringLiteral("(none)")
+                                           : QStringLiteral("(damaged)");
     return QStringLiteral("%1: %2").arg(entry + 1).arg(what);
 }
 
@@ -164,8 +166,8 @@ void WebRequestsPane::showEntry(int index)
     PasswordStore* secrets = m_host.webSecretStore(entry());
     txtSecret->setText(secrets ? secrets->password() : m_host.settings().read(WebEntries::secretKey(entry())));
     lblSecret->setText(secrets ? secrets->placeText() : QString());
-    lblMessage->setText(error.isEmpty() ? QString()
-                                        : QStringLiteral("The stored request is damaged (%1); it is skipped.").arg(error));
+    lblMessage->setText(
+        error.isEmpty() ? QString() : QStringLiteral("The stored request is damaged (%1); it is skipped.").arg(error));
     updatePreview(request);
     m_loading = false;
 }
@@ -232,8 +234,8 @@ void WebRequestsPane::updatePreview(const WebRequest& request)
     QString error;
     const std::optional<FilledRequest> filled =
         request.url.isEmpty() ? std::nullopt : fillWebRequest(request, values, &error);
-    lblPreview->setText(filled ? QStringLiteral("Requests: %1 %2").arg(QString::fromLatin1(filled->method), filled->shown)
-                               : QString());
+    lblPreview->setText(
+        filled ? QStringLiteral("Requests: %1 %2").arg(QString::fromLatin1(filled->method), filled->shown) : QString());
 }
 
 void WebRequestsPane::testNow()

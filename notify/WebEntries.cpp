@@ -1,6 +1,7 @@
 #include "notify/WebEntries.h"
 
 #include "core/Settings.h"
+#include "notify/WebPresets.h"
 
 #include <QStringList>
 
@@ -35,7 +36,12 @@ std::optional<WebRequest> load(const Settings& settings, int entry, QString* err
     const QString text = settings.read(requestKey(entry));
     if (text.trimmed().isEmpty())
         return std::nullopt;
-    return WebRequest::fromStored(text, error);
+    std::optional<WebRequest> request = WebRequest::fromStored(text, error);
+    if (request && !request->preset.isEmpty() && !findWebPreset(request->preset)) {
+        *error = QStringLiteral("unknown preset \"%1\"").arg(request->preset.left(20));
+        return std::nullopt;
+    }
+    return request;
 }
 
 void save(Settings& settings, int entry, const WebRequest& request)

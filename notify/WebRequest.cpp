@@ -1,6 +1,5 @@
 #include "notify/WebRequest.h"
 
-#include "notify/WebPresets.h"
 #include "platform/DisplayedUrl.h"
 
 #include <QJsonDocument>
@@ -192,10 +191,6 @@ std::optional<WebRequest> WebRequest::fromStored(const QString& text, QString* e
     }
     request.method = *m;
     request.bodyType = *b;
-    if (!request.preset.isEmpty() && !findWebPreset(request.preset)) {
-        *error = QStringLiteral("unknown preset \"%1\"").arg(request.preset.left(20));
-        return std::nullopt;
-    }
     if (!headerLines(request.headers, error))
         return std::nullopt;
     return request;
@@ -203,10 +198,13 @@ std::optional<WebRequest> WebRequest::fromStored(const QString& text, QString* e
 
 QString WebRequest::toStored() const
 {
-    QJsonObject object{{QStringLiteral("name"), name},     {QStringLiteral("on"), on},
+    QJsonObject object{{QStringLiteral("name"), name},
+                       {QStringLiteral("on"), on},
                        {QStringLiteral("method"), methodText(method)},
-                       {QStringLiteral("url"), url},       {QStringLiteral("headers"), headers},
-                       {QStringLiteral("body"), body},     {QStringLiteral("bodyType"), bodyTypeText(bodyType)},
+                       {QStringLiteral("url"), url},
+                       {QStringLiteral("headers"), headers},
+                       {QStringLiteral("body"), body},
+                       {QStringLiteral("bodyType"), bodyTypeText(bodyType)},
                        {QStringLiteral("preset"), preset}};
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
@@ -228,9 +226,11 @@ std::optional<FilledRequest> fillWebRequest(const WebRequest& request, const Web
     FilledRequest filled;
     filled.method = WebRequest::methodText(request.method).toLatin1();
     filled.url = fill(request.url.trimmed(), values, urlEscaped);
+    // The secret's place is marked by a private-use character, percent-encoded like any, and shown as "***".
     WebValues masked = values;
-    masked.secret = QStringLiteral("***");
-    filled.shown = displayedUrl(fill(request.url.trimmed(), masked, urlEscaped));
+    masked.secret = QString(QChar(0xE000));
+    filled.shown = displayedUrl(
+        fill(request.url.trimmed(), masked, urlEscaped).replace(QLatin1String("%EE%80%80"), QLatin1String("***")));
     const auto headers = headerLines(request.headers, error);
     if (!headers)
         return std::nullopt;

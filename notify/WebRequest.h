@@ -56,7 +56,8 @@ struct WebRequest
     QString preset; // how the answer is read (WebPresets); "" for the HTTP status alone
 
     /// Reads a stored entry; nothing, with @p error saying why, for one that is damaged (not a JSON object, a field
-    /// of the wrong type, an unknown method, body type or preset, a header with a line break, too long).
+    /// of the wrong type, an unknown method or body type, a header with a line break, too long). The preset is
+    /// WebEntries::load's to check.
     static std::optional<WebRequest> fromStored(const QString& text, QString* error);
     QString toStored() const;
 
