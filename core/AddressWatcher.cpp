@@ -356,7 +356,9 @@ void AddressWatcher::notifyChange()
     m_pending.replace();
     m_retriesWaiting.clear();
     const int change = ++m_change;
-    for (const auto& [kind, entry] : entries) {
+    for (const auto& item : entries) {
+        const Notifiers::Kind kind = item.first; // named: clang 14 cannot capture a structured binding
+        const int entry = item.second;
         notify(
             kind,
             [this, kind, entry, change](const NotificationResult& result) {
