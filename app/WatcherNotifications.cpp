@@ -1,8 +1,8 @@
 #include "app/WatcherNotifications.h"
 
 #include "core/AddressWatcher.h"
-#include "core/ProductInfo.h"
 #include "core/MessageBox.h"
+#include "core/ProductInfo.h"
 #include "core/Settings.h"
 #include "notify/WebEntries.h"
 
@@ -26,9 +26,9 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
     host.setPasswordStore(&passwords);
     QList<PasswordStore*> stores{nullptr};
     for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
-        webSecrets[size_t(entry)] = std::make_unique<PasswordStore>(LoadProductInfo().productName, settings, nullptr,
-                                                                    WebEntries::secretKey(entry),
-                                                                    WebEntries::keyringKey(entry));
+        webSecrets[size_t(entry)] =
+            std::make_unique<PasswordStore>(LoadProductInfo().productName, settings, nullptr,
+                                            WebEntries::secretKey(entry), WebEntries::keyringKey(entry));
         QObject::connect(webSecrets[size_t(entry)].get(), &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
         stores.append(webSecrets[size_t(entry)].get());
     }

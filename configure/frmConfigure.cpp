@@ -1,8 +1,8 @@
 #include "configure/frmConfigure.h"
 
 #include "configure/AddressSourcesPane.h"
-#include "configure/WebRequestsPane.h"
 #include "configure/PlaceholderTools.h"
+#include "configure/WebRequestsPane.h"
 #include "core/NotifySettings.h"
 #include "core/Settings.h"
 #include "keyring/PasswordStore.h"

@@ -247,7 +247,9 @@ void AddressWatcher::lookupDone()
         m_noticeFailed = false;
     if (addressChanged) {
         // "0" (nothing remembered) reads as the address itself: there was no other before it.
-        const auto before = [](const QString& old, const QString& now) { return old == QLatin1String("0") ? now : old; };
+        const auto before = [](const QString& old, const QString& now) {
+            return old == QLatin1String("0") ? now : old;
+        };
         m_previous = {before(oldInternal, m_internal), before(oldExternal, m_external), m_external6};
         for (const AddressChange& change : changes) {
             if (change.name == QLatin1String("External IPv6"))

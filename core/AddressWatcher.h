@@ -170,7 +170,7 @@ private:
     PendingNotices m_pending;
     int m_change = 0;                         // counts changes: outcomes of an older one are not recorded
     QList<std::pair<Notifiers::Kind, int>> m_retriesWaiting; // due while a lookup ran or before any address was shown
-    std::array<QString, 3> m_previous;                        // internal, external, IPv6 before the last change
+    std::array<QString, 3> m_previous;                       // internal, external, IPv6 before the last change
 
     QString m_status;
     QString m_statusBase; // the status line before its "(... pending ...)" part; null when it has none

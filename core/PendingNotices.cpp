@@ -104,10 +104,8 @@ QString PendingNotices::format(const Entries& entries)
     QStringList parts;
     for (size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].failures > 0) {
-            parts << QStringLiteral("%1:%2:%3")
-                         .arg(slotName(i))
-                         .arg(entries[i].failures)
-                         .arg(isoSeconds(entries[i].due));
+            parts
+                << QStringLiteral("%1:%2:%3").arg(slotName(i)).arg(entries[i].failures).arg(isoSeconds(entries[i].due));
         }
     }
     return parts.join(u';');

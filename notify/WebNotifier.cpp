@@ -115,9 +115,9 @@ void WebNotifier::send(int entry, Notifiers::Done done)
     const QString label = QStringLiteral("web request %1").arg(entry + 1);
     if (!request) {
         const QString status = error.isEmpty() ? QStringLiteral("Error: There is no %1").arg(label)
-                                                : QStringLiteral("Error: The %1 in the settings is damaged (%2); "
-                                                                 "skipped")
-                                                      .arg(label, error);
+                                               : QStringLiteral("Error: The %1 in the settings is damaged (%2); "
+                                                                "skipped")
+                                                     .arg(label, error);
         m_host.setStatus(status);
         if (done)
             done(NotificationResult::failed(status));
@@ -268,7 +268,8 @@ QDateTime WebNotifier::retryAfter(QNetworkReply* reply)
     if (number)
         return seconds >= 0 ? now.addSecs(std::min<qint64>(seconds, 24 * 60 * 60)) : QDateTime();
     // An HTTP date: "Sun, 06 Nov 1994 08:49:37 GMT".
-    QDateTime date = QLocale::c().toDateTime(QString::fromLatin1(value), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    QDateTime date =
+        QLocale::c().toDateTime(QString::fromLatin1(value), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
     if (!date.isValid())
         return {};
     date.setTimeSpec(Qt::UTC);

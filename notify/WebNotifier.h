@@ -56,10 +56,10 @@ private:
         bool cancelled = false; // abort() ended it
         Notifiers::Done done;
         int entry = 0;
-        QString name;                          // "" for the first, "<name>: " for the others
-        const WebAnswerRule* rule = nullptr;   // the preset's; none: the first's reading
-        QString secret;                        // masked wherever the answer is shown
-        QString setsAddress;                   // the address a dynamic-DNS update sets ("": not one)
+        QString name;                        // "" for the first, "<name>: " for the others
+        const WebAnswerRule* rule = nullptr; // the preset's; none: the first's reading
+        QString secret;                      // masked wherever the answer is shown
+        QString setsAddress;                 // the address a dynamic-DNS update sets ("": not one)
     };
 
     void sendFilled(int entry, const WebRequest& request, const QString& secret, Notifiers::Done done);

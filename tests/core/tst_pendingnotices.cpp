@@ -62,8 +62,8 @@ private slots:
         start(notices);
         QSignalSpy due(&notices, &PendingNotices::due);
         notices.failed(Kind::Web, 1, m_now.addSecs(7200));
-        notices.failed(Kind::Web, 8, m_now.addDays(3));    // believed for a day
-        notices.failed(Kind::Web, 0, m_now.addSecs(5));    // sooner than the schedule: the schedule holds
+        notices.failed(Kind::Web, 8, m_now.addDays(3)); // believed for a day
+        notices.failed(Kind::Web, 0, m_now.addSecs(5)); // sooner than the schedule: the schedule holds
         QCOMPARE(m_settings.read("pendingNotices", ""),
                  QStringLiteral("web:1:2026-12-07T01:00:30Z;web2:1:2026-12-07T03:00:00Z;web9:1:2026-12-08T01:00:00Z"));
         QCOMPARE(notices.summary(), QStringLiteral("Web, web 2 and web 9 notices pending, next try at 01:00:30"));

@@ -24,6 +24,8 @@ private slots:
     void damagedOrUnsendableRequestsAreRefused_data();
     void damagedOrUnsendableRequestsAreRefused();
     void neverAnUpdateThatChangesNothing();
+    void longAnswersAreReadInPartForEveryMethod_data();
+    void longAnswersAreReadInPartForEveryMethod();
 
 private:
     // Web request 2 of @p host sent once; its result.
@@ -176,7 +178,8 @@ void TestWebNotifier::requestsReachTheServerEscaped_data()
         << "POST\t/capture/f\tapplication/json\t-\t-\t"
            R"({\x22name\x22: \x22a\x5C\x22b\x5C\x5Cc\x22, \x22ip\x22: \x22203.0.113.7\x22, \x22t\x22: \x22####\x22})";
     QTest::newRow("PUT form, percent-encoded URL")
-        << request(M::Put, "/capture/f?s=$Secret$&v6=$ExternalIPv6$", B::Form, "ip=$ExternalIP$&s=$Secret$&v6=$ExternalIPv6$")
+        << request(M::Put, "/capture/f?s=$Secret$&v6=$ExternalIPv6$", B::Form,
+                   "ip=$ExternalIP$&s=$Secret$&v6=$ExternalIPv6$")
         << "a b&c=d"
         << "PUT\t/capture/f?s=a%20b%26c%3Dd&v6=2001:db8::7\tapplication/x-www-form-urlencoded\t-\t-\t"
            "ip=203.0.113.7&s=a+b%26c%3Dd&v6=2001%3Adb8%3A%3A7";
@@ -195,13 +198,14 @@ void TestWebNotifier::requestsReachTheServerEscaped()
     QFETCH(WebRequest, request);
     QFETCH(QString, secret);
     QFETCH(QString, logged);
-    m_nginx.setBody(QStringLiteral("f"), "done");
+    // An answer that repeats the secret shows it masked.
+    m_nginx.setBody(QStringLiteral("f"), secret.isEmpty() ? "done" : "done " + secret.toUtf8());
     request.url = m_nginx.url(QString()).toString() + request.url;
     TestNotificationHost host;
     const qsizetype before = m_nginx.accessLog("CAPTURE").size();
     const NotificationResult result = send(host, request, secret);
     QVERIFY2(result.ok(), qPrintable(result.message));
-    QCOMPARE(host.status(), QStringLiteral("Success: t: done"));
+    QCOMPARE(host.status(), QStringLiteral("Success: t: done") + (secret.isEmpty() ? "" : " ***"));
     QTRY_COMPARE(m_nginx.accessLog("CAPTURE").size(), before + 1);
     QString line = m_nginx.accessLog("CAPTURE").last();
     line.replace(QRegularExpression(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)"), QStringLiteral("####"));
@@ -224,7 +228,8 @@ void TestWebNotifier::answersReadByPreset_data()
     };
     row("Telegram refused", "telegram", "/answer/telegram-denied", "", "Error: t: HTTP 401 Unauthorized: Unauthorized");
     row("Telegram ok false", "telegram", "/answer/telegram-refused", "", "Error: t: chat not found");
-    row("Telegram sent", "telegram", "/answer/telegram-sent", "", R"(Success: t: {"ok":true,"result":{"message_id":7}})");
+    row("Telegram sent", "telegram", "/answer/telegram-sent", "",
+        R"(Success: t: {"ok":true,"result":{"message_id":7}})");
     row("Slack's plain word", "slack", "/answer/slack-invalid", "", "Error: t: HTTP 400 Bad Request: invalid_payload");
     row("Slack ok", "slack", "/capture/f", "ok", "Success: t: ok");
     row("Slack other 2xx", "slack", "/capture/f", "queued", "Error: t: the service answered \"queued\"");
@@ -308,6 +313,25 @@ void TestWebNotifier::neverAnUpdateThatChangesNothing()
     QCOMPARE(send(host, duck).message, QStringLiteral("Success: t: 203.0.113.7 is already set; nothing sent"));
     QTest::qWait(200);
     QCOMPARE(m_nginx.accessLog("CAPTURE").size(), before + 1);
+}
+
+void TestWebNotifier::longAnswersAreReadInPartForEveryMethod_data()
+{
+    QTest::addColumn<int>("method");
+    for (const M method : {M::Get, M::Post, M::Put, M::Patch})
+        QTest::newRow(qPrintable(WebRequest::methodText(method))) << int(method);
+}
+
+void TestWebNotifier::longAnswersAreReadInPartForEveryMethod()
+{
+    QFETCH(int, method);
+    PeerProcess chaos;
+    QString error;
+    QVERIFY2(chaos.start("chaos_address_peer.py", {"--step", "big"}, &error), qPrintable(error));
+    TestNotificationHost host;
+    const QString url = QStringLiteral("http://127.0.0.1:%1/update").arg(chaos.port());
+    const NotificationResult result = send(host, request(M(method), url, B::Text, QStringLiteral("$ExternalIP$")));
+    QCOMPARE(result.message, "Success: t: " + QString(199, u'x') + QChar(0x2026)); // 10 MiB sent, 64 KiB read
 }
 
 QTEST_GUILESS_MAIN(TestWebNotifier)
