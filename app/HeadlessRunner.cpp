@@ -108,7 +108,7 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
     WatcherHistory history(watcher, historyPath, Qt::DirectConnection); // a status line at once, even in --once
     watcher.load();
     watcher.loadRefreshSettings(mode == CommandLine::Mode::Headless);
-    notifications.startPasswords(); // a mail started before the keyring answered waits for it
+    notifications.startSecrets(); // a mail started before the keyring answered waits for it
     TestHooks::install(watcher.refreshCycle(), &watcher);
 
     int status = CommandLine::ExitUnchanged;

@@ -4,8 +4,10 @@
 #include "app/MqttWiring.h"
 
 #include "core/AddressWatcher.h"
-#include "core/ProductInfo.h"
 #include "core/MessageBox.h"
+#include "core/ProductInfo.h"
+#include "core/Settings.h"
+#include "notify/WebEntries.h"
 
 #include <QCoreApplication>
 
@@ -28,6 +30,15 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
                      [&watcher](const QString& password) { watcher.notifySettings().password = password; });
     QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setPasswordStore(&passwords);
+    QList<PasswordStore*> stores{nullptr};
+    for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
+        webSecrets[size_t(entry)] =
+            std::make_unique<PasswordStore>(LoadProductInfo().productName, settings, nullptr,
+                                            WebEntries::secretKey(entry), WebEntries::keyringKey(entry));
+        QObject::connect(webSecrets[size_t(entry)].get(), &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
+        stores.append(webSecrets[size_t(entry)].get());
+    }
+    host.setWebSecretStores(stores);
     service.setSecureTransport(&secureMail);
     QObject::connect(&mqttPassword, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setSecretStore(Key::MqttPassword, &mqttPassword);
@@ -37,10 +48,16 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
     watcher.setNotifiers(&service);
 }
 
-void WatcherNotifications::startPasswords()
+void WatcherNotifications::startSecrets()
 {
     passwords.start();
     mqttPassword.start();
+    Settings& settings = host.settings();
+    for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
+        // Only where there is a request: nine keyring look-ups at each start for nothing would slow it.
+        if (!settings.read(WebEntries::requestKey(entry)).isEmpty())
+            webSecrets[size_t(entry)]->start();
+    }
 }
 
 WatcherNotifications::~WatcherNotifications()

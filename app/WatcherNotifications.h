@@ -6,6 +6,7 @@
 #include "platform/ProcessLauncher.h"
 #include "secure/SecureMailTransport.h"
 
+#include <array>
 #include <memory>
 
 class AddressWatcher;
@@ -22,12 +23,14 @@ struct WatcherNotifications
     /// Shows a failure whose message box had not opened yet (@p messageBox must outlive this).
     ~WatcherNotifications();
 
-    /// Asks the keyring for the passwords (the mail's, the MQTT broker's). Returns at once.
-    void startPasswords();
+    /// Reads the mail password, the MQTT broker's and the secrets of the web requests that exist from the keyring.
+    /// Returns at once.
+    void startSecrets();
 
     WatcherNotificationHost host;
     PasswordStore passwords;
     PasswordStore mqttPassword;
+    std::array<std::unique_ptr<PasswordStore>, Notifiers::MaxEntries> webSecrets; // by web request (0: none)
     DetachedProcessLauncher launcher;
     NotificationService service;
     SecureMailTransport secureMail;

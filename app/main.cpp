@@ -80,7 +80,7 @@ int main(int argc, char* argv[])
     // The first lookup starts now, so that its answer is there when the splash hands over to the window.
     watcher.load();
     // The mail password comes from the keyring while the splash shows; a mail started earlier waits for it.
-    notifications.startPasswords();
+    notifications.startSecrets();
     watcher.lookUp();
     desktop.startWithSplash([&form] { form.Form_Load(); }); // after the splash, the main window loads and shows
     return app.exec();

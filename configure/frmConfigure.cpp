@@ -4,6 +4,7 @@
 #include "configure/MqttPane.h"
 #include "configure/DnsUpdatePane.h"
 #include "configure/PlaceholderTools.h"
+#include "configure/WebRequestsPane.h"
 #include "core/NotifySettings.h"
 #include "core/Settings.h"
 #include "keyring/PasswordStore.h"
@@ -107,6 +108,7 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     tabs->addTab(scrolling(buildEmailFrame()), QStringLiteral("&Email"));
     tabs->addTab(scrolling(notices), QStringLiteral("&Program and Web"));
     tabs->addTab(scrolling(new AddressSourcesPane(host.settings())), QStringLiteral("Address S&ources"));
+    tabs->addTab(scrolling(new WebRequestsPane(host, notifiers)), QStringLiteral("Web &Requests"));
     tabs->addTab(scrolling(new MqttPane(host, notifiers)), QStringLiteral("&MQTT"));
     tabs->addTab(scrolling(new DnsUpdatePane(host, notifiers)), QStringLiteral("&DNS Update"));
     txtStatus = named(new QLineEdit, "txtStatus");

@@ -246,6 +246,15 @@ void AddressWatcher::lookupDone()
     if (m_noticesRunning == 0)
         m_noticeFailed = false;
     if (addressChanged) {
+        // "0" (nothing remembered) reads as the address itself: there was no other before it.
+        const auto before = [](const QString& old, const QString& now) {
+            return old == QLatin1String("0") ? now : old;
+        };
+        m_previous = {before(oldInternal, m_internal), before(oldExternal, m_external), m_external6};
+        for (const AddressChange& change : changes) {
+            if (change.name == QLatin1String("External IPv6"))
+                m_previous[2] = change.before;
+        }
         emit addressesChanged(changes);
         notifyChange();
     }
@@ -316,7 +325,7 @@ bool AddressWatcher::isNotificationEnabled(Notifiers::Kind kind) const
     return m_settings.readFlag(notifierKind(kind).settingsKey);
 }
 
-void AddressWatcher::notify(Notifiers::Kind kind, Notifiers::Done done)
+void AddressWatcher::notify(Notifiers::Kind kind, Notifiers::Done done, int entry)
 {
     if (!m_notifiers || m_shutDown) {
         if (done)
@@ -325,7 +334,7 @@ void AddressWatcher::notify(Notifiers::Kind kind, Notifiers::Done done)
     }
     // Counted until the outcome: what the notifier writes on the way is this watcher's status line.
     ++m_ownNoticesRunning;
-    m_notifiers->notify(kind, [this, done = std::move(done)](const NotificationResult& result) {
+    m_notifiers->notifyEntry(kind, entry, [this, done = std::move(done)](const NotificationResult& result) {
         --m_ownNoticesRunning;
         if (done)
             done(result);
@@ -334,32 +343,41 @@ void AddressWatcher::notify(Notifiers::Kind kind, Notifiers::Done done)
 
 void AddressWatcher::notifyChange()
 {
-    QList<Notifiers::Kind> kinds;
+    QList<std::pair<Notifiers::Kind, int>> entries;
     for (const NotifierKindNames& names : NotifierKinds) {
         if (isNotificationEnabled(names.kind))
-            kinds.append(names.kind);
+            entries.append({names.kind, 0});
+        if (m_notifiers) {
+            for (const int entry : m_notifiers->moreEntries(names.kind))
+                entries.append({names.kind, entry});
+        }
     }
     // Counted before the first starts: a notifier may report its end before notify returns.
-    m_noticesRunning += int(kinds.size());
+    m_noticesRunning += int(entries.size());
     // Only the newest addresses go out: what an older change left to try again is dropped.
     m_pending.replace();
     m_retriesWaiting.clear();
     const int change = ++m_change;
-    for (const Notifiers::Kind kind : kinds) {
-        notify(kind, [this, kind, change](const NotificationResult& result) {
-            recordOutcome(kind, change, result);
-            noticeDone(result.ok());
-        });
+    for (const auto& item : entries) {
+        const Notifiers::Kind kind = item.first; // named: clang 14 cannot capture a structured binding
+        const int entry = item.second;
+        notify(
+            kind,
+            [this, kind, entry, change](const NotificationResult& result) {
+                recordOutcome(kind, entry, change, result);
+                noticeDone(result.ok());
+            },
+            entry);
     }
 }
 
-void AddressWatcher::recordOutcome(Notifiers::Kind kind, int change, const NotificationResult& result)
+void AddressWatcher::recordOutcome(Notifiers::Kind kind, int entry, int change, const NotificationResult& result)
 {
     if (change != m_change)
         return;  // a newer change has been notified since
     if (result.ok())
-        return m_pending.succeeded(kind);
-    m_pending.failed(kind);
+        return m_pending.succeeded(kind, entry);
+    m_pending.failed(kind, entry, result.notBefore);
     if (m_shutDown || result.outcome == NotificationResult::Outcome::GivenUp)
         return;
     // The notifier's own error when it gave one.
@@ -370,32 +388,42 @@ void AddressWatcher::recordOutcome(Notifiers::Kind kind, int change, const Notif
     setStatusWithPending(failure);
 }
 
-void AddressWatcher::retry(Notifiers::Kind kind)
+bool AddressWatcher::isEntryEnabled(Notifiers::Kind kind, int entry) const
+{
+    if (entry == 0)
+        return isNotificationEnabled(kind);
+    return m_notifiers && m_notifiers->moreEntries(kind).contains(entry);
+}
+
+void AddressWatcher::retry(Notifiers::Kind kind, int entry)
 {
     if (m_shutDown)
         return;
-    if (!isNotificationEnabled(kind))
-        return m_pending.succeeded(kind);  // switched off since it failed: nobody wants it any more
+    if (!isEntryEnabled(kind, entry))
+        return m_pending.succeeded(kind, entry); // switched off since it failed: nobody wants it any more
     // Only with the addresses as they are now: after the lookup under way, or the first one.
     if (m_lookupRunning || m_external == QLatin1String(NoAddressShown)) {
-        if (!m_retriesWaiting.contains(kind))
-            m_retriesWaiting.append(kind);
+        if (!m_retriesWaiting.contains(std::pair{kind, entry}))
+            m_retriesWaiting.append({kind, entry});
         return;
     }
     ++m_noticesRunning;
-    notify(kind, [this, kind, change = m_change](const NotificationResult& result) {
-        recordOutcome(kind, change, result);
-        noticeDone(result.ok());
-    });
+    notify(
+        kind,
+        [this, kind, entry, change = m_change](const NotificationResult& result) {
+            recordOutcome(kind, entry, change, result);
+            noticeDone(result.ok());
+        },
+        entry);
 }
 
 void AddressWatcher::retryWaiting()
 {
     if (m_external == QLatin1String(NoAddressShown))
         return;
-    for (const Notifiers::Kind kind : std::exchange(m_retriesWaiting, {})) {
-        if (m_pending.isPending(kind))
-            retry(kind);
+    for (const auto& [kind, entry] : std::exchange(m_retriesWaiting, {})) {
+        if (m_pending.isPending(kind, entry))
+            retry(kind, entry);
     }
 }
 

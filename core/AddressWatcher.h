@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -78,8 +79,8 @@ public:
 
     /// Whether a change starts the notification of @p kind (its check box, read from the store).
     bool isNotificationEnabled(Notifiers::Kind kind) const;
-    /// Starts the notification of @p kind now, with the addresses shown.
-    void notify(Notifiers::Kind kind, Notifiers::Done done = {});
+    /// Starts the notification of @p kind (its entry @p entry) now, with the addresses shown.
+    void notify(Notifiers::Kind kind, Notifiers::Done done = {}, int entry = 0);
 
     /// Stops the cycle, cancels the lookups and gives up the notifications under way. Nothing runs after it.
     void shutdown();
@@ -98,6 +99,10 @@ public:
     const QString& internalAddress() const { return m_internal; }
     const QString& externalAddress() const { return m_external; }
     const QString& externalIPv6Address() const { return m_external6; }
+    /// The addresses before the last change this watcher found; before any, the addresses shown.
+    QString previousInternalAddress() const { return m_previous[0].isNull() ? m_internal : m_previous[0]; }
+    QString previousExternalAddress() const { return m_previous[1].isNull() ? m_external : m_previous[1]; }
+    QString previousExternalIPv6Address() const { return m_previous[2].isNull() ? m_external6 : m_previous[2]; }
     bool isLookupRunning() const { return m_lookupRunning; }
     /// How many lookups have started since the watcher was made.
     int lookupsStarted() const { return m_lookupsStarted; }
@@ -134,8 +139,9 @@ private:
     void endLookup(bool ok);
     void notifyChange();
     void noticeDone(bool ok);
-    void recordOutcome(Notifiers::Kind kind, int change, const NotificationResult& result);
-    void retry(Notifiers::Kind kind);
+    void recordOutcome(Notifiers::Kind kind, int entry, int change, const NotificationResult& result);
+    bool isEntryEnabled(Notifiers::Kind kind, int entry) const;
+    void retry(Notifiers::Kind kind, int entry);
     void retryWaiting();
     Outcome changeOutcome() const;
     void setStatusWithPending(const QString& text);
@@ -163,7 +169,8 @@ private:
     QString m_notSaved;      // why the last lookup's addresses are not in the store
     PendingNotices m_pending;
     int m_change = 0;                         // counts changes: outcomes of an older one are not recorded
-    QList<Notifiers::Kind> m_retriesWaiting;  // due while a lookup ran or before any address was shown
+    QList<std::pair<Notifiers::Kind, int>> m_retriesWaiting; // due while a lookup ran or before any address was shown
+    std::array<QString, 3> m_previous;                       // internal, external, IPv6 before the last change
 
     QString m_status;
     QString m_statusBase; // the status line before its "(... pending ...)" part; null when it has none

@@ -2,6 +2,8 @@
 
 #include "core/NotificationResult.h"
 
+#include <QList>
+
 #include <functional>
 
 /// What the watcher asks of the notifiers. Implemented outside this library and handed in before the
@@ -9,6 +11,9 @@
 class Notifiers
 {
 public:
+    /// The most entries a kind has (the web requests: the URL of old and eight more).
+    static constexpr int MaxEntries = 9;
+
     enum class Kind
     {
         Mail,
@@ -25,6 +30,21 @@ public:
     /// Starts one notification with the addresses the watcher shows now and returns; @p done (when set)
     /// runs exactly once, later or before this returns.
     virtual void notify(Kind kind, Done done) = 0;
+    /// A kind may have several entries (the web requests), each notified and retried on its own. Entry 0 is the one
+    /// the kind's check box switches; these are the others that are switched on now (each has its own switch).
+    virtual QList<int> moreEntries(Kind kind) const
+    {
+        (void)kind;
+        return {};
+    }
+    /// Like notify(), for entry @p entry of @p kind (0: notify() itself).
+    virtual void notifyEntry(Kind kind, int entry, Done done)
+    {
+        if (entry == 0)
+            return notify(kind, std::move(done));
+        if (done)
+            done(NotificationResult::failed());
+    }
     /// Ends what is under way (at shutdown): a mail in progress is given up and reports so.
     virtual void abort() = 0;
 };

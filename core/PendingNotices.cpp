@@ -11,13 +11,28 @@ constexpr std::array<int, 7> StepSeconds = {30, 60, 2 * 60, 5 * 60, 10 * 60, 30 
 // Also the longest the timer waits at once: a wall clock set back by hours then costs one extra wake-up an hour.
 constexpr int LongestWaitMs = 60 * 60 * 1000;
 
-std::optional<size_t> kindIndex(QStringView name)
+/// The slot a stored name stands for: a kind's name, or a kind's name and an entry number from 2 to MaxEntries.
+std::optional<size_t> slotIndex(QStringView name)
 {
+    int entry = 0;
+    if (!name.isEmpty() && name.back() >= u'2' && name.back() <= u'9' && Notifiers::MaxEntries <= 9) {
+        entry = name.back().unicode() - u'1';
+        name.chop(1);
+    }
+    if (entry >= Notifiers::MaxEntries)
+        return std::nullopt;
     for (size_t i = 0; i < NotifierKinds.size(); ++i) {
         if (name == QStringView(NotifierKinds[i].pendingName))
-            return i;
+            return i * Notifiers::MaxEntries + size_t(entry);
     }
     return std::nullopt;
+}
+
+QString slotName(size_t slot)
+{
+    const size_t entry = slot % Notifiers::MaxEntries;
+    const QString name = QString::fromUtf16(NotifierKinds[slot / Notifiers::MaxEntries].pendingName);
+    return entry == 0 ? name : name + QString::number(entry + 1);
 }
 
 /// 1 to MaxFailures in plain decimal digits, nothing else (no sign, no blanks, no leading zero).
@@ -59,13 +74,13 @@ PendingNotices::Entries PendingNotices::parse(const QString& text)
     Entries entries{};
     if (text.size() > MaxTextLength)
         return entries;
-    std::array<int, KindCount> seen{};
+    std::array<int, SlotCount> seen{};
     for (const QStringView part : QStringView(text).split(u';', Qt::SkipEmptyParts)) {
         const qsizetype first = part.indexOf(u':');
         const qsizetype second = first < 0 ? -1 : part.indexOf(u':', first + 1);
         if (second < 0)
             continue;
-        const std::optional<size_t> kind = kindIndex(part.first(first));
+        const std::optional<size_t> kind = slotIndex(part.first(first));
         if (!kind)
             continue;
         ++seen[*kind];
@@ -89,10 +104,8 @@ QString PendingNotices::format(const Entries& entries)
     QStringList parts;
     for (size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].failures > 0) {
-            parts << QStringLiteral("%1:%2:%3")
-                         .arg(QStringView(NotifierKinds[i].pendingName))
-                         .arg(entries[i].failures)
-                         .arg(isoSeconds(entries[i].due));
+            parts
+                << QStringLiteral("%1:%2:%3").arg(slotName(i)).arg(entries[i].failures).arg(isoSeconds(entries[i].due));
         }
     }
     return parts.join(u';');
@@ -107,21 +120,25 @@ void PendingNotices::load()
     emit changed();
 }
 
-void PendingNotices::failed(Kind kind)
+void PendingNotices::failed(Kind kind, int entry, const QDateTime& notBefore)
 {
-    Entry& e = entry(kind);
+    Entry& e = slot(kind, entry);
     e.failures = std::min(e.failures + 1, MaxFailures);
-    e.due = QDateTime::fromSecsSinceEpoch(m_clock().toSecsSinceEpoch() + delaySeconds(e.failures), Qt::UTC);
-    m_trying[static_cast<size_t>(kind)] = false;
+    const qint64 now = m_clock().toSecsSinceEpoch();
+    qint64 due = now + delaySeconds(e.failures);
+    if (notBefore.isValid())
+        due = std::max(due, std::min(notBefore.toSecsSinceEpoch(), now + LongestRetryAfterSeconds));
+    e.due = QDateTime::fromSecsSinceEpoch(due, Qt::UTC);
+    m_trying[index(kind, entry)] = false;
     update();
 }
 
-void PendingNotices::succeeded(Kind kind)
+void PendingNotices::succeeded(Kind kind, int entry)
 {
-    m_trying[static_cast<size_t>(kind)] = false;
-    if (!isPending(kind))
+    m_trying[index(kind, entry)] = false;
+    if (!isPending(kind, entry))
         return;
-    entry(kind) = {};
+    slot(kind, entry) = {};
     update();
 }
 
@@ -146,7 +163,8 @@ QString PendingNotices::summary(const QDateTime& now) const
     for (size_t i = 0; i < m_entries.size(); ++i) {
         if (m_entries[i].failures == 0)
             continue;
-        names << QString::fromUtf16(NotifierKinds[i].pendingName);
+        const QString name = slotName(i);
+        names << (i % Notifiers::MaxEntries == 0 ? name : name.chopped(1) + u' ' + name.back());
         if (!next.isValid() || m_entries[i].due < next)
             next = m_entries[i].due;
     }
@@ -165,16 +183,16 @@ QString PendingNotices::summary(const QDateTime& now) const
 void PendingNotices::fireDueNow()
 {
     const QDateTime now = m_clock();
-    QList<Kind> due;
+    QList<size_t> due;
     for (size_t i = 0; i < m_entries.size(); ++i) {
         if (m_entries[i].failures > 0 && !m_trying[i] && m_entries[i].due <= now) {
             m_trying[i] = true;
-            due << static_cast<Kind>(i);
+            due << i;
         }
     }
     arm();
-    for (const Kind kind : due)
-        emit this->due(kind);
+    for (const size_t i : due)
+        emit this->due(static_cast<Kind>(i / Notifiers::MaxEntries), int(i % Notifiers::MaxEntries));
 }
 
 void PendingNotices::update()

@@ -17,11 +17,15 @@ class Settings;
 /// @c pendingNotices, so what is pending survives a restart. One single-shot timer waits for the earliest due
 /// time; nothing ticks while waiting.
 ///
+/// A kind with several entries (the web requests) has one pending entry for each: entry 0 is stored under the kind's
+/// name, entry n under the name followed by n + 1 (`web`, `web2` ... `web9`).
+///
 /// The stored text is one entry per pending kind, separated by ';': `<kind>:<failures>:<due>`, where kind is
-/// `mail`, `web`, `program`, `mqtt`, `dnsupdate` or `dnsapi`, failures the tries that failed so far (1 to MaxFailures) and due the next try as
-/// `yyyy-MM-ddTHH:mm:ssZ`, e.g. `mail:3:2026-12-07T01:02:03Z;web:1:2026-12-07T00:59:00Z`. An entry that does not
-/// read back exactly so (unknown kind, bad number, bad date, a kind given twice) is nothing pending for that kind;
-/// a value longer than MaxTextLength is nothing pending at all.
+/// `mail`, `web`, `program`, `mqtt`, `dnsupdate` or `dnsapi` (or `web2` to `web9`), failures the tries that failed
+/// so far (1 to MaxFailures) and due the next try as `yyyy-MM-ddTHH:mm:ssZ`, e.g.
+/// `mail:3:2026-12-07T01:02:03Z;web:1:2026-12-07T00:59:00Z`. An entry that does not read back exactly so (unknown
+/// kind, bad number, bad date, a kind given twice) is nothing pending for that kind; a value longer than
+/// MaxTextLength is nothing pending at all.
 class PendingNotices : public QObject
 {
     Q_OBJECT
@@ -30,15 +34,17 @@ public:
     using Clock = std::function<QDateTime()>;
 
     static constexpr int KindCount = int(NotifierKinds.size());
+    static constexpr int SlotCount = KindCount * Notifiers::MaxEntries; // every kind's every entry
     static constexpr int MaxFailures = 1000000;
-    static constexpr qsizetype MaxTextLength = 1000;
+    static constexpr qsizetype MaxTextLength = 4000;
+    static constexpr int LongestRetryAfterSeconds = 24 * 60 * 60; // a server's Retry-After is believed this far
 
     struct Entry
     {
         int failures = 0; // 0: not pending
         QDateTime due;    // UTC, whole seconds
     };
-    using Entries = std::array<Entry, KindCount>;
+    using Entries = std::array<Entry, SlotCount>;
 
     explicit PendingNotices(Settings& settings, QObject* parent = nullptr);
 
@@ -48,17 +54,18 @@ public:
     /// Reads the setting. A due time already past fires once the event loop runs.
     void load();
 
-    /// A notification of @p kind failed: it is due again after the next step of the schedule.
-    void failed(Kind kind);
-    /// A notification of @p kind reached its peer: nothing of that kind is pending any more.
-    void succeeded(Kind kind);
+    /// A notification of @p kind (its entry @p entry) failed: it is due again after the next step of the schedule,
+    /// or at @p notBefore when that is later (a server's Retry-After; at most LongestRetryAfterSeconds from now).
+    void failed(Kind kind, int entry = 0, const QDateTime& notBefore = {});
+    /// A notification of @p kind reached its peer: nothing of that kind (entry) is pending any more.
+    void succeeded(Kind kind, int entry = 0);
     /// A newer address change: what is pending is dropped, since only the newest addresses go out.
     void replace();
 
-    bool isPending(Kind kind) const { return entry(kind).failures > 0; }
-    int failures(Kind kind) const { return entry(kind).failures; }
+    bool isPending(Kind kind, int entry = 0) const { return slot(kind, entry).failures > 0; }
+    int failures(Kind kind, int entry = 0) const { return slot(kind, entry).failures; }
     /// The next try of @p kind; invalid when nothing of that kind is pending.
-    QDateTime dueAt(Kind kind) const { return entry(kind).due; }
+    QDateTime dueAt(Kind kind, int entry = 0) const { return slot(kind, entry).due; }
     bool isEmpty() const;
 
     /// For the status line and the tray tip: "Mail notice pending, next try at 01:02:03" (local time);
@@ -77,20 +84,22 @@ public:
     static QString format(const Entries& entries);
 
 signals:
-    /// @p kind is due: notify it again with the newest addresses, then call failed() or succeeded().
-    void due(PendingNotices::Kind kind);
+    /// @p kind (its entry @p entry) is due: notify it again with the newest addresses, then call failed() or
+    /// succeeded().
+    void due(PendingNotices::Kind kind, int entry);
     /// What is pending or when it is tried next changed.
     void changed();
 
 private:
-    const Entry& entry(Kind kind) const { return m_entries[static_cast<size_t>(kind)]; }
-    Entry& entry(Kind kind) { return m_entries[static_cast<size_t>(kind)]; }
+    static size_t index(Kind kind, int entry) { return size_t(kind) * Notifiers::MaxEntries + size_t(entry); }
+    const Entry& slot(Kind kind, int entry) const { return m_entries[index(kind, entry)]; }
+    Entry& slot(Kind kind, int entry) { return m_entries[index(kind, entry)]; }
     void update();
     void arm();
 
     Settings& m_settings;
     Clock m_clock;
     Entries m_entries;
-    std::array<bool, KindCount> m_trying{}; // due() emitted, no outcome yet
+    std::array<bool, SlotCount> m_trying{}; // due() emitted, no outcome yet
     QTimer m_timer;
 };

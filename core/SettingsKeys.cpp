@@ -49,6 +49,23 @@ constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::Url, {"strURL", ""}}, // older files spell it "strurl"; a rewrite keeps the file's spelling
     {Key::Program, {"strProg", ""}},
     {Key::Arguments, {"strCommands", ""}},
+    {Key::WebRequest2, {"webRequest2", ""}}, // one entry as a JSON object
+    {Key::WebRequest3, {"webRequest3", ""}},
+    {Key::WebRequest4, {"webRequest4", ""}},
+    {Key::WebRequest5, {"webRequest5", ""}},
+    {Key::WebRequest6, {"webRequest6", ""}},
+    {Key::WebRequest7, {"webRequest7", ""}},
+    {Key::WebRequest8, {"webRequest8", ""}},
+    {Key::WebRequest9, {"webRequest9", ""}},
+    {Key::WebSecret2, {"webSecret2", "", Secret::Yes}}, // where no keyring keeps it
+    {Key::WebSecret3, {"webSecret3", "", Secret::Yes}},
+    {Key::WebSecret4, {"webSecret4", "", Secret::Yes}},
+    {Key::WebSecret5, {"webSecret5", "", Secret::Yes}},
+    {Key::WebSecret6, {"webSecret6", "", Secret::Yes}},
+    {Key::WebSecret7, {"webSecret7", "", Secret::Yes}},
+    {Key::WebSecret8, {"webSecret8", "", Secret::Yes}},
+    {Key::WebSecret9, {"webSecret9", "", Secret::Yes}},
+    {Key::WebLastSet, {"webLastSet", ""}}, // entry number=address the update set, ";" between
     // MQTT
     {Key::MqttHost, {"mqttHost", ""}},
     {Key::MqttPort, {"mqttPort", 0, 0, 65535}}, // 0: the protocol's own (1883, 8883 with TLS)

@@ -30,6 +30,10 @@ public:
     /// The public IPv6 address as the main window shows it; "none" when it has none (and for hosts
     /// that have no IPv6 line).
     virtual QString externalIPv6Address() const { return QStringLiteral("none"); }
+    /// The addresses before the last change (the web requests' $Old...$ placeholders); the current ones by default.
+    virtual QString previousInternalAddress() const { return internalAddress(); }
+    virtual QString previousExternalAddress() const { return externalAddress(); }
+    virtual QString previousExternalIPv6Address() const { return externalIPv6Address(); }
     virtual Settings& settings() = 0;
     virtual NotifySettings& notifySettings() = 0;
     virtual const ProductInfo& product() const = 0;
@@ -38,4 +42,10 @@ public:
     /// Where the secret of settings key @p fileKey is kept (the mail password, a notifier's key); none: in the
     /// settings file only.
     virtual PasswordStore* secretStore(Key fileKey) { return fileKey == Key::MailPassword ? passwordStore() : nullptr; }
+    /// Where the secret of web request @p entry (1 to 8: webRequest2 ...) is kept; none: in its settings key.
+    virtual PasswordStore* webSecretStore(int entry)
+    {
+        (void)entry;
+        return nullptr;
+    }
 };

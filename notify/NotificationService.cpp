@@ -3,6 +3,7 @@
 #include "core/NotifySettings.h"
 #include "keyring/PasswordStore.h"
 #include "notify/NotificationHost.h"
+#include "notify/WebEntries.h"
 
 #include <utility>
 
@@ -46,6 +47,32 @@ void NotificationService::notify(Kind kind, Done done)
             done(NotificationResult::failed(missing));
         return;
     }
+}
+
+QList<int> NotificationService::moreEntries(Kind kind) const
+{
+    QList<int> entries;
+    if (kind != Kind::Web)
+        return entries;
+    for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
+        QString error;
+        const std::optional<WebRequest> request = WebEntries::load(m_host.settings(), entry, &error);
+        if (!error.isEmpty()) {
+            m_host.setStatus(QStringLiteral("Error: The web request %1 in the settings is damaged (%2); skipped")
+                                 .arg(entry + 1)
+                                 .arg(error));
+        } else if (request && request->on) {
+            entries.append(entry);
+        }
+    }
+    return entries;
+}
+
+void NotificationService::notifyEntry(Kind kind, int entry, Done done)
+{
+    if (kind == Kind::Web && entry >= WebEntries::First && entry <= WebEntries::Last)
+        return m_web.send(entry, std::move(done));
+    Notifiers::notifyEntry(kind, entry, std::move(done));
 }
 
 void NotificationService::setNotifier(Kind kind, KindNotifier* notifier)

@@ -32,12 +32,16 @@ public:
     ~NotificationService() override;
 
     void notify(Kind kind, Done done) override;
+    /// The web requests beyond the first that are switched on; a damaged one is left out with a status line.
+    QList<int> moreEntries(Kind kind) const override;
+    void notifyEntry(Kind kind, int entry, Done done) override;
     void abort() override;
 
     /// The SSL 2.0 channel for mail with the security "SSL 2.0 (legacy)". Not owned.
     void setSecureTransport(MailTransport* transport) { m_session.setSecureTransport(transport); }
 
     SmtpSession& session() { return m_session; }
+    WebNotifier& web() { return m_web; }
 
     /// Who sends @p kind (Mqtt, DnsUpdate, Cloudflare); not owned. Without one, that kind fails with a message.
     void setNotifier(Kind kind, KindNotifier* notifier);

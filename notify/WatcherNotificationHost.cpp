@@ -34,6 +34,21 @@ QString WatcherNotificationHost::externalIPv6Address() const
     return m_watcher.externalIPv6Address();
 }
 
+QString WatcherNotificationHost::previousInternalAddress() const
+{
+    return m_watcher.previousInternalAddress();
+}
+
+QString WatcherNotificationHost::previousExternalAddress() const
+{
+    return m_watcher.previousExternalAddress();
+}
+
+QString WatcherNotificationHost::previousExternalIPv6Address() const
+{
+    return m_watcher.previousExternalIPv6Address();
+}
+
 Settings& WatcherNotificationHost::settings()
 {
     return m_watcher.settings();

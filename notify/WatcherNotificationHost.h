@@ -4,6 +4,7 @@
 #include "notify/NotificationHost.h"
 
 #include <map>
+#include <QList>
 
 class AddressWatcher;
 
@@ -20,6 +21,11 @@ public:
     QString internalAddress() const override;
     QString externalAddress() const override;
     QString externalIPv6Address() const override;
+    QString previousInternalAddress() const override;
+    QString previousExternalAddress() const override;
+    QString previousExternalIPv6Address() const override;
+    PasswordStore* webSecretStore(int entry) override { return m_webSecrets.value(entry); }
+    void setWebSecretStores(QList<PasswordStore*> stores) { m_webSecrets = std::move(stores); }
     Settings& settings() override;
     NotifySettings& notifySettings() override;
     PasswordStore* passwordStore() override { return m_passwords; }
@@ -38,4 +44,5 @@ private:
     AddressWatcher& m_watcher;
     PasswordStore* m_passwords = nullptr;
     std::map<Key, PasswordStore*> m_secrets;
+    QList<PasswordStore*> m_webSecrets; // by entry (0: none)
 };

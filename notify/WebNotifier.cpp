@@ -2,13 +2,17 @@
 
 #include "core/NotifySettings.h"
 #include "core/ProductInfo.h"
-#include "notify/DynDnsAnswer.h"
+#include "core/Settings.h"
+#include "keyring/PasswordStore.h"
 #include "notify/NotificationHost.h"
 #include "notify/Placeholders.h"
+#include "notify/WebEntries.h"
+#include "notify/WebPresets.h"
 #include "platform/DisplayedUrl.h"
 #include "platform/FreshRequest.h"
 #include "platform/OutsideText.h"
 
+#include <QLocale>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -83,21 +87,120 @@ void WebNotifier::doHitURL(Notifiers::Done done)
     if (!parsed.isValid() || parsed.host().isEmpty())
         return fail(QStringLiteral("Error: could not hit URL"));
     m_host.setStatus(QStringLiteral("Hitting ") + displayedUrl(url));
+    Request request;
+    request.done = std::move(done);
+    start(m_manager.get(prepared(parsed)), std::move(request));
+}
 
+QNetworkRequest WebNotifier::prepared(const QUrl& url) const
+{
     const ProductInfo& product = m_host.product();
     // Dynamic-DNS services refuse anonymous agents; this one names the program and its version.
-    QNetworkRequest request = freshRequest(parsed, QStringLiteral("%1/%2.%3")
-                                                       .arg(product.productName)
-                                                       .arg(product.majorVersion)
-                                                       .arg(product.minorVersion)
-                                                       .toUtf8());
+    QNetworkRequest request = freshRequest(url, QStringLiteral("%1/%2.%3")
+                                                    .arg(product.productName)
+                                                    .arg(product.majorVersion)
+                                                    .arg(product.minorVersion)
+                                                    .toUtf8());
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(MaxRedirects);
     request.setTransferTimeout(m_timeoutMs);
+    return request;
+}
 
-    QNetworkReply* reply = m_manager.get(request);
-    m_requests.insert(reply, Request{{}, false, false, std::move(done)});
+void WebNotifier::send(int entry, Notifiers::Done done)
+{
+    QString error;
+    const std::optional<WebRequest> request = WebEntries::load(m_host.settings(), entry, &error);
+    const QString label = QStringLiteral("web request %1").arg(entry + 1);
+    if (!request) {
+        const QString status = error.isEmpty() ? QStringLiteral("Error: There is no %1").arg(label)
+                                               : QStringLiteral("Error: The %1 in the settings is damaged (%2); "
+                                                                "skipped")
+                                                     .arg(label, error);
+        m_host.setStatus(status);
+        if (done)
+            done(NotificationResult::failed(status));
+        return;
+    }
+    PasswordStore* store = m_host.webSecretStore(entry);
+    if (store)
+        store->start(); // an entry made since the program started has not asked the keyring yet
+    if (store && !store->isReady()) {
+        // Asked for before the keyring answered: the request starts once its secret is known.
+        store->whenReady(&m_manager, [this, entry, request = *request, done = std::move(done)]() mutable {
+            sendFilled(entry, request, m_host.webSecretStore(entry)->password(), std::move(done));
+        });
+        return;
+    }
+    const QString secret = store ? store->password() : m_host.settings().read(WebEntries::secretKey(entry));
+    sendFilled(entry, *request, secret, std::move(done));
+}
+
+void WebNotifier::sendFilled(int entry, const WebRequest& request, const QString& secret, Notifiers::Done done)
+{
+    const QString name = (request.name.trimmed().isEmpty() ? QStringLiteral("web request %1").arg(entry + 1)
+                                                           : OutsideText::line(request.name, 40)) +
+                         QStringLiteral(": ");
+    const auto fail = [this, &done, &name](const QString& what) {
+        const QString status = QStringLiteral("Error: ") + name + what;
+        m_host.setStatus(status);
+        if (done)
+            done(NotificationResult::failed(status));
+    };
+    const WebPreset* preset = findWebPreset(request.preset);
+    const WebValues values{m_host.internalAddress(),
+                           m_host.externalAddress(),
+                           m_host.externalIPv6Address(),
+                           m_host.previousInternalAddress(),
+                           m_host.previousExternalAddress(),
+                           m_host.previousExternalIPv6Address(),
+                           QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
+                           secret};
+    QString error;
+    const std::optional<FilledRequest> filled = fillWebRequest(request, values, &error);
+    if (!filled)
+        return fail(error);
+    const QUrl parsed(withEscapedUserInfo(filled->url));
+    if (!parsed.isValid() || parsed.host().isEmpty() ||
+        (parsed.scheme() != QLatin1String("http") && parsed.scheme() != QLatin1String("https")))
+        return fail(QStringLiteral("could not hit URL ") + filled->shown);
+    Request sent;
+    sent.entry = entry;
+    sent.name = name;
+    sent.rule = preset ? &preset->answer : nullptr;
+    sent.secret = secret;
+    if (preset && preset->setsAddress) {
+        // Never an update that changes nothing: services count those as abuse.
+        sent.setsAddress = values.external;
+        if (WebEntries::lastSet(m_host.settings(), entry) == values.external) {
+            const QString status =
+                QStringLiteral("Success: ") + name + values.external + QStringLiteral(" is already set; nothing sent");
+            m_host.setStatus(status);
+            if (done)
+                done(NotificationResult::delivered(status));
+            return;
+        }
+    }
+    m_host.setStatus(QStringLiteral("Hitting ") + name + filled->shown);
+    QNetworkRequest prepared = this->prepared(parsed);
+    bool typed = false;
+    for (const auto& [header, value] : filled->headers) {
+        prepared.setRawHeader(header, value);
+        typed = typed || header.compare("Content-Type", Qt::CaseInsensitive) == 0;
+    }
+    if (!typed && !filled->contentType.isEmpty())
+        prepared.setHeader(QNetworkRequest::ContentTypeHeader, filled->contentType);
+    sent.done = std::move(done);
+    QNetworkReply* reply = request.method == WebRequest::Method::Get
+                               ? m_manager.get(prepared)
+                               : m_manager.sendCustomRequest(prepared, filled->method, filled->body);
+    start(reply, std::move(sent));
+}
+
+void WebNotifier::start(QNetworkReply* reply, Request request)
+{
+    m_requests.insert(reply, std::move(request));
     // Qt would otherwise buffer a long body as fast as it arrives, far past what is read of it.
     reply->setReadBufferSize(MaxBodyBytes);
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [this, reply] {
@@ -143,10 +246,34 @@ void WebNotifier::finish(QNetworkReply* reply)
         return;
     }
     bool ok = false;
-    const QString text = outcome(reply, request, &ok);
+    QString text = outcome(reply, request, &ok);
+    if (!request.secret.isEmpty()) // an answer that repeats the secret shows it masked
+        text.replace(request.secret, QStringLiteral("***"));
     m_host.setStatus(text);
+    if (ok && !request.setsAddress.isEmpty())
+        WebEntries::setLastSet(m_host.settings(), request.entry, request.setsAddress);
     if (request.done)
-        request.done(ok ? NotificationResult::delivered(text) : NotificationResult::failed(text));
+        request.done(ok ? NotificationResult::delivered(text) : NotificationResult::failed(text, retryAfter(reply)));
+}
+
+QDateTime WebNotifier::retryAfter(QNetworkReply* reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray value = reply->rawHeader("Retry-After").trimmed();
+    if ((status != 429 && status != 503) || value.isEmpty() || value.size() > 40)
+        return {};
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    bool number = false;
+    const qint64 seconds = value.toLongLong(&number);
+    if (number)
+        return seconds >= 0 ? now.addSecs(std::min<qint64>(seconds, 24 * 60 * 60)) : QDateTime();
+    // An HTTP date: "Sun, 06 Nov 1994 08:49:37 GMT".
+    QDateTime date =
+        QLocale::c().toDateTime(QString::fromLatin1(value), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    if (!date.isValid())
+        return {};
+    date.setTimeSpec(Qt::UTC);
+    return date;
 }
 
 QString WebNotifier::outcome(QNetworkReply* reply, const Request& request, bool* ok) const
@@ -156,18 +283,15 @@ QString WebNotifier::outcome(QNetworkReply* reply, const Request& request, bool*
     // Errors 1-199 are the connection's and the proxy's: no (whole) answer came, whatever status came first.
     const bool noAnswer = error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
     if (!code.isValid() || (noAnswer && !request.full))
-        return QStringLiteral("Error: ") + failureText(error, m_timeoutMs);
+        return QStringLiteral("Error: ") + request.name + failureText(error, m_timeoutMs);
     const int status = code.toInt();
     // Qt keeps the reason phrase's bytes as Latin-1 characters: back to bytes, then read as UTF-8 like the body.
     const QString reason = OutsideText::line(
         reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().toLatin1(), MaxReasonChars);
     const QString statusText = (QStringLiteral("HTTP %1 ").arg(status) + reason).trimmed();
-    if (status < 200 || status > 299)
-        return QStringLiteral("Error: ") + statusText;
-    const DynDnsAnswer answer = DynDnsAnswer::read(request.body);
-    if (answer.kind == DynDnsAnswer::Kind::Error)
-        return QStringLiteral("Error: ") + answer.word + QStringLiteral(": ") + answer.explanation;
-    *ok = true;
-    const QString line = OutsideText::firstLine(request.body);
-    return QStringLiteral("Success: ") + (line.isEmpty() ? statusText : line);
+    const WebAnswer answer = readWebAnswer(request.rule, status, statusText, request.body);
+    *ok = answer.ok;
+    // "Error: " or "Success: ", then the entry's name (none for the first).
+    const qsizetype colon = answer.text.indexOf(u' ') + 1;
+    return answer.text.left(colon) + request.name + answer.text.mid(colon);
 }

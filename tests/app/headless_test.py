@@ -198,6 +198,27 @@ def pending_and_stopped_notices(web_port, marker):
         process.stdin.close()
 
 
+def several_web_requests(web_port, web_log, capture_log, marker):
+    print("--once: two more web requests; the one that fails is the only one left pending; the secret stays unseen")
+    with open(os.path.join(WORK, "ntfy"), "w") as f:
+        f.write('{"id":"x1","event":"message"}')
+    service, url = address_service(["--step", "A"])
+    phone = ('{"name":"phone","on":true,"method":"POST","url":"http://127.0.0.1:%s/capture/ntfy",'
+             '"headers":"Title: New address\\nAuthorization: Bearer $Secret$","body":"$ExternalIP$ was $OldExternalIP$",'
+             '"bodyType":"text","preset":"ntfy-token"}' % web_port)
+    broken = '{"name":"down","on":true,"method":"PUT","url":"http://127.0.0.1:9/x","bodyType":"json","body":"{}"}'
+    path = config("requests.conf", 9, web_port, marker, OldExternal="198.51.100.9", emailNotify=0, programNotify=0,
+                  webRequest2=phone, webSecret2="tk_s3cret", webRequest3=broken)
+    status, err = run("--once", "--config", path, url=url)
+    sent = "POST\t/capture/ntfy\ttext/plain; charset=utf-8\tBearer tk_s3cret\tNew address\t203.0.113.1 was 198.51.100.9"
+    check(status == 2 and sent in text(capture_log) and "/hook/first" in text(web_log), "all three are sent",
+          err + text(capture_log))
+    pending = re.search(r"pendingNotices=(.*)", text(path))
+    check(pending and re.fullmatch(r"web3:1:\S+", pending.group(1)), "only the third waits for its retry", text(path))
+    check("Success: phone: {" in err and "tk_s3cret" not in err, "the outcome shows, the secret does not", err)
+    service.stdin.close()
+
+
 def headless_watcher(mails, mail_port, web_port, web_log, marker):
     print("--headless: notices a change, SIGHUP re-reads, one watcher per file, SIGTERM ends it")
     path = config("headless.conf", mail_port, web_port, marker, OldExternal="203.0.113.1")
@@ -367,7 +388,7 @@ def main():
     mail, words = peer("smtp_peer.py")
     mail_port = words[1]
     web, words = peer("nginx_peer.py", "--root", WORK)
-    web_port, web_log = words[1], words[3]
+    web_port, web_log, capture_log = words[1], words[3], words[5]
     marker = os.path.join(WORK, "marker")
     mails = mails_received(mail)
     once_exit_statuses(mail_port, web_port, web_log, marker)
@@ -375,6 +396,7 @@ def main():
     newest_addresses_and_agreement(mail_port, web_port, web_log, marker)
     pending_and_stopped_notices(web_port, marker)
     mqtt_over_tls()
+    several_web_requests(web_port, web_log, capture_log, marker)
     headless_watcher(mails, mail_port, web_port, web_log, marker)
     other_names_of_a_watched_file()
     full_folder()

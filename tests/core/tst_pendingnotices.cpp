@@ -56,6 +56,26 @@ private slots:
         QCOMPARE(m_now.secsTo(notices.dueAt(Kind::Web)), 30);
     }
 
+    void eachWebEntryWaitsOnItsOwnAndRetryAfterIsBounded()
+    {
+        PendingNotices notices(m_settings);
+        start(notices);
+        QSignalSpy due(&notices, &PendingNotices::due);
+        notices.failed(Kind::Web, 1, m_now.addSecs(7200));
+        notices.failed(Kind::Web, 8, m_now.addDays(3)); // believed for a day
+        notices.failed(Kind::Web, 0, m_now.addSecs(5)); // sooner than the schedule: the schedule holds
+        QCOMPARE(m_settings.read("pendingNotices", ""),
+                 QStringLiteral("web:1:2026-12-07T01:00:30Z;web2:1:2026-12-07T03:00:00Z;web9:1:2026-12-08T01:00:00Z"));
+        QCOMPARE(notices.summary(), QStringLiteral("Web, web 2 and web 9 notices pending, next try at 01:00:30"));
+        m_now = m_now.addSecs(7200);
+        notices.fireDueNow();
+        QCOMPARE(due.size(), 2); // the first and the second, not the ninth
+        QCOMPARE(due.at(1).at(1).toInt(), 1);
+        notices.succeeded(Kind::Web, 1);
+        QVERIFY(notices.isPending(Kind::Web, 8) && !notices.isPending(Kind::Web, 1));
+        notices.replace();
+    }
+
     void damagedEntryIsNothingPending_data()
     {
         QTest::addColumn<QString>("stored");
@@ -69,6 +89,9 @@ private slots:
         QTest::newRow("kind twice") << "mail:1:2026-12-07T01:02:03Z;" + web + ";mail:2:2026-12-07T01:02:03Z" << web;
         QTest::newRow("too long") << web + QString(PendingNotices::MaxTextLength, u';') << QString();
         QTest::newRow("control bytes") << QStringLiteral("\x01;mail:1:\x7f;;") + web << web;
+        QTest::newRow("web entries 2 to 9 only")
+            << "web1:1:2026-12-07T01:02:03Z;web10:1:2026-12-07T01:02:03Z;web9:2:2026-12-07T01:02:03Z;" + web
+            << web + ";web9:2:2026-12-07T01:02:03Z";
     }
 
     void damagedEntryIsNothingPending()

@@ -34,6 +34,7 @@ public:
     QString internalAddress() const override { return QStringLiteral("192.168.1.20"); }
     QString externalAddress() const override { return QStringLiteral("203.0.113.7"); }
     QString externalIPv6Address() const override { return QStringLiteral("2001:db8::7"); }
+    QString previousExternalAddress() const override { return QStringLiteral("198.51.100.1"); }
     Settings& settings() override { return m_settings; }
     NotifySettings& notifySettings() override { return m_values; }
     const ProductInfo& product() const override { return m_product; }

@@ -1,7 +1,12 @@
+#include "NginxPeer.h"
 #include "TestNotificationHost.h"
-#include "core/Notifiers.h"
-#include "notify/Placeholders.h"
+#include "configure/WebRequestsPane.h"
 #include "configure/frmConfigure.h"
+#include "core/Notifiers.h"
+#include "notify/NotificationService.h"
+#include "notify/Placeholders.h"
+#include "notify/WebEntries.h"
+#include "platform/ProcessLauncher.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -42,6 +47,7 @@ private slots:
     void buttonsAndStatusMirror();
     void securityChoiceProposesItsPort();
     void securityFromStore();
+    void webRequestsRefuseBadJsonMaskTheSecretAndSend();
 
 private:
     template <typename W> W* child(const char* name) { return m_dialog->findChild<W*>(QLatin1String(name)); }
@@ -237,6 +243,43 @@ void TestFrmConfigure::securityFromStore()
         LoadNotifySettings(Settings(home.settingsPath()), values);
         QCOMPARE(values.security, security);
     }
+}
+
+void TestFrmConfigure::webRequestsRefuseBadJsonMaskTheSecretAndSend()
+{
+    NginxPeer nginx;
+    QString error;
+    QVERIFY2(nginx.start(&error), qPrintable(error));
+    nginx.setBody(QStringLiteral("sent"), R"({"ok":true,"result":{}})");
+    DetachedProcessLauncher launcher;
+    NotificationService service(*m_host, launcher); // the real web requests, with the dialog's host
+    frmConfigure dialog(*m_host, service);
+    auto* pane = dialog.findChild<WebRequestsPane*>();
+    const auto find = [&dialog](const char* name) { return dialog.findChild<QWidget*>(QLatin1String(name)); };
+    auto* presets = qobject_cast<QComboBox*>(find("cmbWebPreset"));
+    presets->setCurrentIndex(presets->findText(QStringLiteral("Telegram bot")));
+    pane->applyPreset(presets->currentIndex());
+    auto* body = qobject_cast<QPlainTextEdit*>(find("txtWebBody"));
+    auto* message = qobject_cast<QLabel*>(find("lblWebMessage"));
+    QCOMPARE(message->text(), QStringLiteral("Saved."));
+    body->setPlainText(QStringLiteral("{\"chat_id\": 5, \"text\": $ExternalIP$}")); // stored at each edit
+    QCOMPARE(message->text(),
+             QStringLiteral("Not saved: the body is not JSON once filled: unterminated object at character 29"));
+    QVERIFY(stored("webRequest2").contains(QLatin1String("YOUR-CHAT-ID")));
+    body->setPlainText(QStringLiteral("{\"chat_id\": 5, \"text\": \"$ExternalIP$\"}"));
+    qobject_cast<QLineEdit*>(find("txtWebUrl"))->setText(nginx.url("/capture/sent?bot=$Secret$").toString());
+    qobject_cast<QCheckBox*>(find("chkWebRequestOn"))->setChecked(true); // stores the URL with it
+    auto* secret = qobject_cast<QLineEdit*>(find("txtWebSecret"));
+    QCOMPARE(secret->echoMode(), QLineEdit::Password);
+    QTest::keyClicks(secret, QStringLiteral("123:abc"));
+    QCOMPARE(stored("webSecret2"), QStringLiteral("123:abc")); // no keyring in this test: the settings keep it
+    QCOMPARE(qobject_cast<QLabel*>(find("lblWebPreview"))->text(),
+             "Requests: POST " + nginx.url("/capture/sent?bot=***").toString());
+    QTest::mouseClick(qobject_cast<QPushButton*>(find("cmdWebTest")), Qt::LeftButton);
+    QTRY_COMPARE(message->text(), QStringLiteral(R"(Success: Telegram bot: {"ok":true,"result":{}})"));
+    QVERIFY(nginx.accessLog("CAPTURE").constLast().startsWith(QLatin1String("POST\t/capture/sent?bot=123:abc\t")));
+    QVERIFY(!m_host->statuses.join(u'\n').contains(QLatin1String("123:abc")));
+    QVERIFY(WebEntries::load(m_host->settings(), 1, &error)->on);
 }
 
 QTEST_MAIN(TestFrmConfigure)

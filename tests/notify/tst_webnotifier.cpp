@@ -1,7 +1,9 @@
 // The web notification against nginx and, for faults nginx cannot make, tests/peers/chaos_address_peer.py.
 #include "NginxPeer.h"
 #include "TestNotificationHost.h"
+#include "notify/WebEntries.h"
 #include "notify/WebNotifier.h"
+#include "notify/WebPresets.h"
 
 #include <QtTest>
 
@@ -15,8 +17,43 @@ private slots:
     void sendsTheAddressesTheAgentAndNoCache();
     void neverShowsThePassword_data();
     void neverShowsThePassword();
+    void requestsReachTheServerEscaped_data();
+    void requestsReachTheServerEscaped();
+    void answersReadByPreset_data();
+    void answersReadByPreset();
+    void damagedOrUnsendableRequestsAreRefused_data();
+    void damagedOrUnsendableRequestsAreRefused();
+    void neverAnUpdateThatChangesNothing();
+    void longAnswersAreReadInPartForEveryMethod_data();
+    void longAnswersAreReadInPartForEveryMethod();
 
 private:
+    // Web request 2 of @p host sent once; its result.
+    static NotificationResult send(TestNotificationHost& host, const WebRequest& request, const QString& secret = {})
+    {
+        WebEntries::save(host.settings(), 1, request);
+        (void)host.settings().write(WebEntries::secretKey(1), secret);
+        WebNotifier web(host);
+        web.setTimeoutMs(2000);
+        std::optional<NotificationResult> result;
+        web.send(1, [&result](const NotificationResult& r) { result = r; });
+        (void)QTest::qWaitFor([&result] { return result.has_value(); }, 5000);
+        return result.value_or(NotificationResult::givenUp());
+    }
+    static WebRequest request(WebRequest::Method method, const QString& url, WebRequest::BodyType type = {},
+                              const QString& body = {}, const QString& headers = {}, const char* preset = "")
+    {
+        WebRequest r;
+        r.name = QStringLiteral("t");
+        r.method = method;
+        r.url = url;
+        r.bodyType = type;
+        r.body = body;
+        r.headers = headers;
+        r.preset = QLatin1String(preset);
+        return r;
+    }
+
     static QList<bool> hit(TestNotificationHost& host, const QString& url) // the dones once one came (or in 5 s)
     {
         host.notifySettings().url = url;
@@ -123,6 +160,178 @@ void TestWebNotifier::neverShowsThePassword()
     const QString all = host.statuses.join(u'\n');
     QVERIFY2(password.isEmpty() || !all.contains(password), qPrintable(all));
     QVERIFY2(password.isEmpty() || !all.contains(QUrl::fromPercentEncoding(password.toUtf8())), qPrintable(all));
+}
+
+Q_DECLARE_METATYPE(WebRequest)
+
+using M = WebRequest::Method;
+using B = WebRequest::BodyType;
+
+void TestWebNotifier::requestsReachTheServerEscaped_data()
+{
+    QTest::addColumn<WebRequest>("request");
+    QTest::addColumn<QString>("secret");
+    QTest::addColumn<QString>("logged"); // method, URI, Content-Type, Authorization, Title, body as nginx logs them
+    QTest::newRow("POST JSON: a quote and a backslash in a value")
+        << request(M::Post, "/capture/f", B::Json, R"({"name": "$Secret$", "ip": "$ExternalIP$", "t": "$time$"})")
+        << "a\"b\\c"
+        << "POST\t/capture/f\tapplication/json\t-\t-\t"
+           R"({\x22name\x22: \x22a\x5C\x22b\x5C\x5Cc\x22, \x22ip\x22: \x22203.0.113.7\x22, \x22t\x22: \x22####\x22})";
+    QTest::newRow("PUT form, percent-encoded URL")
+        << request(M::Put, "/capture/f?s=$Secret$&v6=$ExternalIPv6$", B::Form,
+                   "ip=$ExternalIP$&s=$Secret$&v6=$ExternalIPv6$")
+        << "a b&c=d"
+        << "PUT\t/capture/f?s=a%20b%26c%3Dd&v6=2001:db8::7\tapplication/x-www-form-urlencoded\t-\t-\t"
+           "ip=203.0.113.7&s=a+b%26c%3Dd&v6=2001%3Adb8%3A%3A7";
+    QTest::newRow("PATCH text, headers with placeholders, the secret in one")
+        << request(M::Patch, "/capture/f", B::Text, "was $OldExternalIP$, now $ExternalIP$ ($InternalIP$)",
+                   "Title: for $InternalIP$\nAuthorization: Bearer $Secret$")
+        << "t0k3n"
+        << "PATCH\t/capture/f\ttext/plain; charset=utf-8\tBearer t0k3n\tfor 192.168.1.20\t"
+           "was 198.51.100.1, now 203.0.113.7 (192.168.1.20)";
+    QTest::newRow("GET, no body") << request(M::Get, "/capture/f?ip=$ExternalIP$") << ""
+                                  << "GET\t/capture/f?ip=203.0.113.7\t-\t-\t-\t-";
+}
+
+void TestWebNotifier::requestsReachTheServerEscaped()
+{
+    QFETCH(WebRequest, request);
+    QFETCH(QString, secret);
+    QFETCH(QString, logged);
+    // An answer that repeats the secret shows it masked.
+    m_nginx.setBody(QStringLiteral("f"), secret.isEmpty() ? "done" : "done " + secret.toUtf8());
+    request.url = m_nginx.url(QString()).toString() + request.url;
+    TestNotificationHost host;
+    const qsizetype before = m_nginx.accessLog("CAPTURE").size();
+    const NotificationResult result = send(host, request, secret);
+    QVERIFY2(result.ok(), qPrintable(result.message));
+    QCOMPARE(host.status(), QStringLiteral("Success: t: done") + (secret.isEmpty() ? "" : " ***"));
+    QTRY_COMPARE(m_nginx.accessLog("CAPTURE").size(), before + 1);
+    QString line = m_nginx.accessLog("CAPTURE").last();
+    line.replace(QRegularExpression(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)"), QStringLiteral("####"));
+    QCOMPARE(line, logged);
+    const QString shown = host.statuses.join(u'\n');
+    QVERIFY2(secret.isEmpty() || !shown.contains(secret), qPrintable(shown));
+    QVERIFY2(secret.isEmpty() || !shown.contains(QUrl::toPercentEncoding(secret)), qPrintable(shown));
+}
+
+void TestWebNotifier::answersReadByPreset_data()
+{
+    QTest::addColumn<QString>("preset");
+    QTest::addColumn<QString>("path"); // on nginx; "/capture/f" answers 200 with the body given
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("retryAfter"); // seconds to the next try a failure asks for; -1: none
+    const auto row = [](const char* name, const char* preset, const char* path, const QByteArray& body,
+                        const QString& status, int retryAfter = -1) {
+        QTest::newRow(name) << preset << path << body << status << retryAfter;
+    };
+    row("Telegram refused", "telegram", "/answer/telegram-denied", "", "Error: t: HTTP 401 Unauthorized: Unauthorized");
+    row("Telegram ok false", "telegram", "/answer/telegram-refused", "", "Error: t: chat not found");
+    row("Telegram sent", "telegram", "/answer/telegram-sent", "",
+        R"(Success: t: {"ok":true,"result":{"message_id":7}})");
+    row("Slack's plain word", "slack", "/answer/slack-invalid", "", "Error: t: HTTP 400 Bad Request: invalid_payload");
+    row("Slack ok", "slack", "/capture/f", "ok", "Success: t: ok");
+    row("Slack other 2xx", "slack", "/capture/f", "queued", "Error: t: the service answered \"queued\"");
+    row("Matrix", "matrix", "/answer/matrix-forbidden", "", "Error: t: HTTP 403 Forbidden: not in the room");
+    row("Gotify", "gotify", "/answer/gotify-denied", "",
+        "Error: t: HTTP 401 Unauthorized: you need to provide a valid access token");
+    row("deSEC badauth on a 401", "desec", "/answer/desec-badauth", "",
+        "Error: t: badauth: the user name or password was refused");
+    row("DuckDNS KO", "duckdns", "/capture/f", "KO", "Error: t: the service answered \"KO\"");
+    row("dynv6 unchanged", "dynv6", "/capture/f", "addresses unchanged", "Success: t: addresses unchanged");
+    row("429, seconds", "ntfy", "/answer/busy?after=7200", "", "Error: t: HTTP 429 Too Many Requests: slow down", 7200);
+    row("503, an HTTP date", "", "/answer/unavailable", "",
+        "Error: t: HTTP 503 Service Temporarily Unavailable", 24 * 3600);
+    row("429 without Retry-After", "", "/answer/busy", "", "Error: t: HTTP 429 Too Many Requests", -1);
+}
+
+void TestWebNotifier::answersReadByPreset()
+{
+    QFETCH(QString, preset);
+    QFETCH(QString, path);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, status);
+    QFETCH(int, retryAfter);
+    m_nginx.setBody(QStringLiteral("f"), body);
+    TestNotificationHost host;
+    (void)host.settings().write(Key::WebLastSet, QStringLiteral("2=198.51.100.1"));
+    const NotificationResult result =
+        send(host, request(M::Post, m_nginx.url(path).toString(), {}, {}, {}, qPrintable(preset)));
+    QCOMPARE(result.message, status);
+    QCOMPARE(result.ok(), status.startsWith(QLatin1String("Success")));
+    const qint64 wait = QDateTime::currentDateTimeUtc().secsTo(result.notBefore);
+    if (retryAfter < 0)
+        QVERIFY(!result.notBefore.isValid());
+    else // an HTTP date far ahead is believed for a day at most (PendingNotices)
+        QVERIFY2(qAbs(std::min<qint64>(wait, 24 * 3600) - retryAfter) < 5, qPrintable(QString::number(wait)));
+}
+
+void TestWebNotifier::damagedOrUnsendableRequestsAreRefused_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("secret");
+    QTest::addColumn<QString>("status");
+    const QString damaged = QStringLiteral("Error: The web request 2 in the settings is damaged (%1); skipped");
+    QTest::newRow("not JSON") << "{\"url\": " << "" << damaged.arg("unterminated object");
+    QTest::newRow("unknown method") << R"({"url": "http://h/", "method": "DELETE"})" << ""
+                                    << damaged.arg("unknown method \"DELETE\"");
+    QTest::newRow("CR in a header") << R"({"url": "http://h/", "headers": "A: b\r\nEvil: 1"})" << ""
+                                    << damaged.arg("a header holds a line break");
+    QTest::newRow("JSON body not JSON once filled")
+        << R"({"name": "j", "url": "http://h/", "bodyType": "json", "body": "{\"ip\": $ExternalIP$}"})" << ""
+        << "Error: j: the body is not JSON once filled: unterminated object at character 13";
+    QTest::newRow("a secret with a line break in a header")
+        << R"({"name": "h", "url": "http://h/", "headers": "Authorization: Bearer $Secret$"})" << "x\r\nEvil: 1"
+        << "Error: h: the header Authorization holds a line break once filled";
+}
+
+void TestWebNotifier::damagedOrUnsendableRequestsAreRefused()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, secret);
+    TestNotificationHost host;
+    (void)host.settings().write(WebEntries::requestKey(1), stored);
+    (void)host.settings().write(WebEntries::secretKey(1), secret);
+    WebNotifier web(host);
+    std::optional<NotificationResult> result;
+    web.send(1, [&result](const NotificationResult& r) { result = r; });
+    QVERIFY(result && !result->ok());
+    QTEST(result->message, "status");
+    QCOMPARE(host.statuses, QStringList{result->message});
+}
+
+void TestWebNotifier::neverAnUpdateThatChangesNothing()
+{
+    m_nginx.setBody(QStringLiteral("f"), "OK");
+    TestNotificationHost host;
+    const WebRequest duck =
+        request(M::Get, m_nginx.url("/capture/f?ip=$ExternalIP$").toString(), {}, {}, {}, "duckdns");
+    const qsizetype before = m_nginx.accessLog("CAPTURE").size();
+    QCOMPARE(send(host, duck).message, QStringLiteral("Success: t: OK"));
+    QCOMPARE(host.settings().read(Key::WebLastSet), QStringLiteral("2=203.0.113.7"));
+    QCOMPARE(send(host, duck).message, QStringLiteral("Success: t: 203.0.113.7 is already set; nothing sent"));
+    QTest::qWait(200);
+    QCOMPARE(m_nginx.accessLog("CAPTURE").size(), before + 1);
+}
+
+void TestWebNotifier::longAnswersAreReadInPartForEveryMethod_data()
+{
+    QTest::addColumn<int>("method");
+    for (const M method : {M::Get, M::Post, M::Put, M::Patch})
+        QTest::newRow(qPrintable(WebRequest::methodText(method))) << int(method);
+}
+
+void TestWebNotifier::longAnswersAreReadInPartForEveryMethod()
+{
+    QFETCH(int, method);
+    PeerProcess chaos;
+    QString error;
+    QVERIFY2(chaos.start("chaos_address_peer.py", {"--step", "big"}, &error), qPrintable(error));
+    TestNotificationHost host;
+    const QString url = QStringLiteral("http://127.0.0.1:%1/update").arg(chaos.port());
+    const NotificationResult result = send(host, request(M(method), url, B::Text, QStringLiteral("$ExternalIP$")));
+    QCOMPARE(result.message, "Success: t: " + QString(199, u'x') + QChar(0x2026)); // 10 MiB sent, 64 KiB read
 }
 
 QTEST_GUILESS_MAIN(TestWebNotifier)

@@ -24,10 +24,11 @@ public:
         if (file.open(QIODevice::WriteOnly))
             file.write(content);
     }
-    /// The logged requests, one tab-separated line each, oldest first.
-    QStringList accessLog() const
+    /// The logged requests, one tab-separated line each, oldest first; @p field "CAPTURE": those under /capture/
+    /// and /answer/ (method, URI, Content-Type, Authorization, Title, body).
+    QStringList accessLog(const char* field = "LOG") const
     {
-        QFile file(m_process.readyField(QStringLiteral("LOG")));
+        QFile file(m_process.readyField(QLatin1String(field)));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
                                               : QStringList();
     }

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "notify/WebRequest.h"
+
+#include <QGroupBox>
+
+class NotificationHost;
+class Notifiers;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+/// "Web Requests": the web requests beyond the first (2 to 9), one shown at a time. Every edit is checked and
+/// stored at once (a request that cannot be sent, such as a JSON body that is no JSON once filled, is not stored
+/// and the reason shows under it); the secret goes to the keyring through the entry's password store and is shown
+/// masked. A preset fills the shape for a service; "Test Now" sends the request shown with the current addresses.
+class WebRequestsPane : public QGroupBox
+{
+    Q_OBJECT
+public:
+    WebRequestsPane(NotificationHost& host, Notifiers& notifiers, QWidget* parent = nullptr);
+
+    /// The entry shown (WebEntries::First to Last).
+    int entry() const;
+    /// The request as the fields hold it.
+    WebRequest shownRequest() const;
+
+public slots:
+    void showEntry(int index);
+    void applyPreset(int index);
+    /// Stores the request shown; false, with the reason under it, when it cannot be sent.
+    bool store();
+    void storeSecret();
+    void testNow();
+    void removeEntry();
+
+private:
+    void updatePreview(const WebRequest& request);
+    QString entryLabel(int entry) const;
+
+    NotificationHost& m_host;
+    Notifiers& m_notifiers;
+    bool m_loading = false;
+
+    QComboBox* cmbEntry = nullptr;
+    QCheckBox* chkOn = nullptr;
+    QLineEdit* txtName = nullptr;
+    QComboBox* cmbPreset = nullptr;
+    QComboBox* cmbMethod = nullptr;
+    QLineEdit* txtUrl = nullptr;
+    QPlainTextEdit* txtHeaders = nullptr;
+    QComboBox* cmbBodyType = nullptr;
+    QPlainTextEdit* txtBody = nullptr;
+    QLineEdit* txtSecret = nullptr;
+    QLabel* lblSecret = nullptr;
+    QLabel* lblPreview = nullptr;
+    QLabel* lblMessage = nullptr;
+    QPushButton* cmdTest = nullptr;
+    QPushButton* cmdRemove = nullptr;
+};

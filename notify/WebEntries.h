@@ -1,0 +1,31 @@
+#pragma once
+
+#include "core/SettingsKeys.h"
+#include "notify/WebRequest.h"
+
+#include <QString>
+
+#include <optional>
+
+class Settings;
+
+/// The web requests beyond the first as the settings hold them: entry n (1 to 8) is the key webRequest<n + 1>, its
+/// secret webSecret<n + 1> (where no keyring keeps it) and the address its last update set in webLastSet.
+namespace WebEntries {
+constexpr int First = 1; // entry 0 is the URL of old (strURL)
+constexpr int Last = 8;
+
+Key requestKey(int entry);
+Key secretKey(int entry);
+/// The name of entry @p entry's secret in the keyring: "web request 2 secret" ...
+QString keyringKey(int entry);
+
+/// Entry @p entry; nothing when its key is empty, or, with @p error saying why, when it is damaged.
+std::optional<WebRequest> load(const Settings& settings, int entry, QString* error);
+void save(Settings& settings, int entry, const WebRequest& request);
+
+/// webLastSet is `<entry number>=<address>` items, ';' between (`2=203.0.113.7;5=198.51.100.4`); an item of
+/// another form is ignored.
+QString lastSet(const Settings& settings, int entry);
+void setLastSet(Settings& settings, int entry, const QString& address);
+} // namespace WebEntries
