@@ -109,6 +109,7 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
     watcher.load();
     watcher.loadRefreshSettings(mode == CommandLine::Mode::Headless);
     notifications.passwords.start(); // a mail started before the keyring answered waits for it
+    notifications.dnsApiToken.start();
     TestHooks::install(watcher.refreshCycle(), &watcher);
 
     int status = CommandLine::ExitUnchanged;

@@ -8,7 +8,9 @@
 
 WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& settings, MessageBox* messageBox)
     : host(watcher), passwords(LoadProductInfo().productName, settings), service(host, launcher),
-      secureMail([&watcher](const QString& text) { watcher.showNotifierStatus(text); })
+      secureMail([&watcher](const QString& text) { watcher.showNotifierStatus(text); }),
+      dnsApiToken(LoadProductInfo().productName, settings, nullptr, Key::DnsApiToken, QStringLiteral("DNS API token")),
+      dnsApi(host, dnsApiToken)
 {
     // The SSL 2.0 channel's failures open their message box once its socket's event has been handled; the
     // session has ended by then, with the failure on the status line.
@@ -21,7 +23,10 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
     QObject::connect(&passwords, &PasswordStore::passwordKnown, &watcher,
                      [&watcher](const QString& password) { watcher.notifySettings().password = password; });
     QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
+    QObject::connect(&dnsApiToken, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setPasswordStore(&passwords);
+    host.addSecretStore(Key::DnsApiToken, &dnsApiToken);
+    service.setNotifier(Notifiers::Kind::Cloudflare, &dnsApi);
     service.setSecureTransport(&secureMail);
     watcher.setNotifiers(&service);
 }

@@ -81,6 +81,7 @@ int main(int argc, char* argv[])
     watcher.load();
     // The mail password comes from the keyring while the splash shows; a mail started earlier waits for it.
     notifications.passwords.start();
+    notifications.dnsApiToken.start();
     watcher.lookUp();
     desktop.startWithSplash([&form] { form.Form_Load(); }); // after the splash, the main window loads and shows
     return app.exec();

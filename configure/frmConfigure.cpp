@@ -1,6 +1,7 @@
 #include "configure/frmConfigure.h"
 
 #include "configure/AddressSourcesPane.h"
+#include "configure/DnsApiPane.h"
 #include "configure/PlaceholderTools.h"
 #include "core/NotifySettings.h"
 #include "core/Settings.h"
@@ -105,6 +106,7 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     tabs->addTab(scrolling(buildEmailFrame()), QStringLiteral("&Email"));
     tabs->addTab(scrolling(notices), QStringLiteral("&Program and Web"));
     tabs->addTab(scrolling(new AddressSourcesPane(host.settings())), QStringLiteral("Address S&ources"));
+    tabs->addTab(scrolling(new DnsApiPane(host, notifiers)), QStringLiteral("&DNS API"));
     txtStatus = named(new QLineEdit, "txtStatus");
     txtStatus->setReadOnly(true);
     txtStatus->setAccessibleName(QStringLiteral("Status"));

@@ -53,6 +53,13 @@ enum class Key
     // MQTT
 
     // DNS updates
+    // the DNS host's API
+    DnsApiZone,
+    DnsApiRecord,
+    DnsApiToken,
+    DnsApiTtl,
+    DnsApiBaseUrl,
+    DnsApiLastSet,
 
     Count, ///< not a key: how many there are
 };

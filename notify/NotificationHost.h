@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/SettingsKeys.h"
+
 #include <QString>
 
 #include <functional>
@@ -32,4 +34,6 @@ public:
     virtual const ProductInfo& product() const = 0;
     /// Where the mail password is kept; none: in the settings file, as NotifySettings holds it.
     virtual PasswordStore* passwordStore() { return nullptr; }
+    /// Where the secret whose settings key is @p fileKey (a token, a key) is kept; none: in the settings file.
+    virtual PasswordStore* secretStore(Key fileKey) { return fileKey == Key::MailPassword ? passwordStore() : nullptr; }
 };

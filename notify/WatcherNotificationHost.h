@@ -2,6 +2,8 @@
 
 #include "notify/NotificationHost.h"
 
+#include <map>
+
 class AddressWatcher;
 
 /// The watcher as the notifiers see it: its status line, its addresses and its settings.
@@ -21,9 +23,16 @@ public:
     NotifySettings& notifySettings() override;
     PasswordStore* passwordStore() override { return m_passwords; }
     void setPasswordStore(PasswordStore* store) { m_passwords = store; }
+    PasswordStore* secretStore(Key fileKey) override
+    {
+        const auto found = m_secrets.find(fileKey);
+        return found == m_secrets.end() ? NotificationHost::secretStore(fileKey) : found->second;
+    }
+    void addSecretStore(Key fileKey, PasswordStore* store) { m_secrets[fileKey] = store; }
     const ProductInfo& product() const override;
 
 private:
     AddressWatcher& m_watcher;
     PasswordStore* m_passwords = nullptr;
+    std::map<Key, PasswordStore*> m_secrets; // the other kinds' tokens and keys
 };

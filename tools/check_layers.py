@@ -21,6 +21,7 @@ LAYERS = {
     "keyring": 4,
     "notify": 5,
     "secure": 6,
+    "dnsapi": 6,
     "widgets": 7,
     "mainwindow": 8,
     "configure": 8,
