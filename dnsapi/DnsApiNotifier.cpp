@@ -86,8 +86,9 @@ void DnsApiNotifier::send(Notifiers::Done done)
     m_done = std::move(done);
     m_cancelled = false;
     setState(State::WaitingForToken);
-    m_token.whenReady(this, [this] {
-        if (m_state == State::WaitingForToken)
+    // An update given up while it waited leaves its wait behind: only this one's may begin it.
+    m_token.whenReady(this, [this, run = ++m_run] {
+        if (run == m_run && m_state == State::WaitingForToken)
             begin();
     });
 }
@@ -221,6 +222,9 @@ void DnsApiNotifier::finished()
         return end(NotificationResult::givenUp());
     if (m_tooLarge)
         return fail(QStringLiteral("the answer was larger than 1 MiB and was not read"));
+    // Errors below ContentAccessDenied are the connection's: the answer, whatever its status, did not come whole.
+    if (reply->error() > QNetworkReply::NoError && reply->error() < QNetworkReply::ContentAccessDenied)
+        return fail(noAnswerText(reply->error(), m_timeoutMs));
     const DnsApiAnswer answer = DnsApiAnswer::read(m_body);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 200 && status <= 299 && answer.json && answer.success)

@@ -76,6 +76,7 @@ private:
     Notifiers::Done m_done;
     State m_state = State::Idle;
     int m_timeoutMs = DefaultTimeoutMs;
+    quint64 m_run = 0; // counts the updates started
 
     // The update under way
     QUrl m_base;
