@@ -30,7 +30,8 @@ DnsApiPane::DnsApiPane(NotificationHost& host, Notifiers& notifiers, QWidget* pa
     auto* intro = new QLabel(QStringLiteral(
         "When an address changes, point a name's A record (and its AAAA record when there is a public IPv6 "
         "address) at it through Cloudflare's DNS API. A record is changed only when it holds another address; one "
-        "that does not exist is created. The token needs the permissions \"Zone - DNS - Edit\" and \"Zone - Zone - Read\" for the zone."));
+        "that does not exist is created. The token needs the permissions \"Zone - DNS - Edit\" and \"Zone - Zone - "
+        "Read\" for the zone."));
     intro->setWordWrap(true);
     chkDnsApiNotify = named(new QCheckBox(QStringLiteral("&Update on change")), "chkDnsApiNotify");
     chkDnsApiNotify->setChecked(settings.readFlag(Key::CloudflareNotify));
