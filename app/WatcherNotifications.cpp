@@ -15,8 +15,9 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
     : host(watcher), passwords(LoadProductInfo().productName, settings),
       mqttPassword(LoadProductInfo().productName, settings, nullptr, Key::MqttPassword,
                    QStringLiteral("MQTT password")),
-      service(host, launcher),
-      secureMail([&watcher](const QString& text) { watcher.showNotifierStatus(text); })
+      service(host, launcher), secureMail([&watcher](const QString& text) { watcher.showNotifierStatus(text); }),
+      dnsApiToken(LoadProductInfo().productName, settings, nullptr, Key::DnsApiToken, QStringLiteral("DNS API token")),
+      dnsApi(host, dnsApiToken)
 {
     // The SSL 2.0 channel's failures open their message box once its socket's event has been handled; the
     // session has ended by then, with the failure on the status line.
@@ -29,6 +30,7 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
     QObject::connect(&passwords, &PasswordStore::passwordKnown, &watcher,
                      [&watcher](const QString& password) { watcher.notifySettings().password = password; });
     QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
+    QObject::connect(&dnsApiToken, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setPasswordStore(&passwords);
     QList<PasswordStore*> stores{nullptr};
     for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
@@ -39,6 +41,8 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
         stores.append(webSecrets[size_t(entry)].get());
     }
     host.setWebSecretStores(stores);
+    host.setSecretStore(Key::DnsApiToken, &dnsApiToken);
+    service.setNotifier(Notifiers::Kind::Cloudflare, &dnsApi);
     service.setSecureTransport(&secureMail);
     QObject::connect(&mqttPassword, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setSecretStore(Key::MqttPassword, &mqttPassword);
@@ -52,6 +56,7 @@ void WatcherNotifications::startSecrets()
 {
     passwords.start();
     mqttPassword.start();
+    dnsApiToken.start();
     Settings& settings = host.settings();
     for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
         // Only where there is a request: nine keyring look-ups at each start for nothing would slow it.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dnsapi/DnsApiNotifier.h"
 #include "keyring/PasswordStore.h"
 #include "notify/NotificationService.h"
 #include "notify/WatcherNotificationHost.h"
@@ -14,7 +15,7 @@ class MessageBox;
 class Settings;
 
 /// The notifications of one watcher, wired to it the same way for the window and the headless modes:
-/// the host the notifiers see, the mail password's store (started with start()), the notifiers and
+/// the host the notifiers see, the mail password's and the tokens' stores (each started with start()), the notifiers and
 /// the SSL 2.0 channel, whose failures go to @p messageBox once the socket event that found them is
 /// over (a modal box never runs inside the transport).
 struct WatcherNotifications
@@ -36,4 +37,6 @@ struct WatcherNotifications
     SecureMailTransport secureMail;
     std::unique_ptr<KindNotifier> mqtt; // none where the build has no MQTT
     std::unique_ptr<QObject> dnsUpdate; // the DNS update's notifier and its key's store
+    PasswordStore dnsApiToken; // the DNS host's API token
+    DnsApiNotifier dnsApi;
 };

@@ -1,8 +1,9 @@
 #include "configure/frmConfigure.h"
 
 #include "configure/AddressSourcesPane.h"
-#include "configure/MqttPane.h"
+#include "configure/DnsApiPane.h"
 #include "configure/DnsUpdatePane.h"
+#include "configure/MqttPane.h"
 #include "configure/PlaceholderTools.h"
 #include "configure/WebRequestsPane.h"
 #include "core/NotifySettings.h"
@@ -111,6 +112,7 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     tabs->addTab(scrolling(new WebRequestsPane(host, notifiers)), QStringLiteral("Web &Requests"));
     tabs->addTab(scrolling(new MqttPane(host, notifiers)), QStringLiteral("&MQTT"));
     tabs->addTab(scrolling(new DnsUpdatePane(host, notifiers)), QStringLiteral("&DNS Update"));
+    tabs->addTab(scrolling(new DnsApiPane(host, notifiers)), QStringLiteral("DNS &API"));
     txtStatus = named(new QLineEdit, "txtStatus");
     txtStatus->setReadOnly(true);
     txtStatus->setAccessibleName(QStringLiteral("Status"));

@@ -87,6 +87,13 @@ constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::DnsUpdateKeySecret, {"dnsUpdateKeySecret", "", Secret::Yes}}, // base64, where no keyring keeps it
     {Key::DnsUpdateAlgorithm, {"dnsUpdateAlgorithm", "hmac-sha256"}},
     {Key::DnsUpdateLastSet, {"dnsUpdateLastSet", ""}}, // what the last update set: name, IPv4, IPv6
+    // the DNS host's API
+    {Key::DnsApiZone, {"dnsApiZone", ""}},
+    {Key::DnsApiRecord, {"dnsApiRecord", ""}}, // a name in the zone; "home" stands for home.<zone>
+    {Key::DnsApiToken, {"dnsApiToken", "", Secret::Yes}}, // where no keyring keeps it
+    {Key::DnsApiTtl, {"dnsApiTtl", 1, 1, 86400}}, // of a record it creates; 1 is the host's "automatic"
+    {Key::DnsApiBaseUrl, {"dnsApiBaseUrl", "https://api.cloudflare.com/client/v4"}},
+    {Key::DnsApiLastSet, {"dnsApiLastSet", ""}}, // zone, record and the addresses the records were last seen to hold
 
 }};
 // clang-format on

@@ -89,6 +89,13 @@ enum class Key
     DnsUpdateKeySecret,
     DnsUpdateAlgorithm,
     DnsUpdateLastSet,
+    // the DNS host's API
+    DnsApiZone,
+    DnsApiRecord,
+    DnsApiToken,
+    DnsApiTtl,
+    DnsApiBaseUrl,
+    DnsApiLastSet,
 
     Count, ///< not a key: how many there are
 };

@@ -21,11 +21,18 @@ QString theStore()
     return QStringLiteral("the ") + SecretStore::storeName();
 }
 
+// "mail password" at the start of a line.
+QString capitalized(const QString& name)
+{
+    return name.left(1).toUpper() + name.mid(1);
+}
+
 } // namespace
 
 PasswordStore::PasswordStore(QString service, Settings& settings, QObject* parent, Key fileKey,
                              const QString& keyringKey)
-    : QObject(parent), m_store(std::move(service), keyringKey), m_settings(settings), m_fileKey(fileKey)
+    : QObject(parent), m_store(std::move(service), keyringKey), m_settings(settings), m_fileKey(fileKey),
+      m_name(keyringKey)
 {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(AnswerTimeoutMs);
@@ -149,8 +156,8 @@ void PasswordStore::writeFinished(const SecretStore::Answer& answer)
     // Only now, with the store holding it, may the settings' copy go.
     if (!m_settings.read(m_fileKey).isEmpty()) {
         m_settings.write(m_fileKey, QString());
-        qCInfo(lcKeyring).noquote() << "mail password moved from the settings into" << theStore();
-        emit notice(QStringLiteral("Mail password moved into %1").arg(theStore()));
+        qCInfo(lcKeyring).noquote() << m_name << "moved from the settings into" << theStore();
+        emit notice(QStringLiteral("%1 moved into %2").arg(capitalized(m_name), theStore()));
     }
     setPlace(Place::Keyring);
     runPending();
@@ -185,10 +192,11 @@ void PasswordStore::keepInFile(const QString& password, const QString& reason)
     if (m_settings.read(m_fileKey) != password)
         m_settings.write(m_fileKey, password);
     // One line, once per run: no store call is tried again after this.
-    qCInfo(lcKeyring).noquote() << "mail password kept in the settings, not in" << theStore() + QLatin1Char(':')
+    qCInfo(lcKeyring).noquote() << m_name << "kept in the settings, not in" << theStore() + QLatin1Char(':')
                                 << reason;
     if (!password.isEmpty()) // without a password there is nothing to warn about
-        emit notice(QStringLiteral("Mail password kept in the settings, not in %1 (%2)").arg(theStore(), reason));
+        emit notice(
+            QStringLiteral("%1 kept in the settings, not in %2 (%3)").arg(capitalized(m_name), theStore(), reason));
     setPlace(Place::File);
 }
 

@@ -90,6 +90,7 @@ private:
     SecretStore m_store;
     Settings& m_settings;
     Key m_fileKey;
+    QString m_name; // its entry in the store: "mail password", "DNS API token"; for the log and the notices
     State m_state = State::NotStarted;
     Place m_place = Place::Unknown;
     QString m_password;

@@ -23,6 +23,7 @@ LAYERS = {
     "secure": 6,
     "mqtt": 6,
     "dnsupdate": 6,
+    "dnsapi": 6,
     "widgets": 7,
     "mainwindow": 8,
     "configure": 8,

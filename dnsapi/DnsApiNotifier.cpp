@@ -1,0 +1,351 @@
+#include "dnsapi/DnsApiNotifier.h"
+
+#include "core/ProductInfo.h"
+#include "core/Settings.h"
+#include "keyring/PasswordStore.h"
+#include "notify/NotificationHost.h"
+#include "platform/FreshRequest.h"
+#include "platform/OutsideText.h"
+
+#include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QUrlQuery>
+
+Q_LOGGING_CATEGORY(lcDnsApi, "vistrel.dnsapi", QtInfoMsg)
+
+namespace {
+const QString ErrorPrefix = QStringLiteral("Error: DNS API: ");
+
+bool sameAddress(const QString& a, const QString& b)
+{
+    const QHostAddress first(a);
+    return first.isNull() ? a == b : first.isEqual(QHostAddress(b));
+}
+
+QString noAnswerText(QNetworkReply::NetworkError error, int timeoutMs)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("the server refused the connection");
+    case QNetworkReply::RemoteHostClosedError:
+        return QStringLiteral("the server closed the connection without an answer");
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("the server name was not found");
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError: // the transfer time-out; abort() and a long body are told apart
+        return QStringLiteral("no answer within %1 seconds").arg(timeoutMs / 1000);
+    case QNetworkReply::SslHandshakeFailedError:
+        return QStringLiteral("the secure connection (TLS) could not be set up or its certificate was not trusted");
+    default:
+        return QStringLiteral("the request failed (network error %1)").arg(int(error));
+    }
+}
+
+/// " (code 10000: Authentication error)", or nothing when the answer named no error.
+QString inParentheses(const QString& text)
+{
+    return text.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(text);
+}
+} // namespace
+
+DnsApiNotifier::DnsApiNotifier(NotificationHost& host, PasswordStore& token, QObject* parent)
+    : QObject(parent), m_host(host), m_token(token)
+{
+    m_manager.setProxy(QNetworkProxy::NoProxy);
+}
+
+DnsApiNotifier::~DnsApiNotifier()
+{
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+        delete m_reply;
+    }
+}
+
+void DnsApiNotifier::setState(State state)
+{
+    static const char* const names[] = {"Idle", "WaitingForToken", "FindingZone", "FindingRecord", "Writing"};
+    qCDebug(lcDnsApi) << names[int(m_state)] << "->" << names[int(state)];
+    m_state = state;
+}
+
+void DnsApiNotifier::send(Notifiers::Done done)
+{
+    if (m_state != State::Idle) {
+        const QString text = ErrorPrefix + QStringLiteral("an update is already under way");
+        m_host.setStatus(text);
+        if (done)
+            done(NotificationResult::failed(text));
+        return;
+    }
+    m_done = std::move(done);
+    m_cancelled = false;
+    setState(State::WaitingForToken);
+    // An update given up while it waited leaves its wait behind: only this one's may begin it.
+    m_token.whenReady(this, [this, run = ++m_run] {
+        if (run == m_run && m_state == State::WaitingForToken)
+            begin();
+    });
+}
+
+void DnsApiNotifier::abort()
+{
+    if (m_state == State::Idle)
+        return;
+    m_cancelled = true;
+    if (m_reply)
+        m_reply->abort(); // finished runs at once and ends it
+    else
+        end(NotificationResult::givenUp());
+}
+
+QString DnsApiNotifier::memory() const
+{
+    QStringList parts{m_base.toString(), m_zone, m_record};
+    for (const Target& target : m_targets)
+        parts << target.type << target.address;
+    return parts.join(u' ');
+}
+
+void DnsApiNotifier::begin()
+{
+    Settings& settings = m_host.settings();
+    m_secret = m_token.password().trimmed();
+    m_zone = settings.read(Key::DnsApiZone).trimmed().toLower();
+    while (m_zone.endsWith(u'.'))
+        m_zone.chop(1);
+    m_record = settings.read(Key::DnsApiRecord).trimmed().toLower();
+    while (m_record.endsWith(u'.'))
+        m_record.chop(1);
+    // "home" and "@" name home.<zone> and the zone itself, as the host's own forms let people write them.
+    if (m_record == QLatin1String("@"))
+        m_record = m_zone;
+    else if (!m_record.isEmpty() && m_record != m_zone && !m_record.endsWith(u'.' + m_zone))
+        m_record += u'.' + m_zone;
+    m_base = QUrl(settings.read(Key::DnsApiBaseUrl).trimmed());
+    const QHostAddress baseHost(m_base.host());
+    const bool loopback = baseHost.isLoopback() || m_base.host() == QLatin1String("localhost");
+    if (m_zone.isEmpty() || m_record.isEmpty())
+        return fail(QStringLiteral("enter the zone and the record name"));
+    if (m_secret.isEmpty())
+        return fail(QStringLiteral("enter the API token"));
+    if (!m_base.isValid() || m_base.host().isEmpty() ||
+        !(m_base.scheme() == QLatin1String("https") || (m_base.scheme() == QLatin1String("http") && loopback)))
+        return fail(QStringLiteral("the API address must be an https:// URL (the token must not travel unencrypted)"));
+
+    m_targets.clear();
+    const QHostAddress v4(m_host.externalAddress());
+    if (v4.protocol() != QAbstractSocket::IPv4Protocol)
+        return fail(QStringLiteral("there is no external IPv4 address to set"));
+    m_targets.append({QStringLiteral("A"), v4.toString(), {}});
+    const QHostAddress v6(m_host.externalIPv6Address());
+    if (v6.protocol() == QAbstractSocket::IPv6Protocol)
+        m_targets.append({QStringLiteral("AAAA"), v6.toString(), {}});
+    if (m_host.settings().read(Key::DnsApiLastSet) == memory()) {
+        return end(NotificationResult::delivered(
+            QStringLiteral("Success: DNS API: %1 already holds %2 (nothing sent)")
+                .arg(m_record, m_targets.size() > 1 ? m_targets[0].address + u' ' + m_targets[1].address
+                                                    : m_targets[0].address)));
+    }
+    m_host.setStatus(QStringLiteral("Updating %1 through the DNS API").arg(m_record));
+    m_next = 0;
+    setState(State::FindingZone);
+    request("GET", QStringLiteral("/zones"), QUrlQuery{{QStringLiteral("name"), m_zone}});
+}
+
+void DnsApiNotifier::nextRecord()
+{
+    if (m_next >= m_targets.size())
+        return succeed();
+    setState(State::FindingRecord);
+    request("GET", QStringLiteral("/zones/%1/dns_records").arg(m_zoneId),
+            QUrlQuery{{QStringLiteral("type"), m_targets[m_next].type}, {QStringLiteral("name"), m_record}});
+}
+
+void DnsApiNotifier::request(const QByteArray& verb, const QString& path, const QUrlQuery& query,
+                             const QByteArray& body)
+{
+    QUrl url = m_base;
+    QString basePath = url.path();
+    while (basePath.endsWith(u'/'))
+        basePath.chop(1);
+    url.setPath(basePath + path);
+    url.setQuery(query);
+    const ProductInfo& product = m_host.product();
+    QNetworkRequest request = freshRequest(url, QStringLiteral("%1/%2.%3")
+                                                    .arg(product.productName)
+                                                    .arg(product.majorVersion)
+                                                    .arg(product.minorVersion)
+                                                    .toUtf8());
+    request.setRawHeader("Authorization", "Bearer " + m_secret.toUtf8());
+    request.setRawHeader("Accept", "application/json");
+    if (!body.isEmpty())
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    // A redirect would carry the token elsewhere: the API never sends one, so it counts as a failure.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setTransferTimeout(m_timeoutMs);
+    qCDebug(lcDnsApi) << verb << url.toDisplayString();
+    m_body.clear();
+    m_tooLarge = false;
+    m_reply = m_manager.sendCustomRequest(request, verb, body);
+    m_reply->setReadBufferSize(64 * 1024);
+    connect(m_reply, &QNetworkReply::readyRead, this, &DnsApiNotifier::readBody);
+    connect(m_reply, &QNetworkReply::finished, this, &DnsApiNotifier::finished);
+}
+
+void DnsApiNotifier::readBody()
+{
+    if (!m_reply || m_tooLarge)
+        return;
+    m_body += m_reply->read(DnsApiAnswer::MaxBodyBytes + 1 - m_body.size());
+    if (m_body.size() > DnsApiAnswer::MaxBodyBytes) {
+        m_tooLarge = true;
+        m_body.clear();
+        m_reply->abort();
+    }
+}
+
+void DnsApiNotifier::finished()
+{
+    QNetworkReply* reply = m_reply;
+    if (!reply)
+        return;
+    readBody();
+    m_reply = nullptr;
+    reply->deleteLater();
+    if (m_cancelled)
+        return end(NotificationResult::givenUp());
+    if (m_tooLarge)
+        return fail(QStringLiteral("the answer was larger than 1 MiB and was not read"));
+    // Errors below ContentAccessDenied are the connection's: the answer, whatever its status, did not come whole.
+    if (reply->error() > QNetworkReply::NoError && reply->error() < QNetworkReply::ContentAccessDenied)
+        return fail(noAnswerText(reply->error(), m_timeoutMs));
+    const DnsApiAnswer answer = DnsApiAnswer::read(m_body);
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status >= 200 && status <= 299 && answer.json && answer.success)
+        return answered(answer);
+    fail(failure(reply, answer));
+}
+
+QString DnsApiNotifier::failure(QNetworkReply* reply, const DnsApiAnswer& answer) const
+{
+    const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!code.isValid())
+        return noAnswerText(reply->error(), m_timeoutMs);
+    const int status = code.toInt();
+    const QString errors = inParentheses(answer.errorText());
+    const bool authError = std::any_of(answer.errors.cbegin(), answer.errors.cend(),
+                                       [](const DnsApiAnswer::Error& e) { return e.code == 10000; });
+    if (status == 401 || (status == 403 && authError))
+        return QStringLiteral("the token was refused") + errors;
+    if (status == 403)
+        return QStringLiteral("the token may not do this: give it DNS edit rights for the zone") + errors;
+    if (status == 404)
+        return QStringLiteral("the API has no such zone or record (HTTP 404)") + errors;
+    if (status == 429) {
+        const QByteArray wait = reply->rawHeader("Retry-After").trimmed();
+        bool number = false;
+        const int seconds = wait.toInt(&number);
+        return QStringLiteral("too many requests; the API asks to wait %1 before the next")
+                   .arg(number && seconds >= 0 ? QStringLiteral("%1 s").arg(seconds) : QStringLiteral("a while")) +
+               errors;
+    }
+    if (status == 400)
+        return QStringLiteral("the request was refused") + errors;
+    if (status < 200 || status > 299)
+        return QStringLiteral("HTTP %1").arg(status) + errors;
+    if (!answer.json)
+        return QStringLiteral("the answer was not the API's JSON");
+    return QStringLiteral("the API did not carry out the request") + errors;
+}
+
+void DnsApiNotifier::answered(const DnsApiAnswer& answer)
+{
+    switch (m_state) {
+    case State::FindingZone:
+        if (answer.result.isEmpty() || answer.result.first().id.isEmpty())
+            return fail(QStringLiteral("zone %1 not found (or the token may not read it)").arg(m_zone));
+        m_zoneId = answer.result.first().id;
+        return nextRecord();
+    case State::FindingRecord:
+        return recordsFound(answer);
+    case State::Writing:
+        ++m_next;
+        return nextRecord();
+    default:
+        return;
+    }
+}
+
+void DnsApiNotifier::recordsFound(const DnsApiAnswer& answer)
+{
+    Target& target = m_targets[m_next];
+    if (answer.result.size() > 1)
+        return fail(QStringLiteral("%1 has %2 %3 records; leave one for the update")
+                        .arg(m_record)
+                        .arg(answer.result.size())
+                        .arg(target.type));
+    QJsonObject body{{QStringLiteral("content"), target.address}};
+    setState(State::Writing);
+    if (answer.result.isEmpty()) {
+        body.insert(QStringLiteral("type"), target.type);
+        body.insert(QStringLiteral("name"), m_record);
+        body.insert(QStringLiteral("ttl"), m_host.settings().readInt(Key::DnsApiTtl));
+        body.insert(QStringLiteral("proxied"), false);
+        return request("POST", QStringLiteral("/zones/%1/dns_records").arg(m_zoneId), {},
+                       QJsonDocument(body).toJson(QJsonDocument::Compact));
+    }
+    const DnsApiAnswer::Entry& record = answer.result.first();
+    target.was = record.content;
+    if (record.id.isEmpty())
+        return fail(QStringLiteral("the record's answer has no usable id"));
+    if (sameAddress(record.content, target.address)) {
+        ++m_next;
+        return nextRecord();
+    }
+    request("PATCH", QStringLiteral("/zones/%1/dns_records/%2").arg(m_zoneId, record.id), {},
+            QJsonDocument(body).toJson(QJsonDocument::Compact));
+}
+
+void DnsApiNotifier::succeed()
+{
+    QStringList done;
+    for (const Target& target : m_targets) {
+        if (target.was.isEmpty())
+            done << QStringLiteral("%1 %2 created").arg(target.type, target.address);
+        else if (sameAddress(target.was, target.address))
+            done << QStringLiteral("%1 %2 already set").arg(target.type, target.address);
+        else
+            done << QStringLiteral("%1 %2 (was %3)").arg(target.type, target.address, target.was);
+    }
+    m_host.settings().write(Key::DnsApiLastSet, memory());
+    end(NotificationResult::delivered(
+        shown(QStringLiteral("Success: DNS API: %1 %2").arg(m_record, done.join(QLatin1String(", "))))));
+}
+
+void DnsApiNotifier::fail(const QString& reason)
+{
+    end(NotificationResult::failed(shown(ErrorPrefix + reason)));
+}
+
+void DnsApiNotifier::end(NotificationResult result)
+{
+    setState(State::Idle);
+    m_secret.clear();
+    if (!result.message.isEmpty())
+        m_host.setStatus(result.message);
+    if (Notifiers::Done done = std::exchange(m_done, {}))
+        done(result);
+}
+
+QString DnsApiNotifier::shown(QString text) const
+{
+    if (!m_secret.isEmpty())
+        text.replace(m_secret, QLatin1String("***"));
+    return OutsideText::line(QStringView(text), 2 * OutsideText::LineChars);
+}

@@ -1,0 +1,65 @@
+#!/usr/bin/python3
+"""--once against tests/peers/dnsapi_peer.py: a change of the external address moves the record's content, the
+token goes only into the Authorization header and never into the status lines, and a run that finds the record as
+it left it sends nothing. Usage: dnsapi_once_test.py BINARY (in a network namespace of its own)."""
+import json, os, subprocess, sys, tempfile
+
+PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
+WORK = tempfile.mkdtemp(prefix="vistrel-dnsapi-")
+TOKEN = "tok-3f9a-secret"
+
+
+def peer(script, *args):
+    process = subprocess.Popen(["/usr/bin/python3", os.path.join(PEERS, script), *args], stdin=subprocess.PIPE,
+                               stdout=subprocess.PIPE, text=True)
+    return process, process.stdout.readline().split()[1]
+
+
+def once(path, url):
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    env.update(XDG_CONFIG_HOME=os.path.join(WORK, "home"), XDG_RUNTIME_DIR=WORK, VISTREL_ADDRESS_URL=url,
+               VISTREL_ADDRESS_SOURCES=url, VISTREL_ADDRESS6_SOURCES="")
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    result = subprocess.run([sys.argv[1], "--once", "--config", path], env=env, stdin=subprocess.DEVNULL,
+                            capture_output=True, text=True, timeout=30)
+    return result.returncode, result.stderr
+
+
+def check(ok, what, detail=""):
+    if not ok:
+        sys.exit(f"FAIL: {what}\n{detail}")
+
+
+def main():
+    address, address_port = peer("chaos_address_peer.py", "--step", "A")  # 203.0.113.1
+    api, api_port = peer("dnsapi_peer.py", "--token", TOKEN, "--record", "A:home.example.com:198.51.100.4")
+    url = f"http://127.0.0.1:{address_port}/ip"
+    path = os.path.join(WORK, "dnsapi.conf")
+    settings = dict(showHelp=0, addressSources=url, address6Sources="", addressQuorum=1, OldExternal="198.51.100.4",
+                    cloudflareNotify=1, dnsApiZone="example.com", dnsApiRecord="home", dnsApiToken=TOKEN,
+                    dnsApiBaseUrl=f"http://127.0.0.1:{api_port}/client/v4")
+    with open(path, "w") as f:
+        f.write("[Settings]\n" + "".join(f"{k}={v}\n" for k, v in settings.items()))
+    status, err = once(path, url)
+    check(status == 1 and "Success: DNS API: home.example.com A 203.0.113.1 (was 198.51.100.4)" in err,
+          "--once moves the record and exits 1", err)
+    check(TOKEN not in err, "the token is in no status line", err)
+    # The same change again (the file's old address put back): the record already holds it, nothing goes out.
+    with open(path) as f:
+        kept = f.read()
+    with open(path, "w") as f:
+        f.write(kept.replace("OldExternal=203.0.113.1", "OldExternal=198.51.100.4"))
+    status, err = once(path, url)
+    check(status == 1 and "already holds 203.0.113.1 (nothing sent)" in err, "a second run sends nothing", err)
+    api.stdin.close()
+    address.stdin.close()
+    requests = [json.loads(line.split(" ", 1)[1]) for line in api.stdout if line.startswith("REQUEST")]
+    check([r["method"] for r in requests] == ["GET", "GET", "PATCH"], "zone, record, one PATCH", str(requests))
+    check(json.loads(requests[2]["body"]) == {"content": "203.0.113.1"}, "the PATCH sets the content only",
+          requests[2]["body"])
+    check(all(r["authorization"] == f"Bearer {TOKEN}" and TOKEN not in r["path"] + r["body"] for r in requests),
+          "the token only in the Authorization header", str(requests))
+    print("ok")
+
+
+main()
