@@ -13,6 +13,7 @@
 #include "platform/NetworkChangeMonitor.h"
 #include "platform/StatusLog.h"
 #include "platform/UnixSignals.h"
+#include "router/RouterQuery.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -101,8 +102,11 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     const auto restoreMessages = qScopeGuard([] { StatusLog::captureQtMessages(nullptr); });
     Settings settings(settingsPath);
+    RouterQuery router;
     AddressWatcher watcher(settings);
+    StartUp::askRouter(watcher, router);
     QObject::connect(&watcher, &AddressWatcher::statusChanged, [&log](const QString& text) { log.write(text); });
+    QObject::connect(&watcher, &AddressWatcher::routerAnswered, [&log](const QString& line) { log.write(line); });
     LogMessageBox messageBox(log);
     WatcherNotifications notifications(watcher, settings, &messageBox);
     WatcherHistory history(watcher, historyPath, Qt::DirectConnection); // a status line at once, even in --once
