@@ -1,5 +1,6 @@
 #include "router/IgdQuery.h"
 
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
@@ -25,6 +26,8 @@ IgdQuery::IgdQuery(QObject* parent) : QObject(parent)
         finish({});
     });
     connect(&m_ssdp, &QUdpSocket::readyRead, this, &IgdQuery::readDiscovery);
+    // The router is on the LAN: asked directly, never through a proxy, and a redirect is no answer.
+    m_network.setProxy(QNetworkProxy::NoProxy);
     m_network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 
