@@ -1,9 +1,11 @@
 #include "platform/DefaultGateway.h"
 
-#include <iphlpapi.h>
-#include <netioapi.h>
+// In this order: each needs the one before (iphlpapi.h declares the routing table's functions after ws2ipdef.h).
 #include <winsock2.h>
-#include <ws2tcpip.h>
+
+#include <ws2ipdef.h>
+
+#include <iphlpapi.h>
 
 #include <limits>
 
