@@ -13,6 +13,7 @@
 #include "platform/NetworkChangeMonitor.h"
 #include "platform/StatusLog.h"
 #include "platform/UnixSignals.h"
+#include "router/RouterQuery.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 // After SIGTERM: how long a mail under way may take to finish before it is given up.
@@ -101,8 +103,15 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     const auto restoreMessages = qScopeGuard([] { StatusLog::captureQtMessages(nullptr); });
     Settings settings(settingsPath);
+    RouterQuery router;
     AddressWatcher watcher(settings);
+    StartUp::askRouter(watcher, router);
     QObject::connect(&watcher, &AddressWatcher::statusChanged, [&log](const QString& text) { log.write(text); });
+    // The router's answer when it is new: a service's log does not repeat it at every lookup.
+    QObject::connect(&watcher, &AddressWatcher::routerAnswered, [&log, last = QString()](const QString& line) mutable {
+        if (line != std::exchange(last, line))
+            log.write(line);
+    });
     LogMessageBox messageBox(log);
     WatcherNotifications notifications(watcher, settings, &messageBox);
     WatcherHistory history(watcher, historyPath, Qt::DirectConnection); // a status line at once, even in --once

@@ -1,7 +1,9 @@
 #include "app/StartUp.h"
 
+#include "core/AddressWatcher.h"
 #include "core/ProductInfo.h"
 #include "platform/SettingsFile.h"
+#include "router/RouterQuery.h"
 
 #include <QCoreApplication>
 
@@ -42,4 +44,11 @@ int StartUp::takeLock(InstanceLock& lock)
     }
     std::fprintf(stderr, "%s\n", qPrintable(error));
     return outcome == InstanceLock::Outcome::Failed ? CommandLine::ExitConfig : CommandLine::ExitInUse;
+}
+
+void StartUp::askRouter(AddressWatcher& watcher, RouterQuery& router)
+{
+    if (qEnvironmentVariableIsSet("VISTREL_ADDRESS_SOURCES") && qEnvironmentVariable("VISTREL_ASK_ROUTER") != u'1')
+        return;
+    watcher.setRouterQuery(&router);
 }

@@ -22,6 +22,13 @@ WatcherHistory::WatcherHistory(AddressWatcher& watcher, const QString& path, Qt:
                 store.record(HistoryText::kindOf(change.name), change.before, change.after, now);
         },
         connection);
+    QObject::connect(
+        &watcher, &AddressWatcher::natChanged, &store,
+        [this](RouterCheck::Nat before, RouterCheck::Nat after) {
+            store.record(HistoryEntry::Nat, RouterCheck::historyName(before), RouterCheck::historyName(after),
+                         QDateTime::currentMSecsSinceEpoch());
+        },
+        connection);
 }
 
 QString WatcherHistory::pathFor(const QString& settingsPath, const QString& defaultSettingsPath)

@@ -18,6 +18,7 @@
 #include "nettools/NetTools.h"
 #include "platform/InstanceLock.h"
 #include "platform/NetworkChangeMonitor.h"
+#include "router/RouterQuery.h"
 #include "widgets/DesktopMessageBox.h"
 
 #include <QApplication>
@@ -50,7 +51,9 @@ int main(int argc, char* argv[])
         return status;
 
     Settings settings(settingsPath);
+    RouterQuery router;
     AddressWatcher watcher(settings);
+    StartUp::askRouter(watcher, router);
     DesktopMessageBox messageBox;
     WatcherNotifications notifications(watcher, settings, &messageBox);
     // Opened at the first change, once its lookup has ended; its trouble reaches the status line after the lookup's.

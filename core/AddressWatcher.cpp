@@ -47,8 +47,8 @@ const char* outcomeName(LookupResult::Outcome outcome)
 } // namespace
 
 AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
-    : QObject(parent), m_settings(settings), m_product(LoadProductInfo()), m_changeTest(settings), m_pending(settings),
-      m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address),
+    : QObject(parent), m_settings(settings), m_product(LoadProductInfo()), m_changeTest(settings), m_router(settings),
+      m_pending(settings), m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address),
       m_ipv6Route(&hasIPv6Route)
 {
     qRegisterMetaType<WatchState>();
@@ -59,6 +59,17 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
     connect(&m_lookup6, &AddressLookup::finished, this, [this](const LookupResult& result) {
         m_result6 = result;
         familyDone();
+    });
+    connect(&m_router, &RouterCheck::answered, this, &AddressWatcher::routerAnswered);
+    connect(&m_router, &RouterCheck::natChanged, this,
+            [this](RouterCheck::Nat before, RouterCheck::Nat after, const QString& text) {
+                setStatus(text);
+                emit natChanged(before, after, text);
+            });
+    connect(&m_router, &RouterCheck::finished, this, [this] {
+        if (m_lookupRunning || !m_cycleWaiting)
+            return;
+        emit cycleFinished(*std::exchange(m_cycleWaiting, std::nullopt));
     });
     m_tick.setObjectName(QStringLiteral("timRefresh"));
     m_tick.setParent(this);  // found by name among the window's children
@@ -158,8 +169,11 @@ void AddressWatcher::lookUp()
         return;
     m_lookupRunning = true;
     ++m_lookupsStarted;
+    if (m_cycleWaiting)
+        emit cycleFinished(*std::exchange(m_cycleWaiting, std::nullopt));
     setStatus(QStringLiteral("Looking up your IPs..."));
     emit lookupStarted();
+    m_router.start();
 
     const AddressSourceSettings sources(m_settings);
     AddressLookup::Config config;
@@ -271,13 +285,14 @@ void AddressWatcher::endLookup(bool ok)
     m_lookupRunning = false;
     planNextCheck();
     emit lookupFinished(ok);
+    m_router.lookupEnded(ok ? m_external : QString());
     // Tries that waited for this lookup belong to its cycle: a one-shot run waits for them too.
     if (ok)
         retryWaiting();
     if (!ok)
-        emit cycleFinished(Outcome::LookupFailed);
+        finishCycle(Outcome::LookupFailed);
     else if (m_noticesRunning == 0)
-        emit cycleFinished(changeOutcome());
+        finishCycle(changeOutcome());
     if (m_lookupAgain && !m_shutDown) {
         m_lookupAgain = false;
         lookUp();
@@ -432,7 +447,16 @@ void AddressWatcher::noticeDone(bool ok)
     if (!ok)
         m_noticeFailed = true;
     if (m_noticesRunning > 0 && --m_noticesRunning == 0 && !m_lookupRunning)
-        emit cycleFinished(changeOutcome());
+        finishCycle(changeOutcome());
+}
+
+void AddressWatcher::finishCycle(Outcome outcome)
+{
+    // The router may still be answering: what it says belongs to this cycle (--once logs it before it ends).
+    if (m_router.isRunning())
+        m_cycleWaiting = outcome;
+    else
+        emit cycleFinished(outcome);
 }
 
 AddressWatcher::Outcome AddressWatcher::changeOutcome() const
@@ -454,6 +478,7 @@ void AddressWatcher::shutdown()
     m_state.nextCheck = QDateTime();
     m_lookup4.cancel();
     m_lookup6.cancel();
+    m_router.cancel();
     if (m_notifiers)
         m_notifiers->abort();
 }

@@ -6,6 +6,7 @@
 #include "core/PendingNotices.h"
 #include "core/ProductInfo.h"
 #include "core/RefreshCycle.h"
+#include "core/RouterCheck.h"
 #include "core/SettingsKeys.h"
 #include "core/WatchState.h"
 #include "discovery/AddressLookup.h"
@@ -58,6 +59,10 @@ public:
     /// Whether the machine can reach the IPv6 internet (its routing table by default); without a
     /// route the IPv6 sources are not asked and the IPv6 address is "none".
     void setIPv6RouteProbe(std::function<bool()> probe) { m_ipv6Route = std::move(probe); }
+    /// The query that asks the router for its WAN address along with each lookup; without one it is not asked.
+    void setRouterQuery(RouterQuery* query) { m_router.setQuery(query); }
+    /// The router's WAN address as shown ("" before it was first asked).
+    const QString& routerText() const { return m_router.shownText(); }
 
     /// Reads the notification values, the remembered addresses and the notifications still to be tried
     /// again from the store (again, after the file was edited by hand). The refresh settings are the
@@ -130,6 +135,10 @@ signals:
     void addressesChanged(const QList<AddressChange>& changes);
     /// A lookup and every notification it started have ended.
     void cycleFinished(AddressWatcher::Outcome outcome);
+    /// The router answered, or did not: "Router's WAN address: 100.64.3.4 (NAT-PMP)", for the log.
+    void routerAnswered(const QString& line);
+    /// Whether the line is behind another NAT changed; @p text is the notice (also the status line).
+    void natChanged(RouterCheck::Nat before, RouterCheck::Nat after, const QString& text);
     /// What is pending changed; @p summary is the text for the status line and tray tip ("" when nothing is).
     void pendingChanged(const QString& summary);
 
@@ -137,6 +146,7 @@ private:
     void familyDone();
     void lookupDone();
     void endLookup(bool ok);
+    void finishCycle(Outcome outcome);
     void notifyChange();
     void noticeDone(bool ok);
     void recordOutcome(Notifiers::Kind kind, int entry, int change, const NotificationResult& result);
@@ -154,6 +164,8 @@ private:
     NotifySettings m_notifySettings;
     RefreshCycle m_refresh;
     ChangeTest m_changeTest;
+    RouterCheck m_router;
+    std::optional<Outcome> m_cycleWaiting; // the cycle's end, held until the router's part has ended
     QTimer m_tick;
     AddressLookup m_lookup4;
     AddressLookup m_lookup6;

@@ -30,6 +30,7 @@ constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::OldExternal, {"OldExternal", NoAddress}},
     {Key::OldExternalIPv6, {"OldExternalIPv6", NoAddress}},
     {Key::PendingNotices, {"pendingNotices", ""}},
+    {Key::LineNat, {"lineNat", 0, 0, 2}}, // RouterCheck::Nat as last told
     {Key::AddressSources, {"addressSources", ""}}, // absent: the built-in list (empty is a list too)
     {Key::Address6Sources, {"address6Sources", ""}},
     {Key::AddressQuorum, {"addressQuorum", 2, 1, 100}},

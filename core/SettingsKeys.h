@@ -29,6 +29,7 @@ enum class Key
     OldExternal,
     OldExternalIPv6,
     PendingNotices,
+    LineNat,
     // Address sources
     AddressSources,
     Address6Sources,

@@ -53,6 +53,12 @@ DesktopIntegration::DesktopIntegration(QWidget& mainWindow, AddressWatcher& watc
     m_notice->setFallback([this](const QString& summary, const QString& body) { return showBalloon(summary, body); });
     connect(&watcher, &AddressWatcher::addressesUpdated, this, &DesktopIntegration::updateOverlay);
     connect(&watcher, &AddressWatcher::addressesChanged, this, &DesktopIntegration::addressesChanged);
+    // The line's NAT state, told once per change of it; its end is only the status line's.
+    connect(&watcher, &AddressWatcher::natChanged, this,
+            [this](RouterCheck::Nat, RouterCheck::Nat after, const QString& text) {
+                if (after != RouterCheck::Nat::None && m_settings.readFlag(Key::DesktopNotice))
+                    m_notice->show(QStringLiteral("Incoming connections"), text);
+            });
     connect(&watcher, &AddressWatcher::pendingChanged, this, &DesktopIntegration::pendingNoticesChanged);
     connect(&watcher, &AddressWatcher::stateChanged, this, &DesktopIntegration::showState);
     m_state = watcher.state();

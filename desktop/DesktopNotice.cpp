@@ -45,24 +45,28 @@ QString DesktopNotice::iconForService() const
 
 void DesktopNotice::show(const QList<AddressChange>& changes)
 {
-    const QString text = body(changes);
+    show(Summary, body(changes));
+}
+
+void DesktopNotice::show(const QString& summary, const QString& text)
+{
     if (!m_service.reachable())
-        return failed(text, QStringLiteral("no session bus"));
+        return failed(summary, text, QStringLiteral("no session bus"));
 
     const NoticeService::Notice notice{
-        LoadProductInfo().productName, m_shownId, iconForService(), Summary, text, IconName};
-    m_service.show(notice, ReplyTimeoutMs, [this, text](uint id, const QString& error) {
+        LoadProductInfo().productName, m_shownId, iconForService(), summary, text, IconName};
+    m_service.show(notice, ReplyTimeoutMs, [this, summary, text](uint id, const QString& error) {
         if (!error.isEmpty())
-            return failed(text, error);
+            return failed(summary, text, error);
         m_shownId = id;
         qCDebug(lcNotice) << "desktop notice" << m_shownId << "shown";
         emit finished(m_shownId, true);
     });
 }
 
-void DesktopNotice::failed(const QString& body, const QString& why)
+void DesktopNotice::failed(const QString& summary, const QString& body, const QString& why)
 {
-    const bool shown = m_fallback && m_fallback(Summary, body);
+    const bool shown = m_fallback && m_fallback(summary, body);
     if (!shown)
         qCDebug(lcNotice) << "desktop notice not shown:" << why;
     emit finished(0, shown);

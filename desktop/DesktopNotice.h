@@ -29,6 +29,8 @@ public:
     void setFallback(Fallback fallback) { m_fallback = std::move(fallback); }
     /// Sends the notice and returns at once; finished() tells how it went.
     void show(const QList<AddressChange>& changes);
+    /// Sends a notice of its own (the line's NAT state), which likewise replaces the one on screen.
+    void show(const QString& summary, const QString& body);
     /// One line per change: "External: 198.51.100.1 → 203.0.113.7".
     static QString body(const QList<AddressChange>& changes);
 
@@ -37,7 +39,7 @@ signals:
     void finished(uint id, bool shown);
 
 private:
-    void failed(const QString& body, const QString& why);
+    void failed(const QString& summary, const QString& body, const QString& why);
     QString iconForService() const;
 
     NoticeService m_service;

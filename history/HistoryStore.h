@@ -15,8 +15,9 @@ struct HistoryEntry
         Internal = 0,
         External = 1,
         ExternalIPv6 = 2,
+        Nat = 3, ///< whether the line is behind another NAT: "public", "carrier-grade NAT", "second router"
     };
-    static constexpr int KindCount = 3;
+    static constexpr int KindCount = 4;
 
     qint64 id = 0;
     qint64 atMs = 0; ///< UTC, milliseconds since 1970; 0 when the stored value is no number

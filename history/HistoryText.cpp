@@ -15,6 +15,8 @@ QString HistoryText::kindName(int kind)
         return QStringLiteral("External");
     case HistoryEntry::ExternalIPv6:
         return QStringLiteral("External IPv6");
+    case HistoryEntry::Nat:
+        return QStringLiteral("NAT");
     default:
         return QStringLiteral("?");
     }

@@ -31,7 +31,7 @@ HistoryWindow::HistoryWindow(HistoryStore& store, QWidget* parent)
 
     auto* filter = new QHBoxLayout;
     filter->addWidget(new QLabel(QStringLiteral("Show:"), this));
-    const char* const names[] = {"&Internal", "E&xternal", "External IPv&6"};
+    const char* const names[HistoryEntry::KindCount] = {"&Internal", "E&xternal", "External IPv&6", "N&AT"};
     for (int kind = 0; kind < HistoryEntry::KindCount; ++kind) {
         m_kinds[kind] = new QCheckBox(QString::fromUtf8(names[kind]), this);
         m_kinds[kind]->setChecked(true);

@@ -89,6 +89,12 @@ AddressFrame::AddressFrame(QWidget* parent)
     stateRow->addWidget(m_copied);
     grid->addLayout(stateRow, 3, 0, 1, 4);
     grid->addWidget(m_checked, 4, 0, 1, 4);
+    m_router = named(new QLabel, "lblRouter");
+    m_router->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_routerCaption = named(buddyLabel(QStringLiteral("Router's WAN:"), m_router), "lblRouterCaption");
+    grid->addWidget(m_routerCaption, 5, 0);
+    grid->addWidget(m_router, 5, 1, 1, 3);
+    showRouter(QString());
     grid->setColumnStretch(1, 1);
 
     m_minute = named(new QTimer(this), "minuteTimer");
@@ -141,6 +147,14 @@ void AddressFrame::showState(const WatchState& state)
     m_stateText->setToolTip(state.problem.details);
     m_stateText->setAccessibleName(QStringLiteral("State: ") + state.headline());
     showTimes();
+}
+
+void AddressFrame::showRouter(const QString& text)
+{
+    m_router->setText(text);
+    m_router->setAccessibleName(QStringLiteral("Router's WAN address: ") + text);
+    m_routerCaption->setVisible(!text.isEmpty());
+    m_router->setVisible(!text.isEmpty());
 }
 
 void AddressFrame::showTimes()

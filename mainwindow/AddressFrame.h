@@ -29,6 +29,8 @@ public:
 
     void showAddresses(const QString& internal, const QString& external, const QString& externalIPv6);
     void showState(const WatchState& state);
+    /// The router's own WAN address ("100.64.3.4 (NAT-PMP)", "no answer"); the line shows once the router was asked.
+    void showRouter(const QString& text);
     QString address(Address which) const;
     /// Puts @p which on the clipboard and says "Copied" for two seconds.
     void copy(Address which);
@@ -54,6 +56,8 @@ private:
     QLabel* m_stateText = nullptr;
     QLabel* m_checked = nullptr;
     QLabel* m_copied = nullptr;
+    QLabel* m_routerCaption = nullptr;
+    QLabel* m_router = nullptr;
     WatchState m_state;
     QTimer* m_minute = nullptr;      // "minuteTimer": runs only while shown
     QTimer* m_copiedShown = nullptr; // "copiedTimer": single shot, hides "Copied"

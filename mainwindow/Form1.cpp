@@ -45,6 +45,8 @@ Form1::Form1(AddressWatcher& watcher, Settings& settings, QWidget* parent)
     connect(&m_watcher, &AddressWatcher::lookupFinished, this, &Form1::lookupFinished);
     connect(&m_watcher, &AddressWatcher::addressesUpdated, this, &Form1::showAddresses);
     connect(&m_watcher, &AddressWatcher::stateChanged, m_addresses, &AddressFrame::showState);
+    connect(&m_watcher, &AddressWatcher::routerAnswered, this,
+            [this] { m_addresses->showRouter(m_watcher.routerText()); });
     m_addresses->showState(m_watcher.state());
 }
 

@@ -15,6 +15,7 @@ LAYERS = {
     "platform/linux": 1,
     "platform/windows": 1,
     "discovery": 2,
+    "router": 2,
     "rtf": 2,
     "core": 3,
     "history": 3,

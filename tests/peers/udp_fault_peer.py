@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""DNS or STUN on 127.0.0.1 answering --address, or --fault wrong-id, truncated, servfail, no-address, delay:S, silent,
-bad-tsig (DNS: the request sent back as its answer, under the request's own TSIG), garbage (64,000 random bytes).
+"""DNS or STUN on 127.0.0.1 (or --listen ADDRESS:PORT) answering --address, or --fault wrong-id, truncated, servfail,
+no-address, delay:S, silent, bad-tsig (DNS: the request sent back as its answer, under the request's own TSIG),
+garbage (64,000 random bytes).
 Prints "PORT <port>", then "QUERY <bytes>" per datagram."""
 import argparse
 import ipaddress
@@ -43,10 +44,12 @@ def main():
     parser.add_argument("--protocol", choices=["dns", "stun"], required=True)
     parser.add_argument("--fault", default="none")
     parser.add_argument("--address", default="203.0.113.9")
+    parser.add_argument("--listen", default="127.0.0.1:0")
     args = parser.parse_args()
     delay = float(args.fault.split(":", 1)[1]) if args.fault.startswith("delay:") else 0.0
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    sock.bind(("127.0.0.1", 0))
+    host, port = args.listen.rsplit(":", 1)
+    sock.bind((host, int(port)))
 
     def answer(data, peer):
         try:

@@ -1,0 +1,207 @@
+// The router's WAN address, asked of miniupnpd in network namespaces this test makes: it moves itself into a
+// namespace of its own first, so that the gateway, the router and everything they say stay in there.
+#include "NginxPeer.h"
+#include "TempConfigHome.h"
+
+#include "core/AddressWatcher.h"
+#include "core/Settings.h"
+#include "platform/DefaultGateway.h"
+#include "router/IgdQuery.h"
+#include "router/RouterQuery.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <sched.h>
+
+namespace {
+
+const QString CarrierGrade = QStringLiteral("Behind carrier-grade NAT: incoming connections cannot reach this line");
+
+RouterAnswer answerFrom(QObject* query, const char* finished)
+{
+    QSignalSpy spy(query, finished);
+    if (spy.isEmpty())
+        spy.wait(5000);
+    return spy.isEmpty() ? RouterAnswer{} : spy.first().first().value<RouterAnswer>();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(RouterAnswer)
+
+class TestRouter : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void judge_data();
+    void judge();
+    void router_data();
+    void router();
+    void onceLogsTheNotice();
+
+private:
+    [[nodiscard]] bool startRouter(PeerProcess& peer, const QStringList& args);
+    NginxPeer m_nginx;
+    bool m_namespaced = false;
+};
+
+void TestRouter::initTestCase()
+{
+    qRegisterMetaType<RouterAnswer>();
+    m_namespaced = unshare(CLONE_NEWNET) == 0;
+    if (!m_namespaced)
+        return;
+    QCOMPARE(QProcess::execute("ip", {"link", "set", "lo", "up"}), 0);
+    QString error;
+    QVERIFY2(m_nginx.start(&error), qPrintable(error));
+    m_nginx.setBody(QStringLiteral("ip"), "100.128.3.5");
+}
+
+bool TestRouter::startRouter(PeerProcess& peer, const QStringList& args)
+{
+    QString error;
+    if (!peer.start(QStringLiteral("router_peer.py"), args, &error)) {
+        qWarning().noquote() << error;
+        return false;
+    }
+    return true;
+}
+
+// What a router's answer says beside the agreed address (what miniupnpd cannot be made to say: it never tells a
+// private or shared address).
+void TestRouter::judge_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("wan");
+    QTest::addColumn<QString>("agreed");
+    QTest::addColumn<int>("nat"); // -1: says nothing
+    using K = RouterAnswer::Kind;
+    using N = RouterCheck::Nat;
+    QTest::newRow("no answer") << int(K::None) << ""
+                               << "100.128.3.5" << -1;
+    QTest::newRow("withheld") << int(K::Withheld) << ""
+                              << "" << int(N::CarrierGrade);
+    QTest::newRow("shared space") << int(K::Address) << "100.127.255.254"
+                                  << "" << int(N::CarrierGrade);
+    QTest::newRow("past shared space") << int(K::Address) << "100.128.0.1"
+                                       << "100.128.0.1" << int(N::None);
+    QTest::newRow("private") << int(K::Address) << "192.168.178.20"
+                             << "100.128.3.5" << int(N::SecondRouter);
+    QTest::newRow("private 172.16/12") << int(K::Address) << "172.31.0.1"
+                                       << "" << int(N::SecondRouter);
+    QTest::newRow("other public") << int(K::Address) << "100.128.9.9"
+                                  << "100.128.3.5" << int(N::CarrierGrade);
+    QTest::newRow("public, no agreed") << int(K::Address) << "100.128.9.9"
+                                       << "" << -1;
+}
+
+void TestRouter::judge()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, wan);
+    QFETCH(QString, agreed);
+    QFETCH(int, nat);
+    const std::optional<RouterCheck::Nat> judged =
+        RouterCheck::judge({RouterAnswer::Kind(kind), QHostAddress(wan), QStringLiteral("UPnP")}, agreed);
+    QCOMPARE(judged ? int(*judged) : -1, nat);
+}
+
+void TestRouter::router_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("upnp");   // what UPnP alone tells
+    QTest::addColumn<QString>("shown");  // the router's line
+    QTest::addColumn<QString>("notice"); // told once over two lookups; "" for nothing
+    QTest::newRow("public, as agreed") << QStringList{"--wan", "100.128.3.5/24"} << "100.128.3.5"
+                                       << "100.128.3.5 (NAT-PMP)"
+                                       << "";
+    QTest::newRow("shared space, withheld") << QStringList{"--wan", "100.64.3.4/10"} << "withheld"
+                                            << "no public address (NAT-PMP)" << CarrierGrade;
+    QTest::newRow("STUN: another address")
+        << QStringList{"--wan", "100.64.3.4/10", "--stun", "100.128.9.9"} << "100.128.9.9"
+        << "100.128.9.9 (NAT-PMP)" << CarrierGrade;
+    QTest::newRow("STUN: the agreed address")
+        << QStringList{"--wan", "100.64.3.4/10", "--stun", "100.128.3.5"} << "100.128.3.5"
+        << "100.128.3.5 (NAT-PMP)"
+        << "";
+    QTest::newRow("no router answers") << QStringList{"--silent"} << "none"
+                                       << "no answer"
+                                       << "";
+}
+
+void TestRouter::router()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, upnp);
+    QFETCH(QString, shown);
+    QFETCH(QString, notice);
+    if (!m_namespaced)
+        QSKIP("network namespaces cannot be made here (run as root, as CI does)");
+    PeerProcess peer;
+    QVERIFY(startRouter(peer, args));
+    QCOMPARE(defaultGatewayIPv4(), QHostAddress(QStringLiteral("192.168.77.1")));
+
+    IgdQuery igd;
+    igd.start(defaultGatewayIPv4(), RouterQuery::UpnpTimeoutMs);
+    const RouterAnswer answer = answerFrom(&igd, SIGNAL(finished(RouterAnswer)));
+    const QString told = answer.kind == RouterAnswer::Kind::Address    ? answer.address.toString()
+                         : answer.kind == RouterAnswer::Kind::Withheld ? QStringLiteral("withheld")
+                                                                       : QStringLiteral("none");
+    QCOMPARE(told, upnp);
+    QCOMPARE(answer.method, answer.kind == RouterAnswer::Kind::None ? QString() : QStringLiteral("UPnP"));
+
+    TempConfigHome home;
+    home.writeSettingsFile("[Settings]\naddressQuorum=1\naddress6Sources=\naddressSources=" +
+                           m_nginx.url(QStringLiteral("/body/ip")).toEncoded() + '\n');
+    Settings settings(home.settingsPath());
+    RouterQuery query;
+    AddressWatcher watcher(settings);
+    watcher.setRouterQuery(&query);
+    QSignalSpy cycles(&watcher, &AddressWatcher::cycleFinished);
+    QSignalSpy changes(&watcher, &AddressWatcher::natChanged);
+    for (int lookup = 1; lookup <= 2; ++lookup) {
+        QElapsedTimer timer;
+        timer.start();
+        watcher.lookUp();
+        QTRY_COMPARE_WITH_TIMEOUT(cycles.size(), lookup, 6000);
+        QVERIFY2(timer.elapsed() < RouterQuery::UpnpTimeoutMs + 1000, "the router's part is bounded");
+        QCOMPARE(watcher.routerText(), shown);
+    }
+    QCOMPARE(changes.size(), notice.isEmpty() ? 0 : 1);
+    if (!notice.isEmpty()) {
+        QCOMPARE(changes.first().at(2).toString(), notice);
+        QCOMPARE(settings.readInt(Key::LineNat), int(RouterCheck::Nat::CarrierGrade));
+    }
+}
+
+// The program itself, as cron runs it, behind the router that withholds its shared address: the log says what the
+// router answered and gives the notice, and a second run says it no more.
+void TestRouter::onceLogsTheNotice()
+{
+    if (!m_namespaced)
+        QSKIP("network namespaces cannot be made here (run as root, as CI does)");
+    PeerProcess peer;
+    QVERIFY(startRouter(peer, {"--wan", "100.64.3.4/10"}));
+    TempConfigHome home;
+    const QByteArray sources = m_nginx.url(QStringLiteral("/body/ip")).toEncoded();
+    home.writeSettingsFile("[Settings]\naddressQuorum=1\naddress6Sources=\naddressSources=" + sources + '\n');
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VISTREL_ADDRESS_SOURCES"), QString::fromUtf8(sources));
+    environment.insert(QStringLiteral("VISTREL_ASK_ROUTER"), QStringLiteral("1"));
+    for (const bool first : {true, false}) {
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(VISTREL_TEST_BINARY), {QStringLiteral("--once")});
+        QVERIFY(program.waitForFinished(15000));
+        const QString log = QString::fromUtf8(program.readAllStandardError());
+        QVERIFY2(log.contains(QLatin1String("Router's WAN address: no public address (NAT-PMP)")), qPrintable(log));
+        QCOMPARE(log.contains(CarrierGrade), first);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestRouter)
+#include "tst_router.moc"
