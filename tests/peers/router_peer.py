@@ -39,6 +39,8 @@ def main():
     children = []
     try:
         run("ip", "link", "set", "lo", "up")
+        # The last router's link goes with its namespace, which the kernel tears down later: not waited for.
+        subprocess.run(["ip", "link", "del", "lan0"], stderr=subprocess.DEVNULL)
         run("ip", "link", "add", "lan0", "type", "veth", "peer", "name", "rlan", "netns", str(router.pid))
         run("ip", "addr", "add", "192.168.77.2/24", "dev", "lan0")
         run("ip", "link", "set", "lan0", "up")
@@ -84,6 +86,7 @@ def main():
         for child in children:
             child.terminate()
             child.wait()
+        subprocess.run(["ip", "link", "del", "lan0"], stderr=subprocess.DEVNULL)
         for ns in (router, wan):
             ns.stdin.close()
             ns.wait()
