@@ -5,6 +5,7 @@
 #include "keyring/PasswordStore.h"
 #include "notify/NotificationHost.h"
 #include "notify/WebEntries.h"
+#include "notify/WebNotifier.h"
 #include "notify/WebPresets.h"
 #include "widgets/WidgetHelpers.h"
 
@@ -223,14 +224,7 @@ void WebRequestsPane::storeSecret()
 
 void WebRequestsPane::updatePreview(const WebRequest& request)
 {
-    const WebValues values{m_host.internalAddress(),
-                           m_host.externalAddress(),
-                           m_host.externalIPv6Address(),
-                           m_host.previousInternalAddress(),
-                           m_host.previousExternalAddress(),
-                           m_host.previousExternalIPv6Address(),
-                           QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
-                           QStringLiteral("***")};
+    const WebValues values = hostWebValues(m_host, QStringLiteral("***"));
     QString error;
     const std::optional<FilledRequest> filled =
         request.url.isEmpty() ? std::nullopt : fillWebRequest(request, values, &error);

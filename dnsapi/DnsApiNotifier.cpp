@@ -1,5 +1,7 @@
 #include "dnsapi/DnsApiNotifier.h"
 
+#include "notify/NetworkFailure.h"
+
 #include "core/ProductInfo.h"
 #include "core/Settings.h"
 #include "keyring/PasswordStore.h"
@@ -24,25 +26,6 @@ bool sameAddress(const QString& a, const QString& b)
 {
     const QHostAddress first(a);
     return first.isNull() ? a == b : first.isEqual(QHostAddress(b));
-}
-
-QString noAnswerText(QNetworkReply::NetworkError error, int timeoutMs)
-{
-    switch (error) {
-    case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("the server refused the connection");
-    case QNetworkReply::RemoteHostClosedError:
-        return QStringLiteral("the server closed the connection without an answer");
-    case QNetworkReply::HostNotFoundError:
-        return QStringLiteral("the server name was not found");
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::OperationCanceledError: // the transfer time-out; abort() and a long body are told apart
-        return QStringLiteral("no answer within %1 seconds").arg(timeoutMs / 1000);
-    case QNetworkReply::SslHandshakeFailedError:
-        return QStringLiteral("the secure connection (TLS) could not be set up or its certificate was not trusted");
-    default:
-        return QStringLiteral("the request failed (network error %1)").arg(int(error));
-    }
 }
 
 /// " (code 10000: Authentication error)", or nothing when the answer named no error.
@@ -224,7 +207,7 @@ void DnsApiNotifier::finished()
         return fail(QStringLiteral("the answer was larger than 1 MiB and was not read"));
     // Errors below ContentAccessDenied are the connection's: the answer, whatever its status, did not come whole.
     if (reply->error() > QNetworkReply::NoError && reply->error() < QNetworkReply::ContentAccessDenied)
-        return fail(noAnswerText(reply->error(), m_timeoutMs));
+        return fail(networkFailureText(reply->error(), m_timeoutMs));
     const DnsApiAnswer answer = DnsApiAnswer::read(m_body);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 200 && status <= 299 && answer.json && answer.success)
@@ -236,7 +219,7 @@ QString DnsApiNotifier::failure(QNetworkReply* reply, const DnsApiAnswer& answer
 {
     const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!code.isValid())
-        return noAnswerText(reply->error(), m_timeoutMs);
+        return networkFailureText(reply->error(), m_timeoutMs);
     const int status = code.toInt();
     const QString errors = inParentheses(answer.errorText());
     const bool authError = std::any_of(answer.errors.cbegin(), answer.errors.cend(),

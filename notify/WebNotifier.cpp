@@ -1,5 +1,7 @@
 #include "notify/WebNotifier.h"
 
+#include "notify/NetworkFailure.h"
+
 #include "core/NotifySettings.h"
 #include "core/ProductInfo.h"
 #include "core/Settings.h"
@@ -19,35 +21,19 @@
 #include <QUrl>
 
 namespace {
-/// What happened when no HTTP answer came, in plain words.
-QString failureText(QNetworkReply::NetworkError error, int timeoutMs)
-{
-    switch (error) {
-    case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("the server refused the connection");
-    case QNetworkReply::RemoteHostClosedError:
-        return QStringLiteral("the server closed the connection without an answer");
-    case QNetworkReply::HostNotFoundError:
-        return QStringLiteral("the server name was not found");
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::OperationCanceledError: // the transfer time-out; abort() and a full body are told apart
-        return QStringLiteral("no answer within %1 seconds").arg(timeoutMs / 1000);
-    case QNetworkReply::SslHandshakeFailedError:
-        return QStringLiteral("the secure connection (TLS) could not be set up");
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-        return QStringLiteral("the network is not available");
-    case QNetworkReply::TooManyRedirectsError:
-        return QStringLiteral("too many redirects");
-    case QNetworkReply::InsecureRedirectError:
-        return QStringLiteral("the server redirected from https to http; not followed");
-    case QNetworkReply::ProtocolUnknownError:
-        return QStringLiteral("only http and https URLs can be hit");
-    default:
-        return QStringLiteral("the request failed (network error %1)").arg(int(error));
-    }
-}
 } // namespace
+
+WebValues hostWebValues(NotificationHost& host, const QString& secret)
+{
+    return {host.internalAddress(),
+            host.externalAddress(),
+            host.externalIPv6Address(),
+            host.previousInternalAddress(),
+            host.previousExternalAddress(),
+            host.previousExternalIPv6Address(),
+            QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
+            secret};
+}
 
 QString webNotificationUrl(NotificationHost& host)
 {
@@ -149,14 +135,7 @@ void WebNotifier::sendFilled(int entry, const WebRequest& request, const QString
             done(NotificationResult::failed(status));
     };
     const WebPreset* preset = findWebPreset(request.preset);
-    const WebValues values{m_host.internalAddress(),
-                           m_host.externalAddress(),
-                           m_host.externalIPv6Address(),
-                           m_host.previousInternalAddress(),
-                           m_host.previousExternalAddress(),
-                           m_host.previousExternalIPv6Address(),
-                           QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
-                           secret};
+    const WebValues values = hostWebValues(m_host, secret);
     QString error;
     const std::optional<FilledRequest> filled = fillWebRequest(request, values, &error);
     if (!filled)
@@ -283,7 +262,7 @@ QString WebNotifier::outcome(QNetworkReply* reply, const Request& request, bool*
     // Errors 1-199 are the connection's and the proxy's: no (whole) answer came, whatever status came first.
     const bool noAnswer = error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
     if (!code.isValid() || (noAnswer && !request.full))
-        return QStringLiteral("Error: ") + request.name + failureText(error, m_timeoutMs);
+        return QStringLiteral("Error: ") + request.name + networkFailureText(error, m_timeoutMs);
     const int status = code.toInt();
     // Qt keeps the reason phrase's bytes as Latin-1 characters: back to bytes, then read as UTF-8 like the body.
     const QString reason = OutsideText::line(

@@ -14,6 +14,9 @@ class QNetworkReply;
 class QNetworkRequest;
 struct WebAnswerRule;
 
+/// The values a web request's placeholders stand for, as @p host shows them now, with @p secret.
+WebValues hostWebValues(NotificationHost& host, const QString& secret);
+
 /// The URL of the web notification with the addresses of @p host filled in (unmasked: for the request only).
 QString webNotificationUrl(NotificationHost& host);
 
