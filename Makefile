@@ -8,6 +8,7 @@
 #                mail over plain SMTP, STARTTLS and TLS;
 #                address change on an interface (in a network namespace) to the lookup's end
 #                the History window opened over 100,000 changes beside a table view over an empty model
+#                a change's notices: mail alone beside mail, two web requests, MQTT and DNS UPDATE at once
 # make windows   cross-builds for 64-bit Windows into build-windows/ (dependencies: windows/build-deps.sh)
 
 BUILD ?= build
@@ -75,6 +76,8 @@ bench: build
 	bench/smtp_bench.sh $(BUILD) 2 20
 	/usr/bin/python3 bench/network_change.py --binary $(BUILD)/tarnwick-ip-vistrel
 	/usr/bin/python3 bench/headless.py --binary $(BUILD)/tarnwick-ip-vistrel
+	/usr/bin/python3 bench/notice_kinds.py --binary $(BUILD)/tarnwick-ip-vistrel-headless
+	/usr/bin/python3 bench/notice_kinds.py --binary $(BUILD)/tarnwick-ip-vistrel-headless --mail-delay 0.01
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz $(WINDOWS_BUILD)
