@@ -42,7 +42,7 @@ private:
         notifier.send([&result](const NotificationResult& r) { result = r; });
         [&] { QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 15000); }();
         Run run{result.value_or(NotificationResult{}), {}};
-        const QString secret = host.settings().read(Key::DnsApiToken);
+        const QString secret = QStringLiteral("test-token"); // the settings', moved into the keyring where one answers
         for (const QString& line : peer.readLines(200)) {
             const QJsonObject request = QJsonDocument::fromJson(line.section(u' ', 1).toUtf8()).object();
             run.methods << request[u"method"].toString();

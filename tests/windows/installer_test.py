@@ -117,7 +117,7 @@ def main():
 
     nginx = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "tests", "peers", "nginx_peer.py"), "--root",
                               BODIES], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-    _, port, _, web_log = nginx.stdout.readline().split()
+    _, port, _, web_log = nginx.stdout.readline().split()[:4]
     with open(os.path.join(BODIES, "ip"), "w") as f:
         f.write("203.0.113.7\n")
 
