@@ -58,7 +58,8 @@ QString PasswordStore::placeText(const QString& what) const
     const QString capital = what.left(1).toUpper() + what.mid(1);
     switch (m_place) {
     case Place::Unknown:
-        return QStringLiteral("Asking %1 for the %2...").arg(theStore(), what);
+        // A store not started holds nothing yet (a web request's, before the request exists): nothing to say.
+        return m_state == State::NotStarted ? QString() : QStringLiteral("Asking %1 for the %2...").arg(theStore(), what);
     case Place::Keyring:
         return QStringLiteral("%2 kept in %1").arg(theStore(), capital);
     case Place::File:

@@ -57,7 +57,8 @@ public:
     Place place() const { return m_place; }
     /// The settings key that holds the secret where no keyring does.
     Key fileKey() const { return m_fileKey; }
-    /// One line for the window: where the secret (called @p what: "password", "key secret") is kept.
+    /// One line for the window: where the secret (called @p what: "password", "key secret") is kept; empty before
+    /// start().
     QString placeText(const QString& what = QStringLiteral("password")) const;
 
 signals:

@@ -86,6 +86,7 @@ void TestPasswordStore::keepsFileCopyWhenKeyringRefuses()
     connect(&store, &PasswordStore::notice, this, [&](const QString& text) { notices << text; });
     QElapsedTimer clock;
     clock.start();
+    QVERIFY(store.placeText().isEmpty()); // nothing asked yet, nothing to say
     store.start();
     QTRY_COMPARE_WITH_TIMEOUT(store.place(), PasswordStore::Place::File, PasswordStore::AnswerTimeoutMs + 5000);
     // A refusal is an answer, not a wait: only a keyring that never answers costs the store's time-out.
