@@ -212,7 +212,8 @@ void DnsApiNotifier::finished()
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 200 && status <= 299 && answer.json && answer.success)
         return answered(answer);
-    fail(failure(reply, answer));
+    // A server that asks for time gets it: the next try waits for its Retry-After.
+    end(NotificationResult::failed(shown(ErrorPrefix + failure(reply, answer)), retryAfterTime(reply)));
 }
 
 QString DnsApiNotifier::failure(QNetworkReply* reply, const DnsApiAnswer& answer) const

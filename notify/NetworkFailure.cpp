@@ -1,5 +1,9 @@
 #include "notify/NetworkFailure.h"
 
+#include "discovery/RetryAfter.h"
+
+#include <QNetworkRequest>
+
 QString networkFailureText(QNetworkReply::NetworkError error, int timeoutMs)
 {
     switch (error) {
@@ -26,4 +30,14 @@ QString networkFailureText(QNetworkReply::NetworkError error, int timeoutMs)
     default:
         return QStringLiteral("the request failed (network error %1)").arg(int(error));
     }
+}
+
+QDateTime retryAfterTime(QNetworkReply* reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status != 429 && status != 503)
+        return {};
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const std::optional<qint64> seconds = retryAfterSeconds(reply->rawHeader("Retry-After").trimmed(), now);
+    return seconds ? now.addSecs(*seconds) : QDateTime();
 }

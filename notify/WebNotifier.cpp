@@ -14,7 +14,6 @@
 #include "platform/FreshRequest.h"
 #include "platform/OutsideText.h"
 
-#include <QLocale>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -232,27 +231,7 @@ void WebNotifier::finish(QNetworkReply* reply)
     if (ok && !request.setsAddress.isEmpty())
         WebEntries::setLastSet(m_host.settings(), request.entry, request.setsAddress);
     if (request.done)
-        request.done(ok ? NotificationResult::delivered(text) : NotificationResult::failed(text, retryAfter(reply)));
-}
-
-QDateTime WebNotifier::retryAfter(QNetworkReply* reply)
-{
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray value = reply->rawHeader("Retry-After").trimmed();
-    if ((status != 429 && status != 503) || value.isEmpty() || value.size() > 40)
-        return {};
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    bool number = false;
-    const qint64 seconds = value.toLongLong(&number);
-    if (number)
-        return seconds >= 0 ? now.addSecs(std::min<qint64>(seconds, 24 * 60 * 60)) : QDateTime();
-    // An HTTP date: "Sun, 06 Nov 1994 08:49:37 GMT".
-    QDateTime date =
-        QLocale::c().toDateTime(QString::fromLatin1(value), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
-    if (!date.isValid())
-        return {};
-    date.setTimeSpec(Qt::UTC);
-    return date;
+        request.done(ok ? NotificationResult::delivered(text) : NotificationResult::failed(text, retryAfterTime(reply)));
 }
 
 QString WebNotifier::outcome(QNetworkReply* reply, const Request& request, bool* ok) const

@@ -72,8 +72,6 @@ private:
     void finish(QNetworkReply* reply);
     /// The status line for the finished @p reply, and whether it was a success.
     QString outcome(QNetworkReply* reply, const Request& request, bool* ok) const;
-    /// When a 429 or 503 answer's Retry-After says to try again; invalid for any other answer.
-    static QDateTime retryAfter(QNetworkReply* reply);
 
     NotificationHost& m_host;
     QNetworkAccessManager m_manager;

@@ -114,6 +114,10 @@ void TestDnsApiNotifier::showsTheOutcome()
     QCOMPARE(run.result.ok(), status.startsWith(QLatin1String("Success")));
     QCOMPARE(host.status(), run.result.message);
     QCOMPARE(run.methods.join(u' '), methods);
+    // Only a server that asked for time makes the next try wait (its Retry-After: 30 s).
+    const qint64 wait = QDateTime::currentDateTimeUtc().secsTo(run.result.notBefore);
+    QVERIFY2(status.contains(QLatin1String("30 s")) ? wait > 20 && wait <= 30 : run.result.notBefore.isNull(),
+             qPrintable(QString::number(wait)));
 }
 
 void TestDnsApiNotifier::theDialogsTabStoresAndTests()
