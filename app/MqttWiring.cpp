@@ -1,4 +1,4 @@
-#include "app/MqttWiring.h"
+#include "app/KindWiring.h"
 
 #include "core/AddressWatcher.h"
 #include "mqtt/MqttNotifier.h"

@@ -1,6 +1,8 @@
-#include "app/DnsUpdateWiring.h"
+#include "app/KindWiring.h"
 
-std::unique_ptr<QObject> wireDnsUpdate(AddressWatcher&, Settings&, WatcherNotificationHost&, NotificationService&)
+#include "notify/NotificationService.h"
+
+std::unique_ptr<KindNotifier> makeDnsUpdateNotifier(NotificationHost&, PasswordStore&)
 {
-    return nullptr; // a build without ldns: the DNS update reports that it is not in this build
+    return nullptr; // a build without ldns
 }

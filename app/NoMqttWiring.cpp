@@ -1,4 +1,4 @@
-#include "app/MqttWiring.h"
+#include "app/KindWiring.h"
 
 #include "notify/NotificationService.h"
 

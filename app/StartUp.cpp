@@ -25,8 +25,7 @@ void StartUp::nameApplication()
     const ProductInfo& product = LoadProductInfo();
     QCoreApplication::setApplicationName(product.productName);
     QCoreApplication::setOrganizationName(product.productName);
-    QCoreApplication::setApplicationVersion(
-        QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
+    QCoreApplication::setApplicationVersion(product.version());
 }
 
 int StartUp::takeLock(InstanceLock& lock)

@@ -1,7 +1,6 @@
 #include "app/WatcherNotifications.h"
 
-#include "app/DnsUpdateWiring.h"
-#include "app/MqttWiring.h"
+#include "app/KindWiring.h"
 
 #include "core/AddressWatcher.h"
 #include "core/MessageBox.h"
@@ -11,13 +10,11 @@
 
 #include <QCoreApplication>
 
+#include <optional>
+
 WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& settings, MessageBox* messageBox)
-    : host(watcher), passwords(LoadProductInfo().productName, settings),
-      mqttPassword(LoadProductInfo().productName, settings, nullptr, Key::MqttPassword,
-                   QStringLiteral("MQTT password")),
-      service(host, launcher), secureMail([&watcher](const QString& text) { watcher.showNotifierStatus(text); }),
-      dnsApiToken(LoadProductInfo().productName, settings, nullptr, Key::DnsApiToken, QStringLiteral("DNS API token")),
-      dnsApi(host, dnsApiToken)
+    : host(watcher), passwords(LoadProductInfo().productName, settings), service(host, launcher),
+      secureMail([&watcher](const QString& text) { watcher.showNotifierStatus(text); })
 {
     // The SSL 2.0 channel's failures open their message box once its socket's event has been handled; the
     // session has ended by then, with the failure on the status line.
@@ -30,38 +27,39 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
     QObject::connect(&passwords, &PasswordStore::passwordKnown, &watcher,
                      [&watcher](const QString& password) { watcher.notifySettings().password = password; });
     QObject::connect(&passwords, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
-    QObject::connect(&dnsApiToken, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setPasswordStore(&passwords);
-    QList<PasswordStore*> stores{nullptr};
-    for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
-        webSecrets[size_t(entry)] =
-            std::make_unique<PasswordStore>(LoadProductInfo().productName, settings, nullptr,
-                                            WebEntries::secretKey(entry), WebEntries::keyringKey(entry));
-        QObject::connect(webSecrets[size_t(entry)].get(), &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
-        stores.append(webSecrets[size_t(entry)].get());
-    }
-    host.setWebSecretStores(stores);
-    host.setSecretStore(Key::DnsApiToken, &dnsApiToken);
-    service.setNotifier(Notifiers::Kind::Cloudflare, &dnsApi);
-    service.setSecureTransport(&secureMail);
-    QObject::connect(&mqttPassword, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
-    host.setSecretStore(Key::MqttPassword, &mqttPassword);
-    mqtt = makeMqttNotifier(watcher, host, mqttPassword);
+    for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry)
+        keepSecret(watcher, settings, WebEntries::secretKey(entry), WebEntries::keyringKey(entry));
+    mqtt = makeMqttNotifier(watcher, host, keepSecret(watcher, settings, Key::MqttPassword, QStringLiteral("MQTT password")));
+    dnsUpdate = makeDnsUpdateNotifier(host, keepSecret(watcher, settings, Key::DnsUpdateKeySecret, QStringLiteral("DNS update key")));
+    dnsApi = std::make_unique<DnsApiNotifier>(host, keepSecret(watcher, settings, Key::DnsApiToken, QStringLiteral("DNS API token")));
     service.setNotifier(Notifiers::Kind::Mqtt, mqtt.get());
-    dnsUpdate = wireDnsUpdate(watcher, settings, host, service);
+    service.setNotifier(Notifiers::Kind::DnsUpdate, dnsUpdate.get());
+    service.setNotifier(Notifiers::Kind::Cloudflare, dnsApi.get());
+    service.setSecureTransport(&secureMail);
     watcher.setNotifiers(&service);
+}
+
+PasswordStore& WatcherNotifications::keepSecret(AddressWatcher& watcher, Settings& settings, Key fileKey,
+                                                const QString& keyringKey)
+{
+    auto& store = *secrets.emplace_back(
+        std::make_unique<PasswordStore>(LoadProductInfo().productName, settings, nullptr, fileKey, keyringKey));
+    QObject::connect(&store, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
+    host.setSecretStore(fileKey, &store);
+    return store;
 }
 
 void WatcherNotifications::startSecrets()
 {
     passwords.start();
-    mqttPassword.start();
-    dnsApiToken.start();
     Settings& settings = host.settings();
-    for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
-        // Only where there is a request: nine keyring look-ups at each start for nothing would slow it.
-        if (!settings.read(WebEntries::requestKey(entry)).isEmpty())
-            webSecrets[size_t(entry)]->start();
+    for (const std::unique_ptr<PasswordStore>& store : secrets) {
+        // A web request's only where there is a request: eight keyring look-ups at each start for nothing would slow
+        // it (its notifier starts it when one is made later).
+        const std::optional<int> entry = WebEntries::entryOfSecret(store->fileKey());
+        if (!entry || !settings.read(WebEntries::requestKey(*entry)).isEmpty())
+            store->start();
     }
 }
 

@@ -7,15 +7,15 @@
 #include "platform/ProcessLauncher.h"
 #include "secure/SecureMailTransport.h"
 
-#include <array>
 #include <memory>
+#include <vector>
 
 class AddressWatcher;
 class MessageBox;
 class Settings;
 
 /// The notifications of one watcher, wired to it the same way for the window and the headless modes:
-/// the host the notifiers see, the mail password's and the tokens' stores (each started with start()), the notifiers and
+/// the host the notifiers see, the mail password's and the other secrets' stores (started by startSecrets()), the notifiers and
 /// the SSL 2.0 channel, whose failures go to @p messageBox once the socket event that found them is
 /// over (a modal box never runs inside the transport).
 struct WatcherNotifications
@@ -24,19 +24,22 @@ struct WatcherNotifications
     /// Shows a failure whose message box had not opened yet (@p messageBox must outlive this).
     ~WatcherNotifications();
 
-    /// Reads the mail password, the MQTT broker's and the secrets of the web requests that exist from the keyring.
+    /// Reads the mail password, the other kinds' secrets and those of the web requests that exist from the keyring.
     /// Returns at once.
     void startSecrets();
 
     WatcherNotificationHost host;
     PasswordStore passwords;
-    PasswordStore mqttPassword;
-    std::array<std::unique_ptr<PasswordStore>, Notifiers::MaxEntries> webSecrets; // by web request (0: none)
+    std::vector<std::unique_ptr<PasswordStore>> secrets; // the other secrets, each found by host.secretStore(key)
     DetachedProcessLauncher launcher;
     NotificationService service;
     SecureMailTransport secureMail;
-    std::unique_ptr<KindNotifier> mqtt; // none where the build has no MQTT
-    std::unique_ptr<QObject> dnsUpdate; // the DNS update's notifier and its key's store
-    PasswordStore dnsApiToken; // the DNS host's API token
-    DnsApiNotifier dnsApi;
+    std::unique_ptr<KindNotifier> mqtt;      // none where the build has no MQTT
+    std::unique_ptr<KindNotifier> dnsUpdate; // none where the build has no DNS UPDATE
+    std::unique_ptr<DnsApiNotifier> dnsApi;
+
+private:
+    /// A store for the secret of settings key @p fileKey, kept in the keyring as @p keyringKey: its notices go to the
+    /// status line and the host finds it by its key.
+    PasswordStore& keepSecret(AddressWatcher& watcher, Settings& settings, Key fileKey, const QString& keyringKey);
 };

@@ -164,7 +164,7 @@ void WebRequestsPane::showEntry(int index)
     txtHeaders->setPlainText(request.headers);
     cmbBodyType->setCurrentIndex(int(request.bodyType));
     txtBody->setPlainText(request.body);
-    PasswordStore* secrets = m_host.webSecretStore(entry());
+    PasswordStore* secrets = WebEntries::secretStore(m_host, entry());
     txtSecret->setText(secrets ? secrets->password() : m_host.settings().read(WebEntries::secretKey(entry())));
     lblSecret->setText(secrets ? secrets->placeText() : QString());
     lblMessage->setText(
@@ -213,7 +213,7 @@ bool WebRequestsPane::store()
 
 void WebRequestsPane::storeSecret()
 {
-    if (PasswordStore* secrets = m_host.webSecretStore(entry())) {
+    if (PasswordStore* secrets = WebEntries::secretStore(m_host, entry())) {
         secrets->start();
         secrets->save(txtSecret->text());
         lblSecret->setText(secrets->placeText());

@@ -65,7 +65,7 @@ void frmAbout::Form_Load(const ProductInfo& product)
 {
     setWindowTitle(QStringLiteral("About ") + product.productName);
     Label1->setText(product.productName);
-    lblVersion->setText(QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion));
+    lblVersion->setText(product.version());
     lblCompany->setText(product.companyName);
     // QLabel draws links in the palette's link colour, which a dark palette keeps readable.
     lblWebsite->setText(QStringLiteral("<a href=\"website\">%1</a>").arg(product.website.toHtmlEscaped()));

@@ -159,12 +159,7 @@ void DnsApiNotifier::request(const QByteArray& verb, const QString& path, const 
         basePath.chop(1);
     url.setPath(basePath + path);
     url.setQuery(query);
-    const ProductInfo& product = m_host.product();
-    QNetworkRequest request = freshRequest(url, QStringLiteral("%1/%2.%3")
-                                                    .arg(product.productName)
-                                                    .arg(product.majorVersion)
-                                                    .arg(product.minorVersion)
-                                                    .toUtf8());
+    QNetworkRequest request = freshRequest(url, m_host.product().userAgent());
     request.setRawHeader("Authorization", "Bearer " + m_secret.toUtf8());
     request.setRawHeader("Accept", "application/json");
     if (!body.isEmpty())

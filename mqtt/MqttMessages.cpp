@@ -59,7 +59,7 @@ QList<MqttMessage> mqttDiscoveryMessages(const QString& prefix, const QString& n
         {QStringLiteral("name"), product.productName + QStringLiteral(" (") + node.mid(8) + u')'},
         {QStringLiteral("manufacturer"), product.companyName},
         {QStringLiteral("model"), product.productName},
-        {QStringLiteral("sw_version"), QStringLiteral("%1.%2").arg(product.majorVersion).arg(product.minorVersion)},
+        {QStringLiteral("sw_version"), product.version()},
     };
     QList<MqttMessage> messages;
     for (const Sensor& sensor : Sensors) {

@@ -42,10 +42,4 @@ public:
     /// Where the secret of settings key @p fileKey is kept (the mail password, a notifier's key); none: in the
     /// settings file only.
     virtual PasswordStore* secretStore(Key fileKey) { return fileKey == Key::MailPassword ? passwordStore() : nullptr; }
-    /// Where the secret of web request @p entry (1 to 8: webRequest2 ...) is kept; none: in its settings key.
-    virtual PasswordStore* webSecretStore(int entry)
-    {
-        (void)entry;
-        return nullptr;
-    }
 };

@@ -63,8 +63,3 @@ const ProductInfo& WatcherNotificationHost::product() const
 {
     return m_watcher.product();
 }
-
-void WatcherNotificationHost::addSecretStore(PasswordStore* store)
-{
-    m_secrets[store->fileKey()] = store;
-}

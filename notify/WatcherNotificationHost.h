@@ -4,7 +4,6 @@
 #include "notify/NotificationHost.h"
 
 #include <map>
-#include <QList>
 
 class AddressWatcher;
 
@@ -24,8 +23,6 @@ public:
     QString previousInternalAddress() const override;
     QString previousExternalAddress() const override;
     QString previousExternalIPv6Address() const override;
-    PasswordStore* webSecretStore(int entry) override { return m_webSecrets.value(entry); }
-    void setWebSecretStores(QList<PasswordStore*> stores) { m_webSecrets = std::move(stores); }
     Settings& settings() override;
     NotifySettings& notifySettings() override;
     PasswordStore* passwordStore() override { return m_passwords; }
@@ -36,13 +33,10 @@ public:
         return found == m_secrets.end() ? NotificationHost::secretStore(fileKey) : found->second;
     }
     void setSecretStore(Key fileKey, PasswordStore* store) { m_secrets[fileKey] = store; }
-    /// Another secret's store, found by its settings key (not owned).
-    void addSecretStore(PasswordStore* store);
     const ProductInfo& product() const override;
 
 private:
     AddressWatcher& m_watcher;
     PasswordStore* m_passwords = nullptr;
     std::map<Key, PasswordStore*> m_secrets;
-    QList<PasswordStore*> m_webSecrets; // by entry (0: none)
 };

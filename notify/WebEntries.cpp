@@ -1,6 +1,7 @@
 #include "notify/WebEntries.h"
 
 #include "core/Settings.h"
+#include "notify/NotificationHost.h"
 #include "notify/WebPresets.h"
 
 #include <QStringList>
@@ -23,6 +24,17 @@ Key requestKey(int entry)
 Key secretKey(int entry)
 {
     return Key(int(Key::WebSecret2) + entry - First);
+}
+
+std::optional<int> entryOfSecret(Key key)
+{
+    const int entry = int(key) - int(Key::WebSecret2) + First;
+    return entry >= First && entry <= Last ? std::optional<int>(entry) : std::nullopt;
+}
+
+PasswordStore* secretStore(NotificationHost& host, int entry)
+{
+    return entry >= First && entry <= Last ? host.secretStore(secretKey(entry)) : nullptr;
 }
 
 QString keyringKey(int entry)

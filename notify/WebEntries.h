@@ -7,6 +7,8 @@
 
 #include <optional>
 
+class NotificationHost;
+class PasswordStore;
 class Settings;
 
 /// The web requests beyond the first as the settings hold them: entry n (1 to 8) is the key webRequest<n + 1>, its
@@ -19,6 +21,10 @@ Key requestKey(int entry);
 Key secretKey(int entry);
 /// The name of entry @p entry's secret in the keyring: "web request 2 secret" ...
 QString keyringKey(int entry);
+/// The entry whose secret's settings key is @p key; nothing for another key.
+std::optional<int> entryOfSecret(Key key);
+/// Where entry @p entry's secret is kept (host.secretStore of its key); none for the first URL, or in the settings.
+PasswordStore* secretStore(NotificationHost& host, int entry);
 
 /// Entry @p entry; nothing when its key is empty, or, with @p error saying why, when it is damaged.
 std::optional<WebRequest> load(const Settings& settings, int entry, QString* error);

@@ -79,13 +79,8 @@ void WebNotifier::doHitURL(Notifiers::Done done)
 
 QNetworkRequest WebNotifier::prepared(const QUrl& url) const
 {
-    const ProductInfo& product = m_host.product();
     // Dynamic-DNS services refuse anonymous agents; this one names the program and its version.
-    QNetworkRequest request = freshRequest(url, QStringLiteral("%1/%2.%3")
-                                                    .arg(product.productName)
-                                                    .arg(product.majorVersion)
-                                                    .arg(product.minorVersion)
-                                                    .toUtf8());
+    QNetworkRequest request = freshRequest(url, m_host.product().userAgent());
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(MaxRedirects);
@@ -108,13 +103,13 @@ void WebNotifier::send(int entry, Notifiers::Done done)
             done(NotificationResult::failed(status));
         return;
     }
-    PasswordStore* store = m_host.webSecretStore(entry);
+    PasswordStore* store = WebEntries::secretStore(m_host, entry);
     if (store)
         store->start(); // an entry made since the program started has not asked the keyring yet
     if (store && !store->isReady()) {
         // Asked for before the keyring answered: the request starts once its secret is known.
         store->whenReady(&m_manager, [this, entry, request = *request, done = std::move(done)]() mutable {
-            sendFilled(entry, request, m_host.webSecretStore(entry)->password(), std::move(done));
+            sendFilled(entry, request, WebEntries::secretStore(m_host, entry)->password(), std::move(done));
         });
         return;
     }
