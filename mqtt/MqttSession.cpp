@@ -98,9 +98,9 @@ void MqttSession::start()
         mosquitto_tls_insecure_set(mosq, false);
     }
     for (const MqttMessage& message : std::as_const(m_messages)) {
-        if (mosquitto_pub_topic_check(message.topic.toUtf8().constData()) != MOSQ_ERR_SUCCESS)
-            return fail(
-                QStringLiteral("Error: The MQTT topic \"%1\" is not valid (empty, or with + or #)").arg(message.topic));
+        if (const QString problem = mqttTopicProblem(message.topic); !problem.isEmpty())
+            return fail(QStringLiteral("Error: The MQTT topic \"%1\" is not valid (%2)")
+                            .arg(mqttShownTopic(message.topic), problem));
     }
     qCDebug(lcMqtt) << "connecting to" << brokerText() << (m_target.tls ? "with TLS" : "without TLS");
     // The look-up and the TCP connect block: a thread of their own does them, the event loop goes on. It keeps the

@@ -32,6 +32,8 @@ private slots:
     void publishesTheAddresses();
     void showsWhyItFailed_data();
     void showsWhyItFailed();
+    void refusesTopicsItCannotPublishTo_data();
+    void refusesTopicsItCannotPublishTo();
     void testNowInTheDialog();
 
 private:
@@ -201,6 +203,34 @@ void TestMqttNotifier::showsWhyItFailed()
     QVERIFY2(host.status().startsWith(expected), qPrintable(host.status()));
     for (const QString& line : std::as_const(host.statuses))
         QVERIFY2(!line.contains(Password) && !line.contains(WrongPassword), qPrintable(line));
+}
+
+void TestMqttNotifier::refusesTopicsItCannotPublishTo_data()
+{
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("empty") << ""
+                           << "empty";
+    // Published to "home/ip" if it were passed on as a C string.
+    QTest::newRow("NUL") << QStringLiteral("home/ip") + QChar(u'\0') + QStringLiteral("/x") << "holds a NUL character";
+    QTest::newRow("wildcards") << "home/+/ip/#"
+                               << "holds the wildcard + or #";
+    // 21846 characters, 65538 bytes in UTF-8.
+    QTest::newRow("65538 bytes") << QString(21846, QChar(0x20AC)) << "longer than 65535 bytes in UTF-8";
+}
+
+void TestMqttNotifier::refusesTopicsItCannotPublishTo()
+{
+    QFETCH(QString, topic);
+    QFETCH(QString, why);
+    TestNotificationHost host;
+    configure(host, false, QStringLiteral("127.0.0.1"), m_broker.readyField("PORT").toUShort(), {}, Password, topic);
+    const NotificationResult result = publish(host, 3000);
+    QCOMPARE(result.outcome, NotificationResult::Outcome::Failed);
+    QVERIFY2(result.message.startsWith(u"Error: The MQTT topic \"") &&
+                 result.message.endsWith("\" is not valid (" + why + ")"),
+             qPrintable(result.message.left(200)));
+    QCOMPARE(host.statuses.size(), 2); // "Publishing ...", then the error: nothing else happened
 }
 
 void TestMqttNotifier::testNowInTheDialog()
