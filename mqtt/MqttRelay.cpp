@@ -125,6 +125,13 @@ void MqttRelay::brokerFailed()
     // Once relaying, the library sees the connection close and tells it itself.
     if (m_state != State::Connecting)
         return;
+    const QString name = m_host.toLower();
+    const bool localhost = name == u"localhost" || name.endsWith(u".localhost");
+    if (m_broker.error() == QAbstractSocket::HostNotFoundError && localhost && !std::exchange(m_loopback, true)) {
+        // RFC 6761 6.3: a localhost name is the loopback address, also where the look-up knows no address for it
+        // (getaddrinfo with AI_ADDRCONFIG on a machine whose only interface is the loopback one).
+        return m_broker.connectToHost(QHostAddress::LocalHost, m_port);
+    }
     if (m_broker.error() == QAbstractSocket::HostNotFoundError)
         return fail(QStringLiteral("Error: The MQTT broker's name %1 was not found").arg(m_host));
     fail(QStringLiteral("Error: No connection to the MQTT broker %1 (%2)").arg(m_brokerText, m_broker.errorString()));

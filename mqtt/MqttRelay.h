@@ -59,6 +59,7 @@ private:
     QTcpSocket m_broker;
     QByteArray m_pending; // from the client, before the broker is connected
     qint64 m_received = 0;
+    bool m_loopback = false; // a localhost name not found, tried as 127.0.0.1
     State m_state = State::Greeting;
     QTimer m_linger;
 };

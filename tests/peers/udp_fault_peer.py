@@ -43,14 +43,15 @@ def dns_reply(query, fault, address, address6):
     end = query.index(b"\0", 12) + 5
     qtype, qclass = struct.unpack("!HH", query[end - 4:end])
     update = query[2] & 0x78 == 0x28
-    flags = 0xA800 if update else {"truncated": 0x8380, "servfail": 0x8182, "unsigned-servfail": 0x8182}.get(fault,
-                                                                                                           0x8180)
+    flags = {"truncated": 0x8380, "servfail": 0x8182, "unsigned-servfail": 0x8182}.get(fault, 0x8180)
+    flags = 0xA800 if update else flags  # QR and opcode UPDATE
     rdata = {1: ipaddress.IPv4Address(address).packed, 28: ipaddress.IPv6Address(address6).packed}.get(
         qtype, bytes([len(address)]) + address.encode())
     answer = b"\xc0\x0c" + struct.pack("!HHIH", qtype, qclass, 60, len(rdata)) + rdata
     ancount = int(fault not in ("servfail", "unsigned-servfail", "unsigned-update") and not update)
     reply = struct.pack("!6H", ident, flags, 1, ancount, 0, 0) + query[12:end] + answer * ancount
-    signed = struct.unpack("!H", query[10:12])[0] > 0 and query[-40:-38] == b"\x00\x20"  # a 32-byte MAC
+    # A TSIG record (type 250, class ANY, TTL 0) with a 32-byte MAC.
+    signed = b"\x00\xfa\x00\xff\x00\x00\x00\x00" in query and query[-40:-38] == b"\x00\x20"
     if not signed or fault in ("unsigned", "unsigned-servfail") or (fault == "unsigned-update" and update):
         return reply
     if fault == "tsig-badsig":
