@@ -113,9 +113,9 @@ void MqttSession::start()
     if (!m_relay->listen() || mosquitto_socks5_set(mosq, "127.0.0.1", m_relay->port(), nullptr, nullptr) != 0)
         return fail(QStringLiteral("Error: The MQTT client could not be created"));
     qCDebug(lcMqtt) << "connecting to" << brokerText() << (m_target.tls ? "with TLS" : "without TLS");
-    // The look-up and the TCP connect block: a thread of their own does them, the event loop goes on. It keeps the
-    // client alive until it returns, even when this session has ended (timed out, aborted) meanwhile, and nobody
-    // waits for it: a broker that never answers the SYN holds neither the window nor the end of --once.
+    // mosquitto_connect blocks (now only for the connect to the relay and the proxy greeting): a thread of its own
+    // does it, the event loop goes on. It keeps the client alive until it returns, even when this session has ended
+    // (timed out, aborted) meanwhile, and nobody waits for it.
     QPromise<ConnectResult> promise;
     m_connecting.setFuture(promise.future());
     std::thread([shared = m_shared, host = m_target.host.toUtf8(), port = m_target.port,
