@@ -1,5 +1,6 @@
 #include "mqtt/MqttRelay.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 
 #include <utility>
@@ -37,7 +38,8 @@ bool MqttRelay::listen()
 
 void MqttRelay::windDown()
 {
-    setParent(nullptr);
+    // Still deleted with the application when it ends first (--once), as its other objects are.
+    setParent(QCoreApplication::instance());
     if (m_state != State::Relaying || m_broker.state() == QAbstractSocket::UnconnectedState)
         return deleteLater();
     connect(&m_broker, &QTcpSocket::disconnected, this, &QObject::deleteLater);
