@@ -105,6 +105,7 @@ void MqttRelay::brokerConnected()
     m_state = State::Relaying;
     if (!m_pending.isEmpty())
         m_broker.write(std::exchange(m_pending, {}));
+    readClient(); // what was left unread while connecting
 }
 
 void MqttRelay::readBroker()
