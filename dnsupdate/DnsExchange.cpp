@@ -88,7 +88,10 @@ void DnsExchange::take(const QByteArray& wire, bool overTcp)
             return end(answer, QStringLiteral("the server's answer is truncated even over TCP"));
         return startTcp();
     case DnsAnswer::Verdict::BadSignature:
-        return end(answer, answer.problem + QStringLiteral(": refused"));
+        return end(answer, QStringLiteral("the answer from %1 port %2 is not signed with the key (%3): refused")
+                               .arg(m_server.toString())
+                               .arg(m_port)
+                               .arg(answer.problem));
     case DnsAnswer::Verdict::Read:
         return end(answer, {});
     }

@@ -11,8 +11,9 @@
 #include <functional>
 
 /// One request and its answer with a DNS server: over UDP, again over TCP when the answer comes truncated. Datagrams
-/// that are no answer to the request (another ID or question) are dropped and the wait goes on; an answer whose
-/// signature does not verify ends it. The whole exchange ends after its time-out. Answers are at most 64 KiB.
+/// that are no answer to the request (another ID or question) are dropped and the wait goes on; an answer that is
+/// unsigned or whose signature does not verify ends it as a failure. The whole exchange ends after its time-out.
+/// Answers are at most 64 KiB.
 class DnsExchange : public QObject
 {
     Q_OBJECT

@@ -14,8 +14,6 @@ constexpr uint16_t FudgeSeconds = 300;
 constexpr int OpcodeUpdate = 5;
 constexpr int TsigErrorField = 5; // algorithm, time, fudge, MAC, original ID, error, other
 constexpr int TsigMacField = 3;
-constexpr int BadSig = 16;
-constexpr int BadKey = 17;
 
 struct PacketFree
 {
@@ -102,10 +100,8 @@ bool finish(ldns_pkt* packet, const TsigKey& key, DnsRequest* request, QString* 
     const QByteArray keyName = canonical(key.name).toLatin1();
     const QByteArray secret = key.secret.trimmed().toLatin1();
     const QByteArray algorithm = canonical(algorithmOf(key)).toLatin1();
-    if (secret.isEmpty() || QByteArray::fromBase64(secret).isEmpty()) {
-        *error = QStringLiteral("the key secret is missing or not base64");
+    if (!DnsMessages::checkKey(key, error))
         return false;
-    }
     if (ldns_pkt_tsig_sign(packet, keyName.constData(), secret.constData(), FudgeSeconds, algorithm.constData(),
                            nullptr) != LDNS_STATUS_OK) {
         *error = QStringLiteral("the request could not be signed with %1 (key name or algorithm)")
@@ -128,6 +124,23 @@ bool finish(ldns_pkt* packet, const TsigKey& key, DnsRequest* request, QString* 
 } // namespace
 
 namespace DnsMessages {
+
+bool checkKey(const TsigKey& key, QString* error)
+{
+    const QByteArray secret = key.secret.trimmed().toLatin1();
+    if (secret.isEmpty()) {
+        *error = QStringLiteral("the key secret is missing");
+        return false;
+    }
+    // Strict: QByteArray::fromBase64 would skip what is not Base64, and ldns would then refuse the key for another
+    // reason than the real one.
+    const auto decoded = QByteArray::fromBase64Encoding(secret, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded || decoded.decoded.isEmpty()) {
+        *error = QStringLiteral("the key secret is not Base64");
+        return false;
+    }
+    return true;
+}
 
 bool checkName(const QString& zone, const QString& name, QString* error)
 {
@@ -198,47 +211,53 @@ DnsAnswer readAnswer(const QByteArray& wire, const DnsRequest& request, const Ts
         return answer;
     }
     const Packet packet(parsed);
+    // Before the signature only what tells a stray datagram from the answer is looked at: QR, ID, opcode, question.
     if (!ldns_pkt_qr(packet.get()) || ldns_pkt_id(packet.get()) != request.id ||
         int(ldns_pkt_get_opcode(packet.get())) != request.opcode) {
         answer.problem = QStringLiteral("an answer with another ID or opcode");
         return answer;
     }
-    answer.rcode = (int(ldns_pkt_edns_extended_rcode(packet.get())) << 4) | int(ldns_pkt_get_rcode(packet.get()));
     const ldns_rr_list* question = ldns_pkt_question(packet.get());
     const size_t questions = question ? ldns_rr_list_rr_count(question) : 0;
     const ldns_rr* asked = questions == 1 ? ldns_rr_list_rr(question, 0) : nullptr;
     const bool sameQuestion = asked && int(ldns_rr_get_type(asked)) == request.questionType &&
                               canonical(rdfText(ldns_rr_owner(asked))) == request.question;
-    // An error answer may leave the question out; an answer to another question is none to this one.
-    if (!sameQuestion && (questions != 0 || answer.rcode == 0)) {
+    if (!sameQuestion && questions != 0) {
+        answer.problem = QStringLiteral("an answer to another question");
+        return answer;
+    }
+
+    const ldns_rr* tsig = ldns_pkt_tsig(packet.get());
+    const ldns_rdf* error =
+        tsig && ldns_rr_rd_count(tsig) > TsigErrorField ? ldns_rr_rdf(tsig, TsigErrorField) : nullptr;
+    answer.tsigError = error && ldns_rdf_size(error) == 2 ? ldns_rdf2native_int16(error) : 0;
+    const QByteArray keyName = canonical(key.name).toLatin1();
+    const QByteArray secret = key.secret.trimmed().toLatin1();
+    const Rdf mac(ldns_rdf_new_frm_data(LDNS_RDF_TYPE_INT16_DATA, size_t(request.mac.size()), request.mac.constData()));
+    // Signed with the key's own name and algorithm, or not by it (ldns leaks on an algorithm it does not know). The
+    // MAC covers the request's MAC (RFC 8945 4.3.3), so an answer to another request does not verify either.
+    const bool ourKey = tsig && canonical(rdfText(ldns_rr_owner(tsig))) == canonical(key.name) &&
+                        ldns_rr_rd_count(tsig) > 0 &&
+                        canonical(rdfText(ldns_rr_rdf(tsig, 0))) == canonical(algorithmOf(key));
+    if (!ourKey || !mac ||
+        !ldns_pkt_tsig_verify(packet.get(), reinterpret_cast<const uint8_t*>(wire.constData()), size_t(wire.size()),
+                              keyName.constData(), secret.constData(), mac.get())) {
+        answer.verdict = DnsAnswer::Verdict::BadSignature;
+        answer.problem = !tsig     ? QStringLiteral("it carries no TSIG")
+                         : !ourKey ? QStringLiteral("its TSIG names another key or algorithm")
+                                   : QStringLiteral("its TSIG signature does not verify");
+        return answer;
+    }
+
+    answer.rcode = (int(ldns_pkt_edns_extended_rcode(packet.get())) << 4) | int(ldns_pkt_get_rcode(packet.get()));
+    // An error answer may leave the question out; a NOERROR answer names what it answers.
+    if (!sameQuestion && answer.rcode == 0) {
         answer.problem = QStringLiteral("an answer to another question");
         return answer;
     }
     if (ldns_pkt_tc(packet.get())) {
         answer.verdict = DnsAnswer::Verdict::Truncated;
         return answer;
-    }
-    const ldns_rr* tsig = ldns_pkt_tsig(packet.get());
-    const ldns_rdf* error = tsig ? ldns_rr_rdf(tsig, TsigErrorField) : nullptr;
-    answer.tsigError = error && ldns_rdf_size(error) == 2 ? ldns_rdf2native_int16(error) : 0;
-    const bool unsignable = answer.tsigError == BadSig || answer.tsigError == BadKey;
-    if (!unsignable && (tsig || answer.rcode == 0)) {
-        const QByteArray keyName = canonical(key.name).toLatin1();
-        const QByteArray secret = key.secret.trimmed().toLatin1();
-        const Rdf mac(
-            ldns_rdf_new_frm_data(LDNS_RDF_TYPE_INT16_DATA, size_t(request.mac.size()), request.mac.constData()));
-        // Signed with the key's own name and algorithm, or not by it (ldns leaks on an algorithm it does not know).
-        const bool ourKey = tsig && canonical(rdfText(ldns_rr_owner(tsig))) == canonical(key.name) &&
-                            ldns_rr_rd_count(tsig) > 0 &&
-                            canonical(rdfText(ldns_rr_rdf(tsig, 0))) == canonical(algorithmOf(key));
-        if (!ourKey || !mac ||
-            !ldns_pkt_tsig_verify(packet.get(), reinterpret_cast<const uint8_t*>(wire.constData()), size_t(wire.size()),
-                                  keyName.constData(), secret.constData(), mac.get())) {
-            answer.verdict = DnsAnswer::Verdict::BadSignature;
-            answer.problem = tsig ? QStringLiteral("the answer's TSIG signature is wrong")
-                                  : QStringLiteral("the answer is not signed");
-            return answer;
-        }
     }
     answer.verdict = DnsAnswer::Verdict::Read;
     const RrList records(

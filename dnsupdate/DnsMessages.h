@@ -29,15 +29,15 @@ struct DnsAnswer
     enum class Verdict
     {
         Unreadable,   // no DNS message, or not an answer to the request (another ID, question or opcode)
-        Truncated,    // TC set: ask again over TCP
-        BadSignature, // signed with another key, or unsigned where a signature is owed
+        BadSignature, // unsigned, or its TSIG does not verify with the key: nothing else of it was read
+        Truncated,    // signed, with TC set: ask again over TCP
         Read,
     };
 
     Verdict verdict = Verdict::Unreadable;
-    int rcode = 0;         // with the extended bits of an OPT record, when there is one
+    int rcode = 0;         // with the extended bits of an OPT record, when there is one; read once it verified
     int tsigError = 0;     // the error field of the answer's TSIG record (16 BADSIG, 17 BADKEY, 18 BADTIME)
-    QStringList addresses; // the answer's records of the type asked for, as text
+    QStringList addresses; // the answer's records of the type asked for, as text; read once it verified
     QString problem;       // why it is Unreadable or BadSignature
 };
 
@@ -66,6 +66,9 @@ constexpr int TypeSoa = 6;
 constexpr int TypeAaaa = 28;
 constexpr int MaxMessageBytes = 65535;
 
+/// False and @p error when @p key has no secret, or one that is not Base64.
+[[nodiscard]] bool checkKey(const TsigKey& key, QString* error);
+
 /// False and @p error when @p name is no domain name inside @p zone.
 [[nodiscard]] bool checkName(const QString& zone, const QString& name, QString* error);
 
@@ -76,8 +79,9 @@ constexpr int MaxMessageBytes = 65535;
 /// (the exact records, or none of that type); signed with @p key.
 [[nodiscard]] bool buildUpdate(const UpdatePlan& plan, const TsigKey& key, DnsRequest* request, QString* error);
 
-/// Reads @p wire as the answer to @p request: its ID, opcode and question must match, and its TSIG verify with
-/// @p key (an unsigned BADSIG or BADKEY error, which servers cannot sign, is read as such).
+/// Reads @p wire as the answer to @p request: its ID, opcode and question must match, and its TSIG must verify with
+/// @p key before its code, flags or records are read. An answer that does not verify is BadSignature whatever its
+/// code says; only its TSIG error field is kept, for the text (a server cannot sign a BADSIG or BADKEY).
 DnsAnswer readAnswer(const QByteArray& wire, const DnsRequest& request, const TsigKey& key);
 
 /// The text of an answer code for the status line ("REFUSED: ...").

@@ -76,7 +76,8 @@ void DnsUpdateNotifier::start()
     const QString server = settings.read(Key::DnsUpdateServer).trimmed();
     if (server.isEmpty() || m_plan.zone.isEmpty() || m_key.name.trimmed().isEmpty())
         return fail(QStringLiteral("the server, the zone and the key name are needed"));
-    if (QString error; !DnsMessages::checkName(m_plan.zone, m_plan.name, &error))
+    if (QString error;
+        !DnsMessages::checkName(m_plan.zone, m_plan.name, &error) || !DnsMessages::checkKey(m_key, &error))
         return fail(error);
 
     m_wanted.clear();
@@ -123,9 +124,20 @@ void DnsUpdateNotifier::readNext()
                      [this](const DnsAnswer& answer, const QString& failure) { recordRead(answer, failure); });
 }
 
+QString DnsUpdateNotifier::failureText(const DnsAnswer& answer, const QString& failure) const
+{
+    // A server cannot sign BADSIG or BADKEY (RFC 8945 5.3.2): what it says helps, but stays unverified.
+    if (answer.verdict != DnsAnswer::Verdict::BadSignature || answer.tsigError == 0)
+        return failure;
+    return failure + QStringLiteral("; unverified, it says ") + DnsMessages::rcodeText(answer, m_plan.zone, m_key.name);
+}
+
 void DnsUpdateNotifier::recordRead(const DnsAnswer& answer, const QString& failure)
 {
     const RecordSet& wanted = m_wanted[m_reading];
+    if (answer.verdict == DnsAnswer::Verdict::BadSignature)
+        return fail(QStringLiteral("reading the %1 record: ").arg(typeName(wanted.type)) +
+                    failureText(answer, failure));
     if (!failure.isEmpty())
         return fail(failure);
     // NXDOMAIN: the name has no records at all yet.
@@ -156,7 +168,7 @@ void DnsUpdateNotifier::recordRead(const DnsAnswer& answer, const QString& failu
 void DnsUpdateNotifier::updateAnswered(const DnsAnswer& answer, const QString& failure)
 {
     if (!failure.isEmpty())
-        return fail(failure);
+        return fail(failureText(answer, failure));
     if (answer.rcode != 0 || answer.tsigError != 0)
         return fail(DnsMessages::rcodeText(answer, m_plan.zone, m_key.name));
     succeed(QStringLiteral("%1 set to %2").arg(m_plan.name, allAddresses(m_plan.after).join(QStringLiteral(", "))));

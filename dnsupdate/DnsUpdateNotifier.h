@@ -46,6 +46,7 @@ private:
     void readNext();
     void recordRead(const DnsAnswer& answer, const QString& failure);
     void updateAnswered(const DnsAnswer& answer, const QString& failure);
+    QString failureText(const DnsAnswer& answer, const QString& failure) const;
     void succeed(const QString& text);
     void fail(const QString& text);
     QString lastSetText() const;

@@ -1,8 +1,7 @@
-// DNS UPDATE answers: whatever a server sends, the reading ends with a verdict, and an answer read holds only
-// addresses of the type asked for; anything else carries its reason.
+// DNS UPDATE answers: whatever a server sends, the reading ends with a verdict and its reason. Nothing here can carry
+// a TSIG that verifies (the requests are signed at start with a fresh time, so their MACs are not known to the
+// corpus): an answer read or taken as truncated means one was trusted without its signature.
 #include "dnsupdate/DnsMessages.h"
-
-#include <QHostAddress>
 
 #include <cstddef>
 #include <cstdint>
@@ -47,16 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const DnsRequest& asked = requests[data[0] % 3];
     const QByteArray wire(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
     const DnsAnswer answer = DnsMessages::readAnswer(wire, asked, Key);
-    if (answer.verdict != DnsAnswer::Verdict::Read && answer.verdict != DnsAnswer::Verdict::Truncated &&
-        answer.problem.isEmpty())
+    if (answer.verdict == DnsAnswer::Verdict::Read || answer.verdict == DnsAnswer::Verdict::Truncated ||
+        answer.problem.isEmpty() || !answer.addresses.isEmpty() || answer.rcode != 0)
         __builtin_trap();
-    for (const QString& address : answer.addresses) {
-        const QHostAddress parsed(address);
-        const auto family =
-            asked.questionType == DnsMessages::TypeA ? QAbstractSocket::IPv4Protocol : QAbstractSocket::IPv6Protocol;
-        if (answer.verdict != DnsAnswer::Verdict::Read || parsed.protocol() != family)
-            __builtin_trap();
-    }
     (void)DnsMessages::rcodeText(answer, QStringLiteral("example.test"), Key.name);
     return 0;
 }

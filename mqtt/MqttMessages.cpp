@@ -26,7 +26,32 @@ constexpr Sensor Sensors[] = {
     {"external", "External IP", "mdi:ip-network"},
     {"external_ipv6", "External IPv6", "mdi:ip-network-outline"},
 };
+
+constexpr qsizetype MaxTopicBytes = 65535; // a UTF-8 string's two-byte length
+constexpr qsizetype ShownTopicChars = 100;
 } // namespace
+
+QString mqttTopicProblem(const QString& topic)
+{
+    if (topic.isEmpty())
+        return QStringLiteral("empty");
+    if (topic.contains(QChar(u'\0')))
+        return QStringLiteral("holds a NUL character");
+    if (topic.contains(u'+') || topic.contains(u'#'))
+        return QStringLiteral("holds the wildcard + or #");
+    if (!topic.isValidUtf16())
+        return QStringLiteral("not valid Unicode");
+    if (topic.toUtf8().size() > MaxTopicBytes)
+        return QStringLiteral("longer than %1 bytes in UTF-8").arg(MaxTopicBytes);
+    return {};
+}
+
+QString mqttShownTopic(const QString& topic)
+{
+    QString shown = topic.left(ShownTopicChars);
+    shown.replace(QChar(u'\0'), QStringLiteral("\\0"));
+    return topic.size() > ShownTopicChars ? shown + QStringLiteral("...") : shown;
+}
 
 QByteArray mqttStatePayload(const MqttAddresses& addresses)
 {

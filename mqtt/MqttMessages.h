@@ -23,6 +23,13 @@ struct MqttMessage
     QByteArray payload;
 };
 
+/// Why @p topic cannot be published to ("empty", "holds a NUL character", "holds the wildcard + or #", "not valid
+/// Unicode", "longer than 65535 bytes in UTF-8"; MQTT 3.1.1 sections 1.5.3 and 4.7); empty when it can.
+QString mqttTopicProblem(const QString& topic);
+
+/// @p topic as a status line shows it: a NUL as \0, cut after 100 characters.
+QString mqttShownTopic(const QString& topic);
+
 /// The state message: one JSON object, compact, with the keys internal, external, external_ipv6,
 /// previous_external (null when unknown or none) and time (UTC, ISO 8601 with "Z").
 QByteArray mqttStatePayload(const MqttAddresses& addresses);

@@ -1,5 +1,7 @@
 #include "mqtt/MqttSession.h"
 
+#include "mqtt/MqttRelay.h"
+
 #include <QLoggingCategory>
 #include <QPromise>
 
@@ -57,6 +59,8 @@ MqttSession::MqttSession(MqttTarget target, QList<MqttMessage> messages, bool re
 
 MqttSession::~MqttSession()
 {
+    if (m_relay)
+        m_relay->windDown();
     m_read.reset();
     m_write.reset();
     m_shared->session = nullptr;
@@ -98,14 +102,20 @@ void MqttSession::start()
         mosquitto_tls_insecure_set(mosq, false);
     }
     for (const MqttMessage& message : std::as_const(m_messages)) {
-        if (mosquitto_pub_topic_check(message.topic.toUtf8().constData()) != MOSQ_ERR_SUCCESS)
-            return fail(
-                QStringLiteral("Error: The MQTT topic \"%1\" is not valid (empty, or with + or #)").arg(message.topic));
+        if (const QString problem = mqttTopicProblem(message.topic); !problem.isEmpty())
+            return fail(QStringLiteral("Error: The MQTT topic \"%1\" is not valid (%2)")
+                            .arg(mqttShownTopic(message.topic), problem));
     }
+    // The library reaches the broker through a relay of ours that bounds what the broker may send; it still names
+    // the broker in its request and verifies the broker's certificate for that name.
+    m_relay = new MqttRelay(m_target.host, quint16(m_target.port), brokerText(), this);
+    connect(m_relay, &MqttRelay::failed, this, &MqttSession::fail);
+    if (!m_relay->listen() || mosquitto_socks5_set(mosq, "127.0.0.1", m_relay->port(), nullptr, nullptr) != 0)
+        return fail(QStringLiteral("Error: The MQTT client could not be created"));
     qCDebug(lcMqtt) << "connecting to" << brokerText() << (m_target.tls ? "with TLS" : "without TLS");
-    // The look-up and the TCP connect block: a thread of their own does them, the event loop goes on. It keeps the
-    // client alive until it returns, even when this session has ended (timed out, aborted) meanwhile, and nobody
-    // waits for it: a broker that never answers the SYN holds neither the window nor the end of --once.
+    // mosquitto_connect blocks (now only for the connect to the relay and the proxy greeting): a thread of its own
+    // does it, the event loop goes on. It keeps the client alive until it returns, even when this session has ended
+    // (timed out, aborted) meanwhile, and nobody waits for it.
     QPromise<ConnectResult> promise;
     m_connecting.setFuture(promise.future());
     std::thread([shared = m_shared, host = m_target.host.toUtf8(), port = m_target.port,

@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 
+class MqttRelay;
 struct mosquitto;
 
 /// Where and as whom an MQTT session connects.
@@ -25,10 +26,12 @@ struct MqttTarget
 };
 
 /// One MQTT session through libmosquitto: connects, publishes its messages with QoS 1, waits for every PUBACK,
-/// disconnects and reports once through finished(). The name look-up and the TCP connect run on a thread of their own
-/// (libmosquitto offers no asynchronous look-up); the TLS handshake and the MQTT exchange run in the event loop on
-/// the socket's QSocketNotifiers, with mosquitto_loop_misc once a second while connected. TLS always verifies the
-/// broker's certificate and its host name.
+/// disconnects and reports once through finished(). The library reaches the broker through an MqttRelay (its SOCKS5
+/// proxy on loopback, which looks the broker up and connects without blocking, and cuts off a broker that sends
+/// more than a publisher is owed); the library's own connect to the relay runs on a thread of its own. The TLS
+/// handshake and the MQTT exchange run in the event loop on the socket's QSocketNotifiers, with
+/// mosquitto_loop_misc once a second while connected. TLS always verifies the broker's certificate and its host
+/// name.
 class MqttSession : public QObject
 {
     Q_OBJECT
@@ -84,6 +87,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_write;
     QTimer m_misc;
     QTimer m_timeout;
+    MqttRelay* m_relay = nullptr; // a child until this ends; then it winds down by itself
     std::set<int> m_unacknowledged;
     bool m_done = false;
     bool m_sayGoodbye = false; // a DISCONNECT waits to be written

@@ -68,17 +68,20 @@ private slots:
                                                     << "vistrel-key" << KeySecret
                                                     << "Success: DNS update: home.example.test set to 203.0.113.7, "
                                                        "2001:db8::7";
-            QTest::newRow(tag + " wrong secret")
-                << server << "home.example.test"
-                << "vistrel-key" << OtherSecret << "Error: DNS update: reading the A record: BADSIG: ";
-            QTest::newRow(tag + " unknown key")
-                << server << "home.example.test"
-                << "nobody-key" << KeySecret << "Error: DNS update: reading the A record: BADKEY: ";
+            // The server's BADSIG and BADKEY answers cannot be signed: refused, what they say shown as unverified.
+            const QString unsigned_ = QStringLiteral("Error: DNS update: %1the answer from @ is not signed with the "
+                                                     "key (its TSIG signature does not verify): refused; "
+                                                     "unverified, it says %2: ");
+            const QString readingA = QStringLiteral("reading the A record: ");
+            QTest::newRow(tag + " wrong secret") << server << "home.example.test"
+                                                 << "vistrel-key" << OtherSecret << unsigned_.arg(readingA, "BADSIG");
+            QTest::newRow(tag + " unknown key") << server << "home.example.test"
+                                                << "nobody-key" << KeySecret << unsigned_.arg(readingA, "BADKEY");
             // Knot answers an update its ACL denies as one with a key it does not know.
             QTest::newRow(tag + " no permission")
                 << server << "home.example.test"
                 << "other-key" << OtherSecret
-                << (server == u"bind" ? "Error: DNS update: REFUSED: " : "Error: DNS update: BADKEY: ");
+                << (server == u"bind" ? "Error: DNS update: REFUSED: " : unsigned_.arg(QString(), "BADKEY"));
         }
         QTest::newRow("bind truncated answer asked again over TCP")
             << "bind"
@@ -95,6 +98,7 @@ private slots:
         PeerProcess peer;
         QString error;
         QVERIFY2(peer.start(QStringLiteral("dns_update_peer.py"), {server}, &error), qPrintable(error));
+        expected.replace(u'@', "127.0.0.1 port " + peer.readyField("PORT"));
         TestNotificationHost host;
         configure(host.settings(), peer.port(), name, key, secret);
         DnsUpdateNotifier notifier(host, nullptr);
@@ -181,35 +185,57 @@ private slots:
         QCOMPARE(look("dig", peer.port(), "home.example.test", "A"), "198.51.100.1");
     }
 
-    void refusesAnswersNotItsOwn_data()
+    void failsAndRemembersNothing_data()
     {
         QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("forged ID") << "wrong-id"
-                                   << "only an answer with another ID or opcode (forged or stray)";
-        QTest::newRow("wrong TSIG") << "bad-tsig"
-                                    << "the answer's TSIG signature is wrong: refused";
-        QTest::newRow("64 KiB of garbage") << "garbage"
-                                           << "only no DNS message (forged or stray): refused";
-        QTest::newRow("truncated, no TCP") << "truncated"
-                                           << "Connection refused";
+        QTest::addColumn<QString>("secret");
+        QTest::addColumn<QString>("expected"); // after "Error: DNS update: "; @ stands for the server and port
+        const QString unsigned_ = QStringLiteral("the answer from @ is not signed with the key (%1): refused");
+        const QString readingA = QStringLiteral("reading the A record: ");
+        QTest::newRow("forged ID") << "wrong-id" << KeySecret
+                                   << "no valid answer from @, only an answer with another ID or opcode (forged";
+        QTest::newRow("64 KiB of garbage")
+            << "garbage" << KeySecret << "no valid answer from @, only no DNS message (forged or stray): refused";
+        QTest::newRow("truncated, no TCP") << "truncated" << KeySecret << "@: Connection refused";
+        // Each of these answers holds the wanted addresses: taken as true, it would send nothing and succeed.
+        QTest::newRow("BADSIG, MAC all zeros")
+            << "tsig-badsig" << KeySecret
+            << readingA + unsigned_.arg("its TSIG signature does not verify") + "; unverified, it says BADSIG: ";
+        QTest::newRow("unsigned query answer")
+            << "unsigned" << KeySecret << readingA + unsigned_.arg("it carries no TSIG");
+        QTest::newRow("unsigned SERVFAIL")
+            << "unsigned-servfail" << KeySecret << readingA + unsigned_.arg("it carries no TSIG");
+        QTest::newRow("signed with another key")
+            << "other-key" << KeySecret << readingA + unsigned_.arg("its TSIG signature does not verify");
+        QTest::newRow("unsigned update answer")
+            << "unsigned-update" << KeySecret << unsigned_.arg("it carries no TSIG");
+        QTest::newRow("secret not Base64, nothing sent") << "none"
+                                                         << "c2VjcmV0*a2V5"
+                                                         << "the key secret is not Base64";
     }
-    void refusesAnswersNotItsOwn()
+    void failsAndRemembersNothing()
     {
         QFETCH(QString, fault);
+        QFETCH(QString, secret);
         QFETCH(QString, expected);
         PeerProcess peer;
         QString error;
-        QVERIFY2(peer.start(QStringLiteral("udp_fault_peer.py"), {"--protocol", "dns", "--fault", fault}, &error),
-                 qPrintable(error));
+        QVERIFY2(
+            peer.start(QStringLiteral("udp_fault_peer.py"),
+                       {"--protocol", "dns", "--fault", fault, "--address", "203.0.113.7", "--address6", "2001:db8::7"},
+                       &error),
+            qPrintable(error));
         TestNotificationHost host;
-        configure(host.settings(), peer.port(), QStringLiteral("home.example.test"), "vistrel-key", KeySecret);
+        configure(host.settings(), peer.port(), QStringLiteral("home.example.test"), "vistrel-key", secret);
         DnsUpdateNotifier notifier(host, nullptr);
         notifier.setTimeoutMs(1500);
         const NotificationResult result = sendOnce(notifier);
-        QVERIFY(!result.ok());
-        QVERIFY2(result.message.startsWith(u"Error: DNS update: ") && result.message.contains(expected),
-                 qPrintable(result.message));
+        QCOMPARE(result.outcome, NotificationResult::Outcome::Failed);
+        const QString prefix =
+            "Error: DNS update: " + expected.replace(u'@', "127.0.0.1 port " + peer.readyField("PORT"));
+        QVERIFY2(result.message.startsWith(prefix), qPrintable(result.message));
+        QVERIFY(host.settings().read(Key::DnsUpdateLastSet).isEmpty());
+        QCOMPARE(peer.readLines(200).isEmpty(), secret != KeySecret);
     }
 };
 

@@ -21,6 +21,15 @@ namespace {
 const QString Password = QStringLiteral("s3cret-Pw");
 const QString WrongPassword = QStringLiteral("wr0ng-Pw");
 
+/// The most this process has held in memory so far, in KiB.
+qint64 peakMemoryKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const qsizetype at = text.indexOf("VmHWM:");
+    return at < 0 ? 0 : text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').first().toLongLong();
+}
+
 } // namespace
 
 class TestMqttNotifier : public QObject
@@ -32,6 +41,8 @@ private slots:
     void publishesTheAddresses();
     void showsWhyItFailed_data();
     void showsWhyItFailed();
+    void refusesTopicsItCannotPublishTo_data();
+    void refusesTopicsItCannotPublishTo();
     void testNowInTheDialog();
 
 private:
@@ -47,7 +58,8 @@ private:
 void TestMqttNotifier::initTestCase()
 {
     QString error;
-    QVERIFY2(m_broker.start(QStringLiteral("mosquitto_peer.py"), {QStringLiteral("--password"), Password}, &error),
+    QVERIFY2(m_broker.start(QStringLiteral("mosquitto_peer.py"),
+                            {QStringLiteral("--password"), Password, QStringLiteral("--huge-publish")}, &error),
              qPrintable(error));
 }
 
@@ -169,6 +181,11 @@ void TestMqttNotifier::showsWhyItFailed_data()
     QTest::newRow("no answer") << false << "127.0.0.1"
                                << "silent"
                                << "CA" << Password << "Error: No answer from the MQTT broker %1 within 1 seconds";
+    QTest::newRow("a PUBLISH of 256 MiB unasked") << false << "127.0.0.1"
+                                                  << "HUGE"
+                                                  << "CA" << Password
+                                                  << "Error: The MQTT broker %1 sent more than 1 MiB that nothing "
+                                                     "asked for: connection closed";
     QTest::newRow("CA file missing") << true << "localhost"
                                      << "TLS"
                                      << "none" << Password << "Error: The MQTT CA file cannot be read: ";
@@ -194,13 +211,43 @@ void TestMqttNotifier::showsWhyItFailed()
     const QString caFile = ca == "none" ? QStringLiteral("/nonexistent/ca.pem") : m_broker.readyField(ca);
     configure(host, tls, broker, portNumber, caFile, password, QStringLiteral("home/ip"));
 
+    const qint64 peakBefore = peakMemoryKiB();
     const NotificationResult result = publish(host, 1000);
+    QVERIFY2(peakMemoryKiB() - peakBefore < 32 * 1024, qPrintable(QString::number(peakMemoryKiB() - peakBefore)));
     QCOMPARE(result.outcome, NotificationResult::Outcome::Failed);
     QCOMPARE(result.message, host.status());
     const QString expected = status.contains("%1") ? status.arg(broker + ":" + QString::number(portNumber)) : status;
     QVERIFY2(host.status().startsWith(expected), qPrintable(host.status()));
     for (const QString& line : std::as_const(host.statuses))
         QVERIFY2(!line.contains(Password) && !line.contains(WrongPassword), qPrintable(line));
+}
+
+void TestMqttNotifier::refusesTopicsItCannotPublishTo_data()
+{
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("empty") << ""
+                           << "empty";
+    // Published to "home/ip" if it were passed on as a C string.
+    QTest::newRow("NUL") << QStringLiteral("home/ip") + QChar(u'\0') + QStringLiteral("/x") << "holds a NUL character";
+    QTest::newRow("wildcards") << "home/+/ip/#"
+                               << "holds the wildcard + or #";
+    // 21846 characters, 65538 bytes in UTF-8.
+    QTest::newRow("65538 bytes") << QString(21846, QChar(0x20AC)) << "longer than 65535 bytes in UTF-8";
+}
+
+void TestMqttNotifier::refusesTopicsItCannotPublishTo()
+{
+    QFETCH(QString, topic);
+    QFETCH(QString, why);
+    TestNotificationHost host;
+    configure(host, false, QStringLiteral("127.0.0.1"), m_broker.readyField("PORT").toUShort(), {}, Password, topic);
+    const NotificationResult result = publish(host, 3000);
+    QCOMPARE(result.outcome, NotificationResult::Outcome::Failed);
+    QVERIFY2(result.message.startsWith(u"Error: The MQTT topic \"") &&
+                 result.message.endsWith("\" is not valid (" + why + ")"),
+             qPrintable(result.message.left(200)));
+    QCOMPARE(host.statuses.size(), 2); // "Publishing ...", then the error: nothing else happened
 }
 
 void TestMqttNotifier::testNowInTheDialog()

@@ -1,8 +1,11 @@
 #!/usr/bin/python3
 """mosquitto on 127.0.0.1: a plain listener and a TLS one (server certificate for "localhost" only, from a CA made
 here), user alice with password --password, no anonymous clients. Also makes a second CA that signed nothing.
-Prints "PORT <plain> TLS <tls> CA <ca.pem> OTHERCA <other.pem>"; stops when stdin closes or after --lifetime."""
-import argparse, os, shutil, socket, subprocess, tempfile, time
+With --huge-publish, a broker of its own besides (port HUGE) answers CONNECT with a CONNACK and a PUBLISH announced
+as 256 MiB, and sends its bytes until the client goes.
+Prints "PORT <plain> TLS <tls> CA <ca.pem> OTHERCA <other.pem> [HUGE <port>]"; stops when stdin closes or after
+--lifetime."""
+import argparse, os, shutil, socket, subprocess, tempfile, threading, time
 
 from peerlib import emit, free_port, wait_for_end
 
@@ -36,11 +39,36 @@ def make_certificates(work):
             "-days", "2", "-extfile", "san.ext", "-out", "server.pem")
 
 
+def flood(client):
+    with client:
+        try:
+            client.recv(4096)  # CONNECT
+            client.sendall(b"\x20\x02\x00\x00" + b"\x30\xff\xff\xff\x7f\x00\x01t")  # remaining length 2^28 - 1
+            chunk = bytes(1 << 20)
+            for _ in range(256):
+                client.sendall(chunk)
+        except OSError:
+            pass
+
+
+def huge_publish_broker():
+    listener = socket.create_server(("127.0.0.1", 0))
+
+    def serve():
+        while True:
+            threading.Thread(target=flood, args=(listener.accept()[0],), daemon=True).start()
+
+    threading.Thread(target=serve, daemon=True).start()
+    return f" HUGE {listener.getsockname()[1]}"
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--password", default="s3cret-Pw")
     parser.add_argument("--lifetime", type=float, default=600.0)
+    parser.add_argument("--huge-publish", action="store_true")
     args = parser.parse_args()
+    huge = huge_publish_broker() if args.huge_publish else ""
     work = tempfile.mkdtemp(prefix="vistrel-mosquitto-")
     make_certificates(work)
     subprocess.run(["mosquitto_passwd", "-b", "-c", f"{work}/passwd", "alice", args.password], check=True,
@@ -59,7 +87,7 @@ def main():
             except OSError:
                 time.sleep(0.02)
                 continue
-            emit(f"PORT {port} TLS {tls} CA {work}/ca.pem OTHERCA {work}/other.pem")
+            emit(f"PORT {port} TLS {tls} CA {work}/ca.pem OTHERCA {work}/other.pem{huge}")
             wait_for_end(args.lifetime)
             break
         broker.kill()
