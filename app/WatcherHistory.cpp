@@ -29,6 +29,10 @@ WatcherHistory::WatcherHistory(AddressWatcher& watcher, const QString& path, Qt:
                          QDateTime::currentMSecsSinceEpoch());
         },
         connection);
+    // Changes an earlier run could not write go in at the end of a lookup, also when it changed nothing: the file
+    // is not opened on the way to the first lookup, and is opened only when such changes wait.
+    QObject::connect(
+        &watcher, &AddressWatcher::lookupFinished, &store, [this] { store.writeUnwritten(); }, connection);
 }
 
 QString WatcherHistory::pathFor(const QString& settingsPath, const QString& defaultSettingsPath)

@@ -7,7 +7,8 @@
 class AddressWatcher;
 
 /// Records every change the watcher announces in the history file of its settings file, the same way for the
-/// window and the headless modes. The file is opened at the first change, not at start-up.
+/// window and the headless modes. The file is opened at the first change, not at start-up; changes that an earlier
+/// write could not record (also in an earlier run) are written at the end of each lookup.
 struct WatcherHistory
 {
     /// Changes are recorded, and the history's trouble goes to the watcher's status line, through connections of
