@@ -48,27 +48,21 @@ def serve_igd(answer, endless):
         def log_message(self, *args):
             pass
 
-        def reply(self, body):
-            self.send_response(200)
-            self.send_header("Content-Type", "text/xml")
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
-            self.wfile.write(body)
-
-        def do_GET(self):
-            if not endless:
-                return self.reply(DESCRIPTION)
+        def do_GET(self):  # HTTP/1.0: the body ends when the connection does, or never
             self.send_response(200)
             self.end_headers()
             try:
-                while True:
+                self.wfile.write(DESCRIPTION)
+                while endless:
                     self.wfile.write(b"<!--" + b"x" * 65536 + b"-->")
             except OSError:
                 pass
 
         def do_POST(self):
             self.rfile.read(min(int(self.headers.get("Content-Length", "0")), 65536))
-            self.reply((ANSWER % escape(answer)).encode())
+            self.send_response(200)
+            self.end_headers()
+            self.wfile.write((ANSWER % escape(answer)).encode())
 
     web = http.server.ThreadingHTTPServer(("192.168.77.1", 0), Handler)
     web.daemon_threads = True

@@ -127,8 +127,6 @@ void TestRouter::judge_data()
                                        << "100.128.0.1" << int(N::None);
     QTest::newRow("private") << int(K::Address) << "192.168.178.20"
                              << "100.128.3.5" << int(N::SecondRouter);
-    QTest::newRow("private 172.16/12") << int(K::Address) << "172.31.0.1"
-                                       << "" << int(N::SecondRouter);
     QTest::newRow("other public") << int(K::Address) << "100.128.9.9"
                                   << "100.128.3.5" << int(N::CarrierGrade);
     QTest::newRow("public, no agreed") << int(K::Address) << "100.128.9.9"
