@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <utility>
+
 WatcherHistory::WatcherHistory(AddressWatcher& watcher, const QString& path, Qt::ConnectionType connection)
     : store(path)
 {
@@ -18,6 +20,7 @@ WatcherHistory::WatcherHistory(AddressWatcher& watcher, const QString& path, Qt:
         &watcher, &AddressWatcher::addressesChanged, &store,
         [this](const QList<AddressChange>& changes) {
             const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            triedThisLookup = true;
             for (const AddressChange& change : changes)
                 store.record(HistoryText::kindOf(change.name), change.before, change.after, now);
         },
@@ -25,8 +28,19 @@ WatcherHistory::WatcherHistory(AddressWatcher& watcher, const QString& path, Qt:
     QObject::connect(
         &watcher, &AddressWatcher::natChanged, &store,
         [this](RouterCheck::Nat before, RouterCheck::Nat after) {
+            triedThisLookup = true;
             store.record(HistoryEntry::Nat, RouterCheck::historyName(before), RouterCheck::historyName(after),
                          QDateTime::currentMSecsSinceEpoch());
+        },
+        connection);
+    // Changes an earlier write could not record (also one of an earlier run) go in at the end of a lookup that
+    // recorded nothing itself (a record writes them first): the file is not opened on the way to the first lookup,
+    // nor waited for twice in one.
+    QObject::connect(
+        &watcher, &AddressWatcher::lookupFinished, &store,
+        [this] {
+            if (!std::exchange(triedThisLookup, false))
+                store.writeUnwritten();
         },
         connection);
 }

@@ -7,7 +7,8 @@
 class AddressWatcher;
 
 /// Records every change the watcher announces in the history file of its settings file, the same way for the
-/// window and the headless modes. The file is opened at the first change, not at start-up.
+/// window and the headless modes. The file is opened at the first change, not at start-up; changes that an earlier
+/// write could not record (also in an earlier run) go in with the next change, or at the end of the next lookup.
 struct WatcherHistory
 {
     /// Changes are recorded, and the history's trouble goes to the watcher's status line, through connections of
@@ -21,4 +22,5 @@ struct WatcherHistory
     static QString pathFor(const QString& settingsPath, const QString& defaultSettingsPath);
 
     HistoryStore store;
+    bool triedThisLookup = false; // a change was recorded since the last lookup ended
 };

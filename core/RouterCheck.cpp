@@ -63,6 +63,9 @@ void RouterCheck::routerDone(const RouterAnswer& answer)
     case RouterAnswer::Kind::Withheld:
         m_shown = QStringLiteral("no public address (%1)").arg(answer.method);
         break;
+    case RouterAnswer::Kind::Bad:
+        m_shown = QStringLiteral("answered badly (%1)").arg(answer.method);
+        break;
     }
     emit answered(QStringLiteral("Router's WAN address: ") + m_shown);
     compare();
@@ -90,6 +93,7 @@ std::optional<RouterCheck::Nat> RouterCheck::judge(const RouterAnswer& answer, c
 {
     switch (answer.kind) {
     case RouterAnswer::Kind::None:
+    case RouterAnswer::Kind::Bad: // says nothing, least of all that the line changed
         return std::nullopt;
     case RouterAnswer::Kind::Withheld: // what routers behind the provider's NAT answer by default
         return Nat::CarrierGrade;

@@ -37,8 +37,8 @@ public:
     /// compared.
     void lookupEnded(const QString& agreedAddress);
 
-    /// The router's line in the window: "100.64.3.4 (NAT-PMP)", "no public address (UPnP)", "no answer"; empty
-    /// before the router was first asked.
+    /// The router's line in the window: "100.64.3.4 (NAT-PMP)", "no public address (UPnP)", "answered badly (UPnP)",
+    /// "no answer"; empty before the router was first asked.
     const QString& shownText() const { return m_shown; }
 
     /// What @p answer says beside @p agreedAddress; nothing when it says nothing (no answer, or a public address

@@ -1,5 +1,7 @@
 // What a gateway says over UPnP (its SSDP answer, device description and GetExternalIPAddress reply): whatever it
-// sends, the readers end with an answer or none, and never send the next question to another host.
+// sends, the readers end with an answer or none, and never send the next question to another host. An address
+// read strictly is written back exactly as it was sent: no short form, no leading zero, no scope slips through.
+#include "platform/AddressText.h"
 #include "router/IgdXml.h"
 
 #include <cstddef>
@@ -19,6 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!IgdXml::externalAddressRequest(service->type).contains("GetExternalIPAddress"))
             __builtin_trap();
     }
-    (void)IgdXml::externalAddress(bytes);
+    const RouterAnswer answer = IgdXml::externalAddress(bytes);
+    if (answer.kind == RouterAnswer::Kind::Address && answer.address.protocol() != QAbstractSocket::IPv4Protocol)
+        __builtin_trap();
+    const QString text = QString::fromUtf8(bytes);
+    if (const std::optional<QHostAddress> address = AddressText::parse(text);
+        address && address->protocol() == QAbstractSocket::IPv4Protocol && address->toString() != text)
+        __builtin_trap();
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QSaveFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -14,12 +15,11 @@ Q_LOGGING_CATEGORY(lcHistory, "vistrel.history")
 
 namespace {
 constexpr int SchemaVersion = 1;
-// A writer waits this long for a reader (another process printing the history) before the write counts as failed;
-// it runs on the window's thread. A reader waits longer: it has nothing else to do.
-constexpr int WriterBusyMs = 250;
+// A writer waits this long for a reader (another process printing the history) before the write counts as failed:
+// it runs on the window's thread, so not for long; a change it could not write is kept and goes with a later write.
+// A reader waits longer: it has nothing else to do.
+constexpr int WriterBusyMs = 2000;
 constexpr int ReaderBusyMs = 3000;
-// Changes that could not be written stay in memory and go with the next write; no more than these.
-constexpr int MaxUnwritten = 64;
 
 const QStringList Columns = {QStringLiteral("id"), QStringLiteral("at_ms"), QStringLiteral("kind"),
                              QStringLiteral("old"), QStringLiteral("new")};
@@ -213,38 +213,92 @@ bool HistoryStore::setAside(const QString& reason)
     return true;
 }
 
+QString HistoryStore::unwrittenPath() const
+{
+    QString base = m_path;
+    if (base.endsWith(QLatin1String(".sqlite")))
+        base.chop(7);
+    return base + QStringLiteral(".unwritten");
+}
+
+// Once per store: what an earlier run (or an earlier store on the file) could not write comes before anything new.
+void HistoryStore::readUnwritten()
+{
+    if (m_unwrittenRead)
+        return;
+    m_unwrittenRead = true;
+    QFile file(unwrittenPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    QList<UnwrittenChanges::Change> kept =
+        UnwrittenChanges::parse(file.read(UnwrittenChanges::MaxFileBytes), HistoryEntry::KindCount);
+    kept += m_unwritten;
+    m_unwritten = kept.mid(qMax<qsizetype>(0, kept.size() - UnwrittenChanges::MaxChanges));
+}
+
+// Keeps what could not be written where the next run finds it, and says so once for this failure.
+bool HistoryStore::keepUnwritten(const QString& reason)
+{
+    QSaveFile file(unwrittenPath());
+    const bool kept = file.open(QIODevice::WriteOnly) &&
+                      file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+                      file.write(UnwrittenChanges::format(m_unwritten)) >= 0 && file.commit();
+    const qsizetype count = m_unwritten.size();
+    const QString what = count == 1 ? QStringLiteral("a change") : QStringLiteral("%1 changes").arg(count);
+    if (kept) {
+        if (!reason.isEmpty()) {
+            emit problem(QStringLiteral("History: %1 could not be recorded yet (%2); %3 kept in %4 and written with "
+                                        "the next one.")
+                             .arg(what, reason, count == 1 ? QStringLiteral("it is") : QStringLiteral("they are"),
+                                  QFileInfo(file.fileName()).fileName()));
+        }
+    } else {
+        emit problem(QStringLiteral("History: %1 could not be recorded%2 nor kept in %3 (%4); tried again with the "
+                                    "next one while the program runs.")
+                         .arg(what, reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason), file.fileName(),
+                              file.errorString()));
+    }
+    return false;
+}
+
 bool HistoryStore::record(int kind, const QString& before, const QString& after, qint64 atMs)
 {
     if (kind < 0 || kind >= HistoryEntry::KindCount || m_access == Access::ReadOnly)
         return false;
-    const auto sameAsLast = [&](const QList<Pending>& list) {
-        for (auto it = list.crbegin(); it != list.crend(); ++it) {
-            if (it->kind == kind)
-                return std::optional<bool>(it->after == after);
+    readUnwritten();
+    for (auto it = m_unwritten.crbegin(); it != m_unwritten.crend(); ++it) {
+        if (it->kind == kind) {
+            if (it->after == after)
+                return writeUnwritten(); // announced again before it was written
+            break;
         }
-        return std::optional<bool>();
-    };
-    if (const std::optional<bool> same = sameAsLast(m_unwritten); same.value_or(false))
-        return true;
-    if (m_unwritten.size() >= MaxUnwritten)
+    }
+    if (m_unwritten.size() >= UnwrittenChanges::MaxChanges)
         m_unwritten.removeFirst();
-    m_unwritten.append({kind, before, after, atMs});
-    if (!open())
+    m_unwritten.append({atMs, kind, before, after});
+    return writeUnwritten();
+}
+
+bool HistoryStore::writeUnwritten()
+{
+    if (m_access == Access::ReadOnly)
         return false;
+    readUnwritten();
+    if (m_unwritten.isEmpty())
+        return true;
+    if (!open())
+        return keepUnwritten(QString()); // open() has told why
 
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery query(db);
     const auto fail = [&](const QSqlError& error) {
         db.rollback();
-        emit problem(
-            QStringLiteral("History: a change could not be recorded (%1); it is tried again with the next one.")
-                .arg(errorText(error)));
-        return false;
+        return keepUnwritten(errorText(error));
     };
     if (!db.transaction())
         return fail(db.lastError());
     qint64 written = 0;
-    for (const Pending& change : std::as_const(m_unwritten)) {
+    for (const UnwrittenChanges::Change& change : std::as_const(m_unwritten)) {
         query.prepare(QStringLiteral("SELECT new FROM changes WHERE kind = ? ORDER BY id DESC LIMIT 1"));
         query.addBindValue(change.kind);
         if (!query.exec())
@@ -271,6 +325,11 @@ bool HistoryStore::record(int kind, const QString& before, const QString& after,
     if (!db.commit())
         return fail(db.lastError());
     m_unwritten.clear();
+    if (QFile kept(unwrittenPath()); kept.exists() && !kept.remove()) {
+        // Left, it would bring these changes back at the next start (where one is still its kind's newest, it is
+        // skipped).
+        emit problem(QStringLiteral("History: %1 cannot be removed (%2).").arg(kept.fileName(), kept.errorString()));
+    }
     if (written > 0)
         emit recorded();
     return true;

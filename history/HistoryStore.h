@@ -1,5 +1,7 @@
 #pragma once
 
+#include "history/UnwrittenChanges.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -37,7 +39,9 @@ constexpr HistoryKinds AllHistoryKinds = (1u << HistoryEntry::KindCount) - 1;
 /// the newest MaxEntries rows. The file is opened on first use, not when the store is made, so that nothing of it
 /// sits on the way to the first lookup. A writable store that cannot use its file (not a database, damaged, of
 /// another shape, locked by someone else) moves it aside under a time-stamped name, says so once through problem(),
-/// and starts a new one; a write that still fails is one problem() and nothing more.
+/// and starts a new one. A change that still cannot be written (another process reads the file for longer than a
+/// writer waits) is one problem(), and is kept in unwrittenPath() until a later write takes it, also in a later run:
+/// no change goes missing, and each is written in its turn, so that how long an address lasted stays right.
 class HistoryStore : public QObject
 {
     Q_OBJECT
@@ -63,9 +67,14 @@ public:
     /// Whether the file exists (a read-only store opens nothing that does not).
     bool exists() const;
 
-    /// Records that @p kind changed from @p before to @p after at @p atMs. A change the newest entry of the kind
-    /// already ends in (the same lookup announced again after a restart) is not recorded twice. False on failure.
+    /// Records that @p kind changed from @p before to @p after at @p atMs, after the changes not written before. A
+    /// change the newest entry of the kind already ends in (the same lookup announced again after a restart) is not
+    /// recorded twice. False when it could not be written (it is then kept).
     bool record(int kind, const QString& before, const QString& after, qint64 atMs);
+    /// Writes the changes kept from an earlier write that failed, also one of an earlier run. True when none is left.
+    bool writeUnwritten();
+    /// Where changes wait that could not be written: "history.unwritten" beside "history.sqlite".
+    QString unwrittenPath() const;
 
     /// How many entries of @p kinds there are.
     qint64 count(HistoryKinds kinds = AllHistoryKinds);
@@ -96,20 +105,15 @@ private:
     bool openFile(QString* error);
     bool usable(QString* error);
     bool setAside(const QString& reason);
+    void readUnwritten();
+    bool keepUnwritten(const QString& reason);
     QList<HistoryEntry> select(const QString& where, const QString& order, const QVariantList& values);
-
-    struct Pending
-    {
-        int kind;
-        QString before;
-        QString after;
-        qint64 atMs;
-    };
 
     QString m_path;
     QString m_connection;
     QString m_lastError;
-    QList<Pending> m_unwritten; // recorded but not yet written (the last write failed)
+    QList<UnwrittenChanges::Change> m_unwritten; // recorded but not yet written (the last write failed), oldest first
+    bool m_unwrittenRead = false;                // the file of an earlier run has been read into m_unwritten
     Access m_access;
     bool m_open = false;
 };

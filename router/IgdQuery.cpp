@@ -4,10 +4,13 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include <utility>
+
 namespace {
 
 const QHostAddress SsdpGroup(QStringLiteral("239.255.255.250"));
 constexpr quint16 SsdpPort = 1900;
+constexpr qint64 ReadBufferBytes = 16 * 1024;
 
 const QByteArray Search = "M-SEARCH * HTTP/1.1\r\n"
                           "HOST: 239.255.255.250:1900\r\n"
@@ -86,23 +89,35 @@ void IgdQuery::fetch(const QUrl& url, const QByteArray& soapAction, const QByteA
         request.setRawHeader("SOAPAction", soapAction);
         m_reply = m_network.post(request, body);
     }
-    connect(m_reply, &QNetworkReply::downloadProgress, this, [this](qint64 received) {
-        if (received > m_limit) {
-            qCDebug(lcRouter) << "UPnP: answer over" << m_limit << "bytes";
-            finish({});
-        }
-    });
+    // Qt stops reading the socket while this much waits unread, and every piece is taken as it comes: a gateway
+    // that sends without end costs no more memory than the limit before it is cut off.
+    m_reply->setReadBufferSize(ReadBufferBytes);
+    m_body.clear();
+    connect(m_reply, &QNetworkReply::readyRead, this, &IgdQuery::readBody);
     connect(m_reply, &QNetworkReply::finished, this, &IgdQuery::replied);
+}
+
+// False once the answer is over its limit: the exchange has then ended as a bad answer.
+bool IgdQuery::readBody()
+{
+    if (!m_reply || !m_running)
+        return false;
+    m_body += m_reply->read(m_limit + 1 - m_body.size());
+    if (m_body.size() <= m_limit)
+        return true;
+    qCDebug(lcRouter) << "UPnP: answer over" << m_limit << "bytes";
+    finish({RouterAnswer::Kind::Bad, {}, QStringLiteral("UPnP")});
+    return false;
 }
 
 void IgdQuery::replied()
 {
-    QNetworkReply* reply = m_reply;
-    if (!reply || !m_running)
+    if (!readBody())
         return;
+    QNetworkReply* reply = m_reply;
     m_reply = nullptr;
     reply->deleteLater();
-    const QByteArray body = reply->read(m_limit + 1);
+    const QByteArray body = std::exchange(m_body, {});
     if (m_step == Step::Description) {
         const std::optional<IgdXml::Service> service =
             reply->error() == QNetworkReply::NoError ? IgdXml::wanConnection(body, m_location) : std::nullopt;
@@ -116,19 +131,11 @@ void IgdQuery::replied()
         return;
     }
     // A SOAP fault comes with status 500 and is no answer.
-    const std::optional<QString> address =
-        reply->error() == QNetworkReply::NoError ? IgdXml::externalAddress(body) : std::nullopt;
-    if (!address) {
+    if (reply->error() != QNetworkReply::NoError) {
         qCDebug(lcRouter) << "UPnP: GetExternalIPAddress failed:" << reply->errorString();
         return finish({});
     }
-    // An empty address or 0.0.0.0: the router has none to give.
-    const QHostAddress wan(*address);
-    if (address->isEmpty() || (wan.protocol() == QAbstractSocket::IPv4Protocol && wan.toIPv4Address() == 0))
-        return finish({RouterAnswer::Kind::Withheld, {}, QStringLiteral("UPnP")});
-    if (wan.protocol() != QAbstractSocket::IPv4Protocol)
-        return finish({});
-    finish({RouterAnswer::Kind::Address, wan, QStringLiteral("UPnP")});
+    finish(IgdXml::externalAddress(body));
 }
 
 void IgdQuery::finish(const RouterAnswer& answer)
@@ -148,4 +155,5 @@ void IgdQuery::cancel()
         reply->abort();
         reply->deleteLater();
     }
+    m_body.clear();
 }

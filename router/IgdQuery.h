@@ -35,6 +35,7 @@ signals:
 private:
     void readDiscovery();
     void fetch(const QUrl& url, const QByteArray& soapAction, const QByteArray& body, qsizetype limit);
+    bool readBody();
     void replied();
     void finish(const RouterAnswer& answer);
 
@@ -50,6 +51,7 @@ private:
     QUdpSocket m_ssdp;
     QNetworkAccessManager m_network;
     QPointer<QNetworkReply> m_reply;
+    QByteArray m_body; // what came of m_reply so far, never more than m_limit bytes
     qsizetype m_limit = 0;
     QTimer m_deadline;
     bool m_running = false;

@@ -1,5 +1,7 @@
 #include "router/IgdXml.h"
 
+#include "platform/AddressText.h"
+
 #include <QList>
 #include <QXmlStreamReader>
 
@@ -83,13 +85,15 @@ QByteArray externalAddressRequest(const QString& serviceType)
            serviceType.toHtmlEscaped().toUtf8() + "\"></u:GetExternalIPAddress></s:Body></s:Envelope>\r\n";
 }
 
-std::optional<QString> externalAddress(const QByteArray& reply)
+RouterAnswer externalAddress(const QByteArray& reply)
 {
+    const QString upnp = QStringLiteral("UPnP");
+    const RouterAnswer bad{RouterAnswer::Kind::Bad, {}, upnp};
     if (reply.size() > MaxReplyBytes)
-        return std::nullopt;
+        return bad;
     QXmlStreamReader xml(reply);
     bool inResponse = false;
-    std::optional<QString> address;
+    QString text;
     while (!xml.atEnd() && !xml.hasError()) {
         xml.readNext();
         if (!xml.isStartElement())
@@ -97,11 +101,20 @@ std::optional<QString> externalAddress(const QByteArray& reply)
         if (xml.name() == QLatin1String("GetExternalIPAddressResponse"))
             inResponse = true;
         else if (inResponse && xml.name() == QLatin1String("NewExternalIPAddress"))
-            address = elementText(xml);
+            text = elementText(xml);
     }
-    if (xml.hasError())
-        return std::nullopt;
-    return inResponse ? std::optional<QString>(address.value_or(QString())) : std::nullopt;
+    if (xml.hasError() || !inResponse)
+        return bad;
+    if (text.isEmpty())
+        return {RouterAnswer::Kind::Withheld, {}, upnp};
+    const std::optional<QHostAddress> address = AddressText::parse(text);
+    if (!address)
+        return bad;
+    if (address->protocol() != QAbstractSocket::IPv4Protocol)
+        return {};
+    if (address->toIPv4Address() == 0)
+        return {RouterAnswer::Kind::Withheld, {}, upnp};
+    return {RouterAnswer::Kind::Address, *address, upnp};
 }
 
 } // namespace IgdXml

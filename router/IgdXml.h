@@ -1,5 +1,7 @@
 #pragma once
 
+#include "router/RouterAnswer.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
@@ -27,8 +29,9 @@ std::optional<QUrl> discoveryLocation(const QByteArray& datagram, const QString&
 std::optional<Service> wanConnection(const QByteArray& description, const QUrl& location);
 /// The SOAP request of GetExternalIPAddress for @p serviceType.
 QByteArray externalAddressRequest(const QString& serviceType);
-/// NewExternalIPAddress of a GetExternalIPAddressResponse, trimmed ("" when the router gives none), or nothing when
-/// @p reply is no such answer.
-std::optional<QString> externalAddress(const QByteArray& reply);
+/// What a GetExternalIPAddressResponse says of the WAN address: Address for a complete dotted quad, Withheld when
+/// there is none ("" or 0.0.0.0), None for an IPv6 address (no IPv4 WAN address to compare), and Bad for any other
+/// text ("100.64", "1", "0x64.1.2.3") and for a reply that is no such answer.
+RouterAnswer externalAddress(const QByteArray& reply);
 
 } // namespace IgdXml

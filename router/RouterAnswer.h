@@ -12,6 +12,7 @@ struct RouterAnswer
         None,     ///< nothing answered (no router that speaks these protocols: the usual case)
         Address,  ///< the router told its WAN address
         Withheld, ///< the router answered but has no address to give (it has no public one)
+        Bad,      ///< the router's answer is no address (a short form like "100.64", an endless description)
     };
     Kind kind = Kind::None;
     QHostAddress address; ///< Address only

@@ -16,6 +16,7 @@ void RouterQuery::start()
     const QHostAddress gateway = m_gateway();
     qCDebug(lcRouter) << "asking the gateway" << gateway;
     m_done = false;
+    m_bad = {};
     // Either may finish at once (no gateway, no socket): the answer waits until both have started.
     m_starting = true;
     m_natPmp.start(gateway, NatPmpTimeoutMs);
@@ -30,14 +31,20 @@ void RouterQuery::answered(const RouterAnswer& answer)
 {
     if (m_done)
         return;
-    if (answer.kind == RouterAnswer::Kind::None && (m_starting || m_natPmp.isRunning() || m_upnp.isRunning()))
-        return;
+    const bool told = answer.kind == RouterAnswer::Kind::Address || answer.kind == RouterAnswer::Kind::Withheld;
+    if (!told) {
+        if (answer.kind == RouterAnswer::Kind::Bad)
+            m_bad = answer;
+        if (m_starting || m_natPmp.isRunning() || m_upnp.isRunning())
+            return;
+    }
     m_done = true;
     m_natPmp.cancel();
     m_upnp.cancel();
-    if (answer.kind != RouterAnswer::Kind::None)
-        qCDebug(lcRouter) << "the gateway answered by" << answer.method << answer.address;
-    emit finished(answer);
+    const RouterAnswer result = told ? answer : m_bad;
+    if (result.kind != RouterAnswer::Kind::None)
+        qCDebug(lcRouter) << "the gateway answered by" << result.method << result.address << int(result.kind);
+    emit finished(result);
 }
 
 void RouterQuery::cancel()

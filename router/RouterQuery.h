@@ -10,7 +10,8 @@
 #include <functional>
 
 /// Asks the default gateway for its WAN address by NAT-PMP and by UPnP at once. The first that tells an address,
-/// or says it has none to give, is the answer; when neither does by their time-outs, nothing answered.
+/// or says it has none to give, is the answer; when neither does by their time-outs, the answer is a bad one if
+/// either answered badly, else nothing answered.
 class RouterQuery : public QObject
 {
     Q_OBJECT
@@ -38,6 +39,7 @@ private:
     NatPmpQuery m_natPmp;
     IgdQuery m_upnp;
     std::function<QHostAddress()> m_gateway;
+    RouterAnswer m_bad; // Kind::Bad once either answered badly this round
     bool m_starting = false;
     bool m_done = true;
 };

@@ -1,6 +1,6 @@
 // The history file: a change recorded once (also across a restart), the file set aside when it cannot be used
-// (not SQLite, another shape, damaged, locked), a failed write tried again, the bound on a full file, rows that hold
-// NULLs or text where numbers belong, and the two printed forms.
+// (not SQLite, another shape, damaged, locked), a change that cannot be written kept for the next run, the bound on a
+// full file, rows that hold NULLs or text where numbers belong, and the two printed forms.
 #include "history/HistoryStore.h"
 #include "history/HistoryText.h"
 
@@ -151,21 +151,65 @@ private slots:
         QCOMPARE(store.count(), 1);
     }
 
-    void aWriteThatFailsIsOneProblemAndTriedAgain()
+    // Another process reads the file for longer than a writer waits: the change is kept beside it, the next run
+    // writes it before its own, and each says how long the one before it lasted.
+    void aChangeThatCannotBeWrittenIsKeptForTheNextRun()
     {
-        const QString file = path("busy.sqlite");
-        HistoryStore store(file);
-        QVERIFY(store.record(HistoryEntry::Internal, "10.0.0.1", "10.0.0.2", 1));
-        QSignalSpy problems(&store, &HistoryStore::problem);
+        const QString file = path("busy.sqlite"), kept = path("busy.unwritten");
         {
-            Peer reader(file, {QStringLiteral("BEGIN EXCLUSIVE")});
-            QVERIFY(!store.record(HistoryEntry::External, "203.0.113.1", "203.0.113.2", 2));
+            HistoryStore store(file);
+            QVERIFY(store.record(HistoryEntry::Nat, "public", "second router", 1000));
+            QSignalSpy problems(&store, &HistoryStore::problem);
+            {
+                Peer reader(file, {QStringLiteral("BEGIN"), QStringLiteral("SELECT count(*) FROM changes")});
+                QVERIFY(!store.record(HistoryEntry::Nat, "second router", "carrier-grade NAT", 61000));
+            }
+            QCOMPARE(problems.size(), 1);
+            QVERIFY2(problems[0][0].toString().contains("could not be recorded yet (database is locked); it is kept "
+                                                        "in busy.unwritten"),
+                     qPrintable(problems[0][0].toString()));
+            const QFileDevice::Permissions others =
+                QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+            QCOMPARE(QFileInfo(kept).permissions() & others, QFileDevice::Permissions());
         }
-        QCOMPARE(problems.size(), 1);
-        QVERIFY2(problems[0][0].toString().contains("tried again"), qPrintable(problems[0][0].toString()));
-        QVERIFY(store.record(HistoryEntry::Internal, "10.0.0.2", "10.0.0.3", 3));
-        QCOMPARE(store.count(), 3);
-        QVERIFY(QFileInfo::exists(file)); // still the same file, never set aside
+        HistoryStore nextRun(file);
+        QVERIFY(nextRun.writeUnwritten()); // at the end of its first lookup, which changed nothing
+        QVERIFY(!QFileInfo::exists(kept));
+        QVERIFY(nextRun.record(HistoryEntry::Nat, "carrier-grade NAT", "public", 181000));
+        const QList<HistoryEntry> all = nextRun.all();
+        QCOMPARE(all.size(), 3);
+        QCOMPARE(all[1].after, QStringLiteral("carrier-grade NAT"));
+        QCOMPARE(all[1].lastedMs, std::optional<qint64>(60000));
+        QCOMPARE(all[2].lastedMs, std::optional<qint64>(120000));
+    }
+
+    // The kept file is outside bytes: every line that is not exactly one change is skipped, and it stays bounded.
+    void theKeptChangesAreReadStrictly_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("last"); // the newest change's new address
+        QTest::newRow("written form") << QByteArray("1 1 203.0.113.1 203.0.113.2\n2 3 public carrier-grade%20NAT\n")
+                                      << 2 << "carrier-grade NAT";
+        QTest::newRow("no line end, no old") << QByteArray("5 0  10.0.0.1") << 1 << "10.0.0.1";
+        QTest::newRow("bad lines around") << QByteArray("x 1 a b\n\n7 1 a b\n-5 1 a b\n7 4 a b\n7 1 a b c\n"
+                                                        "7 1 a%zz b\n7 1 a\x01 b\n7 1 a b%")
+                                          << 1 << "b";
+        QTest::newRow("long line") << "7 1 a " + QByteArray(2000, 'b') << 0 << "";
+        QByteArray many;
+        for (int i = 0; i <= UnwrittenChanges::MaxChanges; ++i)
+            many += QByteArray::number(i) + " 1 a n" + QByteArray::number(i) + '\n';
+        QTest::newRow("over the bound") << many << int(UnwrittenChanges::MaxChanges) << "n1000";
+    }
+    void theKeptChangesAreReadStrictly()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, count);
+        QFETCH(QString, last);
+        const QList<UnwrittenChanges::Change> changes = UnwrittenChanges::parse(bytes, HistoryEntry::KindCount);
+        QCOMPARE(changes.size(), count);
+        QCOMPARE(changes.isEmpty() ? QString() : changes.last().after, last);
+        QCOMPARE(UnwrittenChanges::parse(UnwrittenChanges::format(changes), HistoryEntry::KindCount), changes);
     }
 
     void theNewestEntriesAreKept()

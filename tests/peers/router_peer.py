@@ -4,13 +4,20 @@ the caller's side gets lan0 192.168.77.2/24 with the router, 192.168.77.1, as it
 miniupnpd (NAT-PMP and UPnP) on its LAN side with --wan ADDRESS/PREFIX on its WAN link, whose far end
 (100.64.0.1/10 or --wan-peer) is one more namespace. --stun ADDRESS has miniupnpd learn its public address from
 udp_fault_peer.py on the far end, which answers ADDRESS; --silent runs no miniupnpd (a router that answers
-nothing). Prints "GATEWAY 192.168.77.1" once miniupnpd listens; ends with stdin and takes the namespaces with it."""
+nothing). --igd TEXT runs, instead of miniupnpd, a UPnP gateway of this script's own whose GetExternalIPAddress
+answers TEXT as it is (what miniupnpd never says: "100.64"), with --endless a device description without end.
+Prints "GATEWAY 192.168.77.1" once the router listens; ends with stdin and takes the namespaces with it."""
 import argparse
+import http.server
 import os
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
 import threading
+
+from xml.sax.saxutils import escape
 
 from peerlib import emit, wait_for_end
 
@@ -27,13 +34,65 @@ def run(*command, ns=None):
     subprocess.run(prefix + list(command), check=True)
 
 
+DESCRIPTION = b"""<?xml version="1.0"?><root xmlns="urn:schemas-upnp-org:device-1-0"><device><serviceList><service>
+<serviceType>urn:schemas-upnp-org:service:WANIPConnection:1</serviceType><controlURL>/ctl/IPConn</controlURL>
+</service></serviceList></device></root>"""
+ANSWER = """<?xml version="1.0"?><s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body>
+<u:GetExternalIPAddressResponse xmlns:u="urn:schemas-upnp-org:service:WANIPConnection:1">
+<NewExternalIPAddress>%s</NewExternalIPAddress></u:GetExternalIPAddressResponse></s:Body></s:Envelope>"""
+
+
+def serve_igd(answer, endless):
+    """The --igd gateway, run inside the router's namespace: SSDP on rlan, its description and control over HTTP."""
+    class Handler(http.server.BaseHTTPRequestHandler):
+        def log_message(self, *args):
+            pass
+
+        def do_GET(self):  # HTTP/1.0: the body ends when the connection does, or never
+            self.send_response(200)
+            self.end_headers()
+            try:
+                self.wfile.write(DESCRIPTION)
+                while endless:
+                    self.wfile.write(b"<!--" + b"x" * 65536 + b"-->")
+            except OSError:
+                pass
+
+        def do_POST(self):
+            self.rfile.read(min(int(self.headers.get("Content-Length", "0")), 65536))
+            self.send_response(200)
+            self.end_headers()
+            self.wfile.write((ANSWER % escape(answer)).encode())
+
+    web = http.server.ThreadingHTTPServer(("192.168.77.1", 0), Handler)
+    web.daemon_threads = True
+    threading.Thread(target=web.serve_forever, daemon=True).start()
+    ssdp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    ssdp.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    ssdp.bind(("", 1900))
+    group = struct.pack("4s4s", socket.inet_aton("239.255.255.250"), socket.inet_aton("192.168.77.1"))
+    ssdp.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP, group)
+    emit("READY")
+    location = "http://192.168.77.1:%d/rootDesc.xml" % web.server_address[1]
+    while True:
+        datagram, sender = ssdp.recvfrom(2048)
+        if datagram.startswith(b"M-SEARCH"):
+            ssdp.sendto(("HTTP/1.1 200 OK\r\nST: urn:schemas-upnp-org:device:InternetGatewayDevice:1\r\n"
+                         "LOCATION: %s\r\n\r\n" % location).encode(), sender)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--wan", default="203.0.113.5/24")
     parser.add_argument("--wan-peer", default="100.64.0.1/10")
     parser.add_argument("--stun")
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--igd")
+    parser.add_argument("--endless", action="store_true")
+    parser.add_argument("--serve-igd", action="store_true", help=argparse.SUPPRESS)  # the --igd gateway itself
     args = parser.parse_args()
+    if args.serve_igd:
+        return serve_igd(args.igd, args.endless)
     router, wan = holder(), holder()
     folder = tempfile.TemporaryDirectory()
     children = []
@@ -61,7 +120,15 @@ def main():
                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE)
             children.append(stun)
             stun.stdout.readline()
-        if not args.silent:
+        if args.igd is not None:
+            igd = subprocess.Popen(["nsenter", "-t", str(router.pid), "-n", sys.executable, os.path.abspath(__file__),
+                                    "--serve-igd", "--igd", args.igd] + (["--endless"] if args.endless else []),
+                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+            children.append(igd)
+            if not igd.stdout.readline():
+                emit("FAILED the UPnP gateway ended")
+                return
+        elif not args.silent:
             config = os.path.join(folder.name, "miniupnpd.conf")
             with open(config, "w") as f:
                 f.write("ext_ifname=wan0\nlistening_ip=rlan\nport=0\nenable_natpmp=yes\nenable_upnp=yes\n"
