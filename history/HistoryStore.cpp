@@ -18,7 +18,7 @@ constexpr int SchemaVersion = 1;
 // A writer waits this long for a reader (another process printing the history) before the write counts as failed:
 // it runs on the window's thread, so not for long; a change it could not write is kept and goes with a later write.
 // A reader waits longer: it has nothing else to do.
-constexpr int WriterBusyMs = 2000;
+constexpr int WriterBusyMs = 250;
 constexpr int ReaderBusyMs = 3000;
 
 const QStringList Columns = {QStringLiteral("id"), QStringLiteral("at_ms"), QStringLiteral("kind"),
