@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dnsapi/DnsApiAnswer.h"
+#include "notify/HttpExchange.h"
 #include "notify/NotificationService.h"
 
 #include <QByteArray>
@@ -11,7 +12,6 @@
 
 class NotificationHost;
 class PasswordStore;
-class QNetworkReply;
 class QUrlQuery;
 
 /// Points a name's A record (and its AAAA record when there is a public IPv6 address) at the addresses shown now,
@@ -20,12 +20,12 @@ class QUrlQuery;
 /// record that does not exist is created with the TTL set. What it last saw the records hold is remembered, and a
 /// send that would set the same again sends nothing. Every answer is read within DnsApiAnswer's bounds; each
 /// failure becomes one "Error: DNS API: ..." status. The token goes only into the Authorization header and never
-/// into a status or a log.
+/// into a status or a log, in any encoding.
 class DnsApiNotifier : public QObject, public KindNotifier
 {
     Q_OBJECT
 public:
-    static constexpr int DefaultTimeoutMs = 30000; // per request
+    static constexpr int DefaultTimeoutMs = 30000; // per request, body included
 
     /// @p token keeps the API token; not owned.
     DnsApiNotifier(NotificationHost& host, PasswordStore& token, QObject* parent = nullptr);
@@ -57,12 +57,11 @@ private:
     void begin();
     void nextRecord();
     void request(const QByteArray& verb, const QString& path, const QUrlQuery& query, const QByteArray& body = {});
-    void readBody();
-    void finished();
+    void finished(const HttpExchange::Result& result);
     void answered(const DnsApiAnswer& answer);
     void recordsFound(const DnsApiAnswer& answer);
     /// The status for an answer that is no success, and whether one came at all.
-    QString failure(QNetworkReply* reply, const DnsApiAnswer& answer) const;
+    QString failure(const HttpExchange::Result& result, const DnsApiAnswer& answer) const;
     void succeed();
     void fail(const QString& reason);
     void end(NotificationResult result);
@@ -86,8 +85,6 @@ private:
     QString m_zoneId;
     QList<Target> m_targets;
     qsizetype m_next = 0; // the target asked for or written now
-    QPointer<QNetworkReply> m_reply;
-    QByteArray m_body;
-    bool m_tooLarge = false;
+    QPointer<HttpExchange> m_exchange;
     bool m_cancelled = false;
 };

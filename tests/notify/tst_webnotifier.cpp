@@ -96,7 +96,7 @@ void TestWebNotifier::showsTheOutcome_data()
         << u"Error: HTTP 500 D\u00e9faut ]0;owned"_qs << false;
     QTest::newRow("redirect loop") << "chaos:redirect" << QByteArray() << "Error: too many redirects" << false;
     QTest::newRow("refused") << "chaos:refuse" << QByteArray() << "Error: the server refused the connection" << false;
-    QTest::newRow("time-out") << "chaos:hang" << QByteArray() << "Error: no answer within 2 seconds" << false;
+    QTest::newRow("time-out") << "chaos:hang" << QByteArray() << "Error: timed out: no whole answer within 2 seconds" << false;
 }
 
 void TestWebNotifier::showsTheOutcome()
