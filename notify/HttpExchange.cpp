@@ -110,8 +110,8 @@ bool HttpExchange::followed(QNetworkReply* reply, int status)
     const bool sameHost = to.host().compare(from.host(), Qt::CaseInsensitive) == 0;
     const bool sameOrigin = sameHost && to.scheme() == from.scheme() && portOf(to) == portOf(from);
     // http://host/ sent on to https://host/ stays with the same owner, now encrypted: services do that.
-    const bool upgrade =
-        sameHost && from.scheme() == QLatin1String("http") && to.scheme() == QLatin1String("https") && portOf(to) == 443;
+    const bool upgrade = sameHost && from.scheme() == QLatin1String("http") && to.scheme() == QLatin1String("https") &&
+                         portOf(to) == 443;
     if (++m_redirects > MaxRedirects) {
         m_refused = failureText(QNetworkReply::TooManyRedirectsError);
     } else if (!to.isValid() || to.host().isEmpty() ||
@@ -179,8 +179,8 @@ void HttpExchange::finish()
     } else if (code.isValid() && (!broken || m_cut)) {
         result.answered = true;
         result.status = code.toInt();
-        result.reason = m_options.mask.apply(
-            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().toLatin1());
+        result.reason =
+            m_options.mask.apply(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().toLatin1());
         result.body = m_options.mask.apply(m_body);
         result.cut = m_cut;
         if (result.status == 429 || result.status == 503) {

@@ -41,20 +41,20 @@ public:
         bool cancelled = false; // abort() ended it
         bool answered = false;  // an HTTP answer came, whole or with its body cut at maxBodyBytes
         int status = 0;
-        QByteArray reason; // as sent (masked): the caller cleans it for showing
-        QByteArray body;   // masked; at most maxBodyBytes
-        bool cut = false;  // the body was longer than maxBodyBytes; the rest was not fetched
-        QDateTime retryAfter;         // a 429 or 503 asked not to be asked again before this
+        QByteArray reason;             // as sent (masked): the caller cleans it for showing
+        QByteArray body;               // masked; at most maxBodyBytes
+        bool cut = false;              // the body was longer than maxBodyBytes; the rest was not fetched
+        QDateTime retryAfter;          // a 429 or 503 asked not to be asked again before this
         qint64 retryAfterSeconds = -1; // the same from now; -1: not asked
-        QString failure;      // when no answer came: what happened, in plain words
+        QString failure;               // when no answer came: what happened, in plain words
     };
     using Done = std::function<void(const Result&)>;
 
     explicit HttpExchange(Options options);
     /// Sends @p request (its redirect policy and time-outs are set here) as @p verb with @p body; @p done runs
     /// once, later, with what came of it. Once only.
-    void start(QNetworkAccessManager& manager, QNetworkRequest request, const QByteArray& verb,
-               const QByteArray& body, Done done);
+    void start(QNetworkAccessManager& manager, QNetworkRequest request, const QByteArray& verb, const QByteArray& body,
+               Done done);
     /// Ends the exchange under way quietly: done does not run.
     ~HttpExchange() override;
 

@@ -39,8 +39,8 @@ QString characterForms(char32_t c)
         json += QStringLiteral("\\\\u") + hex(unit.unicode(), 4);
     forms << json;
     static const QList<std::pair<char32_t, const char*>> shortEscapes{
-        {u'"', "\\\\\""}, {u'\\', "\\\\\\\\"}, {u'/', "\\\\/"}, {u'\b', "\\\\b"},
-        {u'\f', "\\\\f"}, {u'\n', "\\\\n"},     {u'\r', "\\\\r"}, {u'\t', "\\\\t"}};
+        {u'"', "\\\\\""}, {u'\\', "\\\\\\\\"}, {u'/', "\\\\/"},  {u'\b', "\\\\b"},
+        {u'\f', "\\\\f"}, {u'\n', "\\\\n"},    {u'\r', "\\\\r"}, {u'\t', "\\\\t"}};
     for (const auto& [escaped, form] : shortEscapes) {
         if (escaped == c)
             forms << QLatin1String(form);

@@ -188,9 +188,8 @@ void WebNotifier::sendFilled(int entry, const WebRequest& request, const QString
     if (!typed && !filled->contentType.isEmpty())
         prepared.setHeader(QNetworkRequest::ContentTypeHeader, filled->contentType);
     const QLatin1String placeholder("$Secret$");
-    carriesSecret = carriesSecret || (!secret.isEmpty() && (request.url.contains(placeholder, Qt::CaseInsensitive) ||
-                                                            request.headers.contains(placeholder, Qt::CaseInsensitive) ||
-                                                            request.body.contains(placeholder, Qt::CaseInsensitive)));
+    for (const QString* part : {&request.url, &request.headers, &request.body})
+        carriesSecret = carriesSecret || (!secret.isEmpty() && part->contains(placeholder, Qt::CaseInsensitive));
     sent.done = std::move(done);
     start(prepared, filled->method, filled->body, carriesSecret, std::move(sent));
 }
