@@ -82,6 +82,8 @@ void TestDnsApiNotifier::showsTheOutcome_data()
     fault("wrong token 401", "--token=other", "the token was refused (code 10000: Authentication error)");
     fault("token echoed back", "--fault=echo",
           "the token was refused (code 10000: Authentication error for Bearer ***)");
+    fault("token escaped where the message is cut", "--fault=echo-cut",
+          "the token was refused (code 10000: Authentication error for " + QString(87, u'x') + "***)");
     fault("403", "--fault=403", "the token may not do this");
     fault("404", "--fault=404", "the API has no such zone or record (HTTP 404) (code 7003: Could not route");
     fault("429 Retry-After", "--fault=429", "too many requests; the API asks to wait 30 s before the next");

@@ -148,6 +148,7 @@ void TestWebNotifier::neverShowsThePassword_data()
         << "http://127.0.0.1:%1/hook/?Token=***&keyboard=1&PASS=***;api_key=***&x#token=y" << "t0k";
     QTest::newRow("user without password") << "http://bob@127.0.0.1:%1/hook/" << "http://bob@127.0.0.1:%1/hook/" << "";
     QTest::newRow("a / in the password: not a URL") << "http://alice:pa/ss@127.0.0.1:%1/hook/" << "" << "pa/ss";
+    QTest::newRow("a file: only the web is asked") << "file://localhost/etc/hostname?%1" << "" << "";
 }
 
 void TestWebNotifier::neverShowsThePassword()
