@@ -80,6 +80,11 @@ void DnsApiNotifier::abort()
         end(NotificationResult::givenUp());
 }
 
+QString DnsApiNotifier::timedOutText() const
+{
+    return QStringLiteral("timed out: the update did not end within %1 seconds").arg(m_timeoutMs / 1000.0);
+}
+
 QString DnsApiNotifier::memory() const
 {
     QStringList parts{m_base.toString(), m_zone, m_record};
@@ -130,6 +135,7 @@ void DnsApiNotifier::begin()
     }
     m_host.setStatus(QStringLiteral("Updating %1 through the DNS API").arg(m_record));
     m_next = 0;
+    m_clock.start();
     setState(State::FindingZone);
     request("GET", QStringLiteral("/zones"), QUrlQuery{{QStringLiteral("name"), m_zone}});
 }
@@ -158,9 +164,13 @@ void DnsApiNotifier::request(const QByteArray& verb, const QString& path, const 
     if (!body.isEmpty())
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     qCDebug(lcDnsApi) << verb << url.toDisplayString();
+    // The update's requests share one time limit: each gets what the ones before left.
+    const qint64 left = m_timeoutMs - m_clock.elapsed();
+    if (left <= 0)
+        return fail(timedOutText());
     HttpExchange::Options options;
     options.maxBodyBytes = DnsApiAnswer::MaxBodyBytes;
-    options.timeoutMs = m_timeoutMs;
+    options.timeoutMs = int(left);
     // A redirect would carry the token elsewhere: the API never sends one, so it counts as a failure.
     options.redirects = HttpExchange::Redirects::None;
     options.carriesSecret = true;
@@ -177,7 +187,7 @@ void DnsApiNotifier::finished(const HttpExchange::Result& result)
     if (result.cut)
         return fail(QStringLiteral("the answer was larger than 1 MiB and was not read"));
     if (!result.answered)
-        return fail(result.failure);
+        return fail(result.timedOut ? timedOutText() : result.failure);
     const DnsApiAnswer answer = DnsApiAnswer::read(result.body);
     if (result.status >= 200 && result.status <= 299 && answer.json && answer.success)
         return answered(answer);

@@ -5,6 +5,7 @@
 #include "notify/NotificationService.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
@@ -25,7 +26,7 @@ class DnsApiNotifier : public QObject, public KindNotifier
 {
     Q_OBJECT
 public:
-    static constexpr int DefaultTimeoutMs = 30000; // per request, body included
+    static constexpr int DefaultTimeoutMs = 30000; // for the whole update, all its requests
 
     /// @p token keeps the API token; not owned.
     DnsApiNotifier(NotificationHost& host, PasswordStore& token, QObject* parent = nullptr);
@@ -68,6 +69,7 @@ private:
     /// @p text with the token blanked out, should a server have echoed it.
     QString shown(QString text) const;
     QString memory() const;
+    QString timedOutText() const;
 
     NotificationHost& m_host;
     PasswordStore& m_token;
@@ -76,6 +78,7 @@ private:
     State m_state = State::Idle;
     int m_timeoutMs = DefaultTimeoutMs;
     quint64 m_run = 0; // counts the updates started
+    QElapsedTimer m_clock; // since the update's first request
 
     // The update under way
     QUrl m_base;

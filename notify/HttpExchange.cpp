@@ -190,6 +190,7 @@ void HttpExchange::finish()
             result.retryAfterSeconds = seconds.value_or(-1);
         }
     } else if (m_timedOut || error == QNetworkReply::TimeoutError || error == QNetworkReply::OperationCanceledError) {
+        result.timedOut = true;
         result.failure = QStringLiteral("timed out: no whole answer within %1 seconds").arg(timeText());
     } else {
         result.failure = failureText(error);

@@ -46,6 +46,7 @@ public:
         bool cut = false;              // the body was longer than maxBodyBytes; the rest was not fetched
         QDateTime retryAfter;          // a 429 or 503 asked not to be asked again before this
         qint64 retryAfterSeconds = -1; // the same from now; -1: not asked
+        bool timedOut = false;         // no whole answer came in time (failure says so too)
         QString failure;               // when no answer came: what happened, in plain words
     };
     using Done = std::function<void(const Result&)>;
