@@ -106,7 +106,7 @@ bool HttpExchange::followed(QNetworkReply* reply, int status)
         !(status == 301 || status == 302 || status == 303 || status == 307 || status == 308))
         return false;
     const QUrl from = m_request.url();
-    const QUrl to = from.resolved(QUrl::fromEncoded(location.trimmed()));
+    QUrl to = from.resolved(QUrl::fromEncoded(location.trimmed()));
     const bool sameHost = to.host().compare(from.host(), Qt::CaseInsensitive) == 0;
     const bool sameOrigin = sameHost && to.scheme() == from.scheme() && portOf(to) == portOf(from);
     // http://host/ sent on to https://host/ stays with the same owner, now encrypted: services do that.
@@ -131,6 +131,9 @@ bool HttpExchange::followed(QNetworkReply* reply, int status)
             m_sentBody.clear();
             m_request.setHeader(QNetworkRequest::ContentTypeHeader, QVariant());
         }
+        // The user and password of the URL go on to the same host as they would have gone there anyway.
+        if ((sameOrigin || upgrade) && to.userInfo().isEmpty())
+            to.setUserInfo(from.userInfo());
         m_request.setUrl(to);
         send();
         return true;
@@ -174,7 +177,9 @@ void HttpExchange::finish()
     const QNetworkReply::NetworkError error = reply->error();
     // Errors 1-199 are the connection's and the proxy's: no whole answer came, whatever status came first.
     const bool broken = error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
-    if (!m_refused.isEmpty()) {
+    if (m_cancelled) {
+        // The owner asked for it: nothing to say.
+    } else if (!m_refused.isEmpty()) {
         result.failure = m_refused;
     } else if (code.isValid() && (!broken || m_cut)) {
         result.answered = true;
