@@ -24,8 +24,7 @@ private slots:
     void damagedOrUnsendableRequestsAreRefused_data();
     void damagedOrUnsendableRequestsAreRefused();
     void neverAnUpdateThatChangesNothing();
-    void longAnswersAreReadInPartForEveryMethod_data();
-    void longAnswersAreReadInPartForEveryMethod();
+    void longAnswersAreReadInPartWithABody();
     void aSecretNeitherLeavesNorShows_data();
     void aSecretNeitherLeavesNorShows();
 
@@ -318,22 +317,15 @@ void TestWebNotifier::neverAnUpdateThatChangesNothing()
     QCOMPARE(m_nginx.accessLog("CAPTURE").size(), before + 1);
 }
 
-void TestWebNotifier::longAnswersAreReadInPartForEveryMethod_data()
+// A request with a body goes out another way than a GET (showsTheOutcome's "10 MiB body" row): bounded the same.
+void TestWebNotifier::longAnswersAreReadInPartWithABody()
 {
-    QTest::addColumn<int>("method");
-    for (const M method : {M::Get, M::Post, M::Put, M::Patch})
-        QTest::newRow(qPrintable(WebRequest::methodText(method))) << int(method);
-}
-
-void TestWebNotifier::longAnswersAreReadInPartForEveryMethod()
-{
-    QFETCH(int, method);
     PeerProcess chaos;
     QString error;
     QVERIFY2(chaos.start("chaos_address_peer.py", {"--step", "big"}, &error), qPrintable(error));
     TestNotificationHost host;
     const QString url = QStringLiteral("http://127.0.0.1:%1/update").arg(chaos.port());
-    const NotificationResult result = send(host, request(M(method), url, B::Text, QStringLiteral("$ExternalIP$")));
+    const NotificationResult result = send(host, request(M::Put, url, B::Text, QStringLiteral("$ExternalIP$")));
     QCOMPARE(result.message, "Success: t: " + QString(199, u'x') + QChar(0x2026)); // 10 MiB sent, 64 KiB read
 }
 
