@@ -1,7 +1,5 @@
 #include "dnsapi/DnsApiNotifier.h"
 
-#include "notify/NetworkFailure.h"
-
 #include "core/ProductInfo.h"
 #include "core/Settings.h"
 #include "keyring/PasswordStore.h"
@@ -14,7 +12,6 @@
 #include <QJsonObject>
 #include <QLoggingCategory>
 #include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QUrlQuery>
 
 Q_LOGGING_CATEGORY(lcDnsApi, "vistrel.dnsapi", QtInfoMsg)
@@ -43,11 +40,7 @@ DnsApiNotifier::DnsApiNotifier(NotificationHost& host, PasswordStore& token, QOb
 
 DnsApiNotifier::~DnsApiNotifier()
 {
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-        delete m_reply;
-    }
+    delete m_exchange; // ends its request quietly
 }
 
 void DnsApiNotifier::setState(State state)
@@ -81,10 +74,15 @@ void DnsApiNotifier::abort()
     if (m_state == State::Idle)
         return;
     m_cancelled = true;
-    if (m_reply)
-        m_reply->abort(); // finished runs at once and ends it
+    if (m_exchange)
+        m_exchange->abort(); // finished runs at once and ends it
     else
         end(NotificationResult::givenUp());
+}
+
+QString DnsApiNotifier::timedOutText() const
+{
+    return QStringLiteral("timed out: the update did not end within %1 seconds").arg(m_timeoutMs / 1000.0);
 }
 
 QString DnsApiNotifier::memory() const
@@ -137,6 +135,7 @@ void DnsApiNotifier::begin()
     }
     m_host.setStatus(QStringLiteral("Updating %1 through the DNS API").arg(m_record));
     m_next = 0;
+    m_clock.start();
     setState(State::FindingZone);
     request("GET", QStringLiteral("/zones"), QUrlQuery{{QStringLiteral("name"), m_zone}});
 }
@@ -164,59 +163,41 @@ void DnsApiNotifier::request(const QByteArray& verb, const QString& path, const 
     request.setRawHeader("Accept", "application/json");
     if (!body.isEmpty())
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    // A redirect would carry the token elsewhere: the API never sends one, so it counts as a failure.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    request.setTransferTimeout(m_timeoutMs);
     qCDebug(lcDnsApi) << verb << url.toDisplayString();
-    m_body.clear();
-    m_tooLarge = false;
-    m_reply = m_manager.sendCustomRequest(request, verb, body);
-    m_reply->setReadBufferSize(64 * 1024);
-    connect(m_reply, &QNetworkReply::readyRead, this, &DnsApiNotifier::readBody);
-    connect(m_reply, &QNetworkReply::finished, this, &DnsApiNotifier::finished);
+    // The update's requests share one time limit: each gets what the ones before left.
+    const qint64 left = m_timeoutMs - m_clock.elapsed();
+    if (left <= 0)
+        return fail(timedOutText());
+    HttpExchange::Options options;
+    options.maxBodyBytes = DnsApiAnswer::MaxBodyBytes;
+    options.timeoutMs = int(left);
+    // A redirect would carry the token elsewhere: the API never sends one, so it counts as a failure.
+    options.redirects = HttpExchange::Redirects::None;
+    options.carriesSecret = true;
+    options.mask.add(m_secret);
+    m_exchange = new HttpExchange(std::move(options));
+    m_exchange->start(m_manager, request, verb, body, [this](const HttpExchange::Result& result) { finished(result); });
 }
 
-void DnsApiNotifier::readBody()
+void DnsApiNotifier::finished(const HttpExchange::Result& result)
 {
-    if (!m_reply || m_tooLarge)
-        return;
-    m_body += m_reply->read(DnsApiAnswer::MaxBodyBytes + 1 - m_body.size());
-    if (m_body.size() > DnsApiAnswer::MaxBodyBytes) {
-        m_tooLarge = true;
-        m_body.clear();
-        m_reply->abort();
-    }
-}
-
-void DnsApiNotifier::finished()
-{
-    QNetworkReply* reply = m_reply;
-    if (!reply)
-        return;
-    readBody();
-    m_reply = nullptr;
-    reply->deleteLater();
-    if (m_cancelled)
+    m_exchange = nullptr;
+    if (result.cancelled)
         return end(NotificationResult::givenUp());
-    if (m_tooLarge)
+    if (result.cut)
         return fail(QStringLiteral("the answer was larger than 1 MiB and was not read"));
-    // Errors below ContentAccessDenied are the connection's: the answer, whatever its status, did not come whole.
-    if (reply->error() > QNetworkReply::NoError && reply->error() < QNetworkReply::ContentAccessDenied)
-        return fail(networkFailureText(reply->error(), m_timeoutMs));
-    const DnsApiAnswer answer = DnsApiAnswer::read(m_body);
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status >= 200 && status <= 299 && answer.json && answer.success)
+    if (!result.answered)
+        return fail(result.timedOut ? timedOutText() : result.failure);
+    const DnsApiAnswer answer = DnsApiAnswer::read(result.body);
+    if (result.status >= 200 && result.status <= 299 && answer.json && answer.success)
         return answered(answer);
     // A server that asks for time gets it: the next try waits for its Retry-After.
-    end(NotificationResult::failed(shown(ErrorPrefix + failure(reply, answer)), retryAfterTime(reply)));
+    end(NotificationResult::failed(shown(ErrorPrefix + failure(result, answer)), result.retryAfter));
 }
 
-QString DnsApiNotifier::failure(QNetworkReply* reply, const DnsApiAnswer& answer) const
+QString DnsApiNotifier::failure(const HttpExchange::Result& result, const DnsApiAnswer& answer) const
 {
-    const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!code.isValid())
-        return networkFailureText(reply->error(), m_timeoutMs);
-    const int status = code.toInt();
+    const int status = result.status;
     const QString errors = inParentheses(answer.errorText());
     const bool authError = std::any_of(answer.errors.cbegin(), answer.errors.cend(),
                                        [](const DnsApiAnswer::Error& e) { return e.code == 10000; });
@@ -227,11 +208,9 @@ QString DnsApiNotifier::failure(QNetworkReply* reply, const DnsApiAnswer& answer
     if (status == 404)
         return QStringLiteral("the API has no such zone or record (HTTP 404)") + errors;
     if (status == 429) {
-        const QByteArray wait = reply->rawHeader("Retry-After").trimmed();
-        bool number = false;
-        const int seconds = wait.toInt(&number);
+        const qint64 seconds = result.retryAfterSeconds;
         return QStringLiteral("too many requests; the API asks to wait %1 before the next")
-                   .arg(number && seconds >= 0 ? QStringLiteral("%1 s").arg(seconds) : QStringLiteral("a while")) +
+                   .arg(seconds >= 0 ? QStringLiteral("%1 s").arg(seconds) : QStringLiteral("a while")) +
                errors;
     }
     if (status == 400)
@@ -324,7 +303,9 @@ void DnsApiNotifier::end(NotificationResult result)
 
 QString DnsApiNotifier::shown(QString text) const
 {
-    if (!m_secret.isEmpty())
-        text.replace(m_secret, QLatin1String("***"));
+    // The answer's texts were masked when they came; this catches the token in what was made of them.
+    SecretMask mask;
+    mask.add(m_secret);
+    text = mask.apply(text);
     return OutsideText::line(QStringView(text), 2 * OutsideText::LineChars);
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "dnsapi/DnsApiAnswer.h"
+#include "notify/HttpExchange.h"
 #include "notify/NotificationService.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
@@ -11,7 +13,6 @@
 
 class NotificationHost;
 class PasswordStore;
-class QNetworkReply;
 class QUrlQuery;
 
 /// Points a name's A record (and its AAAA record when there is a public IPv6 address) at the addresses shown now,
@@ -20,12 +21,12 @@ class QUrlQuery;
 /// record that does not exist is created with the TTL set. What it last saw the records hold is remembered, and a
 /// send that would set the same again sends nothing. Every answer is read within DnsApiAnswer's bounds; each
 /// failure becomes one "Error: DNS API: ..." status. The token goes only into the Authorization header and never
-/// into a status or a log.
+/// into a status or a log, in any encoding.
 class DnsApiNotifier : public QObject, public KindNotifier
 {
     Q_OBJECT
 public:
-    static constexpr int DefaultTimeoutMs = 30000; // per request
+    static constexpr int DefaultTimeoutMs = 30000; // for the whole update, all its requests
 
     /// @p token keeps the API token; not owned.
     DnsApiNotifier(NotificationHost& host, PasswordStore& token, QObject* parent = nullptr);
@@ -57,18 +58,18 @@ private:
     void begin();
     void nextRecord();
     void request(const QByteArray& verb, const QString& path, const QUrlQuery& query, const QByteArray& body = {});
-    void readBody();
-    void finished();
+    void finished(const HttpExchange::Result& result);
     void answered(const DnsApiAnswer& answer);
     void recordsFound(const DnsApiAnswer& answer);
     /// The status for an answer that is no success, and whether one came at all.
-    QString failure(QNetworkReply* reply, const DnsApiAnswer& answer) const;
+    QString failure(const HttpExchange::Result& result, const DnsApiAnswer& answer) const;
     void succeed();
     void fail(const QString& reason);
     void end(NotificationResult result);
     /// @p text with the token blanked out, should a server have echoed it.
     QString shown(QString text) const;
     QString memory() const;
+    QString timedOutText() const;
 
     NotificationHost& m_host;
     PasswordStore& m_token;
@@ -77,6 +78,7 @@ private:
     State m_state = State::Idle;
     int m_timeoutMs = DefaultTimeoutMs;
     quint64 m_run = 0; // counts the updates started
+    QElapsedTimer m_clock; // since the update's first request
 
     // The update under way
     QUrl m_base;
@@ -86,8 +88,6 @@ private:
     QString m_zoneId;
     QList<Target> m_targets;
     qsizetype m_next = 0; // the target asked for or written now
-    QPointer<QNetworkReply> m_reply;
-    QByteArray m_body;
-    bool m_tooLarge = false;
+    QPointer<HttpExchange> m_exchange;
     bool m_cancelled = false;
 };

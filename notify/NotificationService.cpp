@@ -57,13 +57,9 @@ QList<int> NotificationService::moreEntries(Kind kind) const
     for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
         QString error;
         const std::optional<WebRequest> request = WebEntries::load(m_host.settings(), entry, &error);
-        if (!error.isEmpty()) {
-            m_host.setStatus(QStringLiteral("Error: The web request %1 in the settings is damaged (%2); skipped")
-                                 .arg(entry + 1)
-                                 .arg(error));
-        } else if (request && request->on) {
+        // A damaged entry may have been meant to be on: it is tried, and its failure says what is wrong.
+        if (!error.isEmpty() || (request && request->on))
             entries.append(entry);
-        }
     }
     return entries;
 }

@@ -32,7 +32,8 @@ public:
     ~NotificationService() override;
 
     void notify(Kind kind, Done done) override;
-    /// The web requests beyond the first that are switched on; a damaged one is left out with a status line.
+    /// The web requests beyond the first that are switched on, and those that are damaged: they fail when sent,
+    /// saying why, rather than being passed over in silence.
     QList<int> moreEntries(Kind kind) const override;
     void notifyEntry(Kind kind, int entry, Done done) override;
     void abort() override;

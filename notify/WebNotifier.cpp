@@ -1,7 +1,5 @@
 #include "notify/WebNotifier.h"
 
-#include "notify/NetworkFailure.h"
-
 #include "core/NotifySettings.h"
 #include "core/ProductInfo.h"
 #include "core/Settings.h"
@@ -15,11 +13,35 @@
 #include "platform/OutsideText.h"
 
 #include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
+#include <QUrlQuery>
 
 namespace {
+bool isWebUrl(const QUrl& url)
+{
+    return url.isValid() && !url.host().isEmpty() &&
+           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
+/// Whether a header called @p name holds a credential whatever its value: Authorization, Cookie, X-Api-Key ...
+bool isSecretHeader(const QByteArray& name)
+{
+    const QByteArray lower = name.toLower();
+    return lower == "cookie" || lower.contains("auth") || lower.contains("key") || lower.contains("token") ||
+           lower.contains("secret") || lower.contains("pass") || lower.contains("signature");
+}
+
+/// The password of @p url's user information in every form a server may repeat it: decoded, and Base64 in the
+/// Basic authentication of "user:password".
+void maskPassword(SecretMask& mask, const QUrl& url)
+{
+    const QString password = url.password(QUrl::FullyDecoded);
+    if (password.isEmpty())
+        return;
+    mask.add(password);
+    mask.addBase64((url.userName(QUrl::FullyDecoded) + u':' + password).toUtf8());
+}
 } // namespace
 
 WebValues hostWebValues(NotificationHost& host, const QString& secret)
@@ -47,13 +69,9 @@ WebNotifier::WebNotifier(NotificationHost& host) : m_host(host)
 
 WebNotifier::~WebNotifier()
 {
-    const QList<QNetworkReply*> replies = m_requests.keys();
+    const QList<HttpExchange*> exchanges = m_requests.keys();
     m_requests.clear();
-    for (QNetworkReply* reply : replies) {
-        reply->disconnect();
-        reply->abort();
-        delete reply;
-    }
+    qDeleteAll(exchanges); // each ends its request quietly
 }
 
 void WebNotifier::doHitURL(Notifiers::Done done)
@@ -69,12 +87,18 @@ void WebNotifier::doHitURL(Notifiers::Done done)
     const QString url = webNotificationUrl(m_host);
     // Checked before it is shown: a URL that does not parse could hide its password from the masking.
     const QUrl parsed(withEscapedUserInfo(url));
-    if (!parsed.isValid() || parsed.host().isEmpty())
+    if (!isWebUrl(parsed))
         return fail(QStringLiteral("Error: could not hit URL"));
     m_host.setStatus(QStringLiteral("Hitting ") + displayedUrl(url));
     Request request;
     request.done = std::move(done);
-    start(m_manager.get(prepared(parsed)), std::move(request));
+    maskPassword(request.mask, parsed);
+    // The values of the query's secret parameters, should the answer repeat them.
+    for (const auto& [name, value] : QUrlQuery(parsed).queryItems(QUrl::FullyDecoded)) {
+        if (isSecretParameter(name))
+            request.mask.add(value);
+    }
+    start(prepared(parsed), "GET", {}, !parsed.password().isEmpty(), std::move(request));
 }
 
 QNetworkRequest WebNotifier::prepared(const QUrl& url) const
@@ -82,9 +106,6 @@ QNetworkRequest WebNotifier::prepared(const QUrl& url) const
     // Dynamic-DNS services refuse anonymous agents; this one names the program and its version.
     QNetworkRequest request = freshRequest(url, m_host.product().userAgent());
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(MaxRedirects);
-    request.setTransferTimeout(m_timeoutMs);
     return request;
 }
 
@@ -135,14 +156,14 @@ void WebNotifier::sendFilled(int entry, const WebRequest& request, const QString
     if (!filled)
         return fail(error);
     const QUrl parsed(withEscapedUserInfo(filled->url));
-    if (!parsed.isValid() || parsed.host().isEmpty() ||
-        (parsed.scheme() != QLatin1String("http") && parsed.scheme() != QLatin1String("https")))
+    if (!isWebUrl(parsed))
         return fail(QStringLiteral("could not hit URL ") + filled->shown);
     Request sent;
     sent.entry = entry;
     sent.name = name;
     sent.rule = preset ? &preset->answer : nullptr;
-    sent.secret = secret;
+    sent.mask.add(secret);
+    maskPassword(sent.mask, parsed);
     if (preset && preset->setsAddress) {
         // Never an update that changes nothing: services count those as abuse.
         sent.setsAddress = values.external;
@@ -158,91 +179,72 @@ void WebNotifier::sendFilled(int entry, const WebRequest& request, const QString
     m_host.setStatus(QStringLiteral("Hitting ") + name + filled->shown);
     QNetworkRequest prepared = this->prepared(parsed);
     bool typed = false;
+    bool carriesSecret = !parsed.password().isEmpty();
     for (const auto& [header, value] : filled->headers) {
         prepared.setRawHeader(header, value);
         typed = typed || header.compare("Content-Type", Qt::CaseInsensitive) == 0;
+        carriesSecret = carriesSecret || isSecretHeader(header);
     }
     if (!typed && !filled->contentType.isEmpty())
         prepared.setHeader(QNetworkRequest::ContentTypeHeader, filled->contentType);
+    const QLatin1String placeholder("$Secret$");
+    for (const QString* part : {&request.url, &request.headers, &request.body})
+        carriesSecret = carriesSecret || (!secret.isEmpty() && part->contains(placeholder, Qt::CaseInsensitive));
     sent.done = std::move(done);
-    QNetworkReply* reply = request.method == WebRequest::Method::Get
-                               ? m_manager.get(prepared)
-                               : m_manager.sendCustomRequest(prepared, filled->method, filled->body);
-    start(reply, std::move(sent));
+    start(prepared, filled->method, filled->body, carriesSecret, std::move(sent));
 }
 
-void WebNotifier::start(QNetworkReply* reply, Request request)
+void WebNotifier::start(const QNetworkRequest& prepared, const QByteArray& verb, const QByteArray& body,
+                        bool carriesSecret, Request request)
 {
-    m_requests.insert(reply, std::move(request));
-    // Qt would otherwise buffer a long body as fast as it arrives, far past what is read of it.
-    reply->setReadBufferSize(MaxBodyBytes);
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [this, reply] {
-        const auto found = m_requests.find(reply);
-        if (found != m_requests.end())
-            readBody(reply, *found);
-    });
-    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply] { finish(reply); });
+    HttpExchange::Options options;
+    options.maxBodyBytes = MaxBodyBytes;
+    options.timeoutMs = m_timeoutMs;
+    options.redirects = HttpExchange::Redirects::Follow;
+    options.carriesSecret = carriesSecret;
+    options.mask = request.mask;
+    auto* exchange = new HttpExchange(std::move(options));
+    m_requests.insert(exchange, std::move(request));
+    exchange->start(m_manager, prepared, verb, body,
+                    [this, exchange](const HttpExchange::Result& result) { finish(exchange, result); });
 }
 
 void WebNotifier::abort()
 {
-    for (auto it = m_requests.begin(); it != m_requests.end(); ++it)
-        it->cancelled = true;
-    const QList<QNetworkReply*> replies = m_requests.keys();
-    for (QNetworkReply* reply : replies)
-        reply->abort(); // finished runs at once, inside abort()
+    const QList<HttpExchange*> exchanges = m_requests.keys();
+    for (HttpExchange* exchange : exchanges)
+        exchange->abort(); // its done runs at once, inside abort()
 }
 
-void WebNotifier::readBody(QNetworkReply* reply, Request& request)
+void WebNotifier::finish(HttpExchange* exchange, const HttpExchange::Result& result)
 {
-    if (request.full || !reply->isReadable())
-        return;
-    request.body += reply->read(MaxBodyBytes - request.body.size());
-    if (request.body.size() >= MaxBodyBytes) {
-        request.full = true;
-        reply->abort();
-    }
-}
-
-void WebNotifier::finish(QNetworkReply* reply)
-{
-    const auto found = m_requests.find(reply);
+    const auto found = m_requests.find(exchange);
     if (found == m_requests.end())
         return;
-    readBody(reply, *found);
     Request request = std::move(*found);
     m_requests.erase(found);
-    reply->deleteLater();
-    if (request.cancelled) {
+    if (result.cancelled) {
         if (request.done)
             request.done(NotificationResult::givenUp());
         return;
     }
     bool ok = false;
-    QString text = outcome(reply, request, &ok);
-    if (!request.secret.isEmpty()) // an answer that repeats the secret shows it masked
-        text.replace(request.secret, QStringLiteral("***"));
+    const QString text = request.mask.apply(outcome(result, request, &ok));
     m_host.setStatus(text);
     if (ok && !request.setsAddress.isEmpty())
         WebEntries::setLastSet(m_host.settings(), request.entry, request.setsAddress);
     if (request.done)
-        request.done(ok ? NotificationResult::delivered(text) : NotificationResult::failed(text, retryAfterTime(reply)));
+        request.done(ok ? NotificationResult::delivered(text) : NotificationResult::failed(text, result.retryAfter));
 }
 
-QString WebNotifier::outcome(QNetworkReply* reply, const Request& request, bool* ok) const
+QString WebNotifier::outcome(const HttpExchange::Result& result, const Request& request, bool* ok) const
 {
-    const QNetworkReply::NetworkError error = reply->error();
-    const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    // Errors 1-199 are the connection's and the proxy's: no (whole) answer came, whatever status came first.
-    const bool noAnswer = error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
-    if (!code.isValid() || (noAnswer && !request.full))
-        return QStringLiteral("Error: ") + request.name + networkFailureText(error, m_timeoutMs);
-    const int status = code.toInt();
+    if (!result.answered)
+        return QStringLiteral("Error: ") + request.name + result.failure;
     // Qt keeps the reason phrase's bytes as Latin-1 characters: back to bytes, then read as UTF-8 like the body.
-    const QString reason = OutsideText::line(
-        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().toLatin1(), MaxReasonChars);
-    const QString statusText = (QStringLiteral("HTTP %1 ").arg(status) + reason).trimmed();
-    const WebAnswer answer = readWebAnswer(request.rule, status, statusText, request.body);
+    const QString reason = OutsideText::line(result.reason, MaxReasonChars);
+    const QString statusText = (QStringLiteral("HTTP %1 ").arg(result.status) + reason).trimmed();
+    const WebAnswer answer = readWebAnswer(request.rule, result.status, statusText, result.body);
     *ok = answer.ok;
     // "Error: " or "Success: ", then the entry's name (none for the first).
     const qsizetype colon = answer.text.indexOf(u' ') + 1;

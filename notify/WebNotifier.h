@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/Notifiers.h"
+#include "notify/HttpExchange.h"
+#include "notify/SecretMask.h"
 #include "notify/WebRequest.h"
 
 #include <QByteArray>
@@ -10,7 +12,6 @@
 #include <functional>
 
 class NotificationHost;
-class QNetworkReply;
 class QNetworkRequest;
 struct WebAnswerRule;
 
@@ -24,16 +25,18 @@ QString webNotificationUrl(NotificationHost& host);
 /// what came of it: "Success: <first line of the body>" for a 2xx answer, "Error: HTTP <code> <reason>" for any
 /// other status, "Error: <what happened>" when no answer came (no connection, unknown name, TLS, time-out), and
 /// a dynamic-DNS answer word (badauth, nohost, ...) as the error it stands for. The URL is shown with its password
-/// masked. Redirects are followed, never from https to http. Only the start of the body is read.
+/// masked. Redirects are followed, never from https to http, and never to another site while the request carries
+/// a secret (a password in the URL, a secret filled in, an Authorization header). Only the start of the body is
+/// read, and the whole exchange has a deadline. Only http and https URLs are hit.
 ///
 /// The web requests beyond the first (send()) are sent the same way with their own method, headers and body, their
-/// answers read by their preset, their status lines named ("Success: phone: ..."), their secret masked. An answer
-/// 429 or 503 with Retry-After tells the pending notice when to try again (any entry).
+/// answers read by their preset, their status lines named ("Success: phone: ..."), their secret masked in any
+/// encoding before anything is cut. An answer 429 or 503 with Retry-After tells the pending notice when to try
+/// again (any entry).
 class WebNotifier
 {
 public:
-    static constexpr int DefaultTimeoutMs = 30000;    // a transfer that stalls this long ends
-    static constexpr int MaxRedirects = 5;            // a server sending the request round in a loop ends here
+    static constexpr int DefaultTimeoutMs = 30000;    // for the whole exchange, redirects and body included
     static constexpr qint64 MaxBodyBytes = 64 * 1024; // the rest of a longer body is not fetched
     static constexpr qsizetype MaxReasonChars = 80;   // of an HTTP reason phrase shown
 
@@ -54,27 +57,24 @@ public:
 private:
     struct Request
     {
-        QByteArray body;
-        bool full = false;      // the body reached MaxBodyBytes and the transfer was ended here
-        bool cancelled = false; // abort() ended it
         Notifiers::Done done;
         int entry = 0;
         QString name;                        // "" for the first, "<name>: " for the others
         const WebAnswerRule* rule = nullptr; // the preset's; none: the first's reading
-        QString secret;                      // masked wherever the answer is shown
+        SecretMask mask;                     // what is masked wherever the answer is shown
         QString setsAddress;                 // the address a dynamic-DNS update sets ("": not one)
     };
 
     void sendFilled(int entry, const WebRequest& request, const QString& secret, Notifiers::Done done);
     QNetworkRequest prepared(const QUrl& url) const;
-    void start(QNetworkReply* reply, Request request);
-    void readBody(QNetworkReply* reply, Request& request);
-    void finish(QNetworkReply* reply);
-    /// The status line for the finished @p reply, and whether it was a success.
-    QString outcome(QNetworkReply* reply, const Request& request, bool* ok) const;
+    void start(const QNetworkRequest& prepared, const QByteArray& verb, const QByteArray& body, bool carriesSecret,
+               Request request);
+    void finish(HttpExchange* exchange, const HttpExchange::Result& result);
+    /// The status line for @p result, and whether it was a success.
+    QString outcome(const HttpExchange::Result& result, const Request& request, bool* ok) const;
 
     NotificationHost& m_host;
     QNetworkAccessManager m_manager;
-    QHash<QNetworkReply*, Request> m_requests;
+    QHash<HttpExchange*, Request> m_requests;
     int m_timeoutMs = DefaultTimeoutMs;
 };

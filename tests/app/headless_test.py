@@ -219,6 +219,17 @@ def several_web_requests(web_port, web_log, capture_log, marker):
     service.stdin.close()
 
 
+def damaged_web_request(web_port, marker):
+    print("--once: a damaged web request is said and fails the run")
+    service, url = address_service(["--step", "A"])
+    path = config("damaged.conf", 9, web_port, marker, OldExternal="198.51.100.9", emailNotify=0, programNotify=0,
+                  webRequest3='{"url":"http://127.0.0.1:9/x","method":"DELETE"}')
+    status, err = run("--once", "--config", path, url=url)
+    said = 'The web request 3 in the settings is damaged (unknown method "DELETE"); skipped'
+    check(status == 2 and said in err and "pendingNotices=web3:1:" in text(path), "it exits 2, said, pending", err)
+    service.stdin.close()
+
+
 def headless_watcher(mails, mail_port, web_port, web_log, marker):
     print("--headless: notices a change, SIGHUP re-reads, one watcher per file, SIGTERM ends it")
     path = config("headless.conf", mail_port, web_port, marker, OldExternal="203.0.113.1")
@@ -397,6 +408,7 @@ def main():
     pending_and_stopped_notices(web_port, marker)
     mqtt_over_tls()
     several_web_requests(web_port, web_log, capture_log, marker)
+    damaged_web_request(web_port, marker)
     headless_watcher(mails, mail_port, web_port, web_log, marker)
     other_names_of_a_watched_file()
     full_folder()

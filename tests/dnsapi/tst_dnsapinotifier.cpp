@@ -78,10 +78,15 @@ void TestDnsApiNotifier::showsTheOutcome_data()
     QTest::newRow("two A records") << QStringList{a + "192.0.2.1", a + "192.0.2.2"} << QString()
                                    << "Error: DNS API: home.example.com has 2 A records"
                                    << "GET GET";
+    QTest::newRow("2 s an answer: the update's 5 s end in its third request")
+        << QStringList{a + "198.51.100.7", "--fault=slow"} << QString()
+        << "Error: DNS API: timed out: the update did not end within 5 seconds" << "GET GET PATCH";
     fault("zone unknown", "--zone=example.com", "zone example.org not found", "dnsApiZone=example.org");
     fault("wrong token 401", "--token=other", "the token was refused (code 10000: Authentication error)");
     fault("token echoed back", "--fault=echo",
           "the token was refused (code 10000: Authentication error for Bearer ***)");
+    fault("token escaped where the message is cut", "--fault=echo-cut",
+          "the token was refused (code 10000: Authentication error for " + QString(87, u'x') + "***)");
     fault("403", "--fault=403", "the token may not do this");
     fault("404", "--fault=404", "the API has no such zone or record (HTTP 404) (code 7003: Could not route");
     fault("429 Retry-After", "--fault=429", "too many requests; the API asks to wait 30 s before the next");

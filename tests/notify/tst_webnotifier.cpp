@@ -24,8 +24,9 @@ private slots:
     void damagedOrUnsendableRequestsAreRefused_data();
     void damagedOrUnsendableRequestsAreRefused();
     void neverAnUpdateThatChangesNothing();
-    void longAnswersAreReadInPartForEveryMethod_data();
-    void longAnswersAreReadInPartForEveryMethod();
+    void longAnswersAreReadInPartWithABody();
+    void aSecretNeitherLeavesNorShows_data();
+    void aSecretNeitherLeavesNorShows();
 
 private:
     // Web request 2 of @p host sent once; its result.
@@ -96,7 +97,7 @@ void TestWebNotifier::showsTheOutcome_data()
         << u"Error: HTTP 500 D\u00e9faut ]0;owned"_qs << false;
     QTest::newRow("redirect loop") << "chaos:redirect" << QByteArray() << "Error: too many redirects" << false;
     QTest::newRow("refused") << "chaos:refuse" << QByteArray() << "Error: the server refused the connection" << false;
-    QTest::newRow("time-out") << "chaos:hang" << QByteArray() << "Error: no answer within 2 seconds" << false;
+    QTest::newRow("time-out") << "chaos:hang" << QByteArray() << "Error: timed out: no whole answer within 2 seconds" << false;
 }
 
 void TestWebNotifier::showsTheOutcome()
@@ -146,6 +147,7 @@ void TestWebNotifier::neverShowsThePassword_data()
         << "http://127.0.0.1:%1/hook/?Token=***&keyboard=1&PASS=***;api_key=***&x#token=y" << "t0k";
     QTest::newRow("user without password") << "http://bob@127.0.0.1:%1/hook/" << "http://bob@127.0.0.1:%1/hook/" << "";
     QTest::newRow("a / in the password: not a URL") << "http://alice:pa/ss@127.0.0.1:%1/hook/" << "" << "pa/ss";
+    QTest::newRow("a file: only the web is asked") << "file://localhost/etc/hostname?%1" << "" << "";
 }
 
 void TestWebNotifier::neverShowsThePassword()
@@ -315,23 +317,68 @@ void TestWebNotifier::neverAnUpdateThatChangesNothing()
     QCOMPARE(m_nginx.accessLog("CAPTURE").size(), before + 1);
 }
 
-void TestWebNotifier::longAnswersAreReadInPartForEveryMethod_data()
+// A request with a body goes out another way than a GET (showsTheOutcome's "10 MiB body" row): bounded the same.
+void TestWebNotifier::longAnswersAreReadInPartWithABody()
 {
-    QTest::addColumn<int>("method");
-    for (const M method : {M::Get, M::Post, M::Put, M::Patch})
-        QTest::newRow(qPrintable(WebRequest::methodText(method))) << int(method);
-}
-
-void TestWebNotifier::longAnswersAreReadInPartForEveryMethod()
-{
-    QFETCH(int, method);
     PeerProcess chaos;
     QString error;
     QVERIFY2(chaos.start("chaos_address_peer.py", {"--step", "big"}, &error), qPrintable(error));
     TestNotificationHost host;
     const QString url = QStringLiteral("http://127.0.0.1:%1/update").arg(chaos.port());
-    const NotificationResult result = send(host, request(M(method), url, B::Text, QStringLiteral("$ExternalIP$")));
+    const NotificationResult result = send(host, request(M::Put, url, B::Text, QStringLiteral("$ExternalIP$")));
     QCOMPARE(result.message, "Success: t: " + QString(199, u'x') + QChar(0x2026)); // 10 MiB sent, 64 KiB read
+}
+
+// Spaces, "+", "/" and a letter beyond ASCII encode differently in each form; 24 bytes: Base64 with no padding.
+static const QString Secret = u"a b+c/\u00e9xyz-0123456789ab"_qs;
+
+void TestWebNotifier::aSecretNeitherLeavesNorShows_data()
+{
+    QTest::addColumn<QString>("step"); // the chaos peer's
+    QTest::addColumn<QString>("how");  // "first": the URL's password; "bearer": a header and the body; "plain": none
+    QTest::addColumn<QString>("status"); // %1: the peer's port
+    const QString away = "the server redirected to another site (http://127.0.0.2:%1); not followed, since the "
+                         "request carries a secret";
+    QTest::newRow("307 elsewhere, a bearer token") << "moved:307:127.0.0.2" << "bearer" << "Error: t: " + away;
+    QTest::newRow("301 elsewhere, the URL's password") << "moved:301:127.0.0.2" << "first" << "Error: " + away;
+    QTest::newRow("302 elsewhere, no secret") << "moved:302:127.0.0.2" << "plain" << "Success: t: caught";
+    QTest::newRow("308 on the same site") << "moved:308:127.0.0.1" << "bearer" << "Success: t: caught";
+    QTest::newRow("a byte every 0.4 s") << "drip:0.4" << "plain"
+                                        << "Error: t: timed out: no whole answer within 2 seconds";
+    QString json;
+    for (const QChar c : Secret)
+        json += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    const auto echo = [](const char* row, const QString& body, const QString& shown, const QString& how = "bearer") {
+        QTest::newRow(row) << "text:" + body << how << (how == "first" ? "Success: " : "Success: t: ") + shown;
+    };
+    echo("percent-encoded", "done " + QUrl::toPercentEncoding(Secret), "done ***");
+    echo("form-encoded", "done " + QUrl::toPercentEncoding(Secret, " ").replace(' ', '+'), "done ***");
+    echo("JSON-escaped", R"({"e":")" + json + "\"}", R"({"e":"***"})");
+    echo("Base64", "Basic " + Secret.toUtf8().toBase64(), "Basic ***");
+    const QByteArray basic = ("u:" + Secret).toUtf8().toBase64(); // 26 bytes: its last character holds padding bits
+    echo("the URL's password in Basic authentication", basic, basic.left(3) + "***" + basic.mid(34), "first");
+    echo("at the cut of a body line", QString(190, u'x') + Secret, QString(190, u'x') + "***");
+    QTest::newRow("at the cut of a reason phrase")
+        << "status:500:" + QString(70, u'x') + Secret << "bearer" << "Error: t: HTTP 500 " + QString(70, u'x') + "***";
+}
+
+void TestWebNotifier::aSecretNeitherLeavesNorShows()
+{
+    QFETCH(QString, step);
+    QFETCH(QString, how);
+    QFETCH(QString, status);
+    PeerProcess chaos;
+    QString error;
+    QVERIFY2(chaos.start("chaos_address_peer.py", {"--step", step}, &error), qPrintable(error));
+    TestNotificationHost host;
+    const QString url = QStringLiteral("http://127.0.0.1:%1/update").arg(chaos.port());
+    if (how == QLatin1String("first"))
+        hit(host, QString(url).insert(7, "u:" + QUrl::toPercentEncoding(Secret) + "@"));
+    else if (how == QLatin1String("bearer"))
+        send(host, request(M::Post, url, B::Text, "$Secret$", "Authorization: Bearer $Secret$"), Secret);
+    else
+        send(host, request(M::Get, url));
+    QCOMPARE(host.status(), status.replace(QLatin1String("%1"), QString::number(chaos.port())));
 }
 
 QTEST_GUILESS_MAIN(TestWebNotifier)

@@ -4,9 +4,11 @@
 {"success", "errors": [{"code", "message"}], "messages", "result"}. Options: --token T (the bearer token it takes;
 another gets 401 code 10000), --zone NAME, --record TYPE:NAME:CONTENT (repeatable), --fault F for every request:
 403 (code 9109), 404 (code 7003), 429 (Retry-After: 30), huge (10 MiB), badjson, refused (200 with success false),
-echo (401 whose message repeats the Authorization header). Prints "PORT <port>", then one line
-"REQUEST <json: method, path, authorization, body>" per request; stops when standard input closes."""
-import argparse, json, threading
+echo (401 whose message repeats the Authorization header), echo-cut (the token JSON-escaped at character 112),
+slow (each answer 2 s late).
+Prints "PORT <port>", then one line "REQUEST <json: method, path, authorization, body>" per request; stops when
+standard input closes."""
+import argparse, json, threading, time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
 
@@ -37,8 +39,11 @@ class Api(BaseHTTPRequestHandler):
         auth = self.headers.get("Authorization", "")
         emit("REQUEST " + json.dumps({"method": self.command, "path": self.path, "authorization": auth, "body": body}))
         fault, records = self.server.fault, self.server.records
-        if fault == "echo":
-            return self.answer(401, error=(10000, f"Authentication error for {auth}"))
+        time.sleep(2 if fault == "slow" else 0)
+        if fault.startswith("echo"):  # echo-cut: the token \u-escaped where a message shown is cut
+            shown = auth if fault == "echo" else "x" * 87 + "".join(f"\\u{ord(c):04x}" for c in auth[7:])
+            body = json.dumps({"success": False, "errors": [{"code": 10000, "message": "Authentication error for @"}]})
+            return self.answer(401, raw=body.replace("@", shown).encode())
         if auth != f"Bearer {self.server.token}":
             return self.answer(401, error=(10000, "Authentication error"))
         if fault in FAULTS:
