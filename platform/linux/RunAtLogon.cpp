@@ -34,7 +34,7 @@ QByteArray desktopEntry(const QString& programName, const QString& fileToRun)
 QString RunAtLogon::defaultAutostartFolder()
 {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))  // a relative value is invalid and ignored
+    if (base.isEmpty() || !QDir::isAbsolutePath(base)) // a relative value is invalid and ignored
         base = QDir::homePath() + QStringLiteral("/.config");
     return base + QStringLiteral("/autostart");
 }

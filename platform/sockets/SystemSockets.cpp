@@ -58,8 +58,8 @@ std::optional<QByteArray> SystemSockets::nameOf(const QHostAddress& address, QSt
     sockaddr_storage asked;
     const SocketApi::Length askedLength = socketAddress(address, 0, &asked);
     char host[NI_MAXHOST] = {};
-    const int rc = getnameinfo(reinterpret_cast<const sockaddr*>(&asked), askedLength, host, sizeof host, nullptr, 0,
-                               NI_NAMEREQD);
+    const int rc =
+        getnameinfo(reinterpret_cast<const sockaddr*>(&asked), askedLength, host, sizeof host, nullptr, 0, NI_NAMEREQD);
     if (rc != 0) {
         *error = SocketApi::resolverError(rc);
         return std::nullopt;
