@@ -418,8 +418,8 @@ bool DesktopIntegration::setRunAtLogon(bool enabled, QString* error)
 {
     const QString programName = LoadProductInfo().productName;
     if (enabled)
-        return m_addRemove.AddToRun(programName, m_executablePath, error);
-    return m_addRemove.RemoveFromRun(programName, error);
+        return m_runAtLogon.add(programName, m_executablePath, error);
+    return m_runAtLogon.remove(programName, error);
 }
 
 bool DesktopIntegration::unload()

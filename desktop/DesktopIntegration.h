@@ -7,7 +7,7 @@
 #include "desktop/frmAbout.h"
 #include "desktop/frmSplash.h"
 #include "desktop/frmWebsite.h"
-#include "platform/AddRemove.h"
+#include "platform/RunAtLogon.h"
 
 #include <QObject>
 #include <QPointer>
@@ -112,7 +112,7 @@ private:
     QWidget& m_window;
     AddressWatcher& m_watcher;
     Settings& m_settings;
-    AddRemove m_addRemove;
+    RunAtLogon m_runAtLogon;
     QString m_executablePath;
     QStringList m_helpFolders;
     QString m_websitePage;

@@ -14,6 +14,7 @@ LAYERS = {
     "platform": 0,
     "platform/linux": 1,
     "platform/windows": 1,
+    "platform/sockets": 1,  # Berkeley socket code both systems compile, over their own SocketApi.h
     "discovery": 2,
     "router": 2,
     "rtf": 2,

@@ -13,7 +13,7 @@
 #include "desktop/TrayIcon.h"
 #include "desktop/frmAbout.h"
 #include "desktop/frmSplash.h"
-#include "platform/AddRemove.h"
+#include "platform/RunAtLogon.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -228,7 +228,7 @@ private slots:
 
     void refusedRunAtLogonLeavesTheBoxUnticked()
     {
-        if (!AddRemove::defaultAutostartFolder().startsWith(m_home->path())) // Windows: the Run key (tst_registry)
+        if (!RunAtLogon::defaultAutostartFolder().startsWith(m_home->path())) // Windows: the Run key (tst_registry)
             QSKIP("the autostart entries are not files under XDG_CONFIG_HOME here");
         QFile blocker(m_home->path() + "/autostart");  // a file where the autostart folder would be made
         QVERIFY(blocker.open(QIODevice::WriteOnly));

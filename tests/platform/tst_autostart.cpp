@@ -1,5 +1,5 @@
 // The XDG autostart entry: the Exec= line quoted and escaped, refused paths, the removal of exactly its own entry.
-#include "platform/AddRemove.h"
+#include "platform/RunAtLogon.h"
 
 #include <QtTest>
 
@@ -30,16 +30,16 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QString, exec);
         QTemporaryDir dir;
-        AddRemove entry(dir.path());
+        RunAtLogon entry(dir.path());
         QString error;
-        QCOMPARE(entry.AddToRun("Tarnwick IP Vistrel", path, &error), !exec.isEmpty());
+        QCOMPARE(entry.add("Tarnwick IP Vistrel", path, &error), !exec.isEmpty());
         QFile file(dir.filePath("Tarnwick IP Vistrel.desktop"));
         QCOMPARE(file.open(QIODevice::ReadOnly), !exec.isEmpty());
         const QByteArray written = file.readAll();
         QVERIFY(exec.isEmpty() || (written.startsWith("[Desktop Entry]\nType=Application\n") &&
                                    written.contains("\nExec=" + exec.toUtf8() + '\n')));
         QVERIFY(QFile(dir.filePath("tarnwick ip vistrel.desktop")).open(QIODevice::WriteOnly));
-        QVERIFY(entry.RemoveFromRun("Tarnwick IP Vistrel", &error)); // that entry and no other
+        QVERIFY(entry.remove("Tarnwick IP Vistrel", &error)); // that entry and no other
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"tarnwick ip vistrel.desktop"});
     }
 };

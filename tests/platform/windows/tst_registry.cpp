@@ -1,6 +1,6 @@
 // The settings stores under Wine or Windows: the registry (each write checked with reg.exe), the Run key, and the
 // INI file that --config names.
-#include "platform/AddRemove.h"
+#include "platform/RunAtLogon.h"
 #include "platform/SettingsFile.h"
 
 #include <QProcess>
@@ -105,21 +105,21 @@ private slots:
 
     void runKey()
     {
-        AddRemove run(m_key + QStringLiteral("\\Run"));
+        RunAtLogon run(m_key + QStringLiteral("\\Run"));
         const QString program = QStringLiteral("C:\\Program Files\\Tarnwick\\tarnwick-ip-vistrel.exe");
         QString error;
-        QVERIFY2(run.AddToRun(QStringLiteral("Tarnwick IP Vistrel"), program, &error), qPrintable(error));
+        QVERIFY2(run.add(QStringLiteral("Tarnwick IP Vistrel"), program, &error), qPrintable(error));
         const QString listed = reg({QStringLiteral("query"), m_key + QStringLiteral("\\Run")});
         QVERIFY2(listed.contains(QStringLiteral("Tarnwick IP Vistrel    REG_SZ    \"") + program + QLatin1Char('"')),
                  qPrintable(listed));
-        QVERIFY(!run.AddToRun(QStringLiteral("a\\b"), program, &error));
-        QVERIFY(!run.AddToRun(QStringLiteral("x"), QStringLiteral("relative.exe"), &error));
+        QVERIFY(!run.add(QStringLiteral("a\\b"), program, &error));
+        QVERIFY(!run.add(QStringLiteral("x"), QStringLiteral("relative.exe"), &error));
 
-        QVERIFY2(run.RemoveFromRun(QStringLiteral("tarnwick ip vistrel"), &error), qPrintable(error));
+        QVERIFY2(run.remove(QStringLiteral("tarnwick ip vistrel"), &error), qPrintable(error));
         QVERIFY(!reg({QStringLiteral("query"), m_key + QStringLiteral("\\Run")}).contains(QStringLiteral("REG_SZ")));
         // Gone, or never there: fine.
-        QVERIFY2(run.RemoveFromRun(QStringLiteral("Tarnwick IP Vistrel"), &error), qPrintable(error));
-        QVERIFY2(AddRemove(m_key + QStringLiteral("\\None")).RemoveFromRun(QStringLiteral("x"), &error),
+        QVERIFY2(run.remove(QStringLiteral("Tarnwick IP Vistrel"), &error), qPrintable(error));
+        QVERIFY2(RunAtLogon(m_key + QStringLiteral("\\None")).remove(QStringLiteral("x"), &error),
                  qPrintable(error));
     }
 };

@@ -1,13 +1,8 @@
 #include "platform/LocalAddress.h"
 
+#include "platform/SystemSockets.h"
+
 #include <QNetworkInterface>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cstring>
 
 namespace {
 
@@ -16,6 +11,7 @@ namespace {
 const QHostAddress GlobalIPv4(QStringLiteral("198.41.0.4"));
 const QHostAddress GlobalIPv6(QStringLiteral("2001:503:ba3e::2:30"));
 
+// The interfaces as the system lists them, in the system's order.
 QString firstInterfaceIPv4()
 {
     const auto interfaces = QNetworkInterface::allInterfaces();
@@ -37,36 +33,10 @@ QString firstInterfaceIPv4()
 
 QHostAddress routeLocalAddress(const QHostAddress& destination)
 {
-    sockaddr_storage remote{};
-    socklen_t remoteLength = 0;
-    const bool v6 = destination.protocol() == QAbstractSocket::IPv6Protocol;
-    if (v6) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&remote);
-        in6->sin6_family = AF_INET6;
-        in6->sin6_port = htons(53);
-        const Q_IPV6ADDR bytes = destination.toIPv6Address();
-        std::memcpy(&in6->sin6_addr, bytes.c, sizeof(in6->sin6_addr));
-        remoteLength = sizeof(sockaddr_in6);
-    } else if (destination.protocol() == QAbstractSocket::IPv4Protocol) {
-        auto* in4 = reinterpret_cast<sockaddr_in*>(&remote);
-        in4->sin_family = AF_INET;
-        in4->sin_port = htons(53);
-        in4->sin_addr.s_addr = htonl(destination.toIPv4Address());
-        remoteLength = sizeof(sockaddr_in);
-    } else {
+    if (destination.protocol() != QAbstractSocket::IPv4Protocol &&
+        destination.protocol() != QAbstractSocket::IPv6Protocol)
         return {};
-    }
-    const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return {};
-    QHostAddress local;
-    sockaddr_storage own{};
-    socklen_t ownLength = sizeof(own);
-    // connect() on a UDP socket only picks the route and the source address; ENETUNREACH means no route.
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&remote), remoteLength) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&own), &ownLength) == 0)
-        local.setAddress(reinterpret_cast<const sockaddr*>(&own));
-    ::close(fd);
+    QHostAddress local = SystemSockets::connectedLocalEnd(destination);
     if (local.isNull() || local.isEqual(QHostAddress::Any) || local.isEqual(QHostAddress::AnyIPv6))
         return {};
     local.setScopeId(QString());
