@@ -120,6 +120,7 @@ def once_exit_statuses(mail_port, web_port, web_log, marker):
         status, err = run("--once", "--config", path, url=url)
         service.stdin.close()
         check(status == expected, f"address {step} exits {expected}", err)
+        check(("External: 203.0.113.1 -> 203.0.113.2" in err) == (expected == 1), "the change is logged", err)
     check("ran,x;y" in text(marker) and "/hook/first?h=a,b\t" in text(web_log), "program and URL notified",
           text(marker) + text(web_log))
     check("; kept as written" in text(path), "a hand-written comment survives the program's writes", text(path))
@@ -138,6 +139,20 @@ def once_exit_statuses(mail_port, web_port, web_log, marker):
     status, err = run("--once", "--config", path, url=url)
     check(status == 0 and "pendingNotices=\n" in text(path), "the pending mail goes out at the next run", err)
     service.stdin.close()
+
+
+def secrets_private_at_once():
+    print("a readable file holding a secret is made private by a run that writes nothing; a torn write's file goes")
+    path = config("private.conf", 9, 9, os.devnull, mqttPassword="s3cret")
+    os.chmod(path, 0o644)
+    leftovers = [path + ".Ab3dE9", path + ".backup1"]  # a write's temporary file, and a name no write gives
+    for leftover in leftovers:
+        with open(leftover, "w") as f:
+            f.write("[Settings]\nmqttPassword=s3cret\n")
+    status, err = run("--once", "--config", path)  # the lookup fails: nothing is written
+    check(status == 3 and os.stat(path).st_mode & 0o777 == 0o600 and "held secrets readable by others; made private"
+          in err, "made private at the start", err)
+    check([os.path.exists(name) for name in leftovers] == [False, True], "only the temporary file is removed", err)
 
 
 def newest_addresses_and_agreement(mail_port, web_port, web_log, marker):
@@ -384,6 +399,7 @@ def dns_update():
 def main():
     bad_command_lines()
     unusable_settings_files()
+    secrets_private_at_once()
     status_lines_for_the_journal()
     mail, words = peer("smtp_peer.py")
     mail_port = words[1]
