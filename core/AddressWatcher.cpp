@@ -223,7 +223,6 @@ void AddressWatcher::lookupDone()
     m_internal = m_localAddress();
     const ChangeTest::Comparison comparison = m_changeTest.compareAndRemember(m_external, m_internal);
     bool addressChanged = comparison.changed;
-    m_notSaved = comparison.notSaved;
     // "0" is what the store holds before an address was ever seen: no change to tell of.
     const auto changed = [](const QString& before, const QString& after) {
         return before != after && before != QLatin1String("0");
@@ -239,8 +238,6 @@ void AddressWatcher::lookupDone()
         const QString oldExternal6 = m_changeTest.oldExternalIPv6();
         m_external6 = *external6;
         const ChangeTest::Comparison comparison6 = m_changeTest.compareAndRememberIPv6(*external6);
-        if (m_notSaved.isEmpty())
-            m_notSaved = comparison6.notSaved;
         if (comparison6.changed) {
             addressChanged = true;
             if (changed(oldExternal6, m_external6))
@@ -254,6 +251,16 @@ void AddressWatcher::lookupDone()
         if (m_external6 == QLatin1String(NoIPv6) && remembered.protocol() == QAbstractSocket::IPv6Protocol)
             m_external6 = remembered.toString();
         qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << m_external6;
+    }
+    // The new addresses and the notices they owe go into the store in one write: a crash after it leaves them
+    // owed, and the next start sends them.
+    QList<std::pair<Notifiers::Kind, int>> owed;
+    if (addressChanged) {
+        owed = enabledEntries();
+        m_retriesWaiting.clear(); // only the newest addresses go out
+        m_notSaved = m_changeTest.save({{Key::PendingNotices, m_pending.owe(owed)}});
+    } else {
+        m_notSaved = m_changeTest.save();
     }
     emit addressesUpdated();
     m_changed = addressChanged;
@@ -270,7 +277,7 @@ void AddressWatcher::lookupDone()
                 m_previous[2] = change.before;
         }
         emit addressesChanged(changes);
-        notifyChange();
+        notifyChange(owed);
     }
     const QString again = addressChanged ? QStringLiteral("; the change will be announced again") : QString();
     if (!m_notSaved.isEmpty())
@@ -356,7 +363,7 @@ void AddressWatcher::notify(Notifiers::Kind kind, Notifiers::Done done, int entr
     });
 }
 
-void AddressWatcher::notifyChange()
+QList<std::pair<Notifiers::Kind, int>> AddressWatcher::enabledEntries() const
 {
     QList<std::pair<Notifiers::Kind, int>> entries;
     for (const NotifierKindNames& names : NotifierKinds) {
@@ -367,11 +374,14 @@ void AddressWatcher::notifyChange()
                 entries.append({names.kind, entry});
         }
     }
-    // Counted before the first starts: a notifier may report its end before notify returns.
+    return entries;
+}
+
+void AddressWatcher::notifyChange(const QList<std::pair<Notifiers::Kind, int>>& entries)
+{
+    // Counted before the first starts: a notifier may report its end before notify returns. What an older change
+    // left to try again was dropped when these were stored as owed: only the newest addresses go out.
     m_noticesRunning += int(entries.size());
-    // Only the newest addresses go out: what an older change left to try again is dropped.
-    m_pending.replace();
-    m_retriesWaiting.clear();
     const int change = ++m_change;
     for (const auto& item : entries) {
         const Notifiers::Kind kind = item.first; // named: clang 14 cannot capture a structured binding

@@ -147,7 +147,9 @@ private:
     void lookupDone();
     void endLookup(bool ok);
     void finishCycle(Outcome outcome);
-    void notifyChange();
+    /// Every notification a change starts: each enabled kind's entries.
+    QList<std::pair<Notifiers::Kind, int>> enabledEntries() const;
+    void notifyChange(const QList<std::pair<Notifiers::Kind, int>>& entries);
     void noticeDone(bool ok);
     void recordOutcome(Notifiers::Kind kind, int entry, int change, const NotificationResult& result);
     bool isEntryEnabled(Notifiers::Kind kind, int entry) const;
