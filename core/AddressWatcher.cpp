@@ -253,7 +253,8 @@ void AddressWatcher::lookupDone()
         qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << m_external6;
     }
     // The new addresses and the notices they owe go into the store in one write: a crash after it leaves them
-    // owed, and the next start sends them.
+    // owed, and the next start sends them. The registry takes one value after another: the notices go first, so a
+    // crash between the two leaves the old addresses, and the change is found again.
     QList<std::pair<Notifiers::Kind, int>> owed;
     if (addressChanged) {
         owed = enabledEntries();

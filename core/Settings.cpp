@@ -51,11 +51,15 @@ StoreResult Settings::write(Key key, const QString& value)
 StoreResult Settings::write(const QList<std::pair<Key, QString>>& values)
 {
     QList<std::pair<QString, QString>> named;
-    for (const auto& [key, value] : values)
+    QStringList names;
+    for (const auto& [key, value] : values) {
         named.append({QLatin1String(keyInfo(key).name), value});
+        names << named.last().first;
+    }
     const StoreResult result = m_file.write(QLatin1String(Section), named);
     if (!result) {
-        qCWarning(lcSettings) << "settings" << named.size() << "not saved:" << result.reason;
+        qCWarning(lcSettings).noquote() << "settings" << names.join(QStringLiteral(", ")) << "not saved:"
+                                        << result.reason;
         return result;
     }
     for (const auto& item : values)

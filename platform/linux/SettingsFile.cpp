@@ -331,8 +331,8 @@ SettingsFile::Tidied SettingsFile::tidyUp()
     // Only the holder of the instance lock calls this: no other write of this file can be under way.
     QDir folder(info.absolutePath());
     const uid_t self = ::geteuid();
-    for (const QString& name : folder.entryList({info.fileName() + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden |
-                                                                                                  QDir::System)) {
+    // Every name compared as it is: a wildcard would take the file's own name for a pattern.
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         const QByteArray path = QFile::encodeName(folder.filePath(name));
         struct stat st;
         if (!isTemporaryName(info.fileName(), name) || ::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||

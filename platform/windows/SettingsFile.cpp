@@ -199,8 +199,7 @@ SettingsFile::Tidied SettingsFile::tidyUp()
     // QSaveFile's temporary file: the file's name and ".XXXXXX". Only the instance lock's holder calls this.
     const QFileInfo info(resolve(m_path));
     QDir folder(info.absolutePath());
-    for (const QString& name :
-         folder.entryList({info.fileName() + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden | QDir::System)) {
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         if (!isTemporaryName(info.fileName(), name) || QFileInfo(folder.filePath(name)).isSymLink())
             continue;
         if (folder.remove(name))
