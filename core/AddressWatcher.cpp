@@ -266,7 +266,7 @@ void AddressWatcher::lookupDone()
     emit addressesUpdated();
     m_changed = addressChanged;
     if (m_noticesRunning == 0)
-        m_noticeFailed = false;
+        m_noticeFailed = m_owedNotified = false;
     if (addressChanged) {
         // "0" (nothing remembered) reads as the address itself: there was no other before it.
         const auto before = [](const QString& old, const QString& now) {
@@ -434,10 +434,13 @@ void AddressWatcher::retry(Notifiers::Kind kind, int entry)
         return;
     }
     ++m_noticesRunning;
+    // Owed by a change that a run stopped before it was told: when it goes out, this cycle told of a change.
+    const bool owed = m_pending.failures(kind, entry) == 0;
     notify(
         kind,
-        [this, kind, entry, change = m_change](const NotificationResult& result) {
+        [this, kind, entry, owed, change = m_change](const NotificationResult& result) {
             recordOutcome(kind, entry, change, result);
+            m_owedNotified = m_owedNotified || (owed && result.ok());
             noticeDone(result.ok());
         },
         entry);
@@ -477,7 +480,7 @@ AddressWatcher::Outcome AddressWatcher::changeOutcome() const
     // m_noticeFailed also counts a pending notice tried again in this cycle.
     if (m_noticeFailed)
         return Outcome::NotifyFailed;
-    return m_changed ? Outcome::Notified : Outcome::Unchanged;
+    return m_changed || m_owedNotified ? Outcome::Notified : Outcome::Unchanged;
 }
 
 void AddressWatcher::shutdown()

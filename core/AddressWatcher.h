@@ -180,6 +180,7 @@ private:
     int m_noticesRunning = 0;
     bool m_noticeFailed = false;
     bool m_changed = false;  // the last lookup found a change
+    bool m_owedNotified = false; // a notice that an earlier run's change owed went out in this cycle
     QString m_notSaved;      // why the last lookup's addresses are not in the store
     PendingNotices m_pending;
     int m_change = 0;                         // counts changes: outcomes of an older one are not recorded

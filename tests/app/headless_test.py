@@ -192,10 +192,15 @@ def mqtt_over_tls():
     broker.stdin.close()
 
 
-def pending_and_stopped_notices(web_port, marker):
-    print("--once: 2 for a pending web notice failing again, 2 and the pending mail named after SIGTERM")
+def pending_and_stopped_notices(web_port, web_log, marker):
+    print("--once: 1 for a notice a killed run owed, 2 for a pending one failing again, 2 and the mail named after "
+          "SIGTERM")
     failing, words = peer("chaos_address_peer.py", "--step", "status:500")
     service, url = address_service(["--step", "A"])
+    path = config("owed.conf", 9, web_port, marker, OldExternal="203.0.113.1", emailNotify=0, programNotify=0,
+                  strurl=f"http://127.0.0.1:{web_port}/hook/owed", pendingNotices="web:0:2000-01-01T00:00:00Z")
+    status, err = run("--once", "--config", path, url=url)
+    check(status == 1 and "/hook/owed" in text(web_log) and "pendingNotices=\n" in text(path), "owed goes out", err)
     path = config("retry.conf", 9, web_port, marker, OldExternal="203.0.113.1", emailNotify=0, programNotify=0,
                   strurl=f"http://127.0.0.1:{words[1]}/hook", pendingNotices="web:1:2000-01-01T00:00:00Z")
     status, err = run("--once", "--config", path, url=url)
@@ -410,7 +415,7 @@ def main():
     once_exit_statuses(mail_port, web_port, web_log, marker)
     check(mails() == 2, "the change --once found and the retried one are mailed")
     newest_addresses_and_agreement(mail_port, web_port, web_log, marker)
-    pending_and_stopped_notices(web_port, marker)
+    pending_and_stopped_notices(web_port, web_log, marker)
     mqtt_over_tls()
     several_web_requests(web_port, web_log, capture_log, marker)
     headless_watcher(mails, mail_port, web_port, web_log, marker)
