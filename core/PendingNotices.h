@@ -14,19 +14,20 @@
 class Settings;
 
 /// The notifications a change owes and those that failed, and when each is tried again: a change's at once, a
-/// failed one after 30 s, then 1, 2, 5, 10, 30 and 60 minutes, and hourly after that, until it succeeds. Due times are wall-clock (UTC) and kept in the setting
-/// @c pendingNotices, so what is pending survives a restart. One single-shot timer waits for the earliest due
-/// time; nothing ticks while waiting.
+/// failed one after 30 s, then 1, 2, 5, 10, 30 and 60 minutes, and hourly after that, until it succeeds. Due times
+/// are wall-clock (UTC) and kept in the setting @c pendingNotices, so what is pending survives a restart (or a
+/// crash: a change's notices are stored as owed with its addresses). One single-shot timer waits for the earliest
+/// due time; nothing ticks while waiting.
 ///
 /// A kind with several entries (the web requests) has one pending entry for each: entry 0 is stored under the kind's
 /// name, entry n under the name followed by n + 1 (`web`, `web2` ... `web9`).
 ///
 /// The stored text is one entry per pending kind, separated by ';': `<kind>:<failures>:<due>`, where kind is
 /// `mail`, `web`, `program`, `mqtt`, `dnsupdate` or `dnsapi` (or `web2` to `web9`), failures the tries that failed
-/// so far (0 to MaxFailures; 0: owed by a change and not tried yet) and due the next try as `yyyy-MM-ddTHH:mm:ssZ`, e.g.
-/// `mail:3:2026-12-07T01:02:03Z;web:1:2026-12-07T00:59:00Z`. An entry that does not read back exactly so (unknown
-/// kind, bad number, bad date, a kind given twice) is nothing pending for that kind; a value longer than
-/// MaxTextLength is nothing pending at all.
+/// so far (0 to MaxFailures; 0: owed by a change and not tried yet) and due the next try as
+/// `yyyy-MM-ddTHH:mm:ssZ`, e.g. `mail:3:2026-12-07T01:02:03Z;web:1:2026-12-07T00:59:00Z`. An entry that does not
+/// read back exactly so (unknown kind, bad number, bad date, a kind given twice) is nothing pending for that kind; a
+/// value longer than MaxTextLength is nothing pending at all.
 class PendingNotices : public QObject
 {
     Q_OBJECT

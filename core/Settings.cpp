@@ -58,8 +58,8 @@ StoreResult Settings::write(const QList<std::pair<Key, QString>>& values)
     }
     const StoreResult result = m_file.write(QLatin1String(Section), named);
     if (!result) {
-        qCWarning(lcSettings).noquote() << "settings" << names.join(QStringLiteral(", ")) << "not saved:"
-                                        << result.reason;
+        qCWarning(lcSettings).noquote() << "settings" << names.join(QStringLiteral(", "))
+                                        << "not saved:" << result.reason;
         return result;
     }
     for (const auto& item : values)

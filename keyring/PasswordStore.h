@@ -105,7 +105,7 @@ private:
     QTimer m_timeout;
     quint64 m_call = 0; // answers of calls given up on carry an older number
     bool m_ready = false;
-    bool m_late = false; // the call under way outlasted AnswerTimeoutMs
+    bool m_late = false;      // the call under way outlasted AnswerTimeoutMs
     bool m_heldNoted = false; // the notice that a password waits in memory was given
     std::vector<std::pair<QPointer<const QObject>, std::function<void()>>> m_waiting;
 };

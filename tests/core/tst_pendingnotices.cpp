@@ -82,9 +82,9 @@ private slots:
         QTest::addColumn<QString>("kept");
         const QString web = QStringLiteral("web:1:2026-12-07T00:59:00Z");
         QTest::newRow("unknown kind") << "fax:1:2026-12-07T01:02:03Z;" + web << web;
-        QTest::newRow("bad numbers, owed kept") << "mail:00:2026-12-07T01:02:03Z;program:+3:2026-12-07T01:02:03Z;" + web +
-                                                       ";dnsapi:0:2026-12-07T01:02:03Z"
-                                                << web + ";dnsapi:0:2026-12-07T01:02:03Z";
+        QTest::newRow("bad numbers, owed kept")
+            << "mail:00:2026-12-07T01:02:03Z;program:+3:2026-12-07T01:02:03Z;" + web + ";dnsapi:0:2026-12-07T01:02:03Z"
+            << web + ";dnsapi:0:2026-12-07T01:02:03Z";
         QTest::newRow("number overflows") << QStringLiteral("mail:99999999999:2026-12-07T01:02:03Z") << QString();
         QTest::newRow("month 13, offset")
             << QStringLiteral("mail:1:2026-13-07T01:02:03Z;") + web + ";program:1:2026-12-07T01:02:03+01:00" << web;
