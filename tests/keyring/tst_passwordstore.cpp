@@ -39,6 +39,7 @@ private slots:
     void keepsPasswordInKeyring();
     void keepsFileCopyWhenKeyringRefuses();
     void dialogSavesIntoKeyring();
+    void lateKeyringTakesWhatWasTypedMeanwhile();
 
 private:
     QString inFile() const { return m_settings.read("strPassword", "<absent>"); }
@@ -138,6 +139,23 @@ void TestPasswordStore::dialogSavesIntoKeyring()
     QTest::keyClicks(field, QStringLiteral("changed"));
     QTRY_COMPARE(StoreView::held(), QStringLiteral("changed"));
     QCOMPARE(host.settings().read("strPassword", "<absent>"), QStringLiteral("<absent>"));
+}
+
+void TestPasswordStore::lateKeyringTakesWhatWasTypedMeanwhile()
+{
+    if (qgetenv("KEYRING_MODE") != "slow")
+        QSKIP("needs a keyring that answers late: under_keyring.sh's slow mode");
+    m_home.writeSettingsFile("[Settings]\nstrPassword=from before\n");
+    NotifySettings values;
+    auto store = storeFor(m_settings, values);
+    store->start();
+    QTRY_VERIFY_WITH_TIMEOUT(store->isReady(), PasswordStore::AnswerTimeoutMs + 1000); // the time-out: goes on
+    store->save(QStringLiteral("typed"));
+    QCOMPARE(inFile(), QStringLiteral("from before"));
+    QTRY_COMPARE_WITH_TIMEOUT(store->place(), PasswordStore::Place::Keyring, 20000);
+    QCOMPARE(StoreView::held(), QStringLiteral("typed"));
+    QCOMPARE(inFile(), QString());
+    QCOMPARE(values.password, QStringLiteral("typed"));
 }
 
 QTEST_MAIN(TestPasswordStore)
