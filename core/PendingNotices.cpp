@@ -144,15 +144,6 @@ void PendingNotices::succeeded(Kind kind, int entry)
     update();
 }
 
-void PendingNotices::replace()
-{
-    m_trying = {};
-    if (isEmpty())
-        return;
-    m_entries = {};
-    update();
-}
-
 QString PendingNotices::owe(const QList<std::pair<Kind, int>>& entries)
 {
     m_entries = {};

@@ -61,10 +61,8 @@ public:
     void failed(Kind kind, int entry = 0, const QDateTime& notBefore = {});
     /// A notification of @p kind reached its peer: nothing of that kind (entry) is pending any more.
     void succeeded(Kind kind, int entry = 0);
-    /// A newer address change: what is pending is dropped, since only the newest addresses go out.
-    void replace();
-    /// A newer address change that owes @p entries (kind and entry): what was pending is dropped and these are due
-    /// now, being tried (no due() for them). Returns the stored text, which the caller writes together with the new
+    /// A newer address change that owes @p entries (kind and entry): what was pending is dropped, since only the
+    /// newest addresses go out, and these are due now, being tried (no due() for them). Returns the stored text, which the caller writes together with the new
     /// addresses, so that no crash leaves the addresses stored and the notices they owe forgotten.
     QString owe(const QList<std::pair<Kind, int>>& entries);
 
