@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """notice_crash.py <headless binary> [changes]: nginx serves a new address before each round; `--once` (a web notice
-to nginx) is killed at a random moment of its run, then run again to its end. After that run every change must have
+to nginx) is killed at a random moment of the later part of its run, then run again to its end. After that run every change must have
 been requested from nginx with its address, nothing may be left pending, and no temporary file of the settings
 may be left beside them."""
 import glob, os, random, re, subprocess, sys, tempfile, time
@@ -9,7 +9,7 @@ PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
 
 
 def main():
-    binary, changes, rng = sys.argv[1], int(sys.argv[2]) if len(sys.argv) > 2 else 40, random.Random(20261207)
+    binary, changes, rng = sys.argv[1], int(sys.argv[2]) if len(sys.argv) > 2 else 60, random.Random(20261207)
     work = tempfile.mkdtemp(prefix="vistrel-notice-crash-")
     nginx = subprocess.Popen(["/usr/bin/python3", os.path.join(PEERS, "nginx_peer.py"), "--root", work],
                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
@@ -29,7 +29,7 @@ def main():
         with open(os.path.join(work, "ip"), "w") as f:
             f.write(address + "\n")
         victim = subprocess.Popen(once, env=env, stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(rng.uniform(0.0, took))
+        time.sleep(rng.uniform(0.4, 1.0) * took)  # the later part: the lookup's end and the notices
         victim.kill()
         victim.wait()
         stored = re.search(r"^OldExternal=(.*)$", open(path).read(), re.M)
