@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """notice_crash.py <headless binary> [changes]: nginx serves a new address before each round; `--once` (a web notice
-to nginx) is killed at a random moment of the later part of its run, then run again to its end. After that run every change must have
-been requested from nginx with its address, nothing may be left pending, and no temporary file of the settings
-may be left beside them."""
+to nginx) is killed at a random moment of the later part of its run, then run again to its end. After that run every
+change must have been requested from nginx with its address, nothing may be left pending, and no temporary file of
+the settings may be left beside them."""
 import glob, os, random, re, subprocess, sys, tempfile, time
 
 PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
