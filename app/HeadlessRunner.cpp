@@ -103,10 +103,17 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     const auto restoreMessages = qScopeGuard([] { StatusLog::captureQtMessages(nullptr); });
     Settings settings(settingsPath);
+    for (const QString& line : settings.tidyUp())
+        log.write(line);
     RouterQuery router;
     AddressWatcher watcher(settings);
     StartUp::askRouter(watcher, router);
     QObject::connect(&watcher, &AddressWatcher::statusChanged, [&log](const QString& text) { log.write(text); });
+    // What changed, one line per address: "External: 198.51.100.1 -> 203.0.113.7".
+    QObject::connect(&watcher, &AddressWatcher::addressesChanged, [&log](const QList<AddressChange>& changes) {
+        for (const AddressChange& change : changes)
+            log.write(QStringLiteral("%1: %2 -> %3").arg(change.name, change.before, change.after));
+    });
     // The router's answer when it is new: a service's log does not repeat it at every lookup.
     QObject::connect(&watcher, &AddressWatcher::routerAnswered, [&log, last = QString()](const QString& line) mutable {
         if (line != std::exchange(last, line))

@@ -51,6 +51,8 @@ int main(int argc, char* argv[])
         return status;
 
     Settings settings(settingsPath);
+    for (const QString& line : settings.tidyUp())
+        qInfo("%s", qPrintable(line));
     RouterQuery router;
     AddressWatcher watcher(settings);
     StartUp::askRouter(watcher, router);

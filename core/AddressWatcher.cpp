@@ -223,7 +223,6 @@ void AddressWatcher::lookupDone()
     m_internal = m_localAddress();
     const ChangeTest::Comparison comparison = m_changeTest.compareAndRemember(m_external, m_internal);
     bool addressChanged = comparison.changed;
-    m_notSaved = comparison.notSaved;
     // "0" is what the store holds before an address was ever seen: no change to tell of.
     const auto changed = [](const QString& before, const QString& after) {
         return before != after && before != QLatin1String("0");
@@ -239,8 +238,6 @@ void AddressWatcher::lookupDone()
         const QString oldExternal6 = m_changeTest.oldExternalIPv6();
         m_external6 = *external6;
         const ChangeTest::Comparison comparison6 = m_changeTest.compareAndRememberIPv6(*external6);
-        if (m_notSaved.isEmpty())
-            m_notSaved = comparison6.notSaved;
         if (comparison6.changed) {
             addressChanged = true;
             if (changed(oldExternal6, m_external6))
@@ -255,10 +252,21 @@ void AddressWatcher::lookupDone()
             m_external6 = remembered.toString();
         qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << m_external6;
     }
+    // The new addresses and the notices they owe go into the store in one write: a crash after it leaves them
+    // owed, and the next start sends them. The registry takes one value after another: the notices go first, so a
+    // crash between the two leaves the old addresses, and the change is found again.
+    QList<std::pair<Notifiers::Kind, int>> owed;
+    if (addressChanged) {
+        owed = enabledEntries();
+        m_retriesWaiting.clear(); // only the newest addresses go out
+        m_notSaved = m_changeTest.save({{Key::PendingNotices, m_pending.owe(owed)}});
+    } else {
+        m_notSaved = m_changeTest.save();
+    }
     emit addressesUpdated();
     m_changed = addressChanged;
     if (m_noticesRunning == 0)
-        m_noticeFailed = false;
+        m_noticeFailed = m_owedNotified = false;
     if (addressChanged) {
         // "0" (nothing remembered) reads as the address itself: there was no other before it.
         const auto before = [](const QString& old, const QString& now) {
@@ -270,7 +278,7 @@ void AddressWatcher::lookupDone()
                 m_previous[2] = change.before;
         }
         emit addressesChanged(changes);
-        notifyChange();
+        notifyChange(owed);
     }
     const QString again = addressChanged ? QStringLiteral("; the change will be announced again") : QString();
     if (!m_notSaved.isEmpty())
@@ -356,7 +364,7 @@ void AddressWatcher::notify(Notifiers::Kind kind, Notifiers::Done done, int entr
     });
 }
 
-void AddressWatcher::notifyChange()
+QList<std::pair<Notifiers::Kind, int>> AddressWatcher::enabledEntries() const
 {
     QList<std::pair<Notifiers::Kind, int>> entries;
     for (const NotifierKindNames& names : NotifierKinds) {
@@ -367,11 +375,14 @@ void AddressWatcher::notifyChange()
                 entries.append({names.kind, entry});
         }
     }
-    // Counted before the first starts: a notifier may report its end before notify returns.
+    return entries;
+}
+
+void AddressWatcher::notifyChange(const QList<std::pair<Notifiers::Kind, int>>& entries)
+{
+    // Counted before the first starts: a notifier may report its end before notify returns. What an older change
+    // left to try again was dropped when these were stored as owed: only the newest addresses go out.
     m_noticesRunning += int(entries.size());
-    // Only the newest addresses go out: what an older change left to try again is dropped.
-    m_pending.replace();
-    m_retriesWaiting.clear();
     const int change = ++m_change;
     for (const auto& item : entries) {
         const Notifiers::Kind kind = item.first; // named: clang 14 cannot capture a structured binding
@@ -423,10 +434,13 @@ void AddressWatcher::retry(Notifiers::Kind kind, int entry)
         return;
     }
     ++m_noticesRunning;
+    // Owed by a change that a run stopped before it was told: when it goes out, this cycle told of a change.
+    const bool owed = m_pending.failures(kind, entry) == 0;
     notify(
         kind,
-        [this, kind, entry, change = m_change](const NotificationResult& result) {
+        [this, kind, entry, owed, change = m_change](const NotificationResult& result) {
             recordOutcome(kind, entry, change, result);
+            m_owedNotified = m_owedNotified || (owed && result.ok());
             noticeDone(result.ok());
         },
         entry);
@@ -466,7 +480,7 @@ AddressWatcher::Outcome AddressWatcher::changeOutcome() const
     // m_noticeFailed also counts a pending notice tried again in this cycle.
     if (m_noticeFailed)
         return Outcome::NotifyFailed;
-    return m_changed ? Outcome::Notified : Outcome::Unchanged;
+    return m_changed || m_owedNotified ? Outcome::Notified : Outcome::Unchanged;
 }
 
 void AddressWatcher::shutdown()

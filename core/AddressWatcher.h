@@ -147,7 +147,9 @@ private:
     void lookupDone();
     void endLookup(bool ok);
     void finishCycle(Outcome outcome);
-    void notifyChange();
+    /// Every notification a change starts: each enabled kind's entries.
+    QList<std::pair<Notifiers::Kind, int>> enabledEntries() const;
+    void notifyChange(const QList<std::pair<Notifiers::Kind, int>>& entries);
     void noticeDone(bool ok);
     void recordOutcome(Notifiers::Kind kind, int entry, int change, const NotificationResult& result);
     bool isEntryEnabled(Notifiers::Kind kind, int entry) const;
@@ -178,6 +180,7 @@ private:
     int m_noticesRunning = 0;
     bool m_noticeFailed = false;
     bool m_changed = false;  // the last lookup found a change
+    bool m_owedNotified = false; // a notice that an earlier run's change owed went out in this cycle
     QString m_notSaved;      // why the last lookup's addresses are not in the store
     PendingNotices m_pending;
     int m_change = 0;                         // counts changes: outcomes of an older one are not recorded

@@ -13,6 +13,7 @@ void ChangeTest::load()
     m_oldInternal = m_settings.read(Key::OldInternal);
     m_oldExternal = m_settings.read(Key::OldExternal);
     m_oldExternal6 = m_settings.read(Key::OldExternalIPv6);
+    m_unsaved4 = m_unsaved6 = false;
 }
 
 ChangeTest::Comparison ChangeTest::compareAndRememberIPv6(const QString& external6)
@@ -23,7 +24,7 @@ ChangeTest::Comparison ChangeTest::compareAndRememberIPv6(const QString& externa
     result.changed = external6 != m_oldExternal6 && m_oldExternal6 != NoAddress;
     if (external6 != m_oldExternal6) {
         m_oldExternal6 = external6;
-        result.notSaved = m_settings.write(Key::OldExternalIPv6, m_oldExternal6).reason;
+        m_unsaved6 = true;
     }
     return result;
 }
@@ -37,8 +38,21 @@ ChangeTest::Comparison ChangeTest::compareAndRemember(const QString& external, c
         result.changed = true;
     m_oldExternal = external;
     m_oldInternal = internal;
-    const StoreResult external4 = m_settings.write(Key::OldExternal, m_oldExternal);
-    const StoreResult internal4 = m_settings.write(Key::OldInternal, m_oldInternal);
-    result.notSaved = external4 ? internal4.reason : external4.reason;
+    m_unsaved4 = true; // written even when unchanged: a file edited by hand gets the addresses back
     return result;
+}
+
+QString ChangeTest::save(const QList<std::pair<Key, QString>>& with)
+{
+    QList<std::pair<Key, QString>> values = with;
+    if (m_unsaved4)
+        values << std::pair{Key::OldExternal, m_oldExternal} << std::pair{Key::OldInternal, m_oldInternal};
+    if (m_unsaved6)
+        values << std::pair{Key::OldExternalIPv6, m_oldExternal6};
+    if (values.isEmpty())
+        return QString();
+    const StoreResult result = m_settings.write(values);
+    if (result)
+        m_unsaved4 = m_unsaved6 = false;
+    return result.reason;
 }

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "core/SettingsKeys.h"
+
+#include <QList>
 #include <QString>
+
+#include <utility>
 
 class Settings;
 
@@ -9,11 +14,10 @@ class Settings;
 class ChangeTest
 {
 public:
-    /// What a comparison found, and why the addresses it remembers did not reach the store (empty: they did).
+    /// What a comparison found.
     struct Comparison
     {
         bool changed = false;
-        QString notSaved;
     };
 
     explicit ChangeTest(Settings& settings);
@@ -22,12 +26,17 @@ public:
     void load();
 
     /// Compares with the remembered addresses (exactly, case-sensitive; a remembered "0" never counts
-    /// as a change), then remembers and saves both. Whether either address changed.
+    /// as a change), then remembers both until save(). Whether either address changed.
     Comparison compareAndRemember(const QString& external, const QString& internal);
 
     /// The same for the public IPv6 address (`OldExternalIPv6`). "none" (no IPv6 route or no sources) is
     /// neither a change nor remembered, so an address that comes back unchanged notifies nobody.
     Comparison compareAndRememberIPv6(const QString& external6);
+
+    /// Stores the addresses remembered since the last save together with @p with (what a change owes) in one
+    /// write; @p with goes first where the store writes one value after another. Why they did not reach the
+    /// store; empty when they did.
+    QString save(const QList<std::pair<Key, QString>>& with = {});
 
     const QString& oldExternal() const { return m_oldExternal; }
     const QString& oldExternalIPv6() const { return m_oldExternal6; }
@@ -38,4 +47,6 @@ private:
     QString m_oldInternal = QStringLiteral("0");
     QString m_oldExternal = QStringLiteral("0");
     QString m_oldExternal6 = QStringLiteral("0");
+    bool m_unsaved4 = false; // internal and external
+    bool m_unsaved6 = false;
 };

@@ -35,9 +35,11 @@ QString slotName(size_t slot)
     return entry == 0 ? name : name + QString::number(entry + 1);
 }
 
-/// 1 to MaxFailures in plain decimal digits, nothing else (no sign, no blanks, no leading zero).
+/// 0 to MaxFailures in plain decimal digits, nothing else (no sign, no blanks, no leading zero).
 std::optional<int> failureCount(QStringView text)
 {
+    if (text == u"0")
+        return 0;
     if (text.isEmpty() || text.size() > 7 || text.front() == u'0')
         return std::nullopt;
     int value = 0;
@@ -103,7 +105,7 @@ QString PendingNotices::format(const Entries& entries)
 {
     QStringList parts;
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].failures > 0) {
+        if (entries[i].due.isValid()) {
             parts
                 << QStringLiteral("%1:%2:%3").arg(slotName(i)).arg(entries[i].failures).arg(isoSeconds(entries[i].due));
         }
@@ -115,7 +117,7 @@ void PendingNotices::load()
 {
     m_entries = parse(m_settings.read(Key::PendingNotices));
     for (size_t i = 0; i < m_entries.size(); ++i)
-        m_trying[i] = m_trying[i] && m_entries[i].failures > 0;
+        m_trying[i] = m_trying[i] && m_entries[i].due.isValid();
     arm();
     emit changed();
 }
@@ -142,18 +144,23 @@ void PendingNotices::succeeded(Kind kind, int entry)
     update();
 }
 
-void PendingNotices::replace()
+QString PendingNotices::owe(const QList<std::pair<Kind, int>>& entries)
 {
-    m_trying = {};
-    if (isEmpty())
-        return;
     m_entries = {};
-    update();
+    m_trying = {};
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(m_clock().toSecsSinceEpoch(), Qt::UTC);
+    for (const auto& [kind, entry] : entries) {
+        slot(kind, entry) = {0, now};
+        m_trying[index(kind, entry)] = true;
+    }
+    arm();
+    emit changed();
+    return format(m_entries);
 }
 
 bool PendingNotices::isEmpty() const
 {
-    return std::none_of(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.failures > 0; });
+    return std::none_of(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.due.isValid(); });
 }
 
 QString PendingNotices::summary(const QDateTime& now) const
@@ -161,7 +168,7 @@ QString PendingNotices::summary(const QDateTime& now) const
     QStringList names;
     QDateTime next;
     for (size_t i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].failures == 0)
+        if (!m_entries[i].due.isValid() || (m_entries[i].failures == 0 && m_trying[i]))
             continue;
         const QString name = slotName(i);
         names << (i % Notifiers::MaxEntries == 0 ? name : name.chopped(1) + u' ' + name.back());
@@ -185,7 +192,7 @@ void PendingNotices::fireDueNow()
     const QDateTime now = m_clock();
     QList<size_t> due;
     for (size_t i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].failures > 0 && !m_trying[i] && m_entries[i].due <= now) {
+        if (m_entries[i].due.isValid() && !m_trying[i] && m_entries[i].due <= now) {
             m_trying[i] = true;
             due << i;
         }
@@ -206,7 +213,7 @@ void PendingNotices::arm()
 {
     QDateTime earliest;
     for (size_t i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].failures > 0 && !m_trying[i] && (!earliest.isValid() || m_entries[i].due < earliest))
+        if (m_entries[i].due.isValid() && !m_trying[i] && (!earliest.isValid() || m_entries[i].due < earliest))
             earliest = m_entries[i].due;
     }
     if (!earliest.isValid()) {

@@ -3,6 +3,7 @@
 #include "core/NotifierKinds.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 
@@ -12,20 +13,21 @@
 
 class Settings;
 
-/// The notifications that failed and when each is tried again: after 30 s, then 1, 2, 5, 10, 30 and 60 minutes,
-/// and hourly after that, until it succeeds. Due times are wall-clock (UTC) and kept in the setting
-/// @c pendingNotices, so what is pending survives a restart. One single-shot timer waits for the earliest due
-/// time; nothing ticks while waiting.
+/// The notifications a change owes and those that failed, and when each is tried again: a change's at once, a
+/// failed one after 30 s, then 1, 2, 5, 10, 30 and 60 minutes, and hourly after that, until it succeeds. Due times
+/// are wall-clock (UTC) and kept in the setting @c pendingNotices, so what is pending survives a restart (or a
+/// crash: a change's notices are stored as owed with its addresses). One single-shot timer waits for the earliest
+/// due time; nothing ticks while waiting.
 ///
 /// A kind with several entries (the web requests) has one pending entry for each: entry 0 is stored under the kind's
 /// name, entry n under the name followed by n + 1 (`web`, `web2` ... `web9`).
 ///
 /// The stored text is one entry per pending kind, separated by ';': `<kind>:<failures>:<due>`, where kind is
 /// `mail`, `web`, `program`, `mqtt`, `dnsupdate` or `dnsapi` (or `web2` to `web9`), failures the tries that failed
-/// so far (1 to MaxFailures) and due the next try as `yyyy-MM-ddTHH:mm:ssZ`, e.g.
-/// `mail:3:2026-12-07T01:02:03Z;web:1:2026-12-07T00:59:00Z`. An entry that does not read back exactly so (unknown
-/// kind, bad number, bad date, a kind given twice) is nothing pending for that kind; a value longer than
-/// MaxTextLength is nothing pending at all.
+/// so far (0 to MaxFailures; 0: owed by a change and not tried yet) and due the next try as
+/// `yyyy-MM-ddTHH:mm:ssZ`, e.g. `mail:3:2026-12-07T01:02:03Z;web:1:2026-12-07T00:59:00Z`. An entry that does not
+/// read back exactly so (unknown kind, bad number, bad date, a kind given twice) is nothing pending for that kind; a
+/// value longer than MaxTextLength is nothing pending at all.
 class PendingNotices : public QObject
 {
     Q_OBJECT
@@ -41,8 +43,8 @@ public:
 
     struct Entry
     {
-        int failures = 0; // 0: not pending
-        QDateTime due;    // UTC, whole seconds
+        int failures = 0; // tries that failed; 0 with a due time: owed, not tried yet
+        QDateTime due;    // UTC, whole seconds; invalid: not pending
     };
     using Entries = std::array<Entry, SlotCount>;
 
@@ -59,17 +61,19 @@ public:
     void failed(Kind kind, int entry = 0, const QDateTime& notBefore = {});
     /// A notification of @p kind reached its peer: nothing of that kind (entry) is pending any more.
     void succeeded(Kind kind, int entry = 0);
-    /// A newer address change: what is pending is dropped, since only the newest addresses go out.
-    void replace();
+    /// A newer address change that owes @p entries (kind and entry): what was pending is dropped, since only the
+    /// newest addresses go out, and these are due now, being tried (no due() for them). Returns the stored text, which the caller writes together with the new
+    /// addresses, so that no crash leaves the addresses stored and the notices they owe forgotten.
+    QString owe(const QList<std::pair<Kind, int>>& entries);
 
-    bool isPending(Kind kind, int entry = 0) const { return slot(kind, entry).failures > 0; }
+    bool isPending(Kind kind, int entry = 0) const { return slot(kind, entry).due.isValid(); }
     int failures(Kind kind, int entry = 0) const { return slot(kind, entry).failures; }
     /// The next try of @p kind; invalid when nothing of that kind is pending.
     QDateTime dueAt(Kind kind, int entry = 0) const { return slot(kind, entry).due; }
     bool isEmpty() const;
 
     /// For the status line and the tray tip: "Mail notice pending, next try at 01:02:03" (local time);
-    /// "" when nothing is pending.
+    /// "" when nothing is pending (a change's notices on their first try are not).
     QString summary(const QDateTime& now) const;
     QString summary() const { return summary(m_clock()); }
 

@@ -1,6 +1,7 @@
 #include "core/Settings.h"
 
 #include <QLoggingCategory>
+#include <QStringList>
 
 Q_LOGGING_CATEGORY(lcSettings, "vistrel.settings")
 
@@ -45,6 +46,40 @@ int Settings::readInt(Key key, int defaultValue) const
 StoreResult Settings::write(Key key, const QString& value)
 {
     return store(QLatin1String(keyInfo(key).name), value, key);
+}
+
+StoreResult Settings::write(const QList<std::pair<Key, QString>>& values)
+{
+    QList<std::pair<QString, QString>> named;
+    QStringList names;
+    for (const auto& [key, value] : values) {
+        named.append({QLatin1String(keyInfo(key).name), value});
+        names << named.last().first;
+    }
+    const StoreResult result = m_file.write(QLatin1String(Section), named);
+    if (!result) {
+        qCWarning(lcSettings).noquote() << "settings" << names.join(QStringLiteral(", "))
+                                        << "not saved:" << result.reason;
+        return result;
+    }
+    for (const auto& item : values)
+        emit changed(item.first);
+    return result;
+}
+
+QStringList Settings::tidyUp()
+{
+    const SettingsFile::Tidied tidied = m_file.tidyUp();
+    QStringList lines;
+    if (tidied.leftoversRemoved > 0)
+        lines << QStringLiteral("Removed %1 temporary file(s) that an interrupted write left beside %2")
+                     .arg(tidied.leftoversRemoved)
+                     .arg(path());
+    if (tidied.madePrivate)
+        lines << QStringLiteral("The settings file %1 held secrets readable by others; made private").arg(path());
+    if (!tidied.error.isEmpty())
+        lines << QStringLiteral("The settings file could not be tidied: %1").arg(tidied.error);
+    return lines;
 }
 
 QString Settings::read(const QString& name, const QString& defaultValue) const

@@ -37,6 +37,9 @@ public:
     StoreResult write(Key key, const QString& value);
     StoreResult write(Key key, int value) { return write(key, QString::number(value)); }
     StoreResult writeFlag(Key key, bool on) { return write(key, on ? 1 : 0); }
+    /// Several keys in one write: after a crash the store holds all of them or none (the registry excepted: see
+    /// SettingsFile::write). Emits changed for each once written.
+    StoreResult write(const QList<std::pair<Key, QString>>& values);
 
     /// Any key by its stored name, for what names keys outside the table (tests, tools); a name the table has
     /// reads and writes as that key.
@@ -48,6 +51,10 @@ public:
     static std::optional<Key> keyNamed(const QString& name);
 
     const QString& path() const { return m_file.path(); }
+
+    /// At the start of the one process that writes the store: what writes cut short left behind goes, and a file
+    /// that holds a secret is made private. One line for the log per thing done or failed.
+    QStringList tidyUp();
 
 signals:
     /// After each write that reached the file (also one that found the value already stored).

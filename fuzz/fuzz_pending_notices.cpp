@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const PendingNotices::Entries entries = PendingNotices::parse(text);
     for (const PendingNotices::Entry& entry : entries) {
         if (entry.failures < 0 || entry.failures > PendingNotices::MaxFailures ||
-            (entry.failures > 0) != entry.due.isValid())
+            (entry.failures > 0 && !entry.due.isValid()))
             __builtin_trap();
     }
     const QString written = PendingNotices::format(entries);

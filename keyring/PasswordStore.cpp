@@ -87,6 +87,7 @@ void PasswordStore::start()
 
 SecretStore::Done PasswordStore::expectAnswer(void (PasswordStore::*handle)(const SecretStore::Answer&))
 {
+    m_late = false;
     m_timeout.start();
     return [this, handle, id = ++m_call](const SecretStore::Answer& answer) {
         if (id == m_call)
@@ -129,6 +130,8 @@ void PasswordStore::save(const QString& password)
     emit passwordKnown(m_password);
     if (m_state == State::Reading || m_state == State::Writing) {
         m_pending = password;
+        if (m_late)
+            noteHeldInMemory();
         return;
     }
     if (m_place == Place::File) {
@@ -175,15 +178,24 @@ void PasswordStore::runPending()
 
 void PasswordStore::keyringTimedOut()
 {
-    // A store may run its calls one after another: behind a call that never ends no other would run either.
-    qCWarning(lcKeyring).noquote() << theStore() << "did not answer within" << AnswerTimeoutMs << "ms";
-    const State was = m_state;
-    ++m_call; // its answer, should it come, is not waited for any more
-    setState(State::Idle);
-    keepInFile(m_pending.value_or(was == State::Writing ? m_writing : m_password), QStringLiteral("no answer"));
-    m_pending.reset();
-    if (was == State::Reading)
+    // The store may be showing the user its own prompt (create or unlock the keyring): its answer is still taken
+    // when it comes, but what waits for the password goes on with the one known now.
+    qCWarning(lcKeyring).noquote() << theStore() << "did not answer within" << AnswerTimeoutMs
+                                   << "ms; still waiting for it";
+    m_late = true;
+    if (m_state == State::Writing || m_pending)
+        noteHeldInMemory();
+    if (m_state == State::Reading)
         becomeReady();
+}
+
+void PasswordStore::noteHeldInMemory()
+{
+    if (m_heldNoted)
+        return;
+    m_heldNoted = true;
+    // Not in the settings: should the store take it, no copy readable in a file would be left behind.
+    emit notice(QStringLiteral("%1 kept in memory until %2 answers").arg(capitalized(m_name), theStore()));
 }
 
 void PasswordStore::keepInFile(const QString& password, const QString& reason)

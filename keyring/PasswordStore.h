@@ -18,9 +18,12 @@ class Settings;
 /// a keyring on Linux, Credential Manager on Windows) when one answers, in its settings key otherwise (strPassword
 /// for the mail password).
 ///
-/// Every store call is asynchronous and none is ever repeated: a store that fails or does not answer within
-/// AnswerTimeoutMs leaves the password in the settings for the rest of the run. The settings' copy is cleared only
-/// after the store confirmed that it holds the same password, so a password is never lost.
+/// Every store call is asynchronous and none is ever repeated: a store that fails leaves the password in the settings
+/// for the rest of the run. One that has not answered within AnswerTimeoutMs (it may be asking the user to create or
+/// unlock it) is waited for still, but no longer waited on: what was read is ready for use, and a password saved
+/// meanwhile is kept in memory (and used) until the store takes it or refuses it; only then may it reach the
+/// settings. The settings' copy is cleared only after the store confirmed that it holds the same password, so a
+/// password is never lost while the program runs.
 class PasswordStore : public QObject
 {
     Q_OBJECT
@@ -65,7 +68,8 @@ signals:
     /// The password it holds was read or saved (emitted whenever it is known anew, changed or not).
     void passwordKnown(const QString& password);
     void placeChanged(PasswordStore::Place place);
-    /// A line for the status bar when the store could not be used or took the password over. Never the password.
+    /// A line for the status bar when the store could not be used, is late with a password held in memory, or took
+    /// the password over. Never the password.
     void notice(const QString& text);
 
 private:
@@ -83,6 +87,7 @@ private:
     void readFinished(const SecretStore::Answer& answer);
     void writeFinished(const SecretStore::Answer& answer);
     void keyringTimedOut();
+    void noteHeldInMemory();
     void write(const QString& password);
     void keepInFile(const QString& password, const QString& reason);
     void becomeReady();
@@ -100,5 +105,7 @@ private:
     QTimer m_timeout;
     quint64 m_call = 0; // answers of calls given up on carry an older number
     bool m_ready = false;
+    bool m_late = false;      // the call under way outlasted AnswerTimeoutMs
+    bool m_heldNoted = false; // the notice that a password waits in memory was given
     std::vector<std::pair<QPointer<const QObject>, std::function<void()>>> m_waiting;
 };

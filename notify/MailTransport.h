@@ -38,6 +38,12 @@ public:
     /// Upgrades the open connection to TLS (STARTTLS): encrypted() or failed() follows. Bytes received
     /// before the upgrade are dropped. A transport without TLS reports failed().
     virtual void startTls() { emit failed(QStringLiteral("TLS is not available on this connection")); }
+
+    /// What failed() says when nothing listens on the server's port: there is no point waiting for it.
+    static QString refusedBy(const QString& host)
+    {
+        return QStringLiteral("Could not connect to %1 - the server refused the connection").arg(host);
+    }
     /// Whether what is sent now travels encrypted.
     virtual bool isEncrypted() const { return false; }
 

@@ -3,6 +3,10 @@
 PlainMailTransport::PlainMailTransport(QObject* parent) : MailTransport(parent)
 {
     connect(&m_socket, &SocketControl::connected, this, &MailTransport::connected);
+    connect(&m_socket, &SocketControl::error, this, [this](int number, const QString&) {
+        if (number == QAbstractSocket::ConnectionRefusedError)
+            emit failed(refusedBy(m_socket.remoteHost()));
+    });
     connect(&m_socket, &SocketControl::dataArrival, this, [this](qint64) {
         const QByteArray data = m_socket.getData();
         if (!data.isEmpty())

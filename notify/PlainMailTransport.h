@@ -3,9 +3,9 @@
 #include "notify/MailTransport.h"
 #include "platform/SocketControl.h"
 
-/// The mail connection over plain TCP. Only the connect and data-arrival events are passed on: a
-/// peer that closes or a connection that fails leaves the state as it is, and the session's timer
-/// ends the attempt.
+/// The mail connection over plain TCP. The connect and data-arrival events are passed on, and a refused
+/// connection as failed(): a peer that closes or a connection that fails otherwise leaves the state as it is,
+/// and the session's timer ends the attempt.
 class PlainMailTransport : public MailTransport
 {
     Q_OBJECT

@@ -151,11 +151,13 @@ void TlsMailTransport::onError(QAbstractSocket::SocketError error)
         return;
     if (!m_certificateFailure.isEmpty())
         return fail(m_certificateFailure);
+    if (error == QAbstractSocket::ConnectionRefusedError)
+        return fail(refusedBy(m_host));
     if (m_handshaking || error == QAbstractSocket::SslHandshakeFailedError ||
         error == QAbstractSocket::SslInternalError) {
         return fail(QStringLiteral("TLS handshake with %1 failed: %2").arg(m_host, m_socket->errorString()));
     }
-    // Connection failures and a close mid-dialogue leave the state to the session's wait, as on plain TCP.
+    // Other connection failures and a close mid-dialogue leave the state to the session's wait, as on plain TCP.
     qCDebug(lcTlsMail) << "socket error" << error << m_socket->errorString();
 }
 

@@ -63,7 +63,14 @@ InstanceLock::Outcome InstanceLock::acquire(QString* error)
     const QString lockPath = SettingsFile::instanceLockPath(m_settingsPath);
     const QString folder = QFileInfo(lockPath).absolutePath();
     QDir().mkpath(folder);
-    if (m_lock.tryLock(0)) {
+    bool locked = m_lock.tryLock(0);
+    qint64 pid = 0;
+    QString host, application;
+    // A holder killed between making its lock file and writing its process into it leaves a file that never
+    // turns stale by QLockFile's test; the file's own lock, held while its maker lives, tells whether it is gone.
+    if (!locked && m_lock.error() == QLockFile::LockFailedError && !m_lock.getLockInfo(&pid, &host, &application))
+        locked = m_lock.removeStaleLockFile() && m_lock.tryLock(0);
+    if (locked) {
         QString problem;
         switch (SettingsFile::lockInode(m_settingsPath, &problem)) {
         case SettingsFile::InodeLock::Locked:
@@ -94,8 +101,6 @@ InstanceLock::Outcome InstanceLock::acquire(QString* error)
                      .arg(lockPath, lockFileProblem(m_lock.error(), folder));
         return Outcome::Failed;
     }
-    qint64 pid = 0;
-    QString host, application;
     m_lock.getLockInfo(&pid, &host, &application);
 
     // Start-up only, before any window: a short blocking exchange with the holder.

@@ -2,6 +2,7 @@
 
 #include "platform/IniText.h"
 
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -74,6 +75,24 @@ public:
 
     /// Creates or overwrites the value (nothing is written when it is already stored).
     StoreResult write(const QString& section, const QString& key, const QString& value);
+    /// Creates or overwrites several values of @p section in one write of the file: after a crash the file holds
+    /// all of them or none. The registry (Windows) cannot do that: there they are written one after another in the
+    /// order given, so the caller puts first what must not be missing when a later one is.
+    StoreResult write(const QString& section, const QList<std::pair<QString, QString>>& values);
+
+    /// What tidyUp found.
+    struct Tidied
+    {
+        int leftoversRemoved = 0; ///< temporary files of writes that a crash or kill cut short
+        bool madePrivate = false; ///< the file held a secret and others could read it: now only its owner can
+        QString error;            ///< why a leftover or the file's mode could not be dealt with (empty: nothing)
+    };
+    /// For the one process that writes the file (the instance lock's holder), at its start: removes the temporary
+    /// files that writes cut short left beside the file (named as the write names them: the file's name, a dot and
+    /// six letters or digits; regular files of this user only), and makes the file readable by its owner only
+    /// when one of the secret keys holds a value. On Windows the profile's folder keeps files private: only the
+    /// leftovers are removed there.
+    Tidied tidyUp();
 
     /// A key whose non-empty value makes the file readable by its owner only when it is written.
     void addSecretKey(const QString& section, const QString& key) { m_secrets.emplace_back(section, key); }
@@ -81,6 +100,10 @@ public:
 private:
     struct Snapshot;
     const Snapshot& load() const;
+    /// Whether @p text holds a non-empty value of a secret key.
+    bool holdsSecret(const IniText& text) const;
+    /// Whether @p name is the name write() gives the temporary file of @p target ("<target's name>.XXXXXX").
+    static bool isTemporaryName(const QString& target, const QString& name);
 
     QString m_path;
     std::vector<std::pair<QString, QString>> m_secrets;

@@ -243,25 +243,28 @@ std::optional<QString> SettingsFile::value(const QString& section, const QString
     return snapshot.text->value(section, key);
 }
 
-StoreResult SettingsFile::write(const QString& section, const QString& key, const QString& value)
+StoreResult SettingsFile::write(const QString& section, const QList<std::pair<QString, QString>>& values)
 {
     const Snapshot& current = load();
     if (!current.text)
         return {false, QStringLiteral("%1 is refused: %2").arg(m_path, current.error)};
-    if (current.text->value(section, key) == value)
-        return {};
     IniText text = *current.text;
-    text.setValue(section, key, value);
+    bool changed = false;
+    for (const auto& [key, value] : values) {
+        if (text.value(section, key) != value) {
+            text.setValue(section, key, value);
+            changed = true;
+        }
+    }
+    if (!changed)
+        return {};
 
     const QString target = resolve(m_path);
     mode_t mode = current.exists ? current.mode : 0600;
-    for (const auto& [section, key] : m_secrets) {
-        const std::optional<QString> secret = text.value(section, key);
-        if ((mode & 077) && secret && !secret->isEmpty()) {
-            qCInfo(lcStore) << "settings file" << target << "holds" << key
-                            << "and was readable by others: now by its owner only";
-            mode &= ~mode_t(077);
-        }
+    if ((mode & 077) && holdsSecret(text)) {
+        qCInfo(lcStore) << "settings file" << target << "holds a secret and was readable by others: now by its owner"
+                        << "only";
+        mode &= ~mode_t(077);
     }
     if (current.links > 1)
         qCInfo(lcStore) << "settings file" << target << "has other names (hard links): they keep the settings as"
@@ -318,4 +321,36 @@ StoreResult SettingsFile::write(const QString& section, const QString& key, cons
               fds.end());
     fds.prepend(fd);
     return {};
+}
+
+SettingsFile::Tidied SettingsFile::tidyUp()
+{
+    Tidied tidied;
+    const QString target = resolve(m_path);
+    const QFileInfo info(target);
+    // Only the holder of the instance lock calls this: no other write of this file can be under way.
+    QDir folder(info.absolutePath());
+    const uid_t self = ::geteuid();
+    // Every name compared as it is: a wildcard would take the file's own name for a pattern.
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QByteArray path = QFile::encodeName(folder.filePath(name));
+        struct stat st;
+        if (!isTemporaryName(info.fileName(), name) || ::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != self)
+            continue;
+        if (::unlink(path.constData()) == 0)
+            ++tidied.leftoversRemoved;
+        else
+            tidied.error = QStringLiteral("%1 cannot be removed: %2").arg(folder.filePath(name), systemError(errno));
+    }
+    const Snapshot& current = load();
+    if (!current.exists || !current.text || !(current.mode & 077) || !holdsSecret(*current.text))
+        return tidied;
+    if (::chmod(QFile::encodeName(target).constData(), current.mode & ~mode_t(077)) != 0) {
+        tidied.error = QStringLiteral("%1 cannot be made private: %2").arg(target, systemError(errno));
+        return tidied;
+    }
+    tidied.madePrivate = true;
+    m_snapshot.reset(); // its mode changed
+    return tidied;
 }

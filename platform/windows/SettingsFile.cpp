@@ -152,23 +152,33 @@ std::optional<QString> SettingsFile::value(const QString& section, const QString
     return snapshot.text->value(section, key);
 }
 
-StoreResult SettingsFile::write(const QString& section, const QString& key, const QString& value)
+StoreResult SettingsFile::write(const QString& section, const QList<std::pair<QString, QString>>& values)
 {
     if (isRegistryPath(m_path)) {
-        if (Registry::readText(sectionKey(m_path, section), key) == value)
-            return {};
-        QString error;
-        if (!Registry::writeText(sectionKey(m_path, section), key, value, &error))
-            return {false, error};
+        // One value at a time, in the order given: the registry has no write of several values at once, so a crash
+        // may leave the first ones written and not the rest.
+        for (const auto& [key, value] : values) {
+            if (Registry::readText(sectionKey(m_path, section), key) == value)
+                continue;
+            QString error;
+            if (!Registry::writeText(sectionKey(m_path, section), key, value, &error))
+                return {false, error};
+        }
         return {};
     }
     const Snapshot& current = load();
     if (!current.text)
         return {false, QStringLiteral("%1 is refused: %2").arg(m_path, current.error)};
-    if (current.text->value(section, key) == value)
-        return {};
     IniText text = *current.text;
-    text.setValue(section, key, value);
+    bool changed = false;
+    for (const auto& [key, value] : values) {
+        if (text.value(section, key) != value) {
+            text.setValue(section, key, value);
+            changed = true;
+        }
+    }
+    if (!changed)
+        return {};
 
     const QString target = resolve(m_path);
     QDir().mkpath(QFileInfo(target).absolutePath());
@@ -179,4 +189,23 @@ StoreResult SettingsFile::write(const QString& section, const QString& key, cons
     // time as they were.
     m_snapshot.reset();
     return {};
+}
+
+SettingsFile::Tidied SettingsFile::tidyUp()
+{
+    Tidied tidied;
+    if (isRegistryPath(m_path))
+        return tidied;
+    // QSaveFile's temporary file: the file's name and ".XXXXXX". Only the instance lock's holder calls this.
+    const QFileInfo info(resolve(m_path));
+    QDir folder(info.absolutePath());
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!isTemporaryName(info.fileName(), name) || QFileInfo(folder.filePath(name)).isSymLink())
+            continue;
+        if (folder.remove(name))
+            ++tidied.leftoversRemoved;
+        else
+            tidied.error = QStringLiteral("%1 cannot be removed").arg(folder.filePath(name));
+    }
+    return tidied;
 }

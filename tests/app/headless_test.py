@@ -120,6 +120,7 @@ def once_exit_statuses(mail_port, web_port, web_log, marker):
         status, err = run("--once", "--config", path, url=url)
         service.stdin.close()
         check(status == expected, f"address {step} exits {expected}", err)
+        check(("External: 203.0.113.1 -> 203.0.113.2" in err) == (expected == 1), "the change is logged", err)
     check("ran,x;y" in text(marker) and "/hook/first?h=a,b\t" in text(web_log), "program and URL notified",
           text(marker) + text(web_log))
     check("; kept as written" in text(path), "a hand-written comment survives the program's writes", text(path))
@@ -138,6 +139,20 @@ def once_exit_statuses(mail_port, web_port, web_log, marker):
     status, err = run("--once", "--config", path, url=url)
     check(status == 0 and "pendingNotices=\n" in text(path), "the pending mail goes out at the next run", err)
     service.stdin.close()
+
+
+def secrets_private_at_once():
+    print("a readable file holding a secret is made private by a run that writes nothing; a torn write's file goes")
+    path = config("private.conf", 9, 9, os.devnull, mqttPassword="s3cret")
+    os.chmod(path, 0o644)
+    leftovers = [path + ".Ab3dE9", path + ".backup1"]  # a write's temporary file, and a name no write gives
+    for leftover in leftovers:
+        with open(leftover, "w") as f:
+            f.write("[Settings]\nmqttPassword=s3cret\n")
+    status, err = run("--once", "--config", path)  # the lookup fails: nothing is written
+    check(status == 3 and os.stat(path).st_mode & 0o777 == 0o600 and "held secrets readable by others; made private"
+          in err, "made private at the start", err)
+    check([os.path.exists(name) for name in leftovers] == [False, True], "only the temporary file is removed", err)
 
 
 def newest_addresses_and_agreement(mail_port, web_port, web_log, marker):
@@ -177,10 +192,15 @@ def mqtt_over_tls():
     broker.stdin.close()
 
 
-def pending_and_stopped_notices(web_port, marker):
-    print("--once: 2 for a pending web notice failing again, 2 and the pending mail named after SIGTERM")
+def pending_and_stopped_notices(web_port, web_log, marker):
+    print("--once: 1 for a notice a killed run owed, 2 for a pending one failing again, 2 and the mail named after "
+          "SIGTERM")
     failing, words = peer("chaos_address_peer.py", "--step", "status:500")
     service, url = address_service(["--step", "A"])
+    path = config("owed.conf", 9, web_port, marker, OldExternal="203.0.113.1", emailNotify=0, programNotify=0,
+                  strurl=f"http://127.0.0.1:{web_port}/hook/owed", pendingNotices="web:0:2000-01-01T00:00:00Z")
+    status, err = run("--once", "--config", path, url=url)
+    check(status == 1 and "/hook/owed" in text(web_log) and "pendingNotices=\n" in text(path), "owed goes out", err)
     path = config("retry.conf", 9, web_port, marker, OldExternal="203.0.113.1", emailNotify=0, programNotify=0,
                   strurl=f"http://127.0.0.1:{words[1]}/hook", pendingNotices="web:1:2000-01-01T00:00:00Z")
     status, err = run("--once", "--config", path, url=url)
@@ -395,6 +415,7 @@ def dns_update():
 def main():
     bad_command_lines()
     unusable_settings_files()
+    secrets_private_at_once()
     status_lines_for_the_journal()
     mail, words = peer("smtp_peer.py")
     mail_port = words[1]
@@ -405,7 +426,7 @@ def main():
     once_exit_statuses(mail_port, web_port, web_log, marker)
     check(mails() == 2, "the change --once found and the retried one are mailed")
     newest_addresses_and_agreement(mail_port, web_port, web_log, marker)
-    pending_and_stopped_notices(web_port, marker)
+    pending_and_stopped_notices(web_port, web_log, marker)
     mqtt_over_tls()
     several_web_requests(web_port, web_log, capture_log, marker)
     damaged_web_request(web_port, marker)

@@ -2,7 +2,8 @@
 # under_keyring.sh MODE COMMAND...: runs COMMAND on a private session bus, in a temporary home, so that the
 # user's own bus and keyring are never touched. MODE: "unlocked" (gnome-keyring-daemon, login keyring open),
 # "locked" (the login keyring exists but stays locked, no prompter), "none" (no Secret Service on the bus),
-# "hung" (the keyring's start never completes: a call to it gets no answer for 12 s).
+# "hung" (the keyring's start never completes: a call to it gets no answer for 12 s), "slow" (as "unlocked", but the
+# keyring answers its first call only after 11 s, as one that asks its user would).
 # The bus starts the daemon on the first call (D-Bus activation) and stops it when COMMAND ends.
 set -eu
 mode=$1
@@ -36,6 +37,7 @@ locked)
     ;;
 none) ;;
 hung) daemon "exec sleep 12" ;;
+slow) daemon "sleep 11; $unlocked" ;;
 *) echo "unknown mode $mode" >&2; exit 2 ;;
 esac
 dbus-run-session --config-file="$home/bus.conf" -- "$@"

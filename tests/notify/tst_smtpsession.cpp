@@ -5,6 +5,7 @@
 #include "notify/SmtpSession.h"
 #include "platform/SocketControl.h"
 
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -69,6 +70,8 @@ private slots:
     void serverFaultAtEachStep_data();
     void serverFaultAtEachStep();
     void timeOutAfterThirtyTicksAndNoSecondSendMeanwhile();
+    void refusedConnectionEndsAtOnce_data();
+    void refusedConnectionEndsAtOnce();
     void leftoverTextDoesNotReachTheNextGreeting();
     void badSettingEndsAtOnce_data();
     void badSettingEndsAtOnce();
@@ -322,6 +325,28 @@ void TestSmtpSession::timeOutAfterThirtyTicksAndNoSecondSendMeanwhile()
                                           << "Error: A notification mail is already being sent"
                                           << progress(SmtpSession::TimeoutTicks).last() << NoGreeting);
     QVERIFY(!session.isBusy() && !session.isMailTimerActive());
+}
+
+void TestSmtpSession::refusedConnectionEndsAtOnce_data()
+{
+    QTest::addColumn<MailSecurity>("security");
+    QTest::newRow("plain") << MailSecurity::None;
+    QTest::newRow("TLS") << MailSecurity::Tls;
+}
+
+void TestSmtpSession::refusedConnectionEndsAtOnce()
+{
+    QFETCH(MailSecurity, security);
+    QTcpServer closed; // a port that was free a moment ago, with nobody listening on it now
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    m_host->configureMail(port, false, security, QString(), QString());
+    SmtpSession session(*m_host);
+    QVERIFY(send(session, 20)); // 30 ticks would take 0.6 s: far sooner than that, by the refusal
+    QCOMPARE(m_host->status(),
+             QStringLiteral("Error: Could not connect to 127.0.0.1 - the server refused the connection"));
+    QVERIFY(session.mailTimerTicks() < SmtpSession::TimeoutTicks);
 }
 
 void TestSmtpSession::leftoverTextDoesNotReachTheNextGreeting()
