@@ -20,8 +20,9 @@ bool SettingsFile::holdsSecret(const IniText& text) const
 
 bool SettingsFile::isTemporaryName(const QString& target, const QString& name)
 {
-    const qsizetype base = target.size() + 1;
-    if (name.size() != base + 6 || !name.startsWith(target) || name.at(target.size()) != u'.')
+    static const QString Infix = QStringLiteral(".tmp-");
+    const qsizetype base = target.size() + Infix.size();
+    if (name.size() != base + 6 || !name.startsWith(target) || QStringView(name).sliced(target.size(), Infix.size()) != Infix)
         return false;
     return std::all_of(name.begin() + base, name.end(), [](QChar c) {
         return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');

@@ -102,7 +102,8 @@ private:
     const Snapshot& load() const;
     /// Whether @p text holds a non-empty value of a secret key.
     bool holdsSecret(const IniText& text) const;
-    /// Whether @p name is the name write() gives the temporary file of @p target ("<target's name>.XXXXXX").
+    /// Whether @p name is the name write() gives the temporary file of @p target ("<target's name>.tmp-XXXXXX": a
+    /// name of its own, so that tidyUp never takes a user's "<name>.backup" for one).
     static bool isTemporaryName(const QString& target, const QString& name);
 
     QString m_path;

@@ -272,7 +272,7 @@ StoreResult SettingsFile::write(const QString& section, const QList<std::pair<QS
 
     QDir().mkpath(QFileInfo(target).absolutePath());
     const QByteArray native = QFile::encodeName(target);
-    QByteArray temporary = native + ".XXXXXX";
+    QByteArray temporary = native + ".tmp-XXXXXX"; // isTemporaryName's pattern
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     const auto fail = [&](int error) {
         if (fd >= 0) {

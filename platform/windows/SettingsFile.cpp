@@ -1,14 +1,18 @@
 #include "platform/SettingsFile.h"
 
 #include "platform/windows/Registry.h"
+#include "platform/windows/SystemError.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <io.h>
+#include <windows.h>
 
 Q_LOGGING_CATEGORY(lcStore, "vistrel.settings")
 
@@ -182,9 +186,20 @@ StoreResult SettingsFile::write(const QString& section, const QList<std::pair<QS
 
     const QString target = resolve(m_path);
     QDir().mkpath(QFileInfo(target).absolutePath());
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toBytes()) < 0 || !file.commit())
+    // The temporary file has a name of its own (isTemporaryName), so that tidyUp finds what a kill left behind.
+    QTemporaryFile file(target + QStringLiteral(".tmp-XXXXXX"));
+    const QByteArray bytes = text.toBytes();
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
         return {false, QStringLiteral("%1 cannot be written: %2").arg(target, file.errorString())};
+    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()))))
+        return {false, QStringLiteral("%1 cannot be written: %2").arg(target, systemErrorText(long(::GetLastError())))};
+    const QString temporary = QDir::toNativeSeparators(file.fileName());
+    file.close();
+    const QString native = QDir::toNativeSeparators(target);
+    if (!::MoveFileExW(reinterpret_cast<LPCWSTR>(temporary.utf16()), reinterpret_cast<LPCWSTR>(native.utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return {false, QStringLiteral("%1 cannot be written: %2").arg(target, systemErrorText(long(::GetLastError())))};
+    file.setAutoRemove(false); // its name is the settings file's now
     // Read again next time: a value of the same length written within the same millisecond would leave size and
     // time as they were.
     m_snapshot.reset();
@@ -196,7 +211,7 @@ SettingsFile::Tidied SettingsFile::tidyUp()
     Tidied tidied;
     if (isRegistryPath(m_path))
         return tidied;
-    // QSaveFile's temporary file: the file's name and ".XXXXXX". Only the instance lock's holder calls this.
+    // write()'s temporary file (isTemporaryName). Only the instance lock's holder calls this.
     const QFileInfo info(resolve(m_path));
     QDir folder(info.absolutePath());
     for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {

@@ -145,7 +145,7 @@ def secrets_private_at_once():
     print("a readable file holding a secret is made private by a run that writes nothing; a torn write's file goes")
     path = config("private.conf", 9, 9, os.devnull, mqttPassword="s3cret")
     os.chmod(path, 0o644)
-    leftovers = [path + ".Ab3dE9", path + ".backup1"]  # a write's temporary file, and a name no write gives
+    leftovers = [path + ".tmp-Ab3dE9", path + ".backup"]  # a write's temporary file, and a name no write gives
     for leftover in leftovers:
         with open(leftover, "w") as f:
             f.write("[Settings]\nmqttPassword=s3cret\n")

@@ -42,7 +42,7 @@ def main():
         problems = [f"exit status {result.returncode}"] * (result.returncode not in (0, 1))
         problems += [f"{address} was never requested"] * (f"/hook/?ip={address}\t" not in open(log).read())
         problems += [f"left pending: {line}" for line in re.findall(r"^pendingNotices=.+$", settings, re.M)]
-        problems += [f"left behind: {name}" for name in glob.glob(glob.escape(path) + ".??????")]
+        problems += [f"left behind: {name}" for name in glob.glob(glob.escape(path) + ".tmp-??????")]
         if problems:
             nginx.stdin.close()
             print(f"change {n + 1}: " + "; ".join(problems) + "\n" + result.stderr)
