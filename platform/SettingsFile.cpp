@@ -22,7 +22,8 @@ bool SettingsFile::isTemporaryName(const QString& target, const QString& name)
 {
     static const QString Infix = QStringLiteral(".tmp-");
     const qsizetype base = target.size() + Infix.size();
-    if (name.size() != base + 6 || !name.startsWith(target) || QStringView(name).sliced(target.size(), Infix.size()) != Infix)
+    if (name.size() != base + 6 || !name.startsWith(target) ||
+        QStringView(name).sliced(target.size(), Infix.size()) != Infix)
         return false;
     return std::all_of(name.begin() + base, name.end(), [](QChar c) {
         return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
