@@ -29,6 +29,12 @@ QStringList allAddresses(const QList<RecordSet>& sets)
 DnsUpdateNotifier::DnsUpdateNotifier(NotificationHost& host, PasswordStore* secret, QObject* parent)
     : QObject(parent), m_host(host), m_secret(secret), m_exchange(this)
 {
+    m_deadline.setSingleShot(true);
+    m_deadline.setInterval(DefaultTotalTimeoutMs);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        stopExchanges();
+        fail(QStringLiteral("timed out: the update did not end within %1 seconds").arg(m_deadline.interval() / 1000.0));
+    });
 }
 
 void DnsUpdateNotifier::setState(State state)
@@ -95,6 +101,7 @@ void DnsUpdateNotifier::start()
     }
 
     setState(State::Resolving);
+    m_deadline.start();
     m_host.setStatus(QStringLiteral("DNS update: asking %1 for %2...").arg(server, m_plan.name));
     const QHostAddress literal(server);
     if (!literal.isNull())
@@ -186,6 +193,7 @@ void DnsUpdateNotifier::succeed(const QString& text)
 {
     m_host.settings().write(Key::DnsUpdateLastSet, lastSetText());
     const QString status = QStringLiteral("Success: DNS update: ") + text;
+    m_deadline.stop();
     setState(State::Idle);
     m_host.setStatus(status);
     if (Notifiers::Done done = std::exchange(m_done, {}))
@@ -195,17 +203,24 @@ void DnsUpdateNotifier::succeed(const QString& text)
 void DnsUpdateNotifier::fail(const QString& text)
 {
     const QString status = QStringLiteral("Error: DNS update: ") + text;
+    m_deadline.stop();
     setState(State::Idle);
     m_host.setStatus(status);
     if (Notifiers::Done done = std::exchange(m_done, {}))
         done(NotificationResult::failed(status));
 }
 
-void DnsUpdateNotifier::abort()
+void DnsUpdateNotifier::stopExchanges()
 {
     m_exchange.abort();
     if (m_lookup >= 0)
         QHostInfo::abortHostLookup(std::exchange(m_lookup, -1));
+}
+
+void DnsUpdateNotifier::abort()
+{
+    stopExchanges();
+    m_deadline.stop();
     setState(State::Idle);
     if (Notifiers::Done done = std::exchange(m_done, {}))
         done(NotificationResult::givenUp());

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 class NotificationHost;
 class PasswordStore;
@@ -21,7 +22,8 @@ class DnsUpdateNotifier : public QObject, public KindNotifier
 {
     Q_OBJECT
 public:
-    static constexpr int DefaultTimeoutMs = 10000; // for each request and its answer
+    static constexpr int DefaultTimeoutMs = 10000;      // for each request and its answer
+    static constexpr int DefaultTotalTimeoutMs = 30000; // for the whole update, from the server's look-up on
 
     /// @p secret keeps the key's secret (not owned; none: the settings key holds it).
     DnsUpdateNotifier(NotificationHost& host, PasswordStore* secret, QObject* parent = nullptr);
@@ -30,6 +32,7 @@ public:
     void abort() override;
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    void setTotalTimeoutMs(int ms) { m_deadline.setInterval(ms); }
 
 private:
     enum class State
@@ -49,6 +52,7 @@ private:
     QString failureText(const DnsAnswer& answer, const QString& failure) const;
     void succeed(const QString& text);
     void fail(const QString& text);
+    void stopExchanges();
     QString lastSetText() const;
 
     NotificationHost& m_host;
@@ -57,6 +61,7 @@ private:
     State m_state = State::Idle;
     Notifiers::Done m_done;
     int m_timeoutMs = DefaultTimeoutMs;
+    QTimer m_deadline; // a server that answers each request just in time still cannot hold the update longer
     int m_lookup = -1; // the host name look-up under way
 
     // The update under way.

@@ -209,6 +209,9 @@ private slots:
             << "other-key" << KeySecret << readingA + unsigned_.arg("its TSIG signature does not verify");
         QTest::newRow("unsigned update answer")
             << "unsigned-update" << KeySecret << unsigned_.arg("it carries no TSIG");
+        // Each answer comes within its own time, the two together not within the update's.
+        QTest::newRow("slow answers") << "delay:1.4" << KeySecret
+                                      << "timed out: the update did not end within 2.5 seconds";
         QTest::newRow("secret not Base64, nothing sent") << "none"
                                                          << "c2VjcmV0*a2V5"
                                                          << "the key secret is not Base64";
@@ -229,6 +232,7 @@ private slots:
         configure(host.settings(), peer.port(), QStringLiteral("home.example.test"), "vistrel-key", secret);
         DnsUpdateNotifier notifier(host, nullptr);
         notifier.setTimeoutMs(1500);
+        notifier.setTotalTimeoutMs(2500);
         const NotificationResult result = sendOnce(notifier);
         QCOMPARE(result.outcome, NotificationResult::Outcome::Failed);
         const QString prefix =
