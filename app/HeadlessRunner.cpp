@@ -26,6 +26,9 @@
 namespace {
 // After SIGTERM: how long a mail under way may take to finish before it is given up.
 constexpr int ShutdownGraceMs = 4500;
+// The longest --once runs, whatever the servers do: above the lookup (8 s), a keyring that is slow to answer (25 s)
+// and the longest notice (a mail session, 120 s). What has not ended by then is given up and stays pending.
+constexpr int OnceLimitMs = 180000;
 
 /// What the window would show in a message box becomes a status line.
 class LogMessageBox : public MessageBox
@@ -174,6 +177,16 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
     });
 
     if (mode == CommandLine::Mode::Once) {
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, &app, [&] {
+            log.write(QStringLiteral("Stopped: not done within %1 s; what is left is tried again by the next run")
+                          .arg(limit.interval() / 1000.0));
+            status = CommandLine::ExitLookupFailed; // the lookup's end (notices given up: 2) replaces it
+            ending = true;
+            end();
+        });
+        limit.start(TestHooks::onceLimitMs(OnceLimitMs));
         QTimer::singleShot(0, &watcher, &AddressWatcher::lookUp);
         app.exec();
         return status;

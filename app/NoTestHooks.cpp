@@ -1,3 +1,8 @@
 #include "app/TestHooks.h"
 
 void TestHooks::install(RefreshCycle&, QObject*) {}
+
+int TestHooks::onceLimitMs(int normal)
+{
+    return normal;
+}

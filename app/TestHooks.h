@@ -8,4 +8,6 @@ class RefreshCycle;
 namespace TestHooks {
 /// Called once the watcher exists: may fix @p refresh to a short interval and start a probe owned by @p owner.
 void install(RefreshCycle& refresh, QObject* owner);
+/// How long --once may take before what is left is given up: @p normal, or a test's shorter time.
+int onceLimitMs(int normal);
 } // namespace TestHooks

@@ -194,7 +194,7 @@ def mqtt_over_tls():
 
 def pending_and_stopped_notices(web_port, web_log, marker):
     print("--once: 1 for a notice a killed run owed, 2 for a pending one failing again, 2 and the mail named after "
-          "SIGTERM")
+          "SIGTERM, 2 at its time limit")
     failing, words = peer("chaos_address_peer.py", "--step", "status:500")
     service, url = address_service(["--step", "A"])
     path = config("owed.conf", 9, web_port, marker, OldExternal="203.0.113.1", emailNotify=0, programNotify=0,
@@ -214,6 +214,10 @@ def pending_and_stopped_notices(web_port, web_log, marker):
     watcher.send_signal(signal.SIGTERM)
     status, err = watcher.wait(10), watcher.stderr.read()
     check(status == 2 and "left pending: Mail notice pending" in err, "SIGTERM during the mail exits 2", err)
+    path = config("limit.conf", words[1], web_port, marker, OldExternal="203.0.113.2", webNotify=0, programNotify=0)
+    status, err = run("--once", "--config", path, url=url, env={"VISTREL_TEST_ONCE_LIMIT_MS": "2500"})
+    check(status == 2 and "not done within 2.5 s" in err and "pendingNotices=mail:" in text(path),
+          "--once ends at its limit, the mail left pending", err)
     for process in (failing, service, holding):
         process.stdin.close()
 
