@@ -1,9 +1,8 @@
 #include "configure/frmConfigure.h"
 
 #include "configure/AddressSourcesPane.h"
-#include "configure/DnsApiPane.h"
-#include "configure/DnsUpdatePane.h"
-#include "configure/MqttPane.h"
+#include "configure/KindTab.h"
+#include "configure/NotifierTabs.h"
 #include "configure/PlaceholderTools.h"
 #include "configure/WebRequestsPane.h"
 #include "core/NotifySettings.h"
@@ -110,9 +109,8 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     tabs->addTab(scrolling(notices), QStringLiteral("&Program and Web"));
     tabs->addTab(scrolling(new AddressSourcesPane(host.settings())), QStringLiteral("Address S&ources"));
     tabs->addTab(scrolling(new WebRequestsPane(host, notifiers)), QStringLiteral("Web &Requests"));
-    tabs->addTab(scrolling(new MqttPane(host, notifiers)), QStringLiteral("&MQTT"));
-    tabs->addTab(scrolling(new DnsUpdatePane(host, notifiers)), QStringLiteral("&DNS Update"));
-    tabs->addTab(scrolling(new DnsApiPane(host, notifiers)), QStringLiteral("DNS &API"));
+    for (const KindTabDescription& tab : notifierTabs())
+        tabs->addTab(scrolling(new KindTab(tab, host, notifiers, m_edits)), tab.tabText);
     txtStatus = named(new QLineEdit, "txtStatus");
     txtStatus->setReadOnly(true);
     txtStatus->setAccessibleName(QStringLiteral("Status"));
@@ -138,6 +136,22 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
         // Opened before the keyring answered: the field shows the keyring's password once it is known.
         passwords->whenReady(this, [this, passwords] { txtPassword2->setText(passwords->password()); });
     }
+}
+
+frmConfigure::~frmConfigure()
+{
+    storeEdits(); // closed by its owner without a close event (a test, a shutdown)
+}
+
+void frmConfigure::storeEdits()
+{
+    m_edits.storeNow();
+}
+
+void frmConfigure::closeEvent(QCloseEvent* event)
+{
+    storeEdits();
+    QWidget::closeEvent(event);
 }
 
 void frmConfigure::fitScreen(const QWidget* parent)
