@@ -118,7 +118,8 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     QPalette palette = txtStatus->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     txtStatus->setPalette(palette);
-    // Every field is stored as it is edited: closing keeps what was typed, there is nothing to apply.
+    // Every field is stored as it is edited (typing once it pauses): closing keeps what was typed, there is nothing
+    // to apply.
     auto* buttons = named(new QDialogButtonBox(QDialogButtonBox::Close), "cmdClose");
     connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -281,17 +282,18 @@ QWidget* frmConfigure::buildEmailFrame()
     connect(cboSecurity, &QComboBox::activated, this, &frmConfigure::cboSecurity_Click);
     connect(cmdCertificates, &QPushButton::clicked, this, &frmConfigure::cmdCertificates_Click);
     editFlag(chkBody, NotifySettingsEditor::Flag::Body);
+    editText(Combo3->lineEdit(), NotifySettingsEditor::Text::Server);
     connect(Combo3, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        m_editor.setText(NotifySettingsEditor::Text::Server, text);
         if (text != m_hintServer)
             lblPresetHint->hide(); // another server: the provider's hint no longer applies
     });
     connect(Combo3, &QComboBox::activated, this, &frmConfigure::Combo3_Click);
-    connect(Combo2, &QComboBox::editTextChanged, this,
-            [this](const QString& text) { m_editor.setText(NotifySettingsEditor::Text::Encoding, text); });
+    editText(Combo2->lineEdit(), NotifySettingsEditor::Text::Encoding);
     connect(txtBody, &QPlainTextEdit::textChanged, this, [this] {
-        m_editor.setText(NotifySettingsEditor::Text::Body, bodyForStore(txtBody->toPlainText()));
-        showPreviews();
+        m_edits.defer(txtBody, [this] {
+            m_editor.setText(NotifySettingsEditor::Text::Body, bodyForStore(txtBody->toPlainText()));
+            showPreviews();
+        });
     });
     connect(cmdSend, &QPushButton::clicked, this, &frmConfigure::cmdSend_Click);
     return box;
@@ -353,17 +355,21 @@ QWidget* frmConfigure::buildWebFrame()
 void frmConfigure::editText(QLineEdit* field, NotifySettingsEditor::Text which)
 {
     // textChanged, not textEdited: an assignment by a preset is an edit like a keystroke.
-    connect(field, &QLineEdit::textChanged, this, [this, which](const QString& text) {
-        m_editor.setText(which, text);
-        showPreviews();
+    connect(field, &QLineEdit::textChanged, this, [this, field, which] {
+        m_edits.defer(field, [this, field, which] {
+            m_editor.setText(which, field->text());
+            showPreviews();
+        });
     });
 }
 
 void frmConfigure::editFlag(QCheckBox* box, NotifySettingsEditor::Flag which)
 {
     connect(box, &QCheckBox::toggled, this, [this, which](bool on) {
-        m_editor.setFlag(which, on);
-        showPreviews();
+        m_edits.storeNow([this, which, on] {
+            m_editor.setFlag(which, on);
+            showPreviews();
+        });
     });
 }
 
@@ -395,6 +401,7 @@ void frmConfigure::Form_Load()
     Text3->setText(program);
     Text2->setText(arguments);
     chkAttachment->setChecked(false);
+    storeEdits();
     showStatus(m_host.status());
 }
 
@@ -409,7 +416,7 @@ void frmConfigure::Combo3_Click(int index)
     txtPort->setText(preset->port);
     chkAuth->setChecked(true); // every provider in the list wants a login
     showSecurity(preset->security);
-    m_editor.setSecurity(preset->security);
+    m_edits.storeNow([this, security = preset->security] { m_editor.setSecurity(security); });
     lblPresetHint->setText(preset->hint);
     lblPresetHint->show();
 }
@@ -446,7 +453,7 @@ void frmConfigure::cboSecurity_Click(int index)
     if (port.isEmpty() || usual.contains(port))
         txtPort->setText(usualPort(security));
     showSecurity(security);
-    m_editor.setSecurity(security);
+    m_edits.storeNow([this, security] { m_editor.setSecurity(security); });
 }
 
 void frmConfigure::cmdCertificates_Click()
@@ -456,6 +463,7 @@ void frmConfigure::cmdCertificates_Click()
                                                       QStringLiteral("PEM certificates (*.pem *.crt);;All files (*)"));
     if (!path.isEmpty())
         txtTrustedCertificates->setText(path);
+    storeEdits();
 }
 
 void frmConfigure::cmdProgram_Click()
@@ -463,6 +471,7 @@ void frmConfigure::cmdProgram_Click()
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Program to start"), Text3->text());
     if (!path.isEmpty())
         Text3->setText(path);
+    storeEdits();
 }
 
 void frmConfigure::showPreviews()
@@ -485,16 +494,19 @@ void frmConfigure::showStatus(const QString& text)
 
 void frmConfigure::cmdSend_Click()
 {
+    storeEdits(); // each test sends what its fields show
     m_notifiers.notify(Notifiers::Kind::Mail, {});
 }
 
 void frmConfigure::Command2_Click()
 {
+    storeEdits();
     m_notifiers.notify(Notifiers::Kind::Program, {});
 }
 
 void frmConfigure::Command3_Click()
 {
+    storeEdits();
     if (m_host.notifySettings().url.isEmpty())
         return m_notifiers.notify(Notifiers::Kind::Web, {});
     // The outcome names the URL as it was requested, addresses filled in, secrets masked.
