@@ -108,7 +108,7 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     tabs->addTab(scrolling(buildEmailFrame()), QStringLiteral("&Email"));
     tabs->addTab(scrolling(notices), QStringLiteral("&Program and Web"));
     tabs->addTab(scrolling(new AddressSourcesPane(host.settings())), QStringLiteral("Address S&ources"));
-    tabs->addTab(scrolling(new WebRequestsPane(host, notifiers)), QStringLiteral("Web &Requests"));
+    tabs->addTab(scrolling(new WebRequestsPane(host, notifiers, m_edits)), QStringLiteral("Web &Requests"));
     for (const KindTabDescription& tab : notifierTabs())
         tabs->addTab(scrolling(new KindTab(tab, host, notifiers, m_edits)), tab.tabText);
     txtStatus = named(new QLineEdit, "txtStatus");

@@ -282,11 +282,13 @@ void TestFrmConfigure::webRequestsRefuseBadJsonMaskTheSecretAndSend()
              QStringLiteral("Not saved: the body is not JSON once filled: unterminated object at character 29"));
     QVERIFY(stored("webRequest2").contains(QLatin1String("YOUR-CHAT-ID")));
     body->setPlainText(QStringLiteral("{\"chat_id\": 5, \"text\": \"$ExternalIP$\"}"));
+    QVERIFY(stored("webRequest2").contains(QLatin1String("YOUR-CHAT-ID"))); // typing: stored after a pause
     qobject_cast<QLineEdit*>(find("txtWebUrl"))->setText(nginx.url("/capture/sent?bot=$Secret$").toString());
     qobject_cast<QCheckBox*>(find("chkWebRequestOn"))->setChecked(true); // stores the URL with it
     auto* secret = qobject_cast<QLineEdit*>(find("txtWebSecret"));
     QCOMPARE(secret->echoMode(), QLineEdit::Password);
     QTest::keyClicks(secret, QStringLiteral("123:abc"));
+    dialog.storeEdits();
     QCOMPARE(stored("webSecret2"), QStringLiteral("123:abc")); // no keyring in this test: the settings keep it
     QCOMPARE(qobject_cast<QLabel*>(find("lblWebPreview"))->text(),
              "Requests: POST " + nginx.url("/capture/sent?bot=***").toString());
