@@ -55,18 +55,19 @@ KindTab::KindTab(KindTabDescription description, NotificationHost& host, Notifie
         // Where a secret is kept shows under it: lblMqttPasswordPlace for txtMqttPassword.
         QLabel* place = secret ? new QLabel : nullptr;
         if (place)
-            place->setObjectName(QStringLiteral("lbl%1Place").arg(QLatin1String(field.objectName + 3)));
+            place->setObjectName(QStringLiteral("lbl%1Place").arg(QLatin1String(field.objectName).mid(3)));
         QWidget* widget = secret ? makeSecret(field, place) : makeField(field);
         made.insert(field.key, widget);
+        QWidget* buddy = widget->focusProxy() ? widget->focusProxy() : widget; // a file's text box, not its row
         if (field.widget == KindField::Widget::Flag) {
             form->addRow(static_cast<QWidget*>(nullptr), widget);
             lastRow = nullptr;
         } else if (field.beside && lastRow) {
-            lastRow->addWidget(buddyLabel(field.label, widget->focusProxy() ? widget->focusProxy() : widget));
+            lastRow->addWidget(buddyLabel(field.label, buddy));
             lastRow->addWidget(widget);
         } else {
             lastRow = rowOf(widget);
-            form->addRow(buddyLabel(field.label, widget->focusProxy() ? widget->focusProxy() : widget), lastRow);
+            form->addRow(buddyLabel(field.label, buddy), lastRow);
         }
         if (place)
             form->addRow(static_cast<QWidget*>(nullptr), place);

@@ -42,21 +42,22 @@ struct KindField
                                        ///< picker's caption and its filter
     bool beside = false;               ///< on the row of the field before it, after that one
     std::optional<Key> enabledBy = {}; ///< a Flag of the same tab that must be ticked for the field to be used
-    QString secretName = {};           ///< a secret: what the line under it (lbl<name>Place for txt<name>) says is kept
+    /// A secret: what the line under it (lbl<name>Place for txt<name>) says it keeps.
+    QString secretName = QStringLiteral("password");
 };
 
 /// A notification's tab: its fields, its "Test Now" and where the outcome shows.
 struct KindTabDescription
 {
-    QString tabText; ///< with its mnemonic
-    const char* objectName;
+    QString tabText;        ///< with its mnemonic
+    const char* objectName; ///< of the group box that holds the fields
     QString title;
-    QString intro = {};
+    QString intro = {}; ///< a paragraph above the fields
     QList<KindField> fields;
-    Notifiers::Kind kind;
-    const char* testName;
-    const char* resultName;
-    QString testingText; ///< shown while the test runs
+    Notifiers::Kind kind;   ///< what Test Now sends
+    const char* testName;   ///< Test Now's object name
+    const char* resultName; ///< the label beside it, where the outcome shows
+    QString testingText;    ///< shown there while the test runs
     std::function<void(Settings&)> beforeTest = {};
 };
 

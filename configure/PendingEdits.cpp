@@ -20,8 +20,7 @@ void PendingEdits::defer(QWidget* field, std::function<void()> store)
         }
     }
     m_edits.append({field, std::move(store)});
-    field->removeEventFilter(this); // watched once, however often it was edited
-    field->installEventFilter(this);
+    field->installEventFilter(this); // once: installing it again only moves it to the front
 }
 
 void PendingEdits::storeNow(const std::function<void()>& store)

@@ -110,8 +110,7 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, P
     for (QComboBox* box : {cmbMethod, cmbBodyType})
         connect(box, &QComboBox::activated, this, storeNow);
     connect(chkOn, &QCheckBox::toggled, this, storeNow);
-    connect(txtSecret, &QLineEdit::textEdited, this,
-            [this] { m_edits.defer(txtSecret, [this] { storeSecret(); }); });
+    connect(txtSecret, &QLineEdit::textEdited, this, [this] { m_edits.defer(txtSecret, [this] { storeSecret(); }); });
     connect(cmdTest, &QPushButton::clicked, this, &WebRequestsPane::testNow);
     connect(cmdRemove, &QPushButton::clicked, this, &WebRequestsPane::removeEntry);
     showEntry(0);

@@ -17,7 +17,8 @@ class QPushButton;
 /// "Web Requests": the web requests beyond the first (2 to 9), one shown at a time. Every edit is checked at once
 /// and stored (typing through PendingEdits); a request that cannot be sent, such as a JSON body that is no JSON
 /// once filled, is not stored and the reason shows under it. The secret goes to the keyring through the entry's
-/// password store and is shown masked. A preset fills the shape for a service; "Test Now" sends the request shown with the current addresses.
+/// password store and is shown masked. A preset fills the shape for a service; "Test Now" sends the request shown with
+/// the current addresses.
 class WebRequestsPane : public QGroupBox
 {
     Q_OBJECT
