@@ -1,5 +1,6 @@
 #include "configure/WebRequestsPane.h"
 
+#include "configure/PendingEdits.h"
 #include "core/Notifiers.h"
 #include "core/Settings.h"
 #include "keyring/PasswordStore.h"
@@ -29,8 +30,8 @@ QLabel* wrapped(QLabel* label)
 }
 } // namespace
 
-WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, QWidget* parent)
-    : QGroupBox(QStringLiteral("Web Requests"), parent), m_host(host), m_notifiers(notifiers)
+WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, PendingEdits& edits, QWidget* parent)
+    : QGroupBox(QStringLiteral("Web Requests"), parent), m_host(host), m_notifiers(notifiers), m_edits(edits)
 {
     setObjectName(QStringLiteral("fraWebRequests"));
     auto* grid = new QGridLayout(this);
@@ -102,13 +103,14 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, Q
     connect(cmbEntry, &QComboBox::currentIndexChanged, this, &WebRequestsPane::showEntry);
     connect(cmbPreset, &QComboBox::activated, this, &WebRequestsPane::applyPreset);
     for (QLineEdit* edit : {txtName, txtUrl})
-        connect(edit, &QLineEdit::textEdited, this, &WebRequestsPane::store);
+        connect(edit, &QLineEdit::textEdited, this, [this, edit] { edited(edit); });
     for (QPlainTextEdit* edit : {txtHeaders, txtBody})
-        connect(edit, &QPlainTextEdit::textChanged, this, &WebRequestsPane::store);
+        connect(edit, &QPlainTextEdit::textChanged, this, [this, edit] { edited(edit); });
+    const auto storeNow = [this] { m_edits.storeNow([this] { store(); }); };
     for (QComboBox* box : {cmbMethod, cmbBodyType})
-        connect(box, &QComboBox::activated, this, &WebRequestsPane::store);
-    connect(chkOn, &QCheckBox::toggled, this, &WebRequestsPane::store);
-    connect(txtSecret, &QLineEdit::textEdited, this, &WebRequestsPane::storeSecret);
+        connect(box, &QComboBox::activated, this, storeNow);
+    connect(chkOn, &QCheckBox::toggled, this, storeNow);
+    connect(txtSecret, &QLineEdit::textEdited, this, [this] { m_edits.defer(txtSecret, [this] { storeSecret(); }); });
     connect(cmdTest, &QPushButton::clicked, this, &WebRequestsPane::testNow);
     connect(cmdRemove, &QPushButton::clicked, this, &WebRequestsPane::removeEntry);
     showEntry(0);
@@ -116,7 +118,7 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, Q
 
 int WebRequestsPane::entry() const
 {
-    return WebEntries::First + cmbEntry->currentIndex();
+    return WebEntries::First + m_shown;
 }
 
 QString WebRequestsPane::entryLabel(int entry) const
@@ -147,7 +149,8 @@ WebRequest WebRequestsPane::shownRequest() const
 
 void WebRequestsPane::showEntry(int index)
 {
-    (void)index;
+    m_edits.storeNow(); // what was typed goes to the entry it was typed for
+    m_shown = index;
     m_loading = true;
     QString error;
     const WebRequest request = WebEntries::load(m_host.settings(), entry(), &error).value_or(WebRequest{});
@@ -190,7 +193,25 @@ void WebRequestsPane::applyPreset(int index)
     txtBody->setPlainText(filled.body);
     lblSecret->setText(QStringLiteral("$Secret$ is %1.").arg(QLatin1String(preset.secretFor)));
     m_loading = false;
-    store();
+    m_edits.storeNow([this] { store(); });
+}
+
+void WebRequestsPane::edited(QWidget* field)
+{
+    if (m_loading)
+        return;
+    QString error;
+    if (!shownRequest().check(&error))
+        showNotSaved(error); // the reason shows as it is typed; the store checks again
+    else
+        lblMessage->clear(); // "Saved." once it is
+    m_edits.defer(field, [this] { store(); });
+}
+
+void WebRequestsPane::showNotSaved(const QString& error)
+{
+    lblMessage->setText(QStringLiteral("Not saved: ") + error);
+    lblPreview->clear();
 }
 
 bool WebRequestsPane::store()
@@ -200,13 +221,12 @@ bool WebRequestsPane::store()
     const WebRequest request = shownRequest();
     QString error;
     if (!request.check(&error)) {
-        lblMessage->setText(QStringLiteral("Not saved: ") + error);
-        lblPreview->clear();
+        showNotSaved(error);
         return false;
     }
     WebEntries::save(m_host.settings(), entry(), request);
     lblMessage->setText(QStringLiteral("Saved."));
-    cmbEntry->setItemText(cmbEntry->currentIndex(), entryLabel(entry()));
+    cmbEntry->setItemText(m_shown, entryLabel(entry()));
     updatePreview(request);
     return true;
 }
@@ -234,6 +254,7 @@ void WebRequestsPane::updatePreview(const WebRequest& request)
 
 void WebRequestsPane::testNow()
 {
+    m_edits.storeNow();
     if (!store())
         return; // the reason shows
     m_notifiers.notifyEntry(Notifiers::Kind::Web, entry(),
@@ -245,9 +266,10 @@ void WebRequestsPane::testNow()
 
 void WebRequestsPane::removeEntry()
 {
+    m_edits.storeNow(); // nothing typed is stored after the removal
     (void)m_host.settings().write(WebEntries::requestKey(entry()), QString());
     txtSecret->clear();
     storeSecret();
-    cmbEntry->setItemText(cmbEntry->currentIndex(), entryLabel(entry()));
+    cmbEntry->setItemText(m_shown, entryLabel(entry()));
     showEntry(cmbEntry->currentIndex());
 }

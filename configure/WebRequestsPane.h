@@ -6,6 +6,7 @@
 
 class NotificationHost;
 class Notifiers;
+class PendingEdits;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -13,15 +14,16 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-/// "Web Requests": the web requests beyond the first (2 to 9), one shown at a time. Every edit is checked and
-/// stored at once (a request that cannot be sent, such as a JSON body that is no JSON once filled, is not stored
-/// and the reason shows under it); the secret goes to the keyring through the entry's password store and is shown
-/// masked. A preset fills the shape for a service; "Test Now" sends the request shown with the current addresses.
+/// "Web Requests": the web requests beyond the first (2 to 9), one shown at a time. Every edit is checked at once
+/// and stored (typing through PendingEdits); a request that cannot be sent, such as a JSON body that is no JSON
+/// once filled, is not stored and the reason shows under it. The secret goes to the keyring through the entry's
+/// password store and is shown masked. A preset fills the shape for a service; "Test Now" sends the request shown with
+/// the current addresses.
 class WebRequestsPane : public QGroupBox
 {
     Q_OBJECT
 public:
-    WebRequestsPane(NotificationHost& host, Notifiers& notifiers, QWidget* parent = nullptr);
+    WebRequestsPane(NotificationHost& host, Notifiers& notifiers, PendingEdits& edits, QWidget* parent = nullptr);
 
     /// The entry shown (WebEntries::First to Last).
     int entry() const;
@@ -38,12 +40,17 @@ public slots:
     void removeEntry();
 
 private:
+    /// Typed into @p field: checked now, stored once the typing pauses.
+    void edited(QWidget* field);
+    void showNotSaved(const QString& error);
     void updatePreview(const WebRequest& request);
     QString entryLabel(int entry) const;
 
     NotificationHost& m_host;
     Notifiers& m_notifiers;
+    PendingEdits& m_edits;
     bool m_loading = false;
+    int m_shown = 0; // the index of the entry the fields hold
 
     QComboBox* cmbEntry = nullptr;
     QCheckBox* chkOn = nullptr;

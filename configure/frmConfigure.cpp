@@ -1,9 +1,8 @@
 #include "configure/frmConfigure.h"
 
 #include "configure/AddressSourcesPane.h"
-#include "configure/DnsApiPane.h"
-#include "configure/DnsUpdatePane.h"
-#include "configure/MqttPane.h"
+#include "configure/KindTab.h"
+#include "configure/NotifierTabs.h"
 #include "configure/PlaceholderTools.h"
 #include "configure/WebRequestsPane.h"
 #include "core/NotifySettings.h"
@@ -109,10 +108,9 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     tabs->addTab(scrolling(buildEmailFrame()), QStringLiteral("&Email"));
     tabs->addTab(scrolling(notices), QStringLiteral("&Program and Web"));
     tabs->addTab(scrolling(new AddressSourcesPane(host.settings())), QStringLiteral("Address S&ources"));
-    tabs->addTab(scrolling(new WebRequestsPane(host, notifiers)), QStringLiteral("Web &Requests"));
-    tabs->addTab(scrolling(new MqttPane(host, notifiers)), QStringLiteral("&MQTT"));
-    tabs->addTab(scrolling(new DnsUpdatePane(host, notifiers)), QStringLiteral("&DNS Update"));
-    tabs->addTab(scrolling(new DnsApiPane(host, notifiers)), QStringLiteral("DNS &API"));
+    tabs->addTab(scrolling(new WebRequestsPane(host, notifiers, m_edits)), QStringLiteral("Web &Requests"));
+    for (const KindTabDescription& tab : notifierTabs())
+        tabs->addTab(scrolling(new KindTab(tab, host, notifiers, m_edits)), tab.tabText);
     txtStatus = named(new QLineEdit, "txtStatus");
     txtStatus->setReadOnly(true);
     txtStatus->setAccessibleName(QStringLiteral("Status"));
@@ -120,7 +118,8 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     QPalette palette = txtStatus->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     txtStatus->setPalette(palette);
-    // Every field is stored as it is edited: closing keeps what was typed, there is nothing to apply.
+    // Every field is stored as it is edited (typing once it pauses): closing keeps what was typed, there is nothing
+    // to apply.
     auto* buttons = named(new QDialogButtonBox(QDialogButtonBox::Close), "cmdClose");
     connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -138,6 +137,22 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
         // Opened before the keyring answered: the field shows the keyring's password once it is known.
         passwords->whenReady(this, [this, passwords] { txtPassword2->setText(passwords->password()); });
     }
+}
+
+frmConfigure::~frmConfigure()
+{
+    storeEdits(); // closed by its owner without a close event (a test, a shutdown)
+}
+
+void frmConfigure::storeEdits()
+{
+    m_edits.storeNow();
+}
+
+void frmConfigure::closeEvent(QCloseEvent* event)
+{
+    storeEdits();
+    QWidget::closeEvent(event);
 }
 
 void frmConfigure::fitScreen(const QWidget* parent)
@@ -267,17 +282,18 @@ QWidget* frmConfigure::buildEmailFrame()
     connect(cboSecurity, &QComboBox::activated, this, &frmConfigure::cboSecurity_Click);
     connect(cmdCertificates, &QPushButton::clicked, this, &frmConfigure::cmdCertificates_Click);
     editFlag(chkBody, NotifySettingsEditor::Flag::Body);
+    editText(Combo3->lineEdit(), NotifySettingsEditor::Text::Server);
     connect(Combo3, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        m_editor.setText(NotifySettingsEditor::Text::Server, text);
         if (text != m_hintServer)
             lblPresetHint->hide(); // another server: the provider's hint no longer applies
     });
     connect(Combo3, &QComboBox::activated, this, &frmConfigure::Combo3_Click);
-    connect(Combo2, &QComboBox::editTextChanged, this,
-            [this](const QString& text) { m_editor.setText(NotifySettingsEditor::Text::Encoding, text); });
+    editText(Combo2->lineEdit(), NotifySettingsEditor::Text::Encoding);
     connect(txtBody, &QPlainTextEdit::textChanged, this, [this] {
-        m_editor.setText(NotifySettingsEditor::Text::Body, bodyForStore(txtBody->toPlainText()));
-        showPreviews();
+        m_edits.defer(txtBody, [this] {
+            m_editor.setText(NotifySettingsEditor::Text::Body, bodyForStore(txtBody->toPlainText()));
+            showPreviews();
+        });
     });
     connect(cmdSend, &QPushButton::clicked, this, &frmConfigure::cmdSend_Click);
     return box;
@@ -339,17 +355,21 @@ QWidget* frmConfigure::buildWebFrame()
 void frmConfigure::editText(QLineEdit* field, NotifySettingsEditor::Text which)
 {
     // textChanged, not textEdited: an assignment by a preset is an edit like a keystroke.
-    connect(field, &QLineEdit::textChanged, this, [this, which](const QString& text) {
-        m_editor.setText(which, text);
-        showPreviews();
+    connect(field, &QLineEdit::textChanged, this, [this, field, which] {
+        m_edits.defer(field, [this, field, which] {
+            m_editor.setText(which, field->text());
+            showPreviews();
+        });
     });
 }
 
 void frmConfigure::editFlag(QCheckBox* box, NotifySettingsEditor::Flag which)
 {
     connect(box, &QCheckBox::toggled, this, [this, which](bool on) {
-        m_editor.setFlag(which, on);
-        showPreviews();
+        m_edits.storeNow([this, which, on] {
+            m_editor.setFlag(which, on);
+            showPreviews();
+        });
     });
 }
 
@@ -381,6 +401,7 @@ void frmConfigure::Form_Load()
     Text3->setText(program);
     Text2->setText(arguments);
     chkAttachment->setChecked(false);
+    storeEdits();
     showStatus(m_host.status());
 }
 
@@ -395,7 +416,7 @@ void frmConfigure::Combo3_Click(int index)
     txtPort->setText(preset->port);
     chkAuth->setChecked(true); // every provider in the list wants a login
     showSecurity(preset->security);
-    m_editor.setSecurity(preset->security);
+    m_edits.storeNow([this, security = preset->security] { m_editor.setSecurity(security); });
     lblPresetHint->setText(preset->hint);
     lblPresetHint->show();
 }
@@ -432,7 +453,7 @@ void frmConfigure::cboSecurity_Click(int index)
     if (port.isEmpty() || usual.contains(port))
         txtPort->setText(usualPort(security));
     showSecurity(security);
-    m_editor.setSecurity(security);
+    m_edits.storeNow([this, security] { m_editor.setSecurity(security); });
 }
 
 void frmConfigure::cmdCertificates_Click()
@@ -442,6 +463,7 @@ void frmConfigure::cmdCertificates_Click()
                                                       QStringLiteral("PEM certificates (*.pem *.crt);;All files (*)"));
     if (!path.isEmpty())
         txtTrustedCertificates->setText(path);
+    storeEdits();
 }
 
 void frmConfigure::cmdProgram_Click()
@@ -449,6 +471,7 @@ void frmConfigure::cmdProgram_Click()
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Program to start"), Text3->text());
     if (!path.isEmpty())
         Text3->setText(path);
+    storeEdits();
 }
 
 void frmConfigure::showPreviews()
@@ -471,16 +494,19 @@ void frmConfigure::showStatus(const QString& text)
 
 void frmConfigure::cmdSend_Click()
 {
+    storeEdits(); // each test sends what its fields show
     m_notifiers.notify(Notifiers::Kind::Mail, {});
 }
 
 void frmConfigure::Command2_Click()
 {
+    storeEdits();
     m_notifiers.notify(Notifiers::Kind::Program, {});
 }
 
 void frmConfigure::Command3_Click()
 {
+    storeEdits();
     if (m_host.notifySettings().url.isEmpty())
         return m_notifiers.notify(Notifiers::Kind::Web, {});
     // The outcome names the URL as it was requested, addresses filled in, secrets masked.

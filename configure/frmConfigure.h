@@ -1,5 +1,6 @@
 #pragma once
 
+#include "configure/PendingEdits.h"
 #include "core/Notifiers.h"
 #include "notify/NotifySettingsEditor.h"
 
@@ -7,20 +8,23 @@
 
 class NotificationHost;
 class QCheckBox;
+class QCloseEvent;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-/// "Notification Configuration": the fields of the three notifications, each written to the store and
-/// the in-memory value on every edit, the provider presets, three test buttons and a copy of the main
-/// window's status line, updated as it changes. Not modal; discarded when closed (Close or Esc).
+/// "Notification Configuration": the fields of the notifications, the provider presets, the test buttons and a
+/// copy of the main window's status line, updated as it changes. What is typed is written to the store and the
+/// in-memory value once the typing pauses or the field is left, any other edit at once; closing stores what is
+/// left. Not modal; discarded when closed (Close or Esc).
 class frmConfigure : public QWidget
 {
     Q_OBJECT
 public:
     frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget* parent = nullptr);
+    ~frmConfigure() override;
 
     /// The port a security choice usually has: 25, 587, 465, and 465 for SSL 2.0 as the old presets had it.
     static QString usualPort(MailSecurity security);
@@ -36,6 +40,11 @@ public slots:
     void cmdSend_Click();
     void Command2_Click();
     void Command3_Click();
+    /// Stores what was typed and is not stored yet.
+    void storeEdits();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QWidget* buildEmailFrame();
@@ -52,6 +61,7 @@ private:
     NotificationHost& m_host;
     Notifiers& m_notifiers;
     NotifySettingsEditor m_editor;
+    PendingEdits m_edits;
     QString m_hintServer; // the server of the preset whose hint is shown
 
     QComboBox* Combo3 = nullptr;
