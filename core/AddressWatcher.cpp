@@ -217,32 +217,13 @@ void AddressWatcher::lookupDone()
     }
     m_state.problem = {};
     m_state.asOf = m_state.lastChecked;
-    QList<AddressChange> changes;
-    const QString oldExternal = m_changeTest.oldExternal(), oldInternal = m_changeTest.oldInternal();
     m_external = *external;
     m_internal = m_localAddress();
-    const ChangeTest::Comparison comparison = m_changeTest.compareAndRemember(m_external, m_internal);
-    bool addressChanged = comparison.changed;
-    // "0" is what the store holds before an address was ever seen: no change to tell of.
-    const auto changed = [](const QString& before, const QString& after) {
-        return before != after && before != QLatin1String("0");
-    };
-    if (addressChanged && changed(oldInternal, m_internal))
-        changes.append({QStringLiteral("Internal"), oldInternal, m_internal});
-    if (addressChanged && changed(oldExternal, m_external))
-        changes.append({QStringLiteral("External"), oldExternal, m_external});
-
+    QString compared6; // the IPv6 address to compare: none when the IPv6 sources did not agree on one
     if (result6.outcome == LookupResult::Outcome::NoSources) {
         m_external6 = QLatin1String(NoIPv6);
     } else if (const std::optional<QString> external6 = agreedAddress(result6, QAbstractSocket::IPv6Protocol)) {
-        const QString oldExternal6 = m_changeTest.oldExternalIPv6();
-        m_external6 = *external6;
-        const ChangeTest::Comparison comparison6 = m_changeTest.compareAndRememberIPv6(*external6);
-        if (comparison6.changed) {
-            addressChanged = true;
-            if (changed(oldExternal6, m_external6))
-                changes.append({QStringLiteral("External IPv6"), oldExternal6, m_external6});
-        }
+        m_external6 = compared6 = *external6;
     } else {
         // The IPv4 sources answered, so the line is up; IPv6 sources that fail or disagree are not
         // trusted either way: the address shown and remembered stays, and nobody is told of a change.
@@ -252,6 +233,8 @@ void AddressWatcher::lookupDone()
             m_external6 = remembered.toString();
         qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << m_external6;
     }
+    const ChangeTest::Comparison comparison = m_changeTest.compareAndRemember(m_external, m_internal, compared6);
+    const bool addressChanged = comparison.changed();
     // The new addresses and the notices they owe go into the store in one write: a crash after it leaves them
     // owed, and the next start sends them. The registry takes one value after another: the notices go first, so a
     // crash between the two leaves the old addresses, and the change is found again.
@@ -268,16 +251,10 @@ void AddressWatcher::lookupDone()
     if (m_noticesRunning == 0)
         m_noticeFailed = m_owedNotified = false;
     if (addressChanged) {
-        // "0" (nothing remembered) reads as the address itself: there was no other before it.
-        const auto before = [](const QString& old, const QString& now) {
-            return old == QLatin1String("0") ? now : old;
-        };
-        m_previous = {before(oldInternal, m_internal), before(oldExternal, m_external), m_external6};
-        for (const AddressChange& change : changes) {
-            if (change.name == QLatin1String("External IPv6"))
-                m_previous[2] = change.before;
-        }
-        emit addressesChanged(changes);
+        m_previous = {comparison.before(QStringLiteral("Internal"), m_internal),
+                      comparison.before(QStringLiteral("External"), m_external),
+                      comparison.before(QStringLiteral("External IPv6"), m_external6)};
+        emit addressesChanged(comparison.changes);
         notifyChange(owed);
     }
     const QString again = addressChanged ? QStringLiteral("; the change will be announced again") : QString();
@@ -428,7 +405,7 @@ void AddressWatcher::retry(Notifiers::Kind kind, int entry)
     if (!isEntryEnabled(kind, entry))
         return m_pending.succeeded(kind, entry); // switched off since it failed: nobody wants it any more
     // Only with the addresses as they are now: after the lookup under way, or the first one.
-    if (m_lookupRunning || m_external == QLatin1String(NoAddressShown)) {
+    if (m_lookupRunning || !addressesShown()) {
         if (!m_retriesWaiting.contains(std::pair{kind, entry}))
             m_retriesWaiting.append({kind, entry});
         return;
@@ -448,7 +425,7 @@ void AddressWatcher::retry(Notifiers::Kind kind, int entry)
 
 void AddressWatcher::retryWaiting()
 {
-    if (m_external == QLatin1String(NoAddressShown))
+    if (!addressesShown())
         return;
     for (const auto& [kind, entry] : std::exchange(m_retriesWaiting, {})) {
         if (m_pending.isPending(kind, entry))

@@ -21,14 +21,6 @@
 
 class Settings;
 
-/// One address that a lookup found changed.
-struct AddressChange
-{
-    QString name;  // "Internal", "External" or "External IPv6"
-    QString before;
-    QString after;
-};
-
 /// The watcher without a window: looks the addresses up (on demand, on the refresh cycle, when the
 /// network changes), shows them through its signals, remembers them in the store and notifies on a
 /// change. The main window drives and observes one; the headless modes run one on their own.
@@ -159,6 +151,8 @@ private:
     void setStatusWithPending(const QString& text);
     void pendingUpdated();
     void planNextCheck();
+    /// Whether a lookup has found the addresses since the start (a notice goes out only with them).
+    bool addressesShown() const { return m_external != QLatin1String(NoAddressShown); }
     void updateState();
 
     Settings& m_settings;
