@@ -67,12 +67,11 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
                 emit natChanged(before, after, text);
             });
     connect(&m_router, &RouterCheck::finished, this, [this] {
-        if (m_lookupRunning || !m_cycleWaiting)
-            return;
-        emit cycleFinished(*std::exchange(m_cycleWaiting, std::nullopt));
+        if (m_phase == Phase::WaitingForRouter)
+            endCycle();
     });
     m_tick.setObjectName(QStringLiteral("timRefresh"));
-    m_tick.setParent(this);  // found by name among the window's children
+    m_tick.setParent(this); // found by name among the window's children
     m_tick.setInterval(1000);
     connect(&m_tick, &QTimer::timeout, this, &AddressWatcher::tick);
     connect(&m_pending, &PendingNotices::changed, this, &AddressWatcher::pendingUpdated);
@@ -81,7 +80,7 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
 
 AddressWatcher::~AddressWatcher()
 {
-    m_tick.setParent(nullptr);  // a member: destroyed with this object, not by it
+    m_tick.setParent(nullptr); // a member: destroyed with this object, not by it
 }
 
 void AddressWatcher::load()
@@ -139,9 +138,8 @@ void AddressWatcher::pendingUpdated()
 void AddressWatcher::planNextCheck()
 {
     const RefreshCycle& cycle = m_refresh;
-    m_state.nextCheck = m_tick.isActive() && !m_shutDown
-                            ? m_clock().addSecs(std::max(0, cycle.due() - cycle.ticks()))
-                            : QDateTime();
+    m_state.nextCheck =
+        m_tick.isActive() && !m_shutDown ? m_clock().addSecs(std::max(0, cycle.due() - cycle.ticks())) : QDateTime();
     updateState();
 }
 
@@ -165,12 +163,12 @@ void AddressWatcher::updateState()
 
 void AddressWatcher::lookUp()
 {
-    if (m_lookupRunning || m_shutDown)
+    if (m_phase == Phase::LookingUp || m_shutDown)
         return;
-    m_lookupRunning = true;
+    if (m_phase == Phase::WaitingForRouter)
+        endCycle(); // the router's late answer belongs to the next lookup
+    setPhase(Phase::LookingUp);
     ++m_lookupsStarted;
-    if (m_cycleWaiting)
-        emit cycleFinished(*std::exchange(m_cycleWaiting, std::nullopt));
     setStatus(QStringLiteral("Looking up your IPs..."));
     emit lookupStarted();
     m_router.start();
@@ -211,7 +209,7 @@ void AddressWatcher::lookupDone()
     if (!external) {
         m_state.problem = LookupProblem::fromResult(result);
         qCDebug(lcLookup).noquote() << "lookup failed:" << m_state.problem.shortText() << '\n'
-                                   << m_state.problem.details;
+                                    << m_state.problem.details;
         setStatus(m_state.problem.statusText());
         return endLookup(false);
     }
@@ -242,14 +240,14 @@ void AddressWatcher::lookupDone()
     if (addressChanged) {
         owed = enabledEntries();
         m_retriesWaiting.clear(); // only the newest addresses go out
-        m_notSaved = m_changeTest.save({{Key::PendingNotices, m_pending.owe(owed)}});
+        m_cycle.notSaved = m_changeTest.save({{Key::PendingNotices, m_pending.owe(owed)}});
     } else {
-        m_notSaved = m_changeTest.save();
+        m_cycle.notSaved = m_changeTest.save();
     }
     emit addressesUpdated();
-    m_changed = addressChanged;
+    m_cycle.changed = addressChanged;
     if (m_noticesRunning == 0)
-        m_noticeFailed = m_owedNotified = false;
+        m_cycle.noticeFailed = m_cycle.owedNotified = false;
     if (addressChanged) {
         m_previous = {comparison.before(QStringLiteral("Internal"), m_internal),
                       comparison.before(QStringLiteral("External"), m_external),
@@ -258,8 +256,8 @@ void AddressWatcher::lookupDone()
         notifyChange(owed);
     }
     const QString again = addressChanged ? QStringLiteral("; the change will be announced again") : QString();
-    if (!m_notSaved.isEmpty())
-        setStatus(QStringLiteral("Error: The new address could not be saved (%1)%2").arg(m_notSaved, again));
+    if (!m_cycle.notSaved.isEmpty())
+        setStatus(QStringLiteral("Error: The new address could not be saved (%1)%2").arg(m_cycle.notSaved, again));
     else
         setStatusWithPending(QStringLiteral("Finished looking up IPs"));
     endLookup(true);
@@ -267,7 +265,7 @@ void AddressWatcher::lookupDone()
 
 void AddressWatcher::endLookup(bool ok)
 {
-    m_lookupRunning = false;
+    setPhase(Phase::Notifying);
     planNextCheck();
     emit lookupFinished(ok);
     m_router.lookupEnded(ok ? m_external : QString());
@@ -288,7 +286,7 @@ void AddressWatcher::networkChanged()
 {
     if (m_shutDown)
         return;
-    if (m_lookupRunning) {
+    if (m_phase == Phase::LookingUp) {
         m_lookupAgain = true;
         return;
     }
@@ -377,7 +375,7 @@ void AddressWatcher::notifyChange(const QList<std::pair<Notifiers::Kind, int>>& 
 void AddressWatcher::recordOutcome(Notifiers::Kind kind, int entry, int change, const NotificationResult& result)
 {
     if (change != m_change)
-        return;  // a newer change has been notified since
+        return; // a newer change has been notified since
     if (result.ok())
         return m_pending.succeeded(kind, entry);
     m_pending.failed(kind, entry, result.notBefore);
@@ -405,7 +403,7 @@ void AddressWatcher::retry(Notifiers::Kind kind, int entry)
     if (!isEntryEnabled(kind, entry))
         return m_pending.succeeded(kind, entry); // switched off since it failed: nobody wants it any more
     // Only with the addresses as they are now: after the lookup under way, or the first one.
-    if (m_lookupRunning || !addressesShown()) {
+    if (m_phase == Phase::LookingUp || !addressesShown()) {
         if (!m_retriesWaiting.contains(std::pair{kind, entry}))
             m_retriesWaiting.append({kind, entry});
         return;
@@ -417,7 +415,7 @@ void AddressWatcher::retry(Notifiers::Kind kind, int entry)
         kind,
         [this, kind, entry, owed, change = m_change](const NotificationResult& result) {
             recordOutcome(kind, entry, change, result);
-            m_owedNotified = m_owedNotified || (owed && result.ok());
+            m_cycle.owedNotified = m_cycle.owedNotified || (owed && result.ok());
             noticeDone(result.ok());
         },
         entry);
@@ -436,28 +434,43 @@ void AddressWatcher::retryWaiting()
 void AddressWatcher::noticeDone(bool ok)
 {
     if (!ok)
-        m_noticeFailed = true;
-    if (m_noticesRunning > 0 && --m_noticesRunning == 0 && !m_lookupRunning)
+        m_cycle.noticeFailed = true;
+    // A notice that ends while no cycle runs (a retry due between lookups) ends no cycle.
+    if (m_noticesRunning > 0 && --m_noticesRunning == 0 && m_phase == Phase::Notifying)
         finishCycle(changeOutcome());
+}
+
+void AddressWatcher::setPhase(Phase phase)
+{
+    if (phase == m_phase)
+        return;
+    qCDebug(lcLookup) << "phase" << m_phase << "->" << phase;
+    m_phase = phase;
 }
 
 void AddressWatcher::finishCycle(Outcome outcome)
 {
+    m_cycle.outcome = outcome;
     // The router may still be answering: what it says belongs to this cycle (--once logs it before it ends).
     if (m_router.isRunning())
-        m_cycleWaiting = outcome;
+        setPhase(Phase::WaitingForRouter);
     else
-        emit cycleFinished(outcome);
+        endCycle();
+}
+
+void AddressWatcher::endCycle()
+{
+    setPhase(Phase::Idle);
+    emit cycleFinished(m_cycle.outcome);
 }
 
 AddressWatcher::Outcome AddressWatcher::changeOutcome() const
 {
-    if (!m_notSaved.isEmpty())
+    if (!m_cycle.notSaved.isEmpty())
         return Outcome::NotSaved;
-    // m_noticeFailed also counts a pending notice tried again in this cycle.
-    if (m_noticeFailed)
+    if (m_cycle.noticeFailed)
         return Outcome::NotifyFailed;
-    return m_changed || m_owedNotified ? Outcome::Notified : Outcome::Unchanged;
+    return m_cycle.changed || m_cycle.owedNotified ? Outcome::Notified : Outcome::Unchanged;
 }
 
 void AddressWatcher::shutdown()

@@ -39,6 +39,17 @@ public:
     };
     Q_ENUM(Outcome)
 
+    /// Where the watcher stands. A cycle is one lookup and every notice it started or that waited for it; it ends
+    /// (cycleFinished) once, when they have ended and the router has answered.
+    enum class Phase
+    {
+        Idle,
+        LookingUp,
+        Notifying,        ///< the lookup has ended; its notices (or tries of pending ones) run
+        WaitingForRouter, ///< the cycle's outcome is known; the router's answer still belongs to it
+    };
+    Q_ENUM(Phase)
+
     static constexpr const char* NoAddressShown = "000.000.000.000";
     static constexpr const char* NoIPv6 = "none";
 
@@ -100,7 +111,10 @@ public:
     QString previousInternalAddress() const { return m_previous[0].isNull() ? m_internal : m_previous[0]; }
     QString previousExternalAddress() const { return m_previous[1].isNull() ? m_external : m_previous[1]; }
     QString previousExternalIPv6Address() const { return m_previous[2].isNull() ? m_external6 : m_previous[2]; }
-    bool isLookupRunning() const { return m_lookupRunning; }
+    Phase phase() const { return m_phase; }
+    bool isLookupRunning() const { return m_phase == Phase::LookingUp; }
+    /// Whether a cycle has started and not yet ended (see Phase).
+    bool isCycleRunning() const { return m_phase != Phase::Idle; }
     /// How many lookups have started since the watcher was made.
     int lookupsStarted() const { return m_lookupsStarted; }
 
@@ -138,7 +152,10 @@ private:
     void familyDone();
     void lookupDone();
     void endLookup(bool ok);
+    void setPhase(Phase phase);
+    /// The cycle's outcome is known: it ends now, or when the router has answered.
     void finishCycle(Outcome outcome);
+    void endCycle();
     /// Every notification a change starts: each enabled kind's entries.
     QList<std::pair<Notifiers::Kind, int>> enabledEntries() const;
     void notifyChange(const QList<std::pair<Notifiers::Kind, int>>& entries);
@@ -161,23 +178,28 @@ private:
     RefreshCycle m_refresh;
     ChangeTest m_changeTest;
     RouterCheck m_router;
-    std::optional<Outcome> m_cycleWaiting; // the cycle's end, held until the router's part has ended
     QTimer m_tick;
     AddressLookup m_lookup4;
     AddressLookup m_lookup6;
     std::optional<LookupResult> m_result4;
-    std::optional<LookupResult> m_result6;  // nothing while the IPv6 lookup runs
-    bool m_lookupRunning = false;
+    std::optional<LookupResult> m_result6; // nothing while the IPv6 lookup runs
+    Phase m_phase = Phase::Idle;
     bool m_lookupAgain = false;
     bool m_shutDown = false;
     int m_lookupsStarted = 0;
     int m_noticesRunning = 0;
-    bool m_noticeFailed = false;
-    bool m_changed = false;  // the last lookup found a change
-    bool m_owedNotified = false; // a notice that an earlier run's change owed went out in this cycle
-    QString m_notSaved;      // why the last lookup's addresses are not in the store
+    /// What the cycle found, for its outcome. A cycle that starts while notices of an earlier one still run
+    /// keeps their failures.
+    struct Cycle
+    {
+        bool changed = false;                 // the lookup found a change
+        bool noticeFailed = false;            // also a pending notice tried again in this cycle
+        bool owedNotified = false;            // a notice that an earlier run's change owed went out
+        QString notSaved;                     // why the lookup's addresses are not in the store
+        Outcome outcome = Outcome::Unchanged; // once finishCycle has been called
+    } m_cycle;
     PendingNotices m_pending;
-    int m_change = 0;                         // counts changes: outcomes of an older one are not recorded
+    int m_change = 0; // counts changes: outcomes of an older one are not recorded
     QList<std::pair<Notifiers::Kind, int>> m_retriesWaiting; // due while a lookup ran or before any address was shown
     std::array<QString, 3> m_previous;                       // internal, external, IPv6 before the last change
 
