@@ -48,7 +48,9 @@ const char* outcomeName(LookupResult::Outcome outcome)
 
 AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
     : QObject(parent), m_settings(settings), m_product(LoadProductInfo()), m_changeTest(settings), m_router(settings),
-      m_pending(settings), m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address),
+      m_pending(settings), m_notices(m_pending, [this](Notifiers::Kind kind, int entry,
+                                                       Notifiers::Done done) { notify(kind, std::move(done), entry); }),
+      m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address),
       m_ipv6Route(&hasIPv6Route)
 {
     qRegisterMetaType<WatchState>();
@@ -75,7 +77,12 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
     m_tick.setInterval(1000);
     connect(&m_tick, &QTimer::timeout, this, &AddressWatcher::tick);
     connect(&m_pending, &PendingNotices::changed, this, &AddressWatcher::pendingUpdated);
-    connect(&m_pending, &PendingNotices::due, this, &AddressWatcher::retry);
+    connect(&m_pending, &PendingNotices::due, &m_notices, &NoticeDispatcher::retry);
+    m_notices.setReady([this] { return m_phase != Phase::LookingUp && addressesShown(); });
+    m_notices.setEnabled(
+        [this](const NoticeDispatcher::Entry& entry) { return isEntryEnabled(entry.first, entry.second); });
+    connect(&m_notices, &NoticeDispatcher::ended, this, &AddressWatcher::noticeEnded);
+    connect(&m_notices, &NoticeDispatcher::failed, this, &AddressWatcher::setStatusWithPending);
 }
 
 AddressWatcher::~AddressWatcher()
@@ -239,21 +246,21 @@ void AddressWatcher::lookupDone()
     QList<std::pair<Notifiers::Kind, int>> owed;
     if (addressChanged) {
         owed = enabledEntries();
-        m_retriesWaiting.clear(); // only the newest addresses go out
+        m_notices.newChange();
         m_cycle.notSaved = m_changeTest.save({{Key::PendingNotices, m_pending.owe(owed)}});
     } else {
         m_cycle.notSaved = m_changeTest.save();
     }
     emit addressesUpdated();
     m_cycle.changed = addressChanged;
-    if (m_noticesRunning == 0)
+    if (m_notices.running() == 0)
         m_cycle.noticeFailed = m_cycle.owedNotified = false;
     if (addressChanged) {
         m_previous = {comparison.before(QStringLiteral("Internal"), m_internal),
                       comparison.before(QStringLiteral("External"), m_external),
                       comparison.before(QStringLiteral("External IPv6"), m_external6)};
         emit addressesChanged(comparison.changes);
-        notifyChange(owed);
+        m_notices.notifyChange(owed);
     }
     const QString again = addressChanged ? QStringLiteral("; the change will be announced again") : QString();
     if (!m_cycle.notSaved.isEmpty())
@@ -271,10 +278,10 @@ void AddressWatcher::endLookup(bool ok)
     m_router.lookupEnded(ok ? m_external : QString());
     // Tries that waited for this lookup belong to its cycle: a one-shot run waits for them too.
     if (ok)
-        retryWaiting();
+        m_notices.retryWaiting();
     if (!ok)
         finishCycle(Outcome::LookupFailed);
-    else if (m_noticesRunning == 0)
+    else if (m_notices.running() == 0)
         finishCycle(changeOutcome());
     if (m_lookupAgain && !m_shutDown) {
         m_lookupAgain = false;
@@ -353,42 +360,6 @@ QList<std::pair<Notifiers::Kind, int>> AddressWatcher::enabledEntries() const
     return entries;
 }
 
-void AddressWatcher::notifyChange(const QList<std::pair<Notifiers::Kind, int>>& entries)
-{
-    // Counted before the first starts: a notifier may report its end before notify returns. What an older change
-    // left to try again was dropped when these were stored as owed: only the newest addresses go out.
-    m_noticesRunning += int(entries.size());
-    const int change = ++m_change;
-    for (const auto& item : entries) {
-        const Notifiers::Kind kind = item.first; // named: clang 14 cannot capture a structured binding
-        const int entry = item.second;
-        notify(
-            kind,
-            [this, kind, entry, change](const NotificationResult& result) {
-                recordOutcome(kind, entry, change, result);
-                noticeDone(result.ok());
-            },
-            entry);
-    }
-}
-
-void AddressWatcher::recordOutcome(Notifiers::Kind kind, int entry, int change, const NotificationResult& result)
-{
-    if (change != m_change)
-        return; // a newer change has been notified since
-    if (result.ok())
-        return m_pending.succeeded(kind, entry);
-    m_pending.failed(kind, entry, result.notBefore);
-    if (m_shutDown || result.outcome == NotificationResult::Outcome::GivenUp)
-        return;
-    // The notifier's own error when it gave one.
-    const QString failure =
-        !result.message.isEmpty()
-            ? result.message
-            : QStringLiteral("Error: The %1 did not go out").arg(QLatin1String(notifierKind(kind).statusName));
-    setStatusWithPending(failure);
-}
-
 bool AddressWatcher::isEntryEnabled(Notifiers::Kind kind, int entry) const
 {
     if (entry == 0)
@@ -396,47 +367,13 @@ bool AddressWatcher::isEntryEnabled(Notifiers::Kind kind, int entry) const
     return m_notifiers && m_notifiers->moreEntries(kind).contains(entry);
 }
 
-void AddressWatcher::retry(Notifiers::Kind kind, int entry)
-{
-    if (m_shutDown)
-        return;
-    if (!isEntryEnabled(kind, entry))
-        return m_pending.succeeded(kind, entry); // switched off since it failed: nobody wants it any more
-    // Only with the addresses as they are now: after the lookup under way, or the first one.
-    if (m_phase == Phase::LookingUp || !addressesShown()) {
-        if (!m_retriesWaiting.contains(std::pair{kind, entry}))
-            m_retriesWaiting.append({kind, entry});
-        return;
-    }
-    ++m_noticesRunning;
-    // Owed by a change that a run stopped before it was told: when it goes out, this cycle told of a change.
-    const bool owed = m_pending.failures(kind, entry) == 0;
-    notify(
-        kind,
-        [this, kind, entry, owed, change = m_change](const NotificationResult& result) {
-            recordOutcome(kind, entry, change, result);
-            m_cycle.owedNotified = m_cycle.owedNotified || (owed && result.ok());
-            noticeDone(result.ok());
-        },
-        entry);
-}
-
-void AddressWatcher::retryWaiting()
-{
-    if (!addressesShown())
-        return;
-    for (const auto& [kind, entry] : std::exchange(m_retriesWaiting, {})) {
-        if (m_pending.isPending(kind, entry))
-            retry(kind, entry);
-    }
-}
-
-void AddressWatcher::noticeDone(bool ok)
+void AddressWatcher::noticeEnded(bool ok, bool owed)
 {
     if (!ok)
         m_cycle.noticeFailed = true;
+    m_cycle.owedNotified = m_cycle.owedNotified || (owed && ok);
     // A notice that ends while no cycle runs (a retry due between lookups) ends no cycle.
-    if (m_noticesRunning > 0 && --m_noticesRunning == 0 && m_phase == Phase::Notifying)
+    if (m_notices.running() == 0 && m_phase == Phase::Notifying)
         finishCycle(changeOutcome());
 }
 
@@ -478,6 +415,7 @@ void AddressWatcher::shutdown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    m_notices.stop();
     m_tick.stop();
     m_state.nextCheck = QDateTime();
     m_lookup4.cancel();

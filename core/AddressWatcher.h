@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ChangeTest.h"
+#include "core/NoticeDispatcher.h"
 #include "core/Notifiers.h"
 #include "core/NotifySettings.h"
 #include "core/PendingNotices.h"
@@ -158,12 +159,8 @@ private:
     void endCycle();
     /// Every notification a change starts: each enabled kind's entries.
     QList<std::pair<Notifiers::Kind, int>> enabledEntries() const;
-    void notifyChange(const QList<std::pair<Notifiers::Kind, int>>& entries);
-    void noticeDone(bool ok);
-    void recordOutcome(Notifiers::Kind kind, int entry, int change, const NotificationResult& result);
+    void noticeEnded(bool ok, bool owed);
     bool isEntryEnabled(Notifiers::Kind kind, int entry) const;
-    void retry(Notifiers::Kind kind, int entry);
-    void retryWaiting();
     Outcome changeOutcome() const;
     void setStatusWithPending(const QString& text);
     void pendingUpdated();
@@ -187,7 +184,6 @@ private:
     bool m_lookupAgain = false;
     bool m_shutDown = false;
     int m_lookupsStarted = 0;
-    int m_noticesRunning = 0;
     /// What the cycle found, for its outcome. A cycle that starts while notices of an earlier one still run
     /// keeps their failures.
     struct Cycle
@@ -199,9 +195,8 @@ private:
         Outcome outcome = Outcome::Unchanged; // once finishCycle has been called
     } m_cycle;
     PendingNotices m_pending;
-    int m_change = 0; // counts changes: outcomes of an older one are not recorded
-    QList<std::pair<Notifiers::Kind, int>> m_retriesWaiting; // due while a lookup ran or before any address was shown
-    std::array<QString, 3> m_previous;                       // internal, external, IPv6 before the last change
+    NoticeDispatcher m_notices;
+    std::array<QString, 3> m_previous; // internal, external, IPv6 before the last change
 
     QString m_status;
     QString m_statusBase; // the status line before its "(... pending ...)" part; null when it has none

@@ -58,12 +58,17 @@ private slots:
         QCOMPARE(ended.takeFirst().at(0).value<Outcome>(), Outcome::Notified);
         QVERIFY(!watcher.isCycleRunning());
 
-        // A failed lookup while a notice of an earlier change runs ends its cycle, and the notice's end no other.
+        // A failed lookup while notices of earlier changes run ends its cycle, and their ends no other. Only the
+        // newest change's outcome is recorded.
         lookUp(watcher, "203.0.113.2");
+        lookUp(watcher, "203.0.113.3");
         lookUp(watcher, "error");
         QCOMPARE(ended.size(), 1);
         QCOMPARE(ended.takeFirst().at(0).value<Outcome>(), Outcome::LookupFailed);
         m_running.takeFirst()(NotificationResult::failed());
+        QCOMPARE(watcher.pendingNotices().failures(Notifiers::Kind::Web, 0), 0);
+        m_running.takeFirst()(NotificationResult::failed());
+        QCOMPARE(watcher.pendingNotices().failures(Notifiers::Kind::Web, 0), 1);
         QVERIFY(ended.isEmpty() && watcher.phase() == Phase::Idle);
 
         // The failed notice tried again between lookups: no cycle starts or ends.
