@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <utility>
 
-Q_LOGGING_CATEGORY(lcStatus, "vistrel.status", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcLookup, "vistrel.lookup", QtInfoMsg)
 
 namespace {
@@ -76,6 +75,7 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
     m_tick.setParent(this); // found by name among the window's children
     m_tick.setInterval(1000);
     connect(&m_tick, &QTimer::timeout, this, &AddressWatcher::tick);
+    connect(&m_statusLine, &StatusLine::changed, this, &AddressWatcher::statusChanged);
     connect(&m_pending, &PendingNotices::changed, this, &AddressWatcher::pendingUpdated);
     connect(&m_pending, &PendingNotices::due, &m_notices, &NoticeDispatcher::retry);
     m_notices.setReady([this] { return m_phase != Phase::LookingUp && addressesShown(); });
@@ -108,17 +108,12 @@ void AddressWatcher::loadRefreshSettings(bool defaultOn)
 
 void AddressWatcher::setStatus(const QString& text)
 {
-    m_statusBase = QString();
-    m_status = text;
-    qCInfo(lcStatus).noquote() << text;
-    emit statusChanged(text);
+    m_statusLine.show(text);
 }
 
 void AddressWatcher::setStatusWithPending(const QString& text)
 {
-    const QString pending = m_pending.summary();
-    setStatus(pending.isEmpty() ? text : text + QStringLiteral(" (") + pending + u')');
-    m_statusBase = text;
+    m_statusLine.showWithPending(text, m_pending.summary());
 }
 
 void AddressWatcher::showNotifierStatus(const QString& text)
@@ -131,9 +126,7 @@ void AddressWatcher::showNotifierStatus(const QString& text)
 
 void AddressWatcher::pendingUpdated()
 {
-    // A status line that tells what is pending follows it: a dropped notice is pending no more.
-    if (const QString base = m_statusBase; !base.isNull())
-        setStatusWithPending(base);
+    m_statusLine.pendingChanged(m_pending.summary());
     m_state.pending = m_pending.summary();
     updateState();
     emit pendingChanged(m_state.pending);

@@ -9,6 +9,7 @@
 #include "core/RefreshCycle.h"
 #include "core/RouterCheck.h"
 #include "core/SettingsKeys.h"
+#include "core/StatusLine.h"
 #include "core/WatchState.h"
 #include "discovery/AddressLookup.h"
 
@@ -103,7 +104,7 @@ public:
     const WatchState& state() const { return m_state; }
     /// Replaces the wall clock of the state's times (tests).
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
-    const QString& status() const { return m_status; }
+    const QString& status() const { return m_statusLine.text(); }
     /// The addresses as shown ("000.000.000.000" before the first lookup; IPv6 "none" when there is none).
     const QString& internalAddress() const { return m_internal; }
     const QString& externalAddress() const { return m_external; }
@@ -198,8 +199,7 @@ private:
     NoticeDispatcher m_notices;
     std::array<QString, 3> m_previous; // internal, external, IPv6 before the last change
 
-    QString m_status;
-    QString m_statusBase; // the status line before its "(... pending ...)" part; null when it has none
+    StatusLine m_statusLine;
     int m_ownNoticesRunning = 0;
     WatchState m_state;
     WatchState m_shownState; // as last emitted
