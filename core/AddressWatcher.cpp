@@ -1,6 +1,5 @@
 #include "core/AddressWatcher.h"
 
-#include "core/AddressSourceSettings.h"
 #include "core/Settings.h"
 #include "platform/LocalAddress.h"
 
@@ -47,20 +46,13 @@ const char* outcomeName(LookupResult::Outcome outcome)
 
 AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
     : QObject(parent), m_settings(settings), m_product(LoadProductInfo()), m_changeTest(settings), m_router(settings),
-      m_pending(settings), m_notices(m_pending, [this](Notifiers::Kind kind, int entry,
-                                                       Notifiers::Done done) { notify(kind, std::move(done), entry); }),
-      m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address),
-      m_ipv6Route(&hasIPv6Route)
+      m_observer(settings), m_pending(settings),
+      m_notices(m_pending, [this](Notifiers::Kind kind, int entry,
+                                  Notifiers::Done done) { notify(kind, std::move(done), entry); }),
+      m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address)
 {
     qRegisterMetaType<WatchState>();
-    connect(&m_lookup4, &AddressLookup::finished, this, [this](const LookupResult& result) {
-        m_result4 = result;
-        familyDone();
-    });
-    connect(&m_lookup6, &AddressLookup::finished, this, [this](const LookupResult& result) {
-        m_result6 = result;
-        familyDone();
-    });
+    connect(&m_observer, &AddressObserver::observed, this, &AddressWatcher::lookupDone);
     connect(&m_router, &RouterCheck::answered, this, &AddressWatcher::routerAnswered);
     connect(&m_router, &RouterCheck::natChanged, this,
             [this](RouterCheck::Nat before, RouterCheck::Nat after, const QString& text) {
@@ -173,35 +165,13 @@ void AddressWatcher::lookUp()
     emit lookupStarted();
     m_router.start();
 
-    const AddressSourceSettings sources(m_settings);
-    AddressLookup::Config config;
-    config.quorum = sources.quorum();
-    config.sources = sources.ipv4Sources();
-    config.family = QAbstractSocket::IPv4Protocol;
-    AddressLookup::Config config6 = config;
-    config6.sources = sources.ipv6Sources();
-    config6.family = QAbstractSocket::IPv6Protocol;
-    m_result4.reset();
-    m_result6.reset();
-    // No IPv6 route: asking would only wait for the sources to time out.
-    if (config6.sources.isEmpty() || !m_ipv6Route()) {
-        m_result6 = LookupResult{LookupResult::Outcome::NoSources, QString(), {}};
-    } else {
-        m_lookup6.start(config6);
-    }
-    m_lookup4.start(config);
+    m_observer.start();
 }
 
-void AddressWatcher::familyDone()
+void AddressWatcher::lookupDone(const AddressObservation& observation)
 {
-    if (m_result4 && m_result6)
-        lookupDone();
-}
-
-void AddressWatcher::lookupDone()
-{
-    const LookupResult result = *m_result4;
-    const LookupResult result6 = *m_result6;
+    const LookupResult& result = observation.ipv4;
+    const LookupResult& result6 = observation.ipv6;
     qCDebug(lcLookup) << "IPv4 lookup" << outcomeName(result.outcome) << result.address << "IPv6 lookup"
                       << outcomeName(result6.outcome) << result6.address;
     m_state.lastChecked = m_clock();
@@ -411,8 +381,7 @@ void AddressWatcher::shutdown()
     m_notices.stop();
     m_tick.stop();
     m_state.nextCheck = QDateTime();
-    m_lookup4.cancel();
-    m_lookup6.cancel();
+    m_observer.cancel();
     m_router.cancel();
     if (m_notifiers)
         m_notifiers->abort();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AddressObserver.h"
 #include "core/ChangeTest.h"
 #include "core/NoticeDispatcher.h"
 #include "core/Notifiers.h"
@@ -63,7 +64,7 @@ public:
     void setLocalAddressSource(std::function<QString()> source) { m_localAddress = std::move(source); }
     /// Whether the machine can reach the IPv6 internet (its routing table by default); without a
     /// route the IPv6 sources are not asked and the IPv6 address is "none".
-    void setIPv6RouteProbe(std::function<bool()> probe) { m_ipv6Route = std::move(probe); }
+    void setIPv6RouteProbe(std::function<bool()> probe) { m_observer.setIPv6RouteProbe(std::move(probe)); }
     /// The query that asks the router for its WAN address along with each lookup; without one it is not asked.
     void setRouterQuery(RouterQuery* query) { m_router.setQuery(query); }
     /// The router's WAN address as shown ("" before it was first asked).
@@ -151,8 +152,7 @@ signals:
     void pendingChanged(const QString& summary);
 
 private:
-    void familyDone();
-    void lookupDone();
+    void lookupDone(const AddressObservation& observation);
     void endLookup(bool ok);
     void setPhase(Phase phase);
     /// The cycle's outcome is known: it ends now, or when the router has answered.
@@ -177,10 +177,7 @@ private:
     ChangeTest m_changeTest;
     RouterCheck m_router;
     QTimer m_tick;
-    AddressLookup m_lookup4;
-    AddressLookup m_lookup6;
-    std::optional<LookupResult> m_result4;
-    std::optional<LookupResult> m_result6; // nothing while the IPv6 lookup runs
+    AddressObserver m_observer;
     Phase m_phase = Phase::Idle;
     bool m_lookupAgain = false;
     bool m_shutDown = false;
@@ -210,5 +207,4 @@ private:
 
     Notifiers* m_notifiers = nullptr;
     std::function<QString()> m_localAddress;
-    std::function<bool()> m_ipv6Route;
 };
