@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/SettingsFile.h"
-
 #include <QByteArray>
 #include <QLoggingCategory>
 #include <QString>
@@ -10,6 +8,8 @@
 #include <optional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcStore)
+
+struct StoreResult;
 
 /// What SettingsFile needs of the system it runs on: reading and atomically replacing the file, removing a
 /// write's leftovers, making a file private, and the system's own store of settings where there is one. Each

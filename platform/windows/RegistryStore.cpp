@@ -1,5 +1,6 @@
 #include "platform/windows/RegistryStore.h"
 
+#include "platform/SettingsFile.h"
 #include "platform/windows/Registry.h"
 
 RegistryStore::RegistryStore(QString path) : m_key(path.mid(Registry::CurrentUser.size())) {}
