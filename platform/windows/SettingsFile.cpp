@@ -8,10 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QRandomGenerator>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
-#include <io.h>
 #include <windows.h>
 
 Q_LOGGING_CATEGORY(lcStore, "vistrel.settings")
@@ -22,6 +21,16 @@ Q_LOGGING_CATEGORY(lcStore, "vistrel.settings")
 // by the folder's permissions, so no file gets permissions of its own here.
 
 namespace {
+
+// Six letters or digits, as isTemporaryName expects after ".tmp-".
+QString randomSuffix()
+{
+    static const char Characters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QString suffix;
+    for (int i = 0; i < 6; ++i)
+        suffix += QLatin1Char(Characters[QRandomGenerator::global()->bounded(int(sizeof(Characters) - 1))]);
+    return suffix;
+}
 
 bool isRegistryPath(const QString& path)
 {
@@ -186,20 +195,33 @@ StoreResult SettingsFile::write(const QString& section, const QList<std::pair<QS
 
     const QString target = resolve(m_path);
     QDir().mkpath(QFileInfo(target).absolutePath());
-    // The temporary file has a name of its own (isTemporaryName), so that tidyUp finds what a kill left behind.
-    QTemporaryFile file(target + QStringLiteral(".tmp-XXXXXX"));
     const QByteArray bytes = text.toBytes();
-    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
-        return {false, QStringLiteral("%1 cannot be written: %2").arg(target, file.errorString())};
-    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()))))
-        return {false, QStringLiteral("%1 cannot be written: %2").arg(target, systemErrorText(long(::GetLastError())))};
-    const QString temporary = QDir::toNativeSeparators(file.fileName());
-    file.close();
-    const QString native = QDir::toNativeSeparators(target);
-    if (!::MoveFileExW(reinterpret_cast<LPCWSTR>(temporary.utf16()), reinterpret_cast<LPCWSTR>(native.utf16()),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return {false, QStringLiteral("%1 cannot be written: %2").arg(target, systemErrorText(long(::GetLastError())))};
-    file.setAutoRemove(false); // its name is the settings file's now
+    const auto wide = [](const QString& text) { return reinterpret_cast<LPCWSTR>(text.utf16()); };
+    const auto failed = [&target](DWORD error) {
+        return StoreResult{false, QStringLiteral("%1 cannot be written: %2").arg(target, systemErrorText(long(error)))};
+    };
+    // The temporary file has a name of its own (isTemporaryName), so that tidyUp finds what a kill left behind.
+    QString temporary;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 8 && handle == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = QDir::toNativeSeparators(target) + QStringLiteral(".tmp-") + randomSuffix();
+        handle = ::CreateFileW(wide(temporary), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
+            return failed(::GetLastError());
+    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return failed(ERROR_FILE_EXISTS);
+    DWORD written = 0;
+    const bool stored = ::WriteFile(handle, bytes.constData(), DWORD(bytes.size()), &written, nullptr) &&
+                        written == DWORD(bytes.size()) && ::FlushFileBuffers(handle);
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    if (!stored || !::MoveFileExW(wide(temporary), wide(QDir::toNativeSeparators(target)),
+                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD cause = stored ? ::GetLastError() : error;
+        ::DeleteFileW(wide(temporary));
+        return failed(cause);
+    }
     // Read again next time: a value of the same length written within the same millisecond would leave size and
     // time as they were.
     m_snapshot.reset();
