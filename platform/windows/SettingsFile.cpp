@@ -9,10 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
-#include <io.h>
 #include <windows.h>
 
 // The default store is the registry (RegistryStore). A store named by a file (--config) is an INI file as on
@@ -22,6 +21,16 @@
 namespace SettingsStorage {
 
 namespace {
+
+// Six letters or digits, as SettingsFile::isTemporaryName expects after ".tmp-".
+QString randomSuffix()
+{
+    static const char Characters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QString suffix;
+    for (int i = 0; i < 6; ++i)
+        suffix += QLatin1Char(Characters[QRandomGenerator::global()->bounded(int(sizeof(Characters) - 1))]);
+    return suffix;
+}
 
 FileVersion versionFrom(const QFileInfo& info)
 {
@@ -71,20 +80,33 @@ FileRead readFile(const QString& path)
 StoreResult replaceFile(const QString& target, const QByteArray& bytes, const FileVersion&, bool,
                         std::optional<FileVersion>*)
 {
+    const auto wide = [](const QString& text) { return reinterpret_cast<LPCWSTR>(text.utf16()); };
+    const auto failed = [&target](DWORD error) {
+        return StoreResult{false, QStringLiteral("%1 cannot be written: %2").arg(target, systemErrorText(long(error)))};
+    };
     // The temporary file has a name of its own (SettingsFile::isTemporaryName), so that tidyUp finds what a kill
     // left behind.
-    QTemporaryFile file(target + QStringLiteral(".tmp-XXXXXX"));
-    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
-        return {false, QStringLiteral("%1 cannot be written: %2").arg(target, file.errorString())};
-    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()))))
-        return {false, QStringLiteral("%1 cannot be written: %2").arg(target, systemErrorText(long(::GetLastError())))};
-    const QString temporary = QDir::toNativeSeparators(file.fileName());
-    file.close();
-    const QString native = QDir::toNativeSeparators(target);
-    if (!::MoveFileExW(reinterpret_cast<LPCWSTR>(temporary.utf16()), reinterpret_cast<LPCWSTR>(native.utf16()),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return {false, QStringLiteral("%1 cannot be written: %2").arg(target, systemErrorText(long(::GetLastError())))};
-    file.setAutoRemove(false); // its name is the settings file's now
+    QString temporary;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 8 && handle == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = QDir::toNativeSeparators(target) + QStringLiteral(".tmp-") + randomSuffix();
+        handle = ::CreateFileW(wide(temporary), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
+            return failed(::GetLastError());
+    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return failed(ERROR_FILE_EXISTS);
+    DWORD written = 0;
+    const bool stored = ::WriteFile(handle, bytes.constData(), DWORD(bytes.size()), &written, nullptr) &&
+                        written == DWORD(bytes.size()) && ::FlushFileBuffers(handle);
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    if (!stored || !::MoveFileExW(wide(temporary), wide(QDir::toNativeSeparators(target)),
+                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD cause = stored ? ::GetLastError() : error;
+        ::DeleteFileW(wide(temporary));
+        return failed(cause);
+    }
     // No version of the new file: a value of the same length written within the same millisecond would leave size
     // and time as they were, so the file is read again next time.
     return {};
