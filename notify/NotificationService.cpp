@@ -28,9 +28,9 @@ void NotificationService::notify(Kind kind, Done done)
     case Kind::Mail:
         return sendMail(std::move(done));
     case Kind::Web:
-        return m_web.doHitURL(std::move(done));
+        return m_web.sendFirstUrl(std::move(done));
     case Kind::Program: {
-        const NotificationResult result = m_program.doLauchProg();
+        const NotificationResult result = m_program.startProgram();
         if (done)
             done(result);
         return;
@@ -100,7 +100,7 @@ void NotificationService::sendMail(Done done)
         m_host.notifySettings().password = passwords->password(); // the settings file, read again since, holds none
     }
     m_mailDone = std::move(done);
-    m_session.cmdSend_Click();
+    m_session.startMail();
     // A mail refused before it started (settings, certificates) has reported through finished() already.
     if (!m_session.isBusy()) {
         if (Done refused = std::exchange(m_mailDone, {}))

@@ -16,7 +16,7 @@ NotificationResult ProgramNotifier::fail(const QString& status)
     return NotificationResult::failed(status);
 }
 
-NotificationResult ProgramNotifier::doLauchProg()
+NotificationResult ProgramNotifier::startProgram()
 {
     const NotifySettings& values = m_host.notifySettings();
     if (values.program.isEmpty())

@@ -14,7 +14,7 @@ public:
     ProgramNotifier(NotificationHost& host, ProcessLauncher& launcher) : m_host(host), m_launcher(launcher) {}
 
     /// Starts the program: delivered once it started, failed with the status shown otherwise.
-    NotificationResult doLauchProg();
+    NotificationResult startProgram();
 
 private:
     NotificationResult fail(const QString& status);

@@ -92,7 +92,7 @@ quint16 SmtpSession::portFromText(const QString& text)
 // ---------------------------------------------------------------------------------------------
 // Starting and ending
 
-void SmtpSession::cmdSend_Click()
+void SmtpSession::startMail()
 {
     ConnectMailServer();
 }

@@ -60,7 +60,7 @@ public:
     void setTimerInterval(int ms) { m_mailTimer.setInterval(ms); }
 
     /// Starts a send: refused with a status text while another one is under way.
-    void cmdSend_Click();
+    void startMail();
     /// Opens the connection and returns; the dialogue follows on the transport's events.
     void ConnectMailServer();
     /// Closes the plain and the secure connection, whichever is open.

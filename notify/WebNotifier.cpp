@@ -74,7 +74,7 @@ WebNotifier::~WebNotifier()
     qDeleteAll(exchanges); // each ends its request quietly
 }
 
-void WebNotifier::doHitURL(Notifiers::Done done)
+void WebNotifier::sendFirstUrl(Notifiers::Done done)
 {
     const auto fail = [this, &done](const QString& status) {
         m_host.setStatus(status);

@@ -46,8 +46,8 @@ public:
 
     /// Starts the request and returns. @p done runs once, later (or at once when there is no URL to hit), with
     /// true only for a 2xx answer that is not a dynamic-DNS error. Several requests may be under way at once.
-    void doHitURL(Notifiers::Done done = {});
-    /// Sends web request @p entry (WebEntries::First to Last) as doHitURL sends the first.
+    void sendFirstUrl(Notifiers::Done done = {});
+    /// Sends web request @p entry (WebEntries::First to Last) as sendFirstUrl sends the first.
     void send(int entry, Notifiers::Done done);
     /// Ends the requests under way: their @p done reports them given up, no status is shown.
     void abort();

@@ -10,6 +10,10 @@
 #include <utility>
 #include <vector>
 
+namespace SettingsStorage {
+class KeyStore;
+}
+
 /// How a write to the store ended: a value with the reason, for whoever must tell the user.
 struct StoreResult
 {
@@ -109,4 +113,5 @@ private:
     QString m_path;
     std::vector<std::pair<QString, QString>> m_secrets;
     mutable std::unique_ptr<Snapshot> m_snapshot;
+    std::unique_ptr<SettingsStorage::KeyStore> m_keyStore; ///< the system's own store, when the path names one
 };

@@ -213,7 +213,8 @@ void TestMqttNotifier::showsWhyItFailed()
 
     const qint64 peakBefore = peakMemoryKiB();
     const NotificationResult result = publish(host, 1000);
-    QVERIFY2(peakMemoryKiB() - peakBefore < 32 * 1024, qPrintable(QString::number(peakMemoryKiB() - peakBefore)));
+    // A few MiB, some 40 under the sanitizers: far below the 256 MiB the broker announces.
+    QVERIFY2(peakMemoryKiB() - peakBefore < 64 * 1024, qPrintable(QString::number(peakMemoryKiB() - peakBefore)));
     QCOMPARE(result.outcome, NotificationResult::Outcome::Failed);
     QCOMPARE(result.message, host.status());
     const QString expected = status.contains("%1") ? status.arg(broker + ":" + QString::number(portNumber)) : status;

@@ -61,7 +61,7 @@ void TestProgramNotifier::launches()
     host.notifySettings().program = program.replace(QLatin1String("@"), m_recorder);
     host.notifySettings().arguments = arguments;
     DetachedProcessLauncher launcher;
-    ProgramNotifier(host, launcher).doLauchProg();
+    ProgramNotifier(host, launcher).startProgram();
     if (host.statuses != QStringList{"Opening " + program, "Opened: " + program}) {
         QCOMPARE(host.statuses, result);
         return;

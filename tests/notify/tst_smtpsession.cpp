@@ -99,7 +99,7 @@ private:
     {
         session.setTimerInterval(interval);
         QSignalSpy finished(&session, &SmtpSession::finished);
-        session.cmdSend_Click();
+        session.startMail();
         return !session.isBusy() || finished.wait(20000);
     }
     QTemporaryDir m_dir;
@@ -313,12 +313,12 @@ void TestSmtpSession::timeOutAfterThirtyTicksAndNoSecondSendMeanwhile()
     QVERIFY(start(peer, {"--stall", "greeting"}));
     SmtpSession session(*m_host);
     session.setTimerInterval(3600 * 1000); // the ticks are driven here
-    session.cmdSend_Click();
+    session.startMail();
     QTRY_COMPARE(session.state(), SmtpSession::State::Greeting);
     for (int i = 0; i < SmtpSession::TimeoutTicks - 1; ++i)
         session.mailTimer_Timer();
     QVERIFY(session.isBusy());
-    session.cmdSend_Click();
+    session.startMail();
     QCOMPARE(m_host->status(), QStringLiteral("Error: A notification mail is already being sent"));
     session.mailTimer_Timer();
     QCOMPARE(m_host->statuses.mid(2), progress(SmtpSession::TimeoutTicks - 1)

@@ -61,7 +61,7 @@ private:
         WebNotifier web(host);
         web.setTimeoutMs(2000);
         QList<bool> dones;
-        web.doHitURL([&dones](const NotificationResult& r) { dones << r.ok(); });
+        web.sendFirstUrl([&dones](const NotificationResult& r) { dones << r.ok(); });
         (void)QTest::qWaitFor([&dones] { return !dones.isEmpty(); }, 5000);
         return dones;
     }

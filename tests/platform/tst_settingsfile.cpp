@@ -81,6 +81,11 @@ void TestSettingsFile::handEditedFile()
     QVERIFY(settings.write(QStringLiteral("strurl"), QStringLiteral("new;value")));
     QVERIFY(settings.write(QStringLiteral("added"), 1));
     QTEST(bytes(m_home.settingsPath()), "after");
+    struct stat first, second; // a value already stored leaves the file as it is
+    QCOMPARE(::stat(QFile::encodeName(m_home.settingsPath()).constData(), &first), 0);
+    QVERIFY(settings.write(QStringLiteral("added"), 1));
+    QCOMPARE(::stat(QFile::encodeName(m_home.settingsPath()).constData(), &second), 0);
+    QCOMPARE(second.st_ino, first.st_ino);
 }
 
 // Values as the earlier versions stored them through QSettings read back the same.

@@ -159,7 +159,7 @@ void TestSecureMail::wholeMail()
     session.setSecureTransport(&secure);
     QSignalSpy finished(&session, &SmtpSession::finished);
     m_smtp.readLines();
-    session.cmdSend_Click();
+    session.startMail();
     QVERIFY(finished.wait(20000));
     QCOMPARE(host.status(), QStringLiteral("Message Sent"));
     QVERIFY(host.statuses.contains(QStringLiteral("Secure Session Connected")) && failed.isEmpty());
@@ -215,7 +215,7 @@ void TestSecureMail::handshakeFailures()
             QSKIP("OpenSSL's legacy provider is part of libcrypto here: it cannot be missing");
         }
     }
-    session.cmdSend_Click();
+    session.startMail();
     QVERIFY(finished.wait(10000)); // at once, not after the session's 30-tick time-out
     qunsetenv("OPENSSL_MODULES");
     QCOMPARE(failed.size(), 1);

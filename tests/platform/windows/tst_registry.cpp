@@ -88,7 +88,8 @@ private slots:
         SettingsFile store(path);
         QCOMPARE(store.read(QStringLiteral("settings"), QStringLiteral("STRURL"), QString()),
                  QStringLiteral("http://a/?x=1;y"));
-        QVERIFY(store.write(QStringLiteral("Settings"), QStringLiteral("added"), QStringLiteral("1")));
+        const StoreResult written = store.write(QStringLiteral("Settings"), QStringLiteral("added"), QStringLiteral("1"));
+        QVERIFY2(written.ok, qPrintable(written.reason));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("; mine\r\n[Settings]\r\nstrURL = http://a/?x=1;y\r\nadded=1\n"));
         file.close();
