@@ -131,15 +131,12 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
     TestHooks::install(watcher.refreshCycle(), &watcher);
 
     int status = CommandLine::ExitUnchanged;
-    bool cycleRunning = false;
     bool ending = false;
     const auto end = [&] {
         watcher.shutdown();
         QCoreApplication::quit();
     };
-    QObject::connect(&watcher, &AddressWatcher::lookupStarted, &app, [&] { cycleRunning = true; });
     QObject::connect(&watcher, &AddressWatcher::cycleFinished, &app, [&](AddressWatcher::Outcome outcome) {
-        cycleRunning = false;
         // Also after SIGTERM: a cycle that ended within the grace says how; one given up counts its notices failed.
         if (mode == CommandLine::Mode::Once)
             status = exitStatus(outcome);
@@ -162,7 +159,7 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
         // A lookup cut short ends no cycle; notices given up end theirs as failed (see cycleFinished above).
         if (mode == CommandLine::Mode::Once)
             status = CommandLine::ExitLookupFailed;
-        if (!cycleRunning) {
+        if (!watcher.isCycleRunning()) {
             end();
             return;
         }

@@ -1,6 +1,5 @@
 #include "core/AddressWatcher.h"
 
-#include "core/AddressSourceSettings.h"
 #include "core/Settings.h"
 #include "platform/LocalAddress.h"
 
@@ -10,7 +9,6 @@
 #include <algorithm>
 #include <utility>
 
-Q_LOGGING_CATEGORY(lcStatus, "vistrel.status", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcLookup, "vistrel.lookup", QtInfoMsg)
 
 namespace {
@@ -48,18 +46,13 @@ const char* outcomeName(LookupResult::Outcome outcome)
 
 AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
     : QObject(parent), m_settings(settings), m_product(LoadProductInfo()), m_changeTest(settings), m_router(settings),
-      m_pending(settings), m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address),
-      m_ipv6Route(&hasIPv6Route)
+      m_observer(settings), m_pending(settings),
+      m_notices(m_pending, [this](Notifiers::Kind kind, int entry,
+                                  Notifiers::Done done) { notify(kind, std::move(done), entry); }),
+      m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address)
 {
     qRegisterMetaType<WatchState>();
-    connect(&m_lookup4, &AddressLookup::finished, this, [this](const LookupResult& result) {
-        m_result4 = result;
-        familyDone();
-    });
-    connect(&m_lookup6, &AddressLookup::finished, this, [this](const LookupResult& result) {
-        m_result6 = result;
-        familyDone();
-    });
+    connect(&m_observer, &AddressObserver::observed, this, &AddressWatcher::lookupDone);
     connect(&m_router, &RouterCheck::answered, this, &AddressWatcher::routerAnswered);
     connect(&m_router, &RouterCheck::natChanged, this,
             [this](RouterCheck::Nat before, RouterCheck::Nat after, const QString& text) {
@@ -67,21 +60,26 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
                 emit natChanged(before, after, text);
             });
     connect(&m_router, &RouterCheck::finished, this, [this] {
-        if (m_lookupRunning || !m_cycleWaiting)
-            return;
-        emit cycleFinished(*std::exchange(m_cycleWaiting, std::nullopt));
+        if (m_phase == Phase::WaitingForRouter)
+            endCycle();
     });
     m_tick.setObjectName(QStringLiteral("timRefresh"));
-    m_tick.setParent(this);  // found by name among the window's children
+    m_tick.setParent(this); // found by name among the window's children
     m_tick.setInterval(1000);
     connect(&m_tick, &QTimer::timeout, this, &AddressWatcher::tick);
+    connect(&m_statusLine, &StatusLine::changed, this, &AddressWatcher::statusChanged);
     connect(&m_pending, &PendingNotices::changed, this, &AddressWatcher::pendingUpdated);
-    connect(&m_pending, &PendingNotices::due, this, &AddressWatcher::retry);
+    connect(&m_pending, &PendingNotices::due, &m_notices, &NoticeDispatcher::retry);
+    m_notices.setReady([this] { return m_phase != Phase::LookingUp && addressesShown(); });
+    m_notices.setEnabled(
+        [this](const NoticeDispatcher::Entry& entry) { return isEntryEnabled(entry.first, entry.second); });
+    connect(&m_notices, &NoticeDispatcher::ended, this, &AddressWatcher::noticeEnded);
+    connect(&m_notices, &NoticeDispatcher::failed, this, &AddressWatcher::setStatusWithPending);
 }
 
 AddressWatcher::~AddressWatcher()
 {
-    m_tick.setParent(nullptr);  // a member: destroyed with this object, not by it
+    m_tick.setParent(nullptr); // a member: destroyed with this object, not by it
 }
 
 void AddressWatcher::load()
@@ -102,17 +100,12 @@ void AddressWatcher::loadRefreshSettings(bool defaultOn)
 
 void AddressWatcher::setStatus(const QString& text)
 {
-    m_statusBase = QString();
-    m_status = text;
-    qCInfo(lcStatus).noquote() << text;
-    emit statusChanged(text);
+    m_statusLine.show(text);
 }
 
 void AddressWatcher::setStatusWithPending(const QString& text)
 {
-    const QString pending = m_pending.summary();
-    setStatus(pending.isEmpty() ? text : text + QStringLiteral(" (") + pending + u')');
-    m_statusBase = text;
+    m_statusLine.showWithPending(text, m_pending.summary());
 }
 
 void AddressWatcher::showNotifierStatus(const QString& text)
@@ -125,9 +118,7 @@ void AddressWatcher::showNotifierStatus(const QString& text)
 
 void AddressWatcher::pendingUpdated()
 {
-    // A status line that tells what is pending follows it: a dropped notice is pending no more.
-    if (const QString base = m_statusBase; !base.isNull())
-        setStatusWithPending(base);
+    m_statusLine.pendingChanged(m_pending.summary());
     m_state.pending = m_pending.summary();
     updateState();
     emit pendingChanged(m_state.pending);
@@ -139,9 +130,8 @@ void AddressWatcher::pendingUpdated()
 void AddressWatcher::planNextCheck()
 {
     const RefreshCycle& cycle = m_refresh;
-    m_state.nextCheck = m_tick.isActive() && !m_shutDown
-                            ? m_clock().addSecs(std::max(0, cycle.due() - cycle.ticks()))
-                            : QDateTime();
+    m_state.nextCheck =
+        m_tick.isActive() && !m_shutDown ? m_clock().addSecs(std::max(0, cycle.due() - cycle.ticks())) : QDateTime();
     updateState();
 }
 
@@ -165,45 +155,23 @@ void AddressWatcher::updateState()
 
 void AddressWatcher::lookUp()
 {
-    if (m_lookupRunning || m_shutDown)
+    if (m_phase == Phase::LookingUp || m_shutDown)
         return;
-    m_lookupRunning = true;
+    if (m_phase == Phase::WaitingForRouter)
+        endCycle(); // the router's late answer belongs to the next lookup
+    setPhase(Phase::LookingUp);
     ++m_lookupsStarted;
-    if (m_cycleWaiting)
-        emit cycleFinished(*std::exchange(m_cycleWaiting, std::nullopt));
     setStatus(QStringLiteral("Looking up your IPs..."));
     emit lookupStarted();
     m_router.start();
 
-    const AddressSourceSettings sources(m_settings);
-    AddressLookup::Config config;
-    config.quorum = sources.quorum();
-    config.sources = sources.ipv4Sources();
-    config.family = QAbstractSocket::IPv4Protocol;
-    AddressLookup::Config config6 = config;
-    config6.sources = sources.ipv6Sources();
-    config6.family = QAbstractSocket::IPv6Protocol;
-    m_result4.reset();
-    m_result6.reset();
-    // No IPv6 route: asking would only wait for the sources to time out.
-    if (config6.sources.isEmpty() || !m_ipv6Route()) {
-        m_result6 = LookupResult{LookupResult::Outcome::NoSources, QString(), {}};
-    } else {
-        m_lookup6.start(config6);
-    }
-    m_lookup4.start(config);
+    m_observer.start();
 }
 
-void AddressWatcher::familyDone()
+void AddressWatcher::lookupDone(const AddressObservation& observation)
 {
-    if (m_result4 && m_result6)
-        lookupDone();
-}
-
-void AddressWatcher::lookupDone()
-{
-    const LookupResult result = *m_result4;
-    const LookupResult result6 = *m_result6;
+    const LookupResult& result = observation.ipv4;
+    const LookupResult& result6 = observation.ipv6;
     qCDebug(lcLookup) << "IPv4 lookup" << outcomeName(result.outcome) << result.address << "IPv6 lookup"
                       << outcomeName(result6.outcome) << result6.address;
     m_state.lastChecked = m_clock();
@@ -211,38 +179,19 @@ void AddressWatcher::lookupDone()
     if (!external) {
         m_state.problem = LookupProblem::fromResult(result);
         qCDebug(lcLookup).noquote() << "lookup failed:" << m_state.problem.shortText() << '\n'
-                                   << m_state.problem.details;
+                                    << m_state.problem.details;
         setStatus(m_state.problem.statusText());
         return endLookup(false);
     }
     m_state.problem = {};
     m_state.asOf = m_state.lastChecked;
-    QList<AddressChange> changes;
-    const QString oldExternal = m_changeTest.oldExternal(), oldInternal = m_changeTest.oldInternal();
     m_external = *external;
     m_internal = m_localAddress();
-    const ChangeTest::Comparison comparison = m_changeTest.compareAndRemember(m_external, m_internal);
-    bool addressChanged = comparison.changed;
-    // "0" is what the store holds before an address was ever seen: no change to tell of.
-    const auto changed = [](const QString& before, const QString& after) {
-        return before != after && before != QLatin1String("0");
-    };
-    if (addressChanged && changed(oldInternal, m_internal))
-        changes.append({QStringLiteral("Internal"), oldInternal, m_internal});
-    if (addressChanged && changed(oldExternal, m_external))
-        changes.append({QStringLiteral("External"), oldExternal, m_external});
-
+    QString compared6; // the IPv6 address to compare: none when the IPv6 sources did not agree on one
     if (result6.outcome == LookupResult::Outcome::NoSources) {
         m_external6 = QLatin1String(NoIPv6);
     } else if (const std::optional<QString> external6 = agreedAddress(result6, QAbstractSocket::IPv6Protocol)) {
-        const QString oldExternal6 = m_changeTest.oldExternalIPv6();
-        m_external6 = *external6;
-        const ChangeTest::Comparison comparison6 = m_changeTest.compareAndRememberIPv6(*external6);
-        if (comparison6.changed) {
-            addressChanged = true;
-            if (changed(oldExternal6, m_external6))
-                changes.append({QStringLiteral("External IPv6"), oldExternal6, m_external6});
-        }
+        m_external6 = compared6 = *external6;
     } else {
         // The IPv4 sources answered, so the line is up; IPv6 sources that fail or disagree are not
         // trusted either way: the address shown and remembered stays, and nobody is told of a change.
@@ -252,37 +201,33 @@ void AddressWatcher::lookupDone()
             m_external6 = remembered.toString();
         qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << m_external6;
     }
+    const ChangeTest::Comparison comparison = m_changeTest.compareAndRemember(m_external, m_internal, compared6);
+    const bool addressChanged = comparison.changed();
     // The new addresses and the notices they owe go into the store in one write: a crash after it leaves them
     // owed, and the next start sends them. The registry takes one value after another: the notices go first, so a
     // crash between the two leaves the old addresses, and the change is found again.
     QList<std::pair<Notifiers::Kind, int>> owed;
     if (addressChanged) {
         owed = enabledEntries();
-        m_retriesWaiting.clear(); // only the newest addresses go out
-        m_notSaved = m_changeTest.save({{Key::PendingNotices, m_pending.owe(owed)}});
+        m_notices.newChange();
+        m_cycle.notSaved = m_changeTest.save({{Key::PendingNotices, m_pending.owe(owed)}});
     } else {
-        m_notSaved = m_changeTest.save();
+        m_cycle.notSaved = m_changeTest.save();
     }
     emit addressesUpdated();
-    m_changed = addressChanged;
-    if (m_noticesRunning == 0)
-        m_noticeFailed = m_owedNotified = false;
+    m_cycle.changed = addressChanged;
+    if (m_notices.running() == 0)
+        m_cycle.noticeFailed = m_cycle.owedNotified = false;
     if (addressChanged) {
-        // "0" (nothing remembered) reads as the address itself: there was no other before it.
-        const auto before = [](const QString& old, const QString& now) {
-            return old == QLatin1String("0") ? now : old;
-        };
-        m_previous = {before(oldInternal, m_internal), before(oldExternal, m_external), m_external6};
-        for (const AddressChange& change : changes) {
-            if (change.name == QLatin1String("External IPv6"))
-                m_previous[2] = change.before;
-        }
-        emit addressesChanged(changes);
-        notifyChange(owed);
+        m_previous = {comparison.before(QStringLiteral("Internal"), m_internal),
+                      comparison.before(QStringLiteral("External"), m_external),
+                      comparison.before(QStringLiteral("External IPv6"), m_external6)};
+        emit addressesChanged(comparison.changes);
+        m_notices.notifyChange(owed);
     }
     const QString again = addressChanged ? QStringLiteral("; the change will be announced again") : QString();
-    if (!m_notSaved.isEmpty())
-        setStatus(QStringLiteral("Error: The new address could not be saved (%1)%2").arg(m_notSaved, again));
+    if (!m_cycle.notSaved.isEmpty())
+        setStatus(QStringLiteral("Error: The new address could not be saved (%1)%2").arg(m_cycle.notSaved, again));
     else
         setStatusWithPending(QStringLiteral("Finished looking up IPs"));
     endLookup(true);
@@ -290,16 +235,16 @@ void AddressWatcher::lookupDone()
 
 void AddressWatcher::endLookup(bool ok)
 {
-    m_lookupRunning = false;
+    setPhase(Phase::Notifying);
     planNextCheck();
     emit lookupFinished(ok);
     m_router.lookupEnded(ok ? m_external : QString());
     // Tries that waited for this lookup belong to its cycle: a one-shot run waits for them too.
     if (ok)
-        retryWaiting();
+        m_notices.retryWaiting();
     if (!ok)
         finishCycle(Outcome::LookupFailed);
-    else if (m_noticesRunning == 0)
+    else if (m_notices.running() == 0)
         finishCycle(changeOutcome());
     if (m_lookupAgain && !m_shutDown) {
         m_lookupAgain = false;
@@ -311,7 +256,7 @@ void AddressWatcher::networkChanged()
 {
     if (m_shutDown)
         return;
-    if (m_lookupRunning) {
+    if (m_phase == Phase::LookingUp) {
         m_lookupAgain = true;
         return;
     }
@@ -378,42 +323,6 @@ QList<std::pair<Notifiers::Kind, int>> AddressWatcher::enabledEntries() const
     return entries;
 }
 
-void AddressWatcher::notifyChange(const QList<std::pair<Notifiers::Kind, int>>& entries)
-{
-    // Counted before the first starts: a notifier may report its end before notify returns. What an older change
-    // left to try again was dropped when these were stored as owed: only the newest addresses go out.
-    m_noticesRunning += int(entries.size());
-    const int change = ++m_change;
-    for (const auto& item : entries) {
-        const Notifiers::Kind kind = item.first; // named: clang 14 cannot capture a structured binding
-        const int entry = item.second;
-        notify(
-            kind,
-            [this, kind, entry, change](const NotificationResult& result) {
-                recordOutcome(kind, entry, change, result);
-                noticeDone(result.ok());
-            },
-            entry);
-    }
-}
-
-void AddressWatcher::recordOutcome(Notifiers::Kind kind, int entry, int change, const NotificationResult& result)
-{
-    if (change != m_change)
-        return;  // a newer change has been notified since
-    if (result.ok())
-        return m_pending.succeeded(kind, entry);
-    m_pending.failed(kind, entry, result.notBefore);
-    if (m_shutDown || result.outcome == NotificationResult::Outcome::GivenUp)
-        return;
-    // The notifier's own error when it gave one.
-    const QString failure =
-        !result.message.isEmpty()
-            ? result.message
-            : QStringLiteral("Error: The %1 did not go out").arg(QLatin1String(notifierKind(kind).statusName));
-    setStatusWithPending(failure);
-}
-
 bool AddressWatcher::isEntryEnabled(Notifiers::Kind kind, int entry) const
 {
     if (entry == 0)
@@ -421,66 +330,47 @@ bool AddressWatcher::isEntryEnabled(Notifiers::Kind kind, int entry) const
     return m_notifiers && m_notifiers->moreEntries(kind).contains(entry);
 }
 
-void AddressWatcher::retry(Notifiers::Kind kind, int entry)
-{
-    if (m_shutDown)
-        return;
-    if (!isEntryEnabled(kind, entry))
-        return m_pending.succeeded(kind, entry); // switched off since it failed: nobody wants it any more
-    // Only with the addresses as they are now: after the lookup under way, or the first one.
-    if (m_lookupRunning || m_external == QLatin1String(NoAddressShown)) {
-        if (!m_retriesWaiting.contains(std::pair{kind, entry}))
-            m_retriesWaiting.append({kind, entry});
-        return;
-    }
-    ++m_noticesRunning;
-    // Owed by a change that a run stopped before it was told: when it goes out, this cycle told of a change.
-    const bool owed = m_pending.failures(kind, entry) == 0;
-    notify(
-        kind,
-        [this, kind, entry, owed, change = m_change](const NotificationResult& result) {
-            recordOutcome(kind, entry, change, result);
-            m_owedNotified = m_owedNotified || (owed && result.ok());
-            noticeDone(result.ok());
-        },
-        entry);
-}
-
-void AddressWatcher::retryWaiting()
-{
-    if (m_external == QLatin1String(NoAddressShown))
-        return;
-    for (const auto& [kind, entry] : std::exchange(m_retriesWaiting, {})) {
-        if (m_pending.isPending(kind, entry))
-            retry(kind, entry);
-    }
-}
-
-void AddressWatcher::noticeDone(bool ok)
+void AddressWatcher::noticeEnded(bool ok, bool owed)
 {
     if (!ok)
-        m_noticeFailed = true;
-    if (m_noticesRunning > 0 && --m_noticesRunning == 0 && !m_lookupRunning)
+        m_cycle.noticeFailed = true;
+    m_cycle.owedNotified = m_cycle.owedNotified || (owed && ok);
+    // A notice that ends while no cycle runs (a retry due between lookups) ends no cycle.
+    if (m_notices.running() == 0 && m_phase == Phase::Notifying)
         finishCycle(changeOutcome());
+}
+
+void AddressWatcher::setPhase(Phase phase)
+{
+    if (phase == m_phase)
+        return;
+    qCDebug(lcLookup) << "phase" << m_phase << "->" << phase;
+    m_phase = phase;
 }
 
 void AddressWatcher::finishCycle(Outcome outcome)
 {
+    m_cycle.outcome = outcome;
     // The router may still be answering: what it says belongs to this cycle (--once logs it before it ends).
     if (m_router.isRunning())
-        m_cycleWaiting = outcome;
+        setPhase(Phase::WaitingForRouter);
     else
-        emit cycleFinished(outcome);
+        endCycle();
+}
+
+void AddressWatcher::endCycle()
+{
+    setPhase(Phase::Idle);
+    emit cycleFinished(m_cycle.outcome);
 }
 
 AddressWatcher::Outcome AddressWatcher::changeOutcome() const
 {
-    if (!m_notSaved.isEmpty())
+    if (!m_cycle.notSaved.isEmpty())
         return Outcome::NotSaved;
-    // m_noticeFailed also counts a pending notice tried again in this cycle.
-    if (m_noticeFailed)
+    if (m_cycle.noticeFailed)
         return Outcome::NotifyFailed;
-    return m_changed || m_owedNotified ? Outcome::Notified : Outcome::Unchanged;
+    return m_cycle.changed || m_cycle.owedNotified ? Outcome::Notified : Outcome::Unchanged;
 }
 
 void AddressWatcher::shutdown()
@@ -488,10 +378,10 @@ void AddressWatcher::shutdown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    m_notices.stop();
     m_tick.stop();
     m_state.nextCheck = QDateTime();
-    m_lookup4.cancel();
-    m_lookup6.cancel();
+    m_observer.cancel();
     m_router.cancel();
     if (m_notifiers)
         m_notifiers->abort();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/AddressObserver.h"
 #include "core/ChangeTest.h"
+#include "core/NoticeDispatcher.h"
 #include "core/Notifiers.h"
 #include "core/NotifySettings.h"
 #include "core/PendingNotices.h"
@@ -8,6 +10,7 @@
 #include "core/RefreshCycle.h"
 #include "core/RouterCheck.h"
 #include "core/SettingsKeys.h"
+#include "core/StatusLine.h"
 #include "core/WatchState.h"
 #include "discovery/AddressLookup.h"
 
@@ -20,14 +23,6 @@
 #include <optional>
 
 class Settings;
-
-/// One address that a lookup found changed.
-struct AddressChange
-{
-    QString name;  // "Internal", "External" or "External IPv6"
-    QString before;
-    QString after;
-};
 
 /// The watcher without a window: looks the addresses up (on demand, on the refresh cycle, when the
 /// network changes), shows them through its signals, remembers them in the store and notifies on a
@@ -47,6 +42,17 @@ public:
     };
     Q_ENUM(Outcome)
 
+    /// Where the watcher stands. A cycle is one lookup and every notice it started or that waited for it; it ends
+    /// (cycleFinished) once, when they have ended and the router has answered.
+    enum class Phase
+    {
+        Idle,
+        LookingUp,
+        Notifying,        ///< the lookup has ended; its notices (or tries of pending ones) run
+        WaitingForRouter, ///< the cycle's outcome is known; the router's answer still belongs to it
+    };
+    Q_ENUM(Phase)
+
     static constexpr const char* NoAddressShown = "000.000.000.000";
     static constexpr const char* NoIPv6 = "none";
 
@@ -58,7 +64,7 @@ public:
     void setLocalAddressSource(std::function<QString()> source) { m_localAddress = std::move(source); }
     /// Whether the machine can reach the IPv6 internet (its routing table by default); without a
     /// route the IPv6 sources are not asked and the IPv6 address is "none".
-    void setIPv6RouteProbe(std::function<bool()> probe) { m_ipv6Route = std::move(probe); }
+    void setIPv6RouteProbe(std::function<bool()> probe) { m_observer.setIPv6RouteProbe(std::move(probe)); }
     /// The query that asks the router for its WAN address along with each lookup; without one it is not asked.
     void setRouterQuery(RouterQuery* query) { m_router.setQuery(query); }
     /// The router's WAN address as shown ("" before it was first asked).
@@ -99,7 +105,7 @@ public:
     const WatchState& state() const { return m_state; }
     /// Replaces the wall clock of the state's times (tests).
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
-    const QString& status() const { return m_status; }
+    const QString& status() const { return m_statusLine.text(); }
     /// The addresses as shown ("000.000.000.000" before the first lookup; IPv6 "none" when there is none).
     const QString& internalAddress() const { return m_internal; }
     const QString& externalAddress() const { return m_external; }
@@ -108,7 +114,10 @@ public:
     QString previousInternalAddress() const { return m_previous[0].isNull() ? m_internal : m_previous[0]; }
     QString previousExternalAddress() const { return m_previous[1].isNull() ? m_external : m_previous[1]; }
     QString previousExternalIPv6Address() const { return m_previous[2].isNull() ? m_external6 : m_previous[2]; }
-    bool isLookupRunning() const { return m_lookupRunning; }
+    Phase phase() const { return m_phase; }
+    bool isLookupRunning() const { return m_phase == Phase::LookingUp; }
+    /// Whether a cycle has started and not yet ended (see Phase).
+    bool isCycleRunning() const { return m_phase != Phase::Idle; }
     /// How many lookups have started since the watcher was made.
     int lookupsStarted() const { return m_lookupsStarted; }
 
@@ -143,22 +152,22 @@ signals:
     void pendingChanged(const QString& summary);
 
 private:
-    void familyDone();
-    void lookupDone();
+    void lookupDone(const AddressObservation& observation);
     void endLookup(bool ok);
+    void setPhase(Phase phase);
+    /// The cycle's outcome is known: it ends now, or when the router has answered.
     void finishCycle(Outcome outcome);
+    void endCycle();
     /// Every notification a change starts: each enabled kind's entries.
     QList<std::pair<Notifiers::Kind, int>> enabledEntries() const;
-    void notifyChange(const QList<std::pair<Notifiers::Kind, int>>& entries);
-    void noticeDone(bool ok);
-    void recordOutcome(Notifiers::Kind kind, int entry, int change, const NotificationResult& result);
+    void noticeEnded(bool ok, bool owed);
     bool isEntryEnabled(Notifiers::Kind kind, int entry) const;
-    void retry(Notifiers::Kind kind, int entry);
-    void retryWaiting();
     Outcome changeOutcome() const;
     void setStatusWithPending(const QString& text);
     void pendingUpdated();
     void planNextCheck();
+    /// Whether a lookup has found the addresses since the start (a notice goes out only with them).
+    bool addressesShown() const { return m_external != QLatin1String(NoAddressShown); }
     void updateState();
 
     Settings& m_settings;
@@ -167,28 +176,27 @@ private:
     RefreshCycle m_refresh;
     ChangeTest m_changeTest;
     RouterCheck m_router;
-    std::optional<Outcome> m_cycleWaiting; // the cycle's end, held until the router's part has ended
     QTimer m_tick;
-    AddressLookup m_lookup4;
-    AddressLookup m_lookup6;
-    std::optional<LookupResult> m_result4;
-    std::optional<LookupResult> m_result6;  // nothing while the IPv6 lookup runs
-    bool m_lookupRunning = false;
+    AddressObserver m_observer;
+    Phase m_phase = Phase::Idle;
     bool m_lookupAgain = false;
     bool m_shutDown = false;
     int m_lookupsStarted = 0;
-    int m_noticesRunning = 0;
-    bool m_noticeFailed = false;
-    bool m_changed = false;  // the last lookup found a change
-    bool m_owedNotified = false; // a notice that an earlier run's change owed went out in this cycle
-    QString m_notSaved;      // why the last lookup's addresses are not in the store
+    /// What the cycle found, for its outcome. A cycle that starts while notices of an earlier one still run
+    /// keeps their failures.
+    struct Cycle
+    {
+        bool changed = false;                 // the lookup found a change
+        bool noticeFailed = false;            // also a pending notice tried again in this cycle
+        bool owedNotified = false;            // a notice that an earlier run's change owed went out
+        QString notSaved;                     // why the lookup's addresses are not in the store
+        Outcome outcome = Outcome::Unchanged; // once finishCycle has been called
+    } m_cycle;
     PendingNotices m_pending;
-    int m_change = 0;                         // counts changes: outcomes of an older one are not recorded
-    QList<std::pair<Notifiers::Kind, int>> m_retriesWaiting; // due while a lookup ran or before any address was shown
-    std::array<QString, 3> m_previous;                       // internal, external, IPv6 before the last change
+    NoticeDispatcher m_notices;
+    std::array<QString, 3> m_previous; // internal, external, IPv6 before the last change
 
-    QString m_status;
-    QString m_statusBase; // the status line before its "(... pending ...)" part; null when it has none
+    StatusLine m_statusLine;
     int m_ownNoticesRunning = 0;
     WatchState m_state;
     WatchState m_shownState; // as last emitted
@@ -199,5 +207,4 @@ private:
 
     Notifiers* m_notifiers = nullptr;
     std::function<QString()> m_localAddress;
-    std::function<bool()> m_ipv6Route;
 };

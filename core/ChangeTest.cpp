@@ -16,29 +16,31 @@ void ChangeTest::load()
     m_unsaved4 = m_unsaved6 = false;
 }
 
-ChangeTest::Comparison ChangeTest::compareAndRememberIPv6(const QString& external6)
+QString ChangeTest::Comparison::before(const QString& name, const QString& now) const
 {
-    Comparison result;
-    if (external6 == QLatin1String("none") || external6.isEmpty())
-        return result;
-    result.changed = external6 != m_oldExternal6 && m_oldExternal6 != NoAddress;
-    if (external6 != m_oldExternal6) {
-        m_oldExternal6 = external6;
-        m_unsaved6 = true;
+    for (const AddressChange& change : changes) {
+        if (change.name == name)
+            return change.before;
     }
-    return result;
+    return now;
 }
 
-ChangeTest::Comparison ChangeTest::compareAndRemember(const QString& external, const QString& internal)
+ChangeTest::Comparison ChangeTest::compareAndRemember(const QString& external, const QString& internal,
+                                                      const QString& external6)
 {
     Comparison result;
-    if (external != m_oldExternal && m_oldExternal != NoAddress)
-        result.changed = true;
-    if (internal != m_oldInternal && m_oldInternal != NoAddress)
-        result.changed = true;
-    m_oldExternal = external;
-    m_oldInternal = internal;
+    const auto compare = [&result](const char* name, QString& remembered, const QString& now) {
+        if (now != remembered && remembered != NoAddress)
+            result.changes.append({QLatin1String(name), remembered, now});
+        remembered = now;
+    };
+    compare("Internal", m_oldInternal, internal);
+    compare("External", m_oldExternal, external);
     m_unsaved4 = true; // written even when unchanged: a file edited by hand gets the addresses back
+    if (external6 != QLatin1String("none") && !external6.isEmpty() && external6 != m_oldExternal6) {
+        compare("External IPv6", m_oldExternal6, external6);
+        m_unsaved6 = true;
+    }
     return result;
 }
 

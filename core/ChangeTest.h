@@ -9,15 +9,28 @@
 
 class Settings;
 
+/// One address that a lookup found changed.
+struct AddressChange
+{
+    QString name; // "Internal", "External" or "External IPv6"
+    QString before;
+    QString after;
+};
+
 /// The addresses seen last ("0" until one is seen), and the test whether a lookup's addresses
-/// differ from them.
+/// differ from them. Every rule about "0" (nothing remembered yet) and "none" (no IPv6) lives here.
 class ChangeTest
 {
 public:
-    /// What a comparison found.
+    /// What a comparison found: one entry for each address that changed (internal, external, IPv6 in this order).
+    /// An address remembered as "0" was never seen: taking its first value is no change.
     struct Comparison
     {
-        bool changed = false;
+        QList<AddressChange> changes;
+
+        bool changed() const { return !changes.isEmpty(); }
+        /// The address @p name held before this comparison: @p now when it did not change.
+        QString before(const QString& name, const QString& now) const;
     };
 
     explicit ChangeTest(Settings& settings);
@@ -25,13 +38,11 @@ public:
     /// Takes the remembered addresses from the store.
     void load();
 
-    /// Compares with the remembered addresses (exactly, case-sensitive; a remembered "0" never counts
-    /// as a change), then remembers both until save(). Whether either address changed.
-    Comparison compareAndRemember(const QString& external, const QString& internal);
-
-    /// The same for the public IPv6 address (`OldExternalIPv6`). "none" (no IPv6 route or no sources) is
-    /// neither a change nor remembered, so an address that comes back unchanged notifies nobody.
-    Comparison compareAndRememberIPv6(const QString& external6);
+    /// Compares with the remembered addresses (exactly, case-sensitive), then remembers them until save().
+    /// The public IPv6 address is compared only when @p external6 holds one: "none" or "" (no IPv6 route, no
+    /// sources, no agreement) is neither a change nor remembered, so an address that comes back unchanged
+    /// notifies nobody.
+    Comparison compareAndRemember(const QString& external, const QString& internal, const QString& external6);
 
     /// Stores the addresses remembered since the last save together with @p with (what a change owes) in one
     /// write; @p with goes first where the store writes one value after another. Why they did not reach the

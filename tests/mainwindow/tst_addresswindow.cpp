@@ -125,8 +125,6 @@ void TestAddressWindow::lookupOutcome_data()
         << "Error: too few sources answered";
     QTest::newRow("no connection") << L{"(refused)"} << v5 << true << old6 << "Error: Connection not available." << zero
                                    << none << k4 << "Error: no connection";
-    QTest::newRow("IPv6 first seen") << L{a} << v5 << true << QByteArray("OldExternal=203.0.113.1\n") << done << both
-                                     << none << k5 << current;
     QTest::newRow("IPv6 changed") << L{a} << v5 << true << old << hit << both << "/hook/?e=203.0.113.1&v6=2001:db8::5"
                                   << k5 << current;
     QTest::newRow("no IPv6 route") << L{a} << v5 << false << old << done << one << none << k4 << current;

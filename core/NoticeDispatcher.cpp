@@ -1,0 +1,72 @@
+#include "core/NoticeDispatcher.h"
+
+#include "core/NotifierKinds.h"
+#include "core/PendingNotices.h"
+
+NoticeDispatcher::NoticeDispatcher(PendingNotices& pending, Start start, QObject* parent)
+    : QObject(parent), m_pending(pending), m_start(std::move(start)), m_ready([] { return true; }),
+      m_enabled([](const Entry&) { return true; })
+{
+}
+
+void NoticeDispatcher::notifyChange(const QList<Entry>& entries)
+{
+    // Counted before the first starts: a notifier may report its end before it returns.
+    m_running += int(entries.size());
+    ++m_change;
+    for (const Entry& entry : entries)
+        start(entry, false);
+}
+
+void NoticeDispatcher::retry(Notifiers::Kind kind, int entry)
+{
+    if (m_stopped)
+        return;
+    const Entry item{kind, entry};
+    if (!m_enabled(item))
+        return m_pending.succeeded(kind, entry); // switched off since it failed: nobody wants it any more
+    // Only with the addresses as they are now: after the lookup under way, or the first one.
+    if (!m_ready()) {
+        if (!m_waiting.contains(item))
+            m_waiting.append(item);
+        return;
+    }
+    ++m_running;
+    // Owed by a change that a run stopped before it was told: when it goes out, a change was told of.
+    start(item, m_pending.failures(kind, entry) == 0);
+}
+
+void NoticeDispatcher::retryWaiting()
+{
+    if (!m_ready())
+        return;
+    for (const auto& [kind, entry] : std::exchange(m_waiting, {})) {
+        if (m_pending.isPending(kind, entry))
+            retry(kind, entry);
+    }
+}
+
+void NoticeDispatcher::start(const Entry& entry, bool owed)
+{
+    m_start(entry.first, entry.second, [this, entry, owed, change = m_change](const NotificationResult& result) {
+        record(entry, change, result);
+        if (m_running > 0)
+            --m_running;
+        emit ended(result.ok(), owed);
+    });
+}
+
+void NoticeDispatcher::record(const Entry& entry, int change, const NotificationResult& result)
+{
+    const auto [kind, index] = entry;
+    if (change != m_change)
+        return; // a newer change has been notified since
+    if (result.ok())
+        return m_pending.succeeded(kind, index);
+    m_pending.failed(kind, index, result.notBefore);
+    if (m_stopped || result.outcome == NotificationResult::Outcome::GivenUp)
+        return;
+    emit failed(!result.message.isEmpty()
+                    ? result.message
+                    : QStringLiteral("Error: The %1 did not go out").arg(QLatin1String(notifierKind(kind).statusName)));
+}

@@ -1,0 +1,85 @@
+// The watcher's cycle against nginx as the address source: one lookup and the notices it started end it once;
+// a notice that runs between lookups ends none. The notifiers are held here so that each ends when the test says.
+#include "NginxPeer.h"
+#include "TempConfigHome.h"
+#include "core/AddressWatcher.h"
+#include "core/Settings.h"
+
+#include <QtTest>
+
+using Outcome = AddressWatcher::Outcome;
+using Phase = AddressWatcher::Phase;
+
+class TestAddressWatcher : public QObject, Notifiers
+{
+    Q_OBJECT
+    NginxPeer m_nginx;
+    TempConfigHome m_home;
+    QList<Done> m_running; // notices started and not yet ended
+
+    void notify(Kind, Done done) override { m_running << std::move(done); }
+    void abort() override {}
+    void lookUp(AddressWatcher& watcher, const QByteArray& body)
+    {
+        m_nginx.setBody(QStringLiteral("ip"), body);
+        QSignalSpy done(&watcher, &AddressWatcher::lookupFinished);
+        watcher.lookUp();
+        QCOMPARE(watcher.phase(), Phase::LookingUp);
+        QVERIFY(done.wait(10000));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(m_nginx.start(&error), qPrintable(error));
+        qputenv("VISTREL_ADDRESS_SOURCES", m_nginx.url(QStringLiteral("/body/ip")).toEncoded());
+        qputenv("VISTREL_ADDRESS6_SOURCES", QByteArray());
+    }
+
+    void eachCycleEndsOnce()
+    {
+        m_home.writeSettingsFile("[Settings]\nOldExternal=198.51.100.1\nOldInternal=10.0.0.2\nwebNotify=1\n");
+        Settings settings(m_home.settingsPath());
+        AddressWatcher watcher(settings);
+        watcher.setNotifiers(this);
+        watcher.setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
+        watcher.load();
+        QDateTime now = QDateTime::currentDateTimeUtc();
+        watcher.pendingNotices().setClock([&now] { return now; });
+        QSignalSpy ended(&watcher, &AddressWatcher::cycleFinished);
+
+        // A change: the cycle runs until its notice has ended.
+        lookUp(watcher, "203.0.113.1");
+        QCOMPARE(watcher.phase(), Phase::Notifying);
+        QCOMPARE(m_running.size(), 1);
+        m_running.takeFirst()(NotificationResult::delivered());
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.takeFirst().at(0).value<Outcome>(), Outcome::Notified);
+        QVERIFY(!watcher.isCycleRunning());
+
+        // A failed lookup while notices of earlier changes run ends its cycle, and their ends no other. Only the
+        // newest change's outcome is recorded.
+        lookUp(watcher, "203.0.113.2");
+        lookUp(watcher, "203.0.113.3");
+        lookUp(watcher, "error");
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.takeFirst().at(0).value<Outcome>(), Outcome::LookupFailed);
+        m_running.takeFirst()(NotificationResult::failed());
+        QCOMPARE(watcher.pendingNotices().failures(Notifiers::Kind::Web, 0), 0);
+        m_running.takeFirst()(NotificationResult::failed());
+        QCOMPARE(watcher.pendingNotices().failures(Notifiers::Kind::Web, 0), 1);
+        QVERIFY(ended.isEmpty() && watcher.phase() == Phase::Idle);
+
+        // The failed notice tried again between lookups: no cycle starts or ends.
+        now = now.addSecs(60);
+        watcher.pendingNotices().fireDueNow();
+        QCOMPARE(m_running.size(), 1);
+        QVERIFY(!watcher.isCycleRunning());
+        m_running.takeFirst()(NotificationResult::delivered());
+        QVERIFY(ended.isEmpty() && watcher.pendingNotices().summary().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAddressWatcher)
+#include "tst_addresswatcher.moc"
