@@ -13,7 +13,8 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 toolchain="$here/mingw64-toolchain.cmake"
 cache=${VISTREL_WINDOWS_CACHE:-$HOME/.cache/tarnwick-ip-vistrel/windows}
-qt_tarball=${VISTREL_WINDOWS_QT_TARBALL:-/work/shared/windows/qt-6.4.2-mingw64-w64.tar.xz}
+# The shared folder beside the project's clone holds the prebuilt Qt.
+qt_tarball=${VISTREL_WINDOWS_QT_TARBALL:-$(dirname "$here")/../shared/windows/qt-6.4.2-mingw64-w64.tar.xz}
 qt_tarball_sha256=81549c563cbac9e70be9fbef5fa4e1912fef7fdf4f9fdd486464728be27bd6b4
 jobs=${JOBS:-$(nproc)}
 mingw=x86_64-w64-mingw32
