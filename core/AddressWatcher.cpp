@@ -7,6 +7,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcLookup, "vistrel.lookup", QtInfoMsg)
@@ -63,10 +64,10 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
         if (m_phase == Phase::WaitingForRouter)
             endCycle();
     });
-    m_tick.setObjectName(QStringLiteral("timRefresh"));
-    m_tick.setParent(this); // found by name among the window's children
-    m_tick.setInterval(1000);
-    connect(&m_tick, &QTimer::timeout, this, &AddressWatcher::tick);
+    m_refreshTimer.setObjectName(QStringLiteral("timRefresh"));
+    m_refreshTimer.setParent(this); // found by name among the window's children
+    m_refreshTimer.setSingleShot(true);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &AddressWatcher::refreshDue);
     connect(&m_statusLine, &StatusLine::changed, this, &AddressWatcher::statusChanged);
     connect(&m_pending, &PendingNotices::changed, this, &AddressWatcher::pendingUpdated);
     connect(&m_pending, &PendingNotices::due, &m_notices, &NoticeDispatcher::retry);
@@ -79,7 +80,7 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
 
 AddressWatcher::~AddressWatcher()
 {
-    m_tick.setParent(nullptr); // a member: destroyed with this object, not by it
+    m_refreshTimer.setParent(nullptr); // a member: destroyed with this object, not by it
 }
 
 void AddressWatcher::load()
@@ -129,10 +130,16 @@ void AddressWatcher::pendingUpdated()
 
 void AddressWatcher::planNextCheck()
 {
-    const RefreshCycle& cycle = m_refresh;
-    m_state.nextCheck =
-        m_tick.isActive() && !m_shutDown ? m_clock().addSecs(std::max(0, cycle.due() - cycle.ticks())) : QDateTime();
+    m_state.nextCheck = m_autoRefresh ? m_clock().addMSecs(m_refresh.remainingMs()) : QDateTime();
     updateState();
+}
+
+void AddressWatcher::armRefresh()
+{
+    if (m_autoRefresh)
+        m_refreshTimer.start(int(std::min<qint64>(m_refresh.remainingMs(), std::numeric_limits<int>::max())));
+    else
+        m_refreshTimer.stop();
 }
 
 void AddressWatcher::updateState()
@@ -161,6 +168,8 @@ void AddressWatcher::lookUp()
         endCycle(); // the router's late answer belongs to the next lookup
     setPhase(Phase::LookingUp);
     ++m_lookupsStarted;
+    m_refresh.restart(); // a lookup for any reason starts the refresh cycle again
+    armRefresh();
     setStatus(QStringLiteral("Looking up your IPs..."));
     emit lookupStarted();
     m_router.start();
@@ -264,24 +273,31 @@ void AddressWatcher::networkChanged()
     lookUp();
 }
 
-void AddressWatcher::tick()
+void AddressWatcher::refreshDue()
 {
-    if (m_refresh.tick())
+    if (!m_autoRefresh)
+        return;
+    if (m_refresh.isDue()) {
+        m_refresh.restart(); // also when the lookup is dropped because one runs
         lookUp();
+    }
+    armRefresh(); // a coarse timer may fire early: it waits for the rest
 }
 
 void AddressWatcher::setAutoRefresh(bool on)
 {
-    if (on && !m_shutDown)
-        m_tick.start();
-    else
-        m_tick.stop();
+    on = on && !m_shutDown;
+    if (on && !m_autoRefresh)
+        m_refresh.restart();
+    m_autoRefresh = on;
+    armRefresh();
     planNextCheck();
 }
 
 void AddressWatcher::setRefreshSelection(int selection)
 {
     m_refresh.setSelection(selection);
+    armRefresh();
     planNextCheck();
 }
 
@@ -379,7 +395,8 @@ void AddressWatcher::shutdown()
         return;
     m_shutDown = true;
     m_notices.stop();
-    m_tick.stop();
+    m_autoRefresh = false;
+    m_refreshTimer.stop();
     m_state.nextCheck = QDateTime();
     m_observer.cancel();
     m_router.cancel();

@@ -82,8 +82,10 @@ public:
     /// The machine's addresses or routes changed, or it woke up: a lookup now, or right after the one
     /// that is running (which may have asked over the network that was just replaced).
     void networkChanged();
-    /// One second of the refresh cycle.
-    void tick();
+    /// The refresh timer's handler: a lookup when the cycle's time has come, else the timer waits on (tests call it
+    /// after moving the cycle's clock instead of waiting).
+    void refreshDue();
+    /// Switching it on starts a new refresh cycle.
     void setAutoRefresh(bool on);
     /// An entry of the interval list (-1 for none).
     void setRefreshSelection(int selection);
@@ -166,6 +168,8 @@ private:
     void setStatusWithPending(const QString& text);
     void pendingUpdated();
     void planNextCheck();
+    /// Sets the refresh timer for the end of the cycle (stops it when auto refresh is off).
+    void armRefresh();
     /// Whether a lookup has found the addresses since the start (a notice goes out only with them).
     bool addressesShown() const { return m_external != QLatin1String(NoAddressShown); }
     void updateState();
@@ -176,7 +180,8 @@ private:
     RefreshCycle m_refresh;
     ChangeTest m_changeTest;
     RouterCheck m_router;
-    QTimer m_tick;
+    QTimer m_refreshTimer; // single shot, for the end of the refresh cycle
+    bool m_autoRefresh = false;
     AddressObserver m_observer;
     Phase m_phase = Phase::Idle;
     bool m_lookupAgain = false;
