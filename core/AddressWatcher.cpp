@@ -194,23 +194,24 @@ void AddressWatcher::lookupDone(const AddressObservation& observation)
     }
     m_state.problem = {};
     m_state.asOf = m_state.lastChecked;
-    m_external = *external;
-    m_internal = m_localAddress();
-    QString compared6; // the IPv6 address to compare: none when the IPv6 sources did not agree on one
+    m_shown.external = WatchedAddress::fromText(*external);
+    m_shown.internal = WatchedAddress::fromText(m_localAddress());
+    WatchedAddress compared6; // none when the IPv6 sources did not agree on one
     if (result6.outcome == LookupResult::Outcome::NoSources) {
-        m_external6 = QLatin1String(NoIPv6);
+        m_shown.external6 = WatchedAddress();
     } else if (const std::optional<QString> external6 = agreedAddress(result6, QAbstractSocket::IPv6Protocol)) {
-        m_external6 = compared6 = *external6;
+        m_shown.external6 = compared6 = WatchedAddress::fromText(*external6);
     } else {
         // The IPv4 sources answered, so the line is up; IPv6 sources that fail or disagree are not
         // trusted either way: the address shown and remembered stays, and nobody is told of a change.
         // A new process has shown none yet: the remembered one (if the file holds an address) is the newest known.
-        const QHostAddress remembered(m_changeTest.oldExternalIPv6());
-        if (m_external6 == QLatin1String(NoIPv6) && remembered.protocol() == QAbstractSocket::IPv6Protocol)
-            m_external6 = remembered.toString();
-        qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << m_external6;
+        const QHostAddress remembered = m_changeTest.oldExternalIPv6().address();
+        if (m_shown.external6.isNone() && remembered.protocol() == QAbstractSocket::IPv6Protocol)
+            m_shown.external6 = WatchedAddress::fromText(remembered.toString());
+        qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << externalIPv6Address();
     }
-    const ChangeTest::Comparison comparison = m_changeTest.compareAndRemember(m_external, m_internal, compared6);
+    const ChangeTest::Comparison comparison =
+        m_changeTest.compareAndRemember(m_shown.external, m_shown.internal, compared6);
     const bool addressChanged = comparison.changed();
     // The new addresses and the notices they owe go into the store in one write: a crash after it leaves them
     // owed, and the next start sends them. The registry takes one value after another: the notices go first, so a
@@ -228,9 +229,12 @@ void AddressWatcher::lookupDone(const AddressObservation& observation)
     if (m_notices.running() == 0)
         m_cycle.noticeFailed = m_cycle.owedNotified = false;
     if (addressChanged) {
-        m_previous = {comparison.before(QStringLiteral("Internal"), m_internal),
-                      comparison.before(QStringLiteral("External"), m_external),
-                      comparison.before(QStringLiteral("External IPv6"), m_external6)};
+        const auto before = [](const WatchedAddress& changed, const WatchedAddress& now) {
+            return changed.isNone() ? now : changed;
+        };
+        m_previous = Addresses{before(comparison.internalBefore, m_shown.internal),
+                               before(comparison.externalBefore, m_shown.external),
+                               before(comparison.external6Before, m_shown.external6)};
         emit addressesChanged(comparison.changes);
         m_notices.notifyChange(owed);
     }
@@ -247,7 +251,7 @@ void AddressWatcher::endLookup(bool ok)
     setPhase(Phase::Notifying);
     planNextCheck();
     emit lookupFinished(ok);
-    m_router.lookupEnded(ok ? m_external : QString());
+    m_router.lookupEnded(ok ? m_shown.external.text() : QString());
     // Tries that waited for this lookup belong to its cycle: a one-shot run waits for them too.
     if (ok)
         m_notices.retryWaiting();
