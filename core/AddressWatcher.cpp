@@ -226,8 +226,7 @@ void AddressWatcher::lookupDone(const AddressObservation& observation)
     }
     emit addressesUpdated();
     m_cycle.changed = addressChanged;
-    if (m_notices.running() == 0)
-        m_cycle.noticeFailed = m_cycle.owedNotified = false;
+    m_notices.forgetEnded();
     if (addressChanged) {
         const auto before = [](const WatchedAddress& changed, const WatchedAddress& now) {
             return changed.isNone() ? now : changed;
@@ -238,6 +237,7 @@ void AddressWatcher::lookupDone(const AddressObservation& observation)
         emit addressesChanged(comparison.changes);
         m_notices.notifyChange(owed);
     }
+    m_cycle.change = m_notices.change();
     const QString again = addressChanged ? QStringLiteral("; the change will be announced again") : QString();
     if (!m_cycle.notSaved.isEmpty())
         setStatus(QStringLiteral("Error: The new address could not be saved (%1)%2").arg(m_cycle.notSaved, again));
@@ -350,11 +350,8 @@ bool AddressWatcher::isEntryEnabled(Notifiers::Kind kind, int entry) const
     return m_notifiers && m_notifiers->moreEntries(kind).contains(entry);
 }
 
-void AddressWatcher::noticeEnded(bool ok, bool owed)
+void AddressWatcher::noticeEnded()
 {
-    if (!ok)
-        m_cycle.noticeFailed = true;
-    m_cycle.owedNotified = m_cycle.owedNotified || (owed && ok);
     // A notice that ends while no cycle runs (a retry due between lookups) ends no cycle.
     if (m_notices.running() == 0 && m_phase == Phase::Notifying)
         finishCycle(changeOutcome());
@@ -388,9 +385,10 @@ AddressWatcher::Outcome AddressWatcher::changeOutcome() const
 {
     if (!m_cycle.notSaved.isEmpty())
         return Outcome::NotSaved;
-    if (m_cycle.noticeFailed)
+    const NoticeDispatcher::ChangeOutcome notices = m_notices.outcomeOf(m_cycle.change);
+    if (notices.failed)
         return Outcome::NotifyFailed;
-    return m_cycle.changed || m_cycle.owedNotified ? Outcome::Notified : Outcome::Unchanged;
+    return m_cycle.changed || notices.owedNotified ? Outcome::Notified : Outcome::Unchanged;
 }
 
 void AddressWatcher::shutdown()

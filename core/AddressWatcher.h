@@ -159,7 +159,7 @@ private:
     void endCycle();
     /// Every notification a change starts: each enabled kind's entries.
     QList<std::pair<Notifiers::Kind, int>> enabledEntries() const;
-    void noticeEnded(bool ok, bool owed);
+    void noticeEnded();
     bool isEntryEnabled(Notifiers::Kind kind, int entry) const;
     Outcome changeOutcome() const;
     void setStatusWithPending(const QString& text);
@@ -184,13 +184,12 @@ private:
     bool m_lookupAgain = false;
     bool m_shutDown = false;
     int m_lookupsStarted = 0;
-    /// What the cycle found, for its outcome. A cycle that starts while notices of an earlier one still run
-    /// keeps their failures.
+    /// What the cycle found, for its outcome. The notices of its change (and the tries of pending ones it started)
+    /// decide it, also those that ended before its lookup did; those of an older change do not.
     struct Cycle
     {
         bool changed = false;                 // the lookup found a change
-        bool noticeFailed = false;            // also a pending notice tried again in this cycle
-        bool owedNotified = false;            // a notice that an earlier run's change owed went out
+        int change = 0;                       // the change whose notices are this cycle's (NoticeDispatcher::change)
         QString notSaved;                     // why the lookup's addresses are not in the store
         Outcome outcome = Outcome::Unchanged; // once finishCycle has been called
     } m_cycle;
