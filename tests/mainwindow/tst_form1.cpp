@@ -107,12 +107,17 @@ private slots:
         QCOMPARE(lookups(cycle.due() - 1), 0);
         QCOMPARE(lookups(1), 1);
         QCOMPARE(lookups(200), 0);
-        child<QComboBox>("cmbRefresh")->setCurrentIndex(0);  // 01 Minute: the cycle is already longer
+        child<QComboBox>("cmbRefresh")->setCurrentIndex(0);  // 01 Minute: the cycle has already run longer
         QCOMPARE(lookups(1), 1);
         for (const auto& [index, seconds] : {std::pair{2, 600}, {4, 3600}}) {  // 10 and 60 minutes
             child<QComboBox>("cmbRefresh")->setCurrentIndex(index);
             QCOMPARE(m_watcher->refreshCycle().seconds(), seconds);
         }
+        m_now += 3000 * 1000;  // Refresh starts the cycle again
+        QSignalSpy done(m_form.get(), &Form1::lookupFinished);
+        m_form->Command1_Click();
+        QVERIFY(done.wait(10000));
+        QCOMPARE(lookups(cycle.due() - 1), 0);
     }
 
     void failedRunAtStartupLeavesBoxUnticked()
