@@ -7,6 +7,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcLookup, "vistrel.lookup", QtInfoMsg)
@@ -63,10 +64,10 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
         if (m_phase == Phase::WaitingForRouter)
             endCycle();
     });
-    m_tick.setObjectName(QStringLiteral("timRefresh"));
-    m_tick.setParent(this); // found by name among the window's children
-    m_tick.setInterval(1000);
-    connect(&m_tick, &QTimer::timeout, this, &AddressWatcher::tick);
+    m_refreshTimer.setObjectName(QStringLiteral("timRefresh"));
+    m_refreshTimer.setParent(this); // found by name among the window's children
+    m_refreshTimer.setSingleShot(true);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &AddressWatcher::refreshDue);
     connect(&m_statusLine, &StatusLine::changed, this, &AddressWatcher::statusChanged);
     connect(&m_pending, &PendingNotices::changed, this, &AddressWatcher::pendingUpdated);
     connect(&m_pending, &PendingNotices::due, &m_notices, &NoticeDispatcher::retry);
@@ -79,7 +80,7 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
 
 AddressWatcher::~AddressWatcher()
 {
-    m_tick.setParent(nullptr); // a member: destroyed with this object, not by it
+    m_refreshTimer.setParent(nullptr); // a member: destroyed with this object, not by it
 }
 
 void AddressWatcher::load()
@@ -129,10 +130,16 @@ void AddressWatcher::pendingUpdated()
 
 void AddressWatcher::planNextCheck()
 {
-    const RefreshCycle& cycle = m_refresh;
-    m_state.nextCheck =
-        m_tick.isActive() && !m_shutDown ? m_clock().addSecs(std::max(0, cycle.due() - cycle.ticks())) : QDateTime();
+    m_state.nextCheck = m_autoRefresh ? m_clock().addMSecs(m_refresh.remainingMs()) : QDateTime();
     updateState();
+}
+
+void AddressWatcher::armRefresh()
+{
+    if (m_autoRefresh)
+        m_refreshTimer.start(int(std::min<qint64>(m_refresh.remainingMs(), std::numeric_limits<int>::max())));
+    else
+        m_refreshTimer.stop();
 }
 
 void AddressWatcher::updateState()
@@ -161,6 +168,8 @@ void AddressWatcher::lookUp()
         endCycle(); // the router's late answer belongs to the next lookup
     setPhase(Phase::LookingUp);
     ++m_lookupsStarted;
+    m_refresh.restart(); // a lookup for any reason starts the refresh cycle again
+    armRefresh();
     setStatus(QStringLiteral("Looking up your IPs..."));
     emit lookupStarted();
     m_router.start();
@@ -185,23 +194,24 @@ void AddressWatcher::lookupDone(const AddressObservation& observation)
     }
     m_state.problem = {};
     m_state.asOf = m_state.lastChecked;
-    m_external = *external;
-    m_internal = m_localAddress();
-    QString compared6; // the IPv6 address to compare: none when the IPv6 sources did not agree on one
+    m_shown.external = WatchedAddress::fromText(*external);
+    m_shown.internal = WatchedAddress::fromText(m_localAddress());
+    WatchedAddress compared6; // none when the IPv6 sources did not agree on one
     if (result6.outcome == LookupResult::Outcome::NoSources) {
-        m_external6 = QLatin1String(NoIPv6);
+        m_shown.external6 = WatchedAddress();
     } else if (const std::optional<QString> external6 = agreedAddress(result6, QAbstractSocket::IPv6Protocol)) {
-        m_external6 = compared6 = *external6;
+        m_shown.external6 = compared6 = WatchedAddress::fromText(*external6);
     } else {
         // The IPv4 sources answered, so the line is up; IPv6 sources that fail or disagree are not
         // trusted either way: the address shown and remembered stays, and nobody is told of a change.
         // A new process has shown none yet: the remembered one (if the file holds an address) is the newest known.
-        const QHostAddress remembered(m_changeTest.oldExternalIPv6());
-        if (m_external6 == QLatin1String(NoIPv6) && remembered.protocol() == QAbstractSocket::IPv6Protocol)
-            m_external6 = remembered.toString();
-        qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << m_external6;
+        const QHostAddress remembered = m_changeTest.oldExternalIPv6().address();
+        if (m_shown.external6.isNone() && remembered.protocol() == QAbstractSocket::IPv6Protocol)
+            m_shown.external6 = WatchedAddress::fromText(remembered.toString());
+        qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << externalIPv6Address();
     }
-    const ChangeTest::Comparison comparison = m_changeTest.compareAndRemember(m_external, m_internal, compared6);
+    const ChangeTest::Comparison comparison =
+        m_changeTest.compareAndRemember(m_shown.external, m_shown.internal, compared6);
     const bool addressChanged = comparison.changed();
     // The new addresses and the notices they owe go into the store in one write: a crash after it leaves them
     // owed, and the next start sends them. The registry takes one value after another: the notices go first, so a
@@ -216,15 +226,18 @@ void AddressWatcher::lookupDone(const AddressObservation& observation)
     }
     emit addressesUpdated();
     m_cycle.changed = addressChanged;
-    if (m_notices.running() == 0)
-        m_cycle.noticeFailed = m_cycle.owedNotified = false;
+    m_notices.forgetEnded();
     if (addressChanged) {
-        m_previous = {comparison.before(QStringLiteral("Internal"), m_internal),
-                      comparison.before(QStringLiteral("External"), m_external),
-                      comparison.before(QStringLiteral("External IPv6"), m_external6)};
+        const auto before = [](const WatchedAddress& changed, const WatchedAddress& now) {
+            return changed.isNone() ? now : changed;
+        };
+        m_previous = Addresses{before(comparison.internalBefore, m_shown.internal),
+                               before(comparison.externalBefore, m_shown.external),
+                               before(comparison.external6Before, m_shown.external6)};
         emit addressesChanged(comparison.changes);
         m_notices.notifyChange(owed);
     }
+    m_cycle.change = m_notices.change();
     const QString again = addressChanged ? QStringLiteral("; the change will be announced again") : QString();
     if (!m_cycle.notSaved.isEmpty())
         setStatus(QStringLiteral("Error: The new address could not be saved (%1)%2").arg(m_cycle.notSaved, again));
@@ -238,7 +251,7 @@ void AddressWatcher::endLookup(bool ok)
     setPhase(Phase::Notifying);
     planNextCheck();
     emit lookupFinished(ok);
-    m_router.lookupEnded(ok ? m_external : QString());
+    m_router.lookupEnded(ok ? m_shown.external.text() : QString());
     // Tries that waited for this lookup belong to its cycle: a one-shot run waits for them too.
     if (ok)
         m_notices.retryWaiting();
@@ -264,24 +277,31 @@ void AddressWatcher::networkChanged()
     lookUp();
 }
 
-void AddressWatcher::tick()
+void AddressWatcher::refreshDue()
 {
-    if (m_refresh.tick())
+    if (!m_autoRefresh)
+        return;
+    if (m_refresh.isDue()) {
+        m_refresh.restart(); // also when the lookup is dropped because one runs
         lookUp();
+    }
+    armRefresh(); // a coarse timer may fire early: it waits for the rest
 }
 
 void AddressWatcher::setAutoRefresh(bool on)
 {
-    if (on && !m_shutDown)
-        m_tick.start();
-    else
-        m_tick.stop();
+    on = on && !m_shutDown;
+    if (on && !m_autoRefresh)
+        m_refresh.restart();
+    m_autoRefresh = on;
+    armRefresh();
     planNextCheck();
 }
 
 void AddressWatcher::setRefreshSelection(int selection)
 {
     m_refresh.setSelection(selection);
+    armRefresh();
     planNextCheck();
 }
 
@@ -330,11 +350,8 @@ bool AddressWatcher::isEntryEnabled(Notifiers::Kind kind, int entry) const
     return m_notifiers && m_notifiers->moreEntries(kind).contains(entry);
 }
 
-void AddressWatcher::noticeEnded(bool ok, bool owed)
+void AddressWatcher::noticeEnded()
 {
-    if (!ok)
-        m_cycle.noticeFailed = true;
-    m_cycle.owedNotified = m_cycle.owedNotified || (owed && ok);
     // A notice that ends while no cycle runs (a retry due between lookups) ends no cycle.
     if (m_notices.running() == 0 && m_phase == Phase::Notifying)
         finishCycle(changeOutcome());
@@ -368,9 +385,10 @@ AddressWatcher::Outcome AddressWatcher::changeOutcome() const
 {
     if (!m_cycle.notSaved.isEmpty())
         return Outcome::NotSaved;
-    if (m_cycle.noticeFailed)
+    const NoticeDispatcher::ChangeOutcome notices = m_notices.outcomeOf(m_cycle.change);
+    if (notices.failed)
         return Outcome::NotifyFailed;
-    return m_cycle.changed || m_cycle.owedNotified ? Outcome::Notified : Outcome::Unchanged;
+    return m_cycle.changed || notices.owedNotified ? Outcome::Notified : Outcome::Unchanged;
 }
 
 void AddressWatcher::shutdown()
@@ -379,7 +397,8 @@ void AddressWatcher::shutdown()
         return;
     m_shutDown = true;
     m_notices.stop();
-    m_tick.stop();
+    m_autoRefresh = false;
+    m_refreshTimer.stop();
     m_state.nextCheck = QDateTime();
     m_observer.cancel();
     m_router.cancel();

@@ -12,13 +12,13 @@
 #include "core/SettingsKeys.h"
 #include "core/StatusLine.h"
 #include "core/WatchState.h"
+#include "core/WatchedAddress.h"
 #include "discovery/AddressLookup.h"
 
 #include <QList>
 #include <QObject>
 #include <QTimer>
 
-#include <array>
 #include <functional>
 #include <optional>
 
@@ -53,9 +53,6 @@ public:
     };
     Q_ENUM(Phase)
 
-    static constexpr const char* NoAddressShown = "000.000.000.000";
-    static constexpr const char* NoIPv6 = "none";
-
     explicit AddressWatcher(Settings& settings, QObject* parent = nullptr);
     ~AddressWatcher() override;
 
@@ -82,8 +79,10 @@ public:
     /// The machine's addresses or routes changed, or it woke up: a lookup now, or right after the one
     /// that is running (which may have asked over the network that was just replaced).
     void networkChanged();
-    /// One second of the refresh cycle.
-    void tick();
+    /// The refresh timer's handler: a lookup when the cycle's time has come, else the timer waits on (tests call it
+    /// after moving the cycle's clock instead of waiting).
+    void refreshDue();
+    /// Switching it on starts a new refresh cycle.
     void setAutoRefresh(bool on);
     /// An entry of the interval list (-1 for none).
     void setRefreshSelection(int selection);
@@ -107,13 +106,13 @@ public:
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     const QString& status() const { return m_statusLine.text(); }
     /// The addresses as shown ("000.000.000.000" before the first lookup; IPv6 "none" when there is none).
-    const QString& internalAddress() const { return m_internal; }
-    const QString& externalAddress() const { return m_external; }
-    const QString& externalIPv6Address() const { return m_external6; }
+    QString internalAddress() const { return m_shown.internal.shownText(IPv4); }
+    QString externalAddress() const { return m_shown.external.shownText(IPv4); }
+    QString externalIPv6Address() const { return m_shown.external6.shownText(IPv6); }
     /// The addresses before the last change this watcher found; before any, the addresses shown.
-    QString previousInternalAddress() const { return m_previous[0].isNull() ? m_internal : m_previous[0]; }
-    QString previousExternalAddress() const { return m_previous[1].isNull() ? m_external : m_previous[1]; }
-    QString previousExternalIPv6Address() const { return m_previous[2].isNull() ? m_external6 : m_previous[2]; }
+    QString previousInternalAddress() const { return previous().internal.shownText(IPv4); }
+    QString previousExternalAddress() const { return previous().external.shownText(IPv4); }
+    QString previousExternalIPv6Address() const { return previous().external6.shownText(IPv6); }
     Phase phase() const { return m_phase; }
     bool isLookupRunning() const { return m_phase == Phase::LookingUp; }
     /// Whether a cycle has started and not yet ended (see Phase).
@@ -160,14 +159,16 @@ private:
     void endCycle();
     /// Every notification a change starts: each enabled kind's entries.
     QList<std::pair<Notifiers::Kind, int>> enabledEntries() const;
-    void noticeEnded(bool ok, bool owed);
+    void noticeEnded();
     bool isEntryEnabled(Notifiers::Kind kind, int entry) const;
     Outcome changeOutcome() const;
     void setStatusWithPending(const QString& text);
     void pendingUpdated();
     void planNextCheck();
+    /// Sets the refresh timer for the end of the cycle (stops it when auto refresh is off).
+    void armRefresh();
     /// Whether a lookup has found the addresses since the start (a notice goes out only with them).
-    bool addressesShown() const { return m_external != QLatin1String(NoAddressShown); }
+    bool addressesShown() const { return !m_shown.external.isNone(); }
     void updateState();
 
     Settings& m_settings;
@@ -176,34 +177,39 @@ private:
     RefreshCycle m_refresh;
     ChangeTest m_changeTest;
     RouterCheck m_router;
-    QTimer m_tick;
+    QTimer m_refreshTimer; // single shot, for the end of the refresh cycle
+    bool m_autoRefresh = false;
     AddressObserver m_observer;
     Phase m_phase = Phase::Idle;
     bool m_lookupAgain = false;
     bool m_shutDown = false;
     int m_lookupsStarted = 0;
-    /// What the cycle found, for its outcome. A cycle that starts while notices of an earlier one still run
-    /// keeps their failures.
+    /// What the cycle found, for its outcome. The notices of its change (and the tries of pending ones it started)
+    /// decide it, also those that ended before its lookup did; those of an older change do not.
     struct Cycle
     {
         bool changed = false;                 // the lookup found a change
-        bool noticeFailed = false;            // also a pending notice tried again in this cycle
-        bool owedNotified = false;            // a notice that an earlier run's change owed went out
+        int change = 0;                       // the change whose notices are this cycle's (NoticeDispatcher::change)
         QString notSaved;                     // why the lookup's addresses are not in the store
         Outcome outcome = Outcome::Unchanged; // once finishCycle has been called
     } m_cycle;
     PendingNotices m_pending;
     NoticeDispatcher m_notices;
-    std::array<QString, 3> m_previous; // internal, external, IPv6 before the last change
+    struct Addresses
+    {
+        WatchedAddress internal, external, external6;
+    };
+    static constexpr WatchedAddress::Family IPv4 = WatchedAddress::Family::IPv4;
+    static constexpr WatchedAddress::Family IPv6 = WatchedAddress::Family::IPv6;
+    const Addresses& previous() const { return m_previous ? *m_previous : m_shown; }
+    Addresses m_shown;
+    std::optional<Addresses> m_previous; // before the last change
 
     StatusLine m_statusLine;
     int m_ownNoticesRunning = 0;
     WatchState m_state;
     WatchState m_shownState; // as last emitted
     std::function<QDateTime()> m_clock;
-    QString m_internal = QLatin1String(NoAddressShown);
-    QString m_external = QLatin1String(NoAddressShown);
-    QString m_external6 = QLatin1String(NoIPv6);
 
     Notifiers* m_notifiers = nullptr;
     std::function<QString()> m_localAddress;

@@ -2,43 +2,35 @@
 
 #include "core/Settings.h"
 
-namespace {
-const QString NoAddress = QStringLiteral("0");
-}
+#include <utility>
 
 ChangeTest::ChangeTest(Settings& settings) : m_settings(settings) {}
 
 void ChangeTest::load()
 {
-    m_oldInternal = m_settings.read(Key::OldInternal);
-    m_oldExternal = m_settings.read(Key::OldExternal);
-    m_oldExternal6 = m_settings.read(Key::OldExternalIPv6);
+    m_oldInternal = WatchedAddress::fromText(m_settings.read(Key::OldInternal));
+    m_oldExternal = WatchedAddress::fromText(m_settings.read(Key::OldExternal));
+    m_oldExternal6 = WatchedAddress::fromText(m_settings.read(Key::OldExternalIPv6));
     m_unsaved4 = m_unsaved6 = false;
 }
 
-QString ChangeTest::Comparison::before(const QString& name, const QString& now) const
-{
-    for (const AddressChange& change : changes) {
-        if (change.name == name)
-            return change.before;
-    }
-    return now;
-}
-
-ChangeTest::Comparison ChangeTest::compareAndRemember(const QString& external, const QString& internal,
-                                                      const QString& external6)
+ChangeTest::Comparison ChangeTest::compareAndRemember(const WatchedAddress& external, const WatchedAddress& internal,
+                                                      const WatchedAddress& external6)
 {
     Comparison result;
-    const auto compare = [&result](const char* name, QString& remembered, const QString& now) {
-        if (now != remembered && remembered != NoAddress)
-            result.changes.append({QLatin1String(name), remembered, now});
-        remembered = now;
+    const auto compare = [&result](const char* name, WatchedAddress& remembered, const WatchedAddress& now) {
+        if (now == remembered || remembered.isNone()) {
+            remembered = now;
+            return WatchedAddress();
+        }
+        result.changes.append({QLatin1String(name), remembered.text(), now.text()});
+        return std::exchange(remembered, now);
     };
-    compare("Internal", m_oldInternal, internal);
-    compare("External", m_oldExternal, external);
+    result.internalBefore = compare("Internal", m_oldInternal, internal);
+    result.externalBefore = compare("External", m_oldExternal, external);
     m_unsaved4 = true; // written even when unchanged: a file edited by hand gets the addresses back
-    if (external6 != QLatin1String("none") && !external6.isEmpty() && external6 != m_oldExternal6) {
-        compare("External IPv6", m_oldExternal6, external6);
+    if (!external6.isNone() && external6 != m_oldExternal6) {
+        result.external6Before = compare("External IPv6", m_oldExternal6, external6);
         m_unsaved6 = true;
     }
     return result;
@@ -47,10 +39,12 @@ ChangeTest::Comparison ChangeTest::compareAndRemember(const QString& external, c
 QString ChangeTest::save(const QList<std::pair<Key, QString>>& with)
 {
     QList<std::pair<Key, QString>> values = with;
-    if (m_unsaved4)
-        values << std::pair{Key::OldExternal, m_oldExternal} << std::pair{Key::OldInternal, m_oldInternal};
+    if (m_unsaved4) {
+        values << std::pair{Key::OldExternal, m_oldExternal.storedText()}
+               << std::pair{Key::OldInternal, m_oldInternal.storedText()};
+    }
     if (m_unsaved6)
-        values << std::pair{Key::OldExternalIPv6, m_oldExternal6};
+        values << std::pair{Key::OldExternalIPv6, m_oldExternal6.storedText()};
     if (values.isEmpty())
         return QString();
     const StoreResult result = m_settings.write(values);

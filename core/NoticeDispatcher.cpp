@@ -49,14 +49,17 @@ void NoticeDispatcher::retryWaiting()
 void NoticeDispatcher::start(const Entry& entry, bool owed)
 {
     m_start(entry.first, entry.second, [this, entry, owed, change = m_change](const NotificationResult& result) {
-        record(entry, change, result);
+        recordPending(entry, change, result);
+        ChangeOutcome& outcome = m_outcomes[change];
+        outcome.failed = outcome.failed || !result.ok();
+        outcome.owedNotified = outcome.owedNotified || (owed && result.ok());
         if (m_running > 0)
             --m_running;
-        emit ended(result.ok(), owed);
+        emit ended();
     });
 }
 
-void NoticeDispatcher::record(const Entry& entry, int change, const NotificationResult& result)
+void NoticeDispatcher::recordPending(const Entry& entry, int change, const NotificationResult& result)
 {
     const auto [kind, index] = entry;
     if (change != m_change)

@@ -1,6 +1,16 @@
 #include "core/RefreshCycle.h"
 
 #include <algorithm>
+#include <chrono>
+
+RefreshCycle::RefreshCycle()
+    : m_clock([] {
+          using namespace std::chrono;
+          return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+      }),
+      m_start(m_clock())
+{
+}
 
 int RefreshCycle::secondsForSelection(int selection, int current)
 {
@@ -21,14 +31,15 @@ int RefreshCycle::secondsForSelection(int selection, int current)
     }
 }
 
-bool RefreshCycle::tick()
+void RefreshCycle::restart()
 {
-    ++m_ticks;
-    if (m_ticks < m_due)
-        return false;
-    m_ticks = 0;
+    m_start = m_clock();
     m_due = jittered();
-    return true;
+}
+
+qint64 RefreshCycle::remainingMs() const
+{
+    return std::max<qint64>(0, m_start + qint64(m_due) * 1000 - m_clock());
 }
 
 int RefreshCycle::jittered()

@@ -282,7 +282,6 @@ void Form1::restoreToggle(QCheckBox* box, Key key)
 
 void Form1::Form_Load()
 {
-    m_watcher.refreshCycle().setTicks(0);
     emit loading();
     if (m_settings.readFlag(Key::Minimized))
         show();

@@ -16,9 +16,22 @@ class TestAddressWatcher : public QObject, Notifiers
     NginxPeer m_nginx;
     TempConfigHome m_home;
     QList<Done> m_running; // notices started and not yet ended
+    std::optional<Settings> m_settings;
 
     void notify(Kind, Done done) override { m_running << std::move(done); }
     void abort() override {}
+    // The first lookup finds a change that owes one web notice.
+    Settings& remembering()
+    {
+        m_home.writeSettingsFile("[Settings]\nOldExternal=198.51.100.1\nOldInternal=10.0.0.2\nwebNotify=1\n");
+        return m_settings.emplace(m_home.settingsPath());
+    }
+    void start(AddressWatcher& watcher)
+    {
+        watcher.setNotifiers(this);
+        watcher.setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
+        watcher.load();
+    }
     void lookUp(AddressWatcher& watcher, const QByteArray& body)
     {
         m_nginx.setBody(QStringLiteral("ip"), body);
@@ -39,12 +52,8 @@ private slots:
 
     void eachCycleEndsOnce()
     {
-        m_home.writeSettingsFile("[Settings]\nOldExternal=198.51.100.1\nOldInternal=10.0.0.2\nwebNotify=1\n");
-        Settings settings(m_home.settingsPath());
-        AddressWatcher watcher(settings);
-        watcher.setNotifiers(this);
-        watcher.setLocalAddressSource([] { return QStringLiteral("10.0.0.2"); });
-        watcher.load();
+        AddressWatcher watcher(remembering());
+        start(watcher);
         QDateTime now = QDateTime::currentDateTimeUtc();
         watcher.pendingNotices().setClock([&now] { return now; });
         QSignalSpy ended(&watcher, &AddressWatcher::cycleFinished);
@@ -78,6 +87,19 @@ private slots:
         QVERIFY(!watcher.isCycleRunning());
         m_running.takeFirst()(NotificationResult::delivered());
         QVERIFY(ended.isEmpty() && watcher.pendingNotices().summary().isEmpty());
+    }
+
+    void eachChangeHasItsOwnOutcome()
+    {
+        AddressWatcher watcher(remembering());
+        start(watcher);
+        QSignalSpy ended(&watcher, &AddressWatcher::cycleFinished);
+        lookUp(watcher, "203.0.113.1");
+        lookUp(watcher, "203.0.113.2"); // a newer change while the older one's notice runs
+        m_running.takeFirst()(NotificationResult::failed());
+        m_running.takeFirst()(NotificationResult::delivered());
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.takeFirst().at(0).value<Outcome>(), Outcome::Notified);
     }
 };
 
