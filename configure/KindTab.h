@@ -43,21 +43,21 @@ struct KindField
     Widget widget;
     std::optional<Key> key = {}; ///< none: a Note, or a box that stores nothing
     const char* objectName;
-    QString label = {};                ///< with its mnemonic
-    QString hint = {};                 ///< grey text in an empty field; a number's least value is shown as it
-    QString suffix = {};               ///< Number: its unit
-    QStringList choices = {};          ///< Choice, List: the entries. File: the button's object and accessible names, the
-                                       ///< picker's caption, its filter and the button's text when it has a mnemonic.
-                                       ///< Note with a key: the values of that key's field it is shown for (none:
-                                       ///< hidden until KindTab::showNote)
-    QStringList values = {};           ///< Choice: what each entry stores, when not its text
-    bool beside = false;               ///< on the row of the field before it, after that one
-    bool wrap = false;                 ///< Flag: a long label, wrapped beside the box (lbl<name> for chk<name>)
+    QString label = {};       ///< with its mnemonic
+    QString hint = {};        ///< grey text in an empty field; a number's least value is shown as it
+    QString suffix = {};      ///< Number: its unit
+    QStringList choices = {}; ///< Choice, List: the entries. File: the button's object and accessible names, the
+                              ///< picker's caption, its filter and the button's text when it has a mnemonic.
+                              ///< Note with a key: the values of that key's field it is shown for (none:
+                              ///< hidden until KindTab::showNote)
+    QStringList values = {};  ///< Choice: what each entry stores, when not its text
+    bool beside = false;      ///< on the row of the field before it, after that one
+    bool wrap = false;        ///< Flag: a long label, wrapped beside the box (lbl<name> for chk<name>)
     std::optional<Key> enabledBy = {}; ///< a Flag of the same tab that must be ticked for the field to be used
     /// A secret: what the line under it (lbl<name>Place for txt<name>, a number at its end left out) says it keeps.
     QString secretName = QStringLiteral("password");
-    QString tip = {};  ///< the field's tool tip
-    int width = 0; ///< at most this wide (a port)
+    QString tip = {}; ///< the field's tool tip
+    int width = 0;    ///< at most this wide (a port)
     /// Text, Lines: the object name of an "Insert" button beside it that types one of the placeholders at the cursor.
     const char* insertName = nullptr;
     QList<Placeholder> placeholders = {};
@@ -71,10 +71,10 @@ struct KindTabDescription
     QString tabText;        ///< with its mnemonic
     const char* objectName; ///< of the group box that holds the fields
     QString title;          ///< also Test Now's accessible description
-    QString intro = {}; ///< a paragraph above the fields
+    QString intro = {};     ///< a paragraph above the fields
     QList<KindField> fields;
-    Notifiers::Kind kind;   ///< what Test Now sends
-    const char* testName;   ///< Test Now's object name
+    Notifiers::Kind kind; ///< what Test Now sends
+    const char* testName; ///< Test Now's object name
     /// What the fields show (secrets and lists of choices aside) is stored as the tab opens: the values the notifiers
     /// keep in memory go back to the store.
     bool storeShown = false;
