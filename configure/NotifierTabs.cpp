@@ -1,11 +1,150 @@
 #include "configure/NotifierTabs.h"
 
+#include "configure/PlaceholderTools.h"
+#include "configure/WebRequestsPane.h"
+#include "core/NotifySettings.h"
 #include "core/Settings.h"
+#include "notify/MailPresets.h"
+#include "notify/NotificationHost.h"
+#include "notify/WebNotifier.h"
+#include "platform/DisplayedUrl.h"
 
 namespace {
 using W = KindField::Widget;
 
+// Under a caption that names only some of them: every placeholder that the notification fills in.
+QString placeholderHint(const QList<Placeholder>& placeholders)
+{
+    return QStringLiteral("Placeholders: %1 (IPv6: \"none\" when there is none).").arg(placeholderList(placeholders));
+}
+
+// The port a security choice usually has: 25, 587, 465, and 465 for SSL 2.0 as the old presets had it.
+QString usualPort(MailSecurity security)
+{
+    switch (security) {
+    case MailSecurity::None:
+        return QStringLiteral("25");
+    case MailSecurity::StartTls:
+        return QStringLiteral("587");
+    case MailSecurity::Tls:
+    case MailSecurity::Ssl2:
+        return QStringLiteral("465");
+    }
+    return QStringLiteral("25");
+}
+
+// A provider from the server list: only what the provider decides, each one an edit of its field; the account is the
+// user's to type.
+void fillPreset(KindTab& tab, int entry)
+{
+    const std::optional<MailPreset> preset = mailPresetFor(mailPresetNames().value(entry));
+    if (!preset)
+        return;
+    tab.setValue(Key::MailServer, preset->server);
+    tab.setValue(Key::MailPort, preset->port);
+    tab.setValue(Key::MailUseAuth, QStringLiteral("1")); // every provider in the list wants a login
+    tab.setValue(Key::MailSecurity, mailSecurityText(preset->security));
+    tab.showNote("lblPresetHint", preset->hint);
+}
+
+// A security choice proposes its usual port: a port the user typed stays, one that is merely another choice's usual
+// port follows the choice.
+void proposePort(KindTab& tab, int entry)
+{
+    const QString port = tab.value(Key::MailPort).trimmed();
+    const QStringList usual{usualPort(MailSecurity::None), usualPort(MailSecurity::StartTls),
+                            usualPort(MailSecurity::Tls)};
+    if (port.isEmpty() || usual.contains(port))
+        tab.setValue(Key::MailPort, usualPort(MailSecurity(entry)));
+}
+
 // clang-format off
+KindTabDescription mail()
+{
+    const QString body = "Use this as the email body, replacing $Internal$ and $External$ with my actual Internal or "
+                         "External IP Address:";
+    return {.tabText = "&Email", .objectName = "fraEmail", .title = "Email Notification", .fields = {
+        {.widget = W::List, .key = Key::MailServer, .objectName = "Combo3", .label = "Mail Server:",
+         .choices = mailPresetNames(), .chosen = fillPreset},
+        {.widget = W::Text, .key = Key::MailPort, .objectName = "txtPort", .label = "Port:", .beside = true,
+         .tip = "Usually 25 or 1025", .width = 70},
+        {.widget = W::Note, .key = Key::MailServer, .objectName = "lblPresetHint"},
+        {.widget = W::Text, .key = Key::MailTo, .objectName = "txtEmailTo", .label = "Email Address - To:"},
+        {.widget = W::Text, .key = Key::MailFrom, .objectName = "txtEmailFrom", .label = "Email Address - From:"},
+        {.widget = W::Choice, .key = Key::MailSecurity, .objectName = "cboSecurity", .label = "Security:",
+         .choices = {"None", "STARTTLS (port 587)", "TLS (port 465)", "SSL 2.0 (legacy)"},
+         .values = {mailSecurityText(MailSecurity::None), mailSecurityText(MailSecurity::StartTls),
+                    mailSecurityText(MailSecurity::Tls), mailSecurityText(MailSecurity::Ssl2)},
+         .chosen = proposePort},
+        {.widget = W::Flag, .key = Key::MailUseAuth, .objectName = "chkAuth", .label = "Use Authentication",
+         .beside = true},
+        {.widget = W::Text, .key = Key::MailUsername, .objectName = "txtUsername", .label = "Username:"},
+        {.widget = W::Text, .key = Key::MailPassword, .objectName = "txtPassword2", .label = "Password:",
+         .beside = true},
+        {.widget = W::Note, .key = Key::MailSecurity, .objectName = "lblPasswordNote",
+         .label = "Without security the password travels readable.",
+         .choices = {mailSecurityText(MailSecurity::None)}},
+        {.widget = W::File, .key = Key::MailTrustedCertificates, .objectName = "txtTrustedCertificates",
+         .label = "Trusted certificates:", .hint = "only for a server with its own CA",
+         .choices = {"cmdCertificates", "Choose trusted certificates", "Trusted certificates for mail",
+                     "PEM certificates (*.pem *.crt);;All files (*)"},
+         .tip = "A PEM file of certificates to trust for mail besides the system's, for a self-hosted server"},
+        {.widget = W::List, .key = Key::MailEncoding, .objectName = "Combo2", .label = "Encoding:",
+         .choices = {"UUEncode", "MIME"}},
+        {.widget = W::Flag, .objectName = "chkAttachment", .label = "Send as Attachment", .beside = true},
+        {.widget = W::Flag, .key = Key::MailUseBody, .objectName = "chkBody", .label = body, .wrap = true},
+        {.widget = W::Note, .objectName = "lblBodyPlaceholders", .label = placeholderHint(programPlaceholders())},
+        {.widget = W::Lines, .key = Key::MailBody, .objectName = "txtBody", .label = body,
+         .insertName = "cmdBodyPlaceholder", .placeholders = programPlaceholders()},
+    }, .kind = Notifiers::Kind::Mail, .testName = "cmdSend", .storeShown = true, .testText = "Send Test Message",
+       .previewName = "lblBodyPreview", .preview = [](NotificationHost& host) {
+           return QStringLiteral("The mail body as sent now:\n") + notificationPreviews(host).mailBody;
+       }};
+}
+
+KindTabDescription program()
+{
+    return {.tabText = "&Program", .objectName = "fraProgram", .title = "Program Notification",
+            .intro = "Launch the following file, sending it the following command line arguments, replacing "
+                     "$Internal$ and $External$ with my actual Internal or External IP Address", .fields = {
+        {.widget = W::Note, .objectName = "lblProgramPlaceholders", .label = placeholderHint(programPlaceholders())},
+        {.widget = W::File, .key = Key::Program, .objectName = "Text3", .label = "File Path:",
+         .choices = {"cmdProgram", "Choose the program", "Program to start", "", "Bro&wse..."}},
+        {.widget = W::Text, .key = Key::Arguments, .objectName = "Text2", .label = "Arguments:",
+         .insertName = "cmdProgramPlaceholder", .placeholders = programPlaceholders()},
+    }, .kind = Notifiers::Kind::Program, .testName = "Command2", .storeShown = true,
+       .previewName = "lblProgramPreview", .preview = [](NotificationHost& host) {
+           const QString commandLine = notificationPreviews(host).commandLine;
+           return commandLine.isEmpty() ? QString() : QStringLiteral("Starts: ") + commandLine;
+       }};
+}
+
+KindTabDescription web()
+{
+    return {.tabText = "Web &Requests", .objectName = "fraWeb", .title = "Web Notification",
+            .intro = "Hit the following URL, replacing any instance of $Internal$ and $External$ with my actual "
+                     "Internal or External IP Address:", .fields = {
+        {.widget = W::Note, .objectName = "lblUrlPlaceholders", .label = placeholderHint(urlPlaceholders())},
+        {.widget = W::Text, .key = Key::Url, .objectName = "Text1", .label = "URL:",
+         .insertName = "cmdUrlPlaceholder", .placeholders = urlPlaceholders()},
+    }, .kind = Notifiers::Kind::Web, .testName = "Command3", .storeShown = true,
+       // The outcome names the URL as it was requested, addresses filled in, secrets masked.
+       .testDone = [](NotificationHost& host) -> Notifiers::Done {
+           if (host.notifySettings().url.isEmpty())
+               return {};
+           return [&host, requested = displayedUrl(webNotificationUrl(host))](const NotificationResult& result) {
+               host.setStatus(result.message + QStringLiteral(" (requested ") + requested + u')');
+           };
+       },
+       .previewName = "lblUrlPreview", .preview = [](NotificationHost& host) {
+           const QString url = notificationPreviews(host).url;
+           return url.isEmpty() ? QString() : QStringLiteral("Requests: ") + url;
+       },
+       .pane = [](NotificationHost& host, Notifiers& notifiers, PendingEdits& edits) -> QWidget* {
+           return new WebRequestsPane(host, notifiers, edits);
+       }};
+}
+
 KindTabDescription mqtt()
 {
     return {.tabText = "&MQTT", .objectName = "fraMqtt", .title = "MQTT Notification", .fields = {
@@ -81,6 +220,11 @@ KindTabDescription dnsApi()
 }
 // clang-format on
 } // namespace
+
+QList<KindTabDescription> firstNotifierTabs()
+{
+    return {mail(), program(), web()};
+}
 
 QList<KindTabDescription> notifierTabs()
 {

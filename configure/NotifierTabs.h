@@ -2,5 +2,7 @@
 
 #include "configure/KindTab.h"
 
-/// The tabs of the notifications that have one each, in the order they are shown.
+/// The tabs of the notifications the program has always had (mail, program, web), in the order they are shown.
+QList<KindTabDescription> firstNotifierTabs();
+/// The tabs of the notifications added since, each with a folder of its own, in the order they are shown.
 QList<KindTabDescription> notifierTabs();

@@ -6,7 +6,6 @@
 #include "notify/WebNotifier.h"
 #include "platform/DisplayedUrl.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -51,15 +50,6 @@ QToolButton* placeholderButton(const char* objectName, const QList<Placeholder>&
         field->insertPlainText(name);
         field->setFocus();
     });
-}
-
-QHBoxLayout* withButtons(QWidget* field, std::initializer_list<QWidget*> buttons)
-{
-    auto* layout = new QHBoxLayout;
-    layout->addWidget(field, 1);
-    for (QWidget* button : buttons)
-        layout->addWidget(button);
-    return layout;
 }
 
 QLabel* previewLabel(const char* objectName)

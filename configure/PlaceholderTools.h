@@ -4,10 +4,7 @@
 
 #include <QString>
 
-#include <initializer_list>
-
 class NotificationHost;
-class QHBoxLayout;
 class QLabel;
 class QWidget;
 class QLineEdit;
@@ -18,8 +15,6 @@ class QToolButton;
 QToolButton* placeholderButton(const char* objectName, const QList<Placeholder>& placeholders, QLineEdit* field);
 QToolButton* placeholderButton(const char* objectName, const QList<Placeholder>& placeholders, QPlainTextEdit* field);
 
-/// A field and the buttons that go with it, in one row.
-QHBoxLayout* withButtons(QWidget* field, std::initializer_list<QWidget*> buttons);
 /// A label for a preview: plain text, wrapped, selectable, in the palette's colour for hints.
 QLabel* previewLabel(const char* objectName);
 

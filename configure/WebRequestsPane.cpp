@@ -38,7 +38,7 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, P
     int row = 0;
     grid->addWidget(
         wrapped(new QLabel(
-            QStringLiteral("Requests sent on a change besides the URL on \"Program and Web\" (which is the first). "
+            QStringLiteral("Requests sent on a change besides the URL above (which is the first). "
                            "Placeholders: %1. $Secret$ stands for the secret below, kept in the keyring.")
                 .arg(webPlaceholderList()))),
         row++, 0, 1, 2);

@@ -2,86 +2,72 @@
 
 #include "core/NotifySettings.h"
 #include "core/Settings.h"
-#include "keyring/PasswordStore.h"
 
-Key NotifySettingsEditor::key(Text field)
+#include <utility>
+
+namespace {
+// The texts NotifySettings holds, by their keys.
+constexpr std::pair<Key, QString NotifySettings::*> Texts[] = {
+    {Key::MailServer, &NotifySettings::server},
+    {Key::MailPort, &NotifySettings::port},
+    {Key::MailTo, &NotifySettings::emailTo},
+    {Key::MailFrom, &NotifySettings::emailFrom},
+    {Key::MailUsername, &NotifySettings::username},
+    {Key::MailPassword, &NotifySettings::password},
+    {Key::MailEncoding, &NotifySettings::encoding},
+    {Key::MailBody, &NotifySettings::body},
+    {Key::MailTrustedCertificates, &NotifySettings::trustedCertificates},
+    {Key::Url, &NotifySettings::url},
+    {Key::Program, &NotifySettings::program},
+    {Key::Arguments, &NotifySettings::arguments},
+};
+
+QString NotifySettings::*textMember(Key key)
 {
-    switch (field) {
-    case Text::Server:
-        return Key::MailServer;
-    case Text::Port:
-        return Key::MailPort;
-    case Text::EmailTo:
-        return Key::MailTo;
-    case Text::EmailFrom:
-        return Key::MailFrom;
-    case Text::Username:
-        return Key::MailUsername;
-    case Text::Password:
-        return Key::MailPassword;
-    case Text::Encoding:
-        return Key::MailEncoding;
-    case Text::Body:
-        return Key::MailBody;
-    case Text::Url:
-        return Key::Url;
-    case Text::Program:
-        return Key::Program;
-    case Text::Arguments:
-        return Key::Arguments;
-    case Text::TrustedCertificates:
-        return Key::MailTrustedCertificates;
+    for (const auto& [textKey, member] : Texts) {
+        if (textKey == key)
+            return member;
     }
-    return Key::MailServer;
+    return nullptr;
 }
 
-Key NotifySettingsEditor::key(Flag field)
+bool NotifySettings::*flagMember(Key key)
 {
-    return field == Flag::Auth ? Key::MailUseAuth : Key::MailUseBody;
+    return key == Key::MailUseAuth   ? &NotifySettings::useAuth
+           : key == Key::MailUseBody ? &NotifySettings::useBody
+                                     : nullptr;
+}
+} // namespace
+
+QString NotifySettingsEditor::read(Key key) const
+{
+    if (key == Key::MailSecurity)
+        return mailSecurityText(m_values.security);
+    if (const auto flag = flagMember(key))
+        return m_values.*flag ? QStringLiteral("1") : QStringLiteral("0");
+    if (const auto text = textMember(key))
+        return m_values.*text;
+    return m_settings.read(key);
 }
 
-void NotifySettingsEditor::setText(Text field, const QString& value)
+bool NotifySettingsEditor::readFlag(Key key) const
 {
-    if (field == Text::Password && m_passwords) {
-        m_passwords->save(value);
+    const auto flag = flagMember(key);
+    return flag ? m_values.*flag : m_settings.readFlag(key);
+}
+
+void NotifySettingsEditor::write(Key key, const QString& value)
+{
+    if (key == Key::MailSecurity) {
+        const MailSecurity security = mailSecurityFromText(value).value_or(MailSecurity::None);
+        m_settings.write(Key::MailSecurity, mailSecurityText(security));
+        m_settings.writeFlag(Key::MailSsl2, security == MailSecurity::Ssl2);
+        m_values.security = security;
         return;
     }
-    QString* target = nullptr;
-    switch (field) {
-    case Text::Server: target = &m_values.server; break;
-    case Text::Port: target = &m_values.port; break;
-    case Text::EmailTo: target = &m_values.emailTo; break;
-    case Text::EmailFrom: target = &m_values.emailFrom; break;
-    case Text::Username: target = &m_values.username; break;
-    case Text::Password: target = &m_values.password; break;
-    case Text::Encoding: target = &m_values.encoding; break;
-    case Text::Body: target = &m_values.body; break;
-    case Text::Url: target = &m_values.url; break;
-    case Text::Program: target = &m_values.program; break;
-    case Text::Arguments: target = &m_values.arguments; break;
-    case Text::TrustedCertificates:
-        target = &m_values.trustedCertificates;
-        break;
-    }
-    m_settings.write(key(field), value);
-    if (target)
-        *target = value;
-}
-
-void NotifySettingsEditor::setFlag(Flag field, bool on)
-{
-    m_settings.writeFlag(key(field), on);
-    switch (field) {
-    case Flag::Auth:
-        m_values.useAuth = on;
-        break;
-    case Flag::Body: m_values.useBody = on; break;
-    }
-}
-
-void NotifySettingsEditor::setSecurity(MailSecurity security)
-{
-    m_settings.write(Key::MailSecurity, mailSecurityText(security));
-    m_settings.writeFlag(Key::MailSsl2, security == MailSecurity::Ssl2);
-    m_values.security = security;
+    m_settings.write(key, value);
+    if (const auto flag = flagMember(key))
+        m_values.*flag = value.toInt() != 0;
+    else if (const auto text = textMember(key))
+        m_values.*text = value;
 }

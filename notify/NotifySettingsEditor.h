@@ -4,53 +4,24 @@
 
 #include <QString>
 
-class PasswordStore;
 class Settings;
 struct NotifySettings;
-enum class MailSecurity;
 
-/// Writes one edit of a notification field to the store and to the in-memory value together, so the
-/// two never disagree.
+/// Reads and writes settings keys by the values the notifiers use: a key that NotifySettings holds (the mail's, the
+/// URL's, the program's) is read from memory and written to the store and to memory together, so the two never
+/// disagree; any other key is the store's alone.
 class NotifySettingsEditor
 {
 public:
-    enum class Text
-    {
-        Server,
-        Port,
-        EmailTo,
-        EmailFrom,
-        Username,
-        Password,
-        Encoding,
-        Body,
-        Url,
-        Program,
-        Arguments,
-        TrustedCertificates,
-    };
-    enum class Flag
-    {
-        Auth,
-        Body,
-    };
-
     NotifySettingsEditor(Settings& settings, NotifySettings& values) : m_settings(settings), m_values(values) {}
 
-    /// With a store, the password goes to it (the keyring) instead of the settings file. Not owned.
-    void setPasswordStore(PasswordStore* store) { m_passwords = store; }
-
-    void setText(Text field, const QString& value);
-    void setFlag(Flag field, bool on);
-    /// Writes mailSecurity and, for the versions that know only the SSL 2.0 box, chkSSL (1 for SSL 2.0).
-    void setSecurity(MailSecurity security);
-
-    /// The store's key of a field.
-    static Key key(Text field);
-    static Key key(Flag field);
+    /// @p key's value as the store writes it: "1" or "0" for a flag, mailSecurity's text for the security.
+    QString read(Key key) const;
+    bool readFlag(Key key) const;
+    /// Writing mailSecurity also writes chkSSL (1 for SSL 2.0) for the versions that know only the SSL 2.0 box.
+    void write(Key key, const QString& value);
 
 private:
     Settings& m_settings;
     NotifySettings& m_values;
-    PasswordStore* m_passwords = nullptr;
 };
