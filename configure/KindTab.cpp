@@ -223,7 +223,7 @@ void KindTab::testNow()
         m_description.beforeTest(m_host.settings());
     m_test->setEnabled(false);
     m_result->setText(m_description.testingText);
-    m_notifiers.notify(m_description.kind, [tab = QPointer(this)](const NotificationResult& result) {
+    m_notifiers.test(m_description.kind, 0, [tab = QPointer(this)](const NotificationResult& result) {
         if (!tab)
             return;
         tab->m_test->setEnabled(true);

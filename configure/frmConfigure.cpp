@@ -495,24 +495,24 @@ void frmConfigure::showStatus(const QString& text)
 void frmConfigure::cmdSend_Click()
 {
     storeEdits(); // each test sends what its fields show
-    m_notifiers.notify(Notifiers::Kind::Mail, {});
+    m_notifiers.test(Notifiers::Kind::Mail, 0, {});
 }
 
 void frmConfigure::Command2_Click()
 {
     storeEdits();
-    m_notifiers.notify(Notifiers::Kind::Program, {});
+    m_notifiers.test(Notifiers::Kind::Program, 0, {});
 }
 
 void frmConfigure::Command3_Click()
 {
     storeEdits();
     if (m_host.notifySettings().url.isEmpty())
-        return m_notifiers.notify(Notifiers::Kind::Web, {});
+        return m_notifiers.test(Notifiers::Kind::Web, 0, {});
     // The outcome names the URL as it was requested, addresses filled in, secrets masked.
     const QString requested = displayedUrl(webNotificationUrl(m_host));
-    m_notifiers.notify(
-        Notifiers::Kind::Web, [self = QPointer<frmConfigure>(this), requested](const NotificationResult& result) {
+    m_notifiers.test(
+        Notifiers::Kind::Web, 0, [self = QPointer<frmConfigure>(this), requested](const NotificationResult& result) {
             if (self)
                 self->m_host.setStatus(result.message + QStringLiteral(" (requested ") + requested + u')');
         });
