@@ -2,7 +2,7 @@
 
 #include "dnsupdate/DnsUpdateNotifier.h"
 
-std::unique_ptr<KindNotifier> makeDnsUpdateNotifier(NotificationHost& host, PasswordStore& secret)
+std::unique_ptr<KindNotifier> makeDnsUpdateNotifier(NotificationHost& host)
 {
-    return std::make_unique<DnsUpdateNotifier>(host, &secret);
+    return std::make_unique<DnsUpdateNotifier>(host);
 }

@@ -1,8 +1,8 @@
 #include "app/KindWiring.h"
 
-#include "notify/NotificationService.h"
+#include "notify/KindNotifier.h"
 
-std::unique_ptr<KindNotifier> makeDnsUpdateNotifier(NotificationHost&, PasswordStore&)
+std::unique_ptr<KindNotifier> makeDnsUpdateNotifier(NotificationHost&)
 {
     return nullptr; // a build without ldns
 }

@@ -6,6 +6,7 @@
 #include "core/MessageBox.h"
 #include "core/ProductInfo.h"
 #include "core/Settings.h"
+#include "dnsapi/DnsApiNotifier.h"
 #include "notify/WebEntries.h"
 
 #include <QCoreApplication>
@@ -30,12 +31,12 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
     host.setPasswordStore(&passwords);
     for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry)
         keepSecret(watcher, settings, WebEntries::secretKey(entry), WebEntries::keyringKey(entry));
-    mqtt = makeMqttNotifier(watcher, host, keepSecret(watcher, settings, Key::MqttPassword, QStringLiteral("MQTT password")));
-    dnsUpdate = makeDnsUpdateNotifier(host, keepSecret(watcher, settings, Key::DnsUpdateKeySecret, QStringLiteral("DNS update key")));
-    dnsApi = std::make_unique<DnsApiNotifier>(host, keepSecret(watcher, settings, Key::DnsApiToken, QStringLiteral("DNS API token")));
-    service.setNotifier(Notifiers::Kind::Mqtt, mqtt.get());
-    service.setNotifier(Notifiers::Kind::DnsUpdate, dnsUpdate.get());
-    service.setNotifier(Notifiers::Kind::Cloudflare, dnsApi.get());
+    keepSecret(watcher, settings, Key::MqttPassword, QStringLiteral("MQTT password"));
+    keepSecret(watcher, settings, Key::DnsUpdateKeySecret, QStringLiteral("DNS update key"));
+    keepSecret(watcher, settings, Key::DnsApiToken, QStringLiteral("DNS API token"));
+    service.setNotifier(Notifiers::Kind::Mqtt, makeMqttNotifier(service.host()));
+    service.setNotifier(Notifiers::Kind::DnsUpdate, makeDnsUpdateNotifier(service.host()));
+    service.setNotifier(Notifiers::Kind::Cloudflare, std::make_unique<DnsApiNotifier>(service.host()));
     service.setSecureTransport(&secureMail);
     watcher.setNotifiers(&service);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "dnsapi/DnsApiNotifier.h"
 #include "keyring/PasswordStore.h"
 #include "notify/NotificationService.h"
 #include "notify/WatcherNotificationHost.h"
@@ -15,8 +14,8 @@ class MessageBox;
 class Settings;
 
 /// The notifications of one watcher, wired to it the same way for the window and the headless modes:
-/// the host the notifiers see, the mail password's and the other secrets' stores (started by startSecrets()), the notifiers and
-/// the SSL 2.0 channel, whose failures go to @p messageBox once the socket event that found them is
+/// the host the notifiers see, the mail password's and the other secrets' stores (started by startSecrets()), the
+/// service with every kind the build has, and the SSL 2.0 channel, whose failures go to @p messageBox once the socket event that found them is
 /// over (a modal box never runs inside the transport).
 struct WatcherNotifications
 {
@@ -34,9 +33,6 @@ struct WatcherNotifications
     DetachedProcessLauncher launcher;
     NotificationService service;
     SecureMailTransport secureMail;
-    std::unique_ptr<KindNotifier> mqtt;      // none where the build has no MQTT
-    std::unique_ptr<KindNotifier> dnsUpdate; // none where the build has no DNS UPDATE
-    std::unique_ptr<DnsApiNotifier> dnsApi;
 
 private:
     /// A store for the secret of settings key @p fileKey, kept in the keyring as @p keyringKey: its notices go to the

@@ -7,6 +7,7 @@
 #include "core/AddressWatcher.h"
 #include "core/Settings.h"
 #include "mainwindow/Form1.h"
+#include "notify/MailNotifier.h"
 #include "notify/NotificationService.h"
 #include "notify/WatcherNotificationHost.h"
 #include "notify/SmtpSession.h"
@@ -126,7 +127,7 @@ double lookupToAccepted(NginxPeer& nginx, const QStringList& peerArgs, const QSt
         if (s == QLatin1String("Finished looking up IPs"))
             clock.start();
     });
-    SmtpSession& session = rig.service->session();
+    SmtpSession& session = static_cast<MailNotifier*>(rig.service->notifier(Notifiers::Kind::Mail))->session();
     for (int i = 0; i < rounds; ++i) {
         nginx.setBody(QStringLiteral("ip"), QByteArray("203.0.113.") + QByteArray::number(10 + i) + "\n");
         clock.invalidate();

@@ -438,8 +438,6 @@ void KindTab::showPreview()
 void KindTab::testNow()
 {
     m_edits.storeNow(); // the test sends what the fields show
-    if (m_description.beforeTest)
-        m_description.beforeTest(m_host.settings());
     if (!m_result) {
         // The status line shows the outcome.
         Notifiers::Done done = m_description.testDone ? m_description.testDone(m_host) : Notifiers::Done{};
@@ -448,11 +446,11 @@ void KindTab::testNow()
                 if (tab)
                     done(result);
             };
-        return m_notifiers.notify(m_description.kind, std::move(done));
+        return m_notifiers.test(m_description.kind, 0, std::move(done));
     }
     m_test->setEnabled(false);
     m_result->setText(m_description.testingText);
-    m_notifiers.notify(m_description.kind, [tab = QPointer(this)](const NotificationResult& result) {
+    m_notifiers.test(m_description.kind, 0, [tab = QPointer(this)](const NotificationResult& result) {
         if (!tab)
             return;
         tab->m_test->setEnabled(true);

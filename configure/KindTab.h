@@ -81,7 +81,6 @@ struct KindTabDescription
     const char* resultName = nullptr; ///< the label beside it, where the outcome shows; none: the status line shows it
     QString testingText = {};         ///< shown there while the test runs
     QString testText = QStringLiteral("Test Now");
-    std::function<void(Settings&)> beforeTest = {};
     /// Without a result label: what else becomes of the test's outcome.
     std::function<Notifiers::Done(NotificationHost&)> testDone = {};
     /// A label under the fields (of the name previewName) that shows what the notification would send now.

@@ -214,9 +214,7 @@ KindTabDescription dnsApi()
          .hint = "automatic", .suffix = " s"},
         {.widget = W::Text, .key = Key::DnsApiBaseUrl, .objectName = "txtDnsApiBaseUrl", .label = "API addres&s:"},
     }, .kind = Notifiers::Kind::Cloudflare, .testName = "cmdDnsApiTest", .resultName = "lblDnsApiResult",
-       .testingText = "Updating...",
-       // A test asks the API even when the records were last seen to hold these addresses.
-       .beforeTest = [](Settings& settings) { settings.write(Key::DnsApiLastSet, QString()); }};
+       .testingText = "Updating..."};
 }
 // clang-format on
 } // namespace

@@ -257,7 +257,7 @@ void WebRequestsPane::testNow()
     m_edits.storeNow();
     if (!store())
         return; // the reason shows
-    m_notifiers.notifyEntry(Notifiers::Kind::Web, entry(),
+    m_notifiers.test(Notifiers::Kind::Web, entry(),
                             [self = QPointer<WebRequestsPane>(this)](const NotificationResult& result) {
                                 if (self)
                                     self->lblMessage->setText(result.message);

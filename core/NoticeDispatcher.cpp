@@ -66,7 +66,12 @@ void NoticeDispatcher::recordPending(const Entry& entry, int change, const Notif
         return; // a newer change has been notified since
     if (result.ok())
         return m_pending.succeeded(kind, index);
-    m_pending.failed(kind, index, result.notBefore);
+    // A failure that the settings cause is not tried again: it would fail the same way every hour. The status
+    // line says what to mend, and the next change tells the mended entry.
+    if (result.outcome == NotificationResult::Outcome::Failed && !result.worthRetrying())
+        m_pending.succeeded(kind, index);
+    else
+        m_pending.failed(kind, index, result.notBefore);
     if (m_stopped || result.outcome == NotificationResult::Outcome::GivenUp)
         return;
     emit failed(!result.message.isEmpty()

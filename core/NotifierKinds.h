@@ -6,23 +6,24 @@
 #include <array>
 #include <cstddef>
 
-/// What each kind of notification is called: its check box's settings key, its name in status texts and its name
-/// in the stored pending notices. Indexed by Notifiers::Kind.
+/// What each kind of notification is called: its check box's settings key, its name in status texts, its name in
+/// the stored pending notices and the label its own status texts begin with. Indexed by Notifiers::Kind.
 struct NotifierKindNames
 {
     Notifiers::Kind kind;
     Key settingsKey;
     const char* statusName;
     const char16_t* pendingName;
+    const char* label; // what its status texts begin with: "Error: <label>: ..."
 };
 
 inline constexpr std::array<NotifierKindNames, 6> NotifierKinds = {{
-    {Notifiers::Kind::Mail, Key::MailNotify, "mail", u"mail"},
-    {Notifiers::Kind::Web, Key::WebNotify, "web notification", u"web"},
-    {Notifiers::Kind::Program, Key::ProgramNotify, "program notification", u"program"},
-    {Notifiers::Kind::Mqtt, Key::MqttNotify, "MQTT message", u"mqtt"},
-    {Notifiers::Kind::DnsUpdate, Key::DnsUpdateNotify, "DNS update", u"dnsupdate"},
-    {Notifiers::Kind::Cloudflare, Key::CloudflareNotify, "DNS API update", u"dnsapi"},
+    {Notifiers::Kind::Mail, Key::MailNotify, "mail", u"mail", "Mail"},
+    {Notifiers::Kind::Web, Key::WebNotify, "web notification", u"web", "Web"},
+    {Notifiers::Kind::Program, Key::ProgramNotify, "program notification", u"program", "Program"},
+    {Notifiers::Kind::Mqtt, Key::MqttNotify, "MQTT message", u"mqtt", "MQTT"},
+    {Notifiers::Kind::DnsUpdate, Key::DnsUpdateNotify, "DNS update", u"dnsupdate", "DNS update"},
+    {Notifiers::Kind::Cloudflare, Key::CloudflareNotify, "DNS API update", u"dnsapi", "DNS API"},
 }};
 
 constexpr const NotifierKindNames& notifierKind(Notifiers::Kind kind)

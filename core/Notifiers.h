@@ -45,6 +45,8 @@ public:
         if (done)
             done(NotificationResult::failed());
     }
+    /// Like notify(), asked for by the user (Test Now): sent even when the last one set the same addresses.
+    virtual void test(Kind kind, int entry, Done done) { notifyEntry(kind, entry, std::move(done)); }
     /// Ends what is under way (at shutdown): a mail in progress is given up and reports so.
     virtual void abort() = 0;
 };

@@ -32,8 +32,7 @@ QString inParentheses(const QString& text)
 }
 } // namespace
 
-DnsApiNotifier::DnsApiNotifier(NotificationHost& host, PasswordStore& token, QObject* parent)
-    : QObject(parent), m_host(host), m_token(token)
+DnsApiNotifier::DnsApiNotifier(NotificationHost& host, QObject* parent) : QObject(parent), m_host(host)
 {
     m_manager.setProxy(QNetworkProxy::NoProxy);
 }
@@ -45,31 +44,80 @@ DnsApiNotifier::~DnsApiNotifier()
 
 void DnsApiNotifier::setState(State state)
 {
-    static const char* const names[] = {"Idle", "WaitingForToken", "FindingZone", "FindingRecord", "Writing"};
+    static const char* const names[] = {"Idle", "FindingZone", "FindingRecord", "Writing"};
     qCDebug(lcDnsApi) << names[int(m_state)] << "->" << names[int(state)];
     m_state = state;
 }
 
-void DnsApiNotifier::send(Notifiers::Done done)
+DnsApiNotifier::Names DnsApiNotifier::names(const Settings& settings)
 {
-    if (m_state != State::Idle) {
-        const QString text = ErrorPrefix + QStringLiteral("an update is already under way");
-        m_host.setStatus(text);
-        if (done)
-            done(NotificationResult::failed(text));
-        return;
-    }
-    m_done = std::move(done);
-    m_cancelled = false;
-    setState(State::WaitingForToken);
-    // An update given up while it waited leaves its wait behind: only this one's may begin it.
-    m_token.whenReady(this, [this, run = ++m_run] {
-        if (run == m_run && m_state == State::WaitingForToken)
-            begin();
-    });
+    Names names;
+    names.zone = settings.read(Key::DnsApiZone).trimmed().toLower();
+    while (names.zone.endsWith(u'.'))
+        names.zone.chop(1);
+    names.record = settings.read(Key::DnsApiRecord).trimmed().toLower();
+    while (names.record.endsWith(u'.'))
+        names.record.chop(1);
+    // "home" and "@" name home.<zone> and the zone itself, as the host's own forms let people write them.
+    if (names.record == QLatin1String("@"))
+        names.record = names.zone;
+    else if (!names.record.isEmpty() && names.record != names.zone && !names.record.endsWith(u'.' + names.zone))
+        names.record += u'.' + names.zone;
+    names.base = QUrl(settings.read(Key::DnsApiBaseUrl).trimmed());
+    return names;
 }
 
-void DnsApiNotifier::abort()
+QList<DnsApiNotifier::Target> DnsApiNotifier::targets(const NoticeAddresses& addresses)
+{
+    QList<Target> targets;
+    const QHostAddress v4(addresses.external);
+    if (v4.protocol() != QAbstractSocket::IPv4Protocol)
+        return targets;
+    targets.append({QStringLiteral("A"), v4.toString(), {}});
+    const QHostAddress v6(addresses.external6);
+    if (v6.protocol() == QAbstractSocket::IPv6Protocol)
+        targets.append({QStringLiteral("AAAA"), v6.toString(), {}});
+    return targets;
+}
+
+QString DnsApiNotifier::memory(const Names& names, const QList<Target>& targets)
+{
+    QStringList parts{names.base.toString(), names.zone, names.record};
+    for (const Target& target : targets)
+        parts << target.type << target.address;
+    return parts.join(u' ');
+}
+
+NoticeSetting DnsApiNotifier::setting(const NoticeSend& send) const
+{
+    const Names names = this->names(m_host.settings());
+    const QList<Target> targets = this->targets(send.addresses);
+    if (names.zone.isEmpty() || names.record.isEmpty() || targets.isEmpty())
+        return {};
+    QStringList shown;
+    for (const Target& target : targets)
+        shown << target.address;
+    return {memory(names, targets), names.record + u' ' + shown.join(u' ')};
+}
+
+QString DnsApiNotifier::lastSetting(int) const
+{
+    return m_host.settings().read(Key::DnsApiLastSet);
+}
+
+void DnsApiNotifier::rememberSetting(int, const QString& remembered)
+{
+    m_host.settings().write(Key::DnsApiLastSet, remembered);
+}
+
+void DnsApiNotifier::send(const NoticeSend& send, Notifiers::Done done)
+{
+    m_done = std::move(done);
+    m_cancelled = false;
+    begin(send.addresses);
+}
+
+void DnsApiNotifier::abort(quint64)
 {
     if (m_state == State::Idle)
         return;
@@ -82,57 +130,32 @@ void DnsApiNotifier::abort()
 
 QString DnsApiNotifier::timedOutText() const
 {
-    return QStringLiteral("timed out: the update did not end within %1 seconds").arg(m_timeoutMs / 1000.0);
+    return QStringLiteral("timed out: it did not end within %1 seconds").arg(m_timeoutMs / 1000.0);
 }
 
-QString DnsApiNotifier::memory() const
+void DnsApiNotifier::begin(const NoticeAddresses& addresses)
 {
-    QStringList parts{m_base.toString(), m_zone, m_record};
-    for (const Target& target : m_targets)
-        parts << target.type << target.address;
-    return parts.join(u' ');
-}
-
-void DnsApiNotifier::begin()
-{
-    Settings& settings = m_host.settings();
-    m_secret = m_token.password().trimmed();
-    m_zone = settings.read(Key::DnsApiZone).trimmed().toLower();
-    while (m_zone.endsWith(u'.'))
-        m_zone.chop(1);
-    m_record = settings.read(Key::DnsApiRecord).trimmed().toLower();
-    while (m_record.endsWith(u'.'))
-        m_record.chop(1);
-    // "home" and "@" name home.<zone> and the zone itself, as the host's own forms let people write them.
-    if (m_record == QLatin1String("@"))
-        m_record = m_zone;
-    else if (!m_record.isEmpty() && m_record != m_zone && !m_record.endsWith(u'.' + m_zone))
-        m_record += u'.' + m_zone;
-    m_base = QUrl(settings.read(Key::DnsApiBaseUrl).trimmed());
+    using Category = NotificationResult::Category;
+    const PasswordStore* token = m_host.secretStore(Key::DnsApiToken);
+    m_secret = (token ? token->password() : m_host.settings().read(Key::DnsApiToken)).trimmed();
+    const Names names = this->names(m_host.settings());
+    m_zone = names.zone;
+    m_record = names.record;
+    m_base = names.base;
     const QHostAddress baseHost(m_base.host());
     const bool loopback = baseHost.isLoopback() || m_base.host() == QLatin1String("localhost");
     if (m_zone.isEmpty() || m_record.isEmpty())
-        return fail(QStringLiteral("enter the zone and the record name"));
+        return fail(QStringLiteral("enter the zone and the record name"), Category::Configuration);
     if (m_secret.isEmpty())
-        return fail(QStringLiteral("enter the API token"));
+        return fail(QStringLiteral("enter the API token"), Category::Configuration);
     if (!m_base.isValid() || m_base.host().isEmpty() ||
         !(m_base.scheme() == QLatin1String("https") || (m_base.scheme() == QLatin1String("http") && loopback)))
-        return fail(QStringLiteral("the API address must be an https:// URL (the token must not travel unencrypted)"));
+        return fail(QStringLiteral("the API address must be an https:// URL (the token must not travel unencrypted)"),
+                    Category::Configuration);
 
-    m_targets.clear();
-    const QHostAddress v4(m_host.externalAddress());
-    if (v4.protocol() != QAbstractSocket::IPv4Protocol)
+    m_targets = targets(addresses);
+    if (m_targets.isEmpty())
         return fail(QStringLiteral("there is no external IPv4 address to set"));
-    m_targets.append({QStringLiteral("A"), v4.toString(), {}});
-    const QHostAddress v6(m_host.externalIPv6Address());
-    if (v6.protocol() == QAbstractSocket::IPv6Protocol)
-        m_targets.append({QStringLiteral("AAAA"), v6.toString(), {}});
-    if (m_host.settings().read(Key::DnsApiLastSet) == memory()) {
-        return end(NotificationResult::delivered(
-            QStringLiteral("Success: DNS API: %1 already holds %2 (nothing sent)")
-                .arg(m_record, m_targets.size() > 1 ? m_targets[0].address + u' ' + m_targets[1].address
-                                                    : m_targets[0].address)));
-    }
     m_host.setStatus(QStringLiteral("Updating %1 through the DNS API").arg(m_record));
     m_next = 0;
     m_clock.start();
@@ -192,7 +215,14 @@ void DnsApiNotifier::finished(const HttpExchange::Result& result)
     if (result.status >= 200 && result.status <= 299 && answer.json && answer.success)
         return answered(answer);
     // A server that asks for time gets it: the next try waits for its Retry-After.
-    end(NotificationResult::failed(shown(ErrorPrefix + failure(result, answer)), result.retryAfter));
+    NotificationResult failed = NotificationResult::failed(shown(ErrorPrefix + failure(result, answer)), result.retryAfter);
+    if (result.status == 429)
+        failed.category = NotificationResult::Category::RateLimited;
+    else if (result.status == 401 || result.status == 403)
+        failed.category = NotificationResult::Category::Authentication;
+    else if (result.status == 400 || result.status == 404)
+        failed.category = NotificationResult::Category::Configuration;
+    end(failed);
 }
 
 QString DnsApiNotifier::failure(const HttpExchange::Result& result, const DnsApiAnswer& answer) const
@@ -227,7 +257,8 @@ void DnsApiNotifier::answered(const DnsApiAnswer& answer)
     switch (m_state) {
     case State::FindingZone:
         if (answer.result.isEmpty() || answer.result.first().id.isEmpty())
-            return fail(QStringLiteral("zone %1 not found (or the token may not read it)").arg(m_zone));
+            return fail(QStringLiteral("zone %1 not found (or the token may not read it)").arg(m_zone),
+                        NotificationResult::Category::Configuration);
         m_zoneId = answer.result.first().id;
         return nextRecord();
     case State::FindingRecord:
@@ -247,7 +278,8 @@ void DnsApiNotifier::recordsFound(const DnsApiAnswer& answer)
         return fail(QStringLiteral("%1 has %2 %3 records; leave one for the update")
                         .arg(m_record)
                         .arg(answer.result.size())
-                        .arg(target.type));
+                        .arg(target.type),
+                    NotificationResult::Category::Configuration);
     QJsonObject body{{QStringLiteral("content"), target.address}};
     setState(State::Writing);
     if (answer.result.isEmpty()) {
@@ -281,14 +313,15 @@ void DnsApiNotifier::succeed()
         else
             done << QStringLiteral("%1 %2 (was %3)").arg(target.type, target.address, target.was);
     }
-    m_host.settings().write(Key::DnsApiLastSet, memory());
     end(NotificationResult::delivered(
         shown(QStringLiteral("Success: DNS API: %1 %2").arg(m_record, done.join(QLatin1String(", "))))));
 }
 
-void DnsApiNotifier::fail(const QString& reason)
+void DnsApiNotifier::fail(const QString& reason, NotificationResult::Category category)
 {
-    end(NotificationResult::failed(shown(ErrorPrefix + reason)));
+    NotificationResult result = NotificationResult::failed(shown(ErrorPrefix + reason));
+    result.category = category;
+    end(result);
 }
 
 void DnsApiNotifier::end(NotificationResult result)

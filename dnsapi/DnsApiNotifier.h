@@ -2,7 +2,7 @@
 
 #include "dnsapi/DnsApiAnswer.h"
 #include "notify/HttpExchange.h"
-#include "notify/NotificationService.h"
+#include "notify/KindNotifier.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -12,8 +12,8 @@
 #include <QUrl>
 
 class NotificationHost;
-class PasswordStore;
 class QUrlQuery;
+class Settings;
 
 /// Points a name's A record (and its AAAA record when there is a public IPv6 address) at the addresses shown now,
 /// through the DNS host's web API with a bearer token: finds the zone by name, then each record by name and type,
@@ -28,13 +28,20 @@ class DnsApiNotifier : public QObject, public KindNotifier
 public:
     static constexpr int DefaultTimeoutMs = 30000; // for the whole update, all its requests
 
-    /// @p token keeps the API token; not owned.
-    DnsApiNotifier(NotificationHost& host, PasswordStore& token, QObject* parent = nullptr);
+    /// The API token comes from the host's secret store of its key, or the settings.
+    explicit DnsApiNotifier(NotificationHost& host, QObject* parent = nullptr);
     ~DnsApiNotifier() override;
 
-    /// Starts an update with the addresses shown now; one at a time (a second one fails at once).
-    void send(Notifiers::Done done) override;
-    void abort() override;
+    QString name(int) const override { return QStringLiteral("DNS API"); }
+    Concurrency concurrency() const override { return Concurrency::OneAtATime; }
+    int deadlineMs() const override { return m_timeoutMs; }
+    QList<Key> secretKeys(int) const override { return {Key::DnsApiToken}; }
+    /// The API, zone, record and addresses: an update that would set what the last one saw set sends nothing.
+    NoticeSetting setting(const NoticeSend& send) const override;
+    QString lastSetting(int entry) const override;
+    void rememberSetting(int entry, const QString& remembered) override;
+    void send(const NoticeSend& send, Notifiers::Done done) override;
+    void abort(quint64 run) override;
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 
@@ -42,7 +49,6 @@ private:
     enum class State
     {
         Idle,
-        WaitingForToken,
         FindingZone,
         FindingRecord,
         Writing,
@@ -54,8 +60,20 @@ private:
         QString was;     // what the record held; empty for a record created
     };
 
+    /// The zone, the record's full name and the API's address as the settings give them.
+    struct Names
+    {
+        QString zone;
+        QString record;
+        QUrl base;
+    };
+    static Names names(const Settings& settings);
+    /// The records @p addresses ask for: A for the IPv4 address, AAAA for a public IPv6 address.
+    static QList<Target> targets(const NoticeAddresses& addresses);
+    static QString memory(const Names& names, const QList<Target>& targets);
+
     void setState(State state);
-    void begin();
+    void begin(const NoticeAddresses& addresses);
     void nextRecord();
     void request(const QByteArray& verb, const QString& path, const QUrlQuery& query, const QByteArray& body = {});
     void finished(const HttpExchange::Result& result);
@@ -64,20 +82,18 @@ private:
     /// The status for an answer that is no success, and whether one came at all.
     QString failure(const HttpExchange::Result& result, const DnsApiAnswer& answer) const;
     void succeed();
-    void fail(const QString& reason);
+    void fail(const QString& reason,
+              NotificationResult::Category category = NotificationResult::Category::Transient);
     void end(NotificationResult result);
     /// @p text with the token blanked out, should a server have echoed it.
     QString shown(QString text) const;
-    QString memory() const;
     QString timedOutText() const;
 
     NotificationHost& m_host;
-    PasswordStore& m_token;
     QNetworkAccessManager m_manager;
     Notifiers::Done m_done;
     State m_state = State::Idle;
     int m_timeoutMs = DefaultTimeoutMs;
-    quint64 m_run = 0; // counts the updates started
     QElapsedTimer m_clock; // since the update's first request
 
     // The update under way

@@ -26,15 +26,9 @@ QStringList allAddresses(const QList<RecordSet>& sets)
 }
 } // namespace
 
-DnsUpdateNotifier::DnsUpdateNotifier(NotificationHost& host, PasswordStore* secret, QObject* parent)
-    : QObject(parent), m_host(host), m_secret(secret), m_exchange(this)
+DnsUpdateNotifier::DnsUpdateNotifier(NotificationHost& host, QObject* parent)
+    : QObject(parent), m_host(host), m_exchange(this)
 {
-    m_deadline.setSingleShot(true);
-    m_deadline.setInterval(DefaultTotalTimeoutMs);
-    connect(&m_deadline, &QTimer::timeout, this, [this] {
-        stopExchanges();
-        fail(QStringLiteral("timed out: the update did not end within %1 seconds").arg(m_deadline.interval() / 1000.0));
-    });
 }
 
 void DnsUpdateNotifier::setState(State state)
@@ -43,33 +37,55 @@ void DnsUpdateNotifier::setState(State state)
     m_state = state;
 }
 
-void DnsUpdateNotifier::send(Notifiers::Done done)
+QList<RecordSet> DnsUpdateNotifier::wanted(const NoticeAddresses& addresses)
 {
-    if (m_state != State::Idle || m_done) {
-        // The update under way goes on with its own report; this one did not go out.
-        const QString busy = QStringLiteral("Error: DNS update: one is already under way");
-        m_host.setStatus(busy);
-        if (done)
-            done(NotificationResult::failed(busy));
-        return;
-    }
-    m_done = std::move(done);
-    if (m_secret && !m_secret->isReady()) {
-        // Asked for before the keyring answered: the update starts once the secret is known.
-        m_secret->whenReady(this, [this] {
-            if (m_done && m_state == State::Idle)
-                start();
-        });
-        return;
-    }
-    start();
+    QList<RecordSet> sets;
+    const QHostAddress v4(addresses.external);
+    if (v4.protocol() == QAbstractSocket::IPv4Protocol)
+        sets.append({DnsMessages::TypeA, {v4.toString()}});
+    const QHostAddress v6(addresses.external6);
+    if (v6.protocol() == QAbstractSocket::IPv6Protocol)
+        sets.append({DnsMessages::TypeAaaa, {v6.toString()}});
+    return sets;
 }
 
-void DnsUpdateNotifier::start()
+NoticeSetting DnsUpdateNotifier::setting(const NoticeSend& send) const
 {
+    const Settings& settings = m_host.settings();
+    const QString zone = settings.read(Key::DnsUpdateZone).trimmed();
+    QString name = settings.read(Key::DnsUpdateName).trimmed();
+    if (name.isEmpty())
+        name = zone;
+    const QStringList addresses = allAddresses(wanted(send.addresses));
+    if (addresses.isEmpty())
+        return {};
+    return {QStringList{settings.read(Key::DnsUpdateServer).trimmed(), zone, name, addresses.join(u',')}.join(u' '),
+            QStringLiteral("%1 %2").arg(name, addresses.join(QStringLiteral(", ")))};
+}
+
+QString DnsUpdateNotifier::lastSetting(int) const
+{
+    return m_host.settings().read(Key::DnsUpdateLastSet);
+}
+
+void DnsUpdateNotifier::rememberSetting(int, const QString& remembered)
+{
+    m_host.settings().write(Key::DnsUpdateLastSet, remembered);
+}
+
+void DnsUpdateNotifier::send(const NoticeSend& send, Notifiers::Done done)
+{
+    m_done = std::move(done);
+    start(send.addresses);
+}
+
+void DnsUpdateNotifier::start(const NoticeAddresses& addresses)
+{
+    using Category = NotificationResult::Category;
     Settings& settings = m_host.settings();
+    const PasswordStore* secret = m_host.secretStore(Key::DnsUpdateKeySecret);
     m_key = {settings.read(Key::DnsUpdateKeyName),
-             m_secret ? m_secret->password() : settings.read(Key::DnsUpdateKeySecret),
+             secret ? secret->password() : settings.read(Key::DnsUpdateKeySecret),
              settings.read(Key::DnsUpdateAlgorithm)};
     m_plan = {settings.read(Key::DnsUpdateZone).trimmed(),
               settings.read(Key::DnsUpdateName).trimmed(),
@@ -81,27 +97,16 @@ void DnsUpdateNotifier::start()
     m_port = quint16(settings.readInt(Key::DnsUpdatePort));
     const QString server = settings.read(Key::DnsUpdateServer).trimmed();
     if (server.isEmpty() || m_plan.zone.isEmpty() || m_key.name.trimmed().isEmpty())
-        return fail(QStringLiteral("the server, the zone and the key name are needed"));
+        return fail(QStringLiteral("the server, the zone and the key name are needed"), Category::Configuration);
     if (QString error;
         !DnsMessages::checkName(m_plan.zone, m_plan.name, &error) || !DnsMessages::checkKey(m_key, &error))
-        return fail(error);
+        return fail(error, Category::Configuration);
 
-    m_wanted.clear();
-    const QHostAddress v4(m_host.externalAddress());
-    if (v4.protocol() == QAbstractSocket::IPv4Protocol)
-        m_wanted.append({DnsMessages::TypeA, {v4.toString()}});
-    const QHostAddress v6(m_host.externalIPv6Address());
-    if (v6.protocol() == QAbstractSocket::IPv6Protocol)
-        m_wanted.append({DnsMessages::TypeAaaa, {v6.toString()}});
+    m_wanted = wanted(addresses);
     if (m_wanted.isEmpty())
         return fail(QStringLiteral("there is no external address to set"));
-    if (settings.read(Key::DnsUpdateLastSet) == lastSetText()) {
-        return succeed(QStringLiteral("%1 was set to %2 by the last update: nothing sent")
-                           .arg(m_plan.name, allAddresses(m_wanted).join(QStringLiteral(", "))));
-    }
 
     setState(State::Resolving);
-    m_deadline.start();
     m_host.setStatus(QStringLiteral("DNS update: asking %1 for %2...").arg(server, m_plan.name));
     const QHostAddress literal(server);
     if (!literal.isNull())
@@ -176,38 +181,33 @@ void DnsUpdateNotifier::updateAnswered(const DnsAnswer& answer, const QString& f
 {
     if (!failure.isEmpty())
         return fail(failureText(answer, failure));
-    if (answer.rcode != 0 || answer.tsigError != 0)
-        return fail(DnsMessages::rcodeText(answer, m_plan.zone, m_key.name));
+    if (answer.rcode != 0 || answer.tsigError != 0) {
+        // REFUSED, NOTAUTH, BADSIG, BADKEY: the key may not update the zone; trying again changes nothing.
+        const bool refused = answer.rcode == 5 || answer.rcode == 9 || answer.tsigError == 16 ||
+                             answer.tsigError == 17;
+        return fail(DnsMessages::rcodeText(answer, m_plan.zone, m_key.name),
+                    refused ? NotificationResult::Category::Authentication : NotificationResult::Category::Transient);
+    }
     succeed(QStringLiteral("%1 set to %2").arg(m_plan.name, allAddresses(m_plan.after).join(QStringLiteral(", "))));
-}
-
-QString DnsUpdateNotifier::lastSetText() const
-{
-    const Settings& settings = m_host.settings();
-    return QStringList{settings.read(Key::DnsUpdateServer).trimmed(), m_plan.zone, m_plan.name,
-                       allAddresses(m_wanted).join(u',')}
-        .join(u' ');
 }
 
 void DnsUpdateNotifier::succeed(const QString& text)
 {
-    m_host.settings().write(Key::DnsUpdateLastSet, lastSetText());
     const QString status = QStringLiteral("Success: DNS update: ") + text;
-    m_deadline.stop();
     setState(State::Idle);
     m_host.setStatus(status);
     if (Notifiers::Done done = std::exchange(m_done, {}))
         done(NotificationResult::delivered(status));
 }
 
-void DnsUpdateNotifier::fail(const QString& text)
+void DnsUpdateNotifier::fail(const QString& text, NotificationResult::Category category)
 {
-    const QString status = QStringLiteral("Error: DNS update: ") + text;
-    m_deadline.stop();
+    NotificationResult result = NotificationResult::failed(QStringLiteral("Error: DNS update: ") + text);
+    result.category = category;
     setState(State::Idle);
-    m_host.setStatus(status);
+    m_host.setStatus(result.message);
     if (Notifiers::Done done = std::exchange(m_done, {}))
-        done(NotificationResult::failed(status));
+        done(result);
 }
 
 void DnsUpdateNotifier::stopExchanges()
@@ -217,10 +217,9 @@ void DnsUpdateNotifier::stopExchanges()
         QHostInfo::abortHostLookup(std::exchange(m_lookup, -1));
 }
 
-void DnsUpdateNotifier::abort()
+void DnsUpdateNotifier::abort(quint64)
 {
     stopExchanges();
-    m_deadline.stop();
     setState(State::Idle);
     if (Notifiers::Done done = std::exchange(m_done, {}))
         done(NotificationResult::givenUp());

@@ -1,14 +1,11 @@
 #pragma once
 
 #include "dnsupdate/DnsExchange.h"
-#include "notify/NotificationService.h"
+#include "notify/KindNotifier.h"
 
 #include <QObject>
-#include <QPointer>
-#include <QTimer>
 
 class NotificationHost;
-class PasswordStore;
 
 /// The DNS update: sets the A record (and the AAAA record, when there is a public IPv6 address) of one name in one
 /// zone to the external addresses, on the zone's primary, signed with a TSIG key.
@@ -25,14 +22,22 @@ public:
     static constexpr int DefaultTimeoutMs = 10000;      // for each request and its answer
     static constexpr int DefaultTotalTimeoutMs = 30000; // for the whole update, from the server's look-up on
 
-    /// @p secret keeps the key's secret (not owned; none: the settings key holds it).
-    DnsUpdateNotifier(NotificationHost& host, PasswordStore* secret, QObject* parent = nullptr);
+    /// The key's secret comes from the host's secret store of its key, or the settings.
+    explicit DnsUpdateNotifier(NotificationHost& host, QObject* parent = nullptr);
 
-    void send(Notifiers::Done done) override;
-    void abort() override;
+    QString name(int) const override { return QStringLiteral("DNS update"); }
+    Concurrency concurrency() const override { return Concurrency::OneAtATime; }
+    int deadlineMs() const override { return m_totalTimeoutMs; }
+    QList<Key> secretKeys(int) const override { return {Key::DnsUpdateKeySecret}; }
+    /// The server, zone, name and addresses: an update that would set what the last one set sends nothing.
+    NoticeSetting setting(const NoticeSend& send) const override;
+    QString lastSetting(int entry) const override;
+    void rememberSetting(int entry, const QString& remembered) override;
+    void send(const NoticeSend& send, Notifiers::Done done) override;
+    void abort(quint64 run) override;
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
-    void setTotalTimeoutMs(int ms) { m_deadline.setInterval(ms); }
+    void setTotalTimeoutMs(int ms) { m_totalTimeoutMs = ms; }
 
 private:
     enum class State
@@ -44,24 +49,26 @@ private:
     };
 
     void setState(State state);
-    void start();
+    void start(const NoticeAddresses& addresses);
+    /// The records @p addresses ask for, one set per type.
+    static QList<RecordSet> wanted(const NoticeAddresses& addresses);
     void serverFound(const QHostAddress& server);
     void readNext();
     void recordRead(const DnsAnswer& answer, const QString& failure);
     void updateAnswered(const DnsAnswer& answer, const QString& failure);
     QString failureText(const DnsAnswer& answer, const QString& failure) const;
     void succeed(const QString& text);
-    void fail(const QString& text);
+    void fail(const QString& text,
+              NotificationResult::Category category = NotificationResult::Category::Transient);
     void stopExchanges();
-    QString lastSetText() const;
 
     NotificationHost& m_host;
-    QPointer<PasswordStore> m_secret;
     DnsExchange m_exchange;
     State m_state = State::Idle;
     Notifiers::Done m_done;
     int m_timeoutMs = DefaultTimeoutMs;
-    QTimer m_deadline; // a server that answers each request just in time still cannot hold the update longer
+    int m_totalTimeoutMs = DefaultTotalTimeoutMs; // a server that answers each request just in time still cannot
+                                                  // hold the update longer
     int m_lookup = -1; // the host name look-up under way
 
     // The update under way.

@@ -16,30 +16,14 @@ constexpr int PlainPort = 1883; // IANA "mqtt"
 constexpr int TlsPort = 8883;   // IANA "secure-mqtt"
 } // namespace
 
-MqttNotifier::MqttNotifier(NotificationHost& host, PasswordStore* password, QObject* parent)
-    : QObject(parent), m_host(host), m_password(password), m_timeoutMs(MqttSession::DefaultTimeoutMs)
+MqttNotifier::MqttNotifier(NotificationHost& host, QObject* parent)
+    : QObject(parent), m_host(host), m_timeoutMs(MqttSession::DefaultTimeoutMs)
 {
 }
 
 MqttNotifier::~MqttNotifier() = default;
 
-void MqttNotifier::send(Notifiers::Done done)
-{
-    if (m_password && !m_password->isReady()) {
-        // Asked for before the keyring answered: it starts once the password is known.
-        auto waiting = std::make_shared<std::optional<Notifiers::Done>>(std::move(done));
-        m_waiting.push_back(waiting);
-        m_password->whenReady(this, [this, waiting] {
-            std::erase(m_waiting, waiting);
-            if (waiting->has_value()) // not given up by abort() meanwhile
-                start(std::move(**waiting));
-        });
-        return;
-    }
-    start(std::move(done));
-}
-
-void MqttNotifier::start(Notifiers::Done done)
+void MqttNotifier::send(const NoticeSend& send, Notifiers::Done done)
 {
     const Settings& settings = m_host.settings();
     MqttTarget target;
@@ -49,18 +33,19 @@ void MqttNotifier::start(Notifiers::Done done)
     target.port = port > 0 ? port : (target.tls ? TlsPort : PlainPort);
     target.caFile = settings.read(Key::MqttCaFile).trimmed();
     target.user = settings.read(Key::MqttUser);
-    target.password = m_password ? m_password->password() : settings.read(Key::MqttPassword);
+    const PasswordStore* password = m_host.secretStore(Key::MqttPassword);
+    target.password = password ? password->password() : settings.read(Key::MqttPassword);
     if (target.host.isEmpty()) {
         const QString status = QStringLiteral("Error: Please enter an MQTT broker");
         m_host.setStatus(status);
         if (done)
-            done(NotificationResult::failed(status));
+            done(NotificationResult::misconfigured(status));
         return;
     }
 
     const QString topic = settings.read(Key::MqttTopic).trimmed();
-    const MqttAddresses addresses{m_host.internalAddress(), m_host.externalAddress(), m_host.externalIPv6Address(),
-                                  m_previousExternal, QDateTime::currentDateTimeUtc()};
+    const MqttAddresses addresses{send.addresses.internal, send.addresses.external, send.addresses.external6,
+                                  send.addresses.previousExternal, QDateTime::currentDateTimeUtc()};
     QList<MqttMessage> messages{{topic, mqttStatePayload(addresses)}};
     const bool discovery = settings.readFlag(Key::MqttDiscovery);
     if (discovery) {
@@ -79,9 +64,9 @@ void MqttNotifier::start(Notifiers::Done done)
     connect(started, &MqttSession::finished, this,
             [this, started, success, done = std::move(done)](const NotificationResult& result) {
                 const auto found = std::find_if(m_sessions.begin(), m_sessions.end(),
-                                                [started](const auto& s) { return s.get() == started; });
+                                                [started](const Running& r) { return r.session.get() == started; });
                 if (found != m_sessions.end()) {
-                    found->release()->deleteLater(); // it may be inside a libmosquitto callback now
+                    found->session.release()->deleteLater(); // it may be inside a libmosquitto callback now
                     m_sessions.erase(found);
                 }
                 if (result.outcome == NotificationResult::Outcome::GivenUp) {
@@ -94,23 +79,16 @@ void MqttNotifier::start(Notifiers::Done done)
                 if (done)
                     done(shown);
             });
-    m_sessions.push_back(std::move(session));
+    m_sessions.push_back({send.run, std::move(session)});
     m_host.setStatus(QStringLiteral("Publishing to the MQTT broker ") + started->brokerText());
     started->start();
 }
 
-void MqttNotifier::abort()
+void MqttNotifier::abort(quint64 run)
 {
-    for (const auto& waiting : std::exchange(m_waiting, {})) {
-        Notifiers::Done done = std::move(waiting->value());
-        waiting->reset();
-        if (done)
-            done(NotificationResult::givenUp());
+    // Its finished() removes it from the list.
+    for (const Running& running : m_sessions) {
+        if (running.run == run)
+            return running.session->abort();
     }
-    // Each session's finished() removes it from the list.
-    std::vector<MqttSession*> running;
-    for (const auto& session : m_sessions)
-        running.push_back(session.get());
-    for (MqttSession* session : running)
-        session->abort();
 }

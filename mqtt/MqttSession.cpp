@@ -109,7 +109,7 @@ void MqttSession::start()
     // The library reaches the broker through a relay of ours that bounds what the broker may send; it still names
     // the broker in its request and verifies the broker's certificate for that name.
     m_relay = new MqttRelay(m_target.host, quint16(m_target.port), brokerText(), this);
-    connect(m_relay, &MqttRelay::failed, this, &MqttSession::fail);
+    connect(m_relay, &MqttRelay::failed, this, [this](const QString& status) { fail(status); });
     if (!m_relay->listen() || mosquitto_socks5_set(mosq, "127.0.0.1", m_relay->port(), nullptr, nullptr) != 0)
         return fail(QStringLiteral("Error: The MQTT client could not be created"));
     qCDebug(lcMqtt) << "connecting to" << brokerText() << (m_target.tls ? "with TLS" : "without TLS");
@@ -213,9 +213,11 @@ void MqttSession::brokerAnswered(int rc)
     if (m_done)
         return;
     // MQTT 3.1.1 section 3.2.2.3: the CONNACK return codes.
-    if (rc == 4 || rc == 5)
+    if (rc == 4 || rc == 5) {
         return fail(QStringLiteral("Error: The MQTT broker %1 refused the user name or password (not authorised)")
-                        .arg(brokerText()));
+                        .arg(brokerText()),
+                    NotificationResult::Category::Authentication);
+    }
     if (rc != 0)
         return fail(QStringLiteral("Error: The MQTT broker %1 refused the connection (%2)")
                         .arg(brokerText(), QString::fromUtf8(mosquitto_connack_string(rc))));
@@ -248,10 +250,13 @@ void MqttSession::abort()
         finish(NotificationResult::givenUp());
 }
 
-void MqttSession::fail(const QString& status)
+void MqttSession::fail(const QString& status, NotificationResult::Category category)
 {
-    if (!m_done)
-        finish(NotificationResult::failed(status));
+    if (m_done)
+        return;
+    NotificationResult result = NotificationResult::failed(status);
+    result.category = category;
+    finish(result);
 }
 
 void MqttSession::finish(const NotificationResult& result)

@@ -73,7 +73,8 @@ private:
     void writable();
     void checkLoop(int rc);
     void watchWrites();
-    void fail(const QString& status);
+    void fail(const QString& status,
+              NotificationResult::Category category = NotificationResult::Category::Transient);
     void finish(const NotificationResult& result);
     QString connectFailure(ConnectResult result) const;
 

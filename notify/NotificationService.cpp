@@ -1,123 +1,189 @@
 #include "notify/NotificationService.h"
 
-#include "core/NotifySettings.h"
+#include "core/Settings.h"
 #include "keyring/PasswordStore.h"
-#include "notify/NotificationHost.h"
-#include "notify/WebEntries.h"
+#include "notify/MailNotifier.h"
+#include "notify/ProgramNotifier.h"
+#include "notify/WebNotifier.h"
+
+#include <QTimer>
 
 #include <utility>
 
-NotificationService::NotificationService(NotificationHost& host, ProcessLauncher& launcher)
-    : m_host(host), m_program(host, launcher), m_web(host), m_session(host)
+namespace {
+QString label(Notifiers::Kind kind)
 {
-    QObject::connect(&m_session, &SmtpSession::finished, [this](const NotificationResult& result) {
-        if (Done done = std::exchange(m_mailDone, {}))
-            done(result);
-    });
+    return QLatin1String(notifierKind(kind).label);
+}
+} // namespace
+
+NotificationService::NotificationService(NotificationHost& host, ProcessLauncher& launcher) : m_host(host)
+{
+    setNotifier(Kind::Mail, std::make_unique<MailNotifier>(m_shown));
+    setNotifier(Kind::Web, std::make_unique<WebNotifier>(m_shown));
+    setNotifier(Kind::Program, std::make_unique<ProgramNotifier>(m_shown, launcher));
 }
 
 NotificationService::~NotificationService()
 {
-    m_mailDone = {};
-    m_session.abort();
+    // What is under way ends quietly: no report reaches a caller that is going away too.
+    m_runs.clear();
+    for (auto& notifier : m_notifiers)
+        notifier.reset();
 }
 
-void NotificationService::notify(Kind kind, Done done)
+void NotificationService::setNotifier(Kind kind, std::unique_ptr<KindNotifier> notifier)
 {
-    switch (kind) {
-    case Kind::Mail:
-        return sendMail(std::move(done));
-    case Kind::Web:
-        return m_web.sendFirstUrl(std::move(done));
-    case Kind::Program: {
-        const NotificationResult result = m_program.startProgram();
-        if (done)
-            done(result);
-        return;
-    }
-    case Kind::Mqtt:
-    case Kind::DnsUpdate:
-    case Kind::Cloudflare:
-        if (KindNotifier* other = m_others[size_t(kind)])
-            return other->send(std::move(done));
-        const QString missing =
-            QStringLiteral("Error: No %1 in this build").arg(QLatin1String(notifierKind(kind).statusName));
-        m_host.setStatus(missing);
-        if (done)
-            done(NotificationResult::failed(missing));
-        return;
-    }
+    m_notifiers[size_t(kind)] = std::move(notifier);
+}
+
+void NotificationService::setSecureTransport(MailTransport* transport)
+{
+    static_cast<MailNotifier*>(notifier(Kind::Mail))->setSecureTransport(transport);
 }
 
 QList<int> NotificationService::moreEntries(Kind kind) const
 {
-    QList<int> entries;
-    if (kind != Kind::Web)
-        return entries;
-    for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
-        QString error;
-        const std::optional<WebRequest> request = WebEntries::load(m_host.settings(), entry, &error);
-        // A damaged entry may have been meant to be on: it is tried, and its failure says what is wrong.
-        if (!error.isEmpty() || (request && request->on))
-            entries.append(entry);
+    const KindNotifier* kindNotifier = notifier(kind);
+    return kindNotifier ? kindNotifier->moreEntries() : QList<int>{};
+}
+
+void NotificationService::refuse(Kind kind, const QString& detail, const Done& done,
+                                 NotificationResult::Category category)
+{
+    NotificationResult result = NotificationResult::failed(QStringLiteral("Error: %1: %2").arg(label(kind), detail));
+    result.category = category;
+    m_host.setStatus(result.message);
+    if (done)
+        done(result);
+}
+
+void NotificationService::start(Kind kind, int entry, bool forced, Done done)
+{
+    KindNotifier* kindNotifier = notifier(kind);
+    if (!kindNotifier)
+        return refuse(kind, QStringLiteral("not in this build"), done, NotificationResult::Category::Configuration);
+    if (kindNotifier->concurrency() == KindNotifier::Concurrency::OneAtATime) {
+        for (const auto& [id, run] : m_runs) {
+            // The send under way keeps its connection and its report; this one did not go out.
+            if (run.kind == kind)
+                return refuse(kind, QStringLiteral("one is already under way"), done,
+                              NotificationResult::Category::Transient);
+        }
     }
-    return entries;
+    const quint64 id = ++m_lastRun;
+    Run run{kind, {}, std::move(done), Phase::WaitingForSecrets, {}, {}, {}};
+    run.send.run = id;
+    run.send.entry = entry;
+    run.send.forced = forced;
+    run.send.addresses = addressesShownBy(m_host);
+    m_runs.emplace(id, std::move(run));
+    beginWhenReady(id);
 }
 
-void NotificationService::notifyEntry(Kind kind, int entry, Done done)
+void NotificationService::beginWhenReady(quint64 id)
 {
-    if (kind == Kind::Web && entry >= WebEntries::First && entry <= WebEntries::Last)
-        return m_web.send(entry, std::move(done));
-    Notifiers::notifyEntry(kind, entry, std::move(done));
-}
-
-void NotificationService::setNotifier(Kind kind, KindNotifier* notifier)
-{
-    m_others[size_t(kind)] = notifier;
-}
-
-void NotificationService::sendMail(Done done)
-{
-    if (m_session.isBusy() || m_awaitingPassword) {
-        // The mail under way keeps its connection and its report; this one did not go out.
-        const QString busy = QStringLiteral("Error: A notification mail is already being sent");
-        m_host.setStatus(busy);
-        if (done)
-            done(NotificationResult::failed(busy));
+    const auto found = m_runs.find(id);
+    if (found == m_runs.end() || found->second.phase != Phase::WaitingForSecrets)
         return;
-    }
-    if (PasswordStore* passwords = m_host.passwordStore()) {
-        if (!passwords->isReady()) {
-            // Asked for before the keyring answered: the mail starts once its password is known.
-            m_awaitingPassword = true;
-            m_mailDone = std::move(done);
-            passwords->whenReady(&m_session, [this] {
-                if (std::exchange(m_awaitingPassword, false))
-                    sendMail(std::exchange(m_mailDone, {}));
-            });
+    const Run& run = found->second;
+    for (const Key key : notifier(run.kind)->secretKeys(run.send.entry)) {
+        PasswordStore* store = m_host.secretStore(key);
+        if (!store)
+            continue;
+        store->start(); // a secret made since the program started has not asked the keyring yet
+        if (!store->isReady()) {
+            // Asked for before the keyring answered: it starts once the secret is known, unless ended meanwhile.
+            store->whenReady(&m_context, [this, id] { beginWhenReady(id); });
             return;
         }
-        m_host.notifySettings().password = passwords->password(); // the settings file, read again since, holds none
     }
-    m_mailDone = std::move(done);
-    m_session.startMail();
-    // A mail refused before it started (settings, certificates) has reported through finished() already.
-    if (!m_session.isBusy()) {
-        if (Done refused = std::exchange(m_mailDone, {}))
-            refused(NotificationResult::failed());
+    begin(id);
+}
+
+void NotificationService::begin(quint64 id)
+{
+    Run& run = m_runs.at(id);
+    KindNotifier& kindNotifier = *notifier(run.kind);
+    Settings& settings = m_host.settings();
+    for (const Key key : kindNotifier.secretKeys(run.send.entry)) {
+        const PasswordStore* store = m_host.secretStore(key);
+        run.mask.add(store ? store->password() : settings.read(key));
     }
+    run.setting = kindNotifier.setting(run.send);
+    if (!run.send.forced && !run.setting.remembered.isEmpty() &&
+        kindNotifier.lastSetting(run.send.entry) == run.setting.remembered) {
+        // Never an update that changes nothing: hosts count those as abuse.
+        const QString text = QStringLiteral("Success: %1: %2 already set; nothing sent")
+                                 .arg(kindNotifier.name(run.send.entry), run.setting.shown);
+        run.setting = {};
+        m_shown.setStatus(text);
+        return end(id, NotificationResult::delivered(text));
+    }
+    run.phase = Phase::Sending;
+    run.deadline = std::make_unique<QTimer>();
+    run.deadline->setSingleShot(true);
+    QObject::connect(run.deadline.get(), &QTimer::timeout, &m_context, [this, id] { timedOut(id); });
+    run.deadline->start(kindNotifier.deadlineMs());
+    kindNotifier.send(run.send, [this, id](const NotificationResult& result) { finished(id, result); });
+}
+
+void NotificationService::finished(quint64 id, NotificationResult result)
+{
+    if (m_runs.count(id)) // not ended by its deadline or an abort already
+        end(id, std::move(result));
+}
+
+void NotificationService::timedOut(quint64 id)
+{
+    const auto found = m_runs.find(id);
+    if (found == m_runs.end())
+        return;
+    const Kind kind = found->second.kind;
+    const QString text = QStringLiteral("Error: %1: timed out: it did not end within %2 seconds")
+                             .arg(notifier(kind)->name(found->second.send.entry))
+                             .arg(notifier(kind)->deadlineMs() / 1000.0);
+    m_shown.setStatus(text);
+    end(id, NotificationResult::failed(text));
+    notifier(kind)->abort(id); // its report, given up, finds nothing left to end
+}
+
+void NotificationService::end(quint64 id, NotificationResult result)
+{
+    auto node = m_runs.extract(id);
+    if (node.empty())
+        return;
+    Run& run = node.mapped();
+    if (run.deadline)
+        run.deadline.release()->deleteLater(); // its time-out may be what ends the run
+    result.message = run.mask.apply(masked(result.message));
+    if (result.ok() && !run.setting.remembered.isEmpty())
+        notifier(run.kind)->rememberSetting(run.send.entry, run.setting.remembered);
+    if (run.done)
+        run.done(result);
 }
 
 void NotificationService::abort()
 {
-    if (std::exchange(m_awaitingPassword, false)) {
-        if (Done waiting = std::exchange(m_mailDone, {}))
-            waiting(NotificationResult::givenUp());
+    std::vector<quint64> ids;
+    for (const auto& [id, run] : m_runs)
+        ids.push_back(id);
+    for (const quint64 id : ids) {
+        const auto found = m_runs.find(id);
+        if (found == m_runs.end())
+            continue;
+        if (found->second.phase == Phase::WaitingForSecrets) {
+            end(id, NotificationResult::givenUp());
+            continue;
+        }
+        notifier(found->second.kind)->abort(id);
+        end(id, NotificationResult::givenUp()); // a kind that reports its abort later has nothing left to end
     }
-    m_session.abort();
-    m_web.abort();
-    for (KindNotifier* other : m_others) {
-        if (other)
-            other->abort();
-    }
+}
+
+QString NotificationService::masked(QString text) const
+{
+    for (const auto& [id, run] : m_runs)
+        text = run.mask.apply(text);
+    return text;
 }

@@ -16,14 +16,24 @@ NotificationResult ProgramNotifier::fail(const QString& status)
     return NotificationResult::failed(status);
 }
 
-NotificationResult ProgramNotifier::startProgram()
+void ProgramNotifier::send(const NoticeSend& send, Notifiers::Done done)
+{
+    const NotificationResult result = startProgram(send.addresses);
+    if (done)
+        done(result);
+}
+
+NotificationResult ProgramNotifier::startProgram(const NoticeAddresses& addresses)
 {
     const NotifySettings& values = m_host.notifySettings();
-    if (values.program.isEmpty())
-        return fail(QStringLiteral("Error: Please enter a program to launch"));
-    const QString internal = m_host.internalAddress();
-    const QString external = m_host.externalAddress();
-    const QString external6 = m_host.externalIPv6Address();
+    if (values.program.isEmpty()) {
+        const QString status = QStringLiteral("Error: Please enter a program to launch");
+        m_host.setStatus(status);
+        return NotificationResult::misconfigured(status);
+    }
+    const QString& internal = addresses.internal;
+    const QString& external = addresses.external;
+    const QString& external6 = addresses.external6;
     const QString program = substitutePlaceholders(values.program, programPlaceholders(), internal, external, external6);
     const QString argumentText =
         substitutePlaceholders(values.arguments, programPlaceholders(), internal, external, external6);

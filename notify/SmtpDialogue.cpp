@@ -74,8 +74,10 @@ void SmtpSession::onHello(int code, const QByteArray& reply)
 
 void SmtpSession::onAuthAnswer(int code, const QByteArray& reply)
 {
-    if (code == 535)
+    if (code == 535) {
+        m_errorCategory = NotificationResult::Category::Authentication;
         return fail(QStringLiteral("the server refused the user name or password"));
+    }
     if (code != 235)
         return failStep(reply);
     m_host.setStatus(QStringLiteral("AUTH OK"));
@@ -123,6 +125,7 @@ bool SmtpSession::sendCommand(const QString& command)
     // A line break inside a setting would smuggle a command of its own onto the wire.
     if (command.contains(QLatin1Char('\r')) || command.contains(QLatin1Char('\n'))) {
         m_mailTimer.stop();
+        m_errorCategory = NotificationResult::Category::Configuration;
         showError(QStringLiteral("Error: A mail setting holds a line break"));
         CloseMailSockets();
         finishIdle();

@@ -66,9 +66,11 @@ void SmtpSession::setState(State state)
     emit stateChanged(state);
     if (state == State::Idle) {
         const QString error = std::exchange(m_error, {});
-        emit finished(std::exchange(m_sent, false) ? NotificationResult::delivered(QStringLiteral("Message Sent"))
-                      : error.isEmpty()            ? NotificationResult::givenUp()
-                                                   : NotificationResult::failed(error));
+        NotificationResult result = std::exchange(m_sent, false) ? NotificationResult::delivered(QStringLiteral("Message Sent"))
+                                    : error.isEmpty()            ? NotificationResult::givenUp()
+                                                                 : NotificationResult::failed(error);
+        result.category = std::exchange(m_errorCategory, NotificationResult::Category::Transient);
+        emit finished(result);
     }
 }
 
@@ -224,7 +226,7 @@ void SmtpSession::showError(const QString& text)
 void SmtpSession::refuse(const QString& text)
 {
     m_host.setStatus(text);
-    emit finished(NotificationResult::failed(text));
+    emit finished(NotificationResult::misconfigured(text));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -154,6 +154,7 @@ private:
     bool m_greeted = false;   // the server's first reply came
     bool m_sent = false;  // this session's message was accepted
     QString m_error;      // the error this session showed, reported when it ends
+    NotificationResult::Category m_errorCategory = NotificationResult::Category::Transient;
     State m_state = State::Idle;
     QString m_encoding;
     QString m_body;

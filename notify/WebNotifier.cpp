@@ -4,6 +4,7 @@
 #include "core/ProductInfo.h"
 #include "core/Settings.h"
 #include "keyring/PasswordStore.h"
+#include "notify/DynDnsAnswer.h"
 #include "notify/NotificationHost.h"
 #include "notify/Placeholders.h"
 #include "notify/WebEntries.h"
@@ -42,24 +43,54 @@ void maskPassword(SecretMask& mask, const QUrl& url)
     mask.add(password);
     mask.addBase64((url.userName(QUrl::FullyDecoded) + u':' + password).toUtf8());
 }
+/// Why an answer that is no success failed: refused credentials and requests the server cannot serve wait for the
+/// settings to change; the rest (no answer, a server error, a dynamic-DNS service's own trouble) is tried again.
+NotificationResult::Category category(const HttpExchange::Result& result)
+{
+    using Category = NotificationResult::Category;
+    if (!result.answered)
+        return Category::Transient;
+    if (result.retryAfter.isValid() || result.status == 429)
+        return Category::RateLimited;
+    const DynDnsAnswer answer = DynDnsAnswer::read(result.body);
+    if (answer.kind == DynDnsAnswer::Kind::Error)
+        return answer.word == QLatin1String("badauth")                                     ? Category::Authentication
+               : answer.word == QLatin1String("dnserr") || answer.word == QLatin1String("911") ? Category::Transient
+                                                                                          : Category::Configuration;
+    if (result.status == 401 || result.status == 403)
+        return Category::Authentication;
+    if (result.status == 400 || result.status == 404 || result.status == 405 || result.status == 410)
+        return Category::Configuration;
+    return Category::Transient;
+}
 } // namespace
 
-WebValues hostWebValues(NotificationHost& host, const QString& secret)
+WebValues noticeWebValues(const NoticeAddresses& addresses, const QString& secret)
 {
-    return {host.internalAddress(),
-            host.externalAddress(),
-            host.externalIPv6Address(),
-            host.previousInternalAddress(),
-            host.previousExternalAddress(),
-            host.previousExternalIPv6Address(),
+    return {addresses.internal,
+            addresses.external,
+            addresses.external6,
+            addresses.previousInternal,
+            addresses.previousExternal,
+            addresses.previousExternal6,
             QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
             secret};
 }
 
+WebValues hostWebValues(NotificationHost& host, const QString& secret)
+{
+    return noticeWebValues(addressesShownBy(host), secret);
+}
+
+QString webNotificationUrl(NotificationHost& host, const NoticeAddresses& addresses)
+{
+    return substitutePlaceholders(host.notifySettings().url, urlPlaceholders(), addresses.internal,
+                                  addresses.external, addresses.external6);
+}
+
 QString webNotificationUrl(NotificationHost& host)
 {
-    return substitutePlaceholders(host.notifySettings().url, urlPlaceholders(), host.internalAddress(),
-                                  host.externalAddress(), host.externalIPv6Address());
+    return webNotificationUrl(host, addressesShownBy(host));
 }
 
 WebNotifier::WebNotifier(NotificationHost& host) : m_host(host)
@@ -74,17 +105,76 @@ WebNotifier::~WebNotifier()
     qDeleteAll(exchanges); // each ends its request quietly
 }
 
-void WebNotifier::sendFirstUrl(Notifiers::Done done)
+QString WebNotifier::name(int entry) const
+{
+    if (entry == 0)
+        return QStringLiteral("Web");
+    QString error;
+    const std::optional<WebRequest> request = WebEntries::load(m_host.settings(), entry, &error);
+    return request && !request->name.trimmed().isEmpty() ? OutsideText::line(request->name, 40)
+                                                         : QStringLiteral("web request %1").arg(entry + 1);
+}
+
+QList<int> WebNotifier::moreEntries() const
+{
+    QList<int> entries;
+    for (int entry = WebEntries::First; entry <= WebEntries::Last; ++entry) {
+        QString error;
+        const std::optional<WebRequest> request = WebEntries::load(m_host.settings(), entry, &error);
+        // A damaged entry may have been meant to be on: it is tried, and its failure says what is wrong.
+        if (!error.isEmpty() || (request && request->on))
+            entries.append(entry);
+    }
+    return entries;
+}
+
+QList<Key> WebNotifier::secretKeys(int entry) const
+{
+    if (entry < WebEntries::First || entry > WebEntries::Last)
+        return {}; // the first URL's password is in the URL, and masked from there
+    return {WebEntries::secretKey(entry)};
+}
+
+NoticeSetting WebNotifier::setting(const NoticeSend& send) const
+{
+    if (send.entry < WebEntries::First || send.entry > WebEntries::Last)
+        return {};
+    QString error;
+    const std::optional<WebRequest> request = WebEntries::load(m_host.settings(), send.entry, &error);
+    const WebPreset* preset = request ? findWebPreset(request->preset) : nullptr;
+    if (!preset || !preset->setsAddress)
+        return {};
+    return {send.addresses.external, send.addresses.external};
+}
+
+QString WebNotifier::lastSetting(int entry) const
+{
+    return WebEntries::lastSet(m_host.settings(), entry);
+}
+
+void WebNotifier::rememberSetting(int entry, const QString& remembered)
+{
+    WebEntries::setLastSet(m_host.settings(), entry, remembered);
+}
+
+void WebNotifier::send(const NoticeSend& send, Notifiers::Done done)
+{
+    if (send.entry == 0)
+        return sendFirstUrl(send, std::move(done));
+    sendEntry(send, std::move(done));
+}
+
+void WebNotifier::sendFirstUrl(const NoticeSend& send, Notifiers::Done done)
 {
     const auto fail = [this, &done](const QString& status) {
         m_host.setStatus(status);
         if (done)
-            done(NotificationResult::failed(status));
+            done(NotificationResult::misconfigured(status));
     };
     const NotifySettings& values = m_host.notifySettings();
     if (values.url.isEmpty())
         return fail(QStringLiteral("Error: Please enter a URL to hit"));
-    const QString url = webNotificationUrl(m_host);
+    const QString url = webNotificationUrl(m_host, send.addresses);
     // Checked before it is shown: a URL that does not parse could hide its password from the masking.
     const QUrl parsed(withEscapedUserInfo(url));
     if (!isWebUrl(parsed))
@@ -92,6 +182,7 @@ void WebNotifier::sendFirstUrl(Notifiers::Done done)
     m_host.setStatus(QStringLiteral("Hitting ") + displayedUrl(url));
     Request request;
     request.done = std::move(done);
+    request.run = send.run;
     maskPassword(request.mask, parsed);
     // The values of the query's secret parameters, should the answer repeat them.
     for (const auto& [name, value] : QUrlQuery(parsed).queryItems(QUrl::FullyDecoded)) {
@@ -109,73 +200,40 @@ QNetworkRequest WebNotifier::prepared(const QUrl& url) const
     return request;
 }
 
-void WebNotifier::send(int entry, Notifiers::Done done)
+void WebNotifier::sendEntry(const NoticeSend& send, Notifiers::Done done)
 {
+    const int entry = send.entry;
+    const QString name = this->name(entry) + QStringLiteral(": ");
+    const auto fail = [this, &done](const QString& status) {
+        m_host.setStatus(status);
+        if (done)
+            done(NotificationResult::misconfigured(status));
+    };
     QString error;
     const std::optional<WebRequest> request = WebEntries::load(m_host.settings(), entry, &error);
-    const QString label = QStringLiteral("web request %1").arg(entry + 1);
     if (!request) {
-        const QString status = error.isEmpty() ? QStringLiteral("Error: There is no %1").arg(label)
-                                               : QStringLiteral("Error: The %1 in the settings is damaged (%2); "
-                                                                "skipped")
-                                                     .arg(label, error);
-        m_host.setStatus(status);
-        if (done)
-            done(NotificationResult::failed(status));
-        return;
+        const QString label = QStringLiteral("web request %1").arg(entry + 1);
+        return fail(error.isEmpty() ? QStringLiteral("Error: There is no %1").arg(label)
+                                    : QStringLiteral("Error: The %1 in the settings is damaged (%2); skipped")
+                                          .arg(label, error));
     }
-    PasswordStore* store = WebEntries::secretStore(m_host, entry);
-    if (store)
-        store->start(); // an entry made since the program started has not asked the keyring yet
-    if (store && !store->isReady()) {
-        // Asked for before the keyring answered: the request starts once its secret is known.
-        store->whenReady(&m_manager, [this, entry, request = *request, done = std::move(done)]() mutable {
-            sendFilled(entry, request, WebEntries::secretStore(m_host, entry)->password(), std::move(done));
-        });
-        return;
-    }
+    const PasswordStore* store = WebEntries::secretStore(m_host, entry);
     const QString secret = store ? store->password() : m_host.settings().read(WebEntries::secretKey(entry));
-    sendFilled(entry, *request, secret, std::move(done));
-}
-
-void WebNotifier::sendFilled(int entry, const WebRequest& request, const QString& secret, Notifiers::Done done)
-{
-    const QString name = (request.name.trimmed().isEmpty() ? QStringLiteral("web request %1").arg(entry + 1)
-                                                           : OutsideText::line(request.name, 40)) +
-                         QStringLiteral(": ");
-    const auto fail = [this, &done, &name](const QString& what) {
-        const QString status = QStringLiteral("Error: ") + name + what;
-        m_host.setStatus(status);
-        if (done)
-            done(NotificationResult::failed(status));
-    };
-    const WebPreset* preset = findWebPreset(request.preset);
-    const WebValues values = hostWebValues(m_host, secret);
-    QString error;
-    const std::optional<FilledRequest> filled = fillWebRequest(request, values, &error);
+    const WebPreset* preset = findWebPreset(request->preset);
+    const WebValues values = noticeWebValues(send.addresses, secret);
+    const std::optional<FilledRequest> filled = fillWebRequest(*request, values, &error);
     if (!filled)
-        return fail(error);
+        return fail(QStringLiteral("Error: ") + name + error);
     const QUrl parsed(withEscapedUserInfo(filled->url));
     if (!isWebUrl(parsed))
-        return fail(QStringLiteral("could not hit URL ") + filled->shown);
+        return fail(QStringLiteral("Error: ") + name + QStringLiteral("could not hit URL ") + filled->shown);
     Request sent;
+    sent.run = send.run;
     sent.entry = entry;
     sent.name = name;
     sent.rule = preset ? &preset->answer : nullptr;
     sent.mask.add(secret);
     maskPassword(sent.mask, parsed);
-    if (preset && preset->setsAddress) {
-        // Never an update that changes nothing: services count those as abuse.
-        sent.setsAddress = values.external;
-        if (WebEntries::lastSet(m_host.settings(), entry) == values.external) {
-            const QString status =
-                QStringLiteral("Success: ") + name + values.external + QStringLiteral(" is already set; nothing sent");
-            m_host.setStatus(status);
-            if (done)
-                done(NotificationResult::delivered(status));
-            return;
-        }
-    }
     m_host.setStatus(QStringLiteral("Hitting ") + name + filled->shown);
     QNetworkRequest prepared = this->prepared(parsed);
     bool typed = false;
@@ -188,7 +246,7 @@ void WebNotifier::sendFilled(int entry, const WebRequest& request, const QString
     if (!typed && !filled->contentType.isEmpty())
         prepared.setHeader(QNetworkRequest::ContentTypeHeader, filled->contentType);
     const QLatin1String placeholder("$Secret$");
-    for (const QString* part : {&request.url, &request.headers, &request.body})
+    for (const QString* part : {&request->url, &request->headers, &request->body})
         carriesSecret = carriesSecret || (!secret.isEmpty() && part->contains(placeholder, Qt::CaseInsensitive));
     sent.done = std::move(done);
     start(prepared, filled->method, filled->body, carriesSecret, std::move(sent));
@@ -209,11 +267,12 @@ void WebNotifier::start(const QNetworkRequest& prepared, const QByteArray& verb,
                     [this, exchange](const HttpExchange::Result& result) { finish(exchange, result); });
 }
 
-void WebNotifier::abort()
+void WebNotifier::abort(quint64 run)
 {
-    const QList<HttpExchange*> exchanges = m_requests.keys();
-    for (HttpExchange* exchange : exchanges)
-        exchange->abort(); // its done runs at once, inside abort()
+    for (auto it = m_requests.cbegin(); it != m_requests.cend(); ++it) {
+        if (it->run == run)
+            return it.key()->abort(); // its done runs at once, inside abort()
+    }
 }
 
 void WebNotifier::finish(HttpExchange* exchange, const HttpExchange::Result& result)
@@ -231,10 +290,13 @@ void WebNotifier::finish(HttpExchange* exchange, const HttpExchange::Result& res
     bool ok = false;
     const QString text = request.mask.apply(outcome(result, request, &ok));
     m_host.setStatus(text);
-    if (ok && !request.setsAddress.isEmpty())
-        WebEntries::setLastSet(m_host.settings(), request.entry, request.setsAddress);
-    if (request.done)
-        request.done(ok ? NotificationResult::delivered(text) : NotificationResult::failed(text, result.retryAfter));
+    if (!request.done)
+        return;
+    if (ok)
+        return request.done(NotificationResult::delivered(text));
+    NotificationResult failed = NotificationResult::failed(text, result.retryAfter);
+    failed.category = category(result);
+    request.done(failed);
 }
 
 QString WebNotifier::outcome(const HttpExchange::Result& result, const Request& request, bool* ok) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Notifiers.h"
+#include "notify/KindNotifier.h"
 #include "notify/HttpExchange.h"
 #include "notify/SecretMask.h"
 #include "notify/WebRequest.h"
@@ -15,10 +16,15 @@ class NotificationHost;
 class QNetworkRequest;
 struct WebAnswerRule;
 
-/// The values a web request's placeholders stand for, as @p host shows them now, with @p secret.
+/// The values a web request's placeholders stand for, @p addresses with @p secret.
+WebValues noticeWebValues(const NoticeAddresses& addresses, const QString& secret);
+
+/// The same with the addresses @p host shows now.
 WebValues hostWebValues(NotificationHost& host, const QString& secret);
 
-/// The URL of the web notification with the addresses of @p host filled in (unmasked: for the request only).
+/// The URL of the web notification with @p addresses filled in (unmasked: for the request only).
+QString webNotificationUrl(NotificationHost& host, const NoticeAddresses& addresses);
+/// The same with the addresses @p host shows now.
 QString webNotificationUrl(NotificationHost& host);
 
 /// The web notification: requests the configured URL with the addresses filled in and shows in the status line
@@ -33,7 +39,7 @@ QString webNotificationUrl(NotificationHost& host);
 /// answers read by their preset, their status lines named ("Success: phone: ..."), their secret masked in any
 /// encoding before anything is cut. An answer 429 or 503 with Retry-After tells the pending notice when to try
 /// again (any entry).
-class WebNotifier
+class WebNotifier : public KindNotifier
 {
 public:
     static constexpr int DefaultTimeoutMs = 30000;    // for the whole exchange, redirects and body included
@@ -42,15 +48,26 @@ public:
 
     explicit WebNotifier(NotificationHost& host);
     /// Requests in flight end here without a status or their @p done.
-    ~WebNotifier();
+    ~WebNotifier() override;
 
-    /// Starts the request and returns. @p done runs once, later (or at once when there is no URL to hit), with
-    /// true only for a 2xx answer that is not a dynamic-DNS error. Several requests may be under way at once.
-    void sendFirstUrl(Notifiers::Done done = {});
-    /// Sends web request @p entry (WebEntries::First to Last) as sendFirstUrl sends the first.
-    void send(int entry, Notifiers::Done done);
-    /// Ends the requests under way: their @p done reports them given up, no status is shown.
-    void abort();
+    /// "Web" for the first URL; a web request's own name (or "web request <n>") for the others.
+    QString name(int entry) const override;
+    /// Past the exchange's own limit, which says which part of the answer did not come.
+    int deadlineMs() const override { return m_timeoutMs + 1000; }
+    /// The web requests beyond the first that are switched on, and those that are damaged: they fail when sent,
+    /// saying why, rather than being passed over in silence.
+    QList<int> moreEntries() const override;
+    QList<Key> secretKeys(int entry) const override;
+    /// A dynamic-DNS update sets the external address: not sent again while it is the one the last success set.
+    NoticeSetting setting(const NoticeSend& send) const override;
+    QString lastSetting(int entry) const override;
+    void rememberSetting(int entry, const QString& remembered) override;
+    /// Starts the request of entry @p send.entry and returns. @p done runs once, later (or at once when there is no
+    /// URL to hit), delivered only for a 2xx answer that is not a dynamic-DNS error. Several requests may be under
+    /// way at once.
+    void send(const NoticeSend& send, Notifiers::Done done) override;
+    /// Ends request @p run: its @p done reports it given up, no status is shown.
+    void abort(quint64 run) override;
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 
@@ -58,14 +75,15 @@ private:
     struct Request
     {
         Notifiers::Done done;
+        quint64 run = 0;
         int entry = 0;
         QString name;                        // "" for the first, "<name>: " for the others
         const WebAnswerRule* rule = nullptr; // the preset's; none: the first's reading
         SecretMask mask;                     // what is masked wherever the answer is shown
-        QString setsAddress;                 // the address a dynamic-DNS update sets ("": not one)
     };
 
-    void sendFilled(int entry, const WebRequest& request, const QString& secret, Notifiers::Done done);
+    void sendFirstUrl(const NoticeSend& send, Notifiers::Done done);
+    void sendEntry(const NoticeSend& send, Notifiers::Done done);
     QNetworkRequest prepared(const QUrl& url) const;
     void start(const QNetworkRequest& prepared, const QByteArray& verb, const QByteArray& body, bool carriesSecret,
                Request request);

@@ -50,7 +50,7 @@ def main():
     with open(path, "w") as f:
         f.write(kept.replace("OldExternal=203.0.113.1", "OldExternal=198.51.100.4"))
     status, err = once(path, url)
-    check(status == 1 and "already holds 203.0.113.1 (nothing sent)" in err, "a second run sends nothing", err)
+    check(status == 1 and "203.0.113.1 already set; nothing sent" in err, "a second run sends nothing", err)
     api.stdin.close()
     address.stdin.close()
     requests = [json.loads(line.split(" ", 1)[1]) for line in api.stdout if line.startswith("REQUEST")]

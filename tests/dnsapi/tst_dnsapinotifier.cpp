@@ -5,6 +5,7 @@
 #include "configure/frmConfigure.h"
 #include "dnsapi/DnsApiNotifier.h"
 #include "keyring/PasswordStore.h"
+#include "notify/NotificationService.h"
 #include "platform/ProcessLauncher.h"
 
 #include <QCheckBox>
@@ -36,10 +37,14 @@ private:
         PasswordStore token(QStringLiteral("Tarnwick IP Vistrel"), host.settings(), nullptr, Key::DnsApiToken,
                             QStringLiteral("DNS API token"));
         token.start();
-        DnsApiNotifier notifier(host, token);
-        notifier.setTimeoutMs(5000);
+        host.stores[Key::DnsApiToken] = &token;
+        DetachedProcessLauncher launcher;
+        NotificationService service(host, launcher);
+        auto notifier = std::make_unique<DnsApiNotifier>(service.host());
+        notifier->setTimeoutMs(5000);
+        service.setNotifier(Notifiers::Kind::Cloudflare, std::move(notifier));
         std::optional<NotificationResult> result;
-        notifier.send([&result](const NotificationResult& r) { result = r; });
+        service.notify(Notifiers::Kind::Cloudflare, [&result](const NotificationResult& r) { result = r; });
         [&] { QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 15000); }();
         Run run{result.value_or(NotificationResult{}), {}};
         const QString secret = QStringLiteral("test-token"); // the settings', moved into the keyring where one answers
@@ -53,6 +58,7 @@ private:
         }
         for (const QString& status : host.statuses)
             [&] { QVERIFY2(!status.contains(secret), qPrintable(status)); }();
+        host.stores.clear();
         return run;
     }
 };
@@ -80,7 +86,7 @@ void TestDnsApiNotifier::showsTheOutcome_data()
                                    << "GET GET";
     QTest::newRow("2 s an answer: the update's 5 s end in its third request")
         << QStringList{a + "198.51.100.7", "--fault=slow"} << QString()
-        << "Error: DNS API: timed out: the update did not end within 5 seconds" << "GET GET PATCH";
+        << "Error: DNS API: timed out: it did not end within 5 seconds" << "GET GET PATCH";
     fault("zone unknown", "--zone=example.com", "zone example.org not found", "dnsApiZone=example.org");
     fault("wrong token 401", "--token=other", "the token was refused (code 10000: Authentication error)");
     fault("token echoed back", "--fault=echo",
@@ -142,8 +148,7 @@ void TestDnsApiNotifier::theDialogsTabStoresAndTests()
     host.token.start();
     DetachedProcessLauncher launcher;
     NotificationService service(host, launcher);
-    DnsApiNotifier notifier(host, host.token);
-    service.setNotifier(Notifiers::Kind::Cloudflare, &notifier);
+    service.setNotifier(Notifiers::Kind::Cloudflare, std::make_unique<DnsApiNotifier>(service.host()));
     frmConfigure dialog(host, service);
     dialog.show();
     auto* tabs = dialog.findChild<QTabWidget*>(QStringLiteral("tabsConfigure"));

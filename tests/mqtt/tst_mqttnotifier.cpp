@@ -78,11 +78,13 @@ void TestMqttNotifier::configure(TestNotificationHost& host, bool tls, const QSt
 
 NotificationResult TestMqttNotifier::publish(TestNotificationHost& host, int timeoutMs)
 {
-    MqttNotifier mqtt(host, nullptr);
-    mqtt.setTimeoutMs(timeoutMs);
-    mqtt.setPreviousExternal(QStringLiteral("198.51.100.1"));
-    std::optional<NotificationResult> result;
-    mqtt.send([&result](const NotificationResult& r) { result = r; });
+    DetachedProcessLauncher launcher;
+    NotificationService service(host, launcher);
+    auto mqtt = std::make_unique<MqttNotifier>(service.host());
+    mqtt->setTimeoutMs(timeoutMs);
+    service.setNotifier(Notifiers::Kind::Mqtt, std::move(mqtt));
+    std::optional<NotificationResult> result; // the host's previous external address is 198.51.100.1
+    service.notify(Notifiers::Kind::Mqtt, [&result](const NotificationResult& r) { result = r; });
     (void)QTest::qWaitFor([&result] { return result.has_value(); }, timeoutMs + 5000);
     return result.value_or(NotificationResult::givenUp());
 }
@@ -254,10 +256,9 @@ void TestMqttNotifier::refusesTopicsItCannotPublishTo()
 void TestMqttNotifier::testNowInTheDialog()
 {
     TestNotificationHost host;
-    MqttNotifier mqtt(host, nullptr);
     DetachedProcessLauncher launcher;
     NotificationService service(host, launcher);
-    service.setNotifier(Notifiers::Kind::Mqtt, &mqtt);
+    service.setNotifier(Notifiers::Kind::Mqtt, std::make_unique<MqttNotifier>(service.host()));
     frmConfigure dialog(host, service);
     const auto field = [&dialog](const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); };
     QTest::keyClicks(field("txtMqttHost"), QStringLiteral("127.0.0.1"));

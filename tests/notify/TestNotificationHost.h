@@ -7,6 +7,8 @@
 #include "notify/NotificationHost.h"
 
 #include <QPointer>
+
+#include <map>
 #include <QStringList>
 
 /// The main window as the notifiers see it: a real store, real HTTP, fixed addresses, statuses in order.
@@ -38,6 +40,11 @@ public:
     Settings& settings() override { return m_settings; }
     NotifySettings& notifySettings() override { return m_values; }
     const ProductInfo& product() const override { return m_product; }
+    PasswordStore* secretStore(Key key) override
+    {
+        const auto found = stores.find(key);
+        return found == stores.end() ? NotificationHost::secretStore(key) : found->second;
+    }
 
     void configureMail(quint16 port, bool auth, MailSecurity security, const QString& user, const QString& password)
     {
@@ -52,6 +59,7 @@ public:
     }
 
     QStringList statuses;
+    std::map<Key, PasswordStore*> stores; // the keyring's secrets by their settings key
 
 private:
     QPointer<QObject> m_statusContext;

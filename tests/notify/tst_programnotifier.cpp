@@ -61,7 +61,7 @@ void TestProgramNotifier::launches()
     host.notifySettings().program = program.replace(QLatin1String("@"), m_recorder);
     host.notifySettings().arguments = arguments;
     DetachedProcessLauncher launcher;
-    ProgramNotifier(host, launcher).startProgram();
+    ProgramNotifier(host, launcher).startProgram(addressesShownBy(host));
     if (host.statuses != QStringList{"Opening " + program, "Opened: " + program}) {
         QCOMPARE(host.statuses, result);
         return;

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "core/Notifiers.h"
+#include "core/SettingsKeys.h"
+#include "notify/NotificationHost.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+/// The addresses one notice tells, taken when it is asked for: a notice that waits for its secret still tells
+/// the addresses of the change that asked for it.
+struct NoticeAddresses
+{
+    QString internal;
+    QString external;
+    QString external6; // "none" without a public IPv6 address
+    QString previousInternal;
+    QString previousExternal;
+    QString previousExternal6;
+};
+
+/// The addresses @p host shows now.
+inline NoticeAddresses addressesShownBy(const NotificationHost& host)
+{
+    return {host.internalAddress(),         host.externalAddress(),         host.externalIPv6Address(),
+            host.previousInternalAddress(), host.previousExternalAddress(), host.previousExternalIPv6Address()};
+}
+
+/// One send of a kind, as the runner (NotificationService) hands it over.
+struct NoticeSend
+{
+    quint64 run = 0; // the runner's number for it: abort(run) ends it
+    int entry = 0;   // 0: the kind's own; a web request's number otherwise
+    bool forced = false; // asked for by the user (Test Now): sent even when the last one set the same
+    NoticeAddresses addresses;
+};
+
+/// What a send would set, for a kind that keeps a name pointing at the addresses: the runner sends nothing when
+/// the last success set the same (unless forced), and remembers it after a success.
+struct NoticeSetting
+{
+    QString remembered; // compared with, and stored as, the kind's memory; empty: nothing to remember
+    QString shown;      // "home.example.org 203.0.113.7", for the status line
+};
+
+/// A kind of notification: mail, web requests, program, MQTT, DNS UPDATE, DNS API. It says what it needs and
+/// sends; NotificationService runs it: one at a time or several, waiting for its secrets, within its deadline,
+/// with every secret masked in every text, the "already set" memory, and one wording for what it adds.
+class KindNotifier
+{
+public:
+    enum class Concurrency
+    {
+        OneAtATime, // another send while one runs fails at once: the one under way keeps its report
+        Parallel,
+    };
+
+    virtual ~KindNotifier() = default;
+
+    /// The kind's name in its status texts: "Error: <name>: ...".
+    virtual QString name(int entry) const = 0;
+    virtual Concurrency concurrency() const { return Concurrency::Parallel; }
+    /// The longest one send may take, every step together; it is given up and fails as timed out when it has not
+    /// ended by then. A kind with a limit of its own that says more (which answer did not come) sets this past it.
+    virtual int deadlineMs() const = 0;
+    /// The entries besides 0 that a change tells (those switched on, and damaged ones: they fail saying why).
+    virtual QList<int> moreEntries() const { return {}; }
+    /// The settings keys of @p entry's secrets. The send waits until the keyring has answered for each (where the
+    /// host keeps it there), and no text it produces shows any of them, in any encoding.
+    virtual QList<Key> secretKeys(int entry) const = 0;
+    /// What @p send would set (see NoticeSetting); nothing for a kind without such a memory.
+    virtual NoticeSetting setting(const NoticeSend& send) const
+    {
+        (void)send;
+        return {};
+    }
+    /// The memory of @p entry: what its last success set.
+    virtual QString lastSetting(int entry) const
+    {
+        (void)entry;
+        return {};
+    }
+    virtual void rememberSetting(int entry, const QString& remembered)
+    {
+        (void)entry;
+        (void)remembered;
+    }
+
+    /// Starts @p send and returns; @p done runs exactly once, later or before this returns.
+    virtual void send(const NoticeSend& send, Notifiers::Done done) = 0;
+    /// Ends run @p run if it is under way: its done reports it given up.
+    virtual void abort(quint64 run) = 0;
+};
