@@ -100,16 +100,6 @@ NoticeSetting DnsApiNotifier::setting(const NoticeSend& send) const
     return {memory(names, targets), names.record + u' ' + shown.join(u' ')};
 }
 
-QString DnsApiNotifier::lastSetting(int) const
-{
-    return m_host.settings().read(Key::DnsApiLastSet);
-}
-
-void DnsApiNotifier::rememberSetting(int, const QString& remembered)
-{
-    m_host.settings().write(Key::DnsApiLastSet, remembered);
-}
-
 void DnsApiNotifier::send(const NoticeSend& send, Notifiers::Done done)
 {
     m_done = std::move(done);

@@ -32,14 +32,13 @@ public:
     explicit DnsApiNotifier(NotificationHost& host, QObject* parent = nullptr);
     ~DnsApiNotifier() override;
 
-    QString name(int) const override { return QStringLiteral("DNS API"); }
-    Concurrency concurrency() const override { return Concurrency::OneAtATime; }
-    int deadlineMs() const override { return m_timeoutMs; }
-    QList<Key> secretKeys(int) const override { return {Key::DnsApiToken}; }
+    Traits traits(int) const override
+    {
+        return {QStringLiteral("DNS API"), Concurrency::OneAtATime, m_timeoutMs, {Key::DnsApiToken},
+                Key::DnsApiLastSet};
+    }
     /// The API, zone, record and addresses: an update that would set what the last one saw set sends nothing.
     NoticeSetting setting(const NoticeSend& send) const override;
-    QString lastSetting(int entry) const override;
-    void rememberSetting(int entry, const QString& remembered) override;
     void send(const NoticeSend& send, Notifiers::Done done) override;
     void abort(quint64 run) override;
 
