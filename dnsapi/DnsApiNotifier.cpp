@@ -88,6 +88,11 @@ QString DnsApiNotifier::memory(const Names& names, const QList<Target>& targets)
     return parts.join(u' ');
 }
 
+KindNotifier::Traits DnsApiNotifier::traits(int) const
+{
+    return {QStringLiteral("DNS API"), Concurrency::OneAtATime, m_timeoutMs, {Key::DnsApiToken}, Key::DnsApiLastSet};
+}
+
 NoticeSetting DnsApiNotifier::setting(const NoticeSend& send) const
 {
     const Names names = this->names(m_host.settings());
