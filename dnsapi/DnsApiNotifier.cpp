@@ -88,6 +88,11 @@ QString DnsApiNotifier::memory(const Names& names, const QList<Target>& targets)
     return parts.join(u' ');
 }
 
+KindNotifier::Traits DnsApiNotifier::traits(int) const
+{
+    return {QStringLiteral("DNS API"), Concurrency::OneAtATime, m_timeoutMs, {Key::DnsApiToken}, Key::DnsApiLastSet};
+}
+
 NoticeSetting DnsApiNotifier::setting(const NoticeSend& send) const
 {
     const Names names = this->names(m_host.settings());
@@ -98,16 +103,6 @@ NoticeSetting DnsApiNotifier::setting(const NoticeSend& send) const
     for (const Target& target : targets)
         shown << target.address;
     return {memory(names, targets), names.record + u' ' + shown.join(u' ')};
-}
-
-QString DnsApiNotifier::lastSetting(int) const
-{
-    return m_host.settings().read(Key::DnsApiLastSet);
-}
-
-void DnsApiNotifier::rememberSetting(int, const QString& remembered)
-{
-    m_host.settings().write(Key::DnsApiLastSet, remembered);
 }
 
 void DnsApiNotifier::send(const NoticeSend& send, Notifiers::Done done)

@@ -32,16 +32,12 @@ public:
     explicit DnsApiNotifier(NotificationHost& host, QObject* parent = nullptr);
     ~DnsApiNotifier() override;
 
-    QString name(int) const override { return QStringLiteral("DNS API"); }
-    Concurrency concurrency() const override { return Concurrency::OneAtATime; }
-    int deadlineMs() const override { return m_timeoutMs; }
-    QList<Key> secretKeys(int) const override { return {Key::DnsApiToken}; }
-    /// The API, zone, record and addresses: an update that would set what the last one saw set sends nothing.
-    NoticeSetting setting(const NoticeSend& send) const override;
-    QString lastSetting(int entry) const override;
-    void rememberSetting(int entry, const QString& remembered) override;
+    /// Starts an update with @p send's addresses; one at a time, all its requests within the time limit.
     void send(const NoticeSend& send, Notifiers::Done done) override;
     void abort(quint64 run) override;
+    Traits traits(int) const override;
+    /// The API, zone, record and addresses: an update that would set what the last one saw set sends nothing.
+    NoticeSetting setting(const NoticeSend& send) const override;
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 

@@ -63,16 +63,6 @@ NoticeSetting DnsUpdateNotifier::setting(const NoticeSend& send) const
             QStringLiteral("%1 %2").arg(name, addresses.join(QStringLiteral(", ")))};
 }
 
-QString DnsUpdateNotifier::lastSetting(int) const
-{
-    return m_host.settings().read(Key::DnsUpdateLastSet);
-}
-
-void DnsUpdateNotifier::rememberSetting(int, const QString& remembered)
-{
-    m_host.settings().write(Key::DnsUpdateLastSet, remembered);
-}
-
 void DnsUpdateNotifier::send(const NoticeSend& send, Notifiers::Done done)
 {
     m_done = std::move(done);

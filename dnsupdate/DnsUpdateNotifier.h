@@ -25,14 +25,13 @@ public:
     /// The key's secret comes from the host's secret store of its key, or the settings.
     explicit DnsUpdateNotifier(NotificationHost& host, QObject* parent = nullptr);
 
-    QString name(int) const override { return QStringLiteral("DNS update"); }
-    Concurrency concurrency() const override { return Concurrency::OneAtATime; }
-    int deadlineMs() const override { return m_totalTimeoutMs; }
-    QList<Key> secretKeys(int) const override { return {Key::DnsUpdateKeySecret}; }
+    Traits traits(int) const override
+    {
+        return {QStringLiteral("DNS update"), Concurrency::OneAtATime, m_totalTimeoutMs, {Key::DnsUpdateKeySecret},
+                Key::DnsUpdateLastSet};
+    }
     /// The server, zone, name and addresses: an update that would set what the last one set sends nothing.
     NoticeSetting setting(const NoticeSend& send) const override;
-    QString lastSetting(int entry) const override;
-    void rememberSetting(int entry, const QString& remembered) override;
     void send(const NoticeSend& send, Notifiers::Done done) override;
     void abort(quint64 run) override;
 

@@ -21,10 +21,11 @@ public:
     explicit MqttNotifier(NotificationHost& host, QObject* parent = nullptr);
     ~MqttNotifier() override;
 
-    QString name(int) const override { return QStringLiteral("MQTT"); }
-    /// Past the session's own limit, which says what the broker did not answer.
-    int deadlineMs() const override { return m_timeoutMs + 1000; }
-    QList<Key> secretKeys(int) const override { return {Key::MqttPassword}; }
+    /// Several at once, past the session's own limit (which says what the broker did not answer).
+    Traits traits(int) const override
+    {
+        return {QStringLiteral("MQTT"), Concurrency::Parallel, m_timeoutMs + 1000, {Key::MqttPassword}};
+    }
     void send(const NoticeSend& send, Notifiers::Done done) override;
     void abort(quint64 run) override;
 

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 /// The addresses one notice tells, taken when it is asked for: a notice that waits for its secret still tells
 /// the addresses of the change that asked for it.
 struct NoticeAddresses
@@ -56,26 +58,34 @@ public:
         Parallel,
     };
 
+    /// What the runner needs to know of a send of one entry.
+    struct Traits
+    {
+        QString name; ///< in its status texts: "Error: <name>: ..."
+        Concurrency concurrency = Concurrency::Parallel;
+        /// The longest one send may take, every step together; it is given up and fails as timed out when it has
+        /// not ended by then. A kind with a limit of its own that says more (which answer did not come) sets this
+        /// past it.
+        int deadlineMs = 30000;
+        /// The settings keys of its secrets. The send waits until the keyring has answered for each (where the host
+        /// keeps it there), and no text it produces shows any of them, in any encoding.
+        QList<Key> secretKeys = {};
+        /// Where what the last success set is kept (see setting()); none: lastSetting() and rememberSetting().
+        std::optional<Key> memoryKey = {};
+    };
+
     virtual ~KindNotifier() = default;
 
-    /// The kind's name in its status texts: "Error: <name>: ...".
-    virtual QString name(int entry) const = 0;
-    virtual Concurrency concurrency() const { return Concurrency::Parallel; }
-    /// The longest one send may take, every step together; it is given up and fails as timed out when it has not
-    /// ended by then. A kind with a limit of its own that says more (which answer did not come) sets this past it.
-    virtual int deadlineMs() const = 0;
+    virtual Traits traits(int entry) const = 0;
     /// The entries besides 0 that a change tells (those switched on, and damaged ones: they fail saying why).
     virtual QList<int> moreEntries() const { return {}; }
-    /// The settings keys of @p entry's secrets. The send waits until the keyring has answered for each (where the
-    /// host keeps it there), and no text it produces shows any of them, in any encoding.
-    virtual QList<Key> secretKeys(int entry) const = 0;
     /// What @p send would set (see NoticeSetting); nothing for a kind without such a memory.
     virtual NoticeSetting setting(const NoticeSend& send) const
     {
         (void)send;
         return {};
     }
-    /// The memory of @p entry: what its last success set.
+    /// The memory of @p entry, where no memoryKey holds it: what its last success set.
     virtual QString lastSetting(int entry) const
     {
         (void)entry;

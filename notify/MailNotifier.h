@@ -13,11 +13,12 @@ public:
     explicit MailNotifier(NotificationHost& host);
     ~MailNotifier() override;
 
-    QString name(int) const override { return QStringLiteral("Mail"); }
-    Concurrency concurrency() const override { return Concurrency::OneAtATime; }
-    /// The session's own limit, and the wait for QUIT's answer after it.
-    int deadlineMs() const override { return SmtpSession::SessionLimitMs + SmtpSession::QuitWaitMs + 1000; }
-    QList<Key> secretKeys(int) const override { return {Key::MailPassword}; }
+    /// One at a time; past the session's own limit and the wait for QUIT's answer after it.
+    Traits traits(int) const override
+    {
+        return {QStringLiteral("Mail"), Concurrency::OneAtATime,
+                SmtpSession::SessionLimitMs + SmtpSession::QuitWaitMs + 1000, {Key::MailPassword}};
+    }
     void send(const NoticeSend& send, Notifiers::Done done) override;
     void abort(quint64 run) override;
 

@@ -63,7 +63,8 @@ void NotificationService::start(Kind kind, int entry, bool forced, Done done)
     KindNotifier* kindNotifier = notifier(kind);
     if (!kindNotifier)
         return refuse(kind, QStringLiteral("not in this build"), done, NotificationResult::Category::Configuration);
-    if (kindNotifier->concurrency() == KindNotifier::Concurrency::OneAtATime) {
+    KindNotifier::Traits traits = kindNotifier->traits(entry);
+    if (traits.concurrency == KindNotifier::Concurrency::OneAtATime) {
         for (const auto& [id, run] : m_runs) {
             // The send under way keeps its connection and its report; this one did not go out.
             if (run.kind == kind)
@@ -72,7 +73,7 @@ void NotificationService::start(Kind kind, int entry, bool forced, Done done)
         }
     }
     const quint64 id = ++m_lastRun;
-    Run run{kind, {}, std::move(done), Phase::WaitingForSecrets, {}, {}, {}};
+    Run run{kind, std::move(traits), {}, std::move(done), Phase::WaitingForSecrets, {}, {}, {}};
     run.send.run = id;
     run.send.entry = entry;
     run.send.forced = forced;
@@ -87,7 +88,7 @@ void NotificationService::beginWhenReady(quint64 id)
     if (found == m_runs.end() || found->second.phase != Phase::WaitingForSecrets)
         return;
     const Run& run = found->second;
-    for (const Key key : notifier(run.kind)->secretKeys(run.send.entry)) {
+    for (const Key key : run.traits.secretKeys) {
         PasswordStore* store = m_host.secretStore(key);
         if (!store)
             continue;
@@ -106,16 +107,16 @@ void NotificationService::begin(quint64 id)
     Run& run = m_runs.at(id);
     KindNotifier& kindNotifier = *notifier(run.kind);
     Settings& settings = m_host.settings();
-    for (const Key key : kindNotifier.secretKeys(run.send.entry)) {
+    for (const Key key : run.traits.secretKeys) {
         const PasswordStore* store = m_host.secretStore(key);
         run.mask.add(store ? store->password() : settings.read(key));
     }
     run.setting = kindNotifier.setting(run.send);
     if (!run.send.forced && !run.setting.remembered.isEmpty() &&
-        kindNotifier.lastSetting(run.send.entry) == run.setting.remembered) {
+        lastSetting(run) == run.setting.remembered) {
         // Never an update that changes nothing: hosts count those as abuse.
         const QString text = QStringLiteral("Success: %1: %2 already set; nothing sent")
-                                 .arg(kindNotifier.name(run.send.entry), run.setting.shown);
+                                 .arg(run.traits.name, run.setting.shown);
         run.setting = {};
         m_shown.setStatus(text);
         return end(id, NotificationResult::delivered(text));
@@ -124,7 +125,7 @@ void NotificationService::begin(quint64 id)
     run.deadline = std::make_unique<QTimer>();
     run.deadline->setSingleShot(true);
     QObject::connect(run.deadline.get(), &QTimer::timeout, &m_context, [this, id] { timedOut(id); });
-    run.deadline->start(kindNotifier.deadlineMs());
+    run.deadline->start(run.traits.deadlineMs);
     kindNotifier.send(run.send, [this, id](const NotificationResult& result) { finished(id, result); });
 }
 
@@ -140,9 +141,10 @@ void NotificationService::timedOut(quint64 id)
     if (found == m_runs.end())
         return;
     const Kind kind = found->second.kind;
+    const KindNotifier::Traits& traits = found->second.traits;
     const QString text = QStringLiteral("Error: %1: timed out: it did not end within %2 seconds")
-                             .arg(notifier(kind)->name(found->second.send.entry))
-                             .arg(notifier(kind)->deadlineMs() / 1000.0);
+                             .arg(traits.name)
+                             .arg(traits.deadlineMs / 1000.0);
     m_shown.setStatus(text);
     end(id, NotificationResult::failed(text));
     notifier(kind)->abort(id); // its report, given up, finds nothing left to end
@@ -158,9 +160,24 @@ void NotificationService::end(quint64 id, NotificationResult result)
         run.deadline.release()->deleteLater(); // its time-out may be what ends the run
     result.message = run.mask.apply(masked(result.message));
     if (result.ok() && !run.setting.remembered.isEmpty())
-        notifier(run.kind)->rememberSetting(run.send.entry, run.setting.remembered);
+        remember(run);
     if (run.done)
         run.done(result);
+}
+
+QString NotificationService::lastSetting(const Run& run) const
+{
+    if (run.traits.memoryKey)
+        return m_host.settings().read(*run.traits.memoryKey);
+    return notifier(run.kind)->lastSetting(run.send.entry);
+}
+
+void NotificationService::remember(const Run& run)
+{
+    if (run.traits.memoryKey)
+        m_host.settings().write(*run.traits.memoryKey, run.setting.remembered);
+    else
+        notifier(run.kind)->rememberSetting(run.send.entry, run.setting.remembered);
 }
 
 void NotificationService::abort()

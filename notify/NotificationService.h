@@ -86,6 +86,7 @@ private:
     struct Run
     {
         Kind kind;
+        KindNotifier::Traits traits;
         NoticeSend send;
         Done done;
         Phase phase = Phase::WaitingForSecrets;
@@ -105,6 +106,9 @@ private:
     /// Fails a send that never started, saying why on the status line.
     void refuse(Kind kind, const QString& detail, const Done& done, NotificationResult::Category category);
     QString masked(QString text) const;
+    /// The memory of what the last success of @p run's kind and entry set, and writing it.
+    QString lastSetting(const Run& run) const;
+    void remember(const Run& run);
 
     NotificationHost& m_host;
     ShownHost m_shown{*this, m_host};

@@ -14,9 +14,7 @@ class ProgramNotifier : public KindNotifier
 public:
     ProgramNotifier(NotificationHost& host, ProcessLauncher& launcher) : m_host(host), m_launcher(launcher) {}
 
-    QString name(int) const override { return QStringLiteral("Program"); }
-    int deadlineMs() const override { return 10000; } // it only starts the program
-    QList<Key> secretKeys(int) const override { return {}; }
+    Traits traits(int) const override { return {.name = QStringLiteral("Program"), .deadlineMs = 10000}; }
     void send(const NoticeSend& send, Notifiers::Done done) override;
     void abort(quint64) override {} // nothing is under way after send() returns
 

@@ -128,11 +128,13 @@ QList<int> WebNotifier::moreEntries() const
     return entries;
 }
 
-QList<Key> WebNotifier::secretKeys(int entry) const
+KindNotifier::Traits WebNotifier::traits(int entry) const
 {
-    if (entry < WebEntries::First || entry > WebEntries::Last)
-        return {}; // the first URL's password is in the URL, and masked from there
-    return {WebEntries::secretKey(entry)};
+    Traits traits{name(entry), Concurrency::Parallel, m_timeoutMs + 1000};
+    // The first URL's password is in the URL, and masked from there.
+    if (entry >= WebEntries::First && entry <= WebEntries::Last)
+        traits.secretKeys = {WebEntries::secretKey(entry)};
+    return traits;
 }
 
 NoticeSetting WebNotifier::setting(const NoticeSend& send) const

@@ -50,14 +50,14 @@ public:
     /// Requests in flight end here without a status or their @p done.
     ~WebNotifier() override;
 
-    /// "Web" for the first URL; a web request's own name (or "web request <n>") for the others.
-    QString name(int entry) const override;
-    /// Past the exchange's own limit, which says which part of the answer did not come.
-    int deadlineMs() const override { return m_timeoutMs + 1000; }
+    /// Named "Web" for the first URL, a web request's own name (or "web request <n>") for the others; several at
+    /// once, past the exchange's own limit (which says which part of the answer did not come).
+    Traits traits(int entry) const override;
     /// The web requests beyond the first that are switched on, and those that are damaged: they fail when sent,
     /// saying why, rather than being passed over in silence.
     QList<int> moreEntries() const override;
-    QList<Key> secretKeys(int entry) const override;
+    /// A web request's name (see traits).
+    QString name(int entry) const;
     /// A dynamic-DNS update sets the external address: not sent again while it is the one the last success set.
     NoticeSetting setting(const NoticeSend& send) const override;
     QString lastSetting(int entry) const override;

@@ -17,10 +17,7 @@ namespace {
 class EchoKind : public KindNotifier
 {
 public:
-    QString name(int) const override { return QStringLiteral("Echo"); }
-    Concurrency concurrency() const override { return Concurrency::OneAtATime; }
-    int deadlineMs() const override { return 200; }
-    QList<Key> secretKeys(int) const override { return {Key::MqttPassword}; }
+    Traits traits(int) const override { return {"Echo", Concurrency::OneAtATime, 200, {Key::MqttPassword}}; }
     NoticeSetting setting(const NoticeSend& send) const override { return {send.addresses.external, "it"}; }
     QString lastSetting(int) const override { return last; }
     void rememberSetting(int, const QString& remembered) override { last = remembered; }
