@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <string_view>
+
 namespace {
 
 const QByteArray ByteOrderMark = "\xEF\xBB\xBF";
@@ -57,28 +59,14 @@ QString unescape(QStringView text, qsizetype* stop)
             continue;
         }
         const QChar e = text[i++];
+        // The one-letter escapes of C, each standing for its control character.
+        static constexpr std::u16string_view Letters = u"abfnrtv";
+        static constexpr std::u16string_view Controls = u"\a\b\f\n\r\t\v";
+        if (const size_t letter = Letters.find(e.unicode()); letter != std::u16string_view::npos) {
+            out += QChar(Controls[letter]);
+            continue;
+        }
         switch (e.unicode()) {
-        case u'a':
-            out += u'\a';
-            break;
-        case u'b':
-            out += u'\b';
-            break;
-        case u'f':
-            out += u'\f';
-            break;
-        case u'n':
-            out += u'\n';
-            break;
-        case u'r':
-            out += u'\r';
-            break;
-        case u't':
-            out += u'\t';
-            break;
-        case u'v':
-            out += u'\v';
-            break;
         case u'x':
         case u'0':
         case u'1':
