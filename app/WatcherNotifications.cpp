@@ -41,14 +41,13 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
     watcher.setNotifiers(&service);
 }
 
-PasswordStore& WatcherNotifications::keepSecret(AddressWatcher& watcher, Settings& settings, Key fileKey,
-                                                const QString& keyringKey)
+void WatcherNotifications::keepSecret(AddressWatcher& watcher, Settings& settings, Key fileKey,
+                                      const QString& keyringKey)
 {
     auto& store = *secrets.emplace_back(
         std::make_unique<PasswordStore>(LoadProductInfo().productName, settings, nullptr, fileKey, keyringKey));
     QObject::connect(&store, &PasswordStore::notice, &watcher, &AddressWatcher::setStatus);
     host.setSecretStore(fileKey, &store);
-    return store;
 }
 
 void WatcherNotifications::startSecrets()

@@ -37,5 +37,5 @@ struct WatcherNotifications
 private:
     /// A store for the secret of settings key @p fileKey, kept in the keyring as @p keyringKey: its notices go to the
     /// status line and the host finds it by its key.
-    PasswordStore& keepSecret(AddressWatcher& watcher, Settings& settings, Key fileKey, const QString& keyringKey);
+    void keepSecret(AddressWatcher& watcher, Settings& settings, Key fileKey, const QString& keyringKey);
 };
