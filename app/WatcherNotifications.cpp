@@ -6,7 +6,8 @@
 #include "core/MessageBox.h"
 #include "core/ProductInfo.h"
 #include "core/Settings.h"
-#include "dnsapi/DnsApiNotifier.h"
+#include "dnsapi/DnsHostEntry.h"
+#include "dnsapi/DnsHostNotifier.h"
 #include "notify/WebEntries.h"
 
 #include <QCoreApplication>
@@ -33,10 +34,11 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
         keepSecret(watcher, settings, WebEntries::secretKey(entry), WebEntries::keyringKey(entry));
     keepSecret(watcher, settings, Key::MqttPassword, QStringLiteral("MQTT password"));
     keepSecret(watcher, settings, Key::DnsUpdateKeySecret, QStringLiteral("DNS update key"));
-    keepSecret(watcher, settings, Key::DnsApiToken, QStringLiteral("DNS API token"));
+    for (int entry = DnsHostEntries::First; entry <= DnsHostEntries::Last; ++entry)
+        keepSecret(watcher, settings, DnsHostEntries::secretKey(entry), DnsHostEntries::keyringKey(entry));
     service.setNotifier(Notifiers::Kind::Mqtt, makeMqttNotifier(service.host()));
     service.setNotifier(Notifiers::Kind::DnsUpdate, makeDnsUpdateNotifier(service.host()));
-    service.setNotifier(Notifiers::Kind::Cloudflare, std::make_unique<DnsApiNotifier>(service.host()));
+    service.setNotifier(Notifiers::Kind::DnsHosts, std::make_unique<DnsHostNotifier>(service.host()));
     service.setSecureTransport(&secureMail);
     watcher.setNotifiers(&service);
 }
@@ -55,10 +57,12 @@ void WatcherNotifications::startSecrets()
     passwords.start();
     Settings& settings = host.settings();
     for (const std::unique_ptr<PasswordStore>& store : secrets) {
-        // A web request's only where there is a request: eight keyring look-ups at each start for nothing would slow
+        // A web request's or a DNS host's only where there is one: eight keyring look-ups at each start for nothing would slow
         // it (its notifier starts it when one is made later).
         const std::optional<int> entry = WebEntries::entryOfSecret(store->fileKey());
-        if (!entry || !settings.read(WebEntries::requestKey(*entry)).isEmpty())
+        const std::optional<int> host = DnsHostEntries::entryOfSecret(store->fileKey());
+        if ((!entry || !settings.read(WebEntries::requestKey(*entry)).isEmpty()) &&
+            (!host || !settings.read(DnsHostEntries::entryKey(*host)).isEmpty()))
             store->start();
     }
 }

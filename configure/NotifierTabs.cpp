@@ -213,7 +213,7 @@ KindTabDescription dnsApi()
         {.widget = W::Number, .key = Key::DnsApiTtl, .objectName = "spnDnsApiTtl", .label = "TT&L of a new record:",
          .hint = "automatic", .suffix = " s"},
         {.widget = W::Text, .key = Key::DnsApiBaseUrl, .objectName = "txtDnsApiBaseUrl", .label = "API addres&s:"},
-    }, .kind = Notifiers::Kind::Cloudflare, .testName = "cmdDnsApiTest", .resultName = "lblDnsApiResult",
+    }, .kind = Notifiers::Kind::DnsHosts, .testName = "cmdDnsApiTest", .resultName = "lblDnsApiResult",
        .testingText = "Updating..."};
 }
 // clang-format on

@@ -23,7 +23,7 @@ inline constexpr std::array<NotifierKindNames, 6> NotifierKinds = {{
     {Notifiers::Kind::Program, Key::ProgramNotify, "program notification", u"program", "Program"},
     {Notifiers::Kind::Mqtt, Key::MqttNotify, "MQTT message", u"mqtt", "MQTT"},
     {Notifiers::Kind::DnsUpdate, Key::DnsUpdateNotify, "DNS update", u"dnsupdate", "DNS update"},
-    {Notifiers::Kind::Cloudflare, Key::CloudflareNotify, "DNS API update", u"dnsapi", "DNS API"},
+    {Notifiers::Kind::DnsHosts, Key::CloudflareNotify, "DNS host update", u"dnsapi", "DNS hosts"},
 }};
 
 constexpr const NotifierKindNames& notifierKind(Notifiers::Kind kind)
@@ -36,4 +36,4 @@ static_assert(notifierKind(Notifiers::Kind::Mail).kind == Notifiers::Kind::Mail 
               notifierKind(Notifiers::Kind::Program).kind == Notifiers::Kind::Program &&
               notifierKind(Notifiers::Kind::Mqtt).kind == Notifiers::Kind::Mqtt &&
               notifierKind(Notifiers::Kind::DnsUpdate).kind == Notifiers::Kind::DnsUpdate &&
-              notifierKind(Notifiers::Kind::Cloudflare).kind == Notifiers::Kind::Cloudflare);
+              notifierKind(Notifiers::Kind::DnsHosts).kind == Notifiers::Kind::DnsHosts);

@@ -21,7 +21,7 @@ public:
         Program,
         Mqtt,      // a message published to a broker
         DnsUpdate, // DNS UPDATE (RFC 2136) of a name's records
-        Cloudflare, // a name's records through a DNS host's web API
+        DnsHosts,  // names kept pointing at the addresses through DNS hosts' web APIs
     };
     /// How the notification ended: delivered, failed (with the status text the notifier showed) or given up.
     using Done = std::function<void(const NotificationResult& result)>;
@@ -47,6 +47,15 @@ public:
     }
     /// Like notify(), asked for by the user (Test Now): sent even when the last one set the same addresses.
     virtual void test(Kind kind, int entry, Done done) { notifyEntry(kind, entry, std::move(done)); }
+    /// What test() would change, for a kind that keeps names pointing at the addresses: its message says it, and
+    /// nothing is changed. Other kinds fail at once.
+    virtual void preview(Kind kind, int entry, Done done)
+    {
+        (void)kind;
+        (void)entry;
+        if (done)
+            done(NotificationResult::misconfigured({}));
+    }
     /// Ends what is under way (at shutdown): a mail in progress is given up and reports so.
     virtual void abort() = 0;
 };

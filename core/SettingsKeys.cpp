@@ -95,6 +95,25 @@ constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::DnsApiTtl, {"dnsApiTtl", 1, 1, 86400}}, // of a record it creates; 1 is the host's "automatic"
     {Key::DnsApiBaseUrl, {"dnsApiBaseUrl", "https://api.cloudflare.com/client/v4"}},
     {Key::DnsApiLastSet, {"dnsApiLastSet", ""}}, // zone, record and the addresses the records were last seen to hold
+    {Key::DnsApiNames, {"dnsApiNames", ""}}, // its names as a JSON array as in dnsHost<n>; dnsApiRecord keeps the first
+    // DNS-host entries: one JSON object each (provider, zone, names, switch); their secrets where no keyring keeps them
+    {Key::DnsHost1, {"dnsHost1", ""}},
+    {Key::DnsHost2, {"dnsHost2", ""}},
+    {Key::DnsHost3, {"dnsHost3", ""}},
+    {Key::DnsHost4, {"dnsHost4", ""}},
+    {Key::DnsHost5, {"dnsHost5", ""}},
+    {Key::DnsHost6, {"dnsHost6", ""}},
+    {Key::DnsHost7, {"dnsHost7", ""}},
+    {Key::DnsHost8, {"dnsHost8", ""}},
+    {Key::DnsHostSecret1, {"dnsHostSecret1", "", Secret::Yes}},
+    {Key::DnsHostSecret2, {"dnsHostSecret2", "", Secret::Yes}},
+    {Key::DnsHostSecret3, {"dnsHostSecret3", "", Secret::Yes}},
+    {Key::DnsHostSecret4, {"dnsHostSecret4", "", Secret::Yes}},
+    {Key::DnsHostSecret5, {"dnsHostSecret5", "", Secret::Yes}},
+    {Key::DnsHostSecret6, {"dnsHostSecret6", "", Secret::Yes}},
+    {Key::DnsHostSecret7, {"dnsHostSecret7", "", Secret::Yes}},
+    {Key::DnsHostSecret8, {"dnsHostSecret8", "", Secret::Yes}},
+    {Key::DnsHostLastSet, {"dnsHostLastSet", ""}}, // a JSON object: entry number -> what its last success set
 
 }};
 // clang-format on

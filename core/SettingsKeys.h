@@ -97,6 +97,25 @@ enum class Key
     DnsApiTtl,
     DnsApiBaseUrl,
     DnsApiLastSet,
+    DnsApiNames,
+    // DNS-host entries 1 to 8, their secrets, what each last set
+    DnsHost1,
+    DnsHost2,
+    DnsHost3,
+    DnsHost4,
+    DnsHost5,
+    DnsHost6,
+    DnsHost7,
+    DnsHost8,
+    DnsHostSecret1,
+    DnsHostSecret2,
+    DnsHostSecret3,
+    DnsHostSecret4,
+    DnsHostSecret5,
+    DnsHostSecret6,
+    DnsHostSecret7,
+    DnsHostSecret8,
+    DnsHostLastSet,
 
     Count, ///< not a key: how many there are
 };

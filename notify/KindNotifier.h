@@ -35,6 +35,7 @@ struct NoticeSend
     quint64 run = 0; // the runner's number for it: abort(run) ends it
     int entry = 0;   // 0: the kind's own; a web request's number otherwise
     bool forced = false; // asked for by the user (Test Now): sent even when the last one set the same
+    bool preview = false; // only say what a send would change, change nothing (forced too)
     NoticeAddresses addresses;
 };
 
@@ -54,7 +55,7 @@ class KindNotifier
 public:
     enum class Concurrency
     {
-        OneAtATime, // another send while one runs fails at once: the one under way keeps its report
+        OneAtATime, // another send of the same entry while one runs fails at once: the one under way keeps its report
         Parallel,
     };
 
@@ -77,6 +78,9 @@ public:
     virtual ~KindNotifier() = default;
 
     virtual Traits traits(int entry) const = 0;
+    /// Whether a send with preview set only reads and says what it would change; the runner sends no preview to a
+    /// kind that cannot.
+    virtual bool previews() const { return false; }
     /// The entries besides 0 that a change tells (those switched on, and damaged ones: they fail saying why).
     virtual QList<int> moreEntries() const { return {}; }
     /// What @p send would set (see NoticeSetting); nothing for a kind without such a memory.

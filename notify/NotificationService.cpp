@@ -58,16 +58,19 @@ void NotificationService::refuse(Kind kind, const QString& detail, const Done& d
         done(result);
 }
 
-void NotificationService::start(Kind kind, int entry, bool forced, Done done)
+void NotificationService::start(Kind kind, int entry, Start how, Done done)
 {
     KindNotifier* kindNotifier = notifier(kind);
     if (!kindNotifier)
         return refuse(kind, QStringLiteral("not in this build"), done, NotificationResult::Category::Configuration);
+    if (how == Start::Preview && !kindNotifier->previews())
+        return refuse(kind, QStringLiteral("it cannot say beforehand what it would change"), done,
+                      NotificationResult::Category::Configuration);
     KindNotifier::Traits traits = kindNotifier->traits(entry);
     if (traits.concurrency == KindNotifier::Concurrency::OneAtATime) {
         for (const auto& [id, run] : m_runs) {
             // The send under way keeps its connection and its report; this one did not go out.
-            if (run.kind == kind)
+            if (run.kind == kind && run.send.entry == entry)
                 return refuse(kind, QStringLiteral("one is already under way"), done,
                               NotificationResult::Category::Transient);
         }
@@ -76,7 +79,8 @@ void NotificationService::start(Kind kind, int entry, bool forced, Done done)
     Run run{kind, std::move(traits), {}, std::move(done), Phase::WaitingForSecrets, {}, {}, {}};
     run.send.run = id;
     run.send.entry = entry;
-    run.send.forced = forced;
+    run.send.forced = how != Start::Change;
+    run.send.preview = how == Start::Preview;
     run.send.addresses = addressesShownBy(m_host);
     m_runs.emplace(id, std::move(run));
     beginWhenReady(id);
@@ -159,7 +163,7 @@ void NotificationService::end(quint64 id, NotificationResult result)
     if (run.deadline)
         run.deadline.release()->deleteLater(); // its time-out may be what ends the run
     result.message = run.mask.apply(masked(result.message));
-    if (result.ok() && !run.setting.remembered.isEmpty())
+    if (result.ok() && !run.send.preview && !run.setting.remembered.isEmpty())
         remember(run);
     if (run.done)
         run.done(result);

@@ -40,9 +40,10 @@ public:
     /// The SSL 2.0 channel for mail with the security "SSL 2.0 (legacy)". Not owned.
     void setSecureTransport(MailTransport* transport);
 
-    void notify(Kind kind, Done done) override { start(kind, 0, false, std::move(done)); }
-    void notifyEntry(Kind kind, int entry, Done done) override { start(kind, entry, false, std::move(done)); }
-    void test(Kind kind, int entry, Done done) override { start(kind, entry, true, std::move(done)); }
+    void notify(Kind kind, Done done) override { start(kind, 0, Start::Change, std::move(done)); }
+    void notifyEntry(Kind kind, int entry, Done done) override { start(kind, entry, Start::Change, std::move(done)); }
+    void test(Kind kind, int entry, Done done) override { start(kind, entry, Start::Forced, std::move(done)); }
+    void preview(Kind kind, int entry, Done done) override { start(kind, entry, Start::Preview, std::move(done)); }
     QList<int> moreEntries(Kind kind) const override;
     void abort() override;
 
@@ -95,7 +96,13 @@ private:
         std::unique_ptr<QTimer> deadline;
     };
 
-    void start(Kind kind, int entry, bool forced, Done done);
+    enum class Start
+    {
+        Change,  // a change of address asked for it
+        Forced,  // Test Now: sent even when the last success set the same
+        Preview, // says what it would change, changes nothing
+    };
+    void start(Kind kind, int entry, Start how, Done done);
     /// Starts run @p id once the keyring has answered for each of its secrets.
     void beginWhenReady(quint64 id);
     void begin(quint64 id);

@@ -34,7 +34,7 @@ public:
     }
     QString status() const override { return statuses.value(statuses.size() - 1); }
     QString internalAddress() const override { return QStringLiteral("192.168.1.20"); }
-    QString externalAddress() const override { return QStringLiteral("203.0.113.7"); }
+    QString externalAddress() const override { return external; }
     QString externalIPv6Address() const override { return QStringLiteral("2001:db8::7"); }
     QString previousExternalAddress() const override { return QStringLiteral("198.51.100.1"); }
     Settings& settings() override { return m_settings; }
@@ -59,6 +59,7 @@ public:
     }
 
     QStringList statuses;
+    QString external = QStringLiteral("203.0.113.7");
     std::map<Key, PasswordStore*> stores; // the keyring's secrets by their settings key
 
 private:

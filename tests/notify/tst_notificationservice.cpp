@@ -2,7 +2,7 @@
 // keyring wait), one small kind of the test's own where the rule is the runner's alone (deadline, masking, memory).
 #include "TestNotificationHost.h"
 #include "app/KindWiring.h"
-#include "dnsapi/DnsApiNotifier.h"
+#include "dnsapi/DnsHostNotifier.h"
 #include "keyring/PasswordStore.h"
 #include "notify/NotificationService.h"
 #include "notify/WebEntries.h"
@@ -47,7 +47,7 @@ struct Runner
     {
         service.setNotifier(Kind::Mqtt, makeMqttNotifier(service.host()));
         service.setNotifier(Kind::DnsUpdate, makeDnsUpdateNotifier(service.host()));
-        service.setNotifier(Kind::Cloudflare, std::make_unique<DnsApiNotifier>(service.host()));
+        service.setNotifier(Kind::DnsHosts, std::make_unique<DnsHostNotifier>(service.host()));
     }
     /// Each kind once (the web request 2 for Web), with their results as they came.
     QMap<Kind, NotificationResult> sendAll()
@@ -89,7 +89,7 @@ private slots:
         QCOMPARE(results.keys(), QList<Kind>{Kind::Program}); // the one kind without a secret
         runner.service.abort();
         QCOMPARE(results.size(), 6);
-        for (const Kind kind : {Kind::Mail, Kind::Web, Kind::Mqtt, Kind::DnsUpdate, Kind::Cloudflare})
+        for (const Kind kind : {Kind::Mail, Kind::Web, Kind::Mqtt, Kind::DnsUpdate, Kind::DnsHosts})
             QCOMPARE(results[kind].outcome, NotificationResult::Outcome::GivenUp);
         QCOMPARE(runner.service.running(), 0);
     }

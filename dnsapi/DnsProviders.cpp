@@ -1,0 +1,46 @@
+#include "dnsapi/DnsProviders.h"
+
+#include "dnsapi/providers/Providers.h"
+
+#include <array>
+
+namespace {
+using F = DnsProviderField;
+
+// What each provider asks of the user besides the zone and the names; the README lists what was checked of each.
+constexpr std::array<F, 1> Token{{{"token", "API &token:", "", true}}};
+
+// clang-format off
+const std::array<DnsProviderInfo, 1> Providers{{
+    {"cloudflare", "Cloudflare", "https://api.cloudflare.com/client/v4",
+     "https://developers.cloudflare.com/api/resources/dns/subresources/records/",
+     "https://dash.cloudflare.com/profile/api-tokens", Token, true, 0, makeCloudflare},
+}};
+// clang-format on
+} // namespace
+
+QList<QString> DnsProviderInfo::secretNames() const
+{
+    QList<QString> names;
+    for (const DnsProviderField& field : fields) {
+        if (field.secret)
+            names << QString::fromLatin1(field.name);
+    }
+    return names;
+}
+
+namespace DnsProviders {
+std::span<const DnsProviderInfo> all()
+{
+    return Providers;
+}
+
+const DnsProviderInfo* find(const QString& id)
+{
+    for (const DnsProviderInfo& info : Providers) {
+        if (id == QLatin1String(info.id))
+            return &info;
+    }
+    return nullptr;
+}
+} // namespace DnsProviders

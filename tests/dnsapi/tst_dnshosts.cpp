@@ -1,0 +1,170 @@
+// Every DNS host's provider against tests/peers/dnshosts_peer.py with the provider's table, which answers as the
+// provider's documentation says: the same cases for each, then what the engine does for all of them.
+#include "../notify/TestNotificationHost.h"
+#include "PeerProcess.h"
+#include "dnsapi/DnsHostEntry.h"
+#include "dnsapi/DnsHostNotifier.h"
+#include "notify/NotificationService.h"
+#include "platform/ProcessLauncher.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QtTest>
+
+namespace {
+/// How a provider is set up against its peer.
+struct Provider
+{
+    const char* id;
+    const char* apiPath;  // after the peer's address
+    const char* fields;   // the entry's fields, as JSON
+    const char* secret;   // as the entry stores it
+    const char* peerSecret; // what the peer takes
+    bool reads = true;    // false: a service that only takes updates
+};
+
+const Provider Providers[] = {
+    {"cloudflare", "/client/v4", "{}", "test-token", "test-token"},
+};
+
+struct Peer
+{
+    PeerProcess process;
+    QJsonArray records; // as they were when it stopped
+    QStringList methods;
+
+    QJsonArray stop()
+    {
+        for (const QByteArray& line : process.stop().split('\n')) {
+            if (line.startsWith("RECORDS "))
+                records = QJsonDocument::fromJson(line.mid(8)).array();
+            else if (line.startsWith("REQUEST "))
+                methods << QJsonDocument::fromJson(line.mid(8)).object().value(u"method").toString();
+        }
+        return records;
+    }
+    /// The contents of the records of @p name and @p type.
+    QStringList contents(const QString& name, const QString& type) const
+    {
+        QStringList found;
+        for (const QJsonValue& value : records) {
+            if (value[u"name"].toString() == name && value[u"type"].toString() == type)
+                found << value[u"content"].toString();
+        }
+        return found;
+    }
+};
+} // namespace
+
+class TestDnsHosts : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { qunsetenv("DBUS_SESSION_BUS_ADDRESS"); } // the secrets stay in the settings file
+    void eachProviderKeepsItsRecords_data();
+    void eachProviderKeepsItsRecords();
+
+private:
+    /// Entry @p entry of @p provider set up against @p peer, with @p names.
+    static void configure(TestNotificationHost& host, const Provider& provider, Peer& peer, const QString& secret,
+                          const QJsonArray& names, int entry = 1)
+    {
+        const QJsonObject value{{u"provider"_qs, QString::fromLatin1(provider.id)},
+                                {u"on"_qs, true},
+                                {u"zone"_qs, u"example.com"_qs},
+                                {u"names"_qs, names},
+                                {u"fields"_qs, QJsonDocument::fromJson(provider.fields).object()},
+                                {u"api"_qs, QStringLiteral("http://127.0.0.1:%1%2")
+                                                .arg(peer.process.port())
+                                                .arg(QString::fromLatin1(provider.apiPath))}};
+        QVERIFY(host.settings().write(DnsHostEntries::entryKey(entry), QJsonDocument(value).toJson()).ok);
+        QVERIFY(host.settings().write(DnsHostEntries::secretKey(entry), secret).ok);
+    }
+    /// What the entry's Test Now (or, with @p preview, its preview) ends with.
+    static NotificationResult run(TestNotificationHost& host, int entry = 1, bool preview = false)
+    {
+        DetachedProcessLauncher launcher;
+        NotificationService service(host, launcher);
+        auto notifier = std::make_unique<DnsHostNotifier>(service.host());
+        notifier->setTimeoutMs(5000);
+        service.setNotifier(Notifiers::Kind::DnsHosts, std::move(notifier));
+        std::optional<NotificationResult> result;
+        const auto done = [&result](const NotificationResult& r) { result = r; };
+        preview ? service.preview(Notifiers::Kind::DnsHosts, entry, done)
+                : service.test(Notifiers::Kind::DnsHosts, entry, done);
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 15000); }();
+        return result.value_or(NotificationResult{});
+    }
+};
+
+void TestDnsHosts::eachProviderKeepsItsRecords_data()
+{
+    QTest::addColumn<int>("provider");
+    QTest::addColumn<QString>("scenario");
+    for (int i = 0; i < int(std::size(Providers)); ++i) {
+        const QStringList scenarios =
+            Providers[i].reads ? QStringList{"created", "changed", "already set", "bad secret", "429", "two records"}
+                               : QStringList{"sent", "bad secret"};
+        for (const QString& scenario : scenarios)
+            QTest::addRow("%s %s", Providers[i].id, qPrintable(scenario)) << i << scenario;
+    }
+}
+
+void TestDnsHosts::eachProviderKeepsItsRecords()
+{
+    QFETCH(int, provider);
+    QFETCH(QString, scenario);
+    const Provider& p = Providers[provider];
+    const QString home = QStringLiteral("home.example.com");
+    // Every case has records the update must leave alone: another type of the name, another name.
+    QStringList records{"TXT:home.example.com:keep me", "A:www.example.com:192.0.2.80"};
+    if (scenario == QLatin1String("changed"))
+        records << "A:home.example.com:198.51.100.7";
+    else if (scenario == QLatin1String("already set"))
+        records << "A:home.example.com:203.0.113.7";
+    else if (scenario == QLatin1String("two records"))
+        records << "A:home.example.com:192.0.2.1" << "A:home.example.com:192.0.2.2";
+    QStringList args{"--provider", p.id, "--secret", p.peerSecret};
+    for (const QString& record : records)
+        args << "--record" << record;
+    if (scenario == QLatin1String("429"))
+        args << "--fault" << "429";
+    Peer peer;
+    QString error;
+    QVERIFY2(peer.process.start(QStringLiteral("dnshosts_peer.py"), args, &error), qPrintable(error));
+    TestNotificationHost host;
+    const QString secret = scenario == QLatin1String("bad secret") ? QStringLiteral("wrong") : p.secret;
+    configure(host, p, peer, secret, {QJsonObject{{u"name"_qs, u"home"_qs}, {u"ipv6"_qs, false}}});
+    const NotificationResult result = run(host);
+    peer.stop();
+    using Category = NotificationResult::Category;
+    const QString message = result.message;
+    QVERIFY2(!message.contains(QLatin1String(p.secret)), qPrintable(message));
+    QCOMPARE(peer.contents(QStringLiteral("home.example.com"), QStringLiteral("TXT")), QStringList{"keep me"});
+    QCOMPARE(peer.contents(QStringLiteral("www.example.com"), QStringLiteral("A")), QStringList{"192.0.2.80"});
+    const auto expect = [&](bool ok, const QString& part, const QStringList& after) {
+        QVERIFY2(result.ok() == ok && message.contains(part), qPrintable(message));
+        QCOMPARE(peer.contents(home, QStringLiteral("A")), after);
+    };
+    if (scenario == QLatin1String("created"))
+        expect(true, home + " A 203.0.113.7 created", {"203.0.113.7"});
+    else if (scenario == QLatin1String("changed"))
+        expect(true, home + " A 203.0.113.7 (was 198.51.100.7)", {"203.0.113.7"});
+    else if (scenario == QLatin1String("already set"))
+        expect(true, home + " A 203.0.113.7 already set", {"203.0.113.7"});
+    else if (scenario == QLatin1String("sent"))
+        expect(true, home + " A 203.0.113.7 sent", {"203.0.113.7"});
+    else if (scenario == QLatin1String("two records"))
+        expect(false, home + " has 2 A records", {"192.0.2.1", "192.0.2.2"});
+    else if (scenario == QLatin1String("bad secret"))
+        QVERIFY2(!result.ok() && result.category == Category::Authentication, qPrintable(message));
+    else if (scenario == QLatin1String("429"))
+        QVERIFY2(result.category == Category::RateLimited &&
+                     QDateTime::currentDateTimeUtc().secsTo(result.notBefore) > 20,
+                 qPrintable(message));
+    if (scenario == QLatin1String("two records"))
+        QCOMPARE(result.category, Category::Configuration);
+}
+
+QTEST_MAIN(TestDnsHosts)
+#include "tst_dnshosts.moc"
