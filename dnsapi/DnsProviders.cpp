@@ -11,11 +11,11 @@ using F = DnsProviderField;
 constexpr std::array<F, 1> Token{{{"token", "API &token:", "", true}}};
 
 // clang-format off
-const std::array<DnsProviderInfo, 1> Providers{{
+const DnsProviderInfo Providers[] = {
     {"cloudflare", "Cloudflare", "https://api.cloudflare.com/client/v4",
      "https://developers.cloudflare.com/api/resources/dns/subresources/records/",
      "https://dash.cloudflare.com/profile/api-tokens", Token, true, 0, makeCloudflare},
-}};
+};
 // clang-format on
 } // namespace
 
