@@ -63,6 +63,10 @@ private slots:
     void initTestCase() { qunsetenv("DBUS_SESSION_BUS_ADDRESS"); } // the secrets stay in the settings file
     void eachProviderKeepsItsRecords_data();
     void eachProviderKeepsItsRecords();
+    void severalNamesArePreviewedThenSetOnce();
+    void theEntryOfOldKeysKeepsWorking();
+    void nothingIsWrittenThatMustNotBe_data();
+    void nothingIsWrittenThatMustNotBe();
 
 private:
     /// Entry @p entry of @p provider set up against @p peer, with @p names.
@@ -164,6 +168,112 @@ void TestDnsHosts::eachProviderKeepsItsRecords()
                  qPrintable(message));
     if (scenario == QLatin1String("two records"))
         QCOMPARE(result.category, Category::Configuration);
+}
+
+void TestDnsHosts::severalNamesArePreviewedThenSetOnce()
+{
+    Peer peer;
+    QString error;
+    QVERIFY2(peer.process.start(QStringLiteral("dnshosts_peer.py"),
+                                {"--provider", "cloudflare", "--secret", "test-token", "--record",
+                                 "A:home.example.com:198.51.100.1", "--record", "A:example.com:203.0.113.7"},
+                                &error),
+             qPrintable(error));
+    TestNotificationHost host;
+    const QJsonArray names{QJsonObject{{u"name"_qs, u"home"_qs}},
+                           QJsonObject{{u"name"_qs, u"WWW.example.com."_qs}, {u"ipv6"_qs, false}, {u"ttl"_qs, 600}},
+                           QJsonObject{{u"name"_qs, u"@"_qs}, {u"ipv6"_qs, false}}};
+    configure(host, Providers[0], peer, QStringLiteral("test-token"), names);
+    const NotificationResult preview = run(host, 1, true);
+    QCOMPARE(preview.message, QStringLiteral("Success: Cloudflare: would change home.example.com A 198.51.100.1 -> "
+                                             "203.0.113.7, AAAA none -> 2001:db8::7; www.example.com A none -> "
+                                             "203.0.113.7; example.com A 203.0.113.7 already set"));
+    const NotificationResult done = run(host);
+    QCOMPARE(done.message, QStringLiteral("Success: Cloudflare: home.example.com A 203.0.113.7 (was 198.51.100.1), "
+                                          "AAAA 2001:db8::7 created; www.example.com A 203.0.113.7 created; "
+                                          "example.com A 203.0.113.7 already set"));
+    // A change that asks for the same again sends nothing at all.
+    DetachedProcessLauncher launcher;
+    NotificationService service(host, launcher);
+    service.setNotifier(Notifiers::Kind::DnsHosts, std::make_unique<DnsHostNotifier>(service.host()));
+    std::optional<NotificationResult> again;
+    service.notifyEntry(Notifiers::Kind::DnsHosts, 1, [&again](const NotificationResult& r) { again = r; });
+    QTRY_VERIFY(again.has_value());
+    QVERIFY2(again->ok() && again->message.endsWith(u"already set; nothing sent"), qPrintable(again->message));
+    peer.stop();
+    // Reads only, then the writes of the one update; the preview wrote nothing.
+    QCOMPARE(peer.methods.join(u' '), QStringLiteral("GET GET GET GET GET GET GET PATCH GET POST GET POST GET"));
+    QCOMPARE(peer.contents(QStringLiteral("www.example.com"), QStringLiteral("A")), QStringList{"203.0.113.7"});
+}
+
+void TestDnsHosts::theEntryOfOldKeysKeepsWorking()
+{
+    Peer peer;
+    QString error;
+    QVERIFY2(peer.process.start(QStringLiteral("dnshosts_peer.py"),
+                                {"--provider", "cloudflare", "--secret", "old-token", "--record",
+                                 "A:home.example.com:198.51.100.4"},
+                                &error),
+             qPrintable(error));
+    TestNotificationHost host;
+    const QString api = QStringLiteral("http://127.0.0.1:%1/client/v4").arg(peer.process.port());
+    QVERIFY(host.settings().write({{Key::CloudflareNotify, "1"}, {Key::DnsApiZone, "example.com"},
+                                   {Key::DnsApiRecord, "home"}, {Key::DnsApiToken, "old-token"},
+                                   {Key::DnsApiBaseUrl, api}}).ok);
+    host.external = QStringLiteral("203.0.113.9");
+    const NotificationResult result = run(host, 0);
+    QCOMPARE(result.message, QStringLiteral("Success: Cloudflare: home.example.com A 203.0.113.9 (was 198.51.100.4), "
+                                            "AAAA 2001:db8::7 created"));
+    QVERIFY(host.settings().read(Key::DnsApiLastSet).contains(u"203.0.113.9"));
+}
+
+void TestDnsHosts::nothingIsWrittenThatMustNotBe_data()
+{
+    QTest::addColumn<QString>("external");
+    QTest::addColumn<QString>("api"); // empty: the peer's
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a private address") << "192.168.1.7" << "" << "" << "there is no public address to set";
+    QTest::newRow("carrier-grade NAT") << "100.64.0.9" << "" << "" << "there is no public address to set";
+    QTest::newRow("plain http elsewhere") << "203.0.113.7" << "http://192.0.2.1/client/v4" << ""
+                                          << "the API address must be an https:// URL";
+    QTest::newRow("2 s an answer") << "203.0.113.7" << "" << "slow"
+                                   << "timed out: it did not end within 3 seconds";
+}
+
+void TestDnsHosts::nothingIsWrittenThatMustNotBe()
+{
+    QFETCH(QString, external);
+    QFETCH(QString, api);
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    Peer peer;
+    QString error;
+    QVERIFY2(peer.process.start(QStringLiteral("dnshosts_peer.py"),
+                                {"--provider", "cloudflare", "--secret", "test-token", "--fault",
+                                 fault.isEmpty() ? QStringLiteral("none") : fault},
+                                &error),
+             qPrintable(error));
+    TestNotificationHost host;
+    host.external = external;
+    configure(host, Providers[0], peer, QStringLiteral("test-token"),
+              {QJsonObject{{u"name"_qs, u"home"_qs}, {u"ipv6"_qs, false}}});
+    if (!api.isEmpty()) {
+        QJsonObject entry = QJsonDocument::fromJson(host.settings().read(Key::DnsHost1).toUtf8()).object();
+        entry.insert(u"api"_qs, api);
+        QVERIFY(host.settings().write(Key::DnsHost1, QJsonDocument(entry).toJson()).ok);
+    }
+    DetachedProcessLauncher launcher;
+    NotificationService service(host, launcher);
+    auto notifier = std::make_unique<DnsHostNotifier>(service.host());
+    notifier->setTimeoutMs(3000);
+    service.setNotifier(Notifiers::Kind::DnsHosts, std::move(notifier));
+    std::optional<NotificationResult> result;
+    service.test(Notifiers::Kind::DnsHosts, 1, [&result](const NotificationResult& r) { result = r; });
+    QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 10000);
+    QVERIFY2(!result->ok() && result->message.contains(message), qPrintable(result->message));
+    peer.stop();
+    QVERIFY(!peer.methods.contains(u"PATCH"_qs) && !peer.methods.contains(u"POST"_qs));
 }
 
 QTEST_MAIN(TestDnsHosts)
