@@ -1,0 +1,4 @@
+"""INWX: GET /nic/update?hostname=&myip= (an IPv6 address in myipv6), HTTP Basic with the DynDNS account."""
+from dyndns_common import dyndns2
+
+authorized, UNAUTHORIZED, ROUTES = dyndns2("/nic/update", v6="myipv6")
