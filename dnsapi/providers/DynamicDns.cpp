@@ -2,7 +2,8 @@
 // nothing to read first (reads() is false: the engine's memory of the last success keeps needless updates back).
 // Each service is a preset of the table below: the path, the query's items for the name, the zone, the address and
 // the secret, how the request authenticates (HTTP Basic with user:password as the dyndns2 services take it, or the
-// secret in the query) and how its answer reads. A and AAAA go as two requests even where one could carry both.
+// secret in the query) and how its answer reads. A and AAAA go as two requests even where one could carry both,
+// except to a service that clears the address a request leaves out: each of its requests carries both.
 #include "dnsapi/providers/Providers.h"
 
 #include "dnsapi/ApiText.h"
@@ -51,6 +52,7 @@ struct Preset
     const char* secretItem; // Auth::Query: the query item of the secret
     Answer answer;
     Category abuse = Category::Authentication; // what "abuse" means here: an account blocked, or updates too often
+    bool together = false; // a name's addresses in one request: the service clears the one a request leaves out
 };
 
 // clang-format off
@@ -59,7 +61,7 @@ constexpr Preset Presets[] = {
     {"freedns",    "/nic/update", "hostname", Name::Full,     nullptr,  "myip", "myip",   Auth::Basic,       nullptr,    Answer::DynDns2},
     {"he",         "/nic/update", "hostname", Name::Full,     nullptr,  "myip", "myip",   Auth::BasicAsHost, nullptr,    Answer::DynDns2},
     {"strato",     "/nic/update", "hostname", Name::Full,     nullptr,  "myip", "myip",   Auth::Basic,       nullptr,    Answer::DynDns2, Category::RateLimited},
-    {"inwx",       "/nic/update", "hostname", Name::Full,     nullptr,  "myip", "myipv6", Auth::Basic,       nullptr,    Answer::DynDns2},
+    {"inwx",       "/nic/update", "hostname", Name::Full,     nullptr,  "myip", "myipv6", Auth::Basic,       nullptr,    Answer::DynDns2, Category::Authentication, true},
     {"infomaniak", "/nic/update", "hostname", Name::Full,     nullptr,  "myip", "myip",   Auth::Basic,       nullptr,    Answer::DynDns2},
     {"njalla",     "/update/",    "h",        Name::Full,     nullptr,  "a",    "aaaa",   Auth::Query,       "k",        Answer::Json},
     {"duckdns",    "/update",     "domains",  Name::Sub,      nullptr,  "ip",   "ipv6",   Auth::Query,       "token",    Answer::OkKo},
@@ -98,8 +100,11 @@ public:
         request.query.addQueryItem(QString::fromLatin1(m_preset.nameItem), name(target));
         if (m_preset.zoneItem)
             request.query.addQueryItem(QString::fromLatin1(m_preset.zoneItem), session.entry.zone);
-        const bool v6 = QHostAddress(target.address).protocol() == QAbstractSocket::IPv6Protocol;
-        request.query.addQueryItem(QString::fromLatin1(v6 ? m_preset.v6Item : m_preset.v4Item), target.address);
+        addAddress(request, target.address);
+        for (const DnsTarget& other : session.targets) {
+            if (m_preset.together && other.name == target.name) // its own address is in already
+                addAddress(request, other.address);
+        }
         if (m_preset.auth == Auth::Query) // the one secret field, whatever its name
             request.query.addQueryItem(QString::fromLatin1(m_preset.secretItem),
                                        session.secrets.isEmpty() ? QString() : *session.secrets.cbegin());
@@ -140,6 +145,14 @@ public:
     }
 
 private:
+    void addAddress(ApiRequest& request, const QString& address) const
+    {
+        const bool v6 = QHostAddress(address).protocol() == QAbstractSocket::IPv6Protocol;
+        const QString item = QString::fromLatin1(v6 ? m_preset.v6Item : m_preset.v4Item);
+        if (!request.query.hasQueryItem(item))
+            request.query.addQueryItem(item, address);
+    }
+
     QString name(const DnsTarget& target) const
     {
         if (m_preset.name == Name::Relative)

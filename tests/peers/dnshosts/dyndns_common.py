@@ -23,9 +23,10 @@ def basic(r):
     return user, password
 
 
-def dyndns2(path, v6="myip", host_is_user=False, refused=200):
+def dyndns2(path, v6="myip", host_is_user=False, refused=200, clears=False):
     """A dyndns2 service at path: ?hostname=&myip= (an IPv6 address in v6), HTTP Basic user:password (the host name
-    as the user where host_is_user), answers "good <ip>", "nochg <ip>", and "badauth" with the status refused.
+    as the user where host_is_user), answers "good <ip>", "nochg <ip>", and "badauth" with the status refused; where
+    clears, the address a request leaves out is removed.
     Gives the table's authorized, UNAUTHORIZED and ROUTES."""
     def authorized(r):
         user, password = basic(r)
@@ -33,9 +34,12 @@ def dyndns2(path, v6="myip", host_is_user=False, refused=200):
         return password == expected and user == (r.query.get("hostname") if host_is_user else expected_user)
 
     def handle(zone, r):
-        address = r.query.get(v6) or r.query.get("myip")
-        if "." not in r.query.get("hostname", ""):
+        name, addresses = r.query.get("hostname", ""), [a for a in {r.query.get("myip"), r.query.get(v6)} if a]
+        if "." not in name or not addresses:
             return 200, "notfqdn"
-        return 200, ("good " if update(zone, r.query["hostname"], address) else "nochg ") + address
+        changed = [update(zone, name, address) for address in addresses]
+        for left_out in {"A", "AAAA"} - {kind(a) for a in addresses} if clears else ():
+            zone.set(name, left_out, [])
+        return 200, ("good " if any(changed) else "nochg ") + ",".join(addresses)
 
     return authorized, (refused, "badauth"), [("GET", path, handle)]
