@@ -119,10 +119,10 @@ public:
         case Answer::OkKo:
             if (firstLine(reply.body) == QLatin1String("OK"))
                 return {};
-            return ReadResult::fail(firstLine(reply.body) == QLatin1String("KO")
-                                        ? QStringLiteral("the service refused the token or the name (KO)")
-                                        : QStringLiteral("unexpected answer: %1").arg(firstLine(reply.body)),
-                                    Category::Authentication);
+            if (firstLine(reply.body) == QLatin1String("KO"))
+                return ReadResult::fail(QStringLiteral("the service refused the token or the name (KO)"),
+                                        Category::Authentication);
+            return ReadResult::fail(QStringLiteral("unexpected answer: %1").arg(firstLine(reply.body)));
         case Answer::Json:
             return json(reply.body);
         case Answer::Status:
