@@ -1,11 +1,7 @@
 """Duck DNS: GET /update?domains=<subname>&token=&ip= (or ipv6=); answers OK, or KO for a bad token or domain."""
-from dyndns_common import update
+from dyndns_common import token_in, update
 
-
-def authorized(r):
-    return r.query.get("token") == r.secret
-
-
+authorized = token_in("token")
 UNAUTHORIZED = (200, "KO")
 
 

@@ -14,6 +14,11 @@ def update(zone, name, address):
     return before != [address]
 
 
+def token_in(item):
+    """An authorized() for a secret in the query item."""
+    return lambda r: r.query.get(item) == r.secret
+
+
 def basic(r):
     """(user, password) of an HTTP Basic Authorization header."""
     header = r.headers.get("Authorization") or ""

@@ -1,11 +1,7 @@
 """dynv6: GET /api/update?zone=&token=&ipv4= (or ipv6=); a line of text, 401 for a bad token."""
-from dyndns_common import update
+from dyndns_common import token_in, update
 
-
-def authorized(r):
-    return r.query.get("token") == r.secret
-
-
+authorized = token_in("token")
 UNAUTHORIZED = (401, "invalid authentication token")
 
 

@@ -1,6 +1,6 @@
 """Namecheap: GET /update?host=<name in the domain, @>&domain=&password=<the domain's DDNS password>&ip=; an XML
 <interface-response> whose ErrCount says whether it worked, errors in <errors><Err1>."""
-from dyndns_common import update
+from dyndns_common import token_in, update
 
 
 def answer(*errors):
@@ -9,10 +9,7 @@ def answer(*errors):
             f"<ErrCount>{len(errors)}</ErrCount><errors>{listed}</errors><Done>true</Done></interface-response>")
 
 
-def authorized(r):
-    return r.query.get("password") == r.secret
-
-
+authorized = token_in("password")
 UNAUTHORIZED = (200, answer("Passwords do not match"))
 
 

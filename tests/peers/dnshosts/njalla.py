@@ -1,11 +1,7 @@
 """Njalla: GET /update/?h=<name>&k=<the record's key>&a=<IPv4> (or aaaa=<IPv6>); a JSON answer with a status."""
-from dyndns_common import kind, update
+from dyndns_common import kind, token_in, update
 
-
-def authorized(r):
-    return r.query.get("k") == r.secret
-
-
+authorized = token_in("k")
 UNAUTHORIZED = (200, {"status": 401, "message": "invalid key"})
 
 
