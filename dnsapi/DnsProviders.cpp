@@ -36,7 +36,7 @@ const DnsProviderInfo Providers[] = {
      "https://manager.infomaniak.com", UserPassword, false, 0, DYNAMIC_DNS("infomaniak")},
     {"njalla", "Njalla", "https://njal.la", "https://njal.la/docs/ddns/", "https://njal.la/domains/", UpdateKey,
      false, 0, DYNAMIC_DNS("njalla")},
-    {"duckdns", "Duck DNS", "https://www.duckdns.org", "https://www.duckdns.org/spec.jsp", "https://www.duckdns.org/",
+    {"duckdns", "Duck DNS", "https://www.duckdns.org", "https://www.duckdns.org/install.jsp", "https://www.duckdns.org/",
      Token, false, 0, DYNAMIC_DNS("duckdns")},
     {"dynv6", "dynv6", "https://dynv6.com", "https://dynv6.com/docs/apis", "https://dynv6.com/keys", Token, true, 0,
      DYNAMIC_DNS("dynv6")},
