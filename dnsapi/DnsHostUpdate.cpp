@@ -29,6 +29,7 @@ DnsHostUpdate::DnsHostUpdate(QNetworkAccessManager& manager, const DnsProvider& 
     : QObject(parent), m_manager(manager), m_provider(provider), m_session(std::move(session)),
       m_targets(std::move(targets)), m_outcomes(m_targets.size()), m_options(std::move(options))
 {
+    m_session.targets = m_targets;
     for (const QString& secret : std::as_const(m_session.secrets))
         m_mask.add(secret);
 }

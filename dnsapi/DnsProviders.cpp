@@ -9,14 +9,43 @@ using F = DnsProviderField;
 
 // What each provider asks of the user besides the zone and the names; the README lists what was checked of each.
 constexpr std::array<F, 1> Token{{{"token", "API &token:", "", true}}};
+constexpr std::array<F, 2> UserPassword{{{"user", "&User name:", "", false}, {"password", "&Password:", "", true}}};
+constexpr std::array<F, 1> DdnsKey{{{"password", "DDNS &key:", "the record's key", true}}};
+constexpr std::array<F, 1> DdnsPassword{{{"password", "Dynamic DNS &password:", "the domain's", true}}};
+constexpr std::array<F, 1> UpdateKey{{{"token", "Update &key:", "the record's", true}}};
+
+// The dynamic-DNS services: presets of one provider (DynamicDns.cpp) that only takes updates.
+#define DYNAMIC_DNS(id) [] { return makeDynamicDns(id); }
 
 // clang-format off
 const DnsProviderInfo Providers[] = {
     {"cloudflare", "Cloudflare", "https://api.cloudflare.com/client/v4",
      "https://developers.cloudflare.com/api/resources/dns/subresources/records/",
      "https://dash.cloudflare.com/profile/api-tokens", Token, true, 0, makeCloudflare},
+    {"noip", "No-IP", "https://dynupdate.no-ip.com", "https://developer.noip.com/ddns-integration/get_nic_update/",
+     "https://my.noip.com/dynamic-dns", UserPassword, false, 0, DYNAMIC_DNS("noip")},
+    {"freedns", "FreeDNS", "https://freedns.afraid.org", "https://freedns.afraid.org/faq/",
+     "https://freedns.afraid.org/dynamic/", UserPassword, false, 0, DYNAMIC_DNS("freedns")},
+    {"he", "Hurricane Electric", "https://dyn.dns.he.net", "https://dns.he.net/docs.html",
+     "https://dns.he.net/", DdnsKey, false, 0, DYNAMIC_DNS("he")},
+    {"strato", "Strato", "https://dyndns.strato.com", "https://www.strato.de/faq/domains/so-einfach-richten-sie-dyndns-fuer-ihre-domains-ein/",
+     "https://www.strato.de/apps/CustomerService", UserPassword, false, 0, DYNAMIC_DNS("strato")},
+    {"inwx", "INWX", "https://dyndns.inwx.com", "https://kb.inwx.com/en-us/3-nameserver/131-how-can-i-use-dynamic-dns-at-inwx",
+     "https://www.inwx.com/en/nameserver2/dyndns", UserPassword, false, 0, DYNAMIC_DNS("inwx")},
+    {"infomaniak", "Infomaniak", "https://infomaniak.com", "https://faq.infomaniak.com/2376",
+     "https://manager.infomaniak.com", UserPassword, false, 0, DYNAMIC_DNS("infomaniak")},
+    {"njalla", "Njalla", "https://njal.la", "https://njal.la/docs/ddns/", "https://njal.la/domains/", UpdateKey,
+     false, 0, DYNAMIC_DNS("njalla")},
+    {"duckdns", "Duck DNS", "https://www.duckdns.org", "https://www.duckdns.org/install.jsp", "https://www.duckdns.org/",
+     Token, false, 0, DYNAMIC_DNS("duckdns")},
+    {"dynv6", "dynv6", "https://dynv6.com", "https://dynv6.com/docs/apis", "https://dynv6.com/keys", Token, true, 0,
+     DYNAMIC_DNS("dynv6")},
+    {"namecheap", "Namecheap", "https://dynamicdns.park-your-domain.com",
+     "https://www.namecheap.com/support/knowledgebase/article.aspx/29/11/how-to-dynamically-update-the-hosts-ip-with-an-http-request/",
+     "https://ap.www.namecheap.com/domains/list/", DdnsPassword, true, 0, DYNAMIC_DNS("namecheap")},
 };
 // clang-format on
+#undef DYNAMIC_DNS
 } // namespace
 
 QList<QString> DnsProviderInfo::secretNames() const

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 
 #include <memory>
+#include <string_view>
 
 /// @p object as the compact JSON a request body carries.
 inline QByteArray json(const QJsonObject& object)
@@ -15,3 +16,5 @@ inline QByteArray json(const QJsonObject& object)
 }
 
 std::unique_ptr<DnsProvider> makeCloudflare();
+/// The dynamic-DNS service @p id, one of the presets in DynamicDns.cpp; nullptr for another id.
+std::unique_ptr<DnsProvider> makeDynamicDns(std::string_view id);

@@ -25,6 +25,16 @@ struct Provider
 
 const Provider Providers[] = {
     {"cloudflare", "/client/v4", "{}", "test-token", "test-token"},
+    {"noip", "", R"({"user": "test-user"})", "test-pass", "test-user:test-pass", false},
+    {"freedns", "", R"({"user": "test-user"})", "test-pass", "test-user:test-pass", false},
+    {"he", "", "{}", "test-key", "test-key", false},
+    {"strato", "", R"({"user": "example.com"})", "test-pass", "example.com:test-pass", false},
+    {"inwx", "", R"({"user": "test-user"})", "test-pass", "test-user:test-pass", false},
+    {"infomaniak", "", R"({"user": "test-user"})", "test-pass", "test-user:test-pass", false},
+    {"njalla", "", "{}", "test-key", "test-key", false},
+    {"duckdns", "", "{}", "test-token", "test-token", false},
+    {"dynv6", "", "{}", "test-token", "test-token", false},
+    {"namecheap", "", "{}", "test-pass", "test-pass", false},
 };
 
 struct Peer
