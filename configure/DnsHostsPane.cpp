@@ -23,6 +23,7 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace {
 enum Column
@@ -83,7 +84,10 @@ DnsHostsPane::DnsHostsPane(NotificationHost& host, Notifiers& notifiers, Pending
     : QGroupBox(QStringLiteral("DNS Hosts"), parent), m_host(host), m_notifiers(notifiers), m_edits(edits)
 {
     setObjectName(QStringLiteral("fraDnsHosts"));
-    m_form = new QFormLayout(this);
+    auto* layout = new QVBoxLayout(this);
+    m_form = new QFormLayout;
+    layout->addLayout(m_form);
+    layout->addStretch(1); // the rows keep their heights in a taller tab
     m_form->addRow(wrapped(new QLabel(QStringLiteral(
         "Names at DNS hosts kept pointing at the addresses through each host's API: a name's A record gets the "
         "external IPv4 address, its AAAA record the public IPv6 address where there is one. A record is changed only "
@@ -102,7 +106,8 @@ DnsHostsPane::DnsHostsPane(NotificationHost& host, Notifiers& notifiers, Pending
         cmbProvider->addItem(QString::fromLatin1(info.label), QString::fromLatin1(info.id));
     m_form->addRow(buddyLabel(QStringLiteral("&Provider:"), cmbProvider), cmbProvider);
     lblLinks = named(new QLabel, "lblDnsHostLinks");
-    lblLinks->setWordWrap(true);
+    // Not wrapped, here and under the secrets: in the fields' column a wrapped label is given the height of a
+    // narrower one.
     lblLinks->setOpenExternalLinks(true);
     lblLinks->setTextInteractionFlags(Qt::TextBrowserInteraction);
     m_form->addRow(static_cast<QWidget*>(nullptr), lblLinks);
@@ -120,8 +125,15 @@ DnsHostsPane::DnsHostsPane(NotificationHost& host, Notifiers& notifiers, Pending
     tblNames = named(new QTableWidget(0, 4), "tblDnsHostNames");
     tblNames->setHorizontalHeaderLabels(
         {QStringLiteral("Name"), QStringLiteral("A"), QStringLiteral("AAAA"), QStringLiteral("TTL")});
+    tblNames->horizontalHeaderItem(Ipv4Column)->setToolTip(QStringLiteral("The A record follows the IPv4 address"));
+    tblNames->horizontalHeaderItem(Ipv6Column)->setToolTip(
+        QStringLiteral("The AAAA record follows the public IPv6 address"));
+    tblNames->horizontalHeaderItem(TtlColumn)->setToolTip(
+        QStringLiteral("Of a record created, in seconds; empty: the host's default"));
     tblNames->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblNames->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    tblNames->horizontalHeader()->setSectionResizeMode(TtlColumn, QHeaderView::Fixed);
+    tblNames->horizontalHeader()->resizeSection(TtlColumn, tblNames->fontMetrics().horizontalAdvance(u'0') * 10);
     tblNames->verticalHeader()->hide();
     tblNames->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblNames->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -133,10 +145,7 @@ DnsHostsPane::DnsHostsPane(NotificationHost& host, Notifiers& notifiers, Pending
     auto* nameButtons = new QHBoxLayout;
     nameButtons->addWidget(cmdAddName);
     nameButtons->addWidget(cmdRemoveName);
-    nameButtons->addWidget(
-        wrapped(new QLabel(QStringLiteral("A, AAAA: the records kept at the addresses. TTL: of a record created, "
-                                          "in seconds (empty: the host's default)."))),
-        1);
+    nameButtons->addWidget(new QLabel(QStringLiteral("TTL: of a record created (empty: the host's default)")), 1);
     m_form->addRow(static_cast<QWidget*>(nullptr), nameButtons);
     lblMessage = named(wrapped(new QLabel), "lblDnsHostMessage");
     m_form->addRow(lblMessage);
@@ -249,7 +258,8 @@ void DnsHostsPane::showEntry(int index)
     cmbProvider->setEnabled(m_entry != 0); // the entry of old keys is always Cloudflare's
     txtZone->setText(value.zone);
     txtLabel->setText(value.label);
-    txtApi->setText(value.api);
+    // The provider's own address shows as the hint: the entry of old keys stores it, the others leave it empty.
+    txtApi->setText(value.api == QLatin1String(this->provider().api) ? QString() : value.api);
     showNames(value.names);
     m_values = value.fields;
     if (!m_new) // a free entry may still hold the secret of one removed earlier: the new one starts empty
@@ -347,7 +357,7 @@ void DnsHostsPane::showProvider()
     }
     const QList<QString> secrets = info.secretNames();
     if (!secrets.isEmpty()) {
-        lblSecretPlace = named(wrapped(new QLabel), "lblDnsHostSecretPlace");
+        lblSecretPlace = named(new QLabel, "lblDnsHostSecretPlace");
         QString what = QStringLiteral("secrets");
         for (const DnsProviderField& field : info.fields) {
             if (field.secret && secrets.size() == 1)
