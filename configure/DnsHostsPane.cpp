@@ -255,7 +255,6 @@ void DnsHostsPane::showEntry(int index)
     chkOn->setChecked(value.on);
     int provider = cmbProvider->findData(value.provider);
     cmbProvider->setCurrentIndex(std::max(0, provider));
-    cmbProvider->setEnabled(m_entry != 0); // the entry of old keys is always Cloudflare's
     txtZone->setText(value.zone);
     txtLabel->setText(value.label);
     // The provider's own address shows as the hint: the entry of old keys stores it, the others leave it empty.
@@ -279,12 +278,10 @@ void DnsHostsPane::showEntry(int index)
         });
     }
 
-    for (QWidget* widget : {static_cast<QWidget*>(chkOn), static_cast<QWidget*>(txtZone),
-                            static_cast<QWidget*>(txtLabel), static_cast<QWidget*>(txtApi),
-                            static_cast<QWidget*>(tblNames), static_cast<QWidget*>(cmdAddName),
-                            static_cast<QWidget*>(cmdRemoveName), static_cast<QWidget*>(cmdTest)})
+    for (QWidget* widget : std::initializer_list<QWidget*>{chkOn, txtZone, txtLabel, txtApi, tblNames, cmdRemoveName,
+                                                           cmdTest})
         widget->setEnabled(m_entry >= 0);
-    cmbProvider->setEnabled(m_entry > 0);
+    cmbProvider->setEnabled(m_entry > 0); // the entry of old keys is always Cloudflare's
     cmdAddName->setEnabled(m_entry >= 0 && tblNames->rowCount() < DnsHostEntries::MaxNames);
     cmdRemove->setEnabled(!m_new);
     if (m_entry < 0)
@@ -511,9 +508,9 @@ void DnsHostsPane::testNow()
     const Step step = m_step;
     cmdTest->setEnabled(false);
     lblResult->setText(step == Step::Read ? QStringLiteral("Reading...") : QStringLiteral("Updating..."));
-    auto done = [self = QPointer(this), step, edit = m_edit](const NotificationResult& result) {
-        if (!self)
-            return;
+    auto done = [self = QPointer(this), step, edit = m_edit, entry = m_entry](const NotificationResult& result) {
+        if (!self || self->m_entry != entry)
+            return; // another entry is shown now, with its own button
         self->cmdTest->setEnabled(self->m_entry >= 0);
         self->lblResult->setText(result.message.isEmpty() ? QStringLiteral("Ended") : result.message);
         // What was read is offered for an update only while the fields still hold what was read for.
