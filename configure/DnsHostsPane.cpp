@@ -126,8 +126,8 @@ DnsHostsPane::DnsHostsPane(NotificationHost& host, Notifiers& notifiers, Pending
     tblNames->setHorizontalHeaderLabels(
         {QStringLiteral("Name"), QStringLiteral("A"), QStringLiteral("AAAA"), QStringLiteral("TTL")});
     tblNames->horizontalHeaderItem(Ipv4Column)->setToolTip(QStringLiteral("The A record follows the IPv4 address"));
-    tblNames->horizontalHeaderItem(Ipv6Column)->setToolTip(
-        QStringLiteral("The AAAA record follows the public IPv6 address"));
+    tblNames->horizontalHeaderItem(Ipv6Column)
+        ->setToolTip(QStringLiteral("The AAAA record follows the public IPv6 address"));
     tblNames->horizontalHeaderItem(TtlColumn)->setToolTip(
         QStringLiteral("Of a record created, in seconds; empty: the host's default"));
     tblNames->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -278,8 +278,8 @@ void DnsHostsPane::showEntry(int index)
         });
     }
 
-    for (QWidget* widget : std::initializer_list<QWidget*>{chkOn, txtZone, txtLabel, txtApi, tblNames, cmdRemoveName,
-                                                           cmdTest})
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{chkOn, txtZone, txtLabel, txtApi, tblNames, cmdRemoveName, cmdTest})
         widget->setEnabled(m_entry >= 0);
     cmbProvider->setEnabled(m_entry > 0); // the entry of old keys is always Cloudflare's
     cmdAddName->setEnabled(m_entry >= 0 && tblNames->rowCount() < DnsHostEntries::MaxNames);
@@ -287,7 +287,8 @@ void DnsHostsPane::showEntry(int index)
     if (m_entry < 0)
         lblMessage->setText(QStringLiteral("All %1 entries are in use: remove one first.").arg(DnsHostEntries::Last));
     else if (!error.isEmpty())
-        lblMessage->setText(QStringLiteral("The stored entry is damaged (%1); it is skipped until saved anew.").arg(error));
+        lblMessage->setText(
+            QStringLiteral("The stored entry is damaged (%1); it is skipped until saved anew.").arg(error));
     else if (provider < 0)
         lblMessage->setText(QStringLiteral("The stored provider \"%1\" is not known here.").arg(value.provider));
     else
@@ -338,7 +339,7 @@ void DnsHostsPane::showProvider()
         const QString name = QString::fromLatin1(field.name);
         auto* edit = new QLineEdit(m_values.value(name));
         edit->setObjectName(QStringLiteral("txtDnsHost_") + name);
-        edit->setPlaceholderText(*field.hint ? QString::fromLatin1(field.hint)
+        edit->setPlaceholderText(*field.hint      ? QString::fromLatin1(field.hint)
                                  : field.optional ? QStringLiteral("optional")
                                                   : QString());
         if (field.secret) {
@@ -437,7 +438,8 @@ std::optional<DnsHostEntry> DnsHostsPane::shownEntry(QString* error) const
         }
         name.ipv4 = tblNames->item(row, Ipv4Column)->checkState() == Qt::Checked;
         name.ipv6 = tblNames->item(row, Ipv6Column)->checkState() == Qt::Checked;
-        const QString ttl = tblNames->item(row, TtlColumn) ? tblNames->item(row, TtlColumn)->text().trimmed() : QString();
+        const QString ttl =
+            tblNames->item(row, TtlColumn) ? tblNames->item(row, TtlColumn)->text().trimmed() : QString();
         bool number = true;
         name.ttl = ttl.isEmpty() ? 0 : ttl.toInt(&number);
         if (!number || name.ttl < 0 || name.ttl > MaxTtl) {

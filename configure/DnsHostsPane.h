@@ -61,8 +61,9 @@ private:
     /// Fills the chooser with the entries there are, @p select shown (-1: "New entry").
     void listEntries(int select);
     QString entryLabel(int entry) const;
-    /// The provider shown; its fields' rows are made anew from m_values.
+    /// The provider shown.
     const DnsProviderInfo& provider() const;
+    /// Makes the provider's rows anew (its fields from m_values, its links, the zone where it has one).
     void showProvider();
     void showNames(const QList<DnsHostName>& names);
     /// Typed into @p field: stored once the typing pauses.
@@ -82,7 +83,7 @@ private:
     PendingEdits& m_edits;
     bool m_loading = false;
     int m_entry = -1;
-    bool m_new = false;             // the entry shown is not stored yet
+    bool m_new = false;              // the entry shown is not stored yet
     QMap<QString, QString> m_values; // every provider field typed for this entry, by name: kept across providers
     QList<std::pair<const DnsProviderField*, QLineEdit*>> m_fields; // the provider's fields as shown
     Step m_step = Step::Read;

@@ -40,10 +40,11 @@ void TestDnsHostsPane::newEntryReadsThenUpdates()
 {
     PeerProcess peer;
     QString error;
-    QVERIFY2(peer.start(QStringLiteral("dnshosts_peer.py"),
-                        {"--provider", "cloudflare", "--secret", "s3cret", "--record", "A:home.example.com:198.51.100.1"},
-                        &error),
-             qPrintable(error));
+    QVERIFY2(
+        peer.start(QStringLiteral("dnshosts_peer.py"),
+                   {"--provider", "cloudflare", "--secret", "s3cret", "--record", "A:home.example.com:198.51.100.1"},
+                   &error),
+        qPrintable(error));
     TestNotificationHost host;
     DetachedProcessLauncher launcher;
     NotificationService service(host, launcher);
@@ -61,7 +62,8 @@ void TestDnsHostsPane::newEntryReadsThenUpdates()
     auto* token = child<QLineEdit>(dialog, "txtDnsHost_token");
     QCOMPARE(token->echoMode(), QLineEdit::Password);
     QTest::keyClicks(token, "s3cret");
-    QTest::keyClicks(child<QLineEdit>(dialog, "txtDnsHostApi"), QStringLiteral("http://127.0.0.1:%1/client/v4").arg(peer.port()));
+    QTest::keyClicks(child<QLineEdit>(dialog, "txtDnsHostApi"),
+                     QStringLiteral("http://127.0.0.1:%1/client/v4").arg(peer.port()));
     child<QCheckBox>(dialog, "chkDnsHostOn")->setChecked(true);
     typeName(dialog, "home");
     auto* message = child<QLabel>(dialog, "lblDnsHostMessage");
@@ -111,8 +113,12 @@ void TestDnsHostsPane::newEntryReadsThenUpdates()
 void TestDnsHostsPane::entryOfOldKeys()
 {
     TestNotificationHost host;
-    QVERIFY(host.settings().write({{Key::CloudflareNotify, "1"}, {Key::DnsApiZone, "example.org"},
-                                   {Key::DnsApiRecord, "home"}, {Key::DnsApiToken, "old-token"}}).ok);
+    QVERIFY(host.settings()
+                .write({{Key::CloudflareNotify, "1"},
+                        {Key::DnsApiZone, "example.org"},
+                        {Key::DnsApiRecord, "home"},
+                        {Key::DnsApiToken, "old-token"}})
+                .ok);
     DetachedProcessLauncher launcher;
     NotificationService service(host, launcher);
     frmConfigure dialog(host, service);
