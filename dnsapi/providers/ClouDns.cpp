@@ -30,16 +30,18 @@ void addItem(QByteArray& form, const QString& name, const QString& value)
     form += QUrl::toPercentEncoding(name) + '=' + QUrl::toPercentEncoding(value);
 }
 
-/// The API's failure in a 200 answer, if @p answer is one; a refused auth-id or password counts as Authentication.
+/// The API's failure in a 200 answer, if @p answer is one: a refused auth-id or password counts as Authentication,
+/// "Request blocked, ... is sending more than 20 requests per second." as RateLimited (it names no time to wait).
 ReadResult failureOf(const QJsonObject& answer)
 {
+    using Category = NotificationResult::Category;
     if (answer.value(u"status").toString() != QLatin1String("Failed"))
         return {};
     const QString text = ApiText::shown(answer.value(u"statusDescription"));
-    const bool auth = text.contains(QLatin1String("auth"), Qt::CaseInsensitive);
-    return ReadResult::fail(text.isEmpty() ? QStringLiteral("the API refused the request") : text,
-                            auth ? NotificationResult::Category::Authentication
-                                 : NotificationResult::Category::Configuration);
+    const Category category = text.contains(QLatin1String("blocked"), Qt::CaseInsensitive) ? Category::RateLimited
+                              : text.contains(QLatin1String("auth"), Qt::CaseInsensitive) ? Category::Authentication
+                                                                                          : Category::Configuration;
+    return ReadResult::fail(text.isEmpty() ? QStringLiteral("the API refused the request") : text, category);
 }
 
 class ClouDns : public DnsProvider

@@ -31,7 +31,8 @@ QString messageOf(const QJsonObject& answer)
 }
 
 /// {"status": "success", "statuscode": 2000, "shortmessage", "longmessage", "responsedata": {...}}: the answer's
-/// data when it says success, else a failure of @p category with its messages (too many requests: RateLimited).
+/// data when it says success, else a failure of @p category with its messages. Too many requests are refused the
+/// same way ("More than 180 requests per minute. ...", "Too many error messages, ..."): RateLimited, without a time.
 ReadResult successOf(const ApiReply& reply, QJsonObject& data,
                      NotificationResult::Category category = NotificationResult::Category::Transient)
 {
@@ -40,7 +41,8 @@ ReadResult successOf(const ApiReply& reply, QJsonObject& data,
         return ReadResult::fail(QStringLiteral("the answer was not the API's JSON"));
     if (answer.value(u"status").toString() != QLatin1String("success")) {
         const QString message = messageOf(answer);
-        if (message.contains(QLatin1String("requests per minute"), Qt::CaseInsensitive))
+        if (message.contains(QLatin1String("requests per minute"), Qt::CaseInsensitive) ||
+            message.contains(QLatin1String("too many"), Qt::CaseInsensitive))
             category = NotificationResult::Category::RateLimited;
         return ReadResult::fail(QStringLiteral("the API did not carry out the request (%1)").arg(message), category);
     }

@@ -22,6 +22,7 @@ struct Provider
     const char* peerSecret; // what the peer takes
     bool reads = true;    // false: a service that only takes updates
     const char* badSecret = "wrong"; // as the entry stores it in the "bad secret" case
+    bool waitGiven = true; // false: the host refuses too many requests inside a 200 answer, naming no time
 };
 
 const Provider Providers[] = {
@@ -42,10 +43,10 @@ const Provider Providers[] = {
     {"ionos", "/dns/v1", "{}", "test-prefix.test-secret", "test-prefix.test-secret"},
     {"desec", "/api/v1", "{}", "test-token", "test-token"},
     {"dynu", "/v2", "{}", "test-key", "test-key"},
-    {"cloudns", "/dns", R"({"authId":"1234"})", "test-password", "1234:test-password"},
+    {"cloudns", "/dns", R"({"authId":"1234"})", "test-password", "1234:test-password", true, "wrong", false},
     {"netcup", "/run/webservice/servers/endpoint.php?JSON", R"({"customer":"12345"})",
      R"({"apikey":"test-key","apipassword":"test-password"})", "12345:test-key:test-password", true,
-     R"({"apikey":"test-key","apipassword":"wrong"})"},
+     R"({"apikey":"test-key","apipassword":"wrong"})", false},
 };
 
 struct Peer
@@ -185,7 +186,7 @@ void TestDnsHosts::eachProviderKeepsItsRecords()
         QVERIFY2(!result.ok() && result.category == Category::Authentication, qPrintable(message));
     else if (scenario == QLatin1String("429"))
         QVERIFY2(result.category == Category::RateLimited &&
-                     QDateTime::currentDateTimeUtc().secsTo(result.notBefore) > 20,
+                     (!p.waitGiven || QDateTime::currentDateTimeUtc().secsTo(result.notBefore) > 20),
                  qPrintable(message));
     if (scenario == QLatin1String("two records"))
         QCOMPARE(result.category, Category::Configuration);

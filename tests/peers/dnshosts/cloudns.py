@@ -19,6 +19,7 @@ def failed(text):
 
 
 UNAUTHORIZED = failed("Invalid authentication, incorrect auth-id or auth-password.")
+RATE_LIMITED = failed("Request blocked, 127.0.0.1 is sending more than 20 requests per second.")  # no 429, no time
 
 
 def records(zone, r):

@@ -18,6 +18,8 @@ def authorized(r):
 
 
 UNAUTHORIZED = answer("login", "error", 4013, "Validation Error.", "The login was not successful.")
+RATE_LIMITED = answer("login", "error", 4013, "Validation Error.", "More than 180 requests per minute. Please wait and "
+                      "retry later.")  # in the answer, without a time to wait
 
 
 def shown(zone, x):
