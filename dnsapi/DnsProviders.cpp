@@ -16,6 +16,14 @@ constexpr std::array<F, 1> UpdateKey{{{"token", "Update &key:", "the record's", 
 
 // The dynamic-DNS services: presets of one provider (DynamicDns.cpp) that only takes updates.
 #define DYNAMIC_DNS(id) [] { return makeDynamicDns(id); }
+constexpr std::array<F, 1> ApiKey{{{"token", "API &key:", "", true}}};
+constexpr std::array<F, 2> GoDaddyKeys{{{"key", "API &key:", "", true}, {"secret", "API &secret:", "", true}}};
+constexpr std::array<F, 1> IonosKey{{{"key", "API &key:", "prefix.secret", true}}};
+constexpr std::array<F, 2> ClouDnsAuth{{{"authId", "Auth &ID:", "the API user's auth-id"},
+                                        {"password", "Auth &password:", "", true}}};
+constexpr std::array<F, 3> NetcupKeys{{{"customer", "&Customer number:"},
+                                       {"apikey", "API &key:", "", true},
+                                       {"apipassword", "API &password:", "", true}}};
 
 // clang-format off
 const DnsProviderInfo Providers[] = {
@@ -43,6 +51,21 @@ const DnsProviderInfo Providers[] = {
     {"namecheap", "Namecheap", "https://dynamicdns.park-your-domain.com",
      "https://www.namecheap.com/support/knowledgebase/article.aspx/29/11/how-to-dynamically-update-the-hosts-ip-with-an-http-request/",
      "https://ap.www.namecheap.com/domains/list/", DdnsPassword, true, 0, DYNAMIC_DNS("namecheap")},
+    {"gandi", "Gandi LiveDNS", "https://api.gandi.net/v5/livedns", "https://api.gandi.net/docs/livedns/",
+     "https://admin.gandi.net/organizations/account/pat", Token, true, 0, makeGandi},
+    {"godaddy", "GoDaddy", "https://api.godaddy.com/v1", "https://developer.godaddy.com/doc/endpoint/domains",
+     "https://developer.godaddy.com/keys", GoDaddyKeys, true, 0, makeGoDaddy},
+    {"ionos", "IONOS", "https://api.hosting.ionos.com/dns/v1", "https://developer.hosting.ionos.com/docs/dns",
+     "https://developer.hosting.ionos.com/keys", IonosKey, true, 0, makeIonos},
+    {"desec", "deSEC", "https://desec.io/api/v1", "https://desec.readthedocs.io/en/latest/dns/rrsets.html",
+     "https://desec.io/tokens", Token, true, 0, makeDesec},
+    {"dynu", "Dynu", "https://api.dynu.com/v2", "https://www.dynu.com/Support/API",
+     "https://www.dynu.com/ControlPanel/APICredentials", ApiKey, true, 0, makeDynu},
+    {"cloudns", "ClouDNS", "https://api.cloudns.net/dns", "https://www.cloudns.net/wiki/article/41/",
+     "https://www.cloudns.net/api-settings/", ClouDnsAuth, true, 0, makeClouDns},
+    {"netcup", "netcup", "https://ccp.netcup.net/run/webservice/servers/endpoint.php?JSON",
+     "https://ccp.netcup.net/run/webservice/servers/endpoint.php", "https://www.customercontrolpanel.de/",
+     NetcupKeys, true, 0, makeNetcup},
 };
 // clang-format on
 #undef DYNAMIC_DNS

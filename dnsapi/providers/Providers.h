@@ -18,3 +18,10 @@ inline QByteArray json(const QJsonObject& object)
 std::unique_ptr<DnsProvider> makeCloudflare();
 /// The dynamic-DNS service @p id, one of the presets in DynamicDns.cpp; nullptr for another id.
 std::unique_ptr<DnsProvider> makeDynamicDns(std::string_view id);
+std::unique_ptr<DnsProvider> makeGandi();
+std::unique_ptr<DnsProvider> makeGoDaddy();
+std::unique_ptr<DnsProvider> makeIonos();
+std::unique_ptr<DnsProvider> makeDesec();
+std::unique_ptr<DnsProvider> makeDynu();
+std::unique_ptr<DnsProvider> makeClouDns();
+std::unique_ptr<DnsProvider> makeNetcup();
