@@ -24,6 +24,8 @@ constexpr std::array<F, 2> ClouDnsAuth{{{"authId", "Auth &ID:", "the API user's 
 constexpr std::array<F, 3> NetcupKeys{{{"customer", "&Customer number:"},
                                        {"apikey", "API &key:", "", true},
                                        {"apipassword", "API &password:", "", true}}};
+constexpr std::array<F, 2> PorkbunKeys{{{"apikey", "API &key:", "pk1_...", true},
+                                        {"secretapikey", "&Secret API key:", "sk1_...", true}}};
 
 // clang-format off
 const DnsProviderInfo Providers[] = {
@@ -66,6 +68,8 @@ const DnsProviderInfo Providers[] = {
     {"netcup", "netcup", "https://ccp.netcup.net/run/webservice/servers/endpoint.php?JSON",
      "https://ccp.netcup.net/run/webservice/servers/endpoint.php", "https://www.customercontrolpanel.de/",
      NetcupKeys, true, 0, makeNetcup},
+    {"porkbun", "Porkbun", "https://api.porkbun.com/api/json/v3", "https://porkbun.com/api/json/v3/documentation",
+     "https://porkbun.com/account/api", PorkbunKeys, true, 0, makePorkbun},
 };
 // clang-format on
 #undef DYNAMIC_DNS

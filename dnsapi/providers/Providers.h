@@ -25,3 +25,4 @@ std::unique_ptr<DnsProvider> makeDesec();
 std::unique_ptr<DnsProvider> makeDynu();
 std::unique_ptr<DnsProvider> makeClouDns();
 std::unique_ptr<DnsProvider> makeNetcup();
+std::unique_ptr<DnsProvider> makePorkbun();

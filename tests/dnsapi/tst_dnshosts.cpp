@@ -47,6 +47,8 @@ const Provider Providers[] = {
     {"netcup", "/run/webservice/servers/endpoint.php?JSON", R"({"customer":"12345"})",
      R"({"apikey":"test-key","apipassword":"test-password"})", "12345:test-key:test-password", true,
      R"({"apikey":"test-key","apipassword":"wrong"})", false},
+    {"porkbun", "/api/json/v3", "{}", R"({"apikey":"pk1_t","secretapikey":"sk1_t"})", "pk1_t:sk1_t", true,
+     R"({"apikey":"pk1_t","secretapikey":"wrong"})"},
 };
 
 struct Peer
