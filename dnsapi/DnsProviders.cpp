@@ -70,6 +70,9 @@ const DnsProviderInfo Providers[] = {
      NetcupKeys, true, 0, makeNetcup},
     {"porkbun", "Porkbun", "https://api.porkbun.com/api/json/v3", "https://porkbun.com/api/json/v3/documentation",
      "https://porkbun.com/account/api", PorkbunKeys, true, 0, makePorkbun},
+    {"digitalocean", "DigitalOcean", "https://api.digitalocean.com/v2",
+     "https://docs.digitalocean.com/reference/api/digitalocean/#tag/Domain-Records",
+     "https://cloud.digitalocean.com/account/api/tokens", Token, true, 0, makeDigitalOcean},
 };
 // clang-format on
 #undef DYNAMIC_DNS

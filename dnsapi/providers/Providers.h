@@ -26,3 +26,4 @@ std::unique_ptr<DnsProvider> makeDynu();
 std::unique_ptr<DnsProvider> makeClouDns();
 std::unique_ptr<DnsProvider> makeNetcup();
 std::unique_ptr<DnsProvider> makePorkbun();
+std::unique_ptr<DnsProvider> makeDigitalOcean();
