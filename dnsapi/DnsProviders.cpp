@@ -73,6 +73,9 @@ const DnsProviderInfo Providers[] = {
     {"digitalocean", "DigitalOcean", "https://api.digitalocean.com/v2",
      "https://docs.digitalocean.com/reference/api/digitalocean/#tag/Domain-Records",
      "https://cloud.digitalocean.com/account/api/tokens", Token, true, 0, makeDigitalOcean},
+    {"linode", "Linode", "https://api.linode.com/v4",
+     "https://techdocs.akamai.com/linode-api/reference/get-domain-records",
+     "https://cloud.linode.com/profile/tokens", Token, true, 0, makeLinode},
 };
 // clang-format on
 #undef DYNAMIC_DNS

@@ -50,6 +50,7 @@ const Provider Providers[] = {
     {"porkbun", "/api/json/v3", "{}", R"({"apikey":"pk1_t","secretapikey":"sk1_t"})", "pk1_t:sk1_t", true,
      R"({"apikey":"pk1_t","secretapikey":"wrong"})"},
     {"digitalocean", "/v2", "{}", "test-token", "test-token"},
+    {"linode", "/v4", "{}", "test-token", "test-token"},
 };
 
 struct Peer
