@@ -76,6 +76,8 @@ const DnsProviderInfo Providers[] = {
     {"linode", "Linode", "https://api.linode.com/v4",
      "https://techdocs.akamai.com/linode-api/reference/get-domain-records",
      "https://cloud.linode.com/profile/tokens", Token, true, 0, makeLinode},
+    {"vultr", "Vultr", "https://api.vultr.com/v2", "https://www.vultr.com/api/#tag/dns",
+     "https://my.vultr.com/settings/#settingsapi", Token, true, 0, makeVultr},
 };
 // clang-format on
 #undef DYNAMIC_DNS

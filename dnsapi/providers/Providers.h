@@ -35,3 +35,4 @@ std::unique_ptr<DnsProvider> makeNetcup();
 std::unique_ptr<DnsProvider> makePorkbun();
 std::unique_ptr<DnsProvider> makeDigitalOcean();
 std::unique_ptr<DnsProvider> makeLinode();
+std::unique_ptr<DnsProvider> makeVultr();

@@ -51,6 +51,7 @@ const Provider Providers[] = {
      R"({"apikey":"pk1_t","secretapikey":"wrong"})"},
     {"digitalocean", "/v2", "{}", "test-token", "test-token"},
     {"linode", "/v4", "{}", "test-token", "test-token"},
+    {"vultr", "/v2", "{}", "test-token", "test-token"},
 };
 
 struct Peer
