@@ -26,6 +26,8 @@ constexpr std::array<F, 3> NetcupKeys{{{"customer", "&Customer number:"},
                                        {"apipassword", "API &password:", "", true}}};
 constexpr std::array<F, 2> PorkbunKeys{{{"apikey", "API &key:", "pk1_...", true},
                                         {"secretapikey", "&Secret API key:", "sk1_...", true}}};
+constexpr std::array<F, 2> DNSimpleFields{{{"account", "&Account ID:", "the number in the account's address"},
+                                           {"token", "API &token:", "", true}}};
 
 // clang-format off
 const DnsProviderInfo Providers[] = {
@@ -78,6 +80,8 @@ const DnsProviderInfo Providers[] = {
      "https://cloud.linode.com/profile/tokens", Token, true, 0, makeLinode},
     {"vultr", "Vultr", "https://api.vultr.com/v2", "https://www.vultr.com/api/#tag/dns",
      "https://my.vultr.com/settings/#settingsapi", Token, true, 0, makeVultr},
+    {"dnsimple", "DNSimple", "https://api.dnsimple.com/v2", "https://developer.dnsimple.com/v2/zones/records/",
+     "https://dnsimple.com/user", DNSimpleFields, true, 0, makeDNSimple},
 };
 // clang-format on
 #undef DYNAMIC_DNS

@@ -36,3 +36,4 @@ std::unique_ptr<DnsProvider> makePorkbun();
 std::unique_ptr<DnsProvider> makeDigitalOcean();
 std::unique_ptr<DnsProvider> makeLinode();
 std::unique_ptr<DnsProvider> makeVultr();
+std::unique_ptr<DnsProvider> makeDNSimple();

@@ -52,6 +52,7 @@ const Provider Providers[] = {
     {"digitalocean", "/v2", "{}", "test-token", "test-token"},
     {"linode", "/v4", "{}", "test-token", "test-token"},
     {"vultr", "/v2", "{}", "test-token", "test-token"},
+    {"dnsimple", "/v2", R"({"account":"1010"})", "test-token", "test-token"},
 };
 
 struct Peer
