@@ -82,6 +82,8 @@ const DnsProviderInfo Providers[] = {
      "https://my.vultr.com/settings/#settingsapi", Token, true, 0, makeVultr},
     {"dnsimple", "DNSimple", "https://api.dnsimple.com/v2", "https://developer.dnsimple.com/v2/zones/records/",
      "https://dnsimple.com/user", DNSimpleFields, true, 0, makeDNSimple},
+    {"hetzner", "Hetzner DNS Console", "https://dns.hetzner.com/api/v1", "https://dns.hetzner.com/api-docs",
+     "https://dns.hetzner.com/settings/api-token", Token, true, 0, makeHetzner},
 };
 // clang-format on
 #undef DYNAMIC_DNS

@@ -37,3 +37,4 @@ std::unique_ptr<DnsProvider> makeDigitalOcean();
 std::unique_ptr<DnsProvider> makeLinode();
 std::unique_ptr<DnsProvider> makeVultr();
 std::unique_ptr<DnsProvider> makeDNSimple();
+std::unique_ptr<DnsProvider> makeHetzner();

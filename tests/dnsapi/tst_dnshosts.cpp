@@ -53,6 +53,7 @@ const Provider Providers[] = {
     {"linode", "/v4", "{}", "test-token", "test-token"},
     {"vultr", "/v2", "{}", "test-token", "test-token"},
     {"dnsimple", "/v2", R"({"account":"1010"})", "test-token", "test-token"},
+    {"hetzner", "/api/v1", "{}", "test-token", "test-token"},
 };
 
 struct Peer
