@@ -84,6 +84,9 @@ const DnsProviderInfo Providers[] = {
      "https://dnsimple.com/user", DNSimpleFields, true, 0, makeDNSimple},
     {"hetzner", "Hetzner DNS Console", "https://dns.hetzner.com/api/v1", "https://dns.hetzner.com/api-docs",
      "https://dns.hetzner.com/settings/api-token", Token, true, 0, makeHetzner},
+    {"hetzner-cloud", "Hetzner Cloud DNS", "https://api.hetzner.cloud/v1",
+     "https://docs.hetzner.cloud/reference/cloud#zone-rrsets",
+     "https://console.hetzner.cloud/projects", Token, true, 0, makeHetznerCloud},
 };
 // clang-format on
 #undef DYNAMIC_DNS

@@ -38,3 +38,4 @@ std::unique_ptr<DnsProvider> makeLinode();
 std::unique_ptr<DnsProvider> makeVultr();
 std::unique_ptr<DnsProvider> makeDNSimple();
 std::unique_ptr<DnsProvider> makeHetzner();
+std::unique_ptr<DnsProvider> makeHetznerCloud();

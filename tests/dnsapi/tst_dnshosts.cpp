@@ -54,6 +54,7 @@ const Provider Providers[] = {
     {"vultr", "/v2", "{}", "test-token", "test-token"},
     {"dnsimple", "/v2", R"({"account":"1010"})", "test-token", "test-token"},
     {"hetzner", "/api/v1", "{}", "test-token", "test-token"},
+    {"hetzner-cloud", "/v1", "{}", "test-token", "test-token"},
 };
 
 struct Peer
