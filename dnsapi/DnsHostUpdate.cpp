@@ -190,7 +190,9 @@ void DnsHostUpdate::answered(const HttpExchange::Result& result)
     const bool missing = m_state == State::Reading && result.status == 404 && m_provider.missingIs404();
     if (!success && !missing) {
         m_retryAfter = result.retryAfter;
-        return fail(failure(result));
+        ReadResult failed = failure(result);
+        failed.category = m_provider.category(reply, failed.category);
+        return fail(failed);
     }
     ReadResult read;
     switch (m_state) {

@@ -160,4 +160,11 @@ public:
     /// What a failed answer (any status but 2xx) says of itself, for the status line; by default the first of the
     /// JSON fields message, error, detail, errors[0].message, errors[0].detail that holds a text.
     virtual QString errorText(const ApiReply& reply) const;
+    /// What kind of failure a failed answer is, where the host says it otherwise than by the usual status (a refused
+    /// key answered with 400); by default @p usual, what the engine made of the status.
+    virtual NotificationResult::Category category(const ApiReply& reply, NotificationResult::Category usual) const
+    {
+        (void)reply;
+        return usual;
+    }
 };

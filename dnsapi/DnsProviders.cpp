@@ -24,6 +24,10 @@ constexpr std::array<F, 2> ClouDnsAuth{{{"authId", "Auth &ID:", "the API user's 
 constexpr std::array<F, 3> NetcupKeys{{{"customer", "&Customer number:"},
                                        {"apikey", "API &key:", "", true},
                                        {"apipassword", "API &password:", "", true}}};
+constexpr std::array<F, 2> PorkbunKeys{{{"apikey", "API &key:", "pk1_...", true},
+                                        {"secretapikey", "&Secret API key:", "sk1_...", true}}};
+constexpr std::array<F, 2> DNSimpleFields{{{"account", "&Account ID:", "the number in the account's address"},
+                                           {"token", "API &token:", "", true}}};
 
 // clang-format off
 const DnsProviderInfo Providers[] = {
@@ -66,6 +70,23 @@ const DnsProviderInfo Providers[] = {
     {"netcup", "netcup", "https://ccp.netcup.net/run/webservice/servers/endpoint.php?JSON",
      "https://ccp.netcup.net/run/webservice/servers/endpoint.php", "https://www.customercontrolpanel.de/",
      NetcupKeys, true, 0, makeNetcup},
+    {"porkbun", "Porkbun", "https://api.porkbun.com/api/json/v3", "https://porkbun.com/api/json/v3/documentation",
+     "https://porkbun.com/account/api", PorkbunKeys, true, 0, makePorkbun},
+    {"digitalocean", "DigitalOcean", "https://api.digitalocean.com/v2",
+     "https://docs.digitalocean.com/reference/api/digitalocean/#tag/Domain-Records",
+     "https://cloud.digitalocean.com/account/api/tokens", Token, true, 0, makeDigitalOcean},
+    {"linode", "Linode", "https://api.linode.com/v4",
+     "https://techdocs.akamai.com/linode-api/reference/get-domain-records",
+     "https://cloud.linode.com/profile/tokens", Token, true, 0, makeLinode},
+    {"vultr", "Vultr", "https://api.vultr.com/v2", "https://www.vultr.com/api/#tag/dns",
+     "https://my.vultr.com/settings/#settingsapi", Token, true, 0, makeVultr},
+    {"dnsimple", "DNSimple", "https://api.dnsimple.com/v2", "https://developer.dnsimple.com/v2/zones/records/",
+     "https://dnsimple.com/user", DNSimpleFields, true, 0, makeDNSimple},
+    {"hetzner", "Hetzner DNS Console", "https://dns.hetzner.com/api/v1", "https://dns.hetzner.com/api-docs",
+     "https://dns.hetzner.com/settings/api-token", Token, true, 0, makeHetzner},
+    {"hetzner-cloud", "Hetzner Cloud DNS", "https://api.hetzner.cloud/v1",
+     "https://docs.hetzner.cloud/reference/cloud#zone-rrsets",
+     "https://console.hetzner.cloud/projects", Token, true, 0, makeHetznerCloud},
 };
 // clang-format on
 #undef DYNAMIC_DNS

@@ -15,6 +15,13 @@ inline QByteArray json(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+/// Whether @p record is of @p target's name and type: an API that lists a whole zone keeps only those, so that a
+/// large zone cannot crowd them out of the records the engine reads.
+inline bool isOf(const DnsRecord& record, const DnsTarget& target)
+{
+    return record.name == target.name && record.type.compare(target.type, Qt::CaseInsensitive) == 0;
+}
+
 std::unique_ptr<DnsProvider> makeCloudflare();
 /// The dynamic-DNS service @p id, one of the presets in DynamicDns.cpp; nullptr for another id.
 std::unique_ptr<DnsProvider> makeDynamicDns(std::string_view id);
@@ -25,3 +32,10 @@ std::unique_ptr<DnsProvider> makeDesec();
 std::unique_ptr<DnsProvider> makeDynu();
 std::unique_ptr<DnsProvider> makeClouDns();
 std::unique_ptr<DnsProvider> makeNetcup();
+std::unique_ptr<DnsProvider> makePorkbun();
+std::unique_ptr<DnsProvider> makeDigitalOcean();
+std::unique_ptr<DnsProvider> makeLinode();
+std::unique_ptr<DnsProvider> makeVultr();
+std::unique_ptr<DnsProvider> makeDNSimple();
+std::unique_ptr<DnsProvider> makeHetzner();
+std::unique_ptr<DnsProvider> makeHetznerCloud();

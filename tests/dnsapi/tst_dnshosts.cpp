@@ -47,6 +47,14 @@ const Provider Providers[] = {
     {"netcup", "/run/webservice/servers/endpoint.php?JSON", R"({"customer":"12345"})",
      R"({"apikey":"test-key","apipassword":"test-password"})", "12345:test-key:test-password", true,
      R"({"apikey":"test-key","apipassword":"wrong"})", false},
+    {"porkbun", "/api/json/v3", "{}", R"({"apikey":"pk1_t","secretapikey":"sk1_t"})", "pk1_t:sk1_t", true,
+     R"({"apikey":"pk1_t","secretapikey":"wrong"})"},
+    {"digitalocean", "/v2", "{}", "test-token", "test-token"},
+    {"linode", "/v4", "{}", "test-token", "test-token"},
+    {"vultr", "/v2", "{}", "test-token", "test-token"},
+    {"dnsimple", "/v2", R"({"account":"1010"})", "test-token", "test-token"},
+    {"hetzner", "/api/v1", "{}", "test-token", "test-token"},
+    {"hetzner-cloud", "/v1", "{}", "test-token", "test-token"},
 };
 
 struct Peer
