@@ -9,12 +9,19 @@ using F = DnsProviderField;
 
 // What each provider asks of the user besides the zone and the names; the README lists what was checked of each.
 constexpr std::array<F, 1> Token{{{"token", "API &token:", "", true}}};
+constexpr std::array<F, 3> Route53Fields{{{"accessKeyId", "Access &key ID:", "AKIA..."},
+                                          {"secretAccessKey", "&Secret access key:", "", true},
+                                          {"hostedZoneId", "&Hosted zone ID:", "found by the zone's name when empty",
+                                           false, true}}};
 
 // clang-format off
 const DnsProviderInfo Providers[] = {
     {"cloudflare", "Cloudflare", "https://api.cloudflare.com/client/v4",
      "https://developers.cloudflare.com/api/resources/dns/subresources/records/",
      "https://dash.cloudflare.com/profile/api-tokens", Token, true, 0, makeCloudflare},
+    {"route53", "Amazon Route 53", "https://route53.amazonaws.com",
+     "https://docs.aws.amazon.com/Route53/latest/APIReference/API_ChangeResourceRecordSets.html",
+     "https://console.aws.amazon.com/iam/home#/security_credentials", Route53Fields, true, 0, makeRoute53},
 };
 // clang-format on
 } // namespace

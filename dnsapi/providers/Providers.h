@@ -15,3 +15,4 @@ inline QByteArray json(const QJsonObject& object)
 }
 
 std::unique_ptr<DnsProvider> makeCloudflare();
+std::unique_ptr<DnsProvider> makeRoute53();
