@@ -14,6 +14,10 @@ constexpr std::array<F, 3> Route53Fields{{{"accessKeyId", "Access &key ID:", "AK
                                           {"hostedZoneId", "&Hosted zone ID:", "found by the zone's name when empty",
                                            false, true}}};
 
+constexpr std::array<F, 3> OvhFields{{{"applicationKey", "&Application key:", ""},
+                                      {"applicationSecret", "Application &secret:", "", true},
+                                      {"consumerKey", "&Consumer key:", "", true}}};
+
 // clang-format off
 const DnsProviderInfo Providers[] = {
     {"cloudflare", "Cloudflare", "https://api.cloudflare.com/client/v4",
@@ -22,6 +26,8 @@ const DnsProviderInfo Providers[] = {
     {"route53", "Amazon Route 53", "https://route53.amazonaws.com",
      "https://docs.aws.amazon.com/Route53/latest/APIReference/API_ChangeResourceRecordSets.html",
      "https://console.aws.amazon.com/iam/home#/security_credentials", Route53Fields, true, 0, makeRoute53},
+    {"ovh", "OVHcloud", "https://eu.api.ovh.com/1.0", "https://eu.api.ovh.com/console/?section=%2Fdomain",
+     "https://eu.api.ovh.com/createToken/", OvhFields, true, 0, makeOvh},
 };
 // clang-format on
 } // namespace

@@ -16,3 +16,4 @@ inline QByteArray json(const QJsonObject& object)
 
 std::unique_ptr<DnsProvider> makeCloudflare();
 std::unique_ptr<DnsProvider> makeRoute53();
+std::unique_ptr<DnsProvider> makeOvh();
