@@ -18,6 +18,14 @@ constexpr std::array<F, 3> OvhFields{{{"applicationKey", "&Application key:", ""
                                       {"applicationSecret", "Application &secret:", "", true},
                                       {"consumerKey", "&Consumer key:", "", true}}};
 
+constexpr std::array<F, 6> AzureFields{{{"tenantId", "&Tenant ID:", ""},
+                                        {"clientId", "&Client ID:", "the app registration's"},
+                                        {"clientSecret", "Client &secret:", "", true},
+                                        {"subscriptionId", "Su&bscription ID:", ""},
+                                        {"resourceGroup", "&Resource group:", ""},
+                                        {"authority", "Sign-in &address:", "https://login.microsoftonline.com",
+                                         false, true}}};
+
 // clang-format off
 const DnsProviderInfo Providers[] = {
     {"cloudflare", "Cloudflare", "https://api.cloudflare.com/client/v4",
@@ -28,6 +36,10 @@ const DnsProviderInfo Providers[] = {
      "https://console.aws.amazon.com/iam/home#/security_credentials", Route53Fields, true, 0, makeRoute53},
     {"ovh", "OVHcloud", "https://eu.api.ovh.com/1.0", "https://eu.api.ovh.com/console/?section=%2Fdomain",
      "https://eu.api.ovh.com/createToken/", OvhFields, true, 0, makeOvh},
+    {"azure", "Azure DNS", "https://management.azure.com",
+     "https://learn.microsoft.com/en-us/rest/api/dns/record-sets",
+     "https://portal.azure.com/#view/Microsoft_AAD_RegisteredApps/ApplicationsListBlade", AzureFields, true, 0,
+     makeAzure},
 };
 // clang-format on
 } // namespace

@@ -14,6 +14,16 @@ inline QByteArray json(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+/// @p fields as the body of a form (application/x-www-form-urlencoded), each value encoded.
+inline QByteArray form(std::initializer_list<std::pair<const char*, QString>> fields)
+{
+    QByteArrayList parts;
+    for (const auto& [name, value] : fields)
+        parts << QByteArray(name) + '=' + QUrl::toPercentEncoding(value);
+    return parts.join('&');
+}
+
 std::unique_ptr<DnsProvider> makeCloudflare();
 std::unique_ptr<DnsProvider> makeRoute53();
 std::unique_ptr<DnsProvider> makeOvh();
+std::unique_ptr<DnsProvider> makeAzure();
