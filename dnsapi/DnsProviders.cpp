@@ -26,6 +26,10 @@ constexpr std::array<F, 6> AzureFields{{{"tenantId", "&Tenant ID:", ""},
                                         {"authority", "Sign-in &address:", "https://login.microsoftonline.com",
                                          false, true}}};
 
+constexpr std::array<F, 3> GoogleFields{{{"projectId", "&Project ID:", ""},
+                                         {"managedZone", "&Managed zone:", "the zone's name in Cloud DNS"},
+                                         {"key", "Service-account &key (JSON):", "", true}}};
+
 // clang-format off
 const DnsProviderInfo Providers[] = {
     {"cloudflare", "Cloudflare", "https://api.cloudflare.com/client/v4",
@@ -40,6 +44,9 @@ const DnsProviderInfo Providers[] = {
      "https://learn.microsoft.com/en-us/rest/api/dns/record-sets",
      "https://portal.azure.com/#view/Microsoft_AAD_RegisteredApps/ApplicationsListBlade", AzureFields, true, 0,
      makeAzure},
+    {"google", "Google Cloud DNS", "https://dns.googleapis.com/dns/v1",
+     "https://cloud.google.com/dns/docs/reference/rest/v1/resourceRecordSets",
+     "https://console.cloud.google.com/iam-admin/serviceaccounts", GoogleFields, true, 0, makeGoogleCloudDns},
 };
 // clang-format on
 } // namespace

@@ -6,7 +6,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <QUrl>
+
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 /// @p object as the compact JSON a request body carries.
 inline QByteArray json(const QJsonObject& object)
@@ -27,3 +31,4 @@ std::unique_ptr<DnsProvider> makeCloudflare();
 std::unique_ptr<DnsProvider> makeRoute53();
 std::unique_ptr<DnsProvider> makeOvh();
 std::unique_ptr<DnsProvider> makeAzure();
+std::unique_ptr<DnsProvider> makeGoogleCloudDns();

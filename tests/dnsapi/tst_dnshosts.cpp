@@ -7,6 +7,9 @@
 #include "notify/NotificationService.h"
 #include "platform/ProcessLauncher.h"
 
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QtTest>
@@ -18,8 +21,8 @@ struct Provider
     const char* id;
     const char* apiPath;  // after the peer's address
     const char* fields;   // the entry's fields, as JSON; "{peer}" stands for the peer's address
-    const char* secret;   // as the entry stores it
-    const char* peerSecret; // what the peer takes
+    const char* secret;   // as the entry stores it; "{peer}" as in fields, "{key}" a PEM RSA key made for the run
+    const char* peerSecret; // what the peer takes; "{key}" the same key
     bool reads = true;    // false: a service that only takes updates
     bool retryAfter = true; // false: its "too many requests" is not a 429 and names no time to wait
 };
@@ -32,7 +35,27 @@ const Provider Providers[] = {
     {"azure", "", R"({"tenantId": "72f988bf-86f1-41af-91ab-2d7cd011db47", "clientId": "04b07795-8ddb-461a-bbee-02f9e1bf7b46",
         "subscriptionId": "00000000-1111-2222-3333-444444444444", "resourceGroup": "dns-rg", "authority": "{peer}"})",
      "test-client-secret", "test-client-secret"},
+    {"google", "/dns/v1", R"({"projectId": "vistrel-test", "managedZone": "example-com"})",
+     R"({"type": "service_account", "client_email": "test-dns@vistrel-test.iam.gserviceaccount.com",
+         "private_key": "{key}", "token_uri": "{peer}/token"})", "{key}"},
 };
+
+/// An RSA key for the run (PKCS #8 PEM), made once, for the providers that sign with one.
+QByteArray testKey()
+{
+    static const QByteArray pem = [] {
+        EVP_PKEY* key = EVP_RSA_gen(2048);
+        BIO* bio = BIO_new(BIO_s_mem());
+        PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
+        char* data = nullptr;
+        const long size = BIO_get_mem_data(bio, &data);
+        const QByteArray text(data, qsizetype(size));
+        BIO_free(bio);
+        EVP_PKEY_free(key);
+        return text;
+    }();
+    return pem;
+}
 
 struct Peer
 {
@@ -85,7 +108,10 @@ private:
                                 {u"fields"_qs, QJsonDocument::fromJson(fields).object()},
                                 {u"api"_qs, address + QString::fromLatin1(provider.apiPath)}};
         QVERIFY(host.settings().write(DnsHostEntries::entryKey(entry), QJsonDocument(value).toJson()).ok);
-        QVERIFY(host.settings().write(DnsHostEntries::secretKey(entry), secret).ok);
+        QByteArray stored = secret.toUtf8().replace("{peer}", address.toUtf8());
+        if (stored.contains("{key}")) // within the key file's JSON
+            stored.replace("{key}", testKey().replace('\n', "\\n"));
+        QVERIFY(host.settings().write(DnsHostEntries::secretKey(entry), QString::fromUtf8(stored)).ok);
     }
     /// What the entry's Test Now (or, with @p preview, its preview) ends with.
     static NotificationResult run(TestNotificationHost& host, int entry = 1, bool preview = false)
@@ -131,7 +157,7 @@ void TestDnsHosts::eachProviderKeepsItsRecords()
         records << "A:home.example.com:203.0.113.7";
     else if (scenario == QLatin1String("two records"))
         records << "A:home.example.com:192.0.2.1" << "A:home.example.com:192.0.2.2";
-    QStringList args{"--provider", p.id, "--secret", p.peerSecret};
+    QStringList args{"--provider", p.id, "--secret", QString::fromUtf8(QByteArray(p.peerSecret).replace("{key}", testKey()))};
     for (const QString& record : records)
         args << "--record" << record;
     if (scenario == QLatin1String("429"))
