@@ -81,6 +81,8 @@ public:
         for (const QJsonValue& value : answer.value(u"rrsets").toArray()) {
             const QJsonObject set = value.toObject();
             for (const QJsonValue& data : set.value(u"rrdatas").toArray()) {
+                if (records.size() >= ApiText::MaxRecords)
+                    break;
                 records.append({{}, ApiText::name(ApiText::shown(set.value(u"name"))), ApiText::shown(set.value(u"type")),
                                 ApiText::shown(data), set.value(u"ttl").toInt(), {}});
             }

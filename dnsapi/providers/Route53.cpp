@@ -87,8 +87,11 @@ public:
             const QString type = ApiText::xmlElement(set, "Type");
             const int ttl = ApiText::xmlElement(set, "TTL").toInt();
             // One record per value: a set of two addresses is two records to the engine.
-            for (const QByteArray& value : elements(set, "Value"))
+            for (const QByteArray& value : elements(set, "Value")) {
+                if (records.size() >= ApiText::MaxRecords)
+                    break;
                 records.append({{}, name, type, ApiText::xmlElement("<v>" + value + "</v>", "v"), ttl, {}});
+            }
         }
         // Only more sets of the same name and type (with routing policies) are worth another page.
         if (ApiText::xmlElement(reply.body, "IsTruncated") == QLatin1String("true") &&
