@@ -78,6 +78,7 @@ bench: build
 	/usr/bin/python3 bench/headless.py --binary $(BUILD)/tarnwick-ip-vistrel
 	/usr/bin/python3 bench/notice_kinds.py --binary $(BUILD)/tarnwick-ip-vistrel-headless
 	/usr/bin/python3 bench/notice_kinds.py --binary $(BUILD)/tarnwick-ip-vistrel-headless --mail-delay 0.01
+	/usr/bin/python3 bench/dns_hosts.py --binary $(BUILD)/tarnwick-ip-vistrel-headless
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz $(WINDOWS_BUILD)

@@ -182,8 +182,8 @@ KindTabDescription dnsUpdate()
         {.widget = W::Number, .key = Key::DnsUpdatePort, .objectName = "spnDnsPort", .label = "Por&t:"},
         {.widget = W::Text, .key = Key::DnsUpdateZone, .objectName = "txtDnsZone", .label = "&Zone:",
          .hint = "example.org"},
-        {.widget = W::Text, .key = Key::DnsUpdateName, .objectName = "txtDnsName", .label = "&Name:",
-         .hint = "home.example.org (the zone when empty)"},
+        {.widget = W::Text, .key = Key::DnsUpdateName, .objectName = "txtDnsName", .label = "&Names:",
+         .hint = "home.example.org, www (the zone when empty)"},
         {.widget = W::Number, .key = Key::DnsUpdateTtl, .objectName = "spnDnsTtl", .label = "TT&L:",
          .suffix = " s"},
         {.widget = W::Text, .key = Key::DnsUpdateKeyName, .objectName = "txtDnsKeyName", .label = "&Key name:"},
@@ -192,28 +192,6 @@ KindTabDescription dnsUpdate()
         {.widget = W::Text, .key = Key::DnsUpdateKeySecret, .objectName = "txtDnsSecret", .label = "Key se&cret:",
          .hint = "base64, as in the server's key", .secretName = "key secret"},
     }, .kind = Notifiers::Kind::DnsUpdate, .testName = "cmdDnsTest", .resultName = "lblDnsResult",
-       .testingText = "Updating..."};
-}
-
-KindTabDescription dnsApi()
-{
-    return {.tabText = "DNS &API", .objectName = "fraDnsApi", .title = "DNS API",
-            .intro = "When an address changes, point a name's A record (and its AAAA record when there is a public "
-                       "IPv6 address) at it through Cloudflare's DNS API. A record is changed only when it holds "
-                       "another address; one that does not exist is created. The token needs the permissions \"Zone "
-                       "- DNS - Edit\" and \"Zone - Zone - Read\" for the zone.", .fields = {
-        {.widget = W::Flag, .key = Key::CloudflareNotify, .objectName = "chkDnsApiNotify",
-         .label = "&Update on change"},
-        {.widget = W::Text, .key = Key::DnsApiZone, .objectName = "txtDnsApiZone", .label = "&Zone:",
-         .hint = "example.com"},
-        {.widget = W::Text, .key = Key::DnsApiRecord, .objectName = "txtDnsApiRecord", .label = "Record &name:",
-         .hint = "home.example.com"},
-        {.widget = W::Text, .key = Key::DnsApiToken, .objectName = "txtDnsApiToken", .label = "API &token:",
-         .secretName = "API token"},
-        {.widget = W::Number, .key = Key::DnsApiTtl, .objectName = "spnDnsApiTtl", .label = "TT&L of a new record:",
-         .hint = "automatic", .suffix = " s"},
-        {.widget = W::Text, .key = Key::DnsApiBaseUrl, .objectName = "txtDnsApiBaseUrl", .label = "API addres&s:"},
-    }, .kind = Notifiers::Kind::DnsHosts, .testName = "cmdDnsApiTest", .resultName = "lblDnsApiResult",
        .testingText = "Updating..."};
 }
 // clang-format on
@@ -226,5 +204,5 @@ QList<KindTabDescription> firstNotifierTabs()
 
 QList<KindTabDescription> notifierTabs()
 {
-    return {mqtt(), dnsUpdate(), dnsApi()};
+    return {mqtt(), dnsUpdate()};
 }

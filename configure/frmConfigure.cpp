@@ -1,6 +1,7 @@
 #include "configure/frmConfigure.h"
 
 #include "configure/AddressSourcesPane.h"
+#include "configure/DnsHostsPane.h"
 #include "configure/KindTab.h"
 #include "configure/NotifierTabs.h"
 #include "core/SettingsKeys.h"
@@ -47,6 +48,7 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     addTabs(firstNotifierTabs());
     tabs->addTab(scrolling(new AddressSourcesPane(host.settings())), QStringLiteral("Address S&ources"));
     addTabs(notifierTabs());
+    tabs->addTab(scrolling(new DnsHostsPane(host, notifiers, m_edits)), QStringLiteral("DNS &Hosts"));
     txtStatus = named(new QLineEdit, "txtStatus");
     txtStatus->setReadOnly(true);
     txtStatus->setAccessibleName(QStringLiteral("Status"));

@@ -1,5 +1,6 @@
 #include "dnsapi/ApiText.h"
 
+#include "notify/DnsNames.h"
 #include "platform/OutsideText.h"
 
 namespace ApiText {
@@ -40,13 +41,7 @@ QString name(QString name)
 
 QString absolute(const QString& relative, const QString& zone)
 {
-    const QString own = name(relative);
-    const QString apex = name(zone);
-    if (own == QLatin1String("@") || own.isEmpty())
-        return apex;
-    if (apex.isEmpty() || own == apex || own.endsWith(u'.' + apex))
-        return own;
-    return own + u'.' + apex;
+    return DnsNames::absolute(relative, zone);
 }
 
 QString relative(const QString& name, const QString& zone)

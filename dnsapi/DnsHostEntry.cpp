@@ -16,57 +16,6 @@ QString text(const QJsonObject& object, const char* name)
     return object.value(QLatin1String(name)).toString().left(MaxTextChars).trimmed();
 }
 
-std::optional<DnsHostName> nameFromJson(const QJsonValue& value, QString* error)
-{
-    const QJsonObject object = value.toObject();
-    DnsHostName name;
-    name.name = text(object, "name");
-    if (name.name.isEmpty()) {
-        *error = QStringLiteral("a name of it is empty");
-        return std::nullopt;
-    }
-    name.ipv4 = object.value(QLatin1String("ipv4")).toBool(true);
-    name.ipv6 = object.value(QLatin1String("ipv6")).toBool(true);
-    const int ttl = object.value(QLatin1String("ttl")).toInt(0);
-    name.ttl = ttl >= 0 && ttl <= 604800 ? ttl : 0;
-    name.flags = object.value(QLatin1String("flags")).toObject();
-    return name;
-}
-
-QJsonArray namesToJson(const QList<DnsHostName>& names)
-{
-    QJsonArray array;
-    for (const DnsHostName& name : names) {
-        QJsonObject object{{QStringLiteral("name"), name.name}};
-        if (!name.ipv4)
-            object.insert(QStringLiteral("ipv4"), false);
-        if (!name.ipv6)
-            object.insert(QStringLiteral("ipv6"), false);
-        if (name.ttl > 0)
-            object.insert(QStringLiteral("ttl"), name.ttl);
-        if (!name.flags.isEmpty())
-            object.insert(QStringLiteral("flags"), name.flags);
-        array.append(object);
-    }
-    return array;
-}
-
-std::optional<QList<DnsHostName>> namesFromJson(const QJsonArray& array, QString* error)
-{
-    if (array.size() > DnsHostEntries::MaxNames) {
-        *error = QStringLiteral("it has more than %1 names").arg(DnsHostEntries::MaxNames);
-        return std::nullopt;
-    }
-    QList<DnsHostName> names;
-    for (const QJsonValue& value : array) {
-        std::optional<DnsHostName> name = nameFromJson(value, error);
-        if (!name)
-            return std::nullopt;
-        names.append(std::move(*name));
-    }
-    return names;
-}
-
 /// Entry 0, from the keys of old.
 std::optional<DnsHostEntry> loadOld(const Settings& settings, QString* error)
 {
@@ -77,13 +26,9 @@ std::optional<DnsHostEntry> loadOld(const Settings& settings, QString* error)
     entry.api = settings.read(Key::DnsApiBaseUrl).trimmed();
     const QString names = settings.read(Key::DnsApiNames).trimmed();
     if (!names.isEmpty()) {
-        const QJsonDocument document = QJsonDocument::fromJson(names.left(MaxEntryBytes).toUtf8());
-        std::optional<QList<DnsHostName>> list = namesFromJson(document.array(), error);
-        if (!document.isArray() || !list) {
-            if (error->isEmpty())
-                *error = QStringLiteral("dnsApiNames is no list of names");
+        std::optional<QList<DnsHostName>> list = DnsNames::parse(names, error);
+        if (!list)
             return std::nullopt;
-        }
         entry.names = *list;
     } else if (const QString record = settings.read(Key::DnsApiRecord).trimmed(); !record.isEmpty()) {
         entry.names.append({record, true, true, settings.readInt(Key::DnsApiTtl), {}});
@@ -119,7 +64,7 @@ QString keyringKey(int entry)
 QJsonObject toJson(const DnsHostEntry& entry)
 {
     QJsonObject object{{QStringLiteral("provider"), entry.provider}, {QStringLiteral("on"), entry.on},
-                       {QStringLiteral("zone"), entry.zone}, {QStringLiteral("names"), namesToJson(entry.names)}};
+                       {QStringLiteral("zone"), entry.zone}, {QStringLiteral("names"), DnsNames::toJson(entry.names)}};
     if (!entry.label.isEmpty())
         object.insert(QStringLiteral("label"), entry.label);
     if (!entry.api.isEmpty())
@@ -151,7 +96,7 @@ std::optional<DnsHostEntry> fromJson(const QJsonObject& object, QString* error)
         if (field.value().isString())
             entry.fields.insert(field.key().left(40), field.value().toString().left(MaxTextChars).trimmed());
     }
-    std::optional<QList<DnsHostName>> names = namesFromJson(object.value(QLatin1String("names")).toArray(), error);
+    std::optional<QList<DnsHostName>> names = DnsNames::fromJson(object.value(QLatin1String("names")).toArray(), error);
     if (!names)
         return std::nullopt;
     entry.names = *names;
@@ -194,7 +139,7 @@ bool save(Settings& settings, int entry, const DnsHostEntry& value, QString* err
             {Key::DnsApiBaseUrl, value.api.isEmpty() ? QString::fromLatin1(keyInfo(Key::DnsApiBaseUrl).defaultText)
                                                      : value.api},
             {Key::DnsApiNames, plain ? QString()
-                                     : QString::fromUtf8(QJsonDocument(namesToJson(value.names))
+                                     : QString::fromUtf8(QJsonDocument(DnsNames::toJson(value.names))
                                                              .toJson(QJsonDocument::Compact))},
         });
     } else {

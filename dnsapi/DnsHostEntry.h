@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/SettingsKeys.h"
+#include "notify/DnsNames.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -10,18 +11,6 @@
 #include <optional>
 
 class Settings;
-
-/// One name an entry keeps pointing at the addresses.
-struct DnsHostName
-{
-    QString name;      ///< as the user wrote it: "home", "home.example.com" or "@" (the zone itself)
-    bool ipv4 = true;  ///< its A record follows the external IPv4 address
-    bool ipv6 = true;  ///< its AAAA record follows the public IPv6 address, where there is one
-    int ttl = 0;       ///< of a record created; 0: the host's default
-    QJsonObject flags; ///< the provider's own ("proxied": false ...), sent as they are
-
-    bool operator==(const DnsHostName&) const = default;
-};
 
 /// One DNS-host entry: a provider, where the names are, the names, the switch. Its secret is kept apart (the keyring,
 /// or the settings file where there is none).
@@ -45,7 +34,7 @@ struct DnsHostEntry
 namespace DnsHostEntries {
 constexpr int First = 0;
 constexpr int Last = 8;
-constexpr int MaxNames = 20; ///< of one entry
+constexpr int MaxNames = DnsNames::MaxNames; ///< of one entry
 
 Key entryKey(int entry); ///< for entries 1 to 8
 Key secretKey(int entry);

@@ -29,6 +29,7 @@ DnsHostUpdate::DnsHostUpdate(QNetworkAccessManager& manager, const DnsProvider& 
     : QObject(parent), m_manager(manager), m_provider(provider), m_session(std::move(session)),
       m_targets(std::move(targets)), m_outcomes(m_targets.size()), m_options(std::move(options))
 {
+    m_session.targets = m_targets;
     for (const QString& secret : std::as_const(m_session.secrets))
         m_mask.add(secret);
 }
@@ -152,8 +153,7 @@ void DnsHostUpdate::send(ApiRequest request)
     const QUrl url = requestUrl(m_session, request);
     const qint64 left = m_options.timeoutMs - m_clock.elapsed();
     if (left <= 0)
-        return fail(ReadResult::fail(
-            QStringLiteral("timed out: it did not end within %1 seconds").arg(m_options.timeoutMs / 1000.0)));
+        return fail(ReadResult::fail(timedOutText()));
     QNetworkRequest network = freshRequest(url, m_options.userAgent);
     network.setRawHeader("Accept", "application/json");
     for (const auto& [name, value] : std::as_const(request.headers))
@@ -184,7 +184,7 @@ void DnsHostUpdate::answered(const HttpExchange::Result& result)
     if (result.cut)
         return fail(ReadResult::fail(QStringLiteral("the answer was larger than 1 MiB and was not read")));
     if (!result.answered)
-        return fail(ReadResult::fail(result.failure));
+        return fail(ReadResult::fail(result.timedOut ? timedOutText() : result.failure));
     const ApiReply reply{result.status, result.body};
     const bool success = result.status >= 200 && result.status <= 299;
     const bool missing = m_state == State::Reading && result.status == 404 && m_provider.missingIs404();
@@ -337,6 +337,11 @@ void DnsHostUpdate::end(NotificationResult result)
     m_session.token.clear();
     if (Done done = std::exchange(m_done, {}))
         done(result);
+}
+
+QString DnsHostUpdate::timedOutText() const
+{
+    return QStringLiteral("timed out: it did not end within %1 seconds").arg(m_options.timeoutMs / 1000.0);
 }
 
 QString DnsHostUpdate::shown(QString text) const

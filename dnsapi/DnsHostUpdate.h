@@ -91,6 +91,7 @@ private:
     /// What became of the targets so far, grouped by name.
     QString report() const;
     QString shown(QString text) const;
+    QString timedOutText() const;
 
     QNetworkAccessManager& m_manager;
     const DnsProvider& m_provider;

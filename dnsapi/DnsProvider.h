@@ -89,6 +89,7 @@ struct DnsSession
     QString zoneId;                  ///< what findZone() learnt
     QString token;                   ///< a session or access token that login() got
     QHash<QString, QString> state;   ///< anything else a provider keeps between its steps
+    QList<DnsTarget> targets;        ///< every record the update asks for, in their order
     QDateTime now;                   ///< when the update began (UTC); signatures use it
     qint64 clockSkewSeconds = 0;     ///< the server's clock minus ours, where login() asked it
 

@@ -37,30 +37,50 @@ void DnsUpdateNotifier::setState(State state)
     m_state = state;
 }
 
-QList<RecordSet> DnsUpdateNotifier::wanted(const NoticeAddresses& addresses)
+QList<RecordSet> DnsUpdateNotifier::wanted(const NoticeAddresses& addresses, const DnsHostName& name)
 {
     QList<RecordSet> sets;
     const QHostAddress v4(addresses.external);
-    if (v4.protocol() == QAbstractSocket::IPv4Protocol)
+    if (name.ipv4 && v4.protocol() == QAbstractSocket::IPv4Protocol)
         sets.append({DnsMessages::TypeA, {v4.toString()}});
     const QHostAddress v6(addresses.external6);
-    if (v6.protocol() == QAbstractSocket::IPv6Protocol)
+    if (name.ipv6 && v6.protocol() == QAbstractSocket::IPv6Protocol)
         sets.append({DnsMessages::TypeAaaa, {v6.toString()}});
     return sets;
+}
+
+QList<DnsHostName> DnsUpdateNotifier::names(QString* error) const
+{
+    const Settings& settings = m_host.settings();
+    const QString zone = settings.read(Key::DnsUpdateZone).trimmed();
+    QList<DnsHostName> names = DnsNames::parse(settings.read(Key::DnsUpdateName), error).value_or(QList<DnsHostName>{});
+    if (names.isEmpty() && error->isEmpty()) {
+        DnsHostName own; // the zone's own name
+        own.name = zone;
+        names.append(own);
+    }
+    for (DnsHostName& name : names)
+        name.name = DnsNames::absolute(name.name, zone);
+    return names;
 }
 
 NoticeSetting DnsUpdateNotifier::setting(const NoticeSend& send) const
 {
     const Settings& settings = m_host.settings();
     const QString zone = settings.read(Key::DnsUpdateZone).trimmed();
-    QString name = settings.read(Key::DnsUpdateName).trimmed();
-    if (name.isEmpty())
-        name = zone;
-    const QStringList addresses = allAddresses(wanted(send.addresses));
-    if (addresses.isEmpty())
+    QString error;
+    QStringList remembered{settings.read(Key::DnsUpdateServer).trimmed(), zone};
+    QStringList shown;
+    for (const DnsHostName& name : names(&error)) {
+        const QStringList addresses = allAddresses(wanted(send.addresses, name));
+        if (addresses.isEmpty())
+            continue;
+        remembered << name.name << addresses.join(u',');
+        shown << QStringLiteral("%1 %2").arg(name.name, addresses.join(QStringLiteral(", ")));
+    }
+    if (shown.isEmpty())
         return {};
-    return {QStringList{settings.read(Key::DnsUpdateServer).trimmed(), zone, name, addresses.join(u',')}.join(u' '),
-            QStringLiteral("%1 %2").arg(name, addresses.join(QStringLiteral(", ")))};
+    return {remembered.join(u' '), shown.join(QLatin1String("; "))};
 }
 
 void DnsUpdateNotifier::send(const NoticeSend& send, Notifiers::Done done)
@@ -77,27 +97,28 @@ void DnsUpdateNotifier::start(const NoticeAddresses& addresses)
     m_key = {settings.read(Key::DnsUpdateKeyName),
              secret ? secret->password() : settings.read(Key::DnsUpdateKeySecret),
              settings.read(Key::DnsUpdateAlgorithm)};
-    m_plan = {settings.read(Key::DnsUpdateZone).trimmed(),
-              settings.read(Key::DnsUpdateName).trimmed(),
-              settings.readInt(Key::DnsUpdateTtl),
-              {},
-              {}};
-    if (m_plan.name.isEmpty())
-        m_plan.name = m_plan.zone; // the zone's own name
+    m_plan.zone = settings.read(Key::DnsUpdateZone).trimmed();
     m_port = quint16(settings.readInt(Key::DnsUpdatePort));
     const QString server = settings.read(Key::DnsUpdateServer).trimmed();
     if (server.isEmpty() || m_plan.zone.isEmpty() || m_key.name.trimmed().isEmpty())
         return fail(QStringLiteral("the server, the zone and the key name are needed"), Category::Configuration);
-    if (QString error;
-        !DnsMessages::checkName(m_plan.zone, m_plan.name, &error) || !DnsMessages::checkKey(m_key, &error))
+    QString error;
+    m_names = names(&error);
+    if (!error.isEmpty())
+        return fail(error, Category::Configuration);
+    for (const DnsHostName& name : std::as_const(m_names)) {
+        if (!DnsMessages::checkName(m_plan.zone, name.name, &error))
+            return fail(error, Category::Configuration);
+    }
+    if (!DnsMessages::checkKey(m_key, &error))
         return fail(error, Category::Configuration);
 
-    m_wanted = wanted(addresses);
-    if (m_wanted.isEmpty())
+    m_addresses = addresses;
+    if (allAddresses(wanted(addresses, {})).isEmpty())
         return fail(QStringLiteral("there is no external address to set"));
 
     setState(State::Resolving);
-    m_host.setStatus(QStringLiteral("DNS update: asking %1 for %2...").arg(server, m_plan.name));
+    m_host.setStatus(QStringLiteral("DNS update: asking %1 for %2...").arg(server, m_names.first().name));
     const QHostAddress literal(server);
     if (!literal.isNull())
         return serverFound(literal);
@@ -112,9 +133,29 @@ void DnsUpdateNotifier::start(const NoticeAddresses& addresses)
 void DnsUpdateNotifier::serverFound(const QHostAddress& server)
 {
     m_server = server;
+    m_current = 0;
+    m_namesDone.clear();
+    beginName();
+}
+
+void DnsUpdateNotifier::beginName()
+{
+    const DnsHostName& name = m_names[m_current];
+    m_plan = {m_plan.zone, name.name, name.ttl > 0 ? name.ttl : m_host.settings().readInt(Key::DnsUpdateTtl), {}, {}};
+    m_wanted = wanted(m_addresses, name);
+    if (m_wanted.isEmpty()) // a name that asks for neither address this one has
+        return nameDone(QStringLiteral("%1: nothing to set").arg(name.name));
     m_reading = 0;
     setState(State::Reading);
     readNext();
+}
+
+void DnsUpdateNotifier::nameDone(const QString& text)
+{
+    m_namesDone << text;
+    if (++m_current < m_names.size())
+        return beginName();
+    succeed(m_namesDone.join(QLatin1String("; ")));
 }
 
 void DnsUpdateNotifier::readNext()
@@ -154,8 +195,8 @@ void DnsUpdateNotifier::recordRead(const DnsAnswer& answer, const QString& failu
     if (++m_reading < m_wanted.size())
         return readNext();
     if (m_plan.after.isEmpty()) {
-        return succeed(QStringLiteral("%1 already holds %2: nothing sent")
-                           .arg(m_plan.name, allAddresses(m_wanted).join(QStringLiteral(", "))));
+        return nameDone(QStringLiteral("%1 already holds %2: nothing sent")
+                            .arg(m_plan.name, allAddresses(m_wanted).join(QStringLiteral(", "))));
     }
     DnsRequest update;
     if (QString error; !DnsMessages::buildUpdate(m_plan, m_key, &update, &error))
@@ -178,7 +219,7 @@ void DnsUpdateNotifier::updateAnswered(const DnsAnswer& answer, const QString& f
         return fail(DnsMessages::rcodeText(answer, m_plan.zone, m_key.name),
                     refused ? NotificationResult::Category::Authentication : NotificationResult::Category::Transient);
     }
-    succeed(QStringLiteral("%1 set to %2").arg(m_plan.name, allAddresses(m_plan.after).join(QStringLiteral(", "))));
+    nameDone(QStringLiteral("%1 set to %2").arg(m_plan.name, allAddresses(m_plan.after).join(QStringLiteral(", "))));
 }
 
 void DnsUpdateNotifier::succeed(const QString& text)

@@ -1,14 +1,16 @@
 #pragma once
 
 #include "dnsupdate/DnsExchange.h"
+#include "notify/DnsNames.h"
 #include "notify/KindNotifier.h"
 
 #include <QObject>
 
 class NotificationHost;
 
-/// The DNS update: sets the A record (and the AAAA record, when there is a public IPv6 address) of one name in one
-/// zone to the external addresses, on the zone's primary, signed with a TSIG key.
+/// The DNS update: sets the A record (and the AAAA record, when there is a public IPv6 address) of each of its names
+/// (DnsNames: one or several, each with its A and AAAA choice and TTL) in one zone to the external addresses, on the
+/// zone's primary, signed with a TSIG key; one update a name, one name after the other.
 ///
 /// It sends nothing when the last update set the same addresses, and asks the server first: when the name holds
 /// exactly the addresses already, nothing is sent either. The update carries as its prerequisite the records just
@@ -49,8 +51,12 @@ private:
 
     void setState(State state);
     void start(const NoticeAddresses& addresses);
-    /// The records @p addresses ask for, one set per type.
-    static QList<RecordSet> wanted(const NoticeAddresses& addresses);
+    /// The records @p addresses ask for @p name, one set per type.
+    static QList<RecordSet> wanted(const NoticeAddresses& addresses, const DnsHostName& name);
+    /// The names, fully qualified: the zone's own name when none is given.
+    QList<DnsHostName> names(QString* error) const;
+    void beginName();
+    void nameDone(const QString& text);
     void serverFound(const QHostAddress& server);
     void readNext();
     void recordRead(const DnsAnswer& answer, const QString& failure);
@@ -75,6 +81,10 @@ private:
     QHostAddress m_server;
     quint16 m_port = 53;
     UpdatePlan m_plan;
+    NoticeAddresses m_addresses;
+    QList<DnsHostName> m_names;
+    qsizetype m_current = 0; // the name read or updated now
+    QStringList m_namesDone; // what became of each name before it
     QList<RecordSet> m_wanted; // what the name should hold, one set per type
     qsizetype m_reading = 0;   // the index in m_wanted being read
 };

@@ -5,11 +5,11 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-
 #include <QUrl>
 
 #include <initializer_list>
 #include <memory>
+#include <string_view>
 #include <utility>
 
 /// @p object as the compact JSON a request body carries.
@@ -28,6 +28,15 @@ inline QByteArray form(std::initializer_list<std::pair<const char*, QString>> fi
 }
 
 std::unique_ptr<DnsProvider> makeCloudflare();
+/// The dynamic-DNS service @p id, one of the presets in DynamicDns.cpp; nullptr for another id.
+std::unique_ptr<DnsProvider> makeDynamicDns(std::string_view id);
+std::unique_ptr<DnsProvider> makeGandi();
+std::unique_ptr<DnsProvider> makeGoDaddy();
+std::unique_ptr<DnsProvider> makeIonos();
+std::unique_ptr<DnsProvider> makeDesec();
+std::unique_ptr<DnsProvider> makeDynu();
+std::unique_ptr<DnsProvider> makeClouDns();
+std::unique_ptr<DnsProvider> makeNetcup();
 std::unique_ptr<DnsProvider> makeRoute53();
 std::unique_ptr<DnsProvider> makeOvh();
 std::unique_ptr<DnsProvider> makeAzure();

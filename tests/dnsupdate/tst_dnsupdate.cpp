@@ -143,6 +143,24 @@ private slots:
         QCOMPARE(look(tool, peer.port(), QStringLiteral("example.test"), QStringLiteral("SOA")), updated);
     }
 
+    // Several names, each its own update, each with its own choice of records.
+    void severalNames()
+    {
+        PeerProcess peer;
+        QString error;
+        QVERIFY2(peer.start(QStringLiteral("dns_update_peer.py"), {QStringLiteral("knot")}, &error), qPrintable(error));
+        TestNotificationHost host;
+        configure(host.settings(), peer.port(), R"([{"name": "home"}, {"name": "www.example.test.", "ipv6": false}])",
+                  QStringLiteral("vistrel-key"), KeySecret);
+        Runner notifier(host);
+        QCOMPARE(sendOnce(notifier).message, QStringLiteral("Success: DNS update: home.example.test set to 203.0.113.7, "
+                                                            "2001:db8::7; www.example.test set to 203.0.113.7"));
+        QCOMPARE(look(QStringLiteral("kdig"), peer.port(), QStringLiteral("www.example.test"), QStringLiteral("A")),
+                 QStringLiteral("203.0.113.7"));
+        QCOMPARE(look(QStringLiteral("kdig"), peer.port(), QStringLiteral("www.example.test"), QStringLiteral("AAAA")),
+                 QString());
+    }
+
     void dialogFieldsAndTestNow()
     {
         PeerProcess peer;

@@ -24,11 +24,19 @@ namespace {
 struct RecordingHooks : Notifiers
 {
     QStringList calls;
-    void notify(Kind kind, Done done) override
+    void notify(Kind kind, Done done) override { notifyEntry(kind, 0, std::move(done)); }
+    void notifyEntry(Kind kind, int entry, Done done) override
     {
-        calls << QStringList{"mail", "web", "program", "mqtt", "dns update", "dns api"}.at(int(kind));
+        calls << QStringList{"mail", "web", "program", "mqtt", "dns update", "dns hosts"}.at(int(kind)) +
+                     (entry ? QStringLiteral(" %1").arg(entry) : QString());
         if (done)
             done(NotificationResult::delivered(QStringLiteral("Success: ok")));
+    }
+    void preview(Kind kind, int entry, Done done) override
+    {
+        calls << QStringLiteral("preview %1").arg(entry);
+        (void)kind;
+        done(NotificationResult::delivered(QStringLiteral("Success: would change")));
     }
     void abort() override {}
 };
@@ -222,11 +230,14 @@ void TestFrmConfigure::buttonsAndStatusMirror()
     QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>("cmdSend"), Qt::LeftButton);
     // A notification's own tab: its test sends what was just typed and shows the outcome beside it.
-    QTest::keyClicks(child<QLineEdit>("txtDnsApiZone"), "example.test");
-    child<QPushButton>("cmdDnsApiTest")->click();
-    QCOMPARE(stored("dnsApiZone"), QStringLiteral("example.test"));
-    QCOMPARE(child<QLabel>("lblDnsApiResult")->text(), QStringLiteral("Success: ok"));
-    QCOMPARE(m_hooks.calls, (QStringList{"web", "program", "mail", "dns api"}));
+    // The DNS hosts: Test Now reads what would change first, and Update Now sends.
+    QTest::keyClicks(child<QLineEdit>("txtDnsHostZone"), "example.test");
+    child<QPushButton>("cmdDnsHostTest")->click();
+    QVERIFY(stored("dnsHost1").contains(QLatin1String("\"zone\":\"example.test\"")));
+    QCOMPARE(child<QLabel>("lblDnsHostResult")->text(), QStringLiteral("Success: would change"));
+    child<QPushButton>("cmdDnsHostTest")->click();
+    QCOMPARE(child<QLabel>("lblDnsHostResult")->text(), QStringLiteral("Success: ok"));
+    QCOMPARE(m_hooks.calls, (QStringList{"web", "program", "mail", "preview 1", "dns hosts 1"}));
     m_host->setStatus(QStringLiteral("Sending Mail FROM"));
     QCOMPARE(child<QLineEdit>("txtStatus")->text(), QStringLiteral("Sending Mail FROM")); // at once: no polling
 }

@@ -3,10 +3,11 @@
 (tests/peers/dnshosts/<provider>.py) says how it authenticates, what its routes take and how they answer; this
 program keeps the records and the faults. Options: --provider NAME, --secret S (the credentials it takes; a table
 may read several, joined by ":"), --zone NAME, --record TYPE:NAME:CONTENT (repeatable), --fault 429 (every
-authenticated request answered as the provider answers too many requests, Retry-After: 30).
+authenticated request answered as the provider answers too many requests, Retry-After: 30) or slow (every answer
+2 s late).
 Prints "PORT <port>", one line "REQUEST <json: method, path, body>" per request and, when standard input closes,
 "RECORDS <json list>" with the records as they are then."""
-import argparse, importlib, json, os, re, sys, threading
+import argparse, importlib, json, os, re, sys, threading, time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
 
@@ -77,6 +78,7 @@ class Api(BaseHTTPRequestHandler):
         body = self.rfile.read(int(self.headers.get("Content-Length") or 0)).decode()
         emit("REQUEST " + json.dumps({"method": self.command, "path": self.path, "body": body}))
         path = urlsplit(self.path).path
+        time.sleep(2 if server.fault == "slow" else 0)
         for method, pattern, handle in table.ROUTES:
             match = re.fullmatch(pattern, path)
             if match and method == self.command:

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+/// One name a DNS entry keeps pointing at the addresses.
+struct DnsHostName
+{
+    QString name;      ///< as the user wrote it: "home", "home.example.com" or "@" (the zone itself)
+    bool ipv4 = true;  ///< its A record follows the external IPv4 address
+    bool ipv6 = true;  ///< its AAAA record follows the public IPv6 address, where there is one
+    int ttl = 0;       ///< of a record created; 0: the entry's default
+    QJsonObject flags; ///< a DNS host's own ("proxied": false ...), sent as they are
+
+    bool operator==(const DnsHostName&) const = default;
+};
+
+/// The list of names of a DNS-host entry or of the DNS update, as stored: a JSON array of objects
+/// ([{"name": "home", "ipv6": false, "ttl": 600}], defaults left out), or, as people type them, the names apart by
+/// commas or white space ("home.example.com, www.example.com").
+namespace DnsNames {
+constexpr int MaxNames = 20;
+
+QJsonArray toJson(const QList<DnsHostName>& names);
+/// Nothing, with @p error saying why, for a list that is damaged or longer than MaxNames.
+std::optional<QList<DnsHostName>> fromJson(const QJsonArray& array, QString* error);
+/// @p text in either form; an empty text is an empty list.
+std::optional<QList<DnsHostName>> parse(const QString& text, QString* error);
+/// @p name ("home", "@", or already "home.example.com") within @p zone, fully qualified, in lower case and without
+/// the final dot.
+QString absolute(const QString& name, const QString& zone);
+/// The names in the form people type, where none has more than its name to say; else the JSON array.
+QString text(const QList<DnsHostName>& names);
+} // namespace DnsNames

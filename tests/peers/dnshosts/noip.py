@@ -1,0 +1,4 @@
+"""No-IP: GET /nic/update?hostname=&myip=, HTTP Basic with the DDNS key's user name and password."""
+from dyndns_common import dyndns2
+
+authorized, UNAUTHORIZED, ROUTES = dyndns2("/nic/update")
