@@ -11,8 +11,7 @@
 #include <memory>
 
 namespace {
-template <typename T, void (*Free)(T*)>
-struct Deleter
+template <typename T, void (*Free)(T*)> struct Deleter
 {
     void operator()(T* p) const { Free(p); }
 };
@@ -78,8 +77,8 @@ std::optional<Key> read(const QString& keyFile)
 QByteArray assertion(const Key& key, const QString& scope, const QDateTime& now)
 {
     const qint64 issued = now.toSecsSinceEpoch();
-    const QByteArray header = base64Url(compact({{QStringLiteral("alg"), QStringLiteral("RS256")},
-                                                 {QStringLiteral("typ"), QStringLiteral("JWT")}}));
+    const QByteArray header = base64Url(
+        compact({{QStringLiteral("alg"), QStringLiteral("RS256")}, {QStringLiteral("typ"), QStringLiteral("JWT")}}));
     const QByteArray claims = base64Url(compact({{QStringLiteral("iss"), key.clientEmail},
                                                  {QStringLiteral("scope"), scope},
                                                  {QStringLiteral("aud"), key.tokenUri.toString()},

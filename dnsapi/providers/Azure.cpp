@@ -47,14 +47,16 @@ public:
             authority = QStringLiteral("https://login.microsoftonline.com");
         while (authority.endsWith(u'/'))
             authority.chop(1);
-        ApiRequest request{"POST", {},
+        ApiRequest request{"POST",
+                           {},
                            form({{"grant_type", QStringLiteral("client_credentials")},
                                  {"client_id", session.field(QStringLiteral("clientId"))},
                                  {"client_secret", session.secret(QStringLiteral("clientSecret"))},
                                  {"scope", api.toString() + QStringLiteral("/.default")}})};
-        request.url = QUrl(authority + QStringLiteral("/%1/oauth2/v2.0/token")
-                                           .arg(QString::fromLatin1(QUrl::toPercentEncoding(
-                                               session.field(QStringLiteral("tenantId"))))));
+        request.url =
+            QUrl(authority +
+                 QStringLiteral("/%1/oauth2/v2.0/token")
+                     .arg(QString::fromLatin1(QUrl::toPercentEncoding(session.field(QStringLiteral("tenantId"))))));
         request.contentType = "application/x-www-form-urlencoded";
         return request;
     }
@@ -76,8 +78,8 @@ public:
         return withVersion({"GET", path(session, target)});
     }
 
-    ReadResult readList(DnsSession& session, const DnsTarget& target, const ApiReply& reply,
-                        QList<DnsRecord>& records, QString&) const override
+    ReadResult readList(DnsSession& session, const DnsTarget& target, const ApiReply& reply, QList<DnsRecord>& records,
+                        QString&) const override
     {
         // {"name": "home", "etag": "...", "properties": {"fqdn": "home.example.com.", "TTL": 3600,
         //  "ARecords": [{"ipv4Address": "..."}]}}
@@ -87,9 +89,12 @@ public:
         const auto [key, field] = recordsKey(target.type);
         const QJsonArray values = properties.value(key).toArray();
         for (qsizetype i = 0; i < values.size() && i < ApiText::MaxRecords; ++i) {
-            records.append({{}, ApiText::absolute(target.relative, session.entry.zone), target.type,
+            records.append({{},
+                            ApiText::absolute(target.relative, session.entry.zone),
+                            target.type,
                             ApiText::shown(values.at(i).toObject().value(field)),
-                            properties.value(u"TTL").toInt(), {}});
+                            properties.value(u"TTL").toInt(),
+                            {}});
         }
         return {};
     }
@@ -98,8 +103,8 @@ public:
     {
         const QJsonObject properties{{QStringLiteral("TTL"), target.ttl > 0 ? target.ttl : 3600},
                                      {recordsKey(target.type).first, records(target)}};
-        ApiRequest request = withVersion({"PUT", path(session, target),
-                                          json({{QStringLiteral("properties"), properties}})});
+        ApiRequest request =
+            withVersion({"PUT", path(session, target), json({{QStringLiteral("properties"), properties}})});
         request.setHeader("If-None-Match", "*"); // a set made meanwhile is not overwritten
         return request;
     }
@@ -124,8 +129,7 @@ private:
     {
         const auto part = [&](const char* field) { return session.field(QString::fromLatin1(field)); };
         return QStringLiteral("/subscriptions/%1/resourceGroups/%2/providers/Microsoft.Network/dnsZones/%3/%4/%5")
-            .arg(part("subscriptionId"), part("resourceGroup"), session.entry.zone, target.type,
-                 target.relative);
+            .arg(part("subscriptionId"), part("resourceGroup"), session.entry.zone, target.type, target.relative);
     }
 
     static ApiRequest withVersion(ApiRequest request)

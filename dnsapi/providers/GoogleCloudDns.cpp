@@ -39,7 +39,8 @@ public:
     std::optional<ApiRequest> login(const DnsSession& session) const override
     {
         // A key that cannot be read or cannot sign asks nothing: the API then refuses the requests without a token.
-        const std::optional<ServiceAccountToken::Key> key = ServiceAccountToken::read(session.secret(QStringLiteral("key")));
+        const std::optional<ServiceAccountToken::Key> key =
+            ServiceAccountToken::read(session.secret(QStringLiteral("key")));
         if (!session.token.isEmpty() || !key)
             return std::nullopt;
         const QByteArray assertion = ServiceAccountToken::assertion(*key, Scope, session.now);
@@ -83,13 +84,18 @@ public:
             for (const QJsonValue& data : set.value(u"rrdatas").toArray()) {
                 if (records.size() >= ApiText::MaxRecords)
                     break;
-                records.append({{}, ApiText::name(ApiText::shown(set.value(u"name"))), ApiText::shown(set.value(u"type")),
-                                ApiText::shown(data), set.value(u"ttl").toInt(), {}});
+                records.append({{},
+                                ApiText::name(ApiText::shown(set.value(u"name"))),
+                                ApiText::shown(set.value(u"type")),
+                                ApiText::shown(data),
+                                set.value(u"ttl").toInt(),
+                                {}});
             }
         }
         // An opaque token: taken when it is a bounded run of printable ASCII (it goes into the next query).
         const QString token = answer.value(u"nextPageToken").toString();
-        if (token.size() <= 1024 && std::all_of(token.cbegin(), token.cend(), [](QChar c) { return c > u' ' && c < u'\x7f'; }))
+        if (token.size() <= 1024 &&
+            std::all_of(token.cbegin(), token.cend(), [](QChar c) { return c > u' ' && c < u'\x7f'; }))
             next = token;
         return {};
     }

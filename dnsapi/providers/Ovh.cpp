@@ -35,12 +35,12 @@ public:
             return;
         const QByteArray consumer = session.secret(QStringLiteral("consumerKey")).toUtf8();
         const QByteArray time = QByteArray::number(QDateTime::currentSecsSinceEpoch() + session.clockSkewSeconds);
-        const QByteArray signed_ = session.secret(QStringLiteral("applicationSecret")).toUtf8() + '+' + consumer +
-                                   '+' + request.method + '+' + requestUrl(session, request).toEncoded() + '+' +
-                                   request.body + '+' + time;
+        const QByteArray text = session.secret(QStringLiteral("applicationSecret")).toUtf8() + '+' + consumer + '+' +
+                                request.method + '+' + requestUrl(session, request).toEncoded() + '+' + request.body +
+                                '+' + time;
         request.setHeader("X-Ovh-Consumer", consumer);
         request.setHeader("X-Ovh-Timestamp", time);
-        request.setHeader("X-Ovh-Signature", "$1$" + QCryptographicHash::hash(signed_, QCryptographicHash::Sha1).toHex());
+        request.setHeader("X-Ovh-Signature", "$1$" + QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex());
     }
 
     std::optional<ApiRequest> login(const DnsSession& session) const override
@@ -89,8 +89,10 @@ public:
             const QJsonObject record = answer.object();
             records.append({ApiText::id(record.value(u"id")),
                             ApiText::absolute(ApiText::shown(record.value(u"subDomain")), session.entry.zone),
-                            ApiText::shown(record.value(u"fieldType")), ApiText::shown(record.value(u"target")),
-                            record.value(u"ttl").toInt(), {}});
+                            ApiText::shown(record.value(u"fieldType")),
+                            ApiText::shown(record.value(u"target")),
+                            record.value(u"ttl").toInt(),
+                            {}});
             if (records.last().id.isEmpty())
                 return ReadResult::fail(QStringLiteral("the record's answer has no usable id"));
         } else {

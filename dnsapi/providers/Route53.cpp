@@ -39,9 +39,9 @@ public:
                                                     session.secret(QStringLiteral("secretAccessKey")).toUtf8(),
                                                     "us-east-1", "route53"};
         request.setHeader("X-Amz-Date", AwsSignature::amzDate(session.now));
-        request.setHeader("Authorization", AwsSignature::authorization(credentials, request.method,
-                                                                       requestUrl(session, request), request.body,
-                                                                       session.now));
+        request.setHeader("Authorization",
+                          AwsSignature::authorization(credentials, request.method, requestUrl(session, request),
+                                                      request.body, session.now));
     }
 
     std::optional<ApiRequest> findZone(const DnsSession& session) const override

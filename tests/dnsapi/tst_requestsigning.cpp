@@ -23,10 +23,11 @@ private slots:
         QTest::newRow("get-vanilla-query-order-key-case")
             << QByteArray("GET") << "https://example.amazonaws.com/?Param2=value2&Param1=value1" << QByteArray()
             << QByteArray()
-            << QByteArray("host;x-amz-date, Signature=b97d918cfa904a5beff61c982a1b6f458b799221646efd99d3219ec94cdf2500");
+            << QByteArray(
+                   "host;x-amz-date, Signature=b97d918cfa904a5beff61c982a1b6f458b799221646efd99d3219ec94cdf2500");
         QTest::newRow("post-x-www-form-urlencoded")
-            << QByteArray("POST") << "https://example.amazonaws.com/"
-            << QByteArray("application/x-www-form-urlencoded") << QByteArray("Param1=value1")
+            << QByteArray("POST") << "https://example.amazonaws.com/" << QByteArray("application/x-www-form-urlencoded")
+            << QByteArray("Param1=value1")
             << QByteArray("content-type;host;x-amz-date, "
                           "Signature=ff11897932ad3f4e8b18135d722051e5ac45fc38421b1da7b9d196a0fe09473a");
     }

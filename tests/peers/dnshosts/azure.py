@@ -4,7 +4,7 @@ carries it as a bearer token. A record set is read at .../dnsZones/{zone}/{type}
 written whole with PUT, its records with PATCH; errors as {"error": {"code", "message"}}."""
 from urllib.parse import parse_qs
 
-TENANT, CLIENT, TOKEN = "72f988bf-86f1-41af-91ab-2d7cd011db47", "04b07795-8ddb-461a-bbee-02f9e1bf7b46", "eyJ0eXAi.test"
+TENANT, CLIENT, TOKEN = "tenant-1", "client-1", "eyJ0eXAi.test"
 SET = "/subscriptions/(?P<sub>[\\w-]+)/resourceGroups/dns-rg/providers/Microsoft.Network/dnsZones/example.com/" \
       "(?P<type>A|AAAA)/(?P<name>[\\w@.-]+)"
 KEYS = {"A": ("ARecords", "ipv4Address"), "AAAA": ("AAAARecords", "ipv6Address")}
@@ -36,10 +36,11 @@ def record_set(zone, r):
     name, kind = zone.absolute(r.groups["name"]), r.groups["type"]
     found = zone.find(name, kind)
     if not found:
-        return 404, error("NotFound", f"The resource record '{r.groups['name']}' does not exist in resource group 'dns-rg'.")
+        return 404, error("NotFound", f"The resource record '{r.groups['name']}' does not exist.")
     key, field = KEYS[kind]
     return 200, {"name": r.groups["name"], "type": f"Microsoft.Network/dnszones/{kind}", "etag": "5fb1-4d",
-                 "properties": {"fqdn": name + ".", "TTL": found[0]["ttl"], key: [{field: x["content"]} for x in found]}}
+                 "properties": {"fqdn": name + ".", "TTL": found[0]["ttl"],
+                                key: [{field: x["content"]} for x in found]}}
 
 
 def write(zone, r):

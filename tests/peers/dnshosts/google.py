@@ -1,13 +1,14 @@
 """Google Cloud DNS API v1 with a service account's sign-in: POST /token takes grant_type jwt-bearer and an RS256 JWT
 (iss the account, aud the token URI, the Cloud DNS scope), checked with the account's key (--secret: its PEM); a
 bad one is 400 invalid_grant. The API takes the access token as a bearer token; errors as {"error": {"code",
-"message", "status"}}. Record sets listed by ?name=&type=, created with POST, changed with PATCH .../rrsets/{name}/{type}."""
+"message", "status"}}. Record sets listed by ?name=&type=, created with POST, changed with PATCH
+.../rrsets/{name}/{type}."""
 import base64, json, time
 from urllib.parse import parse_qs
 from cryptography.hazmat.primitives import hashes, serialization
 from cryptography.hazmat.primitives.asymmetric import padding
 
-EMAIL, TOKEN = "test-dns@vistrel-test.iam.gserviceaccount.com", "ya29.c.test-access"
+EMAIL, TOKEN = "test-dns@vt.iam.gserviceaccount.com", "ya29.c.test-access"
 SETS = "/dns/v1/projects/vistrel-test/managedZones/example-com/rrsets"
 
 
@@ -34,7 +35,8 @@ def token(zone, r):
         claims = json.loads(decode(claims))
     except Exception:
         return 400, {"error": "invalid_grant", "error_description": "Invalid JWT Signature."}
-    if form.get("grant_type") != "urn:ietf:params:oauth:grant-type:jwt-bearer" or json.loads(decode(header))["alg"] != "RS256" \
+    if form.get("grant_type") != "urn:ietf:params:oauth:grant-type:jwt-bearer" \
+            or json.loads(decode(header))["alg"] != "RS256" \
             or claims["iss"] != EMAIL or claims["aud"] != f"http://{r.headers['Host']}/token" \
             or "ndev.clouddns.readwrite" not in claims["scope"] or not claims["iat"] - 60 < time.time() < claims["exp"]:
         return 400, {"error": "invalid_grant", "error_description": "Invalid grant: account not found"}

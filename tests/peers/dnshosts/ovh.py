@@ -17,7 +17,8 @@ def authorized(r):
         and r.headers.get("X-Ovh-Signature") == "$1$" + hashlib.sha1(signed.encode()).hexdigest()
 
 
-UNAUTHORIZED = (403, {"errorCode": "INVALID_CREDENTIAL", "httpCode": "403 Forbidden", "message": "This credential does not exist"})
+UNAUTHORIZED = (403, {"errorCode": "INVALID_CREDENTIAL", "httpCode": "403 Forbidden",
+                      "message": "This credential does not exist"})
 NOT_FOUND = {"class": "Client::NotFound", "message": "Got an invalid (or empty) URL"}
 
 
@@ -36,7 +37,8 @@ def ids(zone, r):
 def one(zone, r, change=None):
     found = zone.find(id=r.groups["id"])
     if not found:
-        return 404, {"class": "Client::NotFound", "message": f"The requested object (id = {r.groups['id']}) does not exist"}
+        return 404, {"class": "Client::NotFound",
+                     "message": f"The requested object (id = {r.groups['id']}) does not exist"}
     found[0].update(change or {})
     return 200, None if change else shown(zone, found[0])
 
@@ -47,6 +49,7 @@ ROUTES = [
     ("GET", "/1.0/domain/zone/example.com/record/(?P<id>\\d+)", one),
     ("POST", "/1.0/domain/zone/example.com/record", lambda zone, r: (200, shown(zone, zone.add(
         zone.absolute(r.json["subDomain"]), r.json["fieldType"], r.json["target"], r.json.get("ttl", 0))))),
-    ("PUT", "/1.0/domain/zone/example.com/record/(?P<id>\\d+)", lambda zone, r: one(zone, r, {"content": r.json["target"]})),
+    ("PUT", "/1.0/domain/zone/example.com/record/(?P<id>\\d+)",
+     lambda zone, r: one(zone, r, {"content": r.json["target"]})),
     ("POST", "/1.0/domain/zone/example.com/refresh", lambda zone, r: (200, None)),
 ]

@@ -1,6 +1,7 @@
 """Route 53 API 2013-04-01: every request signed with Signature Version 4 (us-east-1, route53; host and x-amz-date
 signed); XML answers; errors as <ErrorResponse><Error><Code>; too many requests is a 400 with the code Throttling.
-Record sets are listed in order from ?name=&type=, maxitems at a time, with IsTruncated/NextRecordName/NextRecordType."""
+Record sets are listed in order from ?name=&type=, maxitems at a time,
+with IsTruncated/NextRecordName/NextRecordType."""
 import hashlib, hmac, re
 from urllib.parse import quote
 
@@ -26,7 +27,8 @@ def authorized(r):
         f"AWS4-HMAC-SHA256 Credential={KEY_ID}/{scope}, SignedHeaders=host;x-amz-date, Signature={signature}"
 
 
-UNAUTHORIZED = (403, error("SignatureDoesNotMatch", "The request signature we calculated does not match the signature you provided."))
+UNAUTHORIZED = (403, error("SignatureDoesNotMatch",
+                           "The request signature we calculated does not match the signature you provided."))
 RATE_LIMITED = (400, error("Throttling", "Rate exceeded"))
 NOT_FOUND = error("NoSuchHostedZone", "No hosted zone found with ID")
 
@@ -52,7 +54,8 @@ def record_sets(zone, r):
     more = f"<NextRecordName>{keys[count][0]}.</NextRecordName><NextRecordType>{keys[count][1]}</NextRecordType>" \
         if len(keys) > count else ""
     return 200, f"<ListResourceRecordSetsResponse {NS}><ResourceRecordSets>{sets}</ResourceRecordSets><IsTruncated>" \
-                f"{str(len(keys) > count).lower()}</IsTruncated>{more}<MaxItems>{count}</MaxItems></ListResourceRecordSetsResponse>"
+                f"{str(len(keys) > count).lower()}</IsTruncated>{more}<MaxItems>{count}</MaxItems>" \
+                "</ListResourceRecordSetsResponse>"
 
 
 def change(zone, r):
@@ -61,7 +64,8 @@ def change(zone, r):
         return 400, error("InvalidChangeBatch", "only UPSERT here")
     zone.set(field("Name"), field("Type"), re.findall("<Value>(.*?)</Value>", r.raw), int(field("TTL")))
     return 200, f"<ChangeResourceRecordSetsResponse {NS}><ChangeInfo><Id>/change/C2682N5HXP0BZ4</Id>" \
-                "<Status>PENDING</Status><SubmittedAt>2026-12-08T03:00:00Z</SubmittedAt></ChangeInfo></ChangeResourceRecordSetsResponse>"
+                "<Status>PENDING</Status><SubmittedAt>2026-12-08T03:00:00Z</SubmittedAt></ChangeInfo>" \
+                "</ChangeResourceRecordSetsResponse>"
 
 
 ROUTES = [
