@@ -235,10 +235,11 @@ ReadResult DnsHostUpdate::failure(const HttpExchange::Result& result) const
     using Category = NotificationResult::Category;
     const int status = result.status;
     const QString detail = m_provider.errorText({status, result.body});
-    if (status == 401 || status == 403)
+    // An OAuth token endpoint refuses a bad key or client secret with 400 (invalid_grant, invalid_client).
+    if (status == 401 || status == 403 || (status == 400 && m_state == State::LoggingIn))
         return ReadResult::fail(withDetail(QStringLiteral("the credentials were refused (HTTP %1)").arg(status), detail),
                                 Category::Authentication);
-    if (status == 429) {
+    if (status == 429 || m_provider.rateLimited({status, result.body})) {
         const qint64 seconds = result.retryAfterSeconds;
         return ReadResult::fail(
             withDetail(QStringLiteral("too many requests; the API asks to wait %1 before the next")

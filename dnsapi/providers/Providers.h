@@ -5,9 +5,12 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
 
+#include <initializer_list>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 /// @p object as the compact JSON a request body carries.
 inline QByteArray json(const QJsonObject& object)
@@ -20,6 +23,15 @@ inline QByteArray json(const QJsonObject& object)
 inline bool isOf(const DnsRecord& record, const DnsTarget& target)
 {
     return record.name == target.name && record.type.compare(target.type, Qt::CaseInsensitive) == 0;
+}
+
+/// @p fields as the body of a form (application/x-www-form-urlencoded), each value encoded.
+inline QByteArray form(std::initializer_list<std::pair<const char*, QString>> fields)
+{
+    QByteArrayList parts;
+    for (const auto& [name, value] : fields)
+        parts << QByteArray(name) + '=' + QUrl::toPercentEncoding(value);
+    return parts.join('&');
 }
 
 std::unique_ptr<DnsProvider> makeCloudflare();
@@ -39,3 +51,7 @@ std::unique_ptr<DnsProvider> makeVultr();
 std::unique_ptr<DnsProvider> makeDNSimple();
 std::unique_ptr<DnsProvider> makeHetzner();
 std::unique_ptr<DnsProvider> makeHetznerCloud();
+std::unique_ptr<DnsProvider> makeRoute53();
+std::unique_ptr<DnsProvider> makeOvh();
+std::unique_ptr<DnsProvider> makeAzure();
+std::unique_ptr<DnsProvider> makeGoogleCloudDns();

@@ -52,7 +52,7 @@ class Request:
     def __init__(self, handler, groups, body):
         self.method, self.headers, self.groups, self.raw = handler.command, handler.headers, groups, body
         self.query = {k: v[0] for k, v in parse_qs(urlsplit(handler.path).query, keep_blank_values=True).items()}
-        self.path = urlsplit(handler.path).path
+        self.path, self.target = urlsplit(handler.path).path, handler.path
         self.secret = handler.server.secret
         try:
             self.json = json.loads(body) if body else None
