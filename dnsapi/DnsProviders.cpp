@@ -13,9 +13,6 @@ constexpr std::array<F, 2> UserPassword{{{"user", "&User name:", "", false}, {"p
 constexpr std::array<F, 1> DdnsKey{{{"password", "DDNS &key:", "the record's key", true}}};
 constexpr std::array<F, 1> DdnsPassword{{{"password", "Dynamic DNS &password:", "the domain's", true}}};
 constexpr std::array<F, 1> UpdateKey{{{"token", "Update &key:", "the record's", true}}};
-
-// The dynamic-DNS services: presets of one provider (DynamicDns.cpp) that only takes updates.
-#define DYNAMIC_DNS(id) [] { return makeDynamicDns(id); }
 constexpr std::array<F, 1> ApiKey{{{"token", "API &key:", "", true}}};
 constexpr std::array<F, 2> GoDaddyKeys{{{"key", "API &key:", "", true}, {"secret", "API &secret:", "", true}}};
 constexpr std::array<F, 1> IonosKey{{{"key", "API &key:", "prefix.secret", true}}};
@@ -49,6 +46,9 @@ constexpr std::array<F, 6> AzureFields{{{"tenantId", "&Tenant ID:", ""},
 constexpr std::array<F, 3> GoogleFields{{{"projectId", "&Project ID:", ""},
                                          {"managedZone", "&Managed zone:", "the zone's name in Cloud DNS"},
                                          {"key", "Service-account &key (JSON):", "", true}}};
+
+// The dynamic-DNS services: presets of one provider (DynamicDns.cpp) that only takes updates.
+#define DYNAMIC_DNS(id) [] { return makeDynamicDns(id); }
 
 // clang-format off
 const DnsProviderInfo Providers[] = {
