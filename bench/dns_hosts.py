@@ -11,8 +11,11 @@ import argparse, json, os, resource, select, shutil, statistics, subprocess, sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from notice_kinds import ROOT, peer
 
-# (provider, API path of its peer, fields, secret) of the five hosts of case (c)
-HOSTS = [("cloudflare", "/client/v4", {}, "tok")] * 5
+# (provider, API path of its peer, fields, secret as stored, secret as its peer takes it) of the five hosts of (c)
+HOSTS = [("cloudflare", "/client/v4", {}, "tok", "tok"),
+         ("porkbun", "/api/json/v3", {}, '{"apikey":"pk1_a","secretapikey":"sk1_b"}', "pk1_a:sk1_b"),
+         ("digitalocean", "/v2", {}, "tok", "tok"), ("linode", "/v4", {}, "tok", "tok"),
+         ("desec", "/api/v1", {}, "tok", "tok")]
 
 
 def settings(path, source, old, entries):
@@ -60,9 +63,9 @@ def main():
     os.makedirs(runtime, mode=0o700)
     web, web_words = peer("nginx_peer.py", "--root", work, "--lifetime", "300")
     apis = [peer("dnshosts_peer.py", "--provider", provider, "--secret", secret, "--lifetime", "300")
-            for provider, _, _, secret in HOSTS]
+            for provider, _, _, _, secret in HOSTS]
     hosts = [(provider, f"http://127.0.0.1:{words['PORT']}{path}", fields, secret)
-             for (provider, path, fields, secret), (_, words) in zip(HOSTS, apis)]
+             for (provider, path, fields, secret, _), (_, words) in zip(HOSTS, apis)]
     source = f"http://127.0.0.1:{web_words['PORT']}/body/ip"
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
     env.update(XDG_CONFIG_HOME=work, XDG_RUNTIME_DIR=runtime, VISTREL_ADDRESS_URL=source,
