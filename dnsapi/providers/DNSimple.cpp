@@ -36,21 +36,9 @@ public:
                         QString& next) const override
     {
         const QJsonObject answer = ApiText::json(reply.body).object();
-        if (!answer.value(u"data").isArray())
-            return ReadResult::fail(QStringLiteral("the answer was not the API's JSON"));
-        for (const QJsonValue& value : answer.value(u"data").toArray()) {
-            if (records.size() >= ApiText::MaxRecords) // the rest are not read
-                break;
-            const QJsonObject record = value.toObject();
-            records.append({ApiText::id(record.value(u"id")),
-                            ApiText::absolute(ApiText::shown(record.value(u"name")), session.entry.zone),
-                            ApiText::shown(record.value(u"type")),
-                            ApiText::shown(record.value(u"content")),
-                            record.value(u"ttl").toInt(),
-                            {}});
-            if (records.last().id.isEmpty())
-                return ReadResult::fail(QStringLiteral("the record's answer has no usable id"));
-        }
+        if (ReadResult read = readRecords(answer.value(u"data"), RecordShape{"content"}, session.entry.zone, records);
+            !read.ok())
+            return read;
         const QJsonObject pages = answer.value(u"pagination").toObject();
         const int page = pages.value(u"current_page").toInt(1);
         if (page < pages.value(u"total_pages").toInt(1))

@@ -30,22 +30,9 @@ public:
                         QString& next) const override
     {
         const QJsonObject answer = ApiText::json(reply.body).object();
-        if (!answer.value(u"domain_records").isArray())
-            return ReadResult::fail(QStringLiteral("the answer was not the API's JSON"));
-        for (const QJsonValue& value : answer.value(u"domain_records").toArray()) {
-            if (records.size() >= ApiText::MaxRecords) // the rest are not read
-                break;
-            const QJsonObject record = value.toObject();
-            // Names come relative to the domain: "home", "@".
-            records.append({ApiText::id(record.value(u"id")),
-                            ApiText::absolute(ApiText::shown(record.value(u"name")), session.entry.zone),
-                            ApiText::shown(record.value(u"type")),
-                            ApiText::shown(record.value(u"data")),
-                            record.value(u"ttl").toInt(),
-                            {}});
-            if (records.last().id.isEmpty())
-                return ReadResult::fail(QStringLiteral("the record's answer has no usable id"));
-        }
+        if (ReadResult read = readRecords(answer.value(u"domain_records"), RecordShape{"data"}, session.entry.zone, records);
+            !read.ok())
+            return read;
         // Only the page number is taken from the next page's address: the requests stay on the API address.
         const QUrl url(answer.value(u"links").toObject().value(u"pages").toObject().value(u"next").toString());
         const QString page = QUrlQuery(url).queryItemValue(QStringLiteral("page"));

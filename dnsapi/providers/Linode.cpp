@@ -51,26 +51,9 @@ public:
                         QString& next) const override
     {
         const QJsonObject answer = ApiText::json(reply.body).object();
-        if (!answer.value(u"data").isArray())
-            return ReadResult::fail(QStringLiteral("the answer was not the API's JSON"));
-        for (const QJsonValue& value : answer.value(u"data").toArray()) {
-            if (records.size() >= ApiText::MaxRecords) // the rest are not read
-                break;
-            const QJsonObject record = value.toObject();
-            // Names come relative to the domain, "" for the domain itself.
-            records.append({ApiText::id(record.value(u"id")),
-                            ApiText::absolute(ApiText::shown(record.value(u"name")), session.entry.zone),
-                            ApiText::shown(record.value(u"type")),
-                            ApiText::shown(record.value(u"target")),
-                            record.value(u"ttl_sec").toInt(),
-                            {}});
-            if (!isOf(records.last(), target)) {
-                records.removeLast();
-                continue;
-            }
-            if (records.last().id.isEmpty())
-                return ReadResult::fail(QStringLiteral("the record's answer has no usable id"));
-        }
+        if (ReadResult read = readRecords(answer.value(u"data"), RecordShape{"target", "ttl_sec"}, session.entry.zone, records, &target);
+            !read.ok())
+            return read;
         next = nextPage(answer);
         return {};
     }

@@ -55,3 +55,18 @@ std::unique_ptr<DnsProvider> makeRoute53();
 std::unique_ptr<DnsProvider> makeOvh();
 std::unique_ptr<DnsProvider> makeAzure();
 std::unique_ptr<DnsProvider> makeGoogleCloudDns();
+
+/// Where a host's JSON keeps the parts of a record besides "id", "name" and "type".
+struct RecordShape
+{
+    const char* content;      ///< the address: "content", "data", "target", "value" ...
+    const char* ttl = "ttl";
+    bool keepRaw = false;     ///< the record's own object goes along, for a provider that sends it back whole
+};
+
+/// Reads the records of the JSON array @p array into @p records (at most ApiText::MaxRecords in all), their names
+/// made absolute within @p zone ("home", "@" and "" are relative, a full name stays). With @p only (an API that
+/// lists a whole zone) only the records of its name and type are kept, so that a large zone cannot crowd them out.
+/// Fails when @p array is no array, or a record kept has no usable id.
+ReadResult readRecords(const QJsonValue& array, const RecordShape& shape, const QString& zone,
+                       QList<DnsRecord>& records, const DnsTarget* only = nullptr);
