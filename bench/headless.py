@@ -99,7 +99,8 @@ def main():
     runtime = os.path.join(work, "run")
     os.makedirs(runtime, mode=0o700)
     env = dict(NO_DISPLAY, XDG_CONFIG_HOME=work, XDG_RUNTIME_DIR=runtime,
-               VISTREL_ADDRESS_URL=f"http://127.0.0.1:{ready[1]}/body/ip")
+               VISTREL_ADDRESS_URL=f"http://127.0.0.1:{ready[1]}/body/ip",
+               VISTREL_ADDRESS_SOURCES=f"http://127.0.0.1:{ready[1]}/body/ip", VISTREL_ADDRESS6_SOURCES="")
 
     windowed_peak, _ = watch(args.binary, ["--config", settings(work, "window.conf")],
                              dict(env, QT_QPA_PLATFORM="offscreen", QT_LOGGING_RULES="vistrel.status.info=true"), 10)

@@ -84,6 +84,7 @@ def main():
     port = ready[1]
 
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", VISTREL_ADDRESS_URL=f"http://127.0.0.1:{port}/body/ip",
+               VISTREL_ADDRESS_SOURCES=f"http://127.0.0.1:{port}/body/ip", VISTREL_ADDRESS6_SOURCES="",
                QT_LOGGING_RULES="vistrel.status.info=true")
     # Taken in turns, so that a busy moment of the machine weighs on both alike. Each run starts with no
     # remembered settings; the last run of the program stays for the idle figures.
