@@ -33,10 +33,7 @@ QString id(const QJsonValue& value)
 
 QString name(QString name)
 {
-    name = name.trimmed().toLower();
-    while (name.endsWith(u'.'))
-        name.chop(1);
-    return name;
+    return DnsNames::plain(std::move(name));
 }
 
 QString absolute(const QString& relative, const QString& zone)

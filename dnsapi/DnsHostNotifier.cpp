@@ -189,10 +189,8 @@ void DnsHostNotifier::send(const NoticeSend& send, Notifiers::Done done)
     }
     m_host.setStatus(send.preview ? QStringLiteral("Reading what %1 holds").arg(name)
                                   : QStringLiteral("Updating %1 at %2").arg(targets.first().name, name));
-    std::unique_ptr<DnsProvider>& made = m_providers[send.run];
-    made = provider->make();
     DnsHostUpdate::Options options{name, m_timeoutMs, send.preview, m_host.product().userAgent()};
-    auto update = std::make_unique<DnsHostUpdate>(m_manager, *made, std::move(session), std::move(targets),
+    auto update = std::make_unique<DnsHostUpdate>(m_manager, provider->make(), std::move(session), std::move(targets),
                                                   std::move(options));
     DnsHostUpdate& started = *update;
     m_updates[send.run] = std::move(update);
@@ -206,7 +204,6 @@ void DnsHostNotifier::send(const NoticeSend& send, Notifiers::Done done)
             found->second.release()->deleteLater();
             m_updates.erase(found);
         }
-        m_providers.erase(run);
         done(result);
     });
 }

@@ -12,7 +12,6 @@
 #include <memory>
 
 class DnsHostUpdate;
-class DnsProvider;
 struct DnsProviderInfo;
 struct DnsSession;
 struct DnsTarget;
@@ -53,7 +52,6 @@ private:
     NotificationHost& m_host;
     QNetworkAccessManager m_manager;
     int m_timeoutMs = DefaultTimeoutMs;
-    std::map<quint64, std::unique_ptr<DnsHostUpdate>> m_updates;          // by run
-    std::map<quint64, std::unique_ptr<DnsProvider>> m_providers;          // of each update under way
+    std::map<quint64, std::unique_ptr<DnsHostUpdate>> m_updates; // by run
     QHash<int, QElapsedTimer> m_lastWrite; // since each entry's last update that wrote, for the host's own limit
 };

@@ -24,9 +24,10 @@ QString withDetail(const QString& text, const QString& detail)
 }
 } // namespace
 
-DnsHostUpdate::DnsHostUpdate(QNetworkAccessManager& manager, const DnsProvider& provider, DnsSession session,
+DnsHostUpdate::DnsHostUpdate(QNetworkAccessManager& manager, std::unique_ptr<const DnsProvider> provider,
+                             DnsSession session,
                              QList<DnsTarget> targets, Options options, QObject* parent)
-    : QObject(parent), m_manager(manager), m_provider(provider), m_session(std::move(session)),
+    : QObject(parent), m_manager(manager), m_provider(std::move(provider)), m_session(std::move(session)),
       m_targets(std::move(targets)), m_outcomes(m_targets.size()), m_options(std::move(options))
 {
     m_session.targets = m_targets;
@@ -65,13 +66,13 @@ void DnsHostUpdate::abort()
 
 void DnsHostUpdate::login()
 {
-    std::optional<ApiRequest> request = m_logins < MaxLoginSteps ? m_provider.login(m_session) : std::nullopt;
+    std::optional<ApiRequest> request = m_logins < MaxLoginSteps ? m_provider->login(m_session) : std::nullopt;
     if (request) {
         ++m_logins;
         setState(State::LoggingIn);
         return send(std::move(*request));
     }
-    if (std::optional<ApiRequest> zone = m_provider.findZone(m_session)) {
+    if (std::optional<ApiRequest> zone = m_provider->findZone(m_session)) {
         setState(State::FindingZone);
         return send(std::move(*zone));
     }
@@ -82,12 +83,12 @@ void DnsHostUpdate::nextTarget()
 {
     if (m_next >= m_targets.size())
         return logout();
-    if (!m_provider.reads()) {
+    if (!m_provider->reads()) {
         if (m_options.preview) {
             m_outcomes[m_next++].what = Outcome::What::Sent;
             return nextTarget();
         }
-        return write(m_provider.create(m_session, m_targets[m_next]));
+        return write(m_provider->create(m_session, m_targets[m_next]));
     }
     m_records.clear();
     m_pages = 0;
@@ -98,7 +99,7 @@ void DnsHostUpdate::read(const QString& page)
 {
     ++m_pages;
     setState(State::Reading);
-    send(m_provider.list(m_session, m_targets[m_next], page));
+    send(m_provider->list(m_session, m_targets[m_next], page));
 }
 
 void DnsHostUpdate::decide()
@@ -122,8 +123,8 @@ void DnsHostUpdate::decide()
         outcome.was = same.isEmpty() ? QString() : same.first().content;
     } else {
         outcome.was = same.isEmpty() ? QString() : same.first().content;
-        return write(same.isEmpty() ? m_provider.create(m_session, target)
-                                    : m_provider.change(m_session, target, same.first()));
+        return write(same.isEmpty() ? m_provider->create(m_session, target)
+                                    : m_provider->change(m_session, target, same.first()));
     }
     ++m_next;
     nextTarget();
@@ -137,7 +138,7 @@ void DnsHostUpdate::write(const ApiRequest& request)
 
 void DnsHostUpdate::logout()
 {
-    std::optional<ApiRequest> request = m_provider.logout(m_session);
+    std::optional<ApiRequest> request = m_provider->logout(m_session);
     if (!request) {
         if (!m_failure.ok())
             return fail(m_failure);
@@ -149,7 +150,7 @@ void DnsHostUpdate::logout()
 
 void DnsHostUpdate::send(ApiRequest request)
 {
-    m_provider.authenticate(m_session, request);
+    m_provider->authenticate(m_session, request);
     const QUrl url = requestUrl(m_session, request);
     const qint64 left = m_options.timeoutMs - m_clock.elapsed();
     if (left <= 0)
@@ -187,27 +188,25 @@ void DnsHostUpdate::answered(const HttpExchange::Result& result)
         return fail(ReadResult::fail(result.timedOut ? timedOutText() : result.failure));
     const ApiReply reply{result.status, result.body};
     const bool success = result.status >= 200 && result.status <= 299;
-    const bool missing = m_state == State::Reading && result.status == 404 && m_provider.missingIs404();
+    const bool missing = m_state == State::Reading && result.status == 404 && m_provider->missingIs404();
     if (!success && !missing) {
         m_retryAfter = result.retryAfter;
-        ReadResult failed = failure(result);
-        failed.category = m_provider.category(reply, failed.category);
-        return fail(failed);
+        return fail(failure(result));
     }
     ReadResult read;
     switch (m_state) {
     case State::LoggingIn:
-        read = m_provider.readLogin(m_session, reply);
+        read = m_provider->readLogin(m_session, reply);
         m_mask.add(m_session.token);
         return read.ok() ? login() : fail(read);
     case State::FindingZone:
-        read = m_provider.readZone(m_session, reply);
+        read = m_provider->readZone(m_session, reply);
         return read.ok() ? nextTarget() : fail(read);
     case State::Reading: {
         QString next;
         QList<DnsRecord> records;
         if (!missing)
-            read = m_provider.readList(m_session, m_targets[m_next], reply, records, next);
+            read = m_provider->readList(m_session, m_targets[m_next], reply, records, next);
         if (!read.ok())
             return fail(read);
         m_records += records.mid(0, ApiText::MaxRecords - m_records.size());
@@ -216,11 +215,11 @@ void DnsHostUpdate::answered(const HttpExchange::Result& result)
         return decide();
     }
     case State::Writing: {
-        read = m_provider.readWrite(m_session, m_targets[m_next], reply);
+        read = m_provider->readWrite(m_session, m_targets[m_next], reply);
         if (!read.ok())
             return fail(read);
         Outcome& outcome = m_outcomes[m_next++];
-        outcome.what = !m_provider.reads()     ? Outcome::What::Sent
+        outcome.what = !m_provider->reads()     ? Outcome::What::Sent
                        : outcome.was.isEmpty() ? Outcome::What::Created
                                                : Outcome::What::Changed;
         return nextTarget();
@@ -234,25 +233,39 @@ ReadResult DnsHostUpdate::failure(const HttpExchange::Result& result) const
 {
     using Category = NotificationResult::Category;
     const int status = result.status;
-    const QString detail = m_provider.errorText({status, result.body});
+    const ApiReply reply{status, result.body};
+    // What the status says; the provider may know better (a refused key or too many requests answered with 400).
+    Category category = Category::Transient;
     // An OAuth token endpoint refuses a bad key or client secret with 400 (invalid_grant, invalid_client).
     if (status == 401 || status == 403 || (status == 400 && m_state == State::LoggingIn))
+        category = Category::Authentication;
+    else if (status == 429)
+        category = Category::RateLimited;
+    else if (status == 400 || status == 404 || status == 409 || status == 422)
+        category = Category::Configuration;
+    category = m_provider->category(reply, category);
+    const QString detail = m_provider->errorText(reply);
+    switch (category) {
+    case Category::Authentication:
         return ReadResult::fail(withDetail(QStringLiteral("the credentials were refused (HTTP %1)").arg(status), detail),
-                                Category::Authentication);
-    if (status == 429 || m_provider.rateLimited({status, result.body})) {
+                                category);
+    case Category::RateLimited: {
         const qint64 seconds = result.retryAfterSeconds;
         return ReadResult::fail(
             withDetail(QStringLiteral("too many requests; the API asks to wait %1 before the next")
                            .arg(seconds >= 0 ? QStringLiteral("%1 s").arg(seconds) : QStringLiteral("a while")),
                        detail),
-            Category::RateLimited);
+            category);
     }
-    if (status == 404)
-        return ReadResult::fail(withDetail(QStringLiteral("the API has no such zone or record (HTTP 404)"), detail),
-                                Category::Configuration);
-    if (status == 400 || status == 409 || status == 422)
-        return ReadResult::fail(withDetail(QStringLiteral("the request was refused (HTTP %1)").arg(status), detail),
-                                Category::Configuration);
+    case Category::Configuration:
+        return ReadResult::fail(
+            withDetail(status == 404 ? QStringLiteral("the API has no such zone or record (HTTP 404)")
+                                     : QStringLiteral("the request was refused (HTTP %1)").arg(status),
+                       detail),
+            category);
+    case Category::Transient:
+        break;
+    }
     return ReadResult::fail(withDetail(QStringLiteral("HTTP %1").arg(status), detail));
 }
 
@@ -319,7 +332,7 @@ void DnsHostUpdate::fail(const ReadResult& failure)
 {
     // A session the provider opened is closed first; what failed is reported once that is done.
     if (m_failure.ok() && m_state != State::LoggingOut && m_state != State::LoggingIn && m_state != State::Idle &&
-        m_provider.logout(m_session)) {
+        m_provider->logout(m_session)) {
         m_failure = failure;
         return logout();
     }

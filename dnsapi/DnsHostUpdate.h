@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class QNetworkAccessManager;
 
@@ -38,7 +39,8 @@ public:
     };
     using Done = std::function<void(const NotificationResult&)>;
 
-    DnsHostUpdate(QNetworkAccessManager& manager, const DnsProvider& provider, DnsSession session,
+    /// Talks to the host through @p provider, which it keeps until it is deleted.
+    DnsHostUpdate(QNetworkAccessManager& manager, std::unique_ptr<const DnsProvider> provider, DnsSession session,
                   QList<DnsTarget> targets, Options options, QObject* parent = nullptr);
     ~DnsHostUpdate() override;
 
@@ -94,7 +96,7 @@ private:
     QString timedOutText() const;
 
     QNetworkAccessManager& m_manager;
-    const DnsProvider& m_provider;
+    std::unique_ptr<const DnsProvider> m_provider;
     DnsSession m_session;
     QList<DnsTarget> m_targets;
     QList<Outcome> m_outcomes;

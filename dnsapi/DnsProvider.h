@@ -157,19 +157,12 @@ public:
         return std::nullopt;
     }
 
-    /// Whether a failed answer other than a 429 says that there were too many requests (an API that answers them
-    /// with 400 and an error code); not by default.
-    virtual bool rateLimited(const ApiReply& reply) const
-    {
-        (void)reply;
-        return false;
-    }
-
     /// What a failed answer (any status but 2xx) says of itself, for the status line; by default the first of the
     /// JSON fields message, error, detail, errors[0].message, errors[0].detail that holds a text.
     virtual QString errorText(const ApiReply& reply) const;
     /// What kind of failure a failed answer is, where the host says it otherwise than by the usual status (a refused
-    /// key answered with 400); by default @p usual, what the engine made of the status.
+    /// key, or too many requests, answered with 400); by default @p usual, what the engine made of the status. The
+    /// status line's text follows the kind.
     virtual NotificationResult::Category category(const ApiReply& reply, NotificationResult::Category usual) const
     {
         (void)reply;

@@ -71,14 +71,16 @@ std::optional<QList<DnsHostName>> parse(const QString& text, QString* error)
     return fromJson(array, error);
 }
 
+QString plain(QString name)
+{
+    name = name.trimmed().toLower();
+    while (name.endsWith(u'.'))
+        name.chop(1);
+    return name;
+}
+
 QString absolute(const QString& name, const QString& zone)
 {
-    const auto plain = [](QString text) {
-        text = text.trimmed().toLower();
-        while (text.endsWith(u'.'))
-            text.chop(1);
-        return text;
-    };
     const QString own = plain(name);
     const QString apex = plain(zone);
     if (own == QLatin1String("@") || own.isEmpty())

@@ -30,6 +30,8 @@ QJsonArray toJson(const QList<DnsHostName>& names);
 std::optional<QList<DnsHostName>> fromJson(const QJsonArray& array, QString* error);
 /// @p text in either form; an empty text is an empty list.
 std::optional<QList<DnsHostName>> parse(const QString& text, QString* error);
+/// @p name in one form: lower case, without the final dot.
+QString plain(QString name);
 /// @p name ("home", "@", or already "home.example.com") within @p zone, fully qualified, in lower case and without
 /// the final dot.
 QString absolute(const QString& name, const QString& zone);

@@ -69,20 +69,15 @@ public:
         return request;
     }
 
-    ReadResult readList(DnsSession&, const DnsTarget&, const ApiReply& reply, QList<DnsRecord>& records,
+    ReadResult readList(DnsSession& session, const DnsTarget&, const ApiReply& reply, QList<DnsRecord>& records,
                         QString& next) const override
     {
         QJsonObject answer;
         if (ReadResult read = successOf(reply, answer); !read.ok())
             return read;
-        for (const QJsonValue& value : answer.value(QLatin1String("result")).toArray()) {
-            const QJsonObject record = value.toObject();
-            records.append({ApiText::id(record.value(u"id")), ApiText::shown(record.value(u"name")),
-                            ApiText::shown(record.value(u"type")), ApiText::shown(record.value(u"content")),
-                            record.value(u"ttl").toInt(), {}});
-            if (records.last().id.isEmpty())
-                return ReadResult::fail(QStringLiteral("the record's answer has no usable id"));
-        }
+        if (ReadResult read = readRecords(answer.value(u"result"), RecordShape{"content"}, session.entry.zone, records);
+            !read.ok())
+            return read;
         const QJsonObject info = answer.value(QLatin1String("result_info")).toObject();
         const int page = info.value(u"page").toInt(1);
         if (page < info.value(u"total_pages").toInt(1))

@@ -112,11 +112,12 @@ public:
         return upsert(session, target, record.ttl > 0 ? record.ttl : 300);
     }
 
-    bool rateLimited(const ApiReply& reply) const override
+    NotificationResult::Category category(const ApiReply& reply, NotificationResult::Category usual) const override
     {
+        // Throttling comes back as 400 with an error code, and without Retry-After.
         const QString code = ApiText::xmlElement(reply.body, "Code");
-        return reply.status == 400 &&
-               (code == QLatin1String("Throttling") || code == QLatin1String("PriorRequestNotComplete"));
+        const bool throttled = code == QLatin1String("Throttling") || code == QLatin1String("PriorRequestNotComplete");
+        return reply.status == 400 && throttled ? NotificationResult::Category::RateLimited : usual;
     }
 
     QString errorText(const ApiReply& reply) const override

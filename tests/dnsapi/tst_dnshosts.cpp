@@ -149,17 +149,29 @@ private:
         QVERIFY(host.settings().write(DnsHostEntries::secretKey(entry), QString::fromUtf8(stored)).ok);
     }
     /// What the entry's Test Now (or, with @p preview, its preview) ends with.
-    static NotificationResult run(TestNotificationHost& host, int entry = 1, bool preview = false)
+    enum class Ask
+    {
+        Test,    // Test Now: sent whatever was set last
+        Preview, // what Test Now would change
+        Change,  // a change of address: nothing sent when the last success set the same
+    };
+    /// How entry @p entry's send ends, asked as @p ask, with an update's time limit of @p timeoutMs.
+    static NotificationResult run(TestNotificationHost& host, int entry = 1, Ask ask = Ask::Test,
+                                  int timeoutMs = 5000)
     {
         DetachedProcessLauncher launcher;
         NotificationService service(host, launcher);
         auto notifier = std::make_unique<DnsHostNotifier>(service.host());
-        notifier->setTimeoutMs(5000);
+        notifier->setTimeoutMs(timeoutMs);
         service.setNotifier(Notifiers::Kind::DnsHosts, std::move(notifier));
         std::optional<NotificationResult> result;
         const auto done = [&result](const NotificationResult& r) { result = r; };
-        preview ? service.preview(Notifiers::Kind::DnsHosts, entry, done)
-                : service.test(Notifiers::Kind::DnsHosts, entry, done);
+        if (ask == Ask::Preview)
+            service.preview(Notifiers::Kind::DnsHosts, entry, done);
+        else if (ask == Ask::Test)
+            service.test(Notifiers::Kind::DnsHosts, entry, done);
+        else
+            service.notifyEntry(Notifiers::Kind::DnsHosts, entry, done);
         [&] { QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 15000); }();
         return result.value_or(NotificationResult{});
     }
@@ -249,7 +261,7 @@ void TestDnsHosts::severalNamesArePreviewedThenSetOnce()
                            QJsonObject{{u"name"_qs, u"WWW.example.com."_qs}, {u"ipv6"_qs, false}, {u"ttl"_qs, 600}},
                            QJsonObject{{u"name"_qs, u"@"_qs}, {u"ipv6"_qs, false}}};
     configure(host, Providers[0], peer, QStringLiteral("test-token"), names);
-    const NotificationResult preview = run(host, 1, true);
+    const NotificationResult preview = run(host, 1, Ask::Preview);
     QCOMPARE(preview.message, QStringLiteral("Success: Cloudflare: would change home.example.com A 198.51.100.1 -> "
                                              "203.0.113.7, AAAA none -> 2001:db8::7; www.example.com A none -> "
                                              "203.0.113.7; example.com A 203.0.113.7 already set"));
@@ -258,13 +270,8 @@ void TestDnsHosts::severalNamesArePreviewedThenSetOnce()
                                           "AAAA 2001:db8::7 created; www.example.com A 203.0.113.7 created; "
                                           "example.com A 203.0.113.7 already set"));
     // A change that asks for the same again sends nothing at all.
-    DetachedProcessLauncher launcher;
-    NotificationService service(host, launcher);
-    service.setNotifier(Notifiers::Kind::DnsHosts, std::make_unique<DnsHostNotifier>(service.host()));
-    std::optional<NotificationResult> again;
-    service.notifyEntry(Notifiers::Kind::DnsHosts, 1, [&again](const NotificationResult& r) { again = r; });
-    QTRY_VERIFY(again.has_value());
-    QVERIFY2(again->ok() && again->message.endsWith(u"already set; nothing sent"), qPrintable(again->message));
+    const NotificationResult again = run(host, 1, Ask::Change);
+    QVERIFY2(again.ok() && again.message.endsWith(u"already set; nothing sent"), qPrintable(again.message));
     peer.stop();
     // Reads only, then the writes of the one update; the preview wrote nothing.
     QCOMPARE(peer.methods.join(u' '), QStringLiteral("GET GET GET GET GET GET GET PATCH GET POST GET POST GET"));
@@ -328,15 +335,8 @@ void TestDnsHosts::nothingIsWrittenThatMustNotBe()
         entry.insert(u"api"_qs, api);
         QVERIFY(host.settings().write(Key::DnsHost1, QJsonDocument(entry).toJson()).ok);
     }
-    DetachedProcessLauncher launcher;
-    NotificationService service(host, launcher);
-    auto notifier = std::make_unique<DnsHostNotifier>(service.host());
-    notifier->setTimeoutMs(3000);
-    service.setNotifier(Notifiers::Kind::DnsHosts, std::move(notifier));
-    std::optional<NotificationResult> result;
-    service.test(Notifiers::Kind::DnsHosts, 1, [&result](const NotificationResult& r) { result = r; });
-    QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 10000);
-    QVERIFY2(!result->ok() && result->message.contains(message), qPrintable(result->message));
+    const NotificationResult result = run(host, 1, Ask::Test, 3000);
+    QVERIFY2(!result.ok() && result.message.contains(message), qPrintable(result.message));
     peer.stop();
     QVERIFY(!peer.methods.contains(u"PATCH"_qs) && !peer.methods.contains(u"POST"_qs));
 }
