@@ -1,7 +1,7 @@
 # make run   installs what is missing, builds, starts the program
 # make test  installs what is missing, builds, runs every test
 # make test-sanitize  the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
-# make fuzz  builds the fuzz targets with clang and runs each from its corpus (FUZZ_SECONDS each)
+# make fuzz  builds the fuzz targets with clang and runs each from its corpus (FUZZ_SECONDS each, JOBS at a time)
 # make long-run  ten minutes against misbehaving address and mail servers (not part of CI)
 # make bench     start-up time beside a minimal Qt Widgets program, memory and idle processor time;
 #                the lookup's requests and time, hedged beside all sources at once, healthy and with a late one;
@@ -64,7 +64,7 @@ test-sanitize: deps
 fuzz: deps deps-fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVISTREL_FUZZ=ON -DVISTREL_TESTS=OFF >/dev/null
 	cmake --build $(BUILD)-fuzz -j $(JOBS)
-	fuzz/run.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
+	fuzz/run.sh $(BUILD)-fuzz $(FUZZ_SECONDS) $(JOBS)
 
 long-run: build
 	/usr/bin/python3 tests/reliability/long_run.py --binary $(BUILD)/testing/tarnwick-ip-vistrel --minutes 10.5
