@@ -120,9 +120,9 @@ test-packages: image deb
 	appstreamcli validate --no-net resources/tarnwick-ip-vistrel.metainfo.xml
 	lintian --fail-on error --tag-display-limit 0 $(BUILD)/tarnwick-ip-vistrel_*_amd64.deb
 	rm -rf $(PACKAGE_ROOT)
-	mmdebstrap --mode=unshare --variant=apt --quiet \
-		--customize-hook='copy-in $(BUILD)/'"$$(cd $(BUILD) && ls tarnwick-ip-vistrel_*_amd64.deb)"' /tmp' \
-		--customize-hook='chroot "$$1" apt-get install -y -q /tmp/tarnwick-ip-vistrel_*_amd64.deb' \
+	deb=$$(cd $(BUILD) && ls tarnwick-ip-vistrel_*_amd64.deb) && mmdebstrap --mode=unshare --variant=apt --quiet \
+		--customize-hook="copy-in $(BUILD)/$$deb /tmp" \
+		--customize-hook="chroot \"\$$1\" apt-get install -y -q /tmp/$$deb" \
 		--customize-hook='chroot "$$1" apt-get clean' \
 		bookworm $(PACKAGE_ROOT)
 	unshare -n sh -c 'ip link set lo up && exec "$$0" "$$@"' /usr/bin/python3 tests/deploy/packages_test.py \
