@@ -60,7 +60,10 @@ CommandLine CommandLine::parse(int argc, char** argv)
     const QCommandLineOption format(QStringLiteral("format"),
                                     QStringLiteral("How --history prints: text (aligned columns, the default) or csv."),
                                     QStringLiteral("FORMAT"));
-    parser.addOptions({help, version, headless, once, history, format, config});
+    const QCommandLineOption health(QStringLiteral("health"),
+                                    QStringLiteral("Says whether the last lookup of --headless or --once succeeded "
+                                                   "(exit 0) or not (exit 1), in one line."));
+    parser.addOptions({help, version, headless, once, history, format, health, config});
     for (const char* name : QtOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -83,6 +86,8 @@ CommandLine CommandLine::parse(int argc, char** argv)
         problem = QStringLiteral("--headless and --once cannot be used together.");
     else if (parser.isSet(history) && (parser.isSet(headless) || parser.isSet(once)))
         problem = QStringLiteral("--history cannot be used with --headless or --once.");
+    else if (parser.isSet(health) && (parser.isSet(headless) || parser.isSet(once) || parser.isSet(history)))
+        problem = QStringLiteral("--health cannot be used with --headless, --once or --history.");
     else if (parser.isSet(format) && !parser.isSet(history))
         problem = QStringLiteral("--format is for --history.");
     else if (parser.isSet(format) && parser.value(format) != QLatin1String("text") &&
@@ -110,6 +115,7 @@ CommandLine CommandLine::parse(int argc, char** argv)
     result.mode = parser.isSet(headless)  ? Mode::Headless
                   : parser.isSet(once)    ? Mode::Once
                   : parser.isSet(history) ? Mode::History
+                  : parser.isSet(health)  ? Mode::Health
                                           : Mode::Windowed;
     result.historyCsv = parser.value(format) == QLatin1String("csv");
     if (parser.isSet(config))

@@ -12,6 +12,7 @@ struct CommandLine
         Headless,
         Once,
         History, ///< print the history of changes and exit
+        Health,  ///< say whether the watcher's last lookup succeeded and exit 0 or 1
     };
 
     /// The exit statuses shared by every mode (sysexits.h values for the command line and the settings file).

@@ -2,6 +2,7 @@
 
 #include "core/AddressWatcher.h"
 #include "core/Settings.h"
+#include "app/LookupHealth.h"
 #include "app/StartUp.h"
 #include "app/TestHooks.h"
 #include "app/WatcherHistory.h"
@@ -94,6 +95,8 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
     const QString historyPath = WatcherHistory::pathFor(settingsPath, StartUp::defaultSettingsPath());
     if (mode == CommandLine::Mode::History)
         return printHistory(historyPath, command.historyCsv);
+    if (mode == CommandLine::Mode::Health)
+        return LookupHealth::report(LookupHealth::pathFor(historyPath));
 
     InstanceLock lock(settingsPath, InstanceLock::Role::Headless);
     if (const int status = StartUp::takeLock(lock); status >= 0)
@@ -125,6 +128,7 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
     LogMessageBox messageBox(log);
     WatcherNotifications notifications(watcher, settings, &messageBox);
     WatcherHistory history(watcher, historyPath, Qt::DirectConnection); // a status line at once, even in --once
+    LookupHealth::record(watcher, LookupHealth::pathFor(historyPath), log);
     watcher.load();
     watcher.loadRefreshSettings(mode == CommandLine::Mode::Headless);
     notifications.startSecrets(); // a mail started before the keyring answered waits for it
