@@ -1,6 +1,7 @@
 #include "app/HeadlessRunner.h"
 
 #include "core/AddressWatcher.h"
+#include "core/RefreshCycle.h"
 #include "core/Settings.h"
 #include "app/LookupHealth.h"
 #include "app/StartUp.h"
@@ -95,8 +96,10 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
     const QString historyPath = WatcherHistory::pathFor(settingsPath, StartUp::defaultSettingsPath());
     if (mode == CommandLine::Mode::History)
         return printHistory(historyPath, command.historyCsv);
-    if (mode == CommandLine::Mode::Health)
-        return LookupHealth::report(LookupHealth::pathFor(historyPath));
+    if (mode == CommandLine::Mode::Health) {
+        const int interval = RefreshCycle::secondsForSelection(Settings(settingsPath).readInt(Key::RefreshRate), 60);
+        return LookupHealth::report(LookupHealth::pathFor(historyPath), LookupHealth::maxAgeFor(interval));
+    }
 
     InstanceLock lock(settingsPath, InstanceLock::Role::Headless);
     if (const int status = StartUp::takeLock(lock); status >= 0)

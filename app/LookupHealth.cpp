@@ -1,6 +1,7 @@
 #include "app/LookupHealth.h"
 
 #include "core/AddressWatcher.h"
+#include "core/RefreshCycle.h"
 #include "platform/OutsideText.h"
 #include "platform/StatusLog.h"
 
@@ -74,7 +75,12 @@ bool LookupHealth::parse(const QByteArray& bytes, LookupHealth* health, QString*
     return true;
 }
 
-int LookupHealth::report(const QString& path)
+qint64 LookupHealth::maxAgeFor(int intervalSeconds)
+{
+    return 2 * (qint64(intervalSeconds) + RefreshCycle::MaxJitterSeconds) + 300;
+}
+
+int LookupHealth::report(const QString& path, qint64 maxAgeSeconds)
 {
     QString line;
     LookupHealth health;
@@ -86,11 +92,18 @@ int LookupHealth::report(const QString& path)
         line = QStringLiteral("unhealthy: %1 is not a lookup's outcome: %2").arg(path, error);
     } else {
         const QString at = health.at.toString(Qt::ISODate);
-        line = health.ok ? QStringLiteral("healthy: the last lookup succeeded at %1").arg(at)
-                         : QStringLiteral("unhealthy: the last lookup failed at %1: %2").arg(at, health.status);
+        const qint64 age = health.at.secsTo(QDateTime::currentDateTimeUtc());
+        if (!health.ok)
+            line = QStringLiteral("unhealthy: the last lookup failed at %1: %2").arg(at, health.status);
+        else if (age > maxAgeSeconds)
+            line = QStringLiteral("unhealthy: the last lookup was at %1, %2 minutes ago: the watcher looks up no more")
+                       .arg(at)
+                       .arg(age / 60);
+        else
+            line = QStringLiteral("healthy: the last lookup succeeded at %1").arg(at);
     }
     std::printf("%s\n", qPrintable(line));
-    return health.ok ? 0 : 1;
+    return line.startsWith(QLatin1String("healthy")) ? 0 : 1;
 }
 
 void LookupHealth::record(AddressWatcher& watcher, const QString& path, StatusLog& log)

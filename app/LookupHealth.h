@@ -27,9 +27,13 @@ struct LookupHealth
     [[nodiscard]] static bool parse(const QByteArray& bytes, LookupHealth* health, QString* error);
     static constexpr qsizetype MaxBytes = 1024;
 
-    /// --health: one line on standard output; 0 when the last lookup recorded at @p path succeeded, 1 otherwise
-    /// (failed, none recorded yet, or a file that cannot be read).
-    static int report(const QString& path);
+    /// --health: one line on standard output; 0 when the last lookup recorded at @p path succeeded less than
+    /// @p maxAgeSeconds ago, 1 otherwise (failed, too old: a watcher that hangs or has stopped looks up no more; none
+    /// recorded yet, or a file that cannot be read).
+    static int report(const QString& path, qint64 maxAgeSeconds);
+    /// The age beyond which a watcher that looks up every @p intervalSeconds is taken to have stopped: two intervals
+    /// with their jitter, and time for a slow lookup.
+    static qint64 maxAgeFor(int intervalSeconds);
 
     /// Records the end of every lookup of @p watcher at @p path; a file that cannot be written is said on @p log
     /// once, until it can be again.

@@ -41,27 +41,30 @@ private slots:
         }
     }
 
-    // The answer from the file on disk: healthy only after a lookup that succeeded.
+    // The answer from the file on disk: healthy only after a lookup that succeeded, and not long ago.
     void reportsTheFile()
     {
         QTemporaryDir dir;
         const QString path = LookupHealth::pathFor(dir.filePath("a.conf.history.sqlite"));
         QCOMPARE(path, dir.filePath("a.conf.last-lookup"));
         QCOMPARE(LookupHealth::pathFor(dir.filePath("history.sqlite")), dir.filePath("last-lookup"));
-        QCOMPARE(LookupHealth::report(path), 1); // none yet
+        const qint64 maxAge = LookupHealth::maxAgeFor(300);
+        QCOMPARE(LookupHealth::report(path, maxAge), 1); // none yet
         const auto write = [&](const QByteArray& bytes) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
         };
         write(LookupHealth{true, QDateTime::currentDateTimeUtc(), {}}.text());
-        QCOMPARE(LookupHealth::report(path), 0);
+        QCOMPARE(LookupHealth::report(path, maxAge), 0);
+        write(LookupHealth{true, QDateTime::currentDateTimeUtc().addSecs(-maxAge - 1), {}}.text());
+        QCOMPARE(LookupHealth::report(path, maxAge), 1); // a watcher that hangs
         write(LookupHealth{false, QDateTime::currentDateTimeUtc(), "Error"}.text());
-        QCOMPARE(LookupHealth::report(path), 1);
+        QCOMPARE(LookupHealth::report(path, maxAge), 1);
         write(QByteArray(1 << 20, 'o'));
-        QCOMPARE(LookupHealth::report(path), 1);
+        QCOMPARE(LookupHealth::report(path, maxAge), 1);
         QFile::remove(path);
         QVERIFY(QDir().mkdir(path)); // a folder where the file belongs
-        QCOMPARE(LookupHealth::report(path), 1);
+        QCOMPARE(LookupHealth::report(path, maxAge), 1);
     }
 };
 
