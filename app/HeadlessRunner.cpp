@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "app/StartUp.h"
 #include "app/TestHooks.h"
+#include "app/WatcherMetrics.h"
 #include "app/WatcherHistory.h"
 #include "app/WatcherNotifications.h"
 #include "history/HistoryText.h"
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -189,6 +191,14 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
         return status;
     }
 
+    std::optional<WatcherMetrics> metrics;
+    if (!command.metricsListen.isEmpty()) {
+        metrics.emplace(watcher, notifications);
+        if (QString error; !metrics->listen(command.metricsListen, &error)) {
+            log.write(QStringLiteral("The metrics cannot be served on %1: %2").arg(command.metricsListen, error));
+            return CommandLine::ExitConfig;
+        }
+    }
     NetworkChangeMonitor networkChanges;
     QObject::connect(&networkChanges, &NetworkChangeMonitor::changed, &watcher, &AddressWatcher::networkChanged);
     if (QString error; !networkChanges.start(&error))
