@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "ProductVersion.h"
+#include "metrics/MetricsServer.h"
 #include "platform/FileAccess.h"
 #include "platform/SettingsFile.h"
 
@@ -63,7 +64,11 @@ CommandLine CommandLine::parse(int argc, char** argv)
     const QCommandLineOption health(QStringLiteral("health"),
                                     QStringLiteral("Says whether the last lookup of --headless or --once succeeded "
                                                    "(exit 0) or not (exit 1), in one line."));
-    parser.addOptions({help, version, headless, once, history, format, health, config});
+    const QCommandLineOption metrics(
+        QStringLiteral("metrics"),
+        QStringLiteral("With --headless: serves Prometheus metrics on ADDRESS:PORT (a port alone: on loopback)."),
+        QStringLiteral("ADDRESS:PORT"));
+    parser.addOptions({help, version, headless, once, history, format, health, config, metrics});
     for (const char* name : QtOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -78,6 +83,7 @@ CommandLine CommandLine::parse(int argc, char** argv)
     // helpText() names the program from QCoreApplication, which does not exist yet.
     const QString usage = parser.helpText().replace(QStringLiteral("<executable_name>"), program);
     QString problem;
+    quint16 port = 0;
     if (!parser.parse(arguments))
         problem = parser.errorText();
     else if (!parser.positionalArguments().isEmpty())
@@ -93,6 +99,11 @@ CommandLine CommandLine::parse(int argc, char** argv)
     else if (parser.isSet(format) && parser.value(format) != QLatin1String("text") &&
              parser.value(format) != QLatin1String("csv"))
         problem = QStringLiteral("--format is text or csv.");
+    else if (parser.isSet(metrics) && !parser.isSet(headless))
+        problem = QStringLiteral("--metrics is for --headless.");
+    else if (QHostAddress address; parser.isSet(metrics) &&
+                                   !MetricsServer::parseListen(parser.value(metrics), &address, &port, &problem))
+        problem = QStringLiteral("--metrics: ") + problem;
     else if (parser.isSet(config) && parser.value(config).isEmpty())
         problem = QStringLiteral("--config needs a file name.");
     if (!problem.isEmpty()) {
@@ -118,6 +129,7 @@ CommandLine CommandLine::parse(int argc, char** argv)
                   : parser.isSet(health)  ? Mode::Health
                                           : Mode::Windowed;
     result.historyCsv = parser.value(format) == QLatin1String("csv");
+    result.metricsListen = parser.value(metrics);
     if (parser.isSet(config))
         result.configPath = QFileInfo(parser.value(config)).absoluteFilePath();
     return result;

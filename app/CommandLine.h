@@ -32,6 +32,8 @@ struct CommandLine
     QString configPath;
     /// For Mode::History: comma-separated values instead of aligned columns.
     bool historyCsv = false;
+    /// For Mode::Headless: where the metrics are served ("127.0.0.1:9464", or a port for loopback); empty: not.
+    QString metricsListen;
     /// Set when the program has nothing more to do (help, version, bad usage): exit with this status.
     int exitStatus = -1;
 

@@ -6,6 +6,7 @@
 #include "app/LookupHealth.h"
 #include "app/StartUp.h"
 #include "app/TestHooks.h"
+#include "app/WatcherMetrics.h"
 #include "app/WatcherHistory.h"
 #include "app/WatcherNotifications.h"
 #include "history/HistoryText.h"
@@ -23,6 +24,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -196,6 +198,14 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
         return status;
     }
 
+    std::optional<WatcherMetrics> metrics;
+    if (!command.metricsListen.isEmpty()) {
+        metrics.emplace(watcher, notifications);
+        if (QString error; !metrics->listen(command.metricsListen, &error)) {
+            log.write(QStringLiteral("The metrics cannot be served on %1: %2").arg(command.metricsListen, error));
+            return CommandLine::ExitConfig;
+        }
+    }
     NetworkChangeMonitor networkChanges;
     QObject::connect(&networkChanges, &NetworkChangeMonitor::changed, &watcher, &AddressWatcher::networkChanged);
     if (QString error; !networkChanges.start(&error))

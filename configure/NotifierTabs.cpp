@@ -127,6 +127,12 @@ KindTabDescription web()
         {.widget = W::Note, .objectName = "lblUrlPlaceholders", .label = placeholderHint(urlPlaceholders())},
         {.widget = W::Text, .key = Key::Url, .objectName = "Text1", .label = "URL:",
          .insertName = "cmdUrlPlaceholder", .placeholders = urlPlaceholders()},
+        {.widget = W::Choice, .key = Key::WebSends1, .objectName = "cboUrlSends", .label = "&Send:",
+         .choices = {"on a change of address", "after every lookup (a health check)", "after a failed lookup",
+                     "after every lookup, a failed one to the URL below"},
+         .values = {"0", "1", "2", "3"}},
+        {.widget = W::Text, .key = Key::WebFailUrl1, .objectName = "txtUrlFail", .label = "URL of a &failed lookup:",
+         .hint = "https://hc-ping.com/UUID/fail"},
     }, .kind = Notifiers::Kind::Web, .testName = "Command3", .storeShown = true,
        // The outcome names the URL as it was requested, addresses filled in, secrets masked.
        .testDone = [](NotificationHost& host) -> Notifiers::Done {

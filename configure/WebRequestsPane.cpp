@@ -192,6 +192,7 @@ void WebRequestsPane::applyPreset(int index)
     cmbBodyType->setCurrentIndex(int(filled.bodyType));
     txtBody->setPlainText(filled.body);
     lblSecret->setText(QStringLiteral("$Secret$ is %1.").arg(QLatin1String(preset.secretFor)));
+    WebEntries::setSends(m_host.settings(), entry(), preset); // a health check pings after lookups
     m_loading = false;
     m_edits.storeNow([this] { store(); });
 }
@@ -268,6 +269,7 @@ void WebRequestsPane::removeEntry()
 {
     m_edits.storeNow(); // nothing typed is stored after the removal
     (void)m_host.settings().write(WebEntries::requestKey(entry()), QString());
+    WebEntries::setSends(m_host.settings(), entry(), WebSends::OnChange, {});
     txtSecret->clear();
     storeSecret();
     cmbEntry->setItemText(m_shown, entryLabel(entry()));

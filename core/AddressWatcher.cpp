@@ -53,7 +53,9 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
       m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address)
 {
     qRegisterMetaType<WatchState>();
+    connect(&m_observer, &AddressObserver::observed, this, &AddressWatcher::lookupObserved);
     connect(&m_observer, &AddressObserver::observed, this, &AddressWatcher::lookupDone);
+    connect(&m_notices, &NoticeDispatcher::resulted, this, &AddressWatcher::noticeResulted);
     connect(&m_router, &RouterCheck::answered, this, &AddressWatcher::routerAnswered);
     connect(&m_router, &RouterCheck::natChanged, this,
             [this](RouterCheck::Nat before, RouterCheck::Nat after, const QString& text) {
@@ -333,7 +335,7 @@ QList<std::pair<Notifiers::Kind, int>> AddressWatcher::enabledEntries() const
 {
     QList<std::pair<Notifiers::Kind, int>> entries;
     for (const NotifierKindNames& names : NotifierKinds) {
-        if (isNotificationEnabled(names.kind))
+        if (isEntryEnabled(names.kind, 0))
             entries.append({names.kind, 0});
         if (m_notifiers) {
             for (const int entry : m_notifiers->moreEntries(names.kind))
@@ -346,7 +348,7 @@ QList<std::pair<Notifiers::Kind, int>> AddressWatcher::enabledEntries() const
 bool AddressWatcher::isEntryEnabled(Notifiers::Kind kind, int entry) const
 {
     if (entry == 0)
-        return isNotificationEnabled(kind);
+        return isNotificationEnabled(kind) && (!m_notifiers || m_notifiers->sendsOnChange(kind, 0));
     return m_notifiers && m_notifiers->moreEntries(kind).contains(entry);
 }
 

@@ -137,6 +137,10 @@ signals:
     void lookupStarted();
     /// A lookup has ended, successfully or not.
     void lookupFinished(bool ok);
+    /// What every source of a lookup answered (before lookupFinished).
+    void lookupObserved(const AddressObservation& observation);
+    /// A notice the watcher started (a change's, a retry) ended with @p result.
+    void noticeResulted(Notifiers::Kind kind, const NotificationResult& result);
     /// After every successful lookup, changed or not: the addresses to show.
     void addressesUpdated();
     /// The addresses changed: one entry for each (never for the first address ever seen).

@@ -55,6 +55,7 @@ void NoticeDispatcher::start(const Entry& entry, bool owed)
         outcome.owedNotified = outcome.owedNotified || (owed && result.ok());
         if (m_running > 0)
             --m_running;
+        emit resulted(entry.first, result);
         emit ended();
     });
 }

@@ -64,6 +64,8 @@ public:
 signals:
     /// A notice ended (see outcomeOf).
     void ended();
+    /// The same with what came of it, for counting.
+    void resulted(Notifiers::Kind kind, const NotificationResult& result);
     /// A notice of the newest change failed: the status line to show (the notifier's own error when it gave one).
     void failed(const QString& text);
 

@@ -163,6 +163,11 @@ bool PendingNotices::isEmpty() const
     return std::none_of(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.due.isValid(); });
 }
 
+int PendingNotices::count() const
+{
+    return int(std::count_if(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.due.isValid(); }));
+}
+
 QString PendingNotices::summary(const QDateTime& now) const
 {
     QStringList names;

@@ -71,6 +71,8 @@ public:
     /// The next try of @p kind; invalid when nothing of that kind is pending.
     QDateTime dueAt(Kind kind, int entry = 0) const { return slot(kind, entry).due; }
     bool isEmpty() const;
+    /// How many notices are pending.
+    int count() const;
 
     /// For the status line and the tray tip: "Mail notice pending, next try at 01:02:03" (local time);
     /// "" when nothing is pending (a change's notices on their first try are not).

@@ -67,6 +67,24 @@ constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::WebSecret8, {"webSecret8", "", Secret::Yes}},
     {Key::WebSecret9, {"webSecret9", "", Secret::Yes}},
     {Key::WebLastSet, {"webLastSet", ""}}, // entry number=address the update set, ";" between
+    {Key::WebSends1, {"webSends1", 0, 0, 3}}, // WebSends: on a change, every lookup, a failed one, both
+    {Key::WebSends2, {"webSends2", 0, 0, 3}},
+    {Key::WebSends3, {"webSends3", 0, 0, 3}},
+    {Key::WebSends4, {"webSends4", 0, 0, 3}},
+    {Key::WebSends5, {"webSends5", 0, 0, 3}},
+    {Key::WebSends6, {"webSends6", 0, 0, 3}},
+    {Key::WebSends7, {"webSends7", 0, 0, 3}},
+    {Key::WebSends8, {"webSends8", 0, 0, 3}},
+    {Key::WebSends9, {"webSends9", 0, 0, 3}},
+    {Key::WebFailUrl1, {"webFailUrl1", ""}}, // the URL of a failed lookup when it sends on both
+    {Key::WebFailUrl2, {"webFailUrl2", ""}},
+    {Key::WebFailUrl3, {"webFailUrl3", ""}},
+    {Key::WebFailUrl4, {"webFailUrl4", ""}},
+    {Key::WebFailUrl5, {"webFailUrl5", ""}},
+    {Key::WebFailUrl6, {"webFailUrl6", ""}},
+    {Key::WebFailUrl7, {"webFailUrl7", ""}},
+    {Key::WebFailUrl8, {"webFailUrl8", ""}},
+    {Key::WebFailUrl9, {"webFailUrl9", ""}},
     // MQTT
     {Key::MqttHost, {"mqttHost", ""}},
     {Key::MqttPort, {"mqttPort", 0, 0, 65535}}, // 0: the protocol's own (1883, 8883 with TLS)

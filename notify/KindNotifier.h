@@ -36,6 +36,7 @@ struct NoticeSend
     int entry = 0;   // 0: the kind's own; a web request's number otherwise
     bool forced = false; // asked for by the user (Test Now): sent even when the last one set the same
     bool preview = false; // only say what a send would change, change nothing (forced too)
+    QString pingUrl;      // a ping after a lookup: asked instead of the entry's URL; only a failure is shown
     NoticeAddresses addresses;
 };
 
@@ -83,6 +84,12 @@ public:
     virtual bool previews() const { return false; }
     /// The entries besides 0 that a change tells (those switched on, and damaged ones: they fail saying why).
     virtual QList<int> moreEntries() const { return {}; }
+    /// Whether entry @p entry goes on a change (a ping goes after lookups instead).
+    virtual bool sendsOnChange(int entry) const
+    {
+        (void)entry;
+        return true;
+    }
     /// What @p send would set (see NoticeSetting); nothing for a kind without such a memory.
     virtual NoticeSetting setting(const NoticeSend& send) const
     {

@@ -8,6 +8,17 @@
 #include <optional>
 #include <utility>
 
+/// When a web request goes, stored as these numbers (webSends1 for the first URL, webSends<n + 1> for entry n):
+/// on a change of address, or as a ping after lookups (health checks): after every lookup, after a failed one, or
+/// after every lookup with the failed ones going to a URL of their own (webFailUrl<n + 1>).
+enum class WebSends
+{
+    OnChange = 0,
+    EveryLookup = 1,
+    FailedLookup = 2,
+    Both = 3,
+};
+
 /// What fills a web request's placeholders: the addresses now and before the change, the time and the entry's
 /// secret.
 struct WebValues
