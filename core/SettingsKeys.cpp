@@ -34,7 +34,7 @@ constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::MailTo, {"strEmailTo", ""}},
     {Key::MailFrom, {"strEmailFrom", ""}},
     {Key::MailServer, {"strServer", ""}},
-    {Key::MailPort, {"strPort", "587"}},
+    {Key::MailPort, {"strPort", 587, 1, 65535}},
     {Key::MailUsername, {"strUsername", ""}},
     {Key::MailPassword, {"strPassword", "", Secret::Yes}}, // where no keyring keeps it
     {Key::MailEncoding, {"strEncoding", "MIME"}},
