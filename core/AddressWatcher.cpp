@@ -130,7 +130,7 @@ void AddressWatcher::pendingUpdated()
     m_statusLine.pendingChanged(m_pending.summary());
     m_state.pending = m_pending.names();
     updateState();
-    emit pendingChanged(m_state.pending);
+    emit pendingChanged(m_pending.summary()); // the tray's own line: what and when
 }
 
 // ---------------------------------------------------------------------------------------------
