@@ -46,9 +46,9 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
         }
     };
     addTabs(firstNotifierTabs());
-    tabs->addTab(scrolling(new AddressSourcesPane(host.settings())), QStringLiteral("Address S&ources"));
+    tabs->addTab(scrolling(new AddressSourcesPane(host.settings())), QStringLiteral("Address Sources"));
     addTabs(notifierTabs());
-    tabs->addTab(scrolling(new DnsHostsPane(host, notifiers, m_edits)), QStringLiteral("DNS &Hosts"));
+    tabs->addTab(scrolling(new DnsHostsPane(host, notifiers, m_edits)), QStringLiteral("DNS Hosts"));
     txtStatus = named(new QLineEdit, "txtStatus");
     txtStatus->setReadOnly(true);
     txtStatus->setAccessibleName(QStringLiteral("Status"));

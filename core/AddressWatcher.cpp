@@ -78,6 +78,14 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
         [this](const NoticeDispatcher::Entry& entry) { return isEntryEnabled(entry.first, entry.second); });
     connect(&m_notices, &NoticeDispatcher::ended, this, &AddressWatcher::noticeEnded);
     connect(&m_notices, &NoticeDispatcher::failed, this, &AddressWatcher::setStatusWithPending);
+    // An error shown before a notice went out is no longer the news: the line keeps it, with its time.
+    connect(&m_notices, &NoticeDispatcher::delivered, &m_statusLine, &StatusLine::outdateError);
+    connect(&m_settings, &Settings::changed, this, [this](Key key) {
+        for (const NotifierKindNames& names : NotifierKinds) {
+            if (names.settingsKey == key && !m_settings.readFlag(key))
+                m_pending.forget(names.kind); // switched off: nothing of it is owed any more
+        }
+    });
 }
 
 AddressWatcher::~AddressWatcher()
@@ -122,9 +130,9 @@ void AddressWatcher::showNotifierStatus(const QString& text)
 void AddressWatcher::pendingUpdated()
 {
     m_statusLine.pendingChanged(m_pending.summary());
-    m_state.pending = m_pending.summary();
+    m_state.pending = m_pending.names();
     updateState();
-    emit pendingChanged(m_state.pending);
+    emit pendingChanged(m_pending.summary()); // the tray's own line: what and when
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QStringList>
 #include <QObject>
 #include <QTimer>
 
@@ -78,6 +79,10 @@ public:
     /// "" when nothing is pending (a change's notices on their first try are not).
     QString summary(const QDateTime& now) const;
     QString summary() const { return summary(m_clock()); }
+    /// What is pending, named only, for the state at a glance: "mail", "mail and web 2"; "" when nothing is.
+    QString names() const;
+    /// @p kind was switched off: none of its entries is pending any more.
+    void forget(Kind kind);
 
     /// Emits due() for every kind whose time has come by the clock and is not already being tried (the timer's
     /// handler; tests call it after moving their clock instead of waiting).
@@ -102,6 +107,8 @@ private:
     Entry& slot(Kind kind, int entry) { return m_entries[index(kind, entry)]; }
     void update();
     void arm();
+    /// The pending entries as summary() names them; @p next, when given, gets the earliest due time.
+    QStringList pendingNames(QDateTime* next) const;
 
     Settings& m_settings;
     Clock m_clock;

@@ -2,9 +2,6 @@
 
 namespace {
 constexpr const char* NoAddress = "0"; // the change test's "nothing remembered yet"
-// Mail defaults that plainly ask the user for their own values.
-constexpr const char* PlaceholderAddress = "you@your-mail-provider.invalid";
-constexpr const char* PlaceholderServer = "smtp.your-mail-provider.invalid";
 constexpr const char* DefaultBody = "Internal: $Internal$\r\nExternal: $External$";
 } // namespace
 
@@ -34,10 +31,10 @@ constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::AddressSources, {"addressSources", ""}}, // absent: the built-in list (empty is a list too)
     {Key::Address6Sources, {"address6Sources", ""}},
     {Key::AddressQuorum, {"addressQuorum", 2, 1, 100}},
-    {Key::MailTo, {"strEmailTo", PlaceholderAddress}},
-    {Key::MailFrom, {"strEmailFrom", PlaceholderAddress}},
-    {Key::MailServer, {"strServer", PlaceholderServer}},
-    {Key::MailPort, {"strPort", "25"}},
+    {Key::MailTo, {"strEmailTo", ""}},
+    {Key::MailFrom, {"strEmailFrom", ""}},
+    {Key::MailServer, {"strServer", ""}},
+    {Key::MailPort, {"strPort", 587, 1, 65535}},
     {Key::MailUsername, {"strUsername", ""}},
     {Key::MailPassword, {"strPassword", "", Secret::Yes}}, // where no keyring keeps it
     {Key::MailEncoding, {"strEncoding", "MIME"}},

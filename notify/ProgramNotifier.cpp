@@ -42,15 +42,15 @@ NotificationResult ProgramNotifier::startProgram(const NoticeAddresses& addresse
     QString error;
     if (!splitArgumentText(argumentText, &arguments, &error)) {
         qCDebug(lcProgram) << "arguments not started:" << error;
-        return fail(QStringLiteral("Error: could not launch program"));
+        return fail(QStringLiteral("Error: could not launch program: the arguments: ") + error);
     }
 
     m_host.setStatus(QStringLiteral("Opening ") + program);
     if (!m_launcher.startDetached(program, arguments, &error)) {
         qCDebug(lcProgram) << "start failed:" << program << error;
-        return fail(QStringLiteral("Error: could not launch program"));
+        return fail(QStringLiteral("Error: could not launch program: ") + error);
     }
-    const QString opened = QStringLiteral("Opened: ") + program;
+    const QString opened = QStringLiteral("Success: started ") + program;
     m_host.setStatus(opened);
     return NotificationResult::delivered(opened);
 }

@@ -1,4 +1,5 @@
 // The main window against nginx: start-up from the store, the lookup, its notifications in order, ticks, shutdown.
+#include "Mnemonics.h"
 #include "NginxPeer.h"
 #include "TempConfigHome.h"
 #include "core/AddressWatcher.h"
@@ -132,20 +133,12 @@ private slots:
     void keyboardReachesEveryCommand()
     {
         load({});
-        // Every menu, button and check box has a mnemonic of its own.
-        QStringList captions, keys;
+        // Every menu, button and check box has a mnemonic, and none is claimed twice.
         for (const QAbstractButton* button : m_form->findChildren<QAbstractButton*>()) {
             if (!button->objectName().startsWith(QLatin1String("qt_"))) // Qt's own, such as the menu bar's extension
-                captions << button->text();
+                QVERIFY2(!QKeySequence::mnemonic(button->text()).isEmpty(), qPrintable(button->text()));
         }
-        for (const QAction* menu : m_form->menuBar()->actions())
-            captions << menu->text();
-        for (const QString& caption : captions) {
-            const qsizetype amp = caption.indexOf(u'&');
-            QVERIFY2(amp >= 0 && amp + 1 < caption.size() && !keys.contains(caption.at(amp + 1).toLower()),
-                     qPrintable(caption));
-            keys << caption.at(amp + 1).toLower();
-        }
+        QVERIFY2(duplicatedMnemonics(m_form.get()).isEmpty(), qPrintable(duplicatedMnemonics(m_form.get()).join(u'\n')));
         m_form->show();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
         QVERIFY(child<QTimer>("minuteTimer")->isActive()); // "2 min ago" follows the clock only while shown
@@ -165,8 +158,34 @@ private slots:
         text->selectAll();
         QCOMPARE(copied(text), QStringLiteral("192.0.2.1"));
         QCOMPARE(copied(child<QLabel>("Label2")), QStringLiteral("10.0.0.2"));
+        // After the menus were used with the keyboard, Ctrl+C has one owner still.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("Ambiguous")));
+        QTest::keyClick(m_form.get(), Qt::Key_E, Qt::AltModifier);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape); // the menu bar keeps the focus
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_form.get(), Qt::Key_C,
+                        Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("203.0.113.1"));
         QTest::keyClick(m_form.get(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(m_calls.contains("unload") && !child<QTimer>("minuteTimer")->isActive());
+    }
+
+    void switchesAndConverterShowWhatIsTrue()
+    {
+        load({});
+        // The notices' boxes show their keys, which the dialog's tabs switch too.
+        m_settings.writeFlag(Key::MailNotify, true);
+        QVERIFY(child<QCheckBox>("Check3")->isChecked());
+        child<QCheckBox>("Check3")->click();
+        QVERIFY(!m_settings.readFlag(Key::MailNotify));
+        // The converter says that it looks up, and when nothing was found.
+        child<QLineEdit>("Text2")->setText(QStringLiteral("old answer"));
+        child<QPushButton>("cmdConvert")->click();
+        QCOMPARE(child<QLineEdit>("Text2")->text(), QString());
+        QCOMPARE(child<QLineEdit>("Text2")->placeholderText(), QStringLiteral("Looking up..."));
+        m_form->showConvertedName({});
+        QCOMPARE(child<QLineEdit>("Text2")->placeholderText(), QStringLiteral("not found"));
     }
 
     void closeShutsDownOnce()
