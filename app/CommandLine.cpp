@@ -60,7 +60,12 @@ CommandLine CommandLine::parse(int argc, char** argv)
     const QCommandLineOption format(QStringLiteral("format"),
                                     QStringLiteral("How --history prints: text (aligned columns, the default) or csv."),
                                     QStringLiteral("FORMAT"));
-    parser.addOptions({help, version, headless, once, history, format, config});
+    const QCommandLineOption installTask(
+        QStringLiteral("install-task"),
+        QStringLiteral("Has the system start the watcher without the window (--headless) at logon, and exits."));
+    const QCommandLineOption removeTask(QStringLiteral("remove-task"),
+                                        QStringLiteral("Removes what --install-task made, and exits."));
+    parser.addOptions({help, version, headless, once, history, format, config, installTask, removeTask});
     for (const char* name : QtOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -88,6 +93,10 @@ CommandLine CommandLine::parse(int argc, char** argv)
     else if (parser.isSet(format) && parser.value(format) != QLatin1String("text") &&
              parser.value(format) != QLatin1String("csv"))
         problem = QStringLiteral("--format is text or csv.");
+    else if ((parser.isSet(installTask) || parser.isSet(removeTask)) &&
+             (parser.isSet(installTask) == parser.isSet(removeTask) || parser.isSet(headless) || parser.isSet(once) ||
+              parser.isSet(history)))
+        problem = QStringLiteral("--install-task and --remove-task go alone.");
     else if (parser.isSet(config) && parser.value(config).isEmpty())
         problem = QStringLiteral("--config needs a file name.");
     if (!problem.isEmpty()) {
@@ -107,10 +116,12 @@ CommandLine CommandLine::parse(int argc, char** argv)
         result.exitStatus = 0;
         return result;
     }
-    result.mode = parser.isSet(headless)  ? Mode::Headless
-                  : parser.isSet(once)    ? Mode::Once
-                  : parser.isSet(history) ? Mode::History
-                                          : Mode::Windowed;
+    result.mode = parser.isSet(headless)      ? Mode::Headless
+                  : parser.isSet(once)        ? Mode::Once
+                  : parser.isSet(history)     ? Mode::History
+                  : parser.isSet(installTask) ? Mode::InstallTask
+                  : parser.isSet(removeTask)  ? Mode::RemoveTask
+                                              : Mode::Windowed;
     result.historyCsv = parser.value(format) == QLatin1String("csv");
     if (parser.isSet(config))
         result.configPath = QFileInfo(parser.value(config)).absoluteFilePath();

@@ -11,7 +11,9 @@ struct CommandLine
         Windowed,
         Headless,
         Once,
-        History, ///< print the history of changes and exit
+        History,     ///< print the history of changes and exit
+        InstallTask, ///< have the system start the watcher without the window at logon, and exit
+        RemoveTask,  ///< undo InstallTask, and exit
     };
 
     /// The exit statuses shared by every mode (sysexits.h values for the command line and the settings file).
