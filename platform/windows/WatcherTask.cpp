@@ -73,13 +73,18 @@ bool WatcherTask::install(QString* error)
 
 bool WatcherTask::remove(QString* error)
 {
-    if (!isInstalled())
-        return true;
-    return run(schtasks(), {QStringLiteral("/Delete"), QStringLiteral("/TN"), Task, QStringLiteral("/F")}, error);
+    // A failed delete is no failure when there is no such task.
+    return run(schtasks(), {QStringLiteral("/Delete"), QStringLiteral("/TN"), Task, QStringLiteral("/F")}, error) ||
+           !isInstalled();
 }
 
 bool WatcherTask::isInstalled() const
 {
+    // The task's XML, in whatever encoding it comes (UTF-16 to a pipe on some systems); Wine's schtasks.exe answers
+    // a /Query it does not know with success and nothing.
     QString ignored;
-    return run(schtasks(), {QStringLiteral("/Query"), QStringLiteral("/TN"), Task}, &ignored);
+    QString said;
+    return run(schtasks(), {QStringLiteral("/Query"), QStringLiteral("/TN"), Task, QStringLiteral("/XML")}, &ignored,
+               &said) &&
+           said.remove(QChar(0)).contains(QLatin1String("<Task"));
 }

@@ -16,12 +16,12 @@ private slots:
     void definitionNamesTheProgram();
 };
 
-// A program in a folder whose name holds what a unit or XML would read otherwise: a space, "%", "$", "&", "<".
+// A program in a folder whose name holds what a unit or XML would read otherwise: a space, "%", "$", "&".
 void TestWatcherTask::definitionNamesTheProgram()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    const QString program = folder.filePath(QStringLiteral("a b%n$HOME&<x/tarnwick-ip-vistrel"));
+    const QString program = folder.filePath(QStringLiteral("a b%n$HOME&x/tarnwick-ip-vistrel"));
     QVERIFY(QDir().mkpath(QFileInfo(program).absolutePath()));
     QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
     const WatcherTask task(program);
@@ -46,8 +46,8 @@ void TestWatcherTask::definitionNamesTheProgram()
     }
     // UTF-16 with a byte order mark, as schtasks.exe reads it.
     QVERIFY(definition.startsWith("\xff\xfe"));
-    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(definition.constData() + 2),
-                                            (definition.size() - 2) / 2);
+    const QString text =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(definition.constData() + 2), (definition.size() - 2) / 2);
     QXmlStreamReader xml(text);
     QMap<QString, QString> told;
     while (!xml.atEnd()) {
@@ -59,6 +59,12 @@ void TestWatcherTask::definitionNamesTheProgram()
     QCOMPARE(told.value(QStringLiteral("Command")), QDir::toNativeSeparators(program));
     QCOMPARE(told.value(QStringLiteral("Arguments")), QStringLiteral("--headless"));
     QCOMPARE(told.value(QStringLiteral("LogonType")), QStringLiteral("InteractiveToken"));
+
+    // Removing a task that is not there is no failure (schtasks.exe's delete fails, and its query finds none; Wine's
+    // answers a query with success and nothing). Making one is not tried here: Wine 8.0's scheduler refuses every
+    // task in the session that made its prefix, and keeps neither triggers nor actions of the tasks it takes later.
+    QString error;
+    QVERIFY2(WatcherTask(program).remove(&error), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestWatcherTask)
