@@ -68,7 +68,13 @@ CommandLine CommandLine::parse(int argc, char** argv)
         QStringLiteral("metrics"),
         QStringLiteral("With --headless: serves Prometheus metrics on ADDRESS:PORT (a port alone: on loopback)."),
         QStringLiteral("ADDRESS:PORT"));
-    parser.addOptions({help, version, headless, once, history, format, health, config, metrics});
+    const QCommandLineOption installTask(
+        QStringLiteral("install-task"),
+        QStringLiteral("Has the system start the watcher without the window (--headless) at logon, and exits."));
+    const QCommandLineOption removeTask(QStringLiteral("remove-task"),
+                                        QStringLiteral("Removes what --install-task made, and exits."));
+    parser.addOptions(
+        {help, version, headless, once, history, format, health, config, metrics, installTask, removeTask});
     for (const char* name : QtOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -104,6 +110,10 @@ CommandLine CommandLine::parse(int argc, char** argv)
     else if (QHostAddress address; parser.isSet(metrics) &&
                                    !MetricsServer::parseListen(parser.value(metrics), &address, &port, &problem))
         problem = QStringLiteral("--metrics: ") + problem;
+    else if ((parser.isSet(installTask) || parser.isSet(removeTask)) &&
+             (parser.isSet(installTask) == parser.isSet(removeTask) || parser.isSet(headless) || parser.isSet(once) ||
+              parser.isSet(history) || parser.isSet(health)))
+        problem = QStringLiteral("--install-task and --remove-task go alone.");
     else if (parser.isSet(config) && parser.value(config).isEmpty())
         problem = QStringLiteral("--config needs a file name.");
     if (!problem.isEmpty()) {
@@ -123,11 +133,13 @@ CommandLine CommandLine::parse(int argc, char** argv)
         result.exitStatus = 0;
         return result;
     }
-    result.mode = parser.isSet(headless)  ? Mode::Headless
-                  : parser.isSet(once)    ? Mode::Once
-                  : parser.isSet(history) ? Mode::History
-                  : parser.isSet(health)  ? Mode::Health
-                                          : Mode::Windowed;
+    result.mode = parser.isSet(headless)      ? Mode::Headless
+                  : parser.isSet(once)        ? Mode::Once
+                  : parser.isSet(history)     ? Mode::History
+                  : parser.isSet(health)      ? Mode::Health
+                  : parser.isSet(installTask) ? Mode::InstallTask
+                  : parser.isSet(removeTask)  ? Mode::RemoveTask
+                                              : Mode::Windowed;
     result.historyCsv = parser.value(format) == QLatin1String("csv");
     result.metricsListen = parser.value(metrics);
     if (parser.isSet(config))

@@ -13,6 +13,8 @@ struct CommandLine
         Once,
         History, ///< print the history of changes and exit
         Health,  ///< say whether the watcher's last lookup succeeded and exit 0 or 1
+        InstallTask, ///< have the system start the watcher without the window at logon, and exit
+        RemoveTask,  ///< undo InstallTask, and exit
     };
 
     /// The exit statuses shared by every mode (sysexits.h values for the command line and the settings file).

@@ -16,9 +16,12 @@
 #include "platform/NetworkChangeMonitor.h"
 #include "platform/StatusLog.h"
 #include "platform/UnixSignals.h"
+#include "platform/WatcherTask.h"
 #include "router/RouterQuery.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QScopeGuard>
 #include <QTimer>
@@ -88,6 +91,22 @@ int printHistory(const QString& path, bool csv)
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     return std::fflush(stdout) == 0 ? CommandLine::ExitUnchanged : CommandLine::ExitConfig;
 }
+
+// --install-task, --remove-task: the system's scheduler starts the program without the window at logon, through
+// the windowed executable, which hands --headless on to this one (on Windows without a console window).
+int changeTask(bool install)
+{
+    const QFileInfo self(QCoreApplication::applicationFilePath());
+    const QString suffix = self.suffix().isEmpty() ? QString() : QLatin1Char('.') + self.suffix();
+    WatcherTask task(self.dir().filePath(QStringLiteral("tarnwick-ip-vistrel") + suffix));
+    QString error;
+    if (!(install ? task.install(&error) : task.remove(&error))) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return CommandLine::ExitConfig;
+    }
+    std::printf("%s\n", install ? "The watcher starts without the window at logon." : "The watcher's task is removed.");
+    return CommandLine::ExitUnchanged;
+}
 } // namespace
 
 int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath, int argc, char** argv)
@@ -102,6 +121,8 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
         const int interval = RefreshCycle::secondsForSelection(Settings(settingsPath).readInt(Key::RefreshRate), 60);
         return LookupHealth::report(LookupHealth::pathFor(historyPath), LookupHealth::maxAgeFor(interval));
     }
+    if (mode == CommandLine::Mode::InstallTask || mode == CommandLine::Mode::RemoveTask)
+        return changeTask(mode == CommandLine::Mode::InstallTask);
 
     InstanceLock lock(settingsPath, InstanceLock::Role::Headless);
     if (const int status = StartUp::takeLock(lock); status >= 0)

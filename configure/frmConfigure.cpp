@@ -4,6 +4,7 @@
 #include "configure/DnsHostsPane.h"
 #include "configure/KindTab.h"
 #include "configure/NotifierTabs.h"
+#include "configure/WatcherTaskBox.h"
 #include "core/SettingsKeys.h"
 #include "notify/NotificationHost.h"
 #include "widgets/WidgetHelpers.h"
@@ -64,6 +65,7 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     connect(escape, &QShortcut::activated, this, &QWidget::close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs, 1);
+    layout->addWidget(new WatcherTaskBox);
     layout->addWidget(txtStatus);
     layout->addWidget(buttons);
     fitScreen(parent);
