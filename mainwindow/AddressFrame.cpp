@@ -168,9 +168,7 @@ void AddressFrame::showTimes()
                                                      : QStringLiteral("when you refresh (auto refresh is off)");
     m_checked->setText(QStringLiteral("Last checked: %1. Next check: %2.").arg(last, next));
     // Addresses from before a failed lookup say so, in words and in their screen-reader names.
-    const QString asOf = !m_state.addressesOutdated() ? QString()
-                         : m_state.asOf.isValid()     ? QStringLiteral("as of ") + clockText(m_state.asOf, now)
-                                                      : QStringLiteral("not found yet");
+    const QString asOf = outdatedText(m_state, now);
     for (int row = 0; row < 3; ++row) {
         QLabel* shown = label(static_cast<Address>(row));
         m_asOf[row]->setText(asOf);

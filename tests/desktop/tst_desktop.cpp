@@ -160,6 +160,12 @@ private slots:
         QVERIFY(done.wait(10000));
         QVERIFY(m_desktop->tray()->icon()->icon().cacheKey() != plain);
         QVERIFY(overlay->toolTip().startsWith("Stale: sources answered badly; addresses as of "));
+        // The overlay says so too, as the main window does: dimmed, with their age under them.
+        const QString asOf = "as of " + m_watcher->state().asOf.toString(u"HH:mm");
+        QCOMPARE(overlay->outdated(), asOf);
+        QCOMPARE(label->foregroundRole(), QPalette::PlaceholderText);
+        QVERIFY(label->accessibleName().endsWith(" (" + asOf + ')'));
+        QVERIFY(overlay->rect().contains(overlay->findChild<QLabel*>("lblAsOf")->geometry()));
     }
 
     void overlayRemembersItsPlaceAndThatItWasOn()
