@@ -74,10 +74,12 @@ std::optional<RdapBootstrap> RdapBootstrap::parse(const QByteArray& json, QStrin
         const QJsonArray pair = service.toArray();
         Service read{strings(pair.at(0)), {}};
         for (const QString& url : strings(pair.at(1))) {
-            const QUrl parsed(url);
-            if (parsed.isValid() && (parsed.scheme() == u"https" || parsed.scheme() == u"http") &&
-                !parsed.host().isEmpty())
-                read.urls << (url.endsWith(u'/') ? url : url + u'/');
+            const QUrl parsed(url, QUrl::StrictMode);
+            if (!parsed.isValid() || (parsed.scheme() != u"https" && parsed.scheme() != u"http") ||
+                parsed.host().isEmpty())
+                continue;
+            const QString base = parsed.toString(QUrl::FullyEncoded); // the scheme in lower case, as compared below
+            read.urls << (base.endsWith(u'/') ? base : base + u'/');
         }
         if (!read.entries.isEmpty() && !read.urls.isEmpty())
             result.m_services << read;
