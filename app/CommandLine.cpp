@@ -83,7 +83,8 @@ CommandLine CommandLine::parse(int argc, char** argv)
                        "  VISTREL_ADDRESS_SOURCES   The IPv4 address sources, blank-separated, instead of the settings'.\n"
                        "  VISTREL_ADDRESS6_SOURCES  The IPv6 address sources while the above is set (unset: none).\n"
                        "  VISTREL_ASK_ROUTER=1      Asks the router for its WAN address even with the sources above.\n"
-                       "  VISTREL_WHOIS_SERVER      The WHOIS server (host or host:port) instead of the default.\n");
+                       "  VISTREL_WHOIS_SERVER      The WHOIS server (host or host:port) asked first; alone, it turns RDAP off.\n"
+                       "  VISTREL_RDAP_BOOTSTRAP    Where RDAP's bootstrap registries come from instead of data.iana.org.\n");
     QString problem;
     if (!parser.parse(arguments))
         problem = parser.errorText();
