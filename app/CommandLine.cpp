@@ -45,7 +45,11 @@ CommandLine CommandLine::parse(int argc, char** argv)
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QStringLiteral(
-        "Shows this computer's local and public IP addresses and notifies by mail, URL or program when they change."));
+        "Shows this computer's internal address and its public IPv4 and IPv6 addresses, looks them up again on a\n"
+        "timer and when the network changes, keeps a history of their changes, and when one changes notifies by\n"
+        "mail, web requests, a program, MQTT, DNS UPDATE (TSIG), DNS hosts' APIs and a desktop notice. The window\n"
+        "shows the state (current, stale, error, notice pending) and the router's WAN address; Action > History\n"
+        "shows the history, and Setup the notifications and the address sources (https://, dns://, stun:)."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Shows the version."));
@@ -87,7 +91,14 @@ CommandLine CommandLine::parse(int argc, char** argv)
     }
 
     // helpText() names the program from QCoreApplication, which does not exist yet.
-    const QString usage = parser.helpText().replace(QStringLiteral("<executable_name>"), program);
+    const QString usage =
+        parser.helpText().replace(QStringLiteral("<executable_name>"), program) +
+        QStringLiteral("\nEnvironment:\n"
+                       "  VISTREL_ADDRESS_SOURCES   The IPv4 address sources, blank-separated, instead of the settings'.\n"
+                       "  VISTREL_ADDRESS6_SOURCES  The IPv6 address sources while the above is set (unset: none).\n"
+                       "  VISTREL_ASK_ROUTER=1      Asks the router for its WAN address even with the sources above.\n"
+                       "  VISTREL_WHOIS_SERVER      The WHOIS server (host or host:port) asked first; alone, it turns RDAP off.\n"
+                       "  VISTREL_RDAP_BOOTSTRAP    Where RDAP's bootstrap registries come from instead of data.iana.org.\n");
     QString problem;
     quint16 port = 0;
     if (!parser.parse(arguments))

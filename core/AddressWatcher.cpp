@@ -182,6 +182,11 @@ void AddressWatcher::lookUp()
     armRefresh();
     setStatus(QStringLiteral("Looking up your IPs..."));
     emit lookupStarted();
+    // The machine's own address is known at once: shown before the sources answer, and when none of them works.
+    if (const WatchedAddress internal = WatchedAddress::fromText(m_localAddress()); internal != m_shown.internal) {
+        m_shown.internal = internal;
+        emit addressesUpdated();
+    }
     m_router.start();
 
     m_observer.start();

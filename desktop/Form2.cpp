@@ -1,5 +1,8 @@
 #include "desktop/Form2.h"
 
+#include "platform/WindowHints.h"
+
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -48,6 +51,11 @@ Form2::Form2(QWidget* parent)
     Label1->setFont(addressFont);
     Label2->setFont(addressFont);
     lblIPv6->setFont(addressFont);
+    lblAsOf = makeLabel(this, "lblAsOf", QString(), QRect(4, 48, 49, 13));
+    QFont italic = lblAsOf->font();
+    italic.setItalic(true);
+    lblAsOf->setFont(italic);
+    lblAsOf->hide();
     relayout();
 
     m_menu = new QMenu(this);
@@ -78,12 +86,30 @@ QString Form2::externalIPv6Address() const
     return lblIPv6->text();
 }
 
+void Form2::setOutdated(const QString& asOf)
+{
+    lblAsOf->setText(asOf);
+    lblAsOf->setVisible(!asOf.isEmpty());
+    for (QLabel* address : {Label1, Label2, lblIPv6})
+        address->setForegroundRole(asOf.isEmpty() ? QPalette::WindowText : QPalette::PlaceholderText);
+    relayout();
+}
+
+QString Form2::outdated() const
+{
+    return lblAsOf->text();
+}
+
 void Form2::relayout()
 {
     // Screen readers read a label's name, not its text: the name carries the caption and the address.
     Label1->setAccessibleName(QStringLiteral("Internal: ") + Label1->text());
     Label2->setAccessibleName(QStringLiteral("External: ") + Label2->text());
     lblIPv6->setAccessibleName(QStringLiteral("External IPv6: ") + lblIPv6->text());
+    if (!lblAsOf->text().isEmpty()) {
+        for (QLabel* address : {Label1, Label2, lblIPv6})
+            address->setAccessibleName(address->accessibleName() + QStringLiteral(" (") + lblAsOf->text() + u')');
+    }
 
     // The design sizes fit the captions and an IPv4 address in the fonts it was drawn with; with wider
     // fonts, or an IPv6 address, the columns grow to the right so that nothing is cut off.
@@ -104,7 +130,10 @@ void Form2::relayout()
     Label1->setGeometry(Padding + left, Padding, width, 17);
     Label2->setGeometry(Padding + left, Padding + 16, width, 17);
     lblIPv6->setGeometry(Padding + left, Padding + 32, width, 17);
-    setFixedSize(std::max(DesignWidth, left + width + RightMargin) + 2 * Padding, DesignHeight + 2 * Padding);
+    const int asOfHeight = lblAsOf->isHidden() ? 0 : 16;
+    lblAsOf->setGeometry(Padding + left, Padding + 48, width, captionHeight + 2);
+    setFixedSize(std::max(DesignWidth, left + width + RightMargin) + 2 * Padding,
+                 DesignHeight + asOfHeight + 2 * Padding);
 }
 
 QString Form2::internalAddress() const
@@ -115,6 +144,14 @@ QString Form2::internalAddress() const
 QString Form2::externalAddress() const
 {
     return Label2->text();
+}
+
+void Form2::showEvent(QShowEvent* event)
+{
+    // Before it is mapped: Qt::Tool alone leaves it on some task bars (the platform window is new after a change of
+    // flags, so at every show).
+    WindowHints::keepOffTaskbar(QGuiApplication::platformName(), winId());
+    QWidget::showEvent(event);
 }
 
 void Form2::mousePressEvent(QMouseEvent* event)

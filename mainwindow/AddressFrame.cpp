@@ -1,11 +1,11 @@
 #include "mainwindow/AddressFrame.h"
 
+#include "core/WatchedAddress.h"
 #include "widgets/WidgetHelpers.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QGridLayout>
-#include <QHostAddress>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -68,12 +68,12 @@ AddressFrame::AddressFrame(QWidget* parent)
                                           : QStringLiteral("Copy External IPv6"));
         button->setToolTip(QStringLiteral("Copy to clipboard"));
         connect(button, &QPushButton::clicked, this, [this, which] { copy(which); });
+        m_copy << button;
         grid->addWidget(named(buddyLabel(QLatin1String(captions[row]), shown), captionNames[row]), row, 0);
         grid->addWidget(shown, row, 1);
         grid->addWidget(asOf, row, 2);
         grid->addWidget(button, row, 3);
     }
-    cmdCopy6 = findChild<QPushButton*>(QStringLiteral("cmdCopy6"));
 
     m_stateIcon = named(new QLabel, "lblStateIcon");
     m_stateText = named(new QLabel, "lblState");
@@ -132,7 +132,9 @@ void AddressFrame::showAddresses(const QString& internal, const QString& externa
     Label2->setText(internal);
     Label1->setText(external);
     lblIPv6->setText(externalIPv6);
-    cmdCopy6->setEnabled(QHostAddress(externalIPv6).protocol() == QAbstractSocket::IPv6Protocol);
+    // Nothing to copy before an address is known ("000.000.000.000", "none").
+    for (const Address which : {Address::Internal, Address::External, Address::ExternalIPv6})
+        m_copy[int(which)]->setEnabled(!WatchedAddress::fromText(address(which)).isNone());
     showTimes();
 }
 
@@ -168,9 +170,7 @@ void AddressFrame::showTimes()
                                                      : QStringLiteral("when you refresh (auto refresh is off)");
     m_checked->setText(QStringLiteral("Last checked: %1. Next check: %2.").arg(last, next));
     // Addresses from before a failed lookup say so, in words and in their screen-reader names.
-    const QString asOf = !m_state.addressesOutdated() ? QString()
-                         : m_state.asOf.isValid()     ? QStringLiteral("as of ") + clockText(m_state.asOf, now)
-                                                      : QStringLiteral("not found yet");
+    const QString asOf = outdatedText(m_state, now);
     for (int row = 0; row < 3; ++row) {
         QLabel* shown = label(static_cast<Address>(row));
         m_asOf[row]->setText(asOf);

@@ -51,7 +51,7 @@ private:
     QLabel* Label2 = nullptr;  // internal address
     QLabel* lblIPv6 = nullptr; // external IPv6 address
     QList<QLabel*> m_asOf;     // "as of 12:04" beside each address, in the order of Address
-    QPushButton* cmdCopy6 = nullptr;
+    QList<QPushButton*> m_copy; // cmdCopy1, cmdCopy2, cmdCopy6 in the order of Address
     QLabel* m_stateIcon = nullptr;
     QLabel* m_stateText = nullptr;
     QLabel* m_checked = nullptr;

@@ -4,6 +4,7 @@
 #include "core/NotifierKinds.h"
 #include "core/Settings.h"
 #include "mainwindow/AddressFrame.h"
+#include "mainwindow/ScreenFitArea.h"
 #include "widgets/WidgetHelpers.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -83,13 +85,23 @@ void Form1::buildWindow()
     txtStatus->setReadOnly(true);
     txtStatus->setAccessibleName(QStringLiteral("Status"));
     grid->addWidget(txtStatus, 4, 0, 1, 2);
-    setCentralWidget(central);
+    m_content = new ScreenFitArea(central);
+    setCentralWidget(m_content);
     buildMenus();
+    fitScreen();
     // Ctrl+C copies the external address, unless a text field has a selection to copy.
     auto* copy = new QShortcut(QKeySequence::Copy, this, m_addresses, &AddressFrame::copyFocusedOrExternal);
     copy->setObjectName(QStringLiteral("copyShortcut"));
     for (QLineEdit* edit : findChildren<QLineEdit*>())
         edit->installEventFilter(this);
+}
+
+void Form1::fitScreen()
+{
+    // Before the window is shown its frame is not known: a title bar of two lines is allowed for.
+    const QSize frame = windowHandle() && isVisible() ? frameGeometry().size() - geometry().size()
+                                                      : QSize(0, 2 * fontMetrics().height());
+    m_content->setRoom(screen()->availableGeometry().size() - frame - QSize(0, menuBar()->sizeHint().height()));
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)

@@ -162,8 +162,16 @@ void TestAddressWindow::lookupOutcome()
 
 void TestAddressWindow::failedLookupMarksTheAddressesStale()
 {
-    qputenv("VISTREL_ADDRESS_SOURCES", source(QStringLiteral("a"), "203.0.113.1").toUtf8());
+    // The first run with no source that works: the machine's own address shows all the same, and only it copies.
+    qputenv("VISTREL_ADDRESS_SOURCES", source(QStringLiteral("a"), "<html>Service Error</html>").toUtf8());
     load(QByteArray());
+    QCOMPARE(m_form->internalAddress(), QStringLiteral("10.0.0.2"));
+    const auto enabled = [this](const char* name) { return m_form->findChild<QPushButton*>(name)->isEnabled(); };
+    QCOMPARE((QList<bool>{enabled("cmdCopy1"), enabled("cmdCopy2"), enabled("cmdCopy6")}),
+             (QList<bool>{true, false, false}));
+    source(QStringLiteral("a"), "203.0.113.1");
+    load(QByteArray());
+    QVERIFY(enabled("cmdCopy2"));
     QCOMPARE(m_watcher->state().condition, WatchState::Condition::Current);
     auto* asOf = m_form->findChild<QLabel*>(QStringLiteral("lblAsOf2"));
     QVERIFY(asOf->isHidden());

@@ -68,12 +68,14 @@ private slots:
             return QByteArray("OldExternal=") + external + "\nOldInternal=" + internal + '\n';
         };
         const QByteArray a("203.0.113.1");
-        const QStringList all{"10.0.0.2 203.0.113.1", "mail", "web", "program"}, shown{a, a};
-        QTest::newRow("first address") << QByteArray() << a << all.mid(0, 1) << shown;
-        QTest::newRow("same addresses") << old("203.0.113.1", "10.0.0.2") << a << all.mid(0, 1) << shown;
+        // The internal address shows as the lookup starts; with no external one, Copy copies nothing.
+        const QStringList all{"10.0.0.2 000.000.000.000", "10.0.0.2 203.0.113.1", "mail", "web", "program"};
+        const QStringList shown{a, a};
+        QTest::newRow("first address") << QByteArray() << a << all.mid(0, 2) << shown;
+        QTest::newRow("same addresses") << old("203.0.113.1", "10.0.0.2") << a << all.mid(0, 2) << shown;
         QTest::newRow("external changed") << old("203.0.113.9", "10.0.0.2") << a << all << shown;
         QTest::newRow("error page") << old("203.0.113.9", "10.0.0.2") << QByteArray("<html>Service Error</html>")
-                                    << QStringList() << QStringList{"000.000.000.000", "203.0.113.9"};
+                                    << all.mid(0, 1) << QStringList{"", "203.0.113.9"};
     }
 
     void lookupShowsStoresAndNotifiesOnceOnChange()
@@ -83,10 +85,12 @@ private slots:
         load("emailNotify=1\nwebNotify=1\nprogramNotify=1\nshowHelp=0\n" + old, body);
         QTEST(m_calls, "calls");
         QTRY_VERIFY(m_nginx.accessLog().join(u'\n').endsWith(QStringLiteral("\tMozilla\tno-cache\tno-cache")));
+        QGuiApplication::clipboard()->setText(QString());
         child<QPushButton>("cmdCopy2")->click();
         QTEST((QStringList{QGuiApplication::clipboard()->text(), stored("OldExternal")}), "shownAndStored");
-        QCOMPARE(m_form->status() == u"Error: The address sources answered badly.", m_calls.isEmpty());
-        const qsizetype overlay = m_calls.size() ? 1 : 0;
+        const bool answered = m_calls.size() > 1; // more than the internal address shown at the start
+        QCOMPARE(m_form->status() == u"Error: The address sources answered badly.", !answered);
+        const qsizetype overlay = answered ? 1 : 0;
         m_calls.clear();
         QSignalSpy done(m_form.get(), &Form1::lookupFinished);
         m_form->Command1_Click();  // the same answer again: no notification
