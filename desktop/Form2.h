@@ -27,6 +27,10 @@ public:
     /// The IPv6 line: the public IPv6 address or "none".
     void setExternalIPv6(const QString& address);
     QString externalIPv6Address() const;
+    /// The machine's own stable IPv6 address: a fourth line, shown only while there is one ("none": hidden). When
+    /// @p temporarySeen, the public IPv6 line says that the sources see a temporary address.
+    void setOwnIPv6(const QString& internal6, bool temporarySeen);
+    QString internalIPv6Address() const;
     QMenu* mnuPopup() const { return m_menu; }
 
 signals:
@@ -49,6 +53,8 @@ private:
     QLabel* Label4 = nullptr;
     QLabel* lblIPv6Caption = nullptr;
     QLabel* lblIPv6 = nullptr;  // external IPv6 address
+    QLabel* lblIPv6InternalCaption = nullptr;
+    QLabel* lblIPv6Internal = nullptr; // the stable IPv6 address
     QMenu* m_menu = nullptr;
     QPoint m_grab;          // where in the window the left button went down
     bool m_dragged = false; // the window moved since
