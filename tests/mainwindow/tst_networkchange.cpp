@@ -14,6 +14,7 @@
 #include <linux/if_addr.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <cstring>

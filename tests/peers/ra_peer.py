@@ -3,7 +3,7 @@
 advertisement: prefixes as "PREFIX/64 PREFERRED VALID", apart by ";" ("2001:db8:2::/64 14400 86400;2001:db8:1::/64 0
 86400": a new prefix, the old one withdrawn). Answers "SENT" to each; stops when stdin closes.
 Usage: ra_peer.py INTERFACE (run inside the router's network namespace)."""
-import ipaddress, socket, struct, sys
+import errno, ipaddress, socket, struct, sys, time
 
 ALL_NODES = "ff02::1"
 
@@ -30,7 +30,14 @@ def main():
         print("READY", flush=True)
         for line in sys.stdin:
             if line.strip():
-                s.sendto(advertisement(line.strip()), (ALL_NODES, 0, 0, index))
+                for _ in range(50):  # the link-local source address comes once the link is up at both ends
+                    try:
+                        s.sendto(advertisement(line.strip()), (ALL_NODES, 0, 0, index))
+                        break
+                    except OSError as e:
+                        if e.errno != errno.EADDRNOTAVAIL:
+                            raise
+                        time.sleep(0.1)
                 print("SENT", flush=True)
 
 
