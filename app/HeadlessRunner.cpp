@@ -146,6 +146,18 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
         for (const AddressChange& change : changes)
             log.write(QStringLiteral("%1: %2 -> %3").arg(change.name, change.before, change.after));
     });
+    // The machine's own IPv6 address and prefix when they are new: "Internal IPv6: 2001:db8:1::5 (2001:db8:1::/64)".
+    QObject::connect(&watcher, &AddressWatcher::addressesUpdated, [&log, &watcher, last = QString()]() mutable {
+        if (watcher.internalIPv6Address() == QLatin1String("none"))
+            return;
+        const QString line =
+            QStringLiteral("Internal IPv6: %1 (%2)%3")
+                .arg(watcher.internalIPv6Address(), watcher.ipv6Prefix(),
+                     watcher.isExternalIPv6Temporary() ? QStringLiteral("; the internet sees a temporary address")
+                                                       : QString());
+        if (line != std::exchange(last, line))
+            log.write(line);
+    });
     // The router's answer when it is new: a service's log does not repeat it at every lookup.
     QObject::connect(&watcher, &AddressWatcher::routerAnswered, [&log, last = QString()](const QString& line) mutable {
         if (line != std::exchange(last, line))

@@ -50,7 +50,8 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
       m_observer(settings), m_pending(settings),
       m_notices(m_pending, [this](Notifiers::Kind kind, int entry,
                                   Notifiers::Done done) { notify(kind, std::move(done), entry); }),
-      m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address)
+      m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address),
+      m_localIPv6(&readLocalIPv6)
 {
     qRegisterMetaType<WatchState>();
     connect(&m_observer, &AddressObserver::observed, this, &AddressWatcher::lookupObserved);
@@ -225,8 +226,17 @@ void AddressWatcher::lookupDone(const AddressObservation& observation)
             m_shown.external6 = WatchedAddress::fromText(remembered.toString());
         qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << externalIPv6Address();
     }
-    const ChangeTest::Comparison comparison =
-        m_changeTest.compareAndRemember(m_shown.external, m_shown.internal, compared6);
+    // The machine's own IPv6 addresses: the stable one is what names point at; the prefix moves when the provider
+    // renumbers; a temporary address the sources see rotates daily and is no change.
+    const LocalIPv6 local6 = m_localIPv6();
+    const std::optional<InterfaceIPv6> stable = local6.stable();
+    m_shown.internal6 = stable ? WatchedAddress::fromText(stable->address.toString()) : WatchedAddress();
+    m_shown.prefix6 = stable
+                          ? WatchedAddress::fromText(Ipv6Addressing::prefixText(stable->address, stable->prefixLength))
+                          : WatchedAddress();
+    m_externalIPv6Temporary = local6.kindOf(m_shown.external6.address()) == InterfaceIPv6::Kind::Temporary;
+    const ChangeTest::Comparison comparison = m_changeTest.compareAndRemember(
+        m_shown.external, m_shown.internal, compared6, m_shown.prefix6, m_externalIPv6Temporary);
     const bool addressChanged = comparison.changed();
     // The new addresses and the notices they owe go into the store in one write: a crash after it leaves them
     // owed, and the next start sends them. The registry takes one value after another: the notices go first, so a
@@ -248,7 +258,8 @@ void AddressWatcher::lookupDone(const AddressObservation& observation)
         };
         m_previous = Addresses{before(comparison.internalBefore, m_shown.internal),
                                before(comparison.externalBefore, m_shown.external),
-                               before(comparison.external6Before, m_shown.external6)};
+                               before(comparison.external6Before, m_shown.external6), m_shown.internal6,
+                               before(comparison.prefix6Before, m_shown.prefix6)};
         emit addressesChanged(comparison.changes);
         m_notices.notifyChange(owed);
     }

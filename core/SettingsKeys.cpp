@@ -26,6 +26,7 @@ constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::OldInternal, {"OldInternal", NoAddress}},
     {Key::OldExternal, {"OldExternal", NoAddress}},
     {Key::OldExternalIPv6, {"OldExternalIPv6", NoAddress}},
+    {Key::OldIPv6Prefix, {"OldIPv6Prefix", NoAddress}}, // "2001:db8:1:2::/64", the prefix of the stable address
     {Key::PendingNotices, {"pendingNotices", ""}},
     {Key::LineNat, {"lineNat", 0, 0, 2}}, // RouterCheck::Nat as last told
     {Key::AddressSources, {"addressSources", ""}}, // absent: the built-in list (empty is a list too)

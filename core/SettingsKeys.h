@@ -28,6 +28,7 @@ enum class Key
     OldInternal,
     OldExternal,
     OldExternalIPv6,
+    OldIPv6Prefix,
     PendingNotices,
     LineNat,
     // Address sources

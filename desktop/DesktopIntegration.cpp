@@ -302,6 +302,7 @@ Form2* DesktopIntegration::loadOverlay()
     m_overlay->setWindowIcon(productIcon());
     m_overlay->setAddresses(m_watcher.internalAddress(), m_watcher.externalAddress());
     m_overlay->setExternalIPv6(m_watcher.externalIPv6Address());
+    m_overlay->setOwnIPv6(m_watcher.internalIPv6Address(), m_watcher.isExternalIPv6Temporary());
     m_overlay->setToolTip(stateTip());
     m_overlay->setOutdated(outdatedText(m_state, QDateTime::currentDateTime()));
     placeOverlay(m_overlay);
@@ -322,6 +323,7 @@ void DesktopIntegration::updateOverlay()
     Form2* overlay = loadOverlay();
     overlay->setAddresses(m_watcher.internalAddress(), m_watcher.externalAddress());
     overlay->setExternalIPv6(m_watcher.externalIPv6Address());
+    overlay->setOwnIPv6(m_watcher.internalIPv6Address(), m_watcher.isExternalIPv6Temporary());
     updateTrayTip();
 }
 

@@ -31,6 +31,10 @@ public:
     /// "not found yet"), as the main window shows them. "" while they are current.
     void setOutdated(const QString& asOf);
     QString outdated() const;
+    /// The machine's own stable IPv6 address: a fourth line, shown only while there is one ("none": hidden). When
+    /// @p temporarySeen, the public IPv6 line says that the sources see a temporary address.
+    void setOwnIPv6(const QString& internal6, bool temporarySeen);
+    QString internalIPv6Address() const;
     QMenu* mnuPopup() const { return m_menu; }
 
 signals:
@@ -55,6 +59,8 @@ private:
     QLabel* lblIPv6Caption = nullptr;
     QLabel* lblIPv6 = nullptr;  // external IPv6 address
     QLabel* lblAsOf = nullptr;  // "as of 12:04" under the addresses while they are outdated
+    QLabel* lblIPv6InternalCaption = nullptr;
+    QLabel* lblIPv6Internal = nullptr; // the stable IPv6 address
     QMenu* m_menu = nullptr;
     QPoint m_grab;          // where in the window the left button went down
     bool m_dragged = false; // the window moved since

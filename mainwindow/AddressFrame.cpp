@@ -95,6 +95,24 @@ AddressFrame::AddressFrame(QWidget* parent)
     grid->addWidget(m_routerCaption, 5, 0);
     grid->addWidget(m_router, 5, 1, 1, 3);
     showRouter(QString());
+    m_internal6 = named(new QLabel, "lblIPv6Internal");
+    m_prefix6 = named(new QLabel, "lblIPv6Prefix");
+    for (QLabel* shown : {m_internal6, m_prefix6}) {
+        shown->setFont(ipv6Font);
+        shown->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    }
+    m_temporaryNote = named(new QLabel(QStringLiteral("The internet sees a temporary address; AAAA records use the "
+                                                      "stable one.")),
+                            "lblIPv6Temporary");
+    m_temporaryNote->setWordWrap(true);
+    m_own6 = {named(buddyLabel(QStringLiteral("Internal IPv6:"), m_internal6), "lblIPv6InternalCaption"), m_internal6,
+              named(buddyLabel(QStringLiteral("IPv6 prefix:"), m_prefix6), "lblIPv6PrefixCaption"), m_prefix6};
+    grid->addWidget(m_own6[0], 6, 0);
+    grid->addWidget(m_internal6, 6, 1, 1, 3);
+    grid->addWidget(m_own6[2], 7, 0);
+    grid->addWidget(m_prefix6, 7, 1, 1, 3);
+    grid->addWidget(m_temporaryNote, 8, 0, 1, 4);
+    showOwnIPv6(QStringLiteral("none"), QStringLiteral("none"), false);
     grid->setColumnStretch(1, 1);
 
     m_minute = named(new QTimer(this), "minuteTimer");
@@ -136,6 +154,16 @@ void AddressFrame::showAddresses(const QString& internal, const QString& externa
     for (const Address which : {Address::Internal, Address::External, Address::ExternalIPv6})
         m_copy[int(which)]->setEnabled(!WatchedAddress::fromText(address(which)).isNone());
     showTimes();
+}
+
+void AddressFrame::showOwnIPv6(const QString& internal6, const QString& prefix6, bool temporarySeen)
+{
+    const bool own = QHostAddress(internal6).protocol() == QAbstractSocket::IPv6Protocol;
+    m_internal6->setText(internal6);
+    m_prefix6->setText(prefix6);
+    for (QWidget* widget : std::as_const(m_own6))
+        widget->setVisible(own);
+    m_temporaryNote->setVisible(own && temporarySeen);
 }
 
 void AddressFrame::showState(const WatchState& state)

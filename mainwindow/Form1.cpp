@@ -305,6 +305,8 @@ void Form1::showAddresses()
 {
     m_addresses->showAddresses(m_watcher.internalAddress(), m_watcher.externalAddress(),
                                m_watcher.externalIPv6Address());
+    m_addresses->showOwnIPv6(m_watcher.internalIPv6Address(), m_watcher.ipv6Prefix(),
+                             m_watcher.isExternalIPv6Temporary());
 }
 
 // ---------------------------------------------------------------------------------------------

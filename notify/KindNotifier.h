@@ -20,13 +20,19 @@ struct NoticeAddresses
     QString previousInternal;
     QString previousExternal;
     QString previousExternal6;
+    QString internal6 = QStringLiteral("none"); // the machine's own stable IPv6 address
+    QString prefix6 = QStringLiteral("none");   // its prefix, "2001:db8:1:2::/64"
+    QString previousPrefix6 = QStringLiteral("none");
 };
 
 /// The addresses @p host shows now.
 inline NoticeAddresses addressesShownBy(const NotificationHost& host)
 {
-    return {host.internalAddress(),         host.externalAddress(),         host.externalIPv6Address(),
-            host.previousInternalAddress(), host.previousExternalAddress(), host.previousExternalIPv6Address()};
+    return {host.internalAddress(),         host.externalAddress(),
+            host.externalIPv6Address(),     host.previousInternalAddress(),
+            host.previousExternalAddress(), host.previousExternalIPv6Address(),
+            host.internalIPv6Address(),     host.ipv6Prefix(),
+            host.previousIPv6Prefix()};
 }
 
 /// One send of a kind, as the runner (NotificationService) hands it over.

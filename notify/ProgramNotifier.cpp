@@ -34,9 +34,11 @@ NotificationResult ProgramNotifier::startProgram(const NoticeAddresses& addresse
     const QString& internal = addresses.internal;
     const QString& external = addresses.external;
     const QString& external6 = addresses.external6;
-    const QString program = substitutePlaceholders(values.program, programPlaceholders(), internal, external, external6);
+    const OwnIPv6 own6{addresses.internal6, addresses.prefix6};
+    const QString program =
+        substitutePlaceholders(values.program, programPlaceholders(), internal, external, external6, own6);
     const QString argumentText =
-        substitutePlaceholders(values.arguments, programPlaceholders(), internal, external, external6);
+        substitutePlaceholders(values.arguments, programPlaceholders(), internal, external, external6, own6);
 
     QStringList arguments;
     QString error;

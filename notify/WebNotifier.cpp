@@ -74,7 +74,10 @@ WebValues noticeWebValues(const NoticeAddresses& addresses, const QString& secre
             addresses.previousExternal,
             addresses.previousExternal6,
             QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
-            secret};
+            secret,
+            addresses.internal6,
+            addresses.prefix6,
+            addresses.previousPrefix6};
 }
 
 WebValues hostWebValues(NotificationHost& host, const QString& secret)
@@ -85,7 +88,8 @@ WebValues hostWebValues(NotificationHost& host, const QString& secret)
 QString webNotificationUrl(NotificationHost& host, const NoticeAddresses& addresses, const QString& url)
 {
     return substitutePlaceholders(url.isEmpty() ? host.notifySettings().url : url, urlPlaceholders(),
-                                  addresses.internal, addresses.external, addresses.external6);
+                                  addresses.internal, addresses.external, addresses.external6,
+                                  OwnIPv6{addresses.internal6, addresses.prefix6});
 }
 
 QString webNotificationUrl(NotificationHost& host)

@@ -31,6 +31,9 @@ struct WebValues
     QString oldExternal6;
     QString time;   // ISO 8601, UTC
     QString secret; // the entry's secret; "***" for what is shown
+    QString internal6 = QStringLiteral("none"); // the machine's own stable IPv6 address
+    QString prefix6 = QStringLiteral("none");
+    QString oldPrefix6 = QStringLiteral("none");
 };
 
 /// One web request of the web notification (entries 2 to 9; the first is the URL of old, strURL): its shape as the
