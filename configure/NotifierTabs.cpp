@@ -131,7 +131,7 @@ KindTabDescription web()
         {.widget = W::Note, .objectName = "lblUrlPlaceholders", .label = placeholderHint(urlPlaceholders())},
         {.widget = W::Text, .key = Key::Url, .objectName = "Text1", .label = "URL:",
          .insertName = "cmdUrlPlaceholder", .placeholders = urlPlaceholders()},
-        {.widget = W::Choice, .key = Key::WebSends1, .objectName = "cboUrlSends", .label = "&Send:",
+        {.widget = W::Choice, .key = Key::WebSends1, .objectName = "cboUrlSends", .label = "Sen&d:",
          .choices = {"on a change of address", "after every lookup (a health check)", "after a failed lookup",
                      "after every lookup, a failed one to the URL below"},
          .values = {"0", "1", "2", "3"}},

@@ -11,7 +11,7 @@
 WatcherTaskBox::WatcherTaskBox(QWidget* parent)
     : QGroupBox(QStringLiteral("Watcher"), parent), m_task(QCoreApplication::applicationFilePath())
 {
-    m_check = named(new QCheckBox(QStringLiteral("Run the watcher &without the window at logon")), "chkWatcherTask");
+    m_check = named(new QCheckBox(QStringLiteral("Run the watcher without the window at l&ogon")), "chkWatcherTask");
     m_check->setToolTip(QStringLiteral("It looks the addresses up and notifies while nobody has the window open: "
                                        "the same as tarnwick-ip-vistrel --install-task (--remove-task undoes it)."));
     m_problem = named(new QLabel, "lblWatcherTask");

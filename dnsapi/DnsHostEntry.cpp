@@ -31,7 +31,7 @@ std::optional<DnsHostEntry> loadOld(const Settings& settings, QString* error)
             return std::nullopt;
         entry.names = *list;
     } else if (const QString record = settings.read(Key::DnsApiRecord).trimmed(); !record.isEmpty()) {
-        entry.names.append({record, true, true, settings.readInt(Key::DnsApiTtl), {}});
+        entry.names.append({.name = record, .ttl = settings.readInt(Key::DnsApiTtl)});
     }
     if (entry.zone.isEmpty() && entry.names.isEmpty())
         return std::nullopt;

@@ -1,18 +1,20 @@
 #!/usr/bin/python3
 """The machine's own IPv6 addresses from real router advertisements. Run inside `unshare -n`: this namespace is the
-host, a second one (a child process's) the router, a veth pair between them; ra_peer.py advertises prefixes from the
-router, the kernel forms a stable (EUI-64) and a temporary address from each. The address sources (chaos_address_peer)
+host, a second one (a child process's) the router, a veth pair between them; radvd advertises prefixes from the
+router (a new set of prefixes: its configuration written anew and reloaded), the kernel forms a stable (EUI-64) and a
+temporary address from each. The address sources (chaos_address_peer)
 and named (dns_update_peer.py) listen on 127.0.0.1 here. Checks, with --once: the stable address and the prefix are
 shown and told from the temporary one; a new temporary address changes nothing; a renumbering notifies once and
 updates this machine's name and "prefix + ::10" for another host. Then the window (offscreen) shows them.
 Usage: ipv6_renumber_test.py BINARY WINDOW_TEST."""
-import json, os, re, subprocess, sys, tempfile, time
+import ctypes, json, os, signal, subprocess, sys, tempfile, time
 
 PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
 BINARY, WINDOW_TEST = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 WORK = tempfile.mkdtemp(prefix="vistrel-ipv6-")
 SECRET = "c2VjcmV0LWtleS1mb3ItdmlzdHJlbC10ZXN0cy0wMDE="
 RUNNING = []
+RADVD = []
 
 
 def check(ok, what, detail=""):
@@ -31,8 +33,13 @@ def sysctl(name, value, netns=None):
     sh("sysctl", "-qw", f"{name}={value}", netns=netns)
 
 
+def dies_with_test():
+    ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG: a peer never outlives the test
+
+
 def started(command, ready):
-    process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
+                               preexec_fn=dies_with_test)
     RUNNING.append(process)
     words = process.stdout.readline().split()
     check(words[:1] == [ready], f"{command[-2:]} starts", " ".join(words))
@@ -50,10 +57,22 @@ def addresses():
     return found
 
 
-def advertise(router, prefixes, wanted):
-    router.stdin.write(prefixes + "\n")
-    router.stdin.flush()
-    check(router.stdout.readline().strip() == "SENT", "the advertisement is sent")
+def advertise(router_ns, prefixes, wanted):
+    """radvd advertises @p prefixes ("PREFIX/64 PREFERRED VALID", apart by ";") at once: started with them the first
+    time, reloaded (SIGHUP: it advertises anew) after."""
+    conf, pidfile = os.path.join(WORK, "radvd.conf"), os.path.join(WORK, "radvd.pid")
+    with open(conf, "w") as f:
+        f.write("interface veth1 {\n AdvSendAdvert on;\n MinRtrAdvInterval 30;\n MaxRtrAdvInterval 100;\n")
+        for text in prefixes.split(";"):
+            network, preferred, valid = text.split()
+            f.write(f" prefix {network} {{ AdvPreferredLifetime {preferred}; AdvValidLifetime {valid}; }};\n")
+        f.write("};\n")
+    if not RADVD:
+        RADVD.append(subprocess.Popen(["nsenter", "-t", str(router_ns.pid), "-n", "radvd", "--nodaemon", "-C", conf,
+                                       "-p", pidfile, "-m", "stderr"], preexec_fn=dies_with_test))
+        RUNNING.append(RADVD[0])
+    else:
+        RADVD[0].send_signal(signal.SIGHUP)
     deadline = time.monotonic() + 10
     while time.monotonic() < deadline:
         found = addresses()
@@ -89,11 +108,12 @@ def dig(port, name):
 def main():
     global URL4
     sh("ip", "link", "set", "lo", "up")
-    router_ns = subprocess.Popen(["unshare", "-n", "sleep", "120"])  # the router's namespace lives as long as it
+    router_ns = subprocess.Popen(["unshare", "-n", "sleep", "120"], preexec_fn=dies_with_test)  # the router's namespace lives as long as it
     RUNNING.append(router_ns)
     time.sleep(0.1)
     for netns in (router_ns.pid, None):
         sysctl("net.ipv6.conf.default.accept_dad", 0, netns)  # no wait for duplicate address detection
+    sysctl("net.ipv6.conf.all.forwarding", 1, router_ns.pid)  # a router: radvd advertises only then
     sysctl("net.ipv6.conf.default.use_tempaddr", 2)
     sysctl("net.ipv6.conf.default.addr_gen_mode", 0)  # EUI-64
     sh("ip", "link", "add", "veth0", "address", "02:00:5e:10:00:01", "type", "veth", "peer", "name", "veth1",
@@ -101,8 +121,6 @@ def main():
     sysctl("net.ipv6.conf.veth0.accept_ra", 1)
     sh("ip", "link", "set", "veth0", "up")
     sh("ip", "link", "set", "veth1", "up", netns=router_ns.pid)
-    router, _ = started(["nsenter", "-t", str(router_ns.pid), "-n", "/usr/bin/python3",
-                         os.path.join(PEERS, "ra_peer.py"), "veth1"], "READY")
     dns, words = started(["/usr/bin/python3", os.path.join(PEERS, "dns_update_peer.py"), "bind"], "PORT")
     dns_port = words[1]
     source4, words = started(["/usr/bin/python3", os.path.join(PEERS, "chaos_address_peer.py")], "PORT")
@@ -118,7 +136,7 @@ def main():
             dnsUpdateKeyName="vistrel-key", dnsUpdateKeySecret=SECRET).items()))
 
     print("a prefix: the stable address and the prefix shown, the temporary one told apart")
-    found = advertise(router, "2001:db8:1::/64 14400 86400",
+    found = advertise(router_ns, "2001:db8:1::/64 14400 86400",
                       lambda f: only(f, "stable", "2001:db8:1:") and only(f, "temporary", "2001:db8:1:"))
     stable1, temporary1 = only(found, "stable", "2001:db8:1:"), only(found, "temporary", "2001:db8:1:")
     check(stable1 == "2001:db8:1::5eff:fe10:1", "the EUI-64 address of 02:00:5e:10:00:01", repr(found))
@@ -128,7 +146,7 @@ def main():
 
     print("a new temporary address: no change, no notice")
     sh("ip", "addr", "del", f"{temporary1}/64", "dev", "veth0")
-    found = advertise(router, "2001:db8:1::/64 14400 86400", lambda f: only(f, "temporary", "2001:db8:1:"))
+    found = advertise(router_ns, "2001:db8:1::/64 14400 86400", lambda f: only(f, "temporary", "2001:db8:1:"))
     temporary2 = only(found, "temporary", "2001:db8:1:")
     check(temporary2 != temporary1, "the kernel made another temporary address")
     status, err, _, _ = once(config, temporary2)
@@ -136,7 +154,7 @@ def main():
           "a rotated temporary address notifies nothing", f"{status}\n{err}")
 
     print("renumbered: one notice, both names updated on named")
-    found = advertise(router, "2001:db8:2::/64 14400 86400;2001:db8:1::/64 0 86400",
+    found = advertise(router_ns, "2001:db8:2::/64 14400 86400;2001:db8:1::/64 0 86400",
                       lambda f: only(f, "stable", "2001:db8:2:") and only(f, "temporary", "2001:db8:2:")
                       and f.get(stable1) == "deprecated")
     stable2, temporary3 = only(found, "stable", "2001:db8:2:"), only(found, "temporary", "2001:db8:2:")
@@ -157,6 +175,8 @@ def main():
     for process in RUNNING:
         if process.stdin:
             process.stdin.close()
+    RADVD[0].terminate()
+    RADVD[0].wait(5)
     router_ns.kill()
     print("PASS")
 
