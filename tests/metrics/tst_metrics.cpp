@@ -62,6 +62,8 @@ void TestMetrics::exposition()
 
     // Prometheus' own reader of the format: a line it cannot read fails here.
     const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
+    if (promtool.isEmpty() && QSysInfo::kernelType() != QLatin1String("linux"))
+        QSKIP("promtool is Linux's: the same text is read by it in the Linux build's run");
     QVERIFY2(!promtool.isEmpty(), "promtool (Debian's prometheus package) is needed");
     QProcess check;
     check.start(promtool, {QStringLiteral("check"), QStringLiteral("metrics")});
