@@ -76,43 +76,24 @@ private slots:
         QTest::addColumn<QString>("identifier");
         QTest::addColumn<QString>("prefix");
         QTest::addColumn<QString>("host"); // "" for none
-        QTest::newRow("::10") << "2001:db8:1:2:a:b:c:d" << 64 << "::10"
-                              << "2001:db8:1:2::/64"
-                              << "2001:db8:1:2::10";
-        QTest::newRow("::1:2:3:4") << "2001:db8::5" << 56 << "::1:2:3:4"
-                                   << "2001:db8::/56"
-                                   << "2001:db8::1:2:3:4";
+        const auto row = [](const char* name, const char* address, int length, const char* identifier,
+                            const char* prefix, const char* host) {
+            QTest::newRow(name) << QString(address) << length << QString(identifier) << QString(prefix)
+                                << QString(host);
+        };
+        row("::10", "2001:db8:1:2:a:b:c:d", 64, "::10", "2001:db8:1:2::/64", "2001:db8:1:2::10");
+        row("::1:2:3:4", "2001:db8::5", 56, "::1:2:3:4", "2001:db8::/56", "2001:db8::1:2:3:4");
         // RFC 4291 appendix A: the universal/local bit inverted, FFFE in the middle (a MAC of RFC 7042's range).
-        QTest::newRow("MAC") << "2001:db8::5" << 64 << "00:00:5e:00:53:01"
-                             << "2001:db8::/64"
-                             << "2001:db8::200:5eff:fe00:5301";
-        QTest::newRow("MAC with dashes, local bit set") << "2001:db8::5" << 64 << "02-00-5E-10-00-01"
-                                                        << "2001:db8::/64"
-                                                        << "2001:db8::5eff:fe10:1";
-        QTest::newRow("prefix length 60") << "2001:db8:0:12::1" << 60 << "::10"
-                                          << "2001:db8:0:10::/60"
-                                          << "2001:db8:0:10::10";
-        QTest::newRow("identifier with a prefix") << "2001:db8::5" << 64 << "2001:db8::10"
-                                                  << "2001:db8::/64"
-                                                  << "";
-        QTest::newRow("all zero") << "2001:db8::5" << 64 << "::"
-                                  << "2001:db8::/64"
-                                  << "";
-        QTest::newRow("short MAC") << "2001:db8::5" << 64 << "00:00:5e:00:53"
-                                   << "2001:db8::/64"
-                                   << "";
-        QTest::newRow("scoped") << "2001:db8::5" << 64 << "::10%eth0"
-                                << "2001:db8::/64"
-                                << "";
-        QTest::newRow("not hex") << "2001:db8::5" << 64 << "::10g"
-                                 << "2001:db8::/64"
-                                 << "";
-        QTest::newRow("prefix too long") << "2001:db8::5" << 96 << "::10"
-                                         << "2001:db8::/96"
-                                         << "";
-        QTest::newRow("no prefix") << "10.0.0.1" << 64 << "::10"
-                                   << ""
-                                   << "";
+        row("MAC", "2001:db8::5", 64, "00:00:5e:00:53:01", "2001:db8::/64", "2001:db8::200:5eff:fe00:5301");
+        row("MAC with dashes, local bit", "2001:db8::5", 64, "02-00-5E-10-00-01", "2001:db8::/64", "2001:db8::5eff:fe10:1");
+        row("prefix length 60", "2001:db8:0:12::1", 60, "::10", "2001:db8:0:10::/60", "2001:db8:0:10::10");
+        row("identifier with a prefix", "2001:db8::5", 64, "2001:db8::10", "2001:db8::/64", "");
+        row("all zero", "2001:db8::5", 64, "::", "2001:db8::/64", "");
+        row("short MAC", "2001:db8::5", 64, "00:00:5e:00:53", "2001:db8::/64", "");
+        row("scoped", "2001:db8::5", 64, "::10%eth0", "2001:db8::/64", "");
+        row("not hex", "2001:db8::5", 64, "::10g", "2001:db8::/64", "");
+        row("prefix too long", "2001:db8::5", 96, "::10", "2001:db8::/96", "");
+        row("no prefix", "10.0.0.1", 64, "::10", "", "");
     }
     void prefixAndInterfaceIdentifier()
     {
