@@ -85,7 +85,7 @@ private slots:
         row("::1:2:3:4", "2001:db8::5", 56, "::1:2:3:4", "2001:db8::/56", "2001:db8::1:2:3:4");
         // RFC 4291 appendix A: the universal/local bit inverted, FFFE in the middle (a MAC of RFC 7042's range).
         row("MAC", "2001:db8::5", 64, "00:00:5e:00:53:01", "2001:db8::/64", "2001:db8::200:5eff:fe00:5301");
-        row("MAC with dashes, local bit", "2001:db8::5", 64, "02-00-5E-10-00-01", "2001:db8::/64", "2001:db8::5eff:fe10:1");
+        row("MAC, dashes, local bit", "2001:db8::5", 64, "02-00-5E-10-00-01", "2001:db8::/64", "2001:db8::5eff:fe10:1");
         row("prefix length 60", "2001:db8:0:12::1", 60, "::10", "2001:db8:0:10::/60", "2001:db8:0:10::10");
         row("identifier with a prefix", "2001:db8::5", 64, "2001:db8::10", "2001:db8::/64", "");
         row("all zero", "2001:db8::5", 64, "::", "2001:db8::/64", "");
