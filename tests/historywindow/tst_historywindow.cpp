@@ -17,6 +17,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <memory>
+
 using Segment = TimelineView::Segment;
 
 class TestHistoryWindow : public QObject
@@ -117,7 +119,8 @@ private slots:
                 QVERIFY(QTest::qWaitForWindowExposed(&window));
                 QApplication::processEvents();
                 const TimelineView* timeline = window.timeline();
-                QVERIFY2(timeline->axisLabels().bottom() < timeline->height(), qPrintable(QTest::toString(size)));
+                const std::unique_ptr<char[]> sizeText(QTest::toString(size));
+                QVERIFY2(timeline->axisLabels().bottom() < timeline->height(), sizeText.get());
                 const QList<Segment>& segments = timeline->segments();
                 const auto shortOne = std::find_if(segments.begin(), segments.end(),
                                                    [](const Segment& s) { return s.address == "198.51.100.3"; });
