@@ -6,6 +6,8 @@ Usage: headless_test.py BINARY. Each case prints its name; the first failure end
 import json, os, re, signal, subprocess, sys, tempfile, threading, time
 
 PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
+sys.path.insert(0, PEERS)
+from peerlib import until  # noqa: E402
 BINARY = os.path.abspath(sys.argv[1])
 WORK = tempfile.mkdtemp(prefix="vistrel-headless-")
 ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
@@ -59,12 +61,7 @@ def start(*args, url, env=None):
 
 
 def wait_for(test, what, seconds=15):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if test():
-            return
-        time.sleep(0.2)
-    check(False, what)
+    check(until(test, seconds), what)
 
 
 def config(name, mail_port, web_port, marker, **values):

@@ -6,7 +6,7 @@ import json, os, shutil, subprocess, sys, tempfile, time, urllib.parse, urllib.r
 
 PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
 sys.path.insert(0, PEERS)
-from peerlib import free_port  # noqa: E402
+from peerlib import free_port, until  # noqa: E402
 
 BINARY = os.path.abspath(sys.argv[1])
 WORK = tempfile.mkdtemp(prefix="vistrel-metrics-")
@@ -37,12 +37,7 @@ def get(url):
 
 
 def wait_for(test, what, seconds=15):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if test():
-            return
-        time.sleep(0.2)
-    check(False, what)
+    check(until(test, seconds), what)
 
 
 def main():

@@ -20,22 +20,18 @@ private slots:
         QTest::addColumn<int>("dadState");
         QTest::addColumn<uint>("preferred");
         QTest::addColumn<Kind>("kind");
-        QTest::newRow("EUI-64") << int(F::PrefixRouterAdvertisement) << int(F::SuffixLinkLayerAddress)
-                                << int(F::DadPreferred) << 14400u << Kind::Stable;
-        QTest::newRow("temporary") << int(F::PrefixRouterAdvertisement) << int(F::SuffixRandom) << int(F::DadPreferred)
-                                   << 3600u << Kind::Temporary;
-        QTest::newRow("old temporary") << int(F::PrefixRouterAdvertisement) << int(F::SuffixRandom)
-                                       << int(F::DadDeprecated) << 0u << Kind::Deprecated;
-        QTest::newRow("withdrawn prefix") << int(F::PrefixRouterAdvertisement) << int(F::SuffixLinkLayerAddress)
-                                          << int(F::DadPreferred) << 0u << Kind::Deprecated;
-        QTest::newRow("tentative") << int(F::PrefixRouterAdvertisement) << int(F::SuffixLinkLayerAddress)
-                                   << int(F::DadTentative) << 14400u << Kind::Tentative;
-        QTest::newRow("duplicate") << int(F::PrefixManual) << int(F::SuffixManual) << int(F::DadDuplicate)
-                                   << 0xffffffffu << Kind::Tentative;
-        QTest::newRow("DHCPv6") << int(F::PrefixDhcp) << int(F::SuffixDhcp) << int(F::DadPreferred) << 7200u
-                                << Kind::Stable;
-        QTest::newRow("random by hand") << int(F::PrefixManual) << int(F::SuffixRandom) << int(F::DadPreferred)
-                                        << 0xffffffffu << Kind::Stable;
+        const auto row = [](const char* name, int prefix, int suffix, int dad, uint preferred, Kind kind) {
+            QTest::newRow(name) << prefix << suffix << dad << preferred << kind;
+        };
+        const int ra = F::PrefixRouterAdvertisement, eui64 = F::SuffixLinkLayerAddress;
+        row("EUI-64", ra, eui64, F::DadPreferred, 14400u, Kind::Stable);
+        row("temporary", ra, F::SuffixRandom, F::DadPreferred, 3600u, Kind::Temporary);
+        row("old temporary", ra, F::SuffixRandom, F::DadDeprecated, 0u, Kind::Deprecated);
+        row("withdrawn prefix", ra, eui64, F::DadPreferred, 0u, Kind::Deprecated);
+        row("tentative", ra, eui64, F::DadTentative, 14400u, Kind::Tentative);
+        row("duplicate", F::PrefixManual, F::SuffixManual, F::DadDuplicate, 0xffffffffu, Kind::Tentative);
+        row("DHCPv6", F::PrefixDhcp, F::SuffixDhcp, F::DadPreferred, 7200u, Kind::Stable);
+        row("random by hand", F::PrefixManual, F::SuffixRandom, F::DadPreferred, 0xffffffffu, Kind::Stable);
     }
     void kindFromAdapterFields()
     {
