@@ -172,13 +172,7 @@ def main():
                VISTREL_TEST_SETTINGS=config, VISTREL_TEST_EXPECT=f"{stable2} 2001:db8:2::/64 temporary")
     window = subprocess.run([WINDOW_TEST], env=env, capture_output=True, text=True, timeout=30)
     check(window.returncode == 0, "the window test passes", window.stdout + window.stderr)
-    for process in RUNNING:
-        if process.stdin:
-            process.stdin.close()
-    RADVD[0].terminate()
-    RADVD[0].wait(5)
-    router_ns.kill()
-    print("PASS")
+    print("PASS")  # every peer, radvd and the router's namespace end with this process (PR_SET_PDEATHSIG)
 
 
 main()
