@@ -8,6 +8,10 @@ seconds=${2:-60}
 jobs=${3:-$(nproc)}
 cd "$(dirname "$0")/.."
 
+# The reports of failed targets, printed again at the end where a log's tail shows them.
+failures=$(mktemp -d)
+trap 'rm -rf "$failures"' EXIT
+
 # fuzz_one TARGET: runs it and prints its report; exits non-zero on a crash.
 fuzz_one() {
     local target=$1 name corpus scratch log code
@@ -26,10 +30,12 @@ fuzz_one() {
         grep -E '^stat::(number_of_executed_units|average_exec_per_sec|new_units_added|peak_rss_mb)' "$log"
         if [ $code -ne 0 ]; then
             echo "!! $name failed (exit $code):"
-            grep -E -A30 '==[0-9]+==ERROR|runtime error|deadly signal' "$log" | head -60
+            # libFuzzer's own errors (timeout, out-of-memory) have a space after the pid; anything else, the tail
+            grep -E -A30 '==[0-9]+== ?ERROR|runtime error|deadly signal' "$log" | head -60 | grep . || tail -20 "$log"
         fi
     } >"$log.report"
     cat "$log.report"    # one write of the whole report: parallel runs never interleave their lines
+    [ $code -eq 0 ] || cp "$log.report" "$failures/$name"
     rm -rf "$scratch" "$log" "$log.report"
     return $code
 }
@@ -53,4 +59,8 @@ while [ $running -gt 0 ]; do
     wait -n || status=1
     running=$((running - 1))
 done
+if [ $status -ne 0 ]; then
+    echo "!! failed: $(ls "$failures" | tr '\n' ' ')(inputs left in fuzz/)"
+    cat "$failures"/* 2>/dev/null
+fi
 exit $status
