@@ -171,7 +171,11 @@ void readNetlinkDump(const char* data, std::size_t size, NetlinkDump* dump)
                 if (payloadSize >= sizeof(int)) {
                     int error;
                     std::memcpy(&error, payload, sizeof(error));
-                    dump->error = -error;
+                    // The kernel sends 0 or a negative errno; anything else is not an answer of it.
+                    if (error > 0 || error < -4095)
+                        dump->malformed = true;
+                    else
+                        dump->error = -error;
                 }
                 break;
             case RTM_NEWADDR:

@@ -18,6 +18,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 static QByteArray message(quint16 type, const QByteArray& payload = QByteArray(), quint32 length = 0)
 {
@@ -148,6 +149,11 @@ void TestNetworkChange::netlinkDump()
     damaged[0] = char(0xff);
     QVERIFY(walkNetlinkMessages(damaged.constData(), std::size_t(damaged.size())).malformed);
     QCOMPARE(walkNetlinkMessages(datagram.constData(), std::size_t(datagram.size())).messages, 4);
+    // An error that is no errno ends the dump as damaged (its negation would overflow).
+    const QByteArray noErrno = message(NLMSG_ERROR, bytes(std::numeric_limits<int>::min()));
+    NetlinkDump ended;
+    readNetlinkDump(noErrno.constData(), std::size_t(noErrno.size()), &ended);
+    QVERIFY(ended.done && ended.malformed && ended.error == 0);
 }
 
 void TestNetworkChange::addressChangeStartsOneLookup()
