@@ -38,7 +38,7 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, P
     int row = 0;
     grid->addWidget(
         wrapped(new QLabel(
-            QStringLiteral("Requests sent on a change besides request 1 above. "
+            QStringLiteral("Requests besides request 1 above, sent on a change or as health pings. "
                            "Placeholders: %1. $Secret$ stands for the secret below, kept in the keyring.")
                 .arg(webPlaceholderList()))),
         row++, 0, 1, 2);
@@ -49,6 +49,16 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, P
     grid->addWidget(cmbEntry, row++, 1);
     chkOn = named(new QCheckBox(QStringLiteral("Send on an address &change")), "chkWebRequestOn");
     grid->addWidget(chkOn, row++, 1);
+    cmbSends = named(new QComboBox, "cmbWebSends");
+    cmbSends->addItems({QStringLiteral("on a change of address"), QStringLiteral("after every lookup (a health check)"),
+                        QStringLiteral("after a failed lookup"),
+                        QStringLiteral("after every lookup, a failed one to the URL below")});
+    grid->addWidget(buddyLabel(QStringLiteral("S&ends:"), cmbSends), row, 0);
+    grid->addWidget(cmbSends, row++, 1);
+    txtFailUrl = named(new QLineEdit, "txtWebFailUrl");
+    txtFailUrl->setPlaceholderText(QStringLiteral("https://hc-ping.com/UUID/fail"));
+    grid->addWidget(buddyLabel(QStringLiteral("URL of a fa&iled lookup:"), txtFailUrl), row, 0);
+    grid->addWidget(txtFailUrl, row++, 1);
     txtName = named(new QLineEdit, "txtWebName");
     grid->addWidget(buddyLabel(QStringLiteral("&Name:"), txtName), row, 0);
     grid->addWidget(txtName, row++, 1);
@@ -112,6 +122,8 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, P
     for (QComboBox* box : {cmbMethod, cmbBodyType})
         connect(box, &QComboBox::activated, this, storeNow);
     connect(chkOn, &QCheckBox::toggled, this, storeNow);
+    connect(cmbSends, &QComboBox::activated, this, [this] { m_edits.storeNow([this] { storeSends(); }); });
+    connect(txtFailUrl, &QLineEdit::textEdited, this, [this] { m_edits.defer(txtFailUrl, [this] { storeSends(); }); });
     connect(txtSecret, &QLineEdit::textEdited, this, [this] { m_edits.defer(txtSecret, [this] { storeSecret(); }); });
     connect(cmdTest, &QPushButton::clicked, this, &WebRequestsPane::testNow);
     connect(cmdRemove, &QPushButton::clicked, this, &WebRequestsPane::removeEntry);
@@ -164,6 +176,7 @@ void WebRequestsPane::showEntry(int index)
             preset = int(i) + 1;
     }
     cmbPreset->setCurrentIndex(preset);
+    showSends();
     cmbMethod->setCurrentIndex(int(request.method));
     txtUrl->setText(request.url);
     txtHeaders->setPlainText(request.headers);
@@ -195,6 +208,7 @@ void WebRequestsPane::applyPreset(int index)
     txtBody->setPlainText(filled.body);
     lblSecret->setText(QStringLiteral("$Secret$ is %1.").arg(QLatin1String(preset.secretFor)));
     WebEntries::setSends(m_host.settings(), entry(), preset); // a health check pings after lookups
+    showSends();
     m_loading = false;
     m_edits.storeNow([this] { store(); });
 }
@@ -232,6 +246,22 @@ bool WebRequestsPane::store()
     cmbEntry->setItemText(m_shown, entryLabel(entry()));
     updatePreview(request);
     return true;
+}
+
+void WebRequestsPane::showSends()
+{
+    const Settings& settings = m_host.settings();
+    const WebSends sends = WebEntries::sends(settings, entry());
+    cmbSends->setCurrentIndex(int(sends));
+    txtFailUrl->setText(settings.read(WebEntries::failUrlKey(entry())));
+    txtFailUrl->setEnabled(sends == WebSends::Both);
+}
+
+void WebRequestsPane::storeSends()
+{
+    const auto sends = WebSends(cmbSends->currentIndex());
+    WebEntries::setSends(m_host.settings(), entry(), sends, txtFailUrl->text().trimmed());
+    txtFailUrl->setEnabled(sends == WebSends::Both);
 }
 
 void WebRequestsPane::storeSecret()

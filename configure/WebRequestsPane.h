@@ -43,6 +43,9 @@ private:
     /// Typed into @p field: checked now, stored once the typing pauses.
     void edited(QWidget* field);
     void showNotSaved(const QString& error);
+    /// When the shown entry is sent, and its failed lookup's URL: shown from the settings, stored from the fields.
+    void showSends();
+    void storeSends();
     void updatePreview(const WebRequest& request);
     QString entryLabel(int entry) const;
 
@@ -54,6 +57,8 @@ private:
 
     QComboBox* cmbEntry = nullptr;
     QCheckBox* chkOn = nullptr;
+    QComboBox* cmbSends = nullptr;  // when the request goes: on a change, or as a ping after lookups
+    QLineEdit* txtFailUrl = nullptr;
     QLineEdit* txtName = nullptr;
     QComboBox* cmbPreset = nullptr;
     QComboBox* cmbMethod = nullptr;

@@ -396,6 +396,16 @@ void TestFrmConfigure::webRequestsRefuseBadJsonMaskTheSecretAndSend()
     QVERIFY(nginx.accessLog("CAPTURE").constLast().startsWith(QLatin1String("POST\t/capture/sent?bot=123:abc\t")));
     QVERIFY(!m_host->statuses.join(u'\n').contains(QLatin1String("123:abc")));
     QVERIFY(WebEntries::load(m_host->settings(), 1, &error)->on);
+
+    // When it goes: a health check's preset pings after lookups; chosen in the pane, the failure's URL follows it.
+    presets->setCurrentIndex(presets->findText(QStringLiteral("healthchecks.io")));
+    pane->applyPreset(presets->currentIndex());
+    auto* sends = qobject_cast<QComboBox*>(find("cmbWebSends"));
+    auto* failUrl = find("txtWebFailUrl");
+    QVERIFY(sends->currentIndex() == int(WebSends::Both) && failUrl->isEnabled());
+    sends->setCurrentIndex(int(WebSends::FailedLookup));
+    emit sends->activated(sends->currentIndex());
+    QVERIFY(stored("webSends2") == QLatin1String("2") && !failUrl->isEnabled());
 }
 
 QTEST_MAIN(TestFrmConfigure)
