@@ -8,8 +8,8 @@ authenticated request answered as the provider answers too many requests, Retry-
 Prints "PORT <port>", one line "REQUEST <json: method, path, body>" per request and, when standard input closes,
 "RECORDS <json list>" with the records as they are then.
 A test that runs many cases against one peer starts each with POST /peer/case {"provider", "secret", "records",
-"fault"} (as the options), and learns from GET /peer/case {"records", "methods": "GET POST ..."} what the requests since then did;
-an answer that a late fault held back past the case's end is never given."""
+"fault"} (as the options), and learns from GET /peer/case {"records", "methods": "GET POST ..."} what the requests
+since then did; an answer that a late fault held back past the case's end is never given."""
 import argparse, importlib, json, os, re, sys, threading, time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
@@ -83,7 +83,8 @@ class Api(BaseHTTPRequestHandler):
             if self.command == "POST":
                 server.case = Case(**json.loads(body))
                 return self.answer(200, {})
-            return self.answer(200, {"records": case.zone.records, "methods": " ".join(case.methods)})
+            with server.lock:
+                return self.answer(200, {"records": case.zone.records, "methods": " ".join(case.methods)})
         emit("REQUEST " + json.dumps({"method": self.command, "path": self.path, "body": body}))
         case.methods.append(self.command)
         path, table = urlsplit(self.path).path, case.table
