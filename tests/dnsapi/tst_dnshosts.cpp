@@ -12,6 +12,8 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QtTest>
 
 namespace {
@@ -88,27 +90,39 @@ QByteArray testKey()
     return pem;
 }
 
+/// The one peer of the run, set up anew for each case through its own route.
 struct Peer
 {
     PeerProcess process;
-    QJsonArray records; // as they were when it stopped
-    QStringList methods;
+    QNetworkAccessManager network;
+    QJsonObject last; // what the peer said it did since the case began: "records", "methods"
 
-    QJsonArray stop()
+    QString address() const { return QStringLiteral("http://127.0.0.1:%1").arg(process.port()); }
+    /// POSTs @p next, a case ("provider", "secret", "records", "fault"), to the peer's own route; or, when it is
+    /// empty, GETs into last what the requests since did. False when the peer does not answer.
+    bool ask(const QJsonObject& next = {})
     {
-        for (const QByteArray& line : process.stop().split('\n')) {
-            if (line.startsWith("RECORDS "))
-                records = QJsonDocument::fromJson(line.mid(8)).array();
-            else if (line.startsWith("REQUEST "))
-                methods << QJsonDocument::fromJson(line.mid(8)).object().value(u"method").toString();
-        }
-        return records;
+        QNetworkRequest request(QUrl(address() + QStringLiteral("/peer/case")));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+        const std::unique_ptr<QNetworkReply> reply(
+            next.isEmpty() ? network.get(request) : network.post(request, QJsonDocument(next).toJson()));
+        const bool answered = QTest::qWaitFor([&] { return reply->isFinished(); }, 10000);
+        last = QJsonDocument::fromJson(reply->readAll()).object();
+        return answered && reply->error() == QNetworkReply::NoError;
+    }
+    /// The next case: the peer answers as @p provider, takes @p secret ("{key}": the run's key) and holds @p records.
+    bool begin(const char* provider, const char* secret, const QStringList& records, const QString& fault = u"none"_qs)
+    {
+        return ask({{u"provider"_qs, QString::fromLatin1(provider)},
+                    {u"secret"_qs, QString::fromUtf8(QByteArray(secret).replace("{key}", testKey()))},
+                    {u"records"_qs, QJsonArray::fromStringList(records)},
+                    {u"fault"_qs, fault}});
     }
     /// The contents of the records of @p name and @p type.
     QStringList contents(const QString& name, const QString& type) const
     {
         QStringList found;
-        for (const QJsonValue& value : records) {
+        for (const QJsonValue& value : last[u"records"].toArray()) {
             if (value[u"name"].toString() == name && value[u"type"].toString() == type)
                 found << value[u"content"].toString();
         }
@@ -121,7 +135,13 @@ class TestDnsHosts : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { qunsetenv("DBUS_SESSION_BUS_ADDRESS"); } // the secrets stay in the settings file
+    void initTestCase()
+    {
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS"); // the secrets stay in the settings file
+        QString error;
+        QVERIFY2(m_peer.process.start(QStringLiteral("dnshosts_peer.py"), {"--provider", "cloudflare"}, &error),
+                 qPrintable(error));
+    }
     void eachProviderKeepsItsRecords_data();
     void eachProviderKeepsItsRecords();
     void severalNamesArePreviewedThenSetOnce();
@@ -130,11 +150,11 @@ private slots:
     void nothingIsWrittenThatMustNotBe();
 
 private:
-    /// Entry @p entry of @p provider set up against @p peer, with @p names.
-    static void configure(TestNotificationHost& host, const Provider& provider, Peer& peer, const QString& secret,
-                          const QJsonArray& names, int entry = 1)
+    /// Entry @p entry of @p provider set up against the peer, with @p names.
+    void configure(TestNotificationHost& host, const Provider& provider, const QString& secret, const QJsonArray& names,
+                   int entry = 1)
     {
-        const QString address = QStringLiteral("http://127.0.0.1:%1").arg(peer.process.port());
+        const QString address = m_peer.address();
         const QByteArray fields = QByteArray(provider.fields).replace("{peer}", address.toUtf8());
         const QJsonObject value{{u"provider"_qs, QString::fromLatin1(provider.id)},
                                 {u"on"_qs, true},
@@ -156,8 +176,7 @@ private:
         Change,  // a change of address: nothing sent when the last success set the same
     };
     /// How entry @p entry's send ends, asked as @p ask, with an update's time limit of @p timeoutMs.
-    static NotificationResult run(TestNotificationHost& host, int entry = 1, Ask ask = Ask::Test,
-                                  int timeoutMs = 5000)
+    static NotificationResult run(TestNotificationHost& host, int entry = 1, Ask ask = Ask::Test, int timeoutMs = 5000)
     {
         DetachedProcessLauncher launcher;
         NotificationService service(host, launcher);
@@ -175,18 +194,37 @@ private:
         [&] { QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 15000); }();
         return result.value_or(NotificationResult{});
     }
+
+    Peer m_peer;
 };
 
 void TestDnsHosts::eachProviderKeepsItsRecords_data()
 {
     QTest::addColumn<int>("provider");
     QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QStringList>("before"); // home.example.com's A records
+    QTest::addColumn<int>("category");       // the failure's NotificationResult::Category; -1: delivered
+    QTest::addColumn<QString>("expected");   // in the message
+    QTest::addColumn<QStringList>("after");  // home.example.com's A records
+    const QString home = QStringLiteral("home.example.com A 203.0.113.7 ");
+    const QStringList set{"203.0.113.7"}, two{"192.0.2.1", "192.0.2.2"};
+    using Category = NotificationResult::Category;
     for (int i = 0; i < int(std::size(Providers)); ++i) {
-        const QStringList scenarios =
-            Providers[i].reads ? QStringList{"created", "changed", "already set", "bad secret", "429", "two records"}
-                               : QStringList{"sent", "bad secret"};
-        for (const QString& scenario : scenarios)
-            QTest::addRow("%s %s", Providers[i].id, qPrintable(scenario)) << i << scenario;
+        const auto row = [i](const char* scenario, const QStringList& before, int category, const QString& expected,
+                             const QStringList& after) {
+            QTest::addRow("%s %s", Providers[i].id, scenario)
+                << i << QString::fromLatin1(scenario) << before << category << expected << after;
+        };
+        row("bad secret", {}, int(Category::Authentication), {}, {});
+        if (!Providers[i].reads) {
+            row("sent", {}, -1, home + "sent", set);
+            continue;
+        }
+        row("created", {}, -1, home + "created", set);
+        row("changed", {"198.51.100.7"}, -1, home + "(was 198.51.100.7)", set);
+        row("already set", set, -1, home + "already set", set);
+        row("429", {}, int(Category::RateLimited), {}, {});
+        row("two records", two, int(Category::Configuration), "home.example.com has 2 A records", two);
     }
 }
 
@@ -194,73 +232,39 @@ void TestDnsHosts::eachProviderKeepsItsRecords()
 {
     QFETCH(int, provider);
     QFETCH(QString, scenario);
+    QFETCH(QStringList, before);
+    QFETCH(int, category);
+    QFETCH(QString, expected);
+    QFETCH(QStringList, after);
     const Provider& p = Providers[provider];
-    const QString home = QStringLiteral("home.example.com");
     // Every case has records the update must leave alone: another type of the name, another name.
     QStringList records{"TXT:home.example.com:keep me", "A:www.example.com:192.0.2.80"};
-    if (scenario == QLatin1String("changed"))
-        records << "A:home.example.com:198.51.100.7";
-    else if (scenario == QLatin1String("already set"))
-        records << "A:home.example.com:203.0.113.7";
-    else if (scenario == QLatin1String("two records"))
-        records << "A:home.example.com:192.0.2.1" << "A:home.example.com:192.0.2.2";
-    const QString peerSecret = QString::fromUtf8(QByteArray(p.peerSecret).replace("{key}", testKey()));
-    QStringList args{"--provider", p.id, "--secret", peerSecret};
-    for (const QString& record : records)
-        args << "--record" << record;
-    if (scenario == QLatin1String("429"))
-        args << "--fault" << "429";
-    Peer peer;
-    QString error;
-    QVERIFY2(peer.process.start(QStringLiteral("dnshosts_peer.py"), args, &error), qPrintable(error));
+    for (const QString& address : before)
+        records << QStringLiteral("A:home.example.com:") + address;
+    QVERIFY(m_peer.begin(p.id, p.peerSecret, records, scenario == u"429" ? scenario : u"none"_qs));
     TestNotificationHost host;
-    const QString secret = QString::fromLatin1(scenario == QLatin1String("bad secret") ? p.badSecret : p.secret);
-    configure(host, p, peer, secret, {QJsonObject{{u"name"_qs, u"home"_qs}, {u"ipv6"_qs, false}}});
+    const QString secret = QString::fromLatin1(scenario == u"bad secret" ? p.badSecret : p.secret);
+    configure(host, p, secret, {QJsonObject{{u"name"_qs, u"home"_qs}, {u"ipv6"_qs, false}}});
     const NotificationResult result = run(host);
-    peer.stop();
-    using Category = NotificationResult::Category;
+    QVERIFY(m_peer.ask());
     const QString message = result.message;
     QVERIFY2(!message.contains(QLatin1String(p.secret)), qPrintable(message));
-    QCOMPARE(peer.contents(QStringLiteral("home.example.com"), QStringLiteral("TXT")), QStringList{"keep me"});
-    QCOMPARE(peer.contents(QStringLiteral("www.example.com"), QStringLiteral("A")), QStringList{"192.0.2.80"});
-    const auto expect = [&](bool ok, const QString& part, const QStringList& after) {
-        QVERIFY2(result.ok() == ok && message.contains(part), qPrintable(message));
-        QCOMPARE(peer.contents(home, QStringLiteral("A")), after);
-    };
-    if (scenario == QLatin1String("created"))
-        expect(true, home + " A 203.0.113.7 created", {"203.0.113.7"});
-    else if (scenario == QLatin1String("changed"))
-        expect(true, home + " A 203.0.113.7 (was 198.51.100.7)", {"203.0.113.7"});
-    else if (scenario == QLatin1String("already set"))
-        expect(true, home + " A 203.0.113.7 already set", {"203.0.113.7"});
-    else if (scenario == QLatin1String("sent"))
-        expect(true, home + " A 203.0.113.7 sent", {"203.0.113.7"});
-    else if (scenario == QLatin1String("two records"))
-        expect(false, home + " has 2 A records", {"192.0.2.1", "192.0.2.2"});
-    else if (scenario == QLatin1String("bad secret"))
-        QVERIFY2(!result.ok() && result.category == Category::Authentication, qPrintable(message));
-    else if (scenario == QLatin1String("429"))
-        QVERIFY2(result.category == Category::RateLimited &&
-                     (!p.waitGiven || QDateTime::currentDateTimeUtc().secsTo(result.notBefore) > 20),
-                 qPrintable(message));
-    if (scenario == QLatin1String("two records"))
-        QCOMPARE(result.category, Category::Configuration);
+    QVERIFY2((result.ok() ? -1 : int(result.category)) == category && message.contains(expected), qPrintable(message));
+    QCOMPARE(m_peer.contents(QStringLiteral("home.example.com"), QStringLiteral("A")), after);
+    QCOMPARE(m_peer.contents(QStringLiteral("home.example.com"), QStringLiteral("TXT")), QStringList{"keep me"});
+    QCOMPARE(m_peer.contents(QStringLiteral("www.example.com"), QStringLiteral("A")), QStringList{"192.0.2.80"});
+    if (scenario == u"429" && p.waitGiven)
+        QVERIFY2(QDateTime::currentDateTimeUtc().secsTo(result.notBefore) > 20, qPrintable(message));
 }
 
 void TestDnsHosts::severalNamesArePreviewedThenSetOnce()
 {
-    Peer peer;
-    QString error;
-    QVERIFY2(peer.process.start(QStringLiteral("dnshosts_peer.py"),
-                                {"--provider", "cloudflare", "--secret", "test-token", "--record",
-                                 "A:home.example.com:198.51.100.1", "--record", "A:example.com:203.0.113.7"},
-                                &error),
-             qPrintable(error));
+    QVERIFY(m_peer.begin("cloudflare", "test-token", {"A:home.example.com:198.51.100.1", "A:example.com:203.0.113.7"}));
     TestNotificationHost host;
     const QJsonArray names{QJsonObject{{u"name"_qs, u"home"_qs}},
                            QJsonObject{{u"name"_qs, u"WWW.example.com."_qs}, {u"ipv6"_qs, false}, {u"ttl"_qs, 600}},
                            QJsonObject{{u"name"_qs, u"@"_qs}, {u"ipv6"_qs, false}}};
-    configure(host, Providers[0], peer, QStringLiteral("test-token"), names);
+    configure(host, Providers[0], QStringLiteral("test-token"), names);
     const NotificationResult preview = run(host, 1, Ask::Preview);
     QCOMPARE(preview.message, QStringLiteral("Success: Cloudflare: would change home.example.com A 198.51.100.1 -> "
                                              "203.0.113.7, AAAA none -> 2001:db8::7; www.example.com A none -> "
@@ -272,23 +276,18 @@ void TestDnsHosts::severalNamesArePreviewedThenSetOnce()
     // A change that asks for the same again sends nothing at all.
     const NotificationResult again = run(host, 1, Ask::Change);
     QVERIFY2(again.ok() && again.message.endsWith(u"already set; nothing sent"), qPrintable(again.message));
-    peer.stop();
+    QVERIFY(m_peer.ask());
     // Reads only, then the writes of the one update; the preview wrote nothing.
-    QCOMPARE(peer.methods.join(u' '), QStringLiteral("GET GET GET GET GET GET GET PATCH GET POST GET POST GET"));
-    QCOMPARE(peer.contents(QStringLiteral("www.example.com"), QStringLiteral("A")), QStringList{"203.0.113.7"});
+    QCOMPARE(m_peer.last[u"methods"].toString(),
+             QStringLiteral("GET GET GET GET GET GET GET PATCH GET POST GET POST GET"));
+    QCOMPARE(m_peer.contents(QStringLiteral("www.example.com"), QStringLiteral("A")), QStringList{"203.0.113.7"});
 }
 
 void TestDnsHosts::theEntryOfOldKeysKeepsWorking()
 {
-    Peer peer;
-    QString error;
-    QVERIFY2(peer.process.start(QStringLiteral("dnshosts_peer.py"),
-                                {"--provider", "cloudflare", "--secret", "old-token", "--record",
-                                 "A:home.example.com:198.51.100.4"},
-                                &error),
-             qPrintable(error));
+    QVERIFY(m_peer.begin("cloudflare", "old-token", {"A:home.example.com:198.51.100.4"}));
     TestNotificationHost host;
-    const QString api = QStringLiteral("http://127.0.0.1:%1/client/v4").arg(peer.process.port());
+    const QString api = m_peer.address() + QStringLiteral("/client/v4");
     QVERIFY(host.settings().write({{Key::CloudflareNotify, "1"}, {Key::DnsApiZone, "example.com"},
                                    {Key::DnsApiRecord, "home"}, {Key::DnsApiToken, "old-token"},
                                    {Key::DnsApiBaseUrl, api}}).ok);
@@ -305,9 +304,9 @@ void TestDnsHosts::nothingIsWrittenThatMustNotBe_data()
     QTest::addColumn<QString>("api"); // empty: the peer's
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("message");
-    QTest::newRow("a private address") << "192.168.1.7" << "" << "" << "there is no public address to set";
-    QTest::newRow("carrier-grade NAT") << "100.64.0.9" << "" << "" << "there is no public address to set";
-    QTest::newRow("plain http elsewhere") << "203.0.113.7" << "http://192.0.2.1/client/v4" << ""
+    QTest::newRow("a private address") << "192.168.1.7" << "" << "none" << "there is no public address to set";
+    QTest::newRow("carrier-grade NAT") << "100.64.0.9" << "" << "none" << "there is no public address to set";
+    QTest::newRow("plain http elsewhere") << "203.0.113.7" << "http://192.0.2.1/client/v4" << "none"
                                           << "the API address must be an https:// URL";
     QTest::newRow("2 s an answer") << "203.0.113.7" << "" << "slow"
                                    << "timed out: it did not end within 3 seconds";
@@ -319,16 +318,10 @@ void TestDnsHosts::nothingIsWrittenThatMustNotBe()
     QFETCH(QString, api);
     QFETCH(QString, fault);
     QFETCH(QString, message);
-    Peer peer;
-    QString error;
-    QVERIFY2(peer.process.start(QStringLiteral("dnshosts_peer.py"),
-                                {"--provider", "cloudflare", "--secret", "test-token", "--fault",
-                                 fault.isEmpty() ? QStringLiteral("none") : fault},
-                                &error),
-             qPrintable(error));
+    QVERIFY(m_peer.begin("cloudflare", "test-token", {}, fault));
     TestNotificationHost host;
     host.external = external;
-    configure(host, Providers[0], peer, QStringLiteral("test-token"),
+    configure(host, Providers[0], QStringLiteral("test-token"),
               {QJsonObject{{u"name"_qs, u"home"_qs}, {u"ipv6"_qs, false}}});
     if (!api.isEmpty()) {
         QJsonObject entry = QJsonDocument::fromJson(host.settings().read(Key::DnsHost1).toUtf8()).object();
@@ -337,8 +330,9 @@ void TestDnsHosts::nothingIsWrittenThatMustNotBe()
     }
     const NotificationResult result = run(host, 1, Ask::Test, 3000);
     QVERIFY2(!result.ok() && result.message.contains(message), qPrintable(result.message));
-    peer.stop();
-    QVERIFY(!peer.methods.contains(u"PATCH"_qs) && !peer.methods.contains(u"POST"_qs));
+    QVERIFY(m_peer.ask());
+    const QString methods = m_peer.last[u"methods"].toString();
+    QVERIFY2(!methods.contains(u"PATCH") && !methods.contains(u"POST"), qPrintable(methods));
 }
 
 QTEST_MAIN(TestDnsHosts)

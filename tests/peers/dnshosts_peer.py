@@ -6,7 +6,10 @@ may read several, joined by ":"), --zone NAME, --record TYPE:NAME:CONTENT (repea
 authenticated request answered as the provider answers too many requests, Retry-After: 30) or slow (every answer
 2 s late).
 Prints "PORT <port>", one line "REQUEST <json: method, path, body>" per request and, when standard input closes,
-"RECORDS <json list>" with the records as they are then."""
+"RECORDS <json list>" with the records as they are then.
+A test that runs many cases against one peer starts each with POST /peer/case {"provider", "secret", "records",
+"fault"} (as the options), and learns from GET /peer/case {"records", "methods": "GET POST ..."} what the requests
+since then did; an answer that a late fault held back past the case's end is never given."""
 import argparse, importlib, json, os, re, sys, threading, time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
@@ -49,11 +52,11 @@ class Zone:
 
 
 class Request:
-    def __init__(self, handler, groups, body):
+    def __init__(self, handler, groups, body, secret):
         self.method, self.headers, self.groups, self.raw = handler.command, handler.headers, groups, body
         self.query = {k: v[0] for k, v in parse_qs(urlsplit(handler.path).query, keep_blank_values=True).items()}
         self.path, self.target = urlsplit(handler.path).path, handler.path
-        self.secret = handler.server.secret
+        self.secret = secret
         try:
             self.json = json.loads(body) if body else None
         except ValueError:
@@ -74,28 +77,45 @@ class Api(BaseHTTPRequestHandler):
         self.wfile.write(body)
 
     def handle_any(self):
-        server, table = self.server, self.server.table
+        server, case = self.server, self.server.case
         body = self.rfile.read(int(self.headers.get("Content-Length") or 0)).decode()
+        if self.path == "/peer/case":
+            if self.command == "POST":
+                server.case = Case(**json.loads(body))
+                return self.answer(200, {})
+            with server.lock:
+                return self.answer(200, {"records": case.zone.records, "methods": " ".join(case.methods)})
         emit("REQUEST " + json.dumps({"method": self.command, "path": self.path, "body": body}))
-        path = urlsplit(self.path).path
-        time.sleep(2 if server.fault == "slow" else 0)
+        case.methods.append(self.command)
+        path, table = urlsplit(self.path).path, case.table
+        time.sleep(2 if case.fault == "slow" else 0)
+        if case is not server.case:
+            return
         for method, pattern, handle in table.ROUTES:
             match = re.fullmatch(pattern, path)
             if match and method == self.command:
-                request = Request(self, match.groupdict(), body)
+                request = Request(self, match.groupdict(), body, case.secret)
                 if not table.authorized(request):
                     return self.answer(*table.UNAUTHORIZED)
-                if server.fault == "429":
+                if case.fault == "429":
                     status, answer = getattr(table, "RATE_LIMITED", (429, {"message": "Too many requests"}))
                     return self.answer(status, answer, [("Retry-After", "30")])
                 with server.lock:
-                    return self.answer(*handle(server.zone, request))
+                    return self.answer(*handle(case.zone, request))
         return self.answer(404, getattr(table, "NOT_FOUND", {"message": "no such route"}))
 
     do_GET = do_POST = do_PUT = do_PATCH = do_DELETE = handle_any
 
     def log_message(self, *args):
         pass
+
+
+class Case:
+    """What the peer answers as: the provider's table, the secret it takes, the zone and the fault."""
+
+    def __init__(self, provider, secret="test-secret", zone="example.com", records=(), fault="none"):
+        self.table, self.secret, self.fault = importlib.import_module(provider), secret, fault
+        self.zone, self.methods = Zone(zone, records), []
 
 
 def main():
@@ -108,14 +128,13 @@ def main():
     parser.add_argument("--lifetime", type=float, default=600)
     options = parser.parse_args()
     server = ThreadingHTTPServer(("127.0.0.1", 0), Api)
-    server.table = importlib.import_module(options.provider)
-    server.secret, server.fault, server.lock = options.secret, options.fault, threading.Lock()
-    server.zone = Zone(options.zone, options.record)
+    server.case = Case(options.provider, options.secret, options.zone, options.record, options.fault)
+    server.lock = threading.Lock()
     threading.Thread(target=server.serve_forever, daemon=True).start()
     emit(f"PORT {server.server_address[1]}")
     wait_for_end(options.lifetime)
     server.shutdown()
-    emit("RECORDS " + json.dumps(server.zone.records))
+    emit("RECORDS " + json.dumps(server.case.zone.records))
 
 
 if __name__ == "__main__":
