@@ -8,10 +8,12 @@
 #include "platform/DefaultGateway.h"
 #include "router/IgdQuery.h"
 #include "router/IgdXml.h"
+#include "router/NatPmpMessage.h"
 #include "router/PcpMessage.h"
 #include "router/RouterQuery.h"
 
 #include <QElapsedTimer>
+#include <QNetworkDatagram>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
@@ -78,6 +80,8 @@ private slots:
     void pcpAnswer_data();
     void pcpAnswer();
     void pcpEpoch();
+    void natPmpAnswer_data();
+    void natPmpAnswer();
     void router_data();
     void router();
     void anEndlessDescriptionIsCutOff();
@@ -246,6 +250,55 @@ void TestRouter::pcpEpoch()
     QVERIFY(!PcpMessage::epochContinues(100, 100 + 7200, 3600));
     QVERIFY(!PcpMessage::epochContinues(100, 103, 3600));
     QVERIFY(!PcpMessage::epochContinues(0xffffffff, 0, 1));
+}
+
+// What a datagram from "host:port" says in answer to NAT-PMP's request to 192.168.77.1: each row is an answer laid
+// out as RFC 6886 section 3.2 has it, changed as the row says; refusals carry their section 3.5 meaning.
+void TestRouter::natPmpAnswer_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("verdict");
+    const QByteArray answer = QByteArray::fromHex("008000000001e24064400304");
+    const QString gateway = QStringLiteral("192.168.77.1:5351");
+    const auto result = [&answer](char code) { return QByteArray(answer).replace(3, 1, &code, 1); };
+    QTest::newRow("an address") << answer << gateway << "100.64.3.4";
+    QTest::newRow("from another port") << answer << "192.168.77.1:5350"
+                                       << "ignored";
+    QTest::newRow("from another host") << answer << "192.168.77.2:5351"
+                                       << "ignored";
+    QTest::newRow("unsupported version") << result(1) << gateway << "1, unsupported version";
+    QTest::newRow("not authorized") << result(2) << gateway << "2, not authorized or refused";
+    QTest::newRow("network failure") << result(3) << gateway << "3, network failure (no external address yet)";
+    QTest::newRow("a refusal without address")
+        << result(3).left(8) << gateway << "3, network failure (no external address yet)";
+    QTest::newRow("out of resources") << result(4) << gateway << "4, out of resources";
+    QTest::newRow("unsupported opcode") << result(5) << gateway << "5, unsupported opcode";
+    QTest::newRow("an unknown result") << result(char(0xff)) << gateway << "255, unknown result";
+    QTest::newRow("cut short") << answer.left(11) << gateway << "malformed";
+    QTest::newRow("refusal cut short") << result(3).left(7) << gateway << "malformed";
+    QTest::newRow("too long") << answer + '\0' << gateway << "malformed";
+    QTest::newRow("a PCP answer") << QByteArray(answer).replace(0, 1, "\x02") << gateway << "malformed";
+    QTest::newRow("a mapping's answer") << QByteArray(answer).replace(1, 1, "\x81") << gateway << "malformed";
+    QTest::newRow("the request") << NatPmpMessage::addressRequest() << gateway << "malformed";
+}
+
+void TestRouter::natPmpAnswer()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(QString, from);
+    QFETCH(QString, verdict);
+    QNetworkDatagram received(datagram);
+    received.setSender(QHostAddress(from.section(':', 0, 0)), from.section(':', 1).toUShort());
+    QString error;
+    quint16 result = 0;
+    const std::optional<NatPmpMessage::Answer> answer = NatPmpMessage::parseAnswer(datagram, &error, &result);
+    QCOMPARE(error.isEmpty(), bool(answer));
+    QCOMPARE(!NatPmpMessage::fromGateway(received, QHostAddress(QStringLiteral("192.168.77.1"))) ? "ignored"
+             : answer ? answer->external.toString()
+             : result ? error.section(' ', 2)
+                      : QStringLiteral("malformed"),
+             verdict);
 }
 
 void TestRouter::router_data()
