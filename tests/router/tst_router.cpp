@@ -263,15 +263,12 @@ void TestRouter::natPmpAnswer_data()
     const QString gateway = QStringLiteral("192.168.77.1:5351");
     const auto result = [&answer](char code) { return QByteArray(answer).replace(3, 1, &code, 1); };
     QTest::newRow("an address") << answer << gateway << "100.64.3.4";
-    QTest::newRow("from another port") << answer << "192.168.77.1:5350"
-                                       << "ignored";
-    QTest::newRow("from another host") << answer << "192.168.77.2:5351"
-                                       << "ignored";
+    QTest::newRow("from another port") << answer << QStringLiteral("192.168.77.1:5350") << "ignored";
+    QTest::newRow("from another host") << answer << QStringLiteral("192.168.77.2:5351") << "ignored";
     QTest::newRow("unsupported version") << result(1) << gateway << "1, unsupported version";
     QTest::newRow("not authorized") << result(2) << gateway << "2, not authorized or refused";
     QTest::newRow("network failure") << result(3) << gateway << "3, network failure (no external address yet)";
-    QTest::newRow("a refusal without address")
-        << result(3).left(8) << gateway << "3, network failure (no external address yet)";
+    QTest::newRow("refusal, 8 bytes") << result(3).left(8) << gateway << "3, network failure (no external address yet)";
     QTest::newRow("out of resources") << result(4) << gateway << "4, out of resources";
     QTest::newRow("unsupported opcode") << result(5) << gateway << "5, unsupported opcode";
     QTest::newRow("an unknown result") << result(char(0xff)) << gateway << "255, unknown result";
