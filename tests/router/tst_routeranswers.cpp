@@ -1,6 +1,8 @@
-// What a router says on the wire, read without a router: the UPnP, PCP and NAT-PMP answers' readers, on both systems.
+// What a router says, read without a router: the UPnP, PCP and NAT-PMP answers' readers and what an answer means
+// beside the agreed address, on both systems.
 #include "RouterAnswerText.h"
 
+#include "core/RouterCheck.h"
 #include "router/IgdXml.h"
 #include "router/NatPmpMessage.h"
 #include "router/PcpMessage.h"
@@ -12,6 +14,8 @@ class TestRouterAnswers : public QObject
 {
     Q_OBJECT
 private slots:
+    void judge_data();
+    void judge();
     void soapAnswer_data();
     void soapAnswer();
     void pcpAnswer_data();
@@ -20,6 +24,43 @@ private slots:
     void natPmpAnswer_data();
     void natPmpAnswer();
 };
+
+// What a router's answer says beside the agreed address (what miniupnpd cannot be made to say: it never tells a
+// private or shared address).
+void TestRouterAnswers::judge_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("wan");
+    QTest::addColumn<QString>("agreed");
+    QTest::addColumn<int>("nat"); // -1: says nothing
+    using K = RouterAnswer::Kind;
+    using N = RouterCheck::Nat;
+    QTest::newRow("no answer") << int(K::None) << ""
+                               << "100.128.3.5" << -1;
+    QTest::newRow("withheld") << int(K::Withheld) << ""
+                              << "" << int(N::CarrierGrade);
+    QTest::newRow("shared space") << int(K::Address) << "100.127.255.254"
+                                  << "" << int(N::CarrierGrade);
+    QTest::newRow("past shared space") << int(K::Address) << "100.128.0.1"
+                                       << "100.128.0.1" << int(N::None);
+    QTest::newRow("private") << int(K::Address) << "192.168.178.20"
+                             << "100.128.3.5" << int(N::SecondRouter);
+    QTest::newRow("other public") << int(K::Address) << "100.128.9.9"
+                                  << "100.128.3.5" << int(N::CarrierGrade);
+    QTest::newRow("public, no agreed") << int(K::Address) << "100.128.9.9"
+                                       << "" << -1;
+}
+
+void TestRouterAnswers::judge()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, wan);
+    QFETCH(QString, agreed);
+    QFETCH(int, nat);
+    const std::optional<RouterCheck::Nat> judged =
+        RouterCheck::judge({RouterAnswer::Kind(kind), QHostAddress(wan), QStringLiteral("UPnP")}, agreed);
+    QCOMPARE(judged ? int(*judged) : -1, nat);
+}
 
 // What GetExternalIPAddress says: only a whole dotted quad is an address (QHostAddress alone reads "100.64" as
 // 100.0.0.64, inet_aton's short form), an IPv6 address is none to compare, and anything else is a bad answer.
