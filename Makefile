@@ -19,7 +19,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
-PACKAGES = g++ cmake make qt6-base-dev libqt6sql6-sqlite libssl-dev nginx-light python3-aiosmtpd python3-scapy python3-cryptography openssl pkg-config libc-ares-dev dnsmasq-base coturn iproute2 qtkeychain-qt6-dev gnome-keyring libsecret-tools dbus dbus-daemon python3-dbus dunst xvfb at-spi2-core python3-pyatspi systemd man-db groff-base mandoc libmosquitto-dev mosquitto mosquitto-clients libldns-dev bind9 bind9-dnsutils knot knot-dnsutils libnatpmp-dev miniupnpd miniupnpd-nftables radvd prometheus
+PACKAGES = g++ cmake make qt6-base-dev libqt6sql6-sqlite libssl-dev nginx-light python3-aiosmtpd python3-scapy python3-cryptography openssl pkg-config libc-ares-dev dnsmasq-base coturn iproute2 qtkeychain-qt6-dev gnome-keyring libsecret-tools dbus dbus-daemon python3-dbus dunst xvfb at-spi2-core python3-pyatspi systemd man-db groff-base mandoc libmosquitto-dev mosquitto mosquitto-clients libldns-dev bind9 bind9-dnsutils knot knot-dnsutils miniupnpd miniupnpd-nftables radvd prometheus
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 CTEST_FLAGS ?= --output-on-failure
 WINDOWS_BUILD ?= build-windows

@@ -1,5 +1,7 @@
-// Answers on the PCP port: whatever a gateway sends, the reading ends with an answer or a reason, never a read past
-// the datagram, and only an answer to the request in hand (its nonce, protocol and port) tells an address.
+// Answers on the PCP port, which NAT-PMP shares: whatever a gateway sends, either reading ends with an answer or a
+// reason, never a read past the datagram; only a PCP answer to the request in hand (its nonce, protocol and port)
+// tells an address, and only a whole NAT-PMP answer of result zero.
+#include "router/NatPmpMessage.h"
 #include "router/PcpMessage.h"
 
 #include <cstddef>
@@ -8,6 +10,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray datagram(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QString natPmpError;
+    quint16 result = NatPmpMessage::Success;
+    const std::optional<NatPmpMessage::Answer> answer = NatPmpMessage::parseAnswer(datagram, &natPmpError, &result);
+    if (answer ? size != NatPmpMessage::AnswerBytes || result != NatPmpMessage::Success : natPmpError.isEmpty())
+        __builtin_trap();
+
     QString error;
     const std::optional<PcpMessage::Reply> reply = PcpMessage::parseReply(datagram, &error);
     if (!reply) {

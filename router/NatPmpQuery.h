@@ -5,19 +5,16 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QTimer>
+#include <QUdpSocket>
 
-#include <memory>
-
-class QSocketNotifier;
-
-/// Asks a gateway for its public address by NAT-PMP (UDP port 5351) without blocking: the request goes out, the
-/// socket's readability and the library's retry times are events, and the whole exchange ends by @p timeoutMs.
+/// Asks a gateway for its public address by NAT-PMP (UDP port 5351) without blocking: the request goes out again at
+/// doubling intervals from 250 ms (RFC 6886 section 3.1) until an answer comes, and the whole exchange ends by the
+/// time-out.
 class NatPmpQuery : public QObject
 {
     Q_OBJECT
 public:
     explicit NatPmpQuery(QObject* parent = nullptr);
-    ~NatPmpQuery() override;
 
     /// Starts the exchange with @p gateway; finished() comes once, at the latest after @p timeoutMs.
     void start(const QHostAddress& gateway, int timeoutMs);
@@ -29,13 +26,14 @@ signals:
     void finished(const RouterAnswer& answer);
 
 private:
-    void step();
+    void send();
+    void read();
     void finish(const RouterAnswer& answer);
 
-    struct Session;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<QSocketNotifier> m_readable;
+    QUdpSocket m_socket;
+    QHostAddress m_gateway;
     QTimer m_retry;
     QTimer m_deadline;
+    int m_retryMs = 0;
     bool m_running = false;
 };

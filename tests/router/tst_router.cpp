@@ -1,14 +1,13 @@
 // The router's WAN address, asked of miniupnpd in network namespaces this test makes: it moves itself into a
 // namespace of its own first, so that the gateway, the router and everything they say stay in there.
 #include "NginxPeer.h"
+#include "RouterAnswerText.h"
 #include "TempConfigHome.h"
 
 #include "core/AddressWatcher.h"
 #include "core/Settings.h"
 #include "platform/DefaultGateway.h"
 #include "router/IgdQuery.h"
-#include "router/IgdXml.h"
-#include "router/PcpMessage.h"
 #include "router/RouterQuery.h"
 
 #include <QElapsedTimer>
@@ -28,21 +27,6 @@ RouterAnswer answerFrom(QObject* query, const char* finished)
     if (spy.isEmpty())
         spy.wait(5000);
     return spy.isEmpty() ? RouterAnswer{} : spy.first().first().value<RouterAnswer>();
-}
-
-QString told(const RouterAnswer& answer)
-{
-    switch (answer.kind) {
-    case RouterAnswer::Kind::Address:
-        return answer.address.toString();
-    case RouterAnswer::Kind::Withheld:
-        return QStringLiteral("withheld");
-    case RouterAnswer::Kind::Bad:
-        return QStringLiteral("bad");
-    case RouterAnswer::Kind::None:
-        break;
-    }
-    return QStringLiteral("none");
 }
 
 // The most this process has had in RAM since resetPeak(), in KiB (Linux's VmHWM).
@@ -71,13 +55,6 @@ class TestRouter : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void judge_data();
-    void judge();
-    void soapAnswer_data();
-    void soapAnswer();
-    void pcpAnswer_data();
-    void pcpAnswer();
-    void pcpEpoch();
     void router_data();
     void router();
     void anEndlessDescriptionIsCutOff();
@@ -86,15 +63,13 @@ private slots:
 private:
     [[nodiscard]] bool startRouter(PeerProcess& peer, const QStringList& args);
     NginxPeer m_nginx;
-    bool m_namespaced = false;
 };
 
 void TestRouter::initTestCase()
 {
     qRegisterMetaType<RouterAnswer>();
-    m_namespaced = unshare(CLONE_NEWNET) == 0;
-    if (!m_namespaced)
-        return;
+    if (unshare(CLONE_NEWNET) != 0)
+        QSKIP("network namespaces cannot be made here (run as root, as CI does)");
     QCOMPARE(QProcess::execute("ip", {"link", "set", "lo", "up"}), 0);
     QString error;
     QVERIFY2(m_nginx.start(&error), qPrintable(error));
@@ -109,143 +84,6 @@ bool TestRouter::startRouter(PeerProcess& peer, const QStringList& args)
         return false;
     }
     return true;
-}
-
-// What a router's answer says beside the agreed address (what miniupnpd cannot be made to say: it never tells a
-// private or shared address).
-void TestRouter::judge_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("wan");
-    QTest::addColumn<QString>("agreed");
-    QTest::addColumn<int>("nat"); // -1: says nothing
-    using K = RouterAnswer::Kind;
-    using N = RouterCheck::Nat;
-    QTest::newRow("no answer") << int(K::None) << ""
-                               << "100.128.3.5" << -1;
-    QTest::newRow("withheld") << int(K::Withheld) << ""
-                              << "" << int(N::CarrierGrade);
-    QTest::newRow("shared space") << int(K::Address) << "100.127.255.254"
-                                  << "" << int(N::CarrierGrade);
-    QTest::newRow("past shared space") << int(K::Address) << "100.128.0.1"
-                                       << "100.128.0.1" << int(N::None);
-    QTest::newRow("private") << int(K::Address) << "192.168.178.20"
-                             << "100.128.3.5" << int(N::SecondRouter);
-    QTest::newRow("other public") << int(K::Address) << "100.128.9.9"
-                                  << "100.128.3.5" << int(N::CarrierGrade);
-    QTest::newRow("public, no agreed") << int(K::Address) << "100.128.9.9"
-                                       << "" << -1;
-}
-
-void TestRouter::judge()
-{
-    QFETCH(int, kind);
-    QFETCH(QString, wan);
-    QFETCH(QString, agreed);
-    QFETCH(int, nat);
-    const std::optional<RouterCheck::Nat> judged =
-        RouterCheck::judge({RouterAnswer::Kind(kind), QHostAddress(wan), QStringLiteral("UPnP")}, agreed);
-    QCOMPARE(judged ? int(*judged) : -1, nat);
-}
-
-// What GetExternalIPAddress says: only a whole dotted quad is an address (QHostAddress alone reads "100.64" as
-// 100.0.0.64, inet_aton's short form), an IPv6 address is none to compare, and anything else is a bad answer.
-void TestRouter::soapAnswer_data()
-{
-    QTest::addColumn<QByteArray>("text"); // NewExternalIPAddress
-    QTest::addColumn<QString>("told");
-    QTest::newRow("dotted quad") << QByteArray(" 100.64.3.4\n") << "100.64.3.4";
-    QTest::newRow("zeros") << QByteArray("0.10.0.0") << "0.10.0.0";
-    QTest::newRow("empty") << QByteArray() << "withheld";
-    QTest::newRow("0.0.0.0") << QByteArray("0.0.0.0") << "withheld";
-    QTest::newRow("IPv6") << QByteArray("2001:db8::1") << "none";
-    for (const char* bad : {"100.64", "1", "100.64.3", "100.64.3.4.5", "100.064.3.4", "0x64.1.2.3", "256.1.1.1",
-                            "100.64.3.4x", "100..3.4", "1.2.3.4 5", "::ffff:1.2", "fe80::1%eth0", "100.64.3.-4"})
-        QTest::newRow(bad) << QByteArray(bad) << "bad";
-    QTest::newRow("no response") << QByteArray("</NewExternalIPAddress><x>") << "bad";
-}
-
-void TestRouter::soapAnswer()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(QString, told);
-    const QByteArray reply = "<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-                             "<s:Body><u:GetExternalIPAddressResponse xmlns:u=\"urn:schemas-upnp-org:service:"
-                             "WANIPConnection:1\"><NewExternalIPAddress>" +
-                             text + "</NewExternalIPAddress></u:GetExternalIPAddressResponse></s:Body></s:Envelope>";
-    const RouterAnswer answer = IgdXml::externalAddress(reply);
-    QCOMPARE(::told(answer), told);
-    QCOMPARE(answer.method, told == u"none" ? QString() : QStringLiteral("UPnP"));
-}
-
-// What an answer on the PCP port says to a MAP request for TCP port 9 with the nonce 012edc70...: each row is
-// miniupnpd 2.3.1's answer to that request, changed as the row says.
-void TestRouter::pcpAnswer_data()
-{
-    QTest::addColumn<QByteArray>("datagram");
-    QTest::addColumn<QString>("verdict");
-    const QByteArray map =
-        QByteArray::fromHex("028100000000007800000002000000000000000000000000012edc70666a9e22646ed490"
-                            "060000000009000900000000000000000000ffff64800305");
-    const auto changed = [&map](int at, const char* bytes) {
-        return QByteArray(map).replace(at, qstrlen(bytes), bytes);
-    };
-    QTest::newRow("miniupnpd's answer") << map << "100.128.3.5";
-    QTest::newRow("with an option") << map + QByteArray::fromHex("0100000200010000") << "100.128.3.5";
-    QTest::newRow("network failure") << changed(3, "\x07") << "withheld";
-    QTest::newRow("no external address") << QByteArray(map).replace(56, 4, QByteArray(4, '\0')) << "withheld";
-    QTest::newRow("an IPv6 address") << changed(44, "\x20") << "none";
-    // miniupnpd's answer when its own address is a shared one; a NAT-PMP server's to any version but its own
-    // (RFC 6886 section 3.5): ask by NAT-PMP.
-    QTest::newRow("no resources") << changed(3, "\x08") << "NAT-PMP";
-    QTest::newRow("NAT-PMP only") << QByteArray::fromHex("0081000100000e10") << "NAT-PMP";
-    QTest::newRow("another nonce") << changed(24, "\x02") << "ignored";
-    QTest::newRow("another port") << changed(40, "\x01") << "ignored";
-    QTest::newRow("another protocol") << changed(36, "\x11") << "ignored";
-    QTest::newRow("an ANNOUNCE answer") << map.left(24).replace(1, 1, "\x80") << "ignored";
-    QTest::newRow("a request") << changed(1, "\x01") << "malformed";
-    QTest::newRow("cut short") << map.left(56) << "malformed";
-    QTest::newRow("not in words") << map + '\0' << "malformed";
-    QTest::newRow("an option past the end") << map + QByteArray::fromHex("01000008") << "malformed";
-    QTest::newRow("an option's padding past the end") << map + QByteArray::fromHex("0100000500000000") << "malformed";
-    QTest::newRow("too long") << map + QByteArray(1044, '\0') << "malformed";
-    QTest::newRow("empty") << QByteArray() << "malformed";
-    QTest::newRow("NAT-PMP, cut short") << QByteArray::fromHex("008100") << "malformed";
-}
-
-void TestRouter::pcpAnswer()
-{
-    QFETCH(QByteArray, datagram);
-    QFETCH(QString, verdict);
-    PcpMessage::MapRequest request;
-    const QByteArray nonce = QByteArray::fromHex("012edc70666a9e22646ed490");
-    std::copy(nonce.begin(), nonce.end(), request.nonce.begin());
-    request.protocol = 6;
-    request.internalPort = 9;
-    QString error;
-    const std::optional<PcpMessage::Reply> reply = PcpMessage::parseReply(datagram, &error);
-    QCOMPARE(error.isEmpty(), bool(reply));
-    const PcpMessage::Verdict judged = reply ? PcpMessage::judge(request, *reply) : PcpMessage::Verdict{};
-    using Next = PcpMessage::Verdict::Next;
-    QCOMPARE(!reply                           ? QStringLiteral("malformed")
-             : judged.next == Next::Ignore    ? QStringLiteral("ignored")
-             : judged.next == Next::AskNatPmp ? QStringLiteral("NAT-PMP")
-                                              : told(judged.answer),
-             verdict);
-    QCOMPARE(judged.answer.method, judged.answer.kind == RouterAnswer::Kind::None ? QString() : QStringLiteral("PCP"));
-}
-
-// A router's epoch goes on with the client's clock, within a second or two and 1/16 of the time between (RFC 6887
-// section 8.5); going back, or jumping far ahead, means it lost its mappings.
-void TestRouter::pcpEpoch()
-{
-    QVERIFY(PcpMessage::epochContinues(100, 101, 1));
-    QVERIFY(PcpMessage::epochContinues(100, 99, 0)); // answers crossing
-    QVERIFY(PcpMessage::epochContinues(100, 100 + 3600 + 200, 3600));
-    QVERIFY(!PcpMessage::epochContinues(100, 5, 10));
-    QVERIFY(!PcpMessage::epochContinues(100, 100 + 7200, 3600));
-    QVERIFY(!PcpMessage::epochContinues(100, 103, 3600));
-    QVERIFY(!PcpMessage::epochContinues(0xffffffff, 0, 1));
 }
 
 void TestRouter::router_data()
@@ -281,8 +119,6 @@ void TestRouter::router()
     QFETCH(QString, upnp);
     QFETCH(QString, shown);
     QFETCH(QString, notice);
-    if (!m_namespaced)
-        QSKIP("network namespaces cannot be made here (run as root, as CI does)");
     PeerProcess peer;
     QVERIFY(startRouter(peer, args));
     QCOMPARE(defaultGatewayIPv4(), QHostAddress(QStringLiteral("192.168.77.1")));
@@ -321,8 +157,6 @@ void TestRouter::router()
 // limit, however fast the gateway sends.
 void TestRouter::anEndlessDescriptionIsCutOff()
 {
-    if (!m_namespaced)
-        QSKIP("network namespaces cannot be made here (run as root, as CI does)");
     PeerProcess peer;
     QVERIFY(startRouter(peer, {"--igd", "100.128.3.5", "--endless"}));
     QVERIFY(resetPeak());
@@ -341,8 +175,6 @@ void TestRouter::anEndlessDescriptionIsCutOff()
 // router answered and gives the notice, and a second run says it no more.
 void TestRouter::onceLogsTheNotice()
 {
-    if (!m_namespaced)
-        QSKIP("network namespaces cannot be made here (run as root, as CI does)");
     PeerProcess peer;
     QVERIFY(startRouter(peer, {"--wan", "100.64.3.4/10"}));
     TempConfigHome home;
