@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "ProductVersion.h"
+#include "metrics/MetricsServer.h"
 #include "platform/FileAccess.h"
 #include "platform/SettingsFile.h"
 
@@ -44,7 +45,11 @@ CommandLine CommandLine::parse(int argc, char** argv)
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QStringLiteral(
-        "Shows this computer's local and public IP addresses and notifies by mail, URL or program when they change."));
+        "Shows this computer's internal address and its public IPv4 and IPv6 addresses, looks them up again on a\n"
+        "timer and when the network changes, keeps a history of their changes, and when one changes notifies by\n"
+        "mail, web requests, a program, MQTT, DNS UPDATE (TSIG), DNS hosts' APIs and a desktop notice. The window\n"
+        "shows the state (current, stale, error, notice pending) and the router's WAN address; Action > History\n"
+        "shows the history, and Setup the notifications and the address sources (https://, dns://, stun:)."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Shows the version."));
@@ -60,7 +65,20 @@ CommandLine CommandLine::parse(int argc, char** argv)
     const QCommandLineOption format(QStringLiteral("format"),
                                     QStringLiteral("How --history prints: text (aligned columns, the default) or csv."),
                                     QStringLiteral("FORMAT"));
-    parser.addOptions({help, version, headless, once, history, format, config});
+    const QCommandLineOption health(QStringLiteral("health"),
+                                    QStringLiteral("Says whether the last lookup of --headless or --once succeeded "
+                                                   "(exit 0) or not (exit 1), in one line."));
+    const QCommandLineOption metrics(
+        QStringLiteral("metrics"),
+        QStringLiteral("With --headless: serves Prometheus metrics on ADDRESS:PORT (a port alone: on loopback)."),
+        QStringLiteral("ADDRESS:PORT"));
+    const QCommandLineOption installTask(
+        QStringLiteral("install-task"),
+        QStringLiteral("Has the system start the watcher without the window (--headless) at logon, and exits."));
+    const QCommandLineOption removeTask(QStringLiteral("remove-task"),
+                                        QStringLiteral("Removes what --install-task made, and exits."));
+    parser.addOptions(
+        {help, version, headless, once, history, format, health, config, metrics, installTask, removeTask});
     for (const char* name : QtOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -73,8 +91,16 @@ CommandLine CommandLine::parse(int argc, char** argv)
     }
 
     // helpText() names the program from QCoreApplication, which does not exist yet.
-    const QString usage = parser.helpText().replace(QStringLiteral("<executable_name>"), program);
+    const QString usage =
+        parser.helpText().replace(QStringLiteral("<executable_name>"), program) +
+        QStringLiteral("\nEnvironment:\n"
+                       "  VISTREL_ADDRESS_SOURCES   The IPv4 address sources, blank-separated, instead of the settings'.\n"
+                       "  VISTREL_ADDRESS6_SOURCES  The IPv6 address sources while the above is set (unset: none).\n"
+                       "  VISTREL_ASK_ROUTER=1      Asks the router for its WAN address even with the sources above.\n"
+                       "  VISTREL_WHOIS_SERVER      The WHOIS server (host or host:port) asked first; alone, it turns RDAP off.\n"
+                       "  VISTREL_RDAP_BOOTSTRAP    Where RDAP's bootstrap registries come from instead of data.iana.org.\n");
     QString problem;
+    quint16 port = 0;
     if (!parser.parse(arguments))
         problem = parser.errorText();
     else if (!parser.positionalArguments().isEmpty())
@@ -83,11 +109,22 @@ CommandLine CommandLine::parse(int argc, char** argv)
         problem = QStringLiteral("--headless and --once cannot be used together.");
     else if (parser.isSet(history) && (parser.isSet(headless) || parser.isSet(once)))
         problem = QStringLiteral("--history cannot be used with --headless or --once.");
+    else if (parser.isSet(health) && (parser.isSet(headless) || parser.isSet(once) || parser.isSet(history)))
+        problem = QStringLiteral("--health cannot be used with --headless, --once or --history.");
     else if (parser.isSet(format) && !parser.isSet(history))
         problem = QStringLiteral("--format is for --history.");
     else if (parser.isSet(format) && parser.value(format) != QLatin1String("text") &&
              parser.value(format) != QLatin1String("csv"))
         problem = QStringLiteral("--format is text or csv.");
+    else if (parser.isSet(metrics) && !parser.isSet(headless))
+        problem = QStringLiteral("--metrics is for --headless.");
+    else if (QHostAddress address; parser.isSet(metrics) &&
+                                   !MetricsServer::parseListen(parser.value(metrics), &address, &port, &problem))
+        problem = QStringLiteral("--metrics: ") + problem;
+    else if ((parser.isSet(installTask) || parser.isSet(removeTask)) &&
+             (parser.isSet(installTask) == parser.isSet(removeTask) || parser.isSet(headless) || parser.isSet(once) ||
+              parser.isSet(history) || parser.isSet(health)))
+        problem = QStringLiteral("--install-task and --remove-task go alone.");
     else if (parser.isSet(config) && parser.value(config).isEmpty())
         problem = QStringLiteral("--config needs a file name.");
     if (!problem.isEmpty()) {
@@ -107,11 +144,15 @@ CommandLine CommandLine::parse(int argc, char** argv)
         result.exitStatus = 0;
         return result;
     }
-    result.mode = parser.isSet(headless)  ? Mode::Headless
-                  : parser.isSet(once)    ? Mode::Once
-                  : parser.isSet(history) ? Mode::History
-                                          : Mode::Windowed;
+    result.mode = parser.isSet(headless)      ? Mode::Headless
+                  : parser.isSet(once)        ? Mode::Once
+                  : parser.isSet(history)     ? Mode::History
+                  : parser.isSet(health)      ? Mode::Health
+                  : parser.isSet(installTask) ? Mode::InstallTask
+                  : parser.isSet(removeTask)  ? Mode::RemoveTask
+                                              : Mode::Windowed;
     result.historyCsv = parser.value(format) == QLatin1String("csv");
+    result.metricsListen = parser.value(metrics);
     if (parser.isSet(config))
         result.configPath = QFileInfo(parser.value(config)).absoluteFilePath();
     return result;

@@ -12,6 +12,9 @@ struct CommandLine
         Headless,
         Once,
         History, ///< print the history of changes and exit
+        Health,  ///< say whether the watcher's last lookup succeeded and exit 0 or 1
+        InstallTask, ///< have the system start the watcher without the window at logon, and exit
+        RemoveTask,  ///< undo InstallTask, and exit
     };
 
     /// The exit statuses shared by every mode (sysexits.h values for the command line and the settings file).
@@ -31,6 +34,8 @@ struct CommandLine
     QString configPath;
     /// For Mode::History: comma-separated values instead of aligned columns.
     bool historyCsv = false;
+    /// For Mode::Headless: where the metrics are served ("127.0.0.1:9464", or a port for loopback); empty: not.
+    QString metricsListen;
     /// Set when the program has nothing more to do (help, version, bad usage): exit with this status.
     int exitStatus = -1;
 

@@ -1,9 +1,12 @@
 #include "app/HeadlessRunner.h"
 
 #include "core/AddressWatcher.h"
+#include "core/RefreshCycle.h"
 #include "core/Settings.h"
+#include "app/LookupHealth.h"
 #include "app/StartUp.h"
 #include "app/TestHooks.h"
+#include "app/WatcherMetrics.h"
 #include "app/WatcherHistory.h"
 #include "app/WatcherNotifications.h"
 #include "history/HistoryText.h"
@@ -13,14 +16,18 @@
 #include "platform/NetworkChangeMonitor.h"
 #include "platform/StatusLog.h"
 #include "platform/UnixSignals.h"
+#include "platform/WatcherTask.h"
 #include "router/RouterQuery.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QScopeGuard>
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -84,6 +91,22 @@ int printHistory(const QString& path, bool csv)
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     return std::fflush(stdout) == 0 ? CommandLine::ExitUnchanged : CommandLine::ExitConfig;
 }
+
+// --install-task, --remove-task: the system's scheduler starts the program without the window at logon, through
+// the windowed executable, which hands --headless on to this one (on Windows without a console window).
+int changeTask(bool install)
+{
+    const QFileInfo self(QCoreApplication::applicationFilePath());
+    const QString suffix = self.suffix().isEmpty() ? QString() : QLatin1Char('.') + self.suffix();
+    WatcherTask task(self.dir().filePath(QStringLiteral("tarnwick-ip-vistrel") + suffix));
+    QString error;
+    if (!(install ? task.install(&error) : task.remove(&error))) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return CommandLine::ExitConfig;
+    }
+    std::printf("%s\n", install ? "The watcher starts without the window at logon." : "The watcher's task is removed.");
+    return CommandLine::ExitUnchanged;
+}
 } // namespace
 
 int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath, int argc, char** argv)
@@ -94,6 +117,12 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
     const QString historyPath = WatcherHistory::pathFor(settingsPath, StartUp::defaultSettingsPath());
     if (mode == CommandLine::Mode::History)
         return printHistory(historyPath, command.historyCsv);
+    if (mode == CommandLine::Mode::Health) {
+        const int interval = RefreshCycle::secondsForSelection(Settings(settingsPath).readInt(Key::RefreshRate), 60);
+        return LookupHealth::report(LookupHealth::pathFor(historyPath), LookupHealth::maxAgeFor(interval));
+    }
+    if (mode == CommandLine::Mode::InstallTask || mode == CommandLine::Mode::RemoveTask)
+        return changeTask(mode == CommandLine::Mode::InstallTask);
 
     InstanceLock lock(settingsPath, InstanceLock::Role::Headless);
     if (const int status = StartUp::takeLock(lock); status >= 0)
@@ -117,6 +146,18 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
         for (const AddressChange& change : changes)
             log.write(QStringLiteral("%1: %2 -> %3").arg(change.name, change.before, change.after));
     });
+    // The machine's own IPv6 address and prefix when they are new: "Internal IPv6: 2001:db8:1::5 (2001:db8:1::/64)".
+    QObject::connect(&watcher, &AddressWatcher::addressesUpdated, [&log, &watcher, last = QString()]() mutable {
+        if (watcher.internalIPv6Address() == QLatin1String("none"))
+            return;
+        const QString line =
+            QStringLiteral("Internal IPv6: %1 (%2)%3")
+                .arg(watcher.internalIPv6Address(), watcher.ipv6Prefix(),
+                     watcher.isExternalIPv6Temporary() ? QStringLiteral("; the internet sees a temporary address")
+                                                       : QString());
+        if (line != std::exchange(last, line))
+            log.write(line);
+    });
     // The router's answer when it is new: a service's log does not repeat it at every lookup.
     QObject::connect(&watcher, &AddressWatcher::routerAnswered, [&log, last = QString()](const QString& line) mutable {
         if (line != std::exchange(last, line))
@@ -125,6 +166,7 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
     LogMessageBox messageBox(log);
     WatcherNotifications notifications(watcher, settings, &messageBox);
     WatcherHistory history(watcher, historyPath, Qt::DirectConnection); // a status line at once, even in --once
+    LookupHealth::record(watcher, LookupHealth::pathFor(historyPath), log);
     watcher.load();
     watcher.loadRefreshSettings(mode == CommandLine::Mode::Headless);
     notifications.startSecrets(); // a mail started before the keyring answered waits for it
@@ -189,6 +231,14 @@ int HeadlessRunner::run(const CommandLine& command, const QString& settingsPath,
         return status;
     }
 
+    std::optional<WatcherMetrics> metrics;
+    if (!command.metricsListen.isEmpty()) {
+        metrics.emplace(watcher, notifications);
+        if (QString error; !metrics->listen(command.metricsListen, &error)) {
+            log.write(QStringLiteral("The metrics cannot be served on %1: %2").arg(command.metricsListen, error));
+            return CommandLine::ExitConfig;
+        }
+    }
     NetworkChangeMonitor networkChanges;
     QObject::connect(&networkChanges, &NetworkChangeMonitor::changed, &watcher, &AddressWatcher::networkChanged);
     if (QString error; !networkChanges.start(&error))

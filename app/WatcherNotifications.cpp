@@ -16,8 +16,9 @@
 
 WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& settings, MessageBox* messageBox)
     : host(watcher), passwords(LoadProductInfo().productName, settings), service(host, launcher),
-      secureMail([&watcher](const QString& text) { watcher.showNotifierStatus(text); })
+      secureMail([&watcher](const QString& text) { watcher.showNotifierStatus(text); }), pings(service, service.host())
 {
+    QObject::connect(&watcher, &AddressWatcher::lookupFinished, &watcher, [this](bool ok) { pings.lookupEnded(ok); });
     // The SSL 2.0 channel's failures open their message box once its socket's event has been handled; the
     // session has ended by then, with the failure on the status line.
     if (messageBox) {

@@ -3,6 +3,7 @@
 #include "keyring/PasswordStore.h"
 #include "notify/NotificationService.h"
 #include "notify/WatcherNotificationHost.h"
+#include "notify/WebPings.h"
 #include "platform/ProcessLauncher.h"
 #include "secure/SecureMailTransport.h"
 
@@ -33,6 +34,7 @@ struct WatcherNotifications
     DetachedProcessLauncher launcher;
     NotificationService service;
     SecureMailTransport secureMail;
+    WebPings pings; // the health checks' pings after each lookup
 
 private:
     /// A store for the secret of settings key @p fileKey, kept in the keyring as @p keyringKey: its notices go to the

@@ -43,8 +43,12 @@ AddressSourcesPane::AddressSourcesPane(Settings& settings, QWidget* parent)
     lstSources->setColumnCount(2);
     lstSources->setHeaderLabels({QStringLiteral("Source"), QStringLiteral("Test result")});
     lstSources->setRootIsDecorated(false);
-    lstSources->setFixedHeight(130);
+    lstSources->setMinimumHeight(130); // and whatever the tab has besides
     lstSources->header()->resizeSection(SourceColumn, 380);
+    // A long source or result shows whole under the list (and as the row's tool tip).
+    lblDetails = named(new QLabel, "lblSourceDetails");
+    lblDetails->setWordWrap(true);
+    lblDetails->setTextInteractionFlags(Qt::TextSelectableByMouse);
     txtNewSource = named(new QLineEdit, "txtNewSource");
     txtNewSource->setPlaceholderText(QStringLiteral("https://…, dns://SERVER/NAME?type=A, stun:HOST:PORT"));
     cmdAdd = button("cmdAdd", QStringLiteral("Add"));
@@ -71,8 +75,10 @@ AddressSourcesPane::AddressSourcesPane(Settings& settings, QWidget* parent)
     grid->addWidget(buddyLabel(QStringLiteral("New source:"), txtNewSource), 2, 0);
     grid->addWidget(txtNewSource, 2, 1);
     grid->addWidget(cmdAdd, 2, 2);
-    grid->addWidget(lblMessage, 3, 0, 1, 3);
+    grid->addWidget(lblDetails, 3, 1);
+    grid->addWidget(lblMessage, 4, 0, 1, 3);
     grid->setColumnStretch(1, 1);
+    grid->setRowStretch(1, 1);
 
     connect(cmbFamily, &QComboBox::currentIndexChanged, this, &AddressSourcesPane::showList);
     connect(cmdAdd, &QPushButton::clicked, this, &AddressSourcesPane::addSource);
@@ -82,6 +88,7 @@ AddressSourcesPane::AddressSourcesPane(Settings& settings, QWidget* parent)
     connect(cmdDown, &QPushButton::clicked, this, [this] { moveSource(1); });
     connect(cmdTest, &QPushButton::clicked, this, &AddressSourcesPane::testSources);
     connect(lstSources, &QTreeWidget::currentItemChanged, this, &AddressSourcesPane::updateButtons);
+    connect(lstSources, &QTreeWidget::currentItemChanged, this, &AddressSourcesPane::showDetails);
     showList(0);
 }
 
@@ -112,8 +119,11 @@ void AddressSourcesPane::showList(int)
 void AddressSourcesPane::fill(const QStringList& uris)
 {
     lstSources->clear();
-    for (const QString& uri : uris)
-        lstSources->addTopLevelItem(new QTreeWidgetItem(QStringList{uri}));
+    for (const QString& uri : uris) {
+        auto* item = new QTreeWidgetItem(QStringList{uri});
+        item->setToolTip(SourceColumn, uri);
+        lstSources->addTopLevelItem(item);
+    }
     updateButtons();
 }
 
@@ -224,8 +234,23 @@ void AddressSourcesPane::testSources()
 
 void AddressSourcesPane::testDone(int row, const QString& text)
 {
-    if (QTreeWidgetItem* item = lstSources->topLevelItem(row))
+    if (QTreeWidgetItem* item = lstSources->topLevelItem(row)) {
         item->setText(ResultColumn, text);
+        item->setToolTip(ResultColumn, text);
+        if (item == lstSources->currentItem())
+            showDetails();
+    }
     if (m_testsLeft > 0 && --m_testsLeft == 0)
         emit testFinished();
+}
+
+void AddressSourcesPane::showDetails()
+{
+    const QTreeWidgetItem* item = lstSources->currentItem();
+    if (!item) {
+        lblDetails->clear();
+        return;
+    }
+    const QString result = item->text(ResultColumn);
+    lblDetails->setText(result.isEmpty() ? item->text(SourceColumn) : item->text(SourceColumn) + u'\n' + result);
 }

@@ -46,6 +46,8 @@ private:
     void store();
     void cancelTest();
     void testDone(int row, const QString& text);
+    /// The current row's source and result in full, under the list.
+    void showDetails();
     void updateButtons();
 
     Settings& m_settings;
@@ -62,4 +64,5 @@ private:
     QPushButton* cmdDown = nullptr;
     QPushButton* cmdTest = nullptr;
     QLabel* lblMessage = nullptr;
+    QLabel* lblDetails = nullptr;
 };

@@ -366,7 +366,7 @@ void DnsHostsPane::showProvider()
             showPlace();
             connect(store, &PasswordStore::placeChanged, lblSecretPlace, showPlace);
         } else {
-            lblSecretPlace->setText(what.left(1).toUpper() + what.mid(1) + QStringLiteral(" kept in the settings"));
+            lblSecretPlace->setText(QStringLiteral("The %1 %2 kept in the settings").arg(what, what.endsWith(u's') ? "are" : "is"));
         }
         m_form->insertRow(row, static_cast<QWidget*>(nullptr), lblSecretPlace);
     }
@@ -499,7 +499,7 @@ bool DnsHostsPane::store()
 void DnsHostsPane::setStep(Step step)
 {
     m_step = step;
-    cmdTest->setText(step == Step::Read ? QStringLiteral("&Test Now") : QStringLiteral("Update &Now"));
+    cmdTest->setText(step == Step::Read ? QStringLiteral("Test Now") : QStringLiteral("Update &Now"));
 }
 
 void DnsHostsPane::testNow()

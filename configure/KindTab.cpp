@@ -2,6 +2,7 @@
 
 #include "configure/PendingEdits.h"
 #include "configure/PlaceholderTools.h"
+#include "core/NotifierKinds.h"
 #include "core/Settings.h"
 #include "keyring/PasswordStore.h"
 #include "notify/NotificationHost.h"
@@ -13,7 +14,6 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -59,6 +59,7 @@ KindTab::KindTab(KindTabDescription description, NotificationHost& host, Notifie
 {
     auto* box = named(new QGroupBox(m_description.title), m_description.objectName);
     auto* inside = new QVBoxLayout(box);
+    inside->addWidget(makeSwitch());
     if (!m_description.intro.isEmpty())
         inside->addWidget(wrapped({}, m_description.intro));
     auto* form = new QFormLayout;
@@ -140,23 +141,15 @@ KindTab::KindTab(KindTabDescription description, NotificationHost& host, Notifie
         inside->addWidget(m_preview);
         showPreview();
     }
-    m_test = named(new QPushButton(m_description.testText), m_description.testName);
+    m_test = named(new QPushButton(QStringLiteral("Test Now")), m_description.testName);
     m_test->setAccessibleDescription(m_description.title);
+    m_result = wrapped(m_description.resultName);
+    m_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* testRow = new QHBoxLayout;
-    if (m_description.resultName) {
-        m_result = wrapped(m_description.resultName);
-        m_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        testRow->addWidget(m_test, 0, Qt::AlignTop);
-        testRow->addWidget(m_result, 1);
-    } else {
-        testRow->addStretch(1);
-        testRow->addWidget(m_test);
-    }
+    testRow->addWidget(m_test, 0, Qt::AlignTop);
+    testRow->addWidget(m_result, 1);
     inside->addLayout(testRow);
     connect(m_test, &QPushButton::clicked, this, &KindTab::testNow);
-
-    if (m_description.storeShown)
-        storeShown();
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(box);
@@ -172,6 +165,25 @@ const KindField* KindTab::fieldOf(Key key) const
             return &field;
     }
     return nullptr;
+}
+
+QCheckBox* KindTab::makeSwitch()
+{
+    const Key key = notifierKind(m_description.kind).settingsKey;
+    auto* box = named(new QCheckBox(m_description.switchLabel), m_description.switchName);
+    box->setChecked(m_host.settings().readFlag(key));
+    m_fields.insert(key, box);
+    connect(box, &QCheckBox::toggled, this, [this, key](bool on) {
+        m_edits.storeNow([this, key, on] { m_host.settings().writeFlag(key, on); });
+    });
+    // Another window (the main window's box) switched it: this one shows it.
+    connect(&m_host.settings(), &Settings::changed, box, [this, box, key](Key changed) {
+        if (changed != key)
+            return;
+        const QSignalBlocker shownNotEdited(box);
+        box->setChecked(m_host.settings().readFlag(key));
+    });
+    return box;
 }
 
 QWidget* KindTab::makeField(const KindField& field)
@@ -197,8 +209,11 @@ QWidget* KindTab::makeField(const KindField& field)
         box->setRange(info.min, info.max);
         box->setSuffix(field.suffix);
         box->setSpecialValueText(field.hint);
-        box->setValue(m_host.settings().readInt(*key));
+        bool number = false; // the value the notifiers hold, where they keep it in memory
+        const int shown = m_values.read(*key).toInt(&number);
+        box->setValue(number && shown >= info.min && shown <= info.max ? shown : m_host.settings().readInt(*key));
         box->setKeyboardTracking(false); // a number is stored when it is complete, not digit by digit
+        box->setToolTip(field.tip);
         box->setSizePolicy(QSizePolicy::Fixed, box->sizePolicy().verticalPolicy());
         connect(box, &QSpinBox::valueChanged, this, [this, key = *key](int value) {
             m_edits.storeNow([this, key, value] { store(key, QString::number(value)); });
@@ -222,6 +237,7 @@ QWidget* KindTab::makeField(const KindField& field)
         list->setEditable(true);
         list->setInsertPolicy(QComboBox::NoInsert);
         list->setCompleter(nullptr); // a completion would store text the user never typed
+        list->lineEdit()->setPlaceholderText(field.hint);
         list->addItems(field.choices);
         list->setEditText(m_values.read(*key));
         connect(list, &QComboBox::editTextChanged, this, [this, list, key = *key] { typed(list->lineEdit(), key); });
@@ -231,6 +247,7 @@ QWidget* KindTab::makeField(const KindField& field)
     case KindField::Widget::Lines: {
         auto* edit = named(new QPlainTextEdit(linesForDisplay(m_values.read(*key))), field.objectName);
         edit->setAccessibleName(field.label);
+        edit->setTabChangesFocus(true); // Tab leaves the field, as in every other one
         edit->setFixedHeight(90);
         connect(edit, &QPlainTextEdit::textChanged, this, [this, edit, key = *key] { typed(edit, key); });
         return edit;
@@ -238,7 +255,6 @@ QWidget* KindTab::makeField(const KindField& field)
     case KindField::Widget::File:
         return makeFile(field);
     case KindField::Widget::Text:
-    case KindField::Widget::OptionalNumber:
     case KindField::Widget::Note:
         break;
     }
@@ -247,15 +263,7 @@ QWidget* KindTab::makeField(const KindField& field)
     edit->setToolTip(field.tip);
     if (field.width)
         edit->setMaximumWidth(field.width);
-    if (field.widget == KindField::Widget::OptionalNumber) {
-        const KeyInfo& info = keyInfo(*key);
-        const int number = m_host.settings().readInt(*key);
-        edit->setText(number > info.min ? QString::number(number) : QString());
-        edit->setValidator(new QIntValidator(info.min + 1, info.max, edit));
-        edit->setMaximumWidth(90);
-    } else {
-        edit->setText(m_values.read(*key));
-    }
+    edit->setText(m_values.read(*key));
     // textChanged, not textEdited: what a preset fills in is an edit like a keystroke.
     connect(edit, &QLineEdit::textChanged, this, [this, edit, key = *key] { typed(edit, key); });
     return edit;
@@ -281,7 +289,7 @@ QWidget* KindTab::makeSecret(const KindField& field, QLabel* place)
     const QSignalBlocker shownNotEdited(edit);
     if (!store) {
         edit->setText(m_values.read(key));
-        place->setText(what.left(1).toUpper() + what.mid(1) + QStringLiteral(" kept in the settings"));
+        place->setText(QStringLiteral("The %1 is kept in the settings").arg(what));
         return edit;
     }
     edit->setText(store->password());
@@ -337,18 +345,6 @@ QLabel* KindTab::makeNote(const KindField& field)
     return label;
 }
 
-void KindTab::storeShown()
-{
-    for (const KindField& field : std::as_const(m_description.fields)) {
-        if (!field.key || field.widget == KindField::Widget::Note || field.widget == KindField::Widget::Choice ||
-            keyInfo(*field.key).secret == Secret::Yes)
-            continue;
-        const QString shown = value(*field.key);
-        if (!shown.isEmpty() && !(field.widget == KindField::Widget::Flag && shown == u'0'))
-            store(*field.key, shown); // as an empty field or a clear box, an absent key stays absent
-    }
-}
-
 QString KindTab::value(Key key) const
 {
     QWidget* widget = m_fields.value(key);
@@ -360,12 +356,8 @@ QString KindTab::value(Key key) const
         return list->isEditable() ? list->currentText() : list->currentData().toString();
     if (const auto* edit = qobject_cast<QPlainTextEdit*>(widget))
         return linesForStore(edit->toPlainText());
-    if (const auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        const KindField* field = fieldOf(key);
-        if (field && field->widget == KindField::Widget::OptionalNumber)
-            return QString::number(edit->text().toInt()); // an empty field stores the least
+    if (const auto* edit = qobject_cast<QLineEdit*>(widget))
         return edit->text();
-    }
     return {};
 }
 
@@ -438,22 +430,17 @@ void KindTab::showPreview()
 void KindTab::testNow()
 {
     m_edits.storeNow(); // the test sends what the fields show
-    if (!m_result) {
-        // The status line shows the outcome.
-        Notifiers::Done done = m_description.testDone ? m_description.testDone(m_host) : Notifiers::Done{};
-        if (done)
-            done = [tab = QPointer(this), done](const NotificationResult& result) {
-                if (tab)
-                    done(result);
-            };
-        return m_notifiers.test(m_description.kind, 0, std::move(done));
-    }
     m_test->setEnabled(false);
     m_result->setText(m_description.testingText);
-    m_notifiers.test(m_description.kind, 0, [tab = QPointer(this)](const NotificationResult& result) {
+    std::function<QString(const NotificationResult&)> text = [](const NotificationResult& result) {
+        return result.message.isEmpty() ? QStringLiteral("Ended") : result.message;
+    };
+    if (m_description.resultText)
+        text = m_description.resultText(m_host);
+    m_notifiers.test(m_description.kind, 0, [tab = QPointer(this), text](const NotificationResult& result) {
         if (!tab)
             return;
         tab->m_test->setEnabled(true);
-        tab->m_result->setText(result.message.isEmpty() ? QStringLiteral("Ended") : result.message);
+        tab->m_result->setText(text(result));
     });
 }

@@ -17,6 +17,7 @@ class KindTab;
 class NotificationHost;
 class PendingEdits;
 class PasswordStore;
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class Settings;
@@ -29,8 +30,7 @@ struct KindField
     enum class Widget
     {
         Text,           ///< a line edit
-        OptionalNumber, ///< a line edit for a number above the key's least, which an empty field stores
-        Number,         ///< a spin box over the key's range
+        Number,         ///< a narrow spin box over the key's range; the hint stands for its least value
         Flag,           ///< a check box, captioned by the label
         Choice,         ///< a list of the entries in choices
         List,           ///< a text with a list of the entries in choices to pick from
@@ -65,24 +65,23 @@ struct KindField
     std::function<void(KindTab& tab, int entry)> chosen = {};
 };
 
-/// A notification's tab: its fields, its "Test Now" and where the outcome shows.
+/// A notification's tab, every one alike: its on/off switch at the top (the kind's key, the same one the main window
+/// may show), its fields, "Test Now" under them and its outcome beside it.
 struct KindTabDescription
 {
-    QString tabText;        ///< with its mnemonic
+    QString tabText;        ///< without a mnemonic: Ctrl+Tab goes from tab to tab, the fields keep the Alt keys
     const char* objectName; ///< of the group box that holds the fields
     QString title;          ///< also Test Now's accessible description
-    QString intro = {};     ///< a paragraph above the fields
+    const char* switchName; ///< the check box of the kind's key (NotifierKinds), first in the box
+    QString switchLabel;    ///< with its mnemonic
+    QString intro = {};     ///< a paragraph under the switch
     QList<KindField> fields;
-    Notifiers::Kind kind; ///< what Test Now sends
-    const char* testName; ///< Test Now's object name
-    /// What the fields show (secrets and lists of choices aside) is stored as the tab opens: the values the notifiers
-    /// keep in memory go back to the store.
-    bool storeShown = false;
-    const char* resultName = nullptr; ///< the label beside it, where the outcome shows; none: the status line shows it
-    QString testingText = {};         ///< shown there while the test runs
-    QString testText = QStringLiteral("Test Now");
-    /// Without a result label: what else becomes of the test's outcome.
-    std::function<Notifiers::Done(NotificationHost&)> testDone = {};
+    Notifiers::Kind kind;    ///< what Test Now sends
+    const char* testName;    ///< Test Now's object name
+    const char* resultName;  ///< the label beside it, where the outcome shows
+    QString testingText = QStringLiteral("Testing...");
+    /// What the outcome label says of @p result; none: its message.
+    std::function<std::function<QString(const NotificationResult&)>(NotificationHost&)> resultText = {};
     /// A label under the fields (of the name previewName) that shows what the notification would send now.
     const char* previewName = nullptr;
     std::function<QString(NotificationHost&)> preview = {};
@@ -115,11 +114,11 @@ public slots:
     void showPreview();
 
 private:
+    QCheckBox* makeSwitch();
     QWidget* makeField(const KindField& field);
     QWidget* makeSecret(const KindField& field, QLabel* place);
     QWidget* makeFile(const KindField& field);
     QLabel* makeNote(const KindField& field);
-    void storeShown();
     const KindField* fieldOf(Key key) const;
     /// Typed into @p widget, the field of @p key: stored once the typing pauses, by @p store or as value() has it.
     void typed(QWidget* widget, Key key, std::function<void()> store = {});

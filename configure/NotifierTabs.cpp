@@ -63,14 +63,17 @@ KindTabDescription mail()
 {
     const QString body = "Use this as the email body, replacing $Internal$ and $External$ with my actual Internal or "
                          "External IP Address:";
-    return {.tabText = "&Email", .objectName = "fraEmail", .title = "Email Notification", .fields = {
+    return {.tabText = "Email", .objectName = "fraEmail", .title = "Email Notification",
+            .switchName = "chkMailNotify", .switchLabel = "Send a mail on change", .fields = {
         {.widget = W::List, .key = Key::MailServer, .objectName = "Combo3", .label = "Mail Server:",
-         .choices = mailPresetNames(), .chosen = fillPreset},
-        {.widget = W::Text, .key = Key::MailPort, .objectName = "txtPort", .label = "Port:", .beside = true,
-         .tip = "Usually 25 or 1025", .width = 70},
+         .hint = "smtp.example.com, or pick a provider", .choices = mailPresetNames(), .chosen = fillPreset},
+        {.widget = W::Number, .key = Key::MailPort, .objectName = "txtPort", .label = "Port:", .beside = true,
+         .tip = "587 for STARTTLS, 465 for TLS, 25 without security"},
         {.widget = W::Note, .key = Key::MailServer, .objectName = "lblPresetHint"},
-        {.widget = W::Text, .key = Key::MailTo, .objectName = "txtEmailTo", .label = "Email Address - To:"},
-        {.widget = W::Text, .key = Key::MailFrom, .objectName = "txtEmailFrom", .label = "Email Address - From:"},
+        {.widget = W::Text, .key = Key::MailTo, .objectName = "txtEmailTo", .label = "Email Address - To:",
+         .hint = "you@example.com"},
+        {.widget = W::Text, .key = Key::MailFrom, .objectName = "txtEmailFrom", .label = "Email Address - From:",
+         .hint = "you@example.com"},
         {.widget = W::Choice, .key = Key::MailSecurity, .objectName = "cboSecurity", .label = "Security:",
          .choices = {"None", "STARTTLS (port 587)", "TLS (port 465)", "SSL 2.0 (legacy)"},
          .values = {mailSecurityText(MailSecurity::None), mailSecurityText(MailSecurity::StartTls),
@@ -78,7 +81,7 @@ KindTabDescription mail()
          .chosen = proposePort},
         {.widget = W::Flag, .key = Key::MailUseAuth, .objectName = "chkAuth", .label = "Use Authentication",
          .beside = true},
-        {.widget = W::Text, .key = Key::MailUsername, .objectName = "txtUsername", .label = "Username:"},
+        {.widget = W::Text, .key = Key::MailUsername, .objectName = "txtUsername", .label = "User name:"},
         {.widget = W::Text, .key = Key::MailPassword, .objectName = "txtPassword2", .label = "Password:",
          .beside = true},
         {.widget = W::Note, .key = Key::MailSecurity, .objectName = "lblPasswordNote",
@@ -96,23 +99,24 @@ KindTabDescription mail()
         {.widget = W::Note, .objectName = "lblBodyPlaceholders", .label = placeholderHint(programPlaceholders())},
         {.widget = W::Lines, .key = Key::MailBody, .objectName = "txtBody", .label = body,
          .insertName = "cmdBodyPlaceholder", .placeholders = programPlaceholders()},
-    }, .kind = Notifiers::Kind::Mail, .testName = "cmdSend", .storeShown = true, .testText = "Send Test Message",
-       .previewName = "lblBodyPreview", .preview = [](NotificationHost& host) {
+    }, .kind = Notifiers::Kind::Mail, .testName = "cmdSend", .resultName = "lblMailResult",
+       .testingText = "Sending...", .previewName = "lblBodyPreview", .preview = [](NotificationHost& host) {
            return QStringLiteral("The mail body as sent now:\n") + notificationPreviews(host).mailBody;
        }};
 }
 
 KindTabDescription program()
 {
-    return {.tabText = "&Program", .objectName = "fraProgram", .title = "Program Notification",
-            .intro = "Launch the following file, sending it the following command line arguments, replacing "
+    return {.tabText = "Program", .objectName = "fraProgram", .title = "Program Notification",
+            .switchName = "chkProgramNotify", .switchLabel = "Start the program on change", .intro = "Launch the following file, sending it the following command line arguments, replacing "
                      "$Internal$ and $External$ with my actual Internal or External IP Address", .fields = {
         {.widget = W::Note, .objectName = "lblProgramPlaceholders", .label = placeholderHint(programPlaceholders())},
         {.widget = W::File, .key = Key::Program, .objectName = "Text3", .label = "File Path:",
          .choices = {"cmdProgram", "Choose the program", "Program to start", "", "Bro&wse..."}},
         {.widget = W::Text, .key = Key::Arguments, .objectName = "Text2", .label = "Arguments:",
          .insertName = "cmdProgramPlaceholder", .placeholders = programPlaceholders()},
-    }, .kind = Notifiers::Kind::Program, .testName = "Command2", .storeShown = true,
+    }, .kind = Notifiers::Kind::Program, .testName = "Command2", .resultName = "lblProgramResult",
+       .testingText = "Starting...",
        .previewName = "lblProgramPreview", .preview = [](NotificationHost& host) {
            const QString commandLine = notificationPreviews(host).commandLine;
            return commandLine.isEmpty() ? QString() : QStringLiteral("Starts: ") + commandLine;
@@ -121,20 +125,26 @@ KindTabDescription program()
 
 KindTabDescription web()
 {
-    return {.tabText = "Web &Requests", .objectName = "fraWeb", .title = "Web Notification",
-            .intro = "Hit the following URL, replacing any instance of $Internal$ and $External$ with my actual "
+    return {.tabText = "Web Requests", .objectName = "fraWeb", .title = "Web Request 1",
+            .switchName = "chkWebNotify", .switchLabel = "Send on an address change", .intro = "Hit the following URL, replacing any instance of $Internal$ and $External$ with my actual "
                      "Internal or External IP Address:", .fields = {
         {.widget = W::Note, .objectName = "lblUrlPlaceholders", .label = placeholderHint(urlPlaceholders())},
         {.widget = W::Text, .key = Key::Url, .objectName = "Text1", .label = "URL:",
          .insertName = "cmdUrlPlaceholder", .placeholders = urlPlaceholders()},
-    }, .kind = Notifiers::Kind::Web, .testName = "Command3", .storeShown = true,
+        {.widget = W::Choice, .key = Key::WebSends1, .objectName = "cboUrlSends", .label = "Sen&d:",
+         .choices = {"on a change of address", "after every lookup (a health check)", "after a failed lookup",
+                     "after every lookup, a failed one to the URL below"},
+         .values = {"0", "1", "2", "3"}},
+        {.widget = W::Text, .key = Key::WebFailUrl1, .objectName = "txtUrlFail", .label = "URL of a &failed lookup:",
+         .hint = "https://hc-ping.com/UUID/fail"},
+    }, .kind = Notifiers::Kind::Web, .testName = "Command3", .resultName = "lblWebResult",
+       .testingText = "Requesting...",
        // The outcome names the URL as it was requested, addresses filled in, secrets masked.
-       .testDone = [](NotificationHost& host) -> Notifiers::Done {
-           if (host.notifySettings().url.isEmpty())
-               return {};
-           return [&host, requested = displayedUrl(webNotificationUrl(host))](const NotificationResult& result) {
-               host.setStatus(result.message + QStringLiteral(" (requested ") + requested + u')');
-           };
+       .resultText = [](NotificationHost& host) -> std::function<QString(const NotificationResult&)> {
+           const QString requested = host.notifySettings().url.isEmpty()
+                                         ? QString()
+                                         : QStringLiteral(" (requested ") + displayedUrl(webNotificationUrl(host)) + u')';
+           return [requested](const NotificationResult& result) { return result.message + requested; };
        },
        .previewName = "lblUrlPreview", .preview = [](NotificationHost& host) {
            const QString url = notificationPreviews(host).url;
@@ -147,12 +157,12 @@ KindTabDescription web()
 
 KindTabDescription mqtt()
 {
-    return {.tabText = "&MQTT", .objectName = "fraMqtt", .title = "MQTT Notification", .fields = {
-        {.widget = W::Flag, .key = Key::MqttNotify, .objectName = "chkMqttNotify", .label = "Pu&blish on change"},
+    return {.tabText = "MQTT", .objectName = "fraMqtt", .title = "MQTT Notification",
+            .switchName = "chkMqttNotify", .switchLabel = "Pu&blish on change", .fields = {
         {.widget = W::Text, .key = Key::MqttHost, .objectName = "txtMqttHost", .label = "Bro&ker:",
          .hint = "broker.home.arpa"},
-        {.widget = W::OptionalNumber, .key = Key::MqttPort, .objectName = "txtMqttPort", .label = "Por&t:",
-         .hint = "1883 / 8883", .beside = true},
+        {.widget = W::Number, .key = Key::MqttPort, .objectName = "txtMqttPort", .label = "Por&t:",
+         .hint = "default", .beside = true, .tip = "default: 1883, or 8883 with TLS"},
         {.widget = W::Flag, .key = Key::MqttTls, .objectName = "chkMqttTls",
          .label = "Use T&LS (the broker's certificate is verified)"},
         {.widget = W::File, .key = Key::MqttCaFile, .objectName = "txtMqttCaFile", .label = "&CA file:",
@@ -174,9 +184,9 @@ KindTabDescription mqtt()
 
 KindTabDescription dnsUpdate()
 {
-    return {.tabText = "&DNS Update", .objectName = "fraDnsUpdate",
-            .title = "DNS Update (RFC 2136, signed with TSIG)", .fields = {
-        {.widget = W::Flag, .key = Key::DnsUpdateNotify, .objectName = "chkDnsUpdate", .label = "&Update on change"},
+    return {.tabText = "DNS Update", .objectName = "fraDnsUpdate",
+            .title = "DNS Update (RFC 2136, signed with TSIG)", .switchName = "chkDnsUpdate",
+            .switchLabel = "&Update on change", .fields = {
         {.widget = W::Text, .key = Key::DnsUpdateServer, .objectName = "txtDnsServer", .label = "&Server:",
          .hint = "the zone's primary: ns1.example.org"},
         {.widget = W::Number, .key = Key::DnsUpdatePort, .objectName = "spnDnsPort", .label = "Por&t:"},

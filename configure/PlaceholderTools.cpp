@@ -70,7 +70,8 @@ NotificationPreviews notificationPreviews(NotificationHost& host)
     const QString external = host.externalAddress();
     const QString external6 = host.externalIPv6Address();
     const auto filled = [&](const QString& text) {
-        return substitutePlaceholders(text, programPlaceholders(), internal, external, external6);
+        return substitutePlaceholders(text, programPlaceholders(), internal, external, external6,
+                                      OwnIPv6{host.internalIPv6Address(), host.ipv6Prefix()});
     };
     NotificationPreviews previews;
     previews.url = values.url.isEmpty() ? QString() : displayedUrl(webNotificationUrl(host));
@@ -82,6 +83,8 @@ NotificationPreviews notificationPreviews(NotificationHost& host)
     body.internalAddress = internal;
     body.externalAddress = external;
     body.externalIPv6Address = external6;
+    body.internalIPv6Address = host.internalIPv6Address();
+    body.ipv6Prefix = host.ipv6Prefix();
     body.now = QDateTime::currentDateTime();
     body.product = host.product();
     previews.mailBody = ComposeMailBody(body).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

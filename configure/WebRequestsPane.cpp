@@ -31,14 +31,14 @@ QLabel* wrapped(QLabel* label)
 } // namespace
 
 WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, PendingEdits& edits, QWidget* parent)
-    : QGroupBox(QStringLiteral("Web Requests"), parent), m_host(host), m_notifiers(notifiers), m_edits(edits)
+    : QGroupBox(QStringLiteral("Web Requests 2 to 9"), parent), m_host(host), m_notifiers(notifiers), m_edits(edits)
 {
     setObjectName(QStringLiteral("fraWebRequests"));
     auto* grid = new QGridLayout(this);
     int row = 0;
     grid->addWidget(
         wrapped(new QLabel(
-            QStringLiteral("Requests sent on a change besides the URL above (which is the first). "
+            QStringLiteral("Requests sent on a change besides request 1 above. "
                            "Placeholders: %1. $Secret$ stands for the secret below, kept in the keyring.")
                 .arg(webPlaceholderList()))),
         row++, 0, 1, 2);
@@ -68,6 +68,7 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, P
     grid->addWidget(buddyLabel(QStringLiteral("&URL:"), txtUrl), row, 0);
     grid->addWidget(txtUrl, row++, 1);
     txtHeaders = named(new QPlainTextEdit, "txtWebHeaders");
+    txtHeaders->setTabChangesFocus(true);
     txtHeaders->setPlaceholderText(QStringLiteral("Name: value, one a line"));
     txtHeaders->setMaximumHeight(70);
     grid->addWidget(buddyLabel(QStringLiteral("&Headers:"), txtHeaders), row, 0);
@@ -78,12 +79,13 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, P
     grid->addWidget(buddyLabel(QStringLiteral("&Body:"), cmbBodyType), row, 0);
     grid->addWidget(cmbBodyType, row++, 1);
     txtBody = named(new QPlainTextEdit, "txtWebBody");
+    txtBody->setTabChangesFocus(true);
     txtBody->setMaximumHeight(90);
     txtBody->setAccessibleName(QStringLiteral("Body"));
     grid->addWidget(txtBody, row++, 1);
     txtSecret = named(new QLineEdit, "txtWebSecret");
     txtSecret->setEchoMode(QLineEdit::Password);
-    grid->addWidget(buddyLabel(QStringLiteral("Se&cret:"), txtSecret), row, 0);
+    grid->addWidget(buddyLabel(QStringLiteral("Secre&t:"), txtSecret), row, 0);
     grid->addWidget(txtSecret, row++, 1);
     lblSecret = named(wrapped(new QLabel), "lblWebSecret");
     grid->addWidget(lblSecret, row++, 1);
@@ -92,7 +94,7 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, P
     lblMessage = named(wrapped(new QLabel), "lblWebMessage");
     grid->addWidget(lblMessage, row++, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
-    cmdTest = named(new QPushButton(QStringLiteral("&Test Now")), "cmdWebTest");
+    cmdTest = named(new QPushButton(QStringLiteral("Test Now")), "cmdWebTest");
     cmdRemove = named(new QPushButton(QStringLiteral("Remo&ve")), "cmdWebRemove");
     buttons->addWidget(cmdTest);
     buttons->addWidget(cmdRemove);
@@ -192,6 +194,7 @@ void WebRequestsPane::applyPreset(int index)
     cmbBodyType->setCurrentIndex(int(filled.bodyType));
     txtBody->setPlainText(filled.body);
     lblSecret->setText(QStringLiteral("$Secret$ is %1.").arg(QLatin1String(preset.secretFor)));
+    WebEntries::setSends(m_host.settings(), entry(), preset); // a health check pings after lookups
     m_loading = false;
     m_edits.storeNow([this] { store(); });
 }
@@ -268,6 +271,7 @@ void WebRequestsPane::removeEntry()
 {
     m_edits.storeNow(); // nothing typed is stored after the removal
     (void)m_host.settings().write(WebEntries::requestKey(entry()), QString());
+    WebEntries::setSends(m_host.settings(), entry(), WebSends::OnChange, {});
     txtSecret->clear();
     storeSecret();
     cmbEntry->setItemText(m_shown, entryLabel(entry()));

@@ -4,6 +4,7 @@
 #include "configure/DnsHostsPane.h"
 #include "configure/KindTab.h"
 #include "configure/NotifierTabs.h"
+#include "configure/WatcherTaskBox.h"
 #include "core/SettingsKeys.h"
 #include "notify/NotificationHost.h"
 #include "widgets/WidgetHelpers.h"
@@ -46,9 +47,9 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
         }
     };
     addTabs(firstNotifierTabs());
-    tabs->addTab(scrolling(new AddressSourcesPane(host.settings())), QStringLiteral("Address S&ources"));
+    tabs->addTab(scrolling(new AddressSourcesPane(host.settings())), QStringLiteral("Address Sources"));
     addTabs(notifierTabs());
-    tabs->addTab(scrolling(new DnsHostsPane(host, notifiers, m_edits)), QStringLiteral("DNS &Hosts"));
+    tabs->addTab(scrolling(new DnsHostsPane(host, notifiers, m_edits)), QStringLiteral("DNS Hosts"));
     txtStatus = named(new QLineEdit, "txtStatus");
     txtStatus->setReadOnly(true);
     txtStatus->setAccessibleName(QStringLiteral("Status"));
@@ -64,6 +65,7 @@ frmConfigure::frmConfigure(NotificationHost& host, Notifiers& notifiers, QWidget
     connect(escape, &QShortcut::activated, this, &QWidget::close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs, 1);
+    layout->addWidget(new WatcherTaskBox);
     layout->addWidget(txtStatus);
     layout->addWidget(buttons);
     fitScreen(parent);

@@ -50,10 +50,13 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
       m_observer(settings), m_pending(settings),
       m_notices(m_pending, [this](Notifiers::Kind kind, int entry,
                                   Notifiers::Done done) { notify(kind, std::move(done), entry); }),
-      m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address)
+      m_clock([] { return QDateTime::currentDateTime(); }), m_localAddress(&localIPv4Address),
+      m_localIPv6(&readLocalIPv6)
 {
     qRegisterMetaType<WatchState>();
+    connect(&m_observer, &AddressObserver::observed, this, &AddressWatcher::lookupObserved);
     connect(&m_observer, &AddressObserver::observed, this, &AddressWatcher::lookupDone);
+    connect(&m_notices, &NoticeDispatcher::resulted, this, &AddressWatcher::noticeResulted);
     connect(&m_router, &RouterCheck::answered, this, &AddressWatcher::routerAnswered);
     connect(&m_router, &RouterCheck::natChanged, this,
             [this](RouterCheck::Nat before, RouterCheck::Nat after, const QString& text) {
@@ -76,6 +79,14 @@ AddressWatcher::AddressWatcher(Settings& settings, QObject* parent)
         [this](const NoticeDispatcher::Entry& entry) { return isEntryEnabled(entry.first, entry.second); });
     connect(&m_notices, &NoticeDispatcher::ended, this, &AddressWatcher::noticeEnded);
     connect(&m_notices, &NoticeDispatcher::failed, this, &AddressWatcher::setStatusWithPending);
+    // An error shown before a notice went out is no longer the news: the line keeps it, with its time.
+    connect(&m_notices, &NoticeDispatcher::delivered, &m_statusLine, &StatusLine::outdateError);
+    connect(&m_settings, &Settings::changed, this, [this](Key key) {
+        for (const NotifierKindNames& names : NotifierKinds) {
+            if (names.settingsKey == key && !m_settings.readFlag(key))
+                m_pending.forget(names.kind); // switched off: nothing of it is owed any more
+        }
+    });
 }
 
 AddressWatcher::~AddressWatcher()
@@ -120,9 +131,9 @@ void AddressWatcher::showNotifierStatus(const QString& text)
 void AddressWatcher::pendingUpdated()
 {
     m_statusLine.pendingChanged(m_pending.summary());
-    m_state.pending = m_pending.summary();
+    m_state.pending = m_pending.names();
     updateState();
-    emit pendingChanged(m_state.pending);
+    emit pendingChanged(m_pending.summary()); // the tray's own line: what and when
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -172,6 +183,11 @@ void AddressWatcher::lookUp()
     armRefresh();
     setStatus(QStringLiteral("Looking up your IPs..."));
     emit lookupStarted();
+    // The machine's own address is known at once: shown before the sources answer, and when none of them works.
+    if (const WatchedAddress internal = WatchedAddress::fromText(m_localAddress()); internal != m_shown.internal) {
+        m_shown.internal = internal;
+        emit addressesUpdated();
+    }
     m_router.start();
 
     m_observer.start();
@@ -210,8 +226,17 @@ void AddressWatcher::lookupDone(const AddressObservation& observation)
             m_shown.external6 = WatchedAddress::fromText(remembered.toString());
         qCInfo(lcLookup) << "IPv6 sources" << outcomeName(result6.outcome) << "; keeping" << externalIPv6Address();
     }
-    const ChangeTest::Comparison comparison =
-        m_changeTest.compareAndRemember(m_shown.external, m_shown.internal, compared6);
+    // The machine's own IPv6 addresses: the stable one is what names point at; the prefix moves when the provider
+    // renumbers; a temporary address the sources see rotates daily and is no change.
+    const LocalIPv6 local6 = m_localIPv6();
+    const std::optional<InterfaceIPv6> stable = local6.stable();
+    m_shown.internal6 = stable ? WatchedAddress::fromText(stable->address.toString()) : WatchedAddress();
+    m_shown.prefix6 = stable
+                          ? WatchedAddress::fromText(Ipv6Addressing::prefixText(stable->address, stable->prefixLength))
+                          : WatchedAddress();
+    m_externalIPv6Temporary = local6.kindOf(m_shown.external6.address()) == InterfaceIPv6::Kind::Temporary;
+    const ChangeTest::Comparison comparison = m_changeTest.compareAndRemember(
+        m_shown.external, m_shown.internal, compared6, m_shown.prefix6, m_externalIPv6Temporary);
     const bool addressChanged = comparison.changed();
     // The new addresses and the notices they owe go into the store in one write: a crash after it leaves them
     // owed, and the next start sends them. The registry takes one value after another: the notices go first, so a
@@ -233,7 +258,8 @@ void AddressWatcher::lookupDone(const AddressObservation& observation)
         };
         m_previous = Addresses{before(comparison.internalBefore, m_shown.internal),
                                before(comparison.externalBefore, m_shown.external),
-                               before(comparison.external6Before, m_shown.external6)};
+                               before(comparison.external6Before, m_shown.external6), m_shown.internal6,
+                               before(comparison.prefix6Before, m_shown.prefix6)};
         emit addressesChanged(comparison.changes);
         m_notices.notifyChange(owed);
     }
@@ -333,7 +359,7 @@ QList<std::pair<Notifiers::Kind, int>> AddressWatcher::enabledEntries() const
 {
     QList<std::pair<Notifiers::Kind, int>> entries;
     for (const NotifierKindNames& names : NotifierKinds) {
-        if (isNotificationEnabled(names.kind))
+        if (isEntryEnabled(names.kind, 0))
             entries.append({names.kind, 0});
         if (m_notifiers) {
             for (const int entry : m_notifiers->moreEntries(names.kind))
@@ -346,7 +372,7 @@ QList<std::pair<Notifiers::Kind, int>> AddressWatcher::enabledEntries() const
 bool AddressWatcher::isEntryEnabled(Notifiers::Kind kind, int entry) const
 {
     if (entry == 0)
-        return isNotificationEnabled(kind);
+        return isNotificationEnabled(kind) && (!m_notifiers || m_notifiers->sendsOnChange(kind, 0));
     return m_notifiers && m_notifiers->moreEntries(kind).contains(entry);
 }
 

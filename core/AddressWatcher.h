@@ -14,6 +14,7 @@
 #include "core/WatchState.h"
 #include "core/WatchedAddress.h"
 #include "discovery/AddressLookup.h"
+#include "platform/Ipv6Addresses.h"
 
 #include <QList>
 #include <QObject>
@@ -62,6 +63,8 @@ public:
     /// Whether the machine can reach the IPv6 internet (its routing table by default); without a
     /// route the IPv6 sources are not asked and the IPv6 address is "none".
     void setIPv6RouteProbe(std::function<bool()> probe) { m_observer.setIPv6RouteProbe(std::move(probe)); }
+    /// Where the machine's own IPv6 addresses come from (the system's by default).
+    void setLocalIPv6Source(std::function<LocalIPv6()> source) { m_localIPv6 = std::move(source); }
     /// The query that asks the router for its WAN address along with each lookup; without one it is not asked.
     void setRouterQuery(RouterQuery* query) { m_router.setQuery(query); }
     /// The router's WAN address as shown ("" before it was first asked).
@@ -109,10 +112,16 @@ public:
     QString internalAddress() const { return m_shown.internal.shownText(IPv4); }
     QString externalAddress() const { return m_shown.external.shownText(IPv4); }
     QString externalIPv6Address() const { return m_shown.external6.shownText(IPv6); }
+    /// The machine's own stable IPv6 address and its prefix ("2001:db8:1:2::/64"); "none" without one.
+    QString internalIPv6Address() const { return m_shown.internal6.shownText(IPv6); }
+    QString ipv6Prefix() const { return m_shown.prefix6.shownText(IPv6); }
+    /// Whether the public IPv6 address the sources see is one of the machine's temporary addresses.
+    bool isExternalIPv6Temporary() const { return m_externalIPv6Temporary; }
     /// The addresses before the last change this watcher found; before any, the addresses shown.
     QString previousInternalAddress() const { return previous().internal.shownText(IPv4); }
     QString previousExternalAddress() const { return previous().external.shownText(IPv4); }
     QString previousExternalIPv6Address() const { return previous().external6.shownText(IPv6); }
+    QString previousIPv6Prefix() const { return previous().prefix6.shownText(IPv6); }
     Phase phase() const { return m_phase; }
     bool isLookupRunning() const { return m_phase == Phase::LookingUp; }
     /// Whether a cycle has started and not yet ended (see Phase).
@@ -137,6 +146,10 @@ signals:
     void lookupStarted();
     /// A lookup has ended, successfully or not.
     void lookupFinished(bool ok);
+    /// What every source of a lookup answered (before lookupFinished).
+    void lookupObserved(const AddressObservation& observation);
+    /// A notice the watcher started (a change's, a retry) ended with @p result.
+    void noticeResulted(Notifiers::Kind kind, const NotificationResult& result);
     /// After every successful lookup, changed or not: the addresses to show.
     void addressesUpdated();
     /// The addresses changed: one entry for each (never for the first address ever seen).
@@ -198,6 +211,7 @@ private:
     struct Addresses
     {
         WatchedAddress internal, external, external6;
+        WatchedAddress internal6, prefix6; // the machine's stable IPv6 address and its prefix
     };
     static constexpr WatchedAddress::Family IPv4 = WatchedAddress::Family::IPv4;
     static constexpr WatchedAddress::Family IPv6 = WatchedAddress::Family::IPv6;
@@ -213,4 +227,6 @@ private:
 
     Notifiers* m_notifiers = nullptr;
     std::function<QString()> m_localAddress;
+    std::function<LocalIPv6()> m_localIPv6;
+    bool m_externalIPv6Temporary = false;
 };

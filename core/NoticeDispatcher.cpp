@@ -55,6 +55,7 @@ void NoticeDispatcher::start(const Entry& entry, bool owed)
         outcome.owedNotified = outcome.owedNotified || (owed && result.ok());
         if (m_running > 0)
             --m_running;
+        emit resulted(entry.first, result);
         emit ended();
     });
 }
@@ -64,8 +65,11 @@ void NoticeDispatcher::recordPending(const Entry& entry, int change, const Notif
     const auto [kind, index] = entry;
     if (change != m_change)
         return; // a newer change has been notified since
-    if (result.ok())
-        return m_pending.succeeded(kind, index);
+    if (result.ok()) {
+        m_pending.succeeded(kind, index);
+        emit delivered();
+        return;
+    }
     // A failure that the settings cause is not tried again: it would fail the same way every hour. The status
     // line says what to mend, and the next change tells the mended entry.
     if (result.outcome == NotificationResult::Outcome::Failed && !result.worthRetrying())

@@ -64,8 +64,12 @@ public:
 signals:
     /// A notice ended (see outcomeOf).
     void ended();
+    /// The same with what came of it, for counting.
+    void resulted(Notifiers::Kind kind, const NotificationResult& result);
     /// A notice of the newest change failed: the status line to show (the notifier's own error when it gave one).
     void failed(const QString& text);
+    /// A notice went out.
+    void delivered();
 
 private:
     void start(const Entry& entry, bool owed);

@@ -37,6 +37,13 @@ public:
         (void)kind;
         return {};
     }
+    /// Whether entry @p entry of @p kind is told of a change when it is switched on (some go after lookups instead).
+    virtual bool sendsOnChange(Kind kind, int entry) const
+    {
+        (void)kind;
+        (void)entry;
+        return true;
+    }
     /// Like notify(), for entry @p entry of @p kind (0: notify() itself).
     virtual void notifyEntry(Kind kind, int entry, Done done)
     {

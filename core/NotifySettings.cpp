@@ -41,9 +41,13 @@ void LoadNotifySettings(const Settings& settings, NotifySettings& values)
     values.encoding = settings.read(Key::MailEncoding);
     values.body = settings.read(Key::MailBody);
     values.useAuth = settings.readFlag(Key::MailUseAuth);
-    // Files written before mailSecurity existed say only whether the SSL 2.0 box was ticked.
+    // Files written before mailSecurity existed say only whether the SSL 2.0 box was ticked, or, with a port
+    // stored and no box, that the mail went without security; a new setup submits on 587 after STARTTLS.
+    const bool oldSetup = settings.stored(Key::MailSsl2) || settings.stored(Key::MailPort);
     values.security = mailSecurityFromText(settings.read(Key::MailSecurity))
-                          .value_or(settings.readFlag(Key::MailSsl2) ? MailSecurity::Ssl2 : MailSecurity::None);
+                          .value_or(settings.readFlag(Key::MailSsl2) ? MailSecurity::Ssl2
+                                    : oldSetup                       ? MailSecurity::None
+                                                                     : MailSecurity::StartTls);
     values.trustedCertificates = settings.read(Key::MailTrustedCertificates);
     values.useBody = settings.readFlag(Key::MailUseBody);
 }

@@ -163,28 +163,66 @@ bool PendingNotices::isEmpty() const
     return std::none_of(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.due.isValid(); });
 }
 
-QString PendingNotices::summary(const QDateTime& now) const
+int PendingNotices::count() const
+{
+    return int(std::count_if(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.due.isValid(); }));
+}
+
+QStringList PendingNotices::pendingNames(QDateTime* next) const
 {
     QStringList names;
-    QDateTime next;
     for (size_t i = 0; i < m_entries.size(); ++i) {
         if (!m_entries[i].due.isValid() || (m_entries[i].failures == 0 && m_trying[i]))
             continue;
         const QString name = slotName(i);
         names << (i % Notifiers::MaxEntries == 0 ? name : name.chopped(1) + u' ' + name.back());
-        if (!next.isValid() || m_entries[i].due < next)
-            next = m_entries[i].due;
+        if (next && (!next->isValid() || m_entries[i].due < *next))
+            *next = m_entries[i].due;
     }
-    if (names.isEmpty())
-        return QString();
+    return names;
+}
+
+namespace {
+// "mail", "mail and web 2", "mail, web 2 and program"
+QString listed(QStringList names)
+{
     QString what = names.takeLast();
     if (!names.isEmpty())
         what = names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + what;
+    return what;
+}
+} // namespace
+
+QString PendingNotices::summary(const QDateTime& now) const
+{
+    QDateTime next;
+    const QStringList names = pendingNames(&next);
+    if (names.isEmpty())
+        return QString();
+    QString what = listed(names);
     what[0] = what[0].toUpper();
-    const QString notices = names.isEmpty() ? QStringLiteral("notice") : QStringLiteral("notices");
+    const QString notices = names.size() == 1 ? QStringLiteral("notice") : QStringLiteral("notices");
     const QString when = next <= now ? QStringLiteral("trying again now")
                                      : QStringLiteral("next try at ") + next.toLocalTime().toString(u"HH:mm:ss");
     return QStringLiteral("%1 %2 pending, %3").arg(what, notices, when);
+}
+
+QString PendingNotices::names() const
+{
+    const QStringList names = pendingNames(nullptr);
+    return names.isEmpty() ? QString() : listed(names);
+}
+
+void PendingNotices::forget(Kind kind)
+{
+    bool forgotten = false;
+    for (int entry = 0; entry < Notifiers::MaxEntries; ++entry) {
+        forgotten = forgotten || isPending(kind, entry);
+        slot(kind, entry) = {};
+        m_trying[index(kind, entry)] = false;
+    }
+    if (forgotten)
+        update();
 }
 
 void PendingNotices::fireDueNow()

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QStringList>
 #include <QObject>
 #include <QTimer>
 
@@ -71,11 +72,17 @@ public:
     /// The next try of @p kind; invalid when nothing of that kind is pending.
     QDateTime dueAt(Kind kind, int entry = 0) const { return slot(kind, entry).due; }
     bool isEmpty() const;
+    /// How many notices are pending.
+    int count() const;
 
     /// For the status line and the tray tip: "Mail notice pending, next try at 01:02:03" (local time);
     /// "" when nothing is pending (a change's notices on their first try are not).
     QString summary(const QDateTime& now) const;
     QString summary() const { return summary(m_clock()); }
+    /// What is pending, named only, for the state at a glance: "mail", "mail and web 2"; "" when nothing is.
+    QString names() const;
+    /// @p kind was switched off: none of its entries is pending any more.
+    void forget(Kind kind);
 
     /// Emits due() for every kind whose time has come by the clock and is not already being tried (the timer's
     /// handler; tests call it after moving their clock instead of waiting).
@@ -100,6 +107,8 @@ private:
     Entry& slot(Kind kind, int entry) { return m_entries[index(kind, entry)]; }
     void update();
     void arm();
+    /// The pending entries as summary() names them; @p next, when given, gets the earliest due time.
+    QStringList pendingNames(QDateTime* next) const;
 
     Settings& m_settings;
     Clock m_clock;

@@ -2,9 +2,6 @@
 
 namespace {
 constexpr const char* NoAddress = "0"; // the change test's "nothing remembered yet"
-// Mail defaults that plainly ask the user for their own values.
-constexpr const char* PlaceholderAddress = "you@your-mail-provider.invalid";
-constexpr const char* PlaceholderServer = "smtp.your-mail-provider.invalid";
 constexpr const char* DefaultBody = "Internal: $Internal$\r\nExternal: $External$";
 } // namespace
 
@@ -29,15 +26,16 @@ constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::OldInternal, {"OldInternal", NoAddress}},
     {Key::OldExternal, {"OldExternal", NoAddress}},
     {Key::OldExternalIPv6, {"OldExternalIPv6", NoAddress}},
+    {Key::OldIPv6Prefix, {"OldIPv6Prefix", NoAddress}}, // "2001:db8:1:2::/64", the prefix of the stable address
     {Key::PendingNotices, {"pendingNotices", ""}},
     {Key::LineNat, {"lineNat", 0, 0, 2}}, // RouterCheck::Nat as last told
     {Key::AddressSources, {"addressSources", ""}}, // absent: the built-in list (empty is a list too)
     {Key::Address6Sources, {"address6Sources", ""}},
     {Key::AddressQuorum, {"addressQuorum", 2, 1, 100}},
-    {Key::MailTo, {"strEmailTo", PlaceholderAddress}},
-    {Key::MailFrom, {"strEmailFrom", PlaceholderAddress}},
-    {Key::MailServer, {"strServer", PlaceholderServer}},
-    {Key::MailPort, {"strPort", "25"}},
+    {Key::MailTo, {"strEmailTo", ""}},
+    {Key::MailFrom, {"strEmailFrom", ""}},
+    {Key::MailServer, {"strServer", ""}},
+    {Key::MailPort, {"strPort", 587, 1, 65535}},
     {Key::MailUsername, {"strUsername", ""}},
     {Key::MailPassword, {"strPassword", "", Secret::Yes}}, // where no keyring keeps it
     {Key::MailEncoding, {"strEncoding", "MIME"}},
@@ -67,6 +65,24 @@ constexpr std::array<KeyRow, std::size_t(Key::Count)> SettingsKeys = {{
     {Key::WebSecret8, {"webSecret8", "", Secret::Yes}},
     {Key::WebSecret9, {"webSecret9", "", Secret::Yes}},
     {Key::WebLastSet, {"webLastSet", ""}}, // entry number=address the update set, ";" between
+    {Key::WebSends1, {"webSends1", 0, 0, 3}}, // WebSends: on a change, every lookup, a failed one, both
+    {Key::WebSends2, {"webSends2", 0, 0, 3}},
+    {Key::WebSends3, {"webSends3", 0, 0, 3}},
+    {Key::WebSends4, {"webSends4", 0, 0, 3}},
+    {Key::WebSends5, {"webSends5", 0, 0, 3}},
+    {Key::WebSends6, {"webSends6", 0, 0, 3}},
+    {Key::WebSends7, {"webSends7", 0, 0, 3}},
+    {Key::WebSends8, {"webSends8", 0, 0, 3}},
+    {Key::WebSends9, {"webSends9", 0, 0, 3}},
+    {Key::WebFailUrl1, {"webFailUrl1", ""}}, // the URL of a failed lookup when it sends on both
+    {Key::WebFailUrl2, {"webFailUrl2", ""}},
+    {Key::WebFailUrl3, {"webFailUrl3", ""}},
+    {Key::WebFailUrl4, {"webFailUrl4", ""}},
+    {Key::WebFailUrl5, {"webFailUrl5", ""}},
+    {Key::WebFailUrl6, {"webFailUrl6", ""}},
+    {Key::WebFailUrl7, {"webFailUrl7", ""}},
+    {Key::WebFailUrl8, {"webFailUrl8", ""}},
+    {Key::WebFailUrl9, {"webFailUrl9", ""}},
     // MQTT
     {Key::MqttHost, {"mqttHost", ""}},
     {Key::MqttPort, {"mqttPort", 0, 0, 65535}}, // 0: the protocol's own (1883, 8883 with TLS)

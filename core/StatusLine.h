@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -18,6 +19,10 @@ public:
     /// What is pending changed: a line that tells it follows (a dropped notice is pending no more).
     void pendingChanged(const QString& pending);
 
+    /// Something succeeded since: an error the line shows becomes "Earlier error (12:30): ...", with the time it
+    /// was shown; any other line stays.
+    void outdateError();
+
     const QString& text() const { return m_text; }
 
 signals:
@@ -26,4 +31,5 @@ signals:
 private:
     QString m_text;
     QString m_base; // the line before its "(... pending ...)" part; null when it has none
+    QDateTime m_shownAt;
 };

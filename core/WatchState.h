@@ -48,10 +48,10 @@ struct WatchState
     QDateTime asOf;        ///< when the addresses shown were found (the last successful lookup)
     QDateTime nextCheck;   ///< the next lookup of the refresh cycle; invalid when auto refresh is off
     LookupProblem problem; ///< why the last lookup failed (Stale and Error)
-    QString pending;       ///< what is pending ("Mail notice pending, next try at 12:30:00"), or ""
+    QString pending;       ///< what is pending ("mail", "mail and web 2"), or ""
 
     /// One line: "Current", "Stale: no connection; addresses as of 12:04", "Error: sources disagree",
-    /// "Notice pending: Mail notice pending, next try at 12:30:00", "Not checked yet".
+    /// "Notice pending: mail", "Not checked yet".
     QString headline() const;
     /// Whether the addresses shown are older than the last lookup (or none was ever found).
     bool addressesOutdated() const { return condition == Condition::Stale || condition == Condition::Error; }

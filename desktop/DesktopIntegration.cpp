@@ -5,6 +5,7 @@
 #include "core/Settings.h"
 #include "desktop/FileExists.h"
 #include "desktop/Form2.h"
+#include "widgets/WidgetHelpers.h"
 #include "desktop/Form8.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/frmAbout.h"
@@ -130,8 +131,10 @@ void DesktopIntegration::updateTrayTip()
     if (!m_pendingSummary.isEmpty())
         lines << m_pendingSummary;
     m_tray->icon()->setToolTip(lines.join(QLatin1Char('\n')));
-    if (m_overlay)
+    if (m_overlay) {
         m_overlay->setToolTip(stateTip());
+        m_overlay->setOutdated(outdatedText(m_state, QDateTime::currentDateTime()));
+    }
 }
 
 QString DesktopIntegration::stateTip() const
@@ -299,7 +302,9 @@ Form2* DesktopIntegration::loadOverlay()
     m_overlay->setWindowIcon(productIcon());
     m_overlay->setAddresses(m_watcher.internalAddress(), m_watcher.externalAddress());
     m_overlay->setExternalIPv6(m_watcher.externalIPv6Address());
+    m_overlay->setOwnIPv6(m_watcher.internalIPv6Address(), m_watcher.isExternalIPv6Temporary());
     m_overlay->setToolTip(stateTip());
+    m_overlay->setOutdated(outdatedText(m_state, QDateTime::currentDateTime()));
     placeOverlay(m_overlay);
     connect(m_overlay, &Form2::mnuPopupItem_Click, this, &DesktopIntegration::overlayMenu);
     connect(m_overlay, &Form2::moved, this, [this](const QPoint& topLeft) {
@@ -318,6 +323,7 @@ void DesktopIntegration::updateOverlay()
     Form2* overlay = loadOverlay();
     overlay->setAddresses(m_watcher.internalAddress(), m_watcher.externalAddress());
     overlay->setExternalIPv6(m_watcher.externalIPv6Address());
+    overlay->setOwnIPv6(m_watcher.internalIPv6Address(), m_watcher.isExternalIPv6Temporary());
     updateTrayTip();
 }
 

@@ -184,6 +184,8 @@ void AddressLookup::record(int index, bool ok, const QString& address, const QSt
     outcome.address = address;
     outcome.reason = reason;
     outcome.elapsedMs = m_clock.elapsed();
+    outcome.ended = true;
+    outcome.answerMs = outcome.elapsedMs - pending.startedMs;
     if (ok)
         qCDebug(lcDiscovery).noquote() << outcome.uri << "answered" << address << "in" << outcome.elapsedMs << "ms";
     else
@@ -290,6 +292,7 @@ void AddressLookup::finish(LookupResult::Outcome kind, const QString& address)
             continue;
         SourceOutcome& outcome = m_result.outcomes[i];
         outcome.elapsedMs = m_clock.elapsed();
+        outcome.resting = m_health.pauseLeftMs(m_servers[i]) > 0 && !outcome.asked;
         if (const qint64 pause = m_health.pauseLeftMs(m_servers[i]); pause > 0 && !outcome.asked)
             outcome.reason = QStringLiteral("not asked: %1, paused for %2 s more")
                                  .arg(m_health.hasRefused(m_servers[i]) ? "it refused" : "it failed too often")

@@ -24,7 +24,10 @@ struct SourceOutcome
     QString reason;       // when not ok (also "not a public address: 10.0.0.1")
     bool replied = false; // the server sent something back (an answer, good or bad)
     bool asked = false;   // false: the lookup ended, or the source was benched, before it was needed
+    bool resting = false; // not asked: its server was benched (SourceHealth)
+    bool ended = false;   // it answered or failed, rather than being cut short
     qint64 elapsedMs = 0;
+    qint64 answerMs = 0; // from its question to its end, when ended
 };
 
 struct LookupResult

@@ -31,7 +31,7 @@ std::optional<DnsHostEntry> loadOld(const Settings& settings, QString* error)
             return std::nullopt;
         entry.names = *list;
     } else if (const QString record = settings.read(Key::DnsApiRecord).trimmed(); !record.isEmpty()) {
-        entry.names.append({record, true, true, settings.readInt(Key::DnsApiTtl), {}});
+        entry.names.append({.name = record, .ttl = settings.readInt(Key::DnsApiTtl)});
     }
     if (entry.zone.isEmpty() && entry.names.isEmpty())
         return std::nullopt;
@@ -130,7 +130,8 @@ bool save(Settings& settings, int entry, const DnsHostEntry& value, QString* err
         }
         // The first name stays where earlier versions read it; the list holds them all where there is more to say.
         const DnsHostName first = value.names.value(0);
-        const bool plain = value.names.size() <= 1 && first.ipv4 && first.ipv6 && first.flags.isEmpty();
+        const bool plain = value.names.size() <= 1 && first.ipv4 && first.ipv6 && !first.seen && first.iid.isEmpty() &&
+                           first.flags.isEmpty();
         stored = settings.write({
             {Key::CloudflareNotify, value.on ? QStringLiteral("1") : QStringLiteral("0")},
             {Key::DnsApiZone, value.zone},

@@ -63,7 +63,6 @@ QList<DnsTarget> DnsHostNotifier::targets(const DnsHostEntry& entry, const Notic
 {
     QList<DnsTarget> targets;
     const QHostAddress v4(addresses.external);
-    const QHostAddress v6(addresses.external6);
     for (const DnsHostName& name : entry.names) {
         const QString full = ApiText::absolute(name.name, entry.zone);
         const DnsTarget target{full, ApiText::relative(full, entry.zone), {}, {}, name.ttl, name.flags};
@@ -72,7 +71,8 @@ QList<DnsTarget> DnsHostNotifier::targets(const DnsHostEntry& entry, const Notic
             targets.last().type = QStringLiteral("A");
             targets.last().address = v4.toString();
         }
-        if (name.ipv6 && v6.protocol() == QAbstractSocket::IPv6Protocol && isPublicAddress(v6)) {
+        const QHostAddress v6(DnsNames::ipv6Address(name, addresses));
+        if (!v6.isNull() && isPublicAddress(v6)) {
             targets.append(target);
             targets.last().type = QStringLiteral("AAAA");
             targets.last().address = v6.toString();

@@ -43,9 +43,9 @@ QList<RecordSet> DnsUpdateNotifier::wanted(const NoticeAddresses& addresses, con
     const QHostAddress v4(addresses.external);
     if (name.ipv4 && v4.protocol() == QAbstractSocket::IPv4Protocol)
         sets.append({DnsMessages::TypeA, {v4.toString()}});
-    const QHostAddress v6(addresses.external6);
-    if (name.ipv6 && v6.protocol() == QAbstractSocket::IPv6Protocol)
-        sets.append({DnsMessages::TypeAaaa, {v6.toString()}});
+    const QString v6 = DnsNames::ipv6Address(name, addresses);
+    if (!v6.isEmpty())
+        sets.append({DnsMessages::TypeAaaa, {v6}});
     return sets;
 }
 

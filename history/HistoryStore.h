@@ -17,9 +17,10 @@ struct HistoryEntry
         Internal = 0,
         External = 1,
         ExternalIPv6 = 2,
-        Nat = 3, ///< whether the line is behind another NAT: "public", "carrier-grade NAT", "second router"
+        Nat = 3,        ///< whether the line is behind another NAT: "public", "carrier-grade NAT", "second router"
+        IPv6Prefix = 4, ///< the prefix of the machine's stable IPv6 address, "2001:db8:1:2::/64"
     };
-    static constexpr int KindCount = 4;
+    static constexpr int KindCount = 5;
 
     qint64 id = 0;
     qint64 atMs = 0; ///< UTC, milliseconds since 1970; 0 when the stored value is no number

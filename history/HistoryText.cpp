@@ -17,6 +17,8 @@ QString HistoryText::kindName(int kind)
         return QStringLiteral("External IPv6");
     case HistoryEntry::Nat:
         return QStringLiteral("NAT");
+    case HistoryEntry::IPv6Prefix:
+        return QStringLiteral("IPv6 prefix");
     default:
         return QStringLiteral("?");
     }

@@ -8,7 +8,8 @@
 /// The history as text: the names of the kinds, how long an address lasted, and the two forms --history prints
 /// (the History window exports the CSV one).
 namespace HistoryText {
-/// "Internal", "External", "External IPv6" (the names the watcher gives its changes), "?" for another number.
+/// "Internal", "External", "External IPv6", "IPv6 prefix" (the names the watcher gives its changes), "?" for another
+/// number.
 QString kindName(int kind);
 /// The kind named @p name, or -1.
 int kindOf(const QString& name);

@@ -31,7 +31,8 @@ HistoryWindow::HistoryWindow(HistoryStore& store, QWidget* parent)
 
     auto* filter = new QHBoxLayout;
     filter->addWidget(new QLabel(QStringLiteral("Show:"), this));
-    const char* const names[HistoryEntry::KindCount] = {"&Internal", "E&xternal", "External IPv&6", "N&AT"};
+    const char* const names[HistoryEntry::KindCount] = {"&Internal", "E&xternal", "External IPv&6", "N&AT",
+                                                        "IPv6 &prefix"};
     for (int kind = 0; kind < HistoryEntry::KindCount; ++kind) {
         m_kinds[kind] = new QCheckBox(QString::fromUtf8(names[kind]), this);
         m_kinds[kind]->setChecked(true);

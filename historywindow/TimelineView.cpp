@@ -66,6 +66,7 @@ TimelineView::TimelineView(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAccessibleName(QStringLiteral("Timeline"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
 }
 
 void TimelineView::setPeriod(qint64 fromMs, qint64 toMs, qint64 nowMs, const QList<HistoryEntry>& entries,
@@ -98,6 +99,7 @@ void TimelineView::setPeriod(qint64 fromMs, qint64 toMs, qint64 nowMs, const QLi
             m_segments.append(*open);
         }
     }
+    updateGeometry(); // the height follows the number of bands
     update();
 }
 
@@ -119,10 +121,25 @@ int TimelineView::labelWidth() const
     return width + 2 * Margin;
 }
 
+int TimelineView::bandHeight() const
+{
+    // What is left after the gaps and the axis, shared by the bands, between a line of text and twice that.
+    const int line = fontMetrics().height();
+    const int count = std::max<int>(1, int(bands().size()));
+    const int room = (height() - Margin - count * Margin - line - Margin) / count;
+    return std::clamp(room, line + 4, 2 * line);
+}
+
 QRect TimelineView::bandRect(int band) const
 {
-    const int height = fontMetrics().height() * 2;
+    const int height = bandHeight();
     return QRect(labelWidth(), Margin + band * (height + Margin), width() - labelWidth() - Margin, height);
+}
+
+QRect TimelineView::axisLabels() const
+{
+    const QRect last = bandRect(std::max<int>(int(bands().size()) - 1, 0));
+    return QRect(last.left(), last.bottom() + Margin / 2, last.width(), fontMetrics().height() + 3);
 }
 
 int TimelineView::xOf(qint64 ms, const QRect& area) const
@@ -131,15 +148,38 @@ int TimelineView::xOf(qint64 ms, const QRect& area) const
     return area.left() + int(share * area.width());
 }
 
+bool TimelineView::isNarrow(const Segment& segment) const
+{
+    const QRect area = bandRect(0);
+    return xOf(segment.toMs, area) - xOf(segment.fromMs, area) < MinSegmentWidth;
+}
+
+QRect TimelineView::segmentRect(const Segment& segment) const
+{
+    const int band = int(bands().indexOf(segment.kind));
+    if (band < 0)
+        return {};
+    const QRect area = bandRect(band);
+    int left = xOf(segment.fromMs, area), right = xOf(segment.toMs, area);
+    if (right - left < MinSegmentWidth) {
+        left = std::clamp((left + right - MinSegmentWidth) / 2, area.left(), area.right() + 1 - MinSegmentWidth);
+        right = left + MinSegmentWidth;
+    }
+    return QRect(left, area.top(), right - left, area.height());
+}
+
 QSize TimelineView::sizeHint() const
 {
-    return minimumSizeHint().expandedTo(QSize(600, 0));
+    const int line = fontMetrics().height();
+    const int count = std::max<int>(1, int(bands().size()));
+    return QSize(std::max(600, labelWidth() + 200), Margin + count * (2 * line + Margin) + line + Margin);
 }
 
 QSize TimelineView::minimumSizeHint() const
 {
-    const int height = fontMetrics().height();
-    return QSize(labelWidth() + 200, Margin + 3 * (height * 2 + Margin) + height + Margin);
+    const int line = fontMetrics().height();
+    const int count = std::max<int>(1, int(bands().size()));
+    return QSize(labelWidth() + 200, Margin + count * (line + 4 + Margin) + line + Margin);
 }
 
 void TimelineView::paintEvent(QPaintEvent*)
@@ -155,35 +195,47 @@ void TimelineView::paintEvent(QPaintEvent*)
         painter.drawText(QRect(Margin, area.top(), labelWidth() - Margin, area.height()), Qt::AlignVCenter,
                          HistoryText::kindName(shown[band]));
         painter.fillRect(area, pal.color(QPalette::AlternateBase));
-        for (const Segment& segment : std::as_const(m_segments)) {
-            if (segment.kind != shown[band])
-                continue;
-            const int left = xOf(segment.fromMs, area), right = std::max(xOf(segment.toMs, area), left + 1);
-            const QRect box(left, area.top(), right - left, area.height());
-            const QColor fill = fillFor(segment.address, pal);
-            painter.fillRect(box, fill);
-            if (!segment.startKnown)
-                painter.fillRect(
-                    box, QBrush(fill.lightness() < 128 ? fill.lighter(150) : fill.darker(130), Qt::BDiagPattern));
-            painter.setPen(pal.color(QPalette::Mid));
-            painter.drawRect(box.adjusted(0, 0, -1, -1));
-            const QString label = fm.elidedText(segment.address, Qt::ElideMiddle, box.width() - 2 * Margin);
-            if (box.width() > fm.horizontalAdvance(QStringLiteral("0000")) && !label.isEmpty()) {
-                painter.setPen(fill.lightness() < 128 ? Qt::white : Qt::black);
-                painter.drawText(box.adjusted(Margin, 0, -Margin, 0), Qt::AlignCenter, label);
+        // The narrow ones last, over the neighbours they widened into, each with a mark above the band.
+        for (const bool narrow : {false, true}) {
+            for (const Segment& segment : std::as_const(m_segments)) {
+                if (segment.kind != shown[band] || isNarrow(segment) != narrow)
+                    continue;
+                const QRect box = segmentRect(segment);
+                const QColor fill = fillFor(segment.address, pal);
+                painter.fillRect(box, fill);
+                if (!segment.startKnown)
+                    painter.fillRect(
+                        box, QBrush(fill.lightness() < 128 ? fill.lighter(150) : fill.darker(130), Qt::BDiagPattern));
+                painter.setPen(pal.color(QPalette::Mid));
+                painter.drawRect(box.adjusted(0, 0, -1, -1));
+                if (narrow) {
+                    const int x = box.center().x(), top = area.top() - 1;
+                    painter.setPen(Qt::NoPen);
+                    painter.setBrush(pal.color(QPalette::Text));
+                    painter.drawPolygon(QPolygon({{x - Margin / 2, top - Margin + 1}, {x + Margin / 2, top - Margin + 1},
+                                                  {x, top}}));
+                    painter.setBrush(Qt::NoBrush);
+                    continue;
+                }
+                const QString label = fm.elidedText(segment.address, Qt::ElideMiddle, box.width() - 2 * Margin);
+                if (box.width() > fm.horizontalAdvance(QStringLiteral("0000")) && !label.isEmpty()) {
+                    painter.setPen(fill.lightness() < 128 ? Qt::white : Qt::black);
+                    painter.drawText(box.adjusted(Margin, 0, -Margin, 0), Qt::AlignCenter, label);
+                }
             }
         }
     }
-    // The time along the bottom, and where now is.
+    // The time along the bottom, and where now is; a label that would run past the end is left out.
     const QRect axis = bandRect(0).united(bandRect(std::max<int>(int(shown.size()) - 1, 0)));
-    const int base = axis.bottom() + Margin / 2;
+    const int base = axisLabels().top();
     painter.setPen(pal.color(QPalette::Text));
     painter.drawLine(axis.left(), base, axis.right(), base);
     const int labels = std::max(1, axis.width() / (fm.horizontalAdvance(QStringLiteral("00 May 2026")) + 2 * Margin));
     for (const Tick& tick : ticks(m_from, m_to, labels)) {
         const int x = xOf(tick.ms, axis);
         painter.drawLine(x, base, x, base + Margin / 2 + 1);
-        painter.drawText(x + 2, base + fm.ascent() + 2, tick.label);
+        if (x + 2 + fm.horizontalAdvance(tick.label) <= width())
+            painter.drawText(x + 2, base + fm.ascent() + 2, tick.label);
     }
     if (m_now > m_from && m_now < m_to) {
         const int x = xOf(m_now, axis);
@@ -198,15 +250,11 @@ void TimelineView::paintEvent(QPaintEvent*)
 
 const TimelineView::Segment* TimelineView::segmentAt(const QPoint& pos) const
 {
-    const QList<int> shown = bands();
-    for (int band = 0; band < shown.size(); ++band) {
-        const QRect area = bandRect(band);
-        if (!area.contains(pos))
-            continue;
-        for (const Segment& segment : m_segments) {
-            if (segment.kind == shown[band] && pos.x() >= xOf(segment.fromMs, area) &&
-                pos.x() <= std::max(xOf(segment.toMs, area), xOf(segment.fromMs, area) + 1))
-                return &segment;
+    // In the order drawn, backwards: what is seen on top is found first.
+    for (const bool narrow : {true, false}) {
+        for (auto segment = m_segments.crbegin(); segment != m_segments.crend(); ++segment) {
+            if (isNarrow(*segment) == narrow && segmentRect(*segment).contains(pos))
+                return &*segment;
         }
     }
     return nullptr;

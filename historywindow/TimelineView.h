@@ -7,7 +7,8 @@
 
 /// The addresses over a period, drawn: one band per address kind, one segment per address while it was in place,
 /// its address written on it where it fits, and the time along the bottom. An address that was in place when the
-/// history began is hatched from there.
+/// history began is hatched from there. The bands share the height between their least (a line of text) and
+/// twice that; a segment too short to see at the scale shown keeps a few pixels and a mark above its band.
 class TimelineView : public QWidget
 {
     Q_OBJECT
@@ -29,6 +30,14 @@ public:
     void setPeriod(qint64 fromMs, qint64 toMs, qint64 nowMs, const QList<HistoryEntry>& entries, HistoryKinds kinds,
                    qint64 beganMs);
     const QList<Segment>& segments() const { return m_segments; }
+    /// Where @p segment is drawn: at least MinSegmentWidth wide, over its neighbours when it had to widen.
+    QRect segmentRect(const Segment& segment) const;
+    /// The segment drawn at @p pos, or none.
+    const Segment* segmentAt(const QPoint& pos) const;
+    /// Where the time axis writes its labels.
+    QRect axisLabels() const;
+
+    static constexpr int MinSegmentWidth = 4;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -40,9 +49,10 @@ protected:
 private:
     QList<int> bands() const;
     QRect bandRect(int band) const;
+    int bandHeight() const;
     int labelWidth() const;
     int xOf(qint64 ms, const QRect& area) const;
-    const Segment* segmentAt(const QPoint& pos) const;
+    bool isNarrow(const Segment& segment) const;
 
     qint64 m_from = 0;
     qint64 m_to = 1;

@@ -55,15 +55,15 @@ void PasswordStore::setPlace(Place place)
 
 QString PasswordStore::placeText(const QString& what) const
 {
-    const QString capital = what.left(1).toUpper() + what.mid(1);
+    const QString is = what.endsWith(u's') ? QStringLiteral("are") : QStringLiteral("is"); // "the secrets are"
     switch (m_place) {
     case Place::Unknown:
         // A store not started holds nothing yet (a web request's, before the request exists): nothing to say.
         return m_state == State::NotStarted ? QString() : QStringLiteral("Asking %1 for the %2...").arg(theStore(), what);
     case Place::Keyring:
-        return QStringLiteral("%2 kept in %1").arg(theStore(), capital);
+        return QStringLiteral("The %2 %3 kept in %1").arg(theStore(), what, is);
     case Place::File:
-        return QStringLiteral("%2 kept in the settings, not in %1").arg(theStore(), capital);
+        return QStringLiteral("The %2 %3 kept in the settings, not in %1").arg(theStore(), what, is);
     }
     return QString();
 }

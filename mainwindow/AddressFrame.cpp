@@ -1,11 +1,11 @@
 #include "mainwindow/AddressFrame.h"
 
+#include "core/WatchedAddress.h"
 #include "widgets/WidgetHelpers.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QGridLayout>
-#include <QHostAddress>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -68,12 +68,12 @@ AddressFrame::AddressFrame(QWidget* parent)
                                           : QStringLiteral("Copy External IPv6"));
         button->setToolTip(QStringLiteral("Copy to clipboard"));
         connect(button, &QPushButton::clicked, this, [this, which] { copy(which); });
+        m_copy << button;
         grid->addWidget(named(buddyLabel(QLatin1String(captions[row]), shown), captionNames[row]), row, 0);
         grid->addWidget(shown, row, 1);
         grid->addWidget(asOf, row, 2);
         grid->addWidget(button, row, 3);
     }
-    cmdCopy6 = findChild<QPushButton*>(QStringLiteral("cmdCopy6"));
 
     m_stateIcon = named(new QLabel, "lblStateIcon");
     m_stateText = named(new QLabel, "lblState");
@@ -95,6 +95,24 @@ AddressFrame::AddressFrame(QWidget* parent)
     grid->addWidget(m_routerCaption, 5, 0);
     grid->addWidget(m_router, 5, 1, 1, 3);
     showRouter(QString());
+    m_internal6 = named(new QLabel, "lblIPv6Internal");
+    m_prefix6 = named(new QLabel, "lblIPv6Prefix");
+    for (QLabel* shown : {m_internal6, m_prefix6}) {
+        shown->setFont(ipv6Font);
+        shown->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    }
+    m_temporaryNote = named(new QLabel(QStringLiteral("The internet sees a temporary address; AAAA records use the "
+                                                      "stable one.")),
+                            "lblIPv6Temporary");
+    m_temporaryNote->setWordWrap(true);
+    m_own6 = {named(buddyLabel(QStringLiteral("Internal IPv6:"), m_internal6), "lblIPv6InternalCaption"), m_internal6,
+              named(buddyLabel(QStringLiteral("IPv6 prefix:"), m_prefix6), "lblIPv6PrefixCaption"), m_prefix6};
+    grid->addWidget(m_own6[0], 6, 0);
+    grid->addWidget(m_internal6, 6, 1, 1, 3);
+    grid->addWidget(m_own6[2], 7, 0);
+    grid->addWidget(m_prefix6, 7, 1, 1, 3);
+    grid->addWidget(m_temporaryNote, 8, 0, 1, 4);
+    showOwnIPv6(QStringLiteral("none"), QStringLiteral("none"), false);
     grid->setColumnStretch(1, 1);
 
     m_minute = named(new QTimer(this), "minuteTimer");
@@ -132,8 +150,20 @@ void AddressFrame::showAddresses(const QString& internal, const QString& externa
     Label2->setText(internal);
     Label1->setText(external);
     lblIPv6->setText(externalIPv6);
-    cmdCopy6->setEnabled(QHostAddress(externalIPv6).protocol() == QAbstractSocket::IPv6Protocol);
+    // Nothing to copy before an address is known ("000.000.000.000", "none").
+    for (const Address which : {Address::Internal, Address::External, Address::ExternalIPv6})
+        m_copy[int(which)]->setEnabled(!WatchedAddress::fromText(address(which)).isNone());
     showTimes();
+}
+
+void AddressFrame::showOwnIPv6(const QString& internal6, const QString& prefix6, bool temporarySeen)
+{
+    const bool own = QHostAddress(internal6).protocol() == QAbstractSocket::IPv6Protocol;
+    m_internal6->setText(internal6);
+    m_prefix6->setText(prefix6);
+    for (QWidget* widget : std::as_const(m_own6))
+        widget->setVisible(own);
+    m_temporaryNote->setVisible(own && temporarySeen);
 }
 
 void AddressFrame::showState(const WatchState& state)
@@ -168,9 +198,7 @@ void AddressFrame::showTimes()
                                                      : QStringLiteral("when you refresh (auto refresh is off)");
     m_checked->setText(QStringLiteral("Last checked: %1. Next check: %2.").arg(last, next));
     // Addresses from before a failed lookup say so, in words and in their screen-reader names.
-    const QString asOf = !m_state.addressesOutdated() ? QString()
-                         : m_state.asOf.isValid()     ? QStringLiteral("as of ") + clockText(m_state.asOf, now)
-                                                      : QStringLiteral("not found yet");
+    const QString asOf = outdatedText(m_state, now);
     for (int row = 0; row < 3; ++row) {
         QLabel* shown = label(static_cast<Address>(row));
         m_asOf[row]->setText(asOf);

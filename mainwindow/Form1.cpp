@@ -4,6 +4,7 @@
 #include "core/NotifierKinds.h"
 #include "core/Settings.h"
 #include "mainwindow/AddressFrame.h"
+#include "mainwindow/ScreenFitArea.h"
 #include "widgets/WidgetHelpers.h"
 
 #include <QApplication>
@@ -18,10 +19,24 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
+
+// The DNS converter's answer field while it waits, and once answered: grey words in the empty field.
+void showLookingUp(QLineEdit* answer)
+{
+    answer->clear();
+    answer->setPlaceholderText(QStringLiteral("Looking up..."));
+}
+
+void showAnswer(QLineEdit* answer, const QString& text)
+{
+    answer->setText(text);
+    answer->setPlaceholderText(text.isEmpty() ? QStringLiteral("not found") : QString());
+}
 
 QGroupBox* frame(const char* objectName, const QString& caption)
 {
@@ -70,13 +85,23 @@ void Form1::buildWindow()
     txtStatus->setReadOnly(true);
     txtStatus->setAccessibleName(QStringLiteral("Status"));
     grid->addWidget(txtStatus, 4, 0, 1, 2);
-    setCentralWidget(central);
+    m_content = new ScreenFitArea(central);
+    setCentralWidget(m_content);
     buildMenus();
+    fitScreen();
     // Ctrl+C copies the external address, unless a text field has a selection to copy.
     auto* copy = new QShortcut(QKeySequence::Copy, this, m_addresses, &AddressFrame::copyFocusedOrExternal);
     copy->setObjectName(QStringLiteral("copyShortcut"));
     for (QLineEdit* edit : findChildren<QLineEdit*>())
         edit->installEventFilter(this);
+}
+
+void Form1::fitScreen()
+{
+    // Before the window is shown its frame is not known: a title bar of two lines is allowed for.
+    const QSize frame = windowHandle() && isVisible() ? frameGeometry().size() - geometry().size()
+                                                      : QSize(0, 2 * fontMetrics().height());
+    m_content->setRoom(screen()->availableGeometry().size() - frame - QSize(0, menuBar()->sizeHint().height()));
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
@@ -183,6 +208,16 @@ QWidget* Form1::buildNotificationFrame()
     connect(chkDesktopNotice, &QCheckBox::toggled, this,
             [this] { m_settings.writeFlag(Key::DesktopNotice, chkDesktopNotice->isChecked()); });
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    // The dialog's tabs switch the same keys: a box shows what its key holds.
+    connect(&m_settings, &Settings::changed, this, [this](Key key) {
+        for (const auto& [box, shown] : {std::pair{Check3, Key::MailNotify}, std::pair{Check4, Key::WebNotify},
+                                         std::pair{Check5, Key::ProgramNotify}}) {
+            if (key != shown)
+                continue;
+            const QSignalBlocker shownNotClicked(box);
+            box->setChecked(m_settings.readFlag(key));
+        }
+    });
     auto* grid = new QGridLayout(box);
     grid->addWidget(Check3, 0, 0);
     grid->addWidget(Check4, 0, 1);
@@ -214,10 +249,11 @@ void Form1::buildMenus()
     QMenu* edit = menu(QStringLiteral("&Edit"), "mnuEdit");
     connect(item(edit, QStringLiteral("Copy &Internal IP"), "mniEditItem"), &QAction::triggered, this,
             &Form1::cmdCopy1_Click);
-    // Ctrl+C itself belongs to the window's shortcut, which leaves a selection in a text field alone.
-    QAction* copyExternal = item(edit, QStringLiteral("Copy &External IP"), "mnuEditItem");
-    copyExternal->setShortcut(QKeySequence::Copy);
-    copyExternal->setShortcutContext(Qt::WidgetShortcut); // shown in the menu, handled by the window's shortcut
+    // Ctrl+C itself belongs to the window's shortcut alone, which leaves a selection in a text field alone: the
+    // item only shows the keys (an action of its own would claim them too once the menus had the focus).
+    QAction* copyExternal = item(edit, QStringLiteral("Copy &External IP") + u'\t' +
+                                           QKeySequence(QKeySequence::Copy).toString(QKeySequence::NativeText),
+                                 "mnuEditItem");
     connect(copyExternal, &QAction::triggered, this, &Form1::cmdCopy2_Click);
 
     QMenu* action = menu(QStringLiteral("A&ction"), "mnuAction");
@@ -269,6 +305,8 @@ void Form1::showAddresses()
 {
     m_addresses->showAddresses(m_watcher.internalAddress(), m_watcher.externalAddress(),
                                m_watcher.externalIPv6Address());
+    m_addresses->showOwnIPv6(m_watcher.internalIPv6Address(), m_watcher.ipv6Prefix(),
+                             m_watcher.isExternalIPv6Temporary());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -448,22 +486,26 @@ void Form1::doLauchProg()
 
 void Form1::cmdConvert_Click()
 {
-    emit addressToNameRequested(Text1->text());
+    const QString address = Text1->text();
+    showLookingUp(Text2);
+    emit addressToNameRequested(address);
 }
 
 void Form1::cmdConvert2_Click()
 {
-    emit nameToAddressRequested(Text2->text());
+    const QString name = Text2->text();
+    showLookingUp(Text1);
+    emit nameToAddressRequested(name);
 }
 
 void Form1::showConvertedName(const QString& name)
 {
-    Text2->setText(name);
+    showAnswer(Text2, name);
 }
 
 void Form1::showConvertedAddress(const QString& address)
 {
-    Text1->setText(address);
+    showAnswer(Text1, address);
 }
 
 void Form1::cmdWhois_Click()

@@ -11,6 +11,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class ScreenFitArea;
 class Settings;
 
 /// The main window: the addresses, the tools' frames, the options and the status line. It drives and
@@ -111,6 +112,8 @@ private:
     QWidget* buildAutomationFrame();
     QWidget* buildNotificationFrame();
     void buildMenus();
+    /// Lets the content ask for no more than the screen holds (it scrolls beyond).
+    void fitScreen();
     void restoreToggle(QCheckBox* box, Key key);
     void showAddresses();
 
@@ -119,6 +122,7 @@ private:
     ProductInfo m_product;
     bool m_unloaded = false;
 
+    ScreenFitArea* m_content = nullptr;  // everything under the menu bar
     AddressFrame* m_addresses = nullptr; // Frame1: the addresses and the state at a glance
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;

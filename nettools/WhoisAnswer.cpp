@@ -2,6 +2,8 @@
 
 #include "platform/OutsideText.h"
 
+#include <QList>
+
 namespace {
 
 // Length of the UTF-8 sequence that a lead byte starts, or 0 for a byte that cannot lead one.
@@ -67,4 +69,25 @@ QString WhoisAnswer::decode(const QByteArray& bytes)
 QString WhoisAnswer::cutNote(qsizetype limit)
 {
     return QStringLiteral("\n\n[The answer was longer than %1 bytes and was cut there.]").arg(limit);
+}
+
+QString WhoisAnswer::referral(const QString& text)
+{
+    for (const QStringView line : QStringView(text).split(u'\n')) {
+        const qsizetype colon = line.indexOf(u':');
+        const QStringView key = line.left(colon).trimmed();
+        if (colon < 0 || (key.compare(u"refer", Qt::CaseInsensitive) != 0 &&
+                          key.compare(u"ReferralServer", Qt::CaseInsensitive) != 0))
+            continue;
+        QStringView value = line.mid(colon + 1).trimmed();
+        if (value.startsWith(u"whois://", Qt::CaseInsensitive))
+            value = value.mid(8);
+        else if (value.contains(u"://"))
+            continue; // rwhois:// and others speak another protocol
+        if (value.endsWith(u'/'))
+            value.chop(1);
+        if (!value.isEmpty() && !value.contains(u' '))
+            return value.toString();
+    }
+    return {};
 }

@@ -29,6 +29,9 @@ public:
     /// The shown text for @p bytes alone (no note).
     static QString decode(const QByteArray& bytes);
     static QString cutNote(qsizetype limit);
+    /// The server an answer sends the question on to: IANA's "refer: whois.example", or ARIN's "ReferralServer:
+    /// whois://whois.example:43" (host or host:port); "" when it names none.
+    static QString referral(const QString& text);
 
 private:
     qsizetype m_limit;

@@ -2,11 +2,11 @@
 
 #include <QString>
 
-/// Where WHOIS questions go: the public registry server on port 43, unless the environment variable
+/// Where WHOIS questions go first: IANA's server on port 43, unless the environment variable
 /// VISTREL_WHOIS_SERVER names another as "host" or "host:port" (an IPv6 address as "[addr]:port").
 struct WhoisServer
 {
-    static constexpr const char* DefaultHost = "whois.arin.net";
+    static constexpr const char* DefaultHost = "whois.iana.org"; // which refers each question on
     static constexpr quint16 DefaultPort = 43;
     static constexpr const char* EnvironmentVariable = "VISTREL_WHOIS_SERVER";
 

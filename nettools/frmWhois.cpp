@@ -1,10 +1,12 @@
 #include "nettools/frmWhois.h"
 
-#include "nettools/WhoisServer.h"
+#include "core/ProductInfo.h"
 
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QShortcut>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 frmWhois::frmWhois(QWidget* parent) : QWidget(parent)
@@ -25,21 +27,27 @@ frmWhois::frmWhois(QWidget* parent) : QWidget(parent)
     layout->addWidget(label1);
     layout->addWidget(text1);
     resize(640, 420);
-    connect(&m_session, &WhoisSession::finished, this, &frmWhois::showAnswer);
+    connect(&m_lookup, &WhoisLookup::finished, this, &frmWhois::showAnswer);
+    connect(&m_lookup, &WhoisLookup::serverTextChanged, label1, &QLabel::setText);
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this, &QWidget::close);
 }
 
 void frmWhois::Form_Load(const QString& query)
 {
     text1->clear();
     label1->clear();
-    WhoisServer server;
+    // The registries refreshed from IANA are kept with the program's other data.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u'/' +
+                          LoadProductInfo().productName + QStringLiteral("/rdap");
+    WhoisLookup::Options options;
     QString error;
-    if (!WhoisServer::fromEnvironment(&server, &error)) {
+    if (!WhoisLookup::fromEnvironment(cache, &options, &error)) {
         showAnswer(QStringLiteral("No WHOIS server to ask: ") + error);
         return;
     }
-    m_session.start(server, query);
-    label1->setText(QStringLiteral("Asking %1\u2026").arg(m_session.serverName()));
+    options.caCertificates = m_lookup.options().caCertificates;
+    m_lookup.setOptions(options);
+    m_lookup.start(query);
 }
 
 QString frmWhois::answerText() const
@@ -54,9 +62,5 @@ QString frmWhois::serverText() const
 
 void frmWhois::showAnswer(const QString& text)
 {
-    if (m_session.state() == WhoisSession::State::Done)
-        label1->setText(QStringLiteral("Answer from ") + m_session.serverName());
-    else if (m_session.state() == WhoisSession::State::Failed)
-        label1->setText(QStringLiteral("No complete answer from ") + m_session.serverName());
     text1->setPlainText(text);
 }

@@ -1,14 +1,15 @@
 #pragma once
 
-#include "nettools/WhoisSession.h"
+#include "nettools/WhoisLookup.h"
 
 #include <QWidget>
 
 class QLabel;
 class QPlainTextEdit;
 
-/// The "WHOIS Information" window: asks the WHOIS server for each query it is given and shows the whole answer
-/// (or what went wrong) when the exchange ends, under a line that names the server that answered.
+/// The "WHOIS Information" window: asks the server that holds the answer for each query it is given (RDAP, or
+/// WHOIS with its referral) and shows the whole answer (or what went wrong) when it comes, under a line that names
+/// the server that answered. Esc closes it.
 class frmWhois : public QWidget
 {
     Q_OBJECT
@@ -17,7 +18,7 @@ public:
 
     /// Starts the look-up for @p query; one under way is dropped.
     void Form_Load(const QString& query);
-    WhoisSession& session() { return m_session; }
+    WhoisLookup& lookup() { return m_lookup; }
     QString answerText() const;
     /// "Asking <server>…", "Answer from <server>" or "No complete answer from <server>".
     QString serverText() const;
@@ -25,7 +26,7 @@ public:
 private:
     void showAnswer(const QString& text);
 
-    WhoisSession m_session;
+    WhoisLookup m_lookup;
     QLabel* label1 = nullptr;
     QPlainTextEdit* text1 = nullptr;
 };

@@ -1,5 +1,8 @@
 #include "notify/DnsNames.h"
 
+#include "notify/KindNotifier.h"
+#include "platform/Ipv6Addresses.h"
+
 #include <QJsonDocument>
 #include <QRegularExpression>
 
@@ -19,6 +22,10 @@ QJsonArray toJson(const QList<DnsHostName>& names)
             object.insert(QStringLiteral("ipv4"), false);
         if (!name.ipv6)
             object.insert(QStringLiteral("ipv6"), false);
+        else if (name.seen)
+            object.insert(QStringLiteral("ipv6"), QStringLiteral("seen"));
+        if (!name.iid.isEmpty())
+            object.insert(QStringLiteral("iid"), name.iid);
         if (name.ttl > 0)
             object.insert(QStringLiteral("ttl"), name.ttl);
         if (!name.flags.isEmpty())
@@ -44,7 +51,19 @@ std::optional<QList<DnsHostName>> fromJson(const QJsonArray& array, QString* err
             return std::nullopt;
         }
         name.ipv4 = object.value(QLatin1String("ipv4")).toBool(true);
-        name.ipv6 = object.value(QLatin1String("ipv6")).toBool(true);
+        const QJsonValue ipv6 = object.value(QLatin1String("ipv6"));
+        name.ipv6 = ipv6.toBool(true);
+        name.seen = ipv6.toString() == QLatin1String("seen");
+        if (ipv6.isString() && !name.seen && ipv6.toString() != QLatin1String("stable")) {
+            *error = QStringLiteral("%1: \"ipv6\" is \"stable\" or \"seen\"").arg(name.name);
+            return std::nullopt;
+        }
+        name.iid = object.value(QLatin1String("iid")).toString().left(MaxNameChars).trimmed();
+        if (!name.iid.isEmpty() && !Ipv6Addressing::interfaceIdentifier(name.iid)) {
+            *error =
+                QStringLiteral("%1: the interface identifier is neither like ::10 nor a MAC address").arg(name.name);
+            return std::nullopt;
+        }
         const int ttl = object.value(QLatin1String("ttl")).toInt(0);
         name.ttl = ttl >= 0 && ttl <= MaxTtl ? ttl : 0;
         name.flags = object.value(QLatin1String("flags")).toObject();
@@ -94,10 +113,26 @@ QString text(const QList<DnsHostName>& names)
 {
     QStringList plain;
     for (const DnsHostName& name : names) {
-        if (!name.ipv4 || !name.ipv6 || name.ttl > 0 || !name.flags.isEmpty())
+        if (!name.ipv4 || !name.ipv6 || name.seen || !name.iid.isEmpty() || name.ttl > 0 || !name.flags.isEmpty())
             return QString::fromUtf8(QJsonDocument(toJson(names)).toJson(QJsonDocument::Compact));
         plain << name.name;
     }
     return plain.join(QLatin1String(", "));
+}
+
+QString ipv6Address(const DnsHostName& name, const NoticeAddresses& addresses)
+{
+    const auto ipv6 = [](const QString& text) {
+        const QHostAddress address(text);
+        return address.protocol() == QAbstractSocket::IPv6Protocol ? address.toString() : QString();
+    };
+    if (!name.ipv6)
+        return QString();
+    if (!name.iid.isEmpty()) {
+        const QHostAddress host = Ipv6Addressing::withInterfaceIdentifier(addresses.prefix6, name.iid);
+        return host.isNull() ? QString() : host.toString();
+    }
+    const QString own = ipv6(addresses.internal6);
+    return name.seen || own.isEmpty() ? ipv6(addresses.external6) : own;
 }
 } // namespace DnsNames

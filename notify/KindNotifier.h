@@ -20,13 +20,19 @@ struct NoticeAddresses
     QString previousInternal;
     QString previousExternal;
     QString previousExternal6;
+    QString internal6 = QStringLiteral("none"); // the machine's own stable IPv6 address
+    QString prefix6 = QStringLiteral("none");   // its prefix, "2001:db8:1:2::/64"
+    QString previousPrefix6 = QStringLiteral("none");
 };
 
 /// The addresses @p host shows now.
 inline NoticeAddresses addressesShownBy(const NotificationHost& host)
 {
-    return {host.internalAddress(),         host.externalAddress(),         host.externalIPv6Address(),
-            host.previousInternalAddress(), host.previousExternalAddress(), host.previousExternalIPv6Address()};
+    return {host.internalAddress(),         host.externalAddress(),
+            host.externalIPv6Address(),     host.previousInternalAddress(),
+            host.previousExternalAddress(), host.previousExternalIPv6Address(),
+            host.internalIPv6Address(),     host.ipv6Prefix(),
+            host.previousIPv6Prefix()};
 }
 
 /// One send of a kind, as the runner (NotificationService) hands it over.
@@ -36,6 +42,7 @@ struct NoticeSend
     int entry = 0;   // 0: the kind's own; a web request's number otherwise
     bool forced = false; // asked for by the user (Test Now): sent even when the last one set the same
     bool preview = false; // only say what a send would change, change nothing (forced too)
+    QString pingUrl;      // a ping after a lookup: asked instead of the entry's URL; only a failure is shown
     NoticeAddresses addresses;
 };
 
@@ -83,6 +90,12 @@ public:
     virtual bool previews() const { return false; }
     /// The entries besides 0 that a change tells (those switched on, and damaged ones: they fail saying why).
     virtual QList<int> moreEntries() const { return {}; }
+    /// Whether entry @p entry goes on a change (a ping goes after lookups instead).
+    virtual bool sendsOnChange(int entry) const
+    {
+        (void)entry;
+        return true;
+    }
     /// What @p send would set (see NoticeSetting); nothing for a kind without such a memory.
     virtual NoticeSetting setting(const NoticeSend& send) const
     {

@@ -8,20 +8,18 @@ struct Provider
     const char* server;
     const char* port;
     const char* domain; // of the account's address, for the hint
-    bool fullAddressLogin;
     MailSecurity security;
 };
 
-// The providers' own submission settings: each wants TLS (on 587 after STARTTLS, or on 465 from the
-// first byte) and an app password. Lycos and AOL keep the plain port 25 they always had here.
+// The providers' own submission settings as each documents them: each wants TLS (on 587 after STARTTLS, or on
+// 465 from the first byte) and an app password. None logs in without encryption.
 constexpr Provider Providers[] = {
-    {"Gmail", "smtp.gmail.com", "587", "gmail.com", true, MailSecurity::StartTls},
-    {"Outlook", "smtp.office365.com", "587", "outlook.com", true, MailSecurity::StartTls},
-    {"Yahoo", "smtp.mail.yahoo.com", "465", "yahoo.com", true, MailSecurity::Tls},
-    {"iCloud", "smtp.mail.me.com", "587", "icloud.com", true, MailSecurity::StartTls},
-    {"Fastmail", "smtp.fastmail.com", "465", "fastmail.com", true, MailSecurity::Tls},
-    {"Lycos", "smtp.mail.lycos.com", "25", "lycos.com", true, MailSecurity::None},
-    {"AOL", "smtp.aol.com", "25", "aol.com", false, MailSecurity::None},
+    {"Gmail", "smtp.gmail.com", "587", "gmail.com", MailSecurity::StartTls},
+    {"Outlook", "smtp-mail.outlook.com", "587", "outlook.com", MailSecurity::StartTls},
+    {"Yahoo", "smtp.mail.yahoo.com", "465", "yahoo.com", MailSecurity::Tls},
+    {"iCloud", "smtp.mail.me.com", "587", "icloud.com", MailSecurity::StartTls},
+    {"Fastmail", "smtp.fastmail.com", "465", "fastmail.com", MailSecurity::Tls},
+    {"AOL", "smtp.aol.com", "465", "aol.com", MailSecurity::Tls},
 };
 
 } // namespace
@@ -40,9 +38,7 @@ std::optional<MailPreset> mailPresetFor(const QString& entry)
     for (const Provider& p : Providers) {
         if (name != QLatin1String(p.name).toString().toLower())
             continue;
-        const QString login = p.fullAddressLogin
-                                  ? QStringLiteral("your full address (name@%1)").arg(QLatin1String(p.domain))
-                                  : QStringLiteral("your account name");
+        const QString login = QStringLiteral("your full address (name@%1)").arg(QLatin1String(p.domain));
         const QString hint = QStringLiteral("%1: the user name is %2; use an app password made in the account's "
                                             "security settings, not the account's own password.")
                                  .arg(QLatin1String(p.name), login);

@@ -32,20 +32,26 @@ QString ComposeMailBody(const MailBodyInputs& in)
 {
     if (in.useBody)
         return substitutePlaceholders(in.bodyTemplate, programPlaceholders(), in.internalAddress, in.externalAddress,
-                                      in.externalIPv6Address);
+                                      in.externalIPv6Address, OwnIPv6{in.internalIPv6Address, in.ipv6Prefix});
     // The IPv6 line only when there is an IPv6 address, so the text stays as it was for everyone else.
     const QString ipv6Line = in.externalIPv6Address == QLatin1String("none") || in.externalIPv6Address.isEmpty()
         ? QString()
         : QStringLiteral("External IPv6 Address: ") + in.externalIPv6Address + Crlf;
+    const bool own6 = in.internalIPv6Address != QLatin1String("none") && !in.internalIPv6Address.isEmpty();
+    const bool prefixMoved = in.previousIPv6Prefix != in.ipv6Prefix && in.previousIPv6Prefix != QLatin1String("none");
+    const QString ownLines =
+        !own6 ? QString()
+              : QStringLiteral("Internal IPv6 Address: ") + in.internalIPv6Address + Crlf +
+                    QStringLiteral("IPv6 Prefix: ") + in.ipv6Prefix +
+                    (prefixMoved ? QStringLiteral(" (was ") + in.previousIPv6Prefix + u')' : QString()) + Crlf;
     const ProductInfo& p = in.product;
-    return QStringLiteral("This message is an automatic notification by ") + p.productName
-        + QStringLiteral(" that your IP Address has changed to the following:") + Crlf + Crlf
-        + QStringLiteral("External IP Address: ") + in.externalAddress + Crlf + ipv6Line
-        + QStringLiteral("Internal IP Address: ") + in.internalAddress + Crlf + Crlf
-        + QStringLiteral("Date/Time: ") + mailDateTimeText(in.now) + Crlf + Crlf
-        + QStringLiteral("Thank you,") + Crlf + Crlf
-        + p.productName + QStringLiteral(" by ") + p.companyName + Crlf
-        + QStringLiteral("http://www.") + p.website;
+    return QStringLiteral("This message is an automatic notification by ") + p.productName +
+           QStringLiteral(" that your IP Address has changed to the following:") + Crlf + Crlf +
+           QStringLiteral("External IP Address: ") + in.externalAddress + Crlf + ipv6Line +
+           QStringLiteral("Internal IP Address: ") + in.internalAddress + Crlf + ownLines + Crlf +
+           QStringLiteral("Date/Time: ") + mailDateTimeText(in.now) + Crlf + Crlf + QStringLiteral("Thank you,") +
+           Crlf + Crlf + p.productName + QStringLiteral(" by ") + p.companyName + Crlf + QStringLiteral("http://www.") +
+           p.website;
 }
 
 QString transparentBody(const QString& body)

@@ -15,6 +15,9 @@ struct MailBodyInputs
     QString internalAddress;
     QString externalAddress;
     QString externalIPv6Address = QStringLiteral("none");
+    QString internalIPv6Address = QStringLiteral("none"); // the machine's own stable one
+    QString ipv6Prefix = QStringLiteral("none");
+    QString previousIPv6Prefix = QStringLiteral("none");
     QDateTime now;
     ProductInfo product;
 };

@@ -30,10 +30,16 @@ public:
     /// The public IPv6 address as the main window shows it; "none" when it has none (and for hosts
     /// that have no IPv6 line).
     virtual QString externalIPv6Address() const { return QStringLiteral("none"); }
+    /// The machine's own stable IPv6 address and its prefix ("2001:db8:1:2::/64"); "none" without them.
+    virtual QString internalIPv6Address() const { return QStringLiteral("none"); }
+    virtual QString ipv6Prefix() const { return QStringLiteral("none"); }
+    /// Whether the public IPv6 address is one of the machine's temporary addresses.
+    virtual bool isExternalIPv6Temporary() const { return false; }
     /// The addresses before the last change (the web requests' $Old...$ placeholders); the current ones by default.
     virtual QString previousInternalAddress() const { return internalAddress(); }
     virtual QString previousExternalAddress() const { return externalAddress(); }
     virtual QString previousExternalIPv6Address() const { return externalIPv6Address(); }
+    virtual QString previousIPv6Prefix() const { return ipv6Prefix(); }
     virtual Settings& settings() = 0;
     virtual NotifySettings& notifySettings() = 0;
     virtual const ProductInfo& product() const = 0;

@@ -73,7 +73,13 @@ void NotificationService::refuse(Kind kind, const QString& detail, const Done& d
         done(result);
 }
 
-void NotificationService::start(Kind kind, int entry, Start how, Done done)
+bool NotificationService::sendsOnChange(Kind kind, int entry) const
+{
+    const KindNotifier* kindNotifier = notifier(kind);
+    return !kindNotifier || kindNotifier->sendsOnChange(entry);
+}
+
+void NotificationService::start(Kind kind, int entry, Start how, Done done, const QString& pingUrl)
 {
     KindNotifier* kindNotifier = notifier(kind);
     if (!kindNotifier)
@@ -96,6 +102,7 @@ void NotificationService::start(Kind kind, int entry, Start how, Done done)
     run.send.entry = entry;
     run.send.forced = how != Start::Change;
     run.send.preview = how == Start::Preview;
+    run.send.pingUrl = pingUrl;
     run.send.addresses = addressesShownBy(m_host);
     m_runs.emplace(id, std::move(run));
     beginWhenReady(id);

@@ -50,7 +50,14 @@ public:
     void notifyEntry(Kind kind, int entry, Done done) override { start(kind, entry, Start::Change, std::move(done)); }
     void test(Kind kind, int entry, Done done) override { start(kind, entry, Start::Forced, std::move(done)); }
     void preview(Kind kind, int entry, Done done) override { start(kind, entry, Start::Preview, std::move(done)); }
+    /// Entry @p entry of @p kind asked at @p url after a lookup (forced: never "already set"); a ping is never
+    /// pending: @p done only counts it.
+    void ping(Kind kind, int entry, const QString& url, Done done)
+    {
+        start(kind, entry, Start::Forced, std::move(done), url);
+    }
     QList<int> moreEntries(Kind kind) const override;
+    bool sendsOnChange(Kind kind, int entry) const override;
     void abort() override;
 
     /// How many sends are asked for and not ended (waiting for a secret or under way).
@@ -108,7 +115,7 @@ private:
         Forced,  // Test Now: sent even when the last success set the same
         Preview, // says what it would change, changes nothing
     };
-    void start(Kind kind, int entry, Start how, Done done);
+    void start(Kind kind, int entry, Start how, Done done, const QString& pingUrl = {});
     /// Starts run @p id once the keyring has answered for each of its secrets.
     void beginWhenReady(quint64 id);
     void begin(quint64 id);

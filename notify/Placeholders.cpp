@@ -6,13 +6,17 @@ namespace {
 const QString Internal = QStringLiteral("$Internal$");
 const QString External = QStringLiteral("$External$");
 const QString ExternalIPv6 = QStringLiteral("$ExternalIPv6$");
+const QString InternalIPv6 = QStringLiteral("$InternalIPv6$");
+const QString IPv6Prefix = QStringLiteral("$IPv6Prefix$");
 } // namespace
 
 QList<Placeholder> programPlaceholders()
 {
     return {{Internal, Placeholder::Address::Internal},
             {External, Placeholder::Address::External},
-            {ExternalIPv6, Placeholder::Address::ExternalIPv6}};
+            {ExternalIPv6, Placeholder::Address::ExternalIPv6},
+            {InternalIPv6, Placeholder::Address::InternalIPv6},
+            {IPv6Prefix, Placeholder::Address::IPv6Prefix}};
 }
 
 QList<Placeholder> urlPlaceholders()
@@ -21,7 +25,9 @@ QList<Placeholder> urlPlaceholders()
             {QStringLiteral("$ExternalIP$"), Placeholder::Address::External},
             {Internal, Placeholder::Address::Internal},
             {External, Placeholder::Address::External},
-            {ExternalIPv6, Placeholder::Address::ExternalIPv6}};
+            {ExternalIPv6, Placeholder::Address::ExternalIPv6},
+            {InternalIPv6, Placeholder::Address::InternalIPv6},
+            {IPv6Prefix, Placeholder::Address::IPv6Prefix}};
 }
 
 QString placeholderList(const QList<Placeholder>& placeholders)
@@ -34,7 +40,7 @@ QString placeholderList(const QList<Placeholder>& placeholders)
 }
 
 QString substitutePlaceholders(const QString& text, const QList<Placeholder>& names, const QString& internal,
-                               const QString& external, const std::optional<QString>& external6)
+                               const QString& external, const std::optional<QString>& external6, const OwnIPv6& own6)
 {
     const auto value = [&](Placeholder::Address address) -> std::optional<QString> {
         switch (address) {
@@ -44,6 +50,10 @@ QString substitutePlaceholders(const QString& text, const QList<Placeholder>& na
             return external;
         case Placeholder::Address::ExternalIPv6:
             return external6;
+        case Placeholder::Address::InternalIPv6:
+            return own6.internal6;
+        case Placeholder::Address::IPv6Prefix:
+            return own6.prefix6;
         }
         return std::nullopt;
     };

@@ -34,23 +34,25 @@ NotificationResult ProgramNotifier::startProgram(const NoticeAddresses& addresse
     const QString& internal = addresses.internal;
     const QString& external = addresses.external;
     const QString& external6 = addresses.external6;
-    const QString program = substitutePlaceholders(values.program, programPlaceholders(), internal, external, external6);
+    const OwnIPv6 own6{addresses.internal6, addresses.prefix6};
+    const QString program =
+        substitutePlaceholders(values.program, programPlaceholders(), internal, external, external6, own6);
     const QString argumentText =
-        substitutePlaceholders(values.arguments, programPlaceholders(), internal, external, external6);
+        substitutePlaceholders(values.arguments, programPlaceholders(), internal, external, external6, own6);
 
     QStringList arguments;
     QString error;
     if (!splitArgumentText(argumentText, &arguments, &error)) {
         qCDebug(lcProgram) << "arguments not started:" << error;
-        return fail(QStringLiteral("Error: could not launch program"));
+        return fail(QStringLiteral("Error: could not launch program: the arguments: ") + error);
     }
 
     m_host.setStatus(QStringLiteral("Opening ") + program);
     if (!m_launcher.startDetached(program, arguments, &error)) {
         qCDebug(lcProgram) << "start failed:" << program << error;
-        return fail(QStringLiteral("Error: could not launch program"));
+        return fail(QStringLiteral("Error: could not launch program: ") + error);
     }
-    const QString opened = QStringLiteral("Opened: ") + program;
+    const QString opened = QStringLiteral("Success: started ") + program;
     m_host.setStatus(opened);
     return NotificationResult::delivered(opened);
 }

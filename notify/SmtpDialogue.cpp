@@ -66,6 +66,9 @@ void SmtpSession::onHello(int code, const QByteArray& reply)
     in.internalAddress = m_host.internalAddress();
     in.externalAddress = m_host.externalAddress();
     in.externalIPv6Address = m_host.externalIPv6Address();
+    in.internalIPv6Address = m_host.internalIPv6Address();
+    in.ipv6Prefix = m_host.ipv6Prefix();
+    in.previousIPv6Prefix = m_host.previousIPv6Prefix();
     in.now = m_clock();
     in.product = m_host.product();
     m_body = ComposeMailBody(in);

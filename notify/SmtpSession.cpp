@@ -109,6 +109,8 @@ void SmtpSession::ConnectMailServer()
     const NotifySettings& values = m_host.notifySettings();
     m_error.clear();
     m_host.setStatus(QStringLiteral("Connecting..."));
+    if (values.server.trimmed().isEmpty())
+        return refuse(QStringLiteral("Error: Mail: no mail server is set"));
     if (values.security == MailSecurity::Ssl2 && !m_secure)
         return refuse(QStringLiteral("Error: SSL encryption is not available in this build"));
     const bool tls = values.security == MailSecurity::StartTls || values.security == MailSecurity::Tls;

@@ -63,3 +63,23 @@ const ProductInfo& WatcherNotificationHost::product() const
 {
     return m_watcher.product();
 }
+
+QString WatcherNotificationHost::internalIPv6Address() const
+{
+    return m_watcher.internalIPv6Address();
+}
+
+QString WatcherNotificationHost::ipv6Prefix() const
+{
+    return m_watcher.ipv6Prefix();
+}
+
+QString WatcherNotificationHost::previousIPv6Prefix() const
+{
+    return m_watcher.previousIPv6Prefix();
+}
+
+bool WatcherNotificationHost::isExternalIPv6Temporary() const
+{
+    return m_watcher.isExternalIPv6Temporary();
+}

@@ -23,6 +23,10 @@ public:
     QString previousInternalAddress() const override;
     QString previousExternalAddress() const override;
     QString previousExternalIPv6Address() const override;
+    QString internalIPv6Address() const override;
+    QString ipv6Prefix() const override;
+    QString previousIPv6Prefix() const override;
+    bool isExternalIPv6Temporary() const override;
     Settings& settings() override;
     NotifySettings& notifySettings() override;
     PasswordStore* passwordStore() override { return m_passwords; }

@@ -37,6 +37,47 @@ PasswordStore* secretStore(NotificationHost& host, int entry)
     return entry >= First && entry <= Last ? host.secretStore(secretKey(entry)) : nullptr;
 }
 
+Key sendsKey(int entry)
+{
+    return Key(int(Key::WebSends1) + entry);
+}
+
+Key failUrlKey(int entry)
+{
+    return Key(int(Key::WebFailUrl1) + entry);
+}
+
+WebSends sends(const Settings& settings, int entry)
+{
+    return WebSends(settings.readInt(sendsKey(entry))); // the key's range is the enum's
+}
+
+void setSends(Settings& settings, int entry, WebSends sends, const QString& failUrl)
+{
+    (void)settings.write(sendsKey(entry), int(sends));
+    (void)settings.write(failUrlKey(entry), failUrl);
+}
+
+void setSends(Settings& settings, int entry, const WebPreset& preset)
+{
+    setSends(settings, entry, preset.sends, QString::fromLatin1(preset.failUrl));
+}
+
+QString pingUrl(const Settings& settings, int entry, const QString& url, bool ok)
+{
+    switch (sends(settings, entry)) {
+    case WebSends::OnChange:
+        return {};
+    case WebSends::EveryLookup:
+        return url;
+    case WebSends::FailedLookup:
+        return ok ? QString() : url;
+    case WebSends::Both:
+        return ok ? url : settings.read(failUrlKey(entry)).trimmed();
+    }
+    return {};
+}
+
 QString keyringKey(int entry)
 {
     return QStringLiteral("web request %1 secret").arg(number(entry));

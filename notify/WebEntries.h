@@ -10,6 +10,7 @@
 class NotificationHost;
 class PasswordStore;
 class Settings;
+struct WebPreset;
 
 /// The web requests beyond the first as the settings hold them: entry n (1 to 8) is the key webRequest<n + 1>, its
 /// secret webSecret<n + 1> (where no keyring keeps it) and the address its last update set in webLastSet.
@@ -25,6 +26,18 @@ QString keyringKey(int entry);
 std::optional<int> entryOfSecret(Key key);
 /// Where entry @p entry's secret is kept (host.secretStore of its key); none for the first URL, or in the settings.
 PasswordStore* secretStore(NotificationHost& host, int entry);
+
+/// When entry @p entry (0: the first URL) goes, and the URL of a failed lookup's ping.
+Key sendsKey(int entry);
+Key failUrlKey(int entry);
+WebSends sends(const Settings& settings, int entry);
+/// The URL entry @p entry pings after a lookup that ended @p ok, its own URL being @p url: @p url, the failure's
+/// URL, or "" when it does not ping then.
+QString pingUrl(const Settings& settings, int entry, const QString& url, bool ok);
+
+/// Stores when entry @p entry goes and its failed lookup's URL; as @p preset has them.
+void setSends(Settings& settings, int entry, WebSends sends, const QString& failUrl);
+void setSends(Settings& settings, int entry, const WebPreset& preset);
 
 /// Entry @p entry; nothing when its key is empty, or, with @p error saying why, when it is damaged.
 std::optional<WebRequest> load(const Settings& settings, int entry, QString* error);

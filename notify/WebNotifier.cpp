@@ -74,7 +74,10 @@ WebValues noticeWebValues(const NoticeAddresses& addresses, const QString& secre
             addresses.previousExternal,
             addresses.previousExternal6,
             QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
-            secret};
+            secret,
+            addresses.internal6,
+            addresses.prefix6,
+            addresses.previousPrefix6};
 }
 
 WebValues hostWebValues(NotificationHost& host, const QString& secret)
@@ -82,10 +85,11 @@ WebValues hostWebValues(NotificationHost& host, const QString& secret)
     return noticeWebValues(addressesShownBy(host), secret);
 }
 
-QString webNotificationUrl(NotificationHost& host, const NoticeAddresses& addresses)
+QString webNotificationUrl(NotificationHost& host, const NoticeAddresses& addresses, const QString& url)
 {
-    return substitutePlaceholders(host.notifySettings().url, urlPlaceholders(), addresses.internal,
-                                  addresses.external, addresses.external6);
+    return substitutePlaceholders(url.isEmpty() ? host.notifySettings().url : url, urlPlaceholders(),
+                                  addresses.internal, addresses.external, addresses.external6,
+                                  OwnIPv6{addresses.internal6, addresses.prefix6});
 }
 
 QString webNotificationUrl(NotificationHost& host)
@@ -122,10 +126,15 @@ QList<int> WebNotifier::moreEntries() const
         QString error;
         const std::optional<WebRequest> request = WebEntries::load(m_host.settings(), entry, &error);
         // A damaged entry may have been meant to be on: it is tried, and its failure says what is wrong.
-        if (!error.isEmpty() || (request && request->on))
+        if (!error.isEmpty() || (request && request->on && sendsOnChange(entry)))
             entries.append(entry);
     }
     return entries;
+}
+
+bool WebNotifier::sendsOnChange(int entry) const
+{
+    return WebEntries::sends(m_host.settings(), entry) == WebSends::OnChange;
 }
 
 KindNotifier::Traits WebNotifier::traits(int entry) const
@@ -174,17 +183,20 @@ void WebNotifier::sendFirstUrl(const NoticeSend& send, Notifiers::Done done)
             done(NotificationResult::misconfigured(status));
     };
     const NotifySettings& values = m_host.notifySettings();
-    if (values.url.isEmpty())
+    if (values.url.isEmpty() && send.pingUrl.isEmpty())
         return fail(QStringLiteral("Error: Please enter a URL to hit"));
-    const QString url = webNotificationUrl(m_host, send.addresses);
+    const QString url = webNotificationUrl(m_host, send.addresses, send.pingUrl);
     // Checked before it is shown: a URL that does not parse could hide its password from the masking.
     const QUrl parsed(withEscapedUserInfo(url));
     if (!isWebUrl(parsed))
         return fail(QStringLiteral("Error: could not hit URL"));
-    m_host.setStatus(QStringLiteral("Hitting ") + displayedUrl(url));
+    const bool ping = !send.pingUrl.isEmpty();
+    if (!ping)
+        m_host.setStatus(QStringLiteral("Hitting ") + displayedUrl(url));
     Request request;
     request.done = std::move(done);
     request.run = send.run;
+    request.ping = ping;
     maskPassword(request.mask, parsed);
     // The values of the query's secret parameters, should the answer repeat them.
     for (const auto& [name, value] : QUrlQuery(parsed).queryItems(QUrl::FullyDecoded)) {
@@ -212,13 +224,15 @@ void WebNotifier::sendEntry(const NoticeSend& send, Notifiers::Done done)
             done(NotificationResult::misconfigured(status));
     };
     QString error;
-    const std::optional<WebRequest> request = WebEntries::load(m_host.settings(), entry, &error);
+    std::optional<WebRequest> request = WebEntries::load(m_host.settings(), entry, &error);
     if (!request) {
         const QString label = QStringLiteral("web request %1").arg(entry + 1);
         return fail(error.isEmpty() ? QStringLiteral("Error: There is no %1").arg(label)
                                     : QStringLiteral("Error: The %1 in the settings is damaged (%2); skipped")
                                           .arg(label, error));
     }
+    if (!send.pingUrl.isEmpty())
+        request->url = send.pingUrl;
     const PasswordStore* store = WebEntries::secretStore(m_host, entry);
     const QString secret = store ? store->password() : m_host.settings().read(WebEntries::secretKey(entry));
     const WebPreset* preset = findWebPreset(request->preset);
@@ -235,8 +249,10 @@ void WebNotifier::sendEntry(const NoticeSend& send, Notifiers::Done done)
     sent.name = name;
     sent.rule = preset ? &preset->answer : nullptr;
     sent.mask.add(secret);
+    sent.ping = !send.pingUrl.isEmpty();
     maskPassword(sent.mask, parsed);
-    m_host.setStatus(QStringLiteral("Hitting ") + name + filled->shown);
+    if (!sent.ping)
+        m_host.setStatus(QStringLiteral("Hitting ") + name + filled->shown);
     QNetworkRequest prepared = this->prepared(parsed);
     bool typed = false;
     bool carriesSecret = !parsed.password().isEmpty();
@@ -291,7 +307,8 @@ void WebNotifier::finish(HttpExchange* exchange, const HttpExchange::Result& res
     }
     bool ok = false;
     const QString text = request.mask.apply(outcome(result, request, &ok));
-    m_host.setStatus(text);
+    if (!ok || !request.ping)
+        m_host.setStatus(text);
     if (!request.done)
         return;
     if (ok)

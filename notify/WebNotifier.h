@@ -22,8 +22,9 @@ WebValues noticeWebValues(const NoticeAddresses& addresses, const QString& secre
 /// The same with the addresses @p host shows now.
 WebValues hostWebValues(NotificationHost& host, const QString& secret);
 
-/// The URL of the web notification with @p addresses filled in (unmasked: for the request only).
-QString webNotificationUrl(NotificationHost& host, const NoticeAddresses& addresses);
+/// The URL of the web notification (or @p url in its place) with @p addresses filled in (unmasked: for the request
+/// only).
+QString webNotificationUrl(NotificationHost& host, const NoticeAddresses& addresses, const QString& url = {});
 /// The same with the addresses @p host shows now.
 QString webNotificationUrl(NotificationHost& host);
 
@@ -39,6 +40,9 @@ QString webNotificationUrl(NotificationHost& host);
 /// answers read by their preset, their status lines named ("Success: phone: ..."), their secret masked in any
 /// encoding before anything is cut. An answer 429 or 503 with Retry-After tells the pending notice when to try
 /// again (any entry).
+///
+/// A ping (NoticeSend::pingUrl) is the entry's request sent to another URL after a lookup; it writes the status line
+/// only when it failed.
 class WebNotifier : public KindNotifier
 {
 public:
@@ -56,6 +60,8 @@ public:
     /// The web requests beyond the first that are switched on, and those that are damaged: they fail when sent,
     /// saying why, rather than being passed over in silence.
     QList<int> moreEntries() const override;
+    /// Entries that ping after lookups go only then (WebEntries::sends).
+    bool sendsOnChange(int entry) const override;
     /// A web request's name (see traits).
     QString name(int entry) const;
     /// A dynamic-DNS update sets the external address: not sent again while it is the one the last success set.
@@ -80,6 +86,7 @@ private:
         QString name;                        // "" for the first, "<name>: " for the others
         const WebAnswerRule* rule = nullptr; // the preset's; none: the first's reading
         SecretMask mask;                     // what is masked wherever the answer is shown
+        bool ping = false;                   // a success is not shown
     };
 
     void sendFirstUrl(const NoticeSend& send, Notifiers::Done done);

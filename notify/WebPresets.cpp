@@ -15,7 +15,7 @@ using B = WebRequest::BodyType;
 constexpr const char* Message = "New address: $ExternalIP$ (was $OldExternalIP$), internal $InternalIP$";
 
 // The request and answer shapes as each service documents them (the README lists what was checked).
-const std::array<WebPreset, 12> Presets{{
+const std::array<WebPreset, 14> Presets{{
     {"ntfy",
      "ntfy (public server)",
      M::Post,
@@ -138,6 +138,33 @@ const std::array<WebPreset, 12> Presets{{
      {nullptr, true, nullptr, ""},
      true,
      "the account's password"},
+    // A check's ping URL answers "OK" (by UUID even when rate limited or unknown, then with a note after it), a
+    // failed lookup goes to its /fail.
+    {"healthchecks",
+     "healthchecks.io",
+     M::Get,
+     "https://hc-ping.com/$Secret$",
+     "",
+     "",
+     B::None,
+     {nullptr, false, nullptr, "", "OK"},
+     false,
+     "the check's UUID",
+     WebSends::Both,
+     "https://hc-ping.com/$Secret$/fail"},
+    // A push monitor takes status up or down with a message, and answers {"ok":true} or {"ok":false,"msg":...}.
+    {"uptime-kuma",
+     "Uptime Kuma push monitor",
+     M::Get,
+     "https://uptime-kuma.example.com/api/push/$Secret$?status=up&msg=OK&ping=",
+     "",
+     "",
+     B::None,
+     {nullptr, false, "ok", "msg"},
+     false,
+     "the push token",
+     WebSends::Both,
+     "https://uptime-kuma.example.com/api/push/$Secret$?status=down&msg=lookup%20failed&ping="},
 }};
 
 /// The first of @p fields that @p object holds as a text (or a number), bounded for the status line.
@@ -202,6 +229,8 @@ WebAnswer readWebAnswer(const WebAnswerRule* rule, int status, const QString& st
         return error(reason.isEmpty() ? statusText : statusText + QStringLiteral(": ") + reason);
     }
     if (rule && rule->successWord && firstLine.section(u' ', 0, 0) != QLatin1String(rule->successWord))
+        return error(QStringLiteral("the service answered \"%1\"").arg(firstLine.left(80)));
+    if (rule && rule->successLine && firstLine.trimmed() != QLatin1String(rule->successLine))
         return error(QStringLiteral("the service answered \"%1\"").arg(firstLine.left(80)));
     if (rule && rule->jsonOk) {
         const QJsonObject object = jsonObject(body);

@@ -14,6 +14,7 @@ struct WebAnswerRule
     bool dynDns2 = false;              // the dyndns2 answer words (good, nochg, badauth ...)
     const char* jsonOk = nullptr;      // a JSON field that is true when it worked ("ok")
     const char* errorFields = "";      // JSON fields that hold the reason of a failure, ',' between ("error,message")
+    const char* successLine = nullptr; // the body's whole first line when it worked ("OK", not "OK (not found)")
 };
 
 /// A service the web requests know: the shape of its request (with placeholders; words in capitals are the
@@ -30,6 +31,8 @@ struct WebPreset
     WebAnswerRule answer;
     bool setsAddress;      // a dynamic-DNS update: sent only when the external address differs from what it last set
     const char* secretFor; // what the entry's secret ($Secret$) is, for the dialog
+    WebSends sends = WebSends::OnChange; // a health check's pings after lookups
+    const char* failUrl = "";            // where a failed lookup's ping goes (WebSends::Both)
 };
 
 std::span<const WebPreset> webPresets();
@@ -37,6 +40,7 @@ std::span<const WebPreset> webPresets();
 const WebPreset* findWebPreset(const QString& id);
 /// An entry filled from @p preset (switched off, named after the service).
 WebRequest webRequestFrom(const WebPreset& preset);
+
 
 /// An answer read: whether it worked and the status line's text for it ("Success: ..." or "Error: ...").
 struct WebAnswer

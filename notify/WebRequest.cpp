@@ -19,7 +19,7 @@ struct Name
 };
 
 // Each name ends in "$", so none is the front of another.
-const std::array<Name, 10> Names{{
+const std::array<Name, 13> Names{{
     {"$InternalIP$", &WebValues::internal},
     {"$ExternalIP$", &WebValues::external},
     {"$ExternalIPv6$", &WebValues::external6},
@@ -28,6 +28,9 @@ const std::array<Name, 10> Names{{
     {"$OldInternalIP$", &WebValues::oldInternal},
     {"$OldExternalIP$", &WebValues::oldExternal},
     {"$OldExternalIPv6$", &WebValues::oldExternal6},
+    {"$InternalIPv6$", &WebValues::internal6},
+    {"$IPv6Prefix$", &WebValues::prefix6},
+    {"$OldIPv6Prefix$", &WebValues::oldPrefix6},
     {"$Time$", &WebValues::time},
     {"$Secret$", &WebValues::secret},
 }};

@@ -8,6 +8,17 @@
 #include <optional>
 #include <utility>
 
+/// When a web request goes, stored as these numbers (webSends1 for the first URL, webSends<n + 1> for entry n):
+/// on a change of address, or as a ping after lookups (health checks): after every lookup, after a failed one, or
+/// after every lookup with the failed ones going to a URL of their own (webFailUrl<n + 1>).
+enum class WebSends
+{
+    OnChange = 0,
+    EveryLookup = 1,
+    FailedLookup = 2,
+    Both = 3,
+};
+
 /// What fills a web request's placeholders: the addresses now and before the change, the time and the entry's
 /// secret.
 struct WebValues
@@ -20,6 +31,9 @@ struct WebValues
     QString oldExternal6;
     QString time;   // ISO 8601, UTC
     QString secret; // the entry's secret; "***" for what is shown
+    QString internal6 = QStringLiteral("none"); // the machine's own stable IPv6 address
+    QString prefix6 = QStringLiteral("none");
+    QString oldPrefix6 = QStringLiteral("none");
 };
 
 /// One web request of the web notification (entries 2 to 9; the first is the URL of old, strURL): its shape as the

@@ -6,6 +6,8 @@ Q_LOGGING_CATEGORY(lcRouter, "vistrel.router", QtInfoMsg)
 
 RouterQuery::RouterQuery(QObject* parent) : QObject(parent), m_gateway(&defaultGatewayIPv4)
 {
+    connect(&m_pcp, &PcpQuery::finished, this, &RouterQuery::answered);
+    connect(&m_pcp, &PcpQuery::natPmpAsked, this, [this](int remainingMs) { m_natPmp.start(m_asked, remainingMs); });
     connect(&m_natPmp, &NatPmpQuery::finished, this, &RouterQuery::answered);
     connect(&m_upnp, &IgdQuery::finished, this, &RouterQuery::answered);
 }
@@ -14,16 +16,17 @@ void RouterQuery::start()
 {
     cancel();
     const QHostAddress gateway = m_gateway();
+    m_asked = gateway;
     qCDebug(lcRouter) << "asking the gateway" << gateway;
     m_done = false;
     m_bad = {};
-    // Either may finish at once (no gateway, no socket): the answer waits until both have started.
+    // Any may finish at once (no gateway, no socket): the answer waits until PCP and UPnP have started.
     m_starting = true;
-    m_natPmp.start(gateway, NatPmpTimeoutMs);
+    m_pcp.start(gateway, NatPmpTimeoutMs);
     if (!m_done)
         m_upnp.start(gateway, UpnpTimeoutMs);
     m_starting = false;
-    if (!m_done && !m_natPmp.isRunning() && !m_upnp.isRunning())
+    if (!m_done && !isRunning())
         answered({});
 }
 
@@ -35,12 +38,10 @@ void RouterQuery::answered(const RouterAnswer& answer)
     if (!told) {
         if (answer.kind == RouterAnswer::Kind::Bad)
             m_bad = answer;
-        if (m_starting || m_natPmp.isRunning() || m_upnp.isRunning())
+        if (isRunning())
             return;
     }
-    m_done = true;
-    m_natPmp.cancel();
-    m_upnp.cancel();
+    cancel();
     const RouterAnswer result = told ? answer : m_bad;
     if (result.kind != RouterAnswer::Kind::None)
         qCDebug(lcRouter) << "the gateway answered by" << result.method << result.address << int(result.kind);
@@ -50,6 +51,7 @@ void RouterQuery::answered(const RouterAnswer& answer)
 void RouterQuery::cancel()
 {
     m_done = true;
+    m_pcp.cancel();
     m_natPmp.cancel();
     m_upnp.cancel();
 }

@@ -18,6 +18,7 @@ LAYERS = {
     "discovery": 2,
     "router": 2,
     "rtf": 2,
+    "metrics": 2,
     "core": 3,
     "history": 3,
     "keyring": 4,

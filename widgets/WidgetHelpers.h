@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/WatchState.h"
+
 #include <QLabel>
 #include <QString>
 
@@ -16,4 +18,13 @@ inline QLabel* buddyLabel(const QString& text, QWidget* buddy)
     auto* label = new QLabel(text);
     label->setBuddy(buddy);
     return label;
+}
+
+/// What addresses from before a failed lookup say beside them, in every window that shows them: "as of 12:04",
+/// "not found yet" when none was ever found, "" while they are current.
+inline QString outdatedText(const WatchState& state, const QDateTime& now)
+{
+    if (!state.addressesOutdated())
+        return {};
+    return state.asOf.isValid() ? QStringLiteral("as of ") + clockText(state.asOf, now) : QStringLiteral("not found yet");
 }

@@ -6,6 +6,8 @@ Usage: headless_test.py BINARY. Each case prints its name; the first failure end
 import json, os, re, signal, subprocess, sys, tempfile, threading, time
 
 PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
+sys.path.insert(0, PEERS)
+from peerlib import until  # noqa: E402
 BINARY = os.path.abspath(sys.argv[1])
 WORK = tempfile.mkdtemp(prefix="vistrel-headless-")
 ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
@@ -59,12 +61,7 @@ def start(*args, url, env=None):
 
 
 def wait_for(test, what, seconds=15):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if test():
-            return
-        time.sleep(0.2)
-    check(False, what)
+    check(until(test, seconds), what)
 
 
 def config(name, mail_port, web_port, marker, **values):
@@ -88,11 +85,29 @@ def text(path):
 def bad_command_lines():
     print("bad command lines: 64 and the usage; --version")
     for args in (["--bogus"], ["--config"], ["--headless", "--once"], ["extra"], ["--history", "--once"],
-                 ["--format", "csv"], ["--history", "--format", "xml"]):
+                 ["--format", "csv"], ["--history", "--format", "xml"], ["--install-task", "--remove-task"],
+                 ["--remove-task", "--once"]):
         status, err = run(*args)
         check(status == 64 and "Usage:" in err, f"{args} exits 64 with the usage", err)
     status = subprocess.run([BINARY, "--version"], env=ENV, capture_output=True, text=True)
     check(status.returncode == 0 and status.stdout.startswith("Tarnwick IP Vistrel "), "--version", status.stdout)
+
+
+def watcher_task():
+    print("--install-task without the package's unit: the user's own unit, which --remove-task alone removes")
+    unit = os.path.join(ENV["XDG_CONFIG_HOME"], "systemd", "user", "tarnwick-ip-vistrel.service")
+    if os.path.exists("/usr/lib/systemd/user/tarnwick-ip-vistrel.service"):
+        return print("  skipped: the package's unit is installed here")
+    # No user manager answers in the test's runtime folder: systemctl fails once the unit is written.
+    status, err = run("--install-task", env={"DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent"})
+    check(status == 78 and "systemctl" in err, "--install-task tells systemctl's failure", err)
+    check(f'ExecStart="{BINARY}" --headless\n' in text(unit), "the unit starts this program", text(unit))
+    status, err = run("--remove-task")
+    check(status == 0 and not os.path.exists(unit), "--remove-task removes it", err)
+    with open(unit, "w") as f:
+        f.write("[Service]\nExecStart=/bin/true\n")
+    check(run("--remove-task")[0] == 0 and os.path.exists(unit), "a unit it did not write stays")
+    os.remove(unit)
 
 
 def unusable_settings_files():
@@ -421,6 +436,7 @@ def dns_update():
 
 def main():
     bad_command_lines()
+    watcher_task()
     unusable_settings_files()
     secrets_private_at_once()
     status_lines_for_the_journal()

@@ -76,8 +76,11 @@ private slots:
         QCOMPARE(ended.takeFirst().at(0).value<Outcome>(), Outcome::LookupFailed);
         m_running.takeFirst()(NotificationResult::failed());
         QCOMPARE(watcher.pendingNotices().failures(Notifiers::Kind::Web, 0), 0);
-        m_running.takeFirst()(NotificationResult::failed());
+        QStringList status;
+        connect(&watcher, &AddressWatcher::statusChanged, this, [&status](const QString& text) { status << text; });
+        m_running.takeFirst()(NotificationResult::failed(QStringLiteral("Error: Web: refused")));
         QCOMPARE(watcher.pendingNotices().failures(Notifiers::Kind::Web, 0), 1);
+        QVERIFY2(status.value(status.size() - 1).startsWith("Error: Web: refused"), qPrintable(status.join(u'\n')));
         QVERIFY(ended.isEmpty() && watcher.phase() == Phase::Idle);
 
         // The failed notice tried again between lookups: no cycle starts or ends.
@@ -87,6 +90,10 @@ private slots:
         QVERIFY(!watcher.isCycleRunning());
         m_running.takeFirst()(NotificationResult::delivered());
         QVERIFY(ended.isEmpty() && watcher.pendingNotices().summary().isEmpty());
+        // The error is no longer the news once a notice went out, but stays, with its time.
+        QVERIFY2(status.value(status.size() - 1).startsWith("Earlier error (") &&
+                     status.value(status.size() - 1).contains("): Web: refused"),
+                 qPrintable(status.join(u'\n')));
     }
 
     void eachChangeHasItsOwnOutcome()

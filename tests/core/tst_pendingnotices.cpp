@@ -135,7 +135,14 @@ private slots:
                 const QString failure = watcher.status().chopped(pending.size());
                 QVERIFY2(failure.startsWith("Error: 550") && watcher.status().endsWith(pending),
                          qPrintable(watcher.status()));
-                QCOMPARE(watcher.state().condition, WatchState::Condition::NoticePending);
+                QCOMPARE(watcher.state().headline(), QStringLiteral("Notice pending: mail"));
+                // Switched off: pending no more, in the store, the status line and the state.
+                settings.writeFlag(Key::MailNotify, false);
+                QCOMPARE((QStringList{settings.read("pendingNotices", ""), watcher.status()}),
+                         (QStringList{QString(), failure}));
+                QCOMPARE(watcher.state().condition, WatchState::Condition::Current);
+                settings.writeFlag(Key::MailNotify, true);
+                watcher.pendingNotices().failed(Kind::Mail); // as it was
                 // Dropped (a newer change came): neither the status line nor the state says it is pending.
                 watcher.pendingNotices().owe({});
                 QCOMPARE(watcher.status(), failure);

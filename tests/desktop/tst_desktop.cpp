@@ -20,9 +20,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QtTest>
+
+#include <memory>
 
 class TestDesktop : public QObject
 {
@@ -160,6 +164,12 @@ private slots:
         QVERIFY(done.wait(10000));
         QVERIFY(m_desktop->tray()->icon()->icon().cacheKey() != plain);
         QVERIFY(overlay->toolTip().startsWith("Stale: sources answered badly; addresses as of "));
+        // The overlay says so too, as the main window does: dimmed, with their age under them.
+        const QString asOf = "as of " + m_watcher->state().asOf.toString(u"HH:mm");
+        QCOMPARE(overlay->outdated(), asOf);
+        QCOMPARE(label->foregroundRole(), QPalette::PlaceholderText);
+        QVERIFY(label->accessibleName().endsWith(" (" + asOf + ')'));
+        QVERIFY(overlay->rect().contains(overlay->findChild<QLabel*>("lblAsOf")->geometry()));
     }
 
     void overlayRemembersItsPlaceAndThatItWasOn()
@@ -297,7 +307,8 @@ private slots:
         QCOMPARE(shown, QStringLiteral("abiu20/4 b12/4 c12/2 d12/8 "));
     }
 
-    // Also run by ctest scaled by 2 (tst_desktop_scaled), where the screen is smaller than the help window.
+    // Also run by ctest on a 1600x1000 screen at scale 1 and 2 (tst_desktop_scale1, _scale2); at 2 the screen is
+    // smaller than the help window and the main window.
     void windowsFitTheScreenAndUseTheLargePictures()
     {
         load();
@@ -312,6 +323,17 @@ private slots:
                      qPrintable(QStringLiteral("%1 %2 %3").arg(window->objectName()).arg(window->x()).arg(window->width())));
         for (const QLabel* picture : {m_desktop->about()->findChild<QLabel*>("Picture1"), splash.findChild<QLabel*>("Image1")})
             QCOMPARE(picture->pixmap().devicePixelRatio(), m_form->devicePixelRatio());
+        // The main window fits too; what it cannot show scrolls into view, and where all fits nothing scrolls.
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        const std::unique_ptr<char[]> frame(QTest::toString(m_form->frameGeometry()));
+        QVERIFY2(area.contains(m_form->frameGeometry()), frame.get());
+        auto* content = m_form->findChild<QScrollArea*>("contentArea");
+        if (m_form->devicePixelRatio() == 1 && area.height() >= 900) // 1600x1000 at scale 1: as it was, no scrolling
+            QVERIFY(!content->verticalScrollBar()->isVisible() && !content->horizontalScrollBar()->isVisible());
+        auto* setup = m_form->findChild<QPushButton*>("Command3");
+        content->ensureWidgetVisible(setup);
+        QVERIFY(content->viewport()->rect().contains(QRect(setup->mapTo(content->viewport(), QPoint()), setup->size())));
     }
 
     void websiteWindowLivesOneSecond()

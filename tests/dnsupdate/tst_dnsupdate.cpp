@@ -159,6 +159,21 @@ private slots:
                  QStringLiteral("203.0.113.7"));
         QCOMPARE(look(QStringLiteral("kdig"), peer.port(), QStringLiteral("www.example.test"), QStringLiteral("AAAA")),
                  QString());
+        // With a stable address of its own: the machine's name gets it, another host its identifier in the prefix,
+        // a name that asks for it the address the sources see.
+        host.internal6 = QStringLiteral("2001:db8:1::5");
+        host.prefix6 = QStringLiteral("2001:db8:1::/64");
+        configure(host.settings(), peer.port(),
+                  R"([{"name": "home"}, {"name": "nas", "ipv4": false, "iid": "02:00:5e:10:00:01"},
+                      {"name": "www", "ipv4": false, "ipv6": "seen"}])",
+                  QStringLiteral("vistrel-key"), KeySecret);
+        QCOMPARE(
+            sendOnce(notifier).message,
+            QStringLiteral("Success: DNS update: home.example.test set to 2001:db8:1::5; "
+                           "nas.example.test set to 2001:db8:1::5eff:fe10:1; www.example.test set to 2001:db8::7"));
+        configure(host.settings(), peer.port(), R"([{"name": "nas", "iid": "2001:db8::10"}])",
+                  QStringLiteral("vistrel-key"), KeySecret);
+        QVERIFY(sendOnce(notifier).message.contains(u"nas: the interface identifier is neither like ::10"));
     }
 
     void dialogFieldsAndTestNow()

@@ -17,6 +17,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <memory>
+
 using Segment = TimelineView::Segment;
 
 class TestHistoryWindow : public QObject
@@ -98,6 +100,38 @@ private slots:
         QCOMPARE(QString::fromUtf8(exported.readAll()),
                  "time_utc,address,old,new,lasted_seconds\n" + t10 + ",External,203.0.113.1,203.0.113.2,\n" + t12 +
                      ",External,203.0.113.2,203.0.113.3,7200\n" + t13 + ",External IPv6,2001:db8::1,2001:db8::2,\n");
+    }
+
+    void timelineFitsEveryWindowSizeAndShowsShortAddresses()
+    {
+        HistoryStore store(m_dir.filePath("fit.sqlite"));
+        for (int kind = 0; kind < HistoryEntry::KindCount; ++kind)
+            store.record(kind, "198.51.100.1", "198.51.100.2", at(8));
+        // An address in place for five minutes is far less than a pixel of a year.
+        store.record(HistoryEntry::Nat, "198.51.100.2", "198.51.100.3", at(9));
+        store.record(HistoryEntry::Nat, "198.51.100.3", "198.51.100.4", at(9) + 5 * 60 * 1000);
+        HistoryWindow window(store);
+        window.show();
+        for (const auto period : {HistoryWindow::Period::Year, HistoryWindow::Period::Month}) {
+            window.showPeriod(period, m_day);
+            for (const QSize size : {window.minimumSizeHint(), QSize(700, 520), QSize(1400, 1000)}) {
+                window.resize(size);
+                QVERIFY(QTest::qWaitForWindowExposed(&window));
+                QApplication::processEvents();
+                const TimelineView* timeline = window.timeline();
+                const std::unique_ptr<char[]> sizeText(QTest::toString(size));
+                QVERIFY2(timeline->axisLabels().bottom() < timeline->height(), sizeText.get());
+                const QList<Segment>& segments = timeline->segments();
+                const auto shortOne = std::find_if(segments.begin(), segments.end(),
+                                                   [](const Segment& s) { return s.address == "198.51.100.3"; });
+                QVERIFY(shortOne != segments.end());
+                for (const Segment& segment : segments)
+                    QVERIFY(timeline->rect().contains(timeline->segmentRect(segment)));
+                const QRect shown = timeline->segmentRect(*shortOne);
+                QVERIFY(shown.width() >= TimelineView::MinSegmentWidth);
+                QCOMPARE(timeline->segmentAt(shown.center()), &*shortOne);
+            }
+        }
     }
 
     void theMainWindowsMenuOpensItAndShutdownClosesIt()

@@ -72,7 +72,7 @@ void TestPasswordStore::keepsPasswordInKeyring()
     store->start();
     QTRY_VERIFY(store->isReady());
     QCOMPARE(values.password, QStringLiteral("typed"));
-    QCOMPARE(store->placeText(), QStringLiteral("Password kept in the ") + StoreView::name());
+    QCOMPARE(store->placeText(), QStringLiteral("The password is kept in the ") + StoreView::name());
 }
 
 void TestPasswordStore::keepsFileCopyWhenKeyringRefuses()
@@ -108,7 +108,7 @@ void TestPasswordStore::keepsFileCopyWhenKeyringRefuses()
     store.save(QStringLiteral("typed"));
     QCOMPARE(inFile(), QStringLiteral("typed"));
     QCOMPARE(hung ? QString() : StoreView::held(), QString());
-    QCOMPARE(store.placeText(), QStringLiteral("Password kept in the settings, not in the ") + StoreView::name());
+    QCOMPARE(store.placeText(), QStringLiteral("The password is kept in the settings, not in the ") + StoreView::name());
     QCOMPARE(notices.size(), hung ? 2 : 1);
     QVERIFY(!notices.last().contains(QLatin1String("before")) && !notices.last().contains(QLatin1String("typed")));
     if (hung)
@@ -133,7 +133,7 @@ void TestPasswordStore::dialogSavesIntoKeyring()
     auto* field = dialog.findChild<QLineEdit*>("txtPassword2");
     QTRY_COMPARE(field->text(), QStringLiteral("seeded"));
     QCOMPARE(dialog.findChild<QLabel*>("lblPasswordPlace")->text(),
-             QStringLiteral("Password kept in the ") + StoreView::name());
+             QStringLiteral("The password is kept in the ") + StoreView::name());
     field->setFocus();
     field->selectAll();
     QTest::keyClicks(field, QStringLiteral("changed"));

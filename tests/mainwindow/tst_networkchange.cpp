@@ -1,4 +1,4 @@
-// Network changes in a namespace of the test's own (`unshare -n`): netlink walk, one prompt lookup per burst.
+// Network changes in a namespace of the test's own (`unshare -n`): netlink walk and dumps, one prompt lookup per burst.
 #include "NginxPeer.h"
 #include "TempConfigHome.h"
 #include "core/AddressWatcher.h"
@@ -11,8 +11,10 @@
 #include <QNetworkInterface>
 #include <QtTest>
 
+#include <linux/if_addr.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <cstring>
@@ -22,6 +24,24 @@ static QByteArray message(quint16 type, const QByteArray& payload = QByteArray()
     const nlmsghdr header{length ? length : quint32(NLMSG_LENGTH(payload.size())), type, 0, 0, 0};
     return (QByteArray(reinterpret_cast<const char*>(&header), sizeof(header)) + payload)
         .leftJustified(NLMSG_ALIGN(sizeof(header) + payload.size()), '\0');
+}
+
+// A message with a fixed part and attributes, each padded as the kernel pads them.
+static QByteArray withAttributes(quint16 type, const QByteArray& fixed,
+                                 const QList<std::pair<quint16, QByteArray>>& attributes)
+{
+    QByteArray payload = fixed.leftJustified(NLMSG_ALIGN(fixed.size()), '\0');
+    for (const auto& [kind, value] : attributes) {
+        const rtattr attribute{quint16(RTA_LENGTH(value.size())), kind};
+        payload += QByteArray(reinterpret_cast<const char*>(&attribute), sizeof(attribute)) + value;
+        payload = payload.leftJustified(RTA_ALIGN(payload.size()), '\0');
+    }
+    return message(type, payload);
+}
+
+template <typename T> static QByteArray bytes(const T& value)
+{
+    return QByteArray(reinterpret_cast<const char*>(&value), sizeof(value));
 }
 
 static void ip(const QString& arguments)
@@ -36,6 +56,7 @@ private slots:
     void initTestCase();
     void netlinkWalk_data();
     void netlinkWalk();
+    void netlinkDump();
     void addressChangeStartsOneLookup();
 };
 
@@ -79,6 +100,54 @@ void TestNetworkChange::netlinkWalk()
     QCOMPARE(summary.messages, messages);
     QCOMPARE(summary.addressOrRoute || summary.overrun, relevant);
     QCOMPARE(summary.malformed, malformed);
+}
+
+void TestNetworkChange::netlinkDump()
+{
+    const QByteArray temporary = QByteArray::fromHex("20010db8000100000000000000000aaa");
+    const ifaddrmsg address{AF_INET6, 64, 0, RT_SCOPE_UNIVERSE, 3};
+    const ifa_cacheinfo cache{1800, 86400, 0, 0};
+    const rtmsg route{AF_INET6, 0, 0, 0, RT_TABLE_MAIN, RTPROT_RA, RT_SCOPE_UNIVERSE, RTN_UNICAST, 0};
+    const rtmsg prefixRoute{AF_INET6, 64, 0, 0, RT_TABLE_MAIN, RTPROT_RA, RT_SCOPE_UNIVERSE, RTN_UNICAST, 0};
+    const QByteArray first = withAttributes(
+        RTM_NEWADDR, bytes(address),
+        {{IFA_ADDRESS, temporary}, {IFA_CACHEINFO, bytes(cache)}, {IFA_FLAGS, bytes(quint32(IFA_F_TEMPORARY))}});
+    const QByteArray datagram = first +
+                                withAttributes(RTM_NEWROUTE, bytes(route),
+                                               {{RTA_OIF, bytes(quint32(3))}, {RTA_PRIORITY, bytes(quint32(1024))}}) +
+                                withAttributes(RTM_NEWROUTE, bytes(prefixRoute), {{RTA_OIF, bytes(quint32(3))}}) +
+                                message(NLMSG_DONE, bytes(0));
+    NetlinkDump dump;
+    readNetlinkDump(datagram.constData(), std::size_t(datagram.size()), &dump);
+    QVERIFY(dump.done && !dump.malformed && dump.error == 0);
+    QCOMPARE(dump.addresses.size(), 1u);
+    const NetlinkAddress6& read = dump.addresses[0];
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(read.address.data()), 16), temporary);
+    QVERIFY(read.interfaceIndex == 3 && read.prefixLength == 64 && read.flags == IFA_F_TEMPORARY);
+    QCOMPARE(read.preferredSeconds, 1800u);
+    QCOMPARE(dump.routes.size(), 2u);
+    QVERIFY(dump.routes[0].interfaceIndex == 3 && dump.routes[0].priority == 1024);
+    QVERIFY(dump.routes[0].destinationLength == 0 && dump.routes[1].destinationLength == 64);
+
+    // Every cut: nothing read beyond it (AddressSanitizer watches the exact-size copy), never an address that
+    // was not whole.
+    for (qsizetype size = 0; size < datagram.size(); ++size) {
+        const QByteArray cut = datagram.left(size);
+        NetlinkDump part;
+        readNetlinkDump(cut.constData(), std::size_t(cut.size()), &part);
+        QVERIFY(!part.done);
+        QVERIFY(part.addresses.empty() || size >= first.size());
+    }
+    // An attribute longer than its message, a message longer than the datagram.
+    QByteArray damaged = datagram;
+    damaged[NLMSG_HDRLEN + NLMSG_ALIGN(sizeof(ifaddrmsg))] = char(0xf0);
+    NetlinkDump bad;
+    readNetlinkDump(damaged.constData(), std::size_t(damaged.size()), &bad);
+    QVERIFY(bad.malformed && bad.addresses.empty());
+    damaged = datagram;
+    damaged[0] = char(0xff);
+    QVERIFY(walkNetlinkMessages(damaged.constData(), std::size_t(damaged.size())).malformed);
+    QCOMPARE(walkNetlinkMessages(datagram.constData(), std::size_t(datagram.size())).messages, 4);
 }
 
 void TestNetworkChange::addressChangeStartsOneLookup()

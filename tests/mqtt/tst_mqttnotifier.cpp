@@ -8,6 +8,7 @@
 #include "platform/ProcessLauncher.h"
 
 #include <QCheckBox>
+#include <QSpinBox>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -262,7 +263,7 @@ void TestMqttNotifier::testNowInTheDialog()
     frmConfigure dialog(host, service);
     const auto field = [&dialog](const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); };
     QTest::keyClicks(field("txtMqttHost"), QStringLiteral("127.0.0.1"));
-    QTest::keyClicks(field("txtMqttPort"), m_broker.readyField("PORT"));
+    dialog.findChild<QSpinBox*>("txtMqttPort")->setValue(m_broker.readyField("PORT").toInt());
     QTest::keyClicks(field("txtMqttUser"), QStringLiteral("alice"));
     QTest::keyClicks(field("txtMqttPassword"), Password);
     field("txtMqttTopic")->clear();

@@ -1,9 +1,13 @@
-// WHOIS answers, server setting, exchange with whois_peer.py and window; DNS conversions.
+// WHOIS answers, server setting, exchange with whois_peer.py and window; RDAP's registries and answers, and the
+// window asking rdap_peer.py, falling back to WHOIS and its referral; DNS conversions.
 #include "PeerProcess.h"
 #include "nettools/NetTools.h"
+#include "nettools/RdapAnswer.h"
+#include "nettools/RdapBootstrap.h"
 #include "nettools/clsIPResolve.h"
 
 #include <QApplication>
+#include <QSslCertificate>
 #include <QtTest>
 
 #include <atomic>
@@ -140,6 +144,114 @@ private slots:
         QCOMPARE(results, QStringList{"fast"});
     }
 
+    void rdapServerOfRegistry_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("server");
+        // RFC 9224 sections 4 and 5: the longest label suffix, the longest prefix, the range holding the number.
+        QTest::newRow("longest suffix") << "www.Example.co.uk." << "https://c/";
+        QTest::newRow("suffix by whole labels") << "example.xuk" << "";
+        QTest::newRow("longest IPv4 prefix") << "192.0.2.7" << "https://e/";
+        QTest::newRow("shorter prefix") << "192.0.3.7" << "https://d/";
+        QTest::newRow("prefix wider than the entry") << "192.0.0.0/16" << "";
+        QTest::newRow("IPv6") << "2001:db8::1" << "https://f/";
+        QTest::newRow("AS range") << "AS64500" << "https://g/";
+        QTest::newRow("AS outside") << "64512" << "";
+        QTest::newRow("no RDAP question") << "NET-192-0-2-0-1" << "";
+    }
+    void rdapServerOfRegistry()
+    {
+        QFETCH(QString, query);
+        // Broken services are skipped: a URL list that is no list, a scheme that is no web's, entries of no text.
+        const QByteArray registry = "{\"services\": [[[\"uk\"], [\"https://b\"]], [[\"co.uk\"], [\"http://c2/\", \"https://c/\"]],"
+                                    "[[\"192.0.0.0/22\"], [\"https://d/\"]], [[\"192.0.2.0/24\"], [\"https://e/\"]], [[\"2001:db8::/32\"], [\"https://f/\"]],"
+                                    "[[\"64496-64511\"], [\"https://g/\"]], [[\"net\"], \"https://x/\"], [[\"org\"], [\"ftp://y/\"]], [[7], [\"https://z/\"]]]}";
+        QString error;
+        const std::optional<RdapBootstrap> bootstrap = RdapBootstrap::parse(registry, &error);
+        QVERIFY2(bootstrap, qPrintable(error));
+        const std::optional<RdapQuery> asked = RdapQuery::fromText(query);
+        QTEST(asked ? bootstrap->serversFor(*asked).value(0) : QString(), "server");
+        for (const QByteArray bad : {QByteArray("[]"), QByteArray("{\"services\": {}}"), QByteArray("{\"services\"")})
+            QVERIFY(!RdapBootstrap::parse(bad, &error) && !error.isEmpty());
+    }
+
+    void rdapAnswerRefusesBadBodies_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("cut off") << QByteArray("{\"objectClassName\": \"dom") << "the answer is not JSON: ";
+        QTest::newRow("array") << QByteArray("[]") << "the answer is not a JSON object";
+        QTest::newRow("no class") << QByteArray("{\"ldhName\": \"a.test\"}") << "the answer names no object class";
+        QTest::newRow("too deep") << "{\"objectClassName\": \"domain\", \"x\": " + QByteArray(40, '[') +
+                                         QByteArray(40, ']') + '}'
+                                  << "the answer is nested deeper than 32 levels";
+        QTest::newRow("too big") << "{\"objectClassName\": \"domain\", \"x\": \"" + QByteArray(RdapAnswer::MaxBytes, 'a') + "\"}"
+                                 << "the answer is larger than 1048576 bytes";
+    }
+    void rdapAnswerRefusesBadBodies()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, error);
+        QString why;
+        QVERIFY(!RdapAnswer::read(body, &why));
+        QVERIFY2(why.startsWith(error), qPrintable(why));
+    }
+
+    void whoisWindowAsksRdapThenWhoisByReferral()
+    {
+        PeerProcess rdap, registry, referred;
+        QString error;
+        QVERIFY2(rdap.start("rdap_peer.py", {}, &error), qPrintable(error));
+        QVERIFY2(referred.start("whois_peer.py", {}, &error), qPrintable(error));
+        QVERIFY2(registry.start("whois_peer.py", {"--refer", QString("127.0.0.1:%1").arg(referred.port())}, &error),
+                 qPrintable(error));
+        QTemporaryDir data;
+        const auto restore = qScopeGuard([] {
+            for (const char* name : {"XDG_DATA_HOME", "VISTREL_RDAP_BOOTSTRAP", WhoisServer::EnvironmentVariable})
+                qunsetenv(name);
+        });
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        qputenv("VISTREL_RDAP_BOOTSTRAP", QString("https://127.0.0.1:%1/bootstrap/").arg(rdap.port()).toUtf8());
+        qputenv(WhoisServer::EnvironmentVariable, "127.0.0.1:" + QByteArray::number(registry.port()));
+        frmWhois window;
+        WhoisLookup::Options options;
+        options.caCertificates = QSslCertificate::fromPath(rdap.readyField("CA"));
+        window.lookup().setOptions(options);
+        const QString server = QString("127.0.0.1:%1").arg(rdap.port());
+        const QString whois = QString("127.0.0.1:%1 (referred by 127.0.0.1:%2)").arg(referred.port()).arg(registry.port());
+        const QList<std::tuple<QString, QString, QString>> cases{
+            {"Example.test", server + " (RDAP)",
+             "domain: example.test\nHandle: EX-1\nStatus: active, client transfer prohibited\n"
+             "Event registration: 2020-01-01T00:00:00Z\nName servers: ns1.example.test, ns2.example.test\n"
+             "Entity (registrar): R-1, Example Registrar\n  Handle: R-1\n  Event registration: 2020-01-01T00:00:00Z\n"
+             "Remark: Terms: Use it well.\n"},
+            {"192.0.2.7", server + " (RDAP)",
+             "ip network: TEST-NET-1\nHandle: NET-192-0-2-0-1\nRange: 192.0.2.0 – 192.0.2.255\nType: ASSIGNMENT\n"
+             "Country: ZZ\n"},
+            {"AS64500", server + " (RDAP)", "autnum: DOC-AS\nHandle: AS64496\nNumbers: 64496 – 64511\n"},
+            {"unknown.test", server + " (RDAP)", "No such object: " + server + " holds no record of unknown.test."},
+            {"broken.test", whois, "RDAP at " + server + " did not answer (the answer is not JSON: "},
+            {"deep.test", whois, "RDAP at " + server + " did not answer (the answer is nested deeper than 32 levels)"},
+            {"example.org", whois, "No RDAP server is known for example.org: asked by WHOIS.\n\nquery was [example.org]"},
+        };
+        for (const auto& [query, from, answer] : cases) {
+            QSignalSpy done(&window.lookup(), &WhoisLookup::finished);
+            window.Form_Load(query);
+            QVERIFY2(done.wait(10000), qPrintable(query));
+            QCOMPARE(window.serverText(), "Answer from " + from);
+            QVERIFY2(window.answerText().startsWith(answer), qPrintable(window.answerText()));
+        }
+        QVERIFY(window.answerText().endsWith("query was [example.org]\n"));
+        // The registry was fetched once and kept; the http server it names first was never asked.
+        const QStringList asked = rdap.readLines(200);
+        QCOMPARE(asked.filter("/bootstrap/").size(), 3);
+        // Where the window keeps the registries it fetched (the data folder: XDG_DATA_HOME here, the local
+        // application data folder on Windows).
+        QVERIFY(QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                              "/Tarnwick IP Vistrel/rdap/dns.json"));
+        QCOMPARE(asked.filter("/rdap/domain/").size(), 4);
+    }
+
     void whoisWindowAsksForEveryQuery()
     {
         PeerProcess peer;
@@ -155,6 +267,12 @@ private slots:
         QTRY_COMPARE(window->answerText(), QStringLiteral("query was [192.0.2.7]\n"));
         QCOMPARE(window->serverText(), QStringLiteral("Answer from 127.0.0.1:%1").arg(peer.port()));
         QCOMPARE(peer.readLines(200), (QStringList{"QUERY 6578616d706c652e636f6d", "QUERY 3139322e302e322e37"}));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_Escape); // closes it, and the next "Whois" opens one anew
+        QTRY_VERIFY(!window);
+        tools.showWhois("example.com");
+        window = tools.whoisWindow();
         tools.unload(); // as the main window does when it closes
         QVERIFY(!window);
     }

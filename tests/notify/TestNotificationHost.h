@@ -36,6 +36,8 @@ public:
     QString internalAddress() const override { return QStringLiteral("192.168.1.20"); }
     QString externalAddress() const override { return external; }
     QString externalIPv6Address() const override { return QStringLiteral("2001:db8::7"); }
+    QString internalIPv6Address() const override { return internal6; }
+    QString ipv6Prefix() const override { return prefix6; }
     QString previousExternalAddress() const override { return QStringLiteral("198.51.100.1"); }
     Settings& settings() override { return m_settings; }
     NotifySettings& notifySettings() override { return m_values; }
@@ -60,6 +62,8 @@ public:
 
     QStringList statuses;
     QString external = QStringLiteral("203.0.113.7");
+    QString internal6 = QStringLiteral("none"); // the machine's own stable IPv6 address
+    QString prefix6 = QStringLiteral("none");
     std::map<Key, PasswordStore*> stores; // the keyring's secrets by their settings key
 
 private:

@@ -12,7 +12,14 @@ MailBodyInputs inputs(bool useBody, const QString& bodyTemplate = {}, const QStr
     in.bodyTemplate = bodyTemplate;
     in.internalAddress = QStringLiteral("10.0.0.5");
     in.externalAddress = QStringLiteral("198.51.100.9");
-    in.externalIPv6Address = ipv6;
+    // "public|stable|prefix|previous prefix" for the machine's own IPv6 addresses as well.
+    const QStringList v6 = ipv6.split(u'|');
+    in.externalIPv6Address = v6[0];
+    if (v6.size() == 4) {
+        in.internalIPv6Address = v6[1];
+        in.ipv6Prefix = v6[2];
+        in.previousIPv6Prefix = v6[3];
+    }
     in.now = QDateTime(QDate(2026, 5, 12), QTime(7, 52, 21));
     in.product = {QStringLiteral("Tarnwick IP Vistrel"), QStringLiteral("Tarnwick Software"),
                   QStringLiteral("tarnwicksoftware.com"), 3, 12};
@@ -65,11 +72,20 @@ void TestMailText::body_data()
     QTest::addColumn<QString>("expected");
     const QString builtIn = "This message is an automatic notification by Tarnwick IP Vistrel that your IP Address "
                             "has changed to the following:\r\n\r\nExternal IP Address: 198.51.100.9\r\n%1Internal IP "
-                            "Address: 10.0.0.5\r\n\r\nDate/Time: @\r\n\r\nThank you,\r\n\r\nTarnwick IP Vistrel by "
+                            "Address: 10.0.0.5\r\n%2\r\nDate/Time: @\r\n\r\nThank you,\r\n\r\nTarnwick IP Vistrel by "
                             "Tarnwick Software\r\nhttp://www.tarnwicksoftware.com";
-    QTest::newRow("built-in") << false << "" << "none" << builtIn.arg("");
-    QTest::newRow("built-in, IPv6") << false << "" << "2001:db8::1"
-                                    << builtIn.arg("External IPv6 Address: 2001:db8::1\r\n");
+    QTest::newRow("built-in") << false << ""
+                              << "none" << builtIn.arg("", "");
+    QTest::newRow("built-in, IPv6") << false << ""
+                                    << "2001:db8::1" << builtIn.arg("External IPv6 Address: 2001:db8::1\r\n", "");
+    const QString renumbered = "2001:db8:2::a|2001:db8:2::5|2001:db8:2::/64|2001:db8:1::/64";
+    QTest::newRow("built-in, renumbered")
+        << false << "" << renumbered
+        << builtIn.arg(
+               "External IPv6 Address: 2001:db8:2::a\r\n",
+               "Internal IPv6 Address: 2001:db8:2::5\r\nIPv6 Prefix: 2001:db8:2::/64 (was 2001:db8:1::/64)\r\n");
+    QTest::newRow("own IPv6 placeholders") << true << "$InternalIPv6$ $ipv6prefix$ $ExternalIPv6$" << renumbered
+                                           << "2001:db8:2::5 2001:db8:2::/64 2001:db8:2::a";
     QTest::newRow("placeholders in any letter case") << true << "$internal$ $EXTERNAL$ $InTeRnAl$ $InternalIP$" << ""
                                                      << "10.0.0.5 198.51.100.9 10.0.0.5 $InternalIP$";
 }

@@ -29,6 +29,8 @@ void TestProgramNotifier::initTestCase()
     m_recorder = folder + QStringLiteral("/record args") + (self.suffix().isEmpty() ? "" : "." + self.suffix());
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(QFile::copy(self.filePath(), m_recorder));
+    QFile text(m_recorder + QStringLiteral(".txt")); // a file that is no program
+    QVERIFY(text.open(QIODevice::WriteOnly));
     qputenv("PATH",
             QFile::encodeName(QDir::toNativeSeparators(folder)) + QDir::listSeparator().toLatin1() + qgetenv("PATH"));
     qputenv("VISTREL_RECORD_ARGS", QFile::encodeName(m_dir.filePath(QStringLiteral("argv"))));
@@ -44,8 +46,15 @@ void TestProgramNotifier::launches_data()
                                      << " " << QStringList{};
     QTest::newRow("no program") << ""
                                 << "x" << QStringList{"Error: Please enter a program to launch"};
+    // Why a program does not start, in the words a user acts on.
     QTest::newRow("no such program") << "/nonexistent/x"
-                                     << "" << QStringList{"Opening /nonexistent/x", "Error: could not launch program"};
+                                     << "" << QStringList{"Opening /nonexistent/x",
+                                                          "Error: could not launch program: no such file"};
+    QTest::newRow("not on PATH") << "no program of this name"
+                                 << "" << QStringList{"Opening no program of this name",
+                                                      "Error: could not launch program: not found on PATH"};
+    QTest::newRow("not executable") << "@.txt" << ""
+                                    << QStringList{"Opening @.txt", "Error: could not launch program: permission denied"};
     QTest::newRow("found on PATH") << "record args"
                                    << "x" << QStringList{"x"};
 }
@@ -62,7 +71,9 @@ void TestProgramNotifier::launches()
     host.notifySettings().arguments = arguments;
     DetachedProcessLauncher launcher;
     ProgramNotifier(host, launcher).startProgram(addressesShownBy(host));
-    if (host.statuses != QStringList{"Opening " + program, "Opened: " + program}) {
+    if (host.statuses != QStringList{"Opening " + program, "Success: started " + program}) {
+        for (QString& status : result)
+            status.replace(QLatin1String("@"), m_recorder);
         QCOMPARE(host.statuses, result);
         return;
     }

@@ -4,6 +4,7 @@
 #include "notify/NotificationService.h"
 #include "notify/WebEntries.h"
 #include "notify/WebNotifier.h"
+#include "notify/WebPings.h"
 #include "platform/ProcessLauncher.h"
 #include "notify/WebPresets.h"
 
@@ -29,6 +30,8 @@ private slots:
     void longAnswersAreReadInPartWithABody();
     void aSecretNeitherLeavesNorShows_data();
     void aSecretNeitherLeavesNorShows();
+    void healthChecksPingAfterLookups_data();
+    void healthChecksPingAfterLookups();
 
 private:
     // Entry @p entry of @p host sent once through the runner; its result once it came (or in 5 s).
@@ -383,6 +386,67 @@ void TestWebNotifier::aSecretNeitherLeavesNorShows()
     else
         send(host, request(M::Get, url));
     QCOMPARE(host.status(), status.replace(QLatin1String("%1"), QString::number(chaos.port())));
+}
+
+
+void TestWebNotifier::healthChecksPingAfterLookups_data()
+{
+    QTest::addColumn<QString>("preset");
+    QTest::addColumn<QString>("base"); // on nginx, in place of the service's origin
+    QTest::addColumn<bool>("lookupOk");
+    QTest::addColumn<QString>("requested"); // the URI that reached the service
+    QTest::addColumn<QString>("error");     // the status line of a ping that failed; "" for one that worked
+    const auto row = [](const char* name, const char* preset, const char* base, bool ok, const QString& requested,
+                        const QString& error = {}) { QTest::newRow(name) << preset << base << ok << requested << error; };
+    row("healthchecks, good lookup", "healthchecks", "/answer/hc", true, "/answer/hc/c0ffee");
+    row("healthchecks, failed lookup", "healthchecks", "/answer/hc", false, "/answer/hc/c0ffee/fail");
+    row("healthchecks, unknown check", "healthchecks", "/answer/hc-unknown", true, "/answer/hc-unknown/c0ffee",
+        R"x(Error: healthchecks.io: the service answered "OK (not found)")x");
+    row("Uptime Kuma, good lookup", "uptime-kuma", "/answer/kuma", true,
+        "/answer/kuma/api/push/c0ffee?status=up&msg=OK&ping=");
+    row("Uptime Kuma, failed lookup", "uptime-kuma", "/answer/kuma", false,
+        "/answer/kuma/api/push/c0ffee?status=down&msg=lookup%20failed&ping=");
+    row("Uptime Kuma, ok false", "uptime-kuma", "/answer/kuma-paused", true,
+        "/answer/kuma-paused/api/push/c0ffee?status=up&msg=OK&ping=",
+        "Error: Uptime Kuma push monitor: Monitor not found or not active.");
+}
+
+// The presets' own URLs, their origin moved to nginx: what the service is asked after each lookup and how its answer
+// reads. A ping goes only after lookups, never on a change, and not again while one is under way.
+void TestWebNotifier::healthChecksPingAfterLookups()
+{
+    QFETCH(QString, preset);
+    QFETCH(QString, base);
+    QFETCH(bool, lookupOk);
+    QFETCH(QString, requested);
+    QFETCH(QString, error);
+    TestNotificationHost host;
+    const WebPreset& shape = *findWebPreset(preset);
+    const auto moved = [&](const char* url) {
+        return QString::fromLatin1(url).replace(QRegularExpression("^https://[^/]+"), m_nginx.url(base).toString());
+    };
+    WebRequest entry = webRequestFrom(shape);
+    entry.on = true;
+    entry.url = moved(shape.url);
+    WebEntries::save(host.settings(), 1, entry);
+    WebEntries::setSends(host.settings(), 1, shape);
+    (void)host.settings().write(WebEntries::failUrlKey(1), moved(shape.failUrl));
+    (void)host.settings().write(WebEntries::secretKey(1), QStringLiteral("c0ffee"));
+    DetachedProcessLauncher launcher;
+    NotificationService service(host, launcher);
+    QVERIFY(!service.moreEntries(Notifiers::Kind::Web).contains(1));
+    WebPings pings(service, host);
+    QList<NotificationResult> results;
+    pings.setCounted([&results](const NotificationResult& result) { results.append(result); });
+    const qsizetype before = m_nginx.accessLog("CAPTURE").size();
+    pings.lookupEnded(lookupOk);
+    pings.lookupEnded(lookupOk); // the first is still under way
+    QTRY_COMPARE(results.size(), 1);
+    QCOMPARE(results[0].ok(), error.isEmpty());
+    QCOMPARE(host.statuses, error.isEmpty() ? QStringList{} : QStringList{error});
+    const QStringList log = m_nginx.accessLog("CAPTURE").mid(before);
+    QCOMPARE(log.size(), 1);
+    QCOMPARE(log[0].section(u'\t', 0, 1), "GET\t" + requested);
 }
 
 QTEST_GUILESS_MAIN(TestWebNotifier)

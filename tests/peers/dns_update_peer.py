@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """A primary for the zone example.test on 127.0.0.1: `bind` (named) or `knot` (knotd), with two TSIG keys
-(hmac-sha256): KEY may update home and big.example.test (A, AAAA), OTHER is known but may update nothing. The
+(hmac-sha256): KEY may update home, big and nas.example.test (A, AAAA), OTHER is known but may update nothing. The
 zone starts with home A 198.51.100.1 and big with 40 A records (an answer too long for UDP without EDNS). Prints "PORT <port>" once it answers; stops when stdin closes."""
 import os, shutil, socket, struct, subprocess, sys, tempfile, time
 from peerlib import emit, free_port, wait_for_end
@@ -22,7 +22,8 @@ def bind(work, port):
   listen-on-v6 {{ none; }}; recursion no; dnssec-validation no; session-keyfile "{work}/session.key"; }};
 controls {{ }};
 zone "example.test" {{ type primary; file "{work}/example.test.zone";
-  update-policy {{ grant {KEY[0]} name home.example.test. A AAAA; grant {KEY[0]} name big.example.test. A AAAA; }}; }};
+  update-policy {{ grant {KEY[0]} name home.example.test. A AAAA; grant {KEY[0]} name big.example.test. A AAAA;
+  grant {KEY[0]} name nas.example.test. A AAAA; }}; }};
 """)
     return ["named", "-g", "-c", os.path.join(work, "named.conf")]
 

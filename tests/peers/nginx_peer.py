@@ -4,7 +4,7 @@
 Retry-After: the query's "after"), 403 under /forbid/, each request's URI, agent, Cache-Control, Pragma logged.
 Under /capture/ the files of --root again, for any method, with each request's method, URI, Content-Type,
 Authorization, Title and body logged in CAPTURE (escaped as nginx escapes: \x22 for a quote); /answer/<name> gives
-the fixed answers below (Retry-After from ?after=, a date for /answer/unavailable).
+the fixed answers below (the health checks' as their documentation shows them; Retry-After from ?after=, a date for /answer/unavailable).
 Prints "PORT <port> LOG <log> CAPTURE <log>"; stops when stdin closes or after --lifetime."""
 import argparse, os, shutil, socket, subprocess, tempfile, time
 
@@ -36,6 +36,10 @@ http {{
             location = /answer/slack-invalid {{ return 400 "invalid_payload"; }}
             location = /answer/matrix-forbidden {{ return 403 '{{"errcode":"M_FORBIDDEN","error":"not in the room"}}'; }}
             location = /answer/desec-badauth {{ return 401 "badauth"; }}
+            location /answer/hc/ {{ return 200 "OK"; }}
+            location /answer/hc-unknown/ {{ return 200 "OK (not found)"; }}
+            location /answer/kuma/ {{ return 200 '{{"ok":true}}'; }}
+            location /answer/kuma-paused/ {{ return 200 '{{"ok":false,"msg":"Monitor not found or not active."}}'; }}
             location = /answer/gotify-denied {{ return 401 '{{"error":"Unauthorized","errorCode":401,"errorDescription":"you need to provide a valid access token"}}'; }}
         }}
     }}

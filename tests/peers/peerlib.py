@@ -20,3 +20,13 @@ def wait_for_end(lifetime):
     while select.select([sys.stdin], [], [], max(0.0, deadline - time.monotonic()))[0]:
         if not sys.stdin.buffer.read1(4096):
             return
+
+
+def until(test, seconds=15):
+    """Whether test() comes true within SECONDS, asked five times a second."""
+    deadline = time.monotonic() + seconds
+    while not test():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.2)
+    return True

@@ -24,6 +24,27 @@ from peerlib import emit, wait_for_end
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
+# The tables and chains miniupnpd fills with its mappings (those its own start-up script makes), made through
+# libnftables: without them it refuses every PCP MAP for want of resources.
+NFT_TABLES = b"""table inet filter {
+ chain forward { type filter hook forward priority 0; policy accept; jump miniupnpd; }
+ chain miniupnpd { }
+ chain prerouting { type nat hook prerouting priority -100; policy accept; jump prerouting_miniupnpd; }
+ chain postrouting { type nat hook postrouting priority 100; policy accept; jump postrouting_miniupnpd; }
+ chain prerouting_miniupnpd { }
+ chain postrouting_miniupnpd { }
+}"""
+
+
+def make_tables():
+    """Run inside the router's namespace (--make-tables)."""
+    import ctypes
+    nft = ctypes.CDLL("libnftables.so.1")
+    nft.nft_ctx_new.restype = ctypes.c_void_p
+    nft.nft_run_cmd_from_buffer.argtypes = [ctypes.c_void_p, ctypes.c_char_p]
+    sys.exit(nft.nft_run_cmd_from_buffer(nft.nft_ctx_new(0), NFT_TABLES))
+
+
 def holder():
     """A process in a network namespace of its own, which lives until its stdin closes."""
     return subprocess.Popen(["unshare", "-n", "cat"], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)
@@ -90,7 +111,10 @@ def main():
     parser.add_argument("--igd")
     parser.add_argument("--endless", action="store_true")
     parser.add_argument("--serve-igd", action="store_true", help=argparse.SUPPRESS)  # the --igd gateway itself
+    parser.add_argument("--make-tables", action="store_true", help=argparse.SUPPRESS)
     args = parser.parse_args()
+    if args.make_tables:
+        return make_tables()
     if args.serve_igd:
         return serve_igd(args.igd, args.endless)
     router, wan = holder(), holder()
@@ -129,6 +153,7 @@ def main():
                 emit("FAILED the UPnP gateway ended")
                 return
         elif not args.silent:
+            run(sys.executable, os.path.abspath(__file__), "--make-tables", ns=router)
             config = os.path.join(folder.name, "miniupnpd.conf")
             with open(config, "w") as f:
                 f.write("ext_ifname=wan0\nlistening_ip=rlan\nport=0\nenable_natpmp=yes\nenable_upnp=yes\n"

@@ -8,6 +8,7 @@
 #include "platform/DefaultGateway.h"
 #include "router/IgdQuery.h"
 #include "router/IgdXml.h"
+#include "router/PcpMessage.h"
 #include "router/RouterQuery.h"
 
 #include <QElapsedTimer>
@@ -74,6 +75,9 @@ private slots:
     void judge();
     void soapAnswer_data();
     void soapAnswer();
+    void pcpAnswer_data();
+    void pcpAnswer();
+    void pcpEpoch();
     void router_data();
     void router();
     void anEndlessDescriptionIsCutOff();
@@ -174,6 +178,76 @@ void TestRouter::soapAnswer()
     QCOMPARE(answer.method, told == u"none" ? QString() : QStringLiteral("UPnP"));
 }
 
+// What an answer on the PCP port says to a MAP request for TCP port 9 with the nonce 012edc70...: each row is
+// miniupnpd 2.3.1's answer to that request, changed as the row says.
+void TestRouter::pcpAnswer_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QString>("verdict");
+    const QByteArray map =
+        QByteArray::fromHex("028100000000007800000002000000000000000000000000012edc70666a9e22646ed490"
+                            "060000000009000900000000000000000000ffff64800305");
+    const auto changed = [&map](int at, const char* bytes) {
+        return QByteArray(map).replace(at, qstrlen(bytes), bytes);
+    };
+    QTest::newRow("miniupnpd's answer") << map << "100.128.3.5";
+    QTest::newRow("with an option") << map + QByteArray::fromHex("0100000200010000") << "100.128.3.5";
+    QTest::newRow("network failure") << changed(3, "\x07") << "withheld";
+    QTest::newRow("no external address") << QByteArray(map).replace(56, 4, QByteArray(4, '\0')) << "withheld";
+    QTest::newRow("an IPv6 address") << changed(44, "\x20") << "none";
+    // miniupnpd's answer when its own address is a shared one; a NAT-PMP server's to any version but its own
+    // (RFC 6886 section 3.5): ask by NAT-PMP.
+    QTest::newRow("no resources") << changed(3, "\x08") << "NAT-PMP";
+    QTest::newRow("NAT-PMP only") << QByteArray::fromHex("0081000100000e10") << "NAT-PMP";
+    QTest::newRow("another nonce") << changed(24, "\x02") << "ignored";
+    QTest::newRow("another port") << changed(40, "\x01") << "ignored";
+    QTest::newRow("another protocol") << changed(36, "\x11") << "ignored";
+    QTest::newRow("an ANNOUNCE answer") << map.left(24).replace(1, 1, "\x80") << "ignored";
+    QTest::newRow("a request") << changed(1, "\x01") << "malformed";
+    QTest::newRow("cut short") << map.left(56) << "malformed";
+    QTest::newRow("not in words") << map + '\0' << "malformed";
+    QTest::newRow("an option past the end") << map + QByteArray::fromHex("01000008") << "malformed";
+    QTest::newRow("an option's padding past the end") << map + QByteArray::fromHex("0100000500000000") << "malformed";
+    QTest::newRow("too long") << map + QByteArray(1044, '\0') << "malformed";
+    QTest::newRow("empty") << QByteArray() << "malformed";
+    QTest::newRow("NAT-PMP, cut short") << QByteArray::fromHex("008100") << "malformed";
+}
+
+void TestRouter::pcpAnswer()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(QString, verdict);
+    PcpMessage::MapRequest request;
+    const QByteArray nonce = QByteArray::fromHex("012edc70666a9e22646ed490");
+    std::copy(nonce.begin(), nonce.end(), request.nonce.begin());
+    request.protocol = 6;
+    request.internalPort = 9;
+    QString error;
+    const std::optional<PcpMessage::Reply> reply = PcpMessage::parseReply(datagram, &error);
+    QCOMPARE(error.isEmpty(), bool(reply));
+    const PcpMessage::Verdict judged = reply ? PcpMessage::judge(request, *reply) : PcpMessage::Verdict{};
+    using Next = PcpMessage::Verdict::Next;
+    QCOMPARE(!reply                           ? QStringLiteral("malformed")
+             : judged.next == Next::Ignore    ? QStringLiteral("ignored")
+             : judged.next == Next::AskNatPmp ? QStringLiteral("NAT-PMP")
+                                              : told(judged.answer),
+             verdict);
+    QCOMPARE(judged.answer.method, judged.answer.kind == RouterAnswer::Kind::None ? QString() : QStringLiteral("PCP"));
+}
+
+// A router's epoch goes on with the client's clock, within a second or two and 1/16 of the time between (RFC 6887
+// section 8.5); going back, or jumping far ahead, means it lost its mappings.
+void TestRouter::pcpEpoch()
+{
+    QVERIFY(PcpMessage::epochContinues(100, 101, 1));
+    QVERIFY(PcpMessage::epochContinues(100, 99, 0)); // answers crossing
+    QVERIFY(PcpMessage::epochContinues(100, 100 + 3600 + 200, 3600));
+    QVERIFY(!PcpMessage::epochContinues(100, 5, 10));
+    QVERIFY(!PcpMessage::epochContinues(100, 100 + 7200, 3600));
+    QVERIFY(!PcpMessage::epochContinues(100, 103, 3600));
+    QVERIFY(!PcpMessage::epochContinues(0xffffffff, 0, 1));
+}
+
 void TestRouter::router_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -181,8 +255,9 @@ void TestRouter::router_data()
     QTest::addColumn<QString>("shown");  // the router's line
     QTest::addColumn<QString>("notice"); // told once over two lookups; "" for nothing
     QTest::newRow("public, as agreed") << QStringList{"--wan", "100.128.3.5/24"} << "100.128.3.5"
-                                       << "100.128.3.5 (NAT-PMP)"
+                                       << "100.128.3.5 (PCP)"
                                        << "";
+    // PCP cannot map behind a shared address (miniupnpd says it has no resources): NAT-PMP tells.
     QTest::newRow("shared space, withheld") << QStringList{"--wan", "100.64.3.4/10"} << "withheld"
                                             << "no public address (NAT-PMP)" << CarrierGrade;
     QTest::newRow("STUN: another address")

@@ -23,6 +23,8 @@ SetCompressor /SOLID lzma
 !define EXE "tarnwick-ip-vistrel.exe"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; The scheduled task of `tarnwick-ip-vistrel --install-task` (platform/windows/WatcherTask.cpp).
+!define TASK "${PRODUCT} watcher"
 !define SETTINGS_KEY "Software\VB and VBA Program Settings\${PRODUCT}"
 
 !include MUI2.nsh
@@ -171,6 +173,9 @@ Function un.KeepSettingsLeave
 FunctionEnd
 
 Section "Uninstall"
+    ; The user's task that starts the watcher at logon would start a program no longer there (none: no failure).
+    nsExec::Exec '"$SYSDIR\schtasks.exe" /Delete /TN "${TASK}" /F'
+    Pop $0
     ; Only what the setup program installed: a folder chosen with /D= may hold other files.
     !include "${FILES}"
     Delete "$INSTDIR\Uninstall.exe"
