@@ -11,8 +11,8 @@ EXECUTABLE = f"/usr/bin/{NAME}-headless"
 LIBDIR = "/usr/lib/x86_64-linux-gnu"
 PLUGINS = [f"{LIBDIR}/qt6/plugins/tls/libqopensslbackend.so", f"{LIBDIR}/qt6/plugins/tls/libqcertonlybackend.so",
            f"{LIBDIR}/qt6/plugins/sqldrivers/libqsqlite.so"]
-# Where the executable looks for its modules (platform/Modules.cpp): the install's library folder, relative to it.
-MODULES = f"/usr/lib/{NAME}"
+# Where the executable looks for its modules (platform/Modules.cpp, VISTREL_MODULE_INSTALL_DIR), relative to it.
+MODULES = f"{LIBDIR}/{NAME}"
 USER_ID = 10001
 # Settings, history and the last lookup's outcome all live in the one volume.
 ENVIRONMENT = ["PATH=/usr/bin", "HOME=/config", "XDG_CONFIG_HOME=/config", "XDG_DATA_HOME=/config",
