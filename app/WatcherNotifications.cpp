@@ -37,8 +37,9 @@ WatcherNotifications::WatcherNotifications(AddressWatcher& watcher, Settings& se
     keepSecret(watcher, settings, Key::DnsUpdateKeySecret, QStringLiteral("DNS update key"));
     for (int entry = DnsHostEntries::First; entry <= DnsHostEntries::Last; ++entry)
         keepSecret(watcher, settings, DnsHostEntries::secretKey(entry), DnsHostEntries::keyringKey(entry));
-    service.setNotifier(Notifiers::Kind::Mqtt, makeMqttNotifier(service.host()));
-    service.setNotifier(Notifiers::Kind::DnsUpdate, makeDnsUpdateNotifier(service.host()));
+    // Made at their first send: a run that sends neither loads neither's library.
+    service.setNotifierMaker(Notifiers::Kind::Mqtt, [this] { return makeMqttNotifier(service.host()); });
+    service.setNotifierMaker(Notifiers::Kind::DnsUpdate, [this] { return makeDnsUpdateNotifier(service.host()); });
     service.setNotifier(Notifiers::Kind::DnsHosts, std::make_unique<DnsHostNotifier>(service.host()));
     service.setSecureTransport(&secureMail);
     watcher.setNotifiers(&service);

@@ -3,7 +3,10 @@
   - peak resident memory (VmHWM) of --headless over that of the window (offscreen), 10 s after the first lookup;
   - processor time of --headless over --idle seconds with auto refresh at one minute;
   - --once from start to exit (median of --runs), over a minimal Qt program's start and exit (a QCoreApplication
-    that quits at once: the program's own start-up is the part it can change) and over /bin/true.
+    that quits at once: the program's own start-up is the part it can change) and over /bin/true;
+  - the headless executable's --once beside a bare Qt program that fetches the one address URL
+    (bench/fetch_one_url.cpp): peak resident memory and processor time (user + system), medians of --runs, and
+    the instructions each run takes when valgrind is installed (a figure that does not move with the machine's load).
 
 Usage: bench/headless.py [--binary build/tarnwick-ip-vistrel] [--idle 120] [--runs 9]
 """
@@ -68,12 +71,40 @@ def median_run(command, env, runs):
     return statistics.median(times)
 
 
-def minimal_qt_program(work):
-    source = os.path.join(work, "minimal.cpp")
+def resources_run(command, env, runs):
+    """Medians of peak resident memory (KiB) and processor time (s) over @p runs runs of @p command."""
+    peaks, times = [], []
+    for _ in range(runs):
+        program = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        _, _, usage = os.wait4(program.pid, 0)
+        peaks.append(usage.ru_maxrss)
+        times.append(usage.ru_utime + usage.ru_stime)
+    return statistics.median(peaks), statistics.median(times)
+
+
+def instructions(command, env):
+    """The instructions one run of @p command takes under callgrind, or None without valgrind."""
+    if not shutil.which("valgrind"):
+        return None
+    out = tempfile.mktemp(prefix="vistrel-bench-callgrind-")
+    subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", *command], env=env,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+    try:
+        with open(out) as f:
+            totals = [line for line in f if line.startswith("totals:") or line.startswith("summary:")]
+        return int(totals[-1].split()[1]) if totals else None
+    finally:
+        if os.path.exists(out):
+            os.remove(out)
+
+
+def minimal_qt_program(work, text=MINIMAL_QT, module="Qt6Core"):
+    source = os.path.join(work, module + ".cpp")
     with open(source, "w") as f:
-        f.write(MINIMAL_QT)
-    flags = subprocess.run(["pkg-config", "--cflags", "--libs", "Qt6Core"], capture_output=True, text=True)
-    binary = os.path.join(work, "minimal")
+        f.write(text)
+    flags = subprocess.run(["pkg-config", "--cflags", "--libs", module], capture_output=True, text=True)
+    binary = os.path.join(work, module)
     if flags.returncode != 0 or subprocess.run(["g++", "-std=c++20", "-fPIC", "-O1", source, "-o", binary,
                                                 *flags.stdout.split()]).returncode != 0:
         return None
@@ -110,6 +141,14 @@ def main():
     true = median_run(["/bin/true"], env, args.runs)
     minimal = minimal_qt_program(work)
     reference = median_run([minimal], env, args.runs) if minimal else None
+    with open(os.path.join(HERE, "fetch_one_url.cpp")) as f:
+        fetch = minimal_qt_program(work, f.read(), "Qt6Network")
+    headless = os.path.join(os.path.dirname(args.binary), "tarnwick-ip-vistrel-headless")
+    once_command = [headless, "--once", "--config", settings(work, "once-headless.conf")]
+    fetch_command = [fetch, env["VISTREL_ADDRESS_SOURCES"]] if fetch else None
+    if fetch_command:
+        once_use, fetch_use = resources_run(once_command, env, args.runs), resources_run(fetch_command, env, args.runs)
+        once_instructions, fetch_instructions = instructions(once_command, env), instructions(fetch_command, env)
     nginx.stdin.close()
     nginx.wait(timeout=10)
     shutil.rmtree(work, ignore_errors=True)
@@ -123,6 +162,14 @@ def main():
     if reference:
         line += f"; minimal QCoreApplication {reference * 1000:.1f} ms, ratio {once / reference:.1f}"
     print(line)
+    if fetch_command:
+        print(f"--once of the headless executable beside a Qt program that fetches one URL, medians of {args.runs}: "
+              f"{once_use[0] / 1024:.1f} MiB, {once_use[1] * 1000:.0f} ms beside {fetch_use[0] / 1024:.1f} MiB, "
+              f"{fetch_use[1] * 1000:.0f} ms: memory {once_use[0] / fetch_use[0]:.2f}, "
+              f"processor {once_use[1] / fetch_use[1]:.2f} (goal memory < 1.2, processor < 1.5)")
+        if once_instructions and fetch_instructions:
+            print(f"instructions, one run under callgrind: --once {once_instructions / 1e6:.0f} M, fetch "
+                  f"{fetch_instructions / 1e6:.0f} M, processor {once_instructions / fetch_instructions:.2f}")
 
 
 if __name__ == "__main__":

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int step = size > 0 ? 1 + data[0] % 64 : 1;
     QByteArray written;
     SSLv2 client([&written](const QByteArray& bytes) { written += bytes; });
-    if (!client.SendClientHello(std::make_unique<CryptoCls>(), &error))
+    if (!client.SendClientHello(CryptoCls::make(&error), &error))
         return 0;
     for (qsizetype at = 1; at < input.size(); at += step) {
         const SSLv2::Outcome outcome = client.receive(input.mid(at, step));

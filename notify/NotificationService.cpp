@@ -35,6 +35,20 @@ NotificationService::~NotificationService()
 void NotificationService::setNotifier(Kind kind, std::unique_ptr<KindNotifier> notifier)
 {
     m_notifiers[size_t(kind)] = std::move(notifier);
+    m_makers[size_t(kind)] = {};
+}
+
+void NotificationService::setNotifierMaker(Kind kind, std::function<std::unique_ptr<KindNotifier>()> make)
+{
+    m_notifiers[size_t(kind)].reset();
+    m_makers[size_t(kind)] = std::move(make);
+}
+
+KindNotifier* NotificationService::notifier(Kind kind) const
+{
+    if (auto& make = m_makers[size_t(kind)])
+        m_notifiers[size_t(kind)] = std::exchange(make, {})();
+    return m_notifiers[size_t(kind)].get();
 }
 
 void NotificationService::setSecureTransport(MailTransport* transport)
@@ -44,7 +58,8 @@ void NotificationService::setSecureTransport(MailTransport* transport)
 
 QList<int> NotificationService::moreEntries(Kind kind) const
 {
-    const KindNotifier* kindNotifier = notifier(kind);
+    // Asked at every change for every kind: one not made yet has none (see setNotifierMaker), and stays unmade.
+    const KindNotifier* kindNotifier = m_notifiers[size_t(kind)].get();
     return kindNotifier ? kindNotifier->moreEntries() : QList<int>{};
 }
 

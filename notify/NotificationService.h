@@ -9,6 +9,7 @@
 #include <QObject>
 
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -36,7 +37,12 @@ public:
     NotificationHost& host() { return m_shown; }
     /// @p notifier sends @p kind from now on. Without one, that kind fails saying it is not in this build.
     void setNotifier(Kind kind, std::unique_ptr<KindNotifier> notifier);
-    KindNotifier* notifier(Kind kind) const { return m_notifiers[size_t(kind)].get(); }
+    /// @p make builds the notifier of @p kind when a send of it is first asked for, so that a kind nobody uses
+    /// costs nothing (its library not even loaded); its null means the kind is not in this build. Only for a kind
+    /// with no entries besides 0: until it is made, moreEntries() says it has none.
+    void setNotifierMaker(Kind kind, std::function<std::unique_ptr<KindNotifier>()> make);
+    /// The notifier of @p kind, made now if it was not yet.
+    KindNotifier* notifier(Kind kind) const;
     /// The SSL 2.0 channel for mail with the security "SSL 2.0 (legacy)". Not owned.
     void setSecureTransport(MailTransport* transport);
 
@@ -129,5 +135,6 @@ private:
     QObject m_context; // the keyring waits end with it
     std::map<quint64, Run> m_runs;
     quint64 m_lastRun = 0;
-    std::array<std::unique_ptr<KindNotifier>, NotifierKinds.size()> m_notifiers;
+    mutable std::array<std::unique_ptr<KindNotifier>, NotifierKinds.size()> m_notifiers;
+    mutable std::array<std::function<std::unique_ptr<KindNotifier>()>, NotifierKinds.size()> m_makers;
 };

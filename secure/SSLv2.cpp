@@ -4,8 +4,6 @@
 
 #include <QLoggingCategory>
 
-#include <openssl/crypto.h>
-
 Q_LOGGING_CATEGORY(lcSsl2, "vistrel.secure.ssl2")
 
 namespace {
@@ -13,6 +11,15 @@ constexpr int MacLength = 16;
 constexpr int ChallengeLength = 16;
 constexpr int MaxRecordData = Ssl2RecordReader::MaxBody - MacLength; // 32751
 const QByteArray CipherRc4Md5 = QByteArray::fromHex("010080");        // SSL_CK_RC4_128_WITH_MD5
+
+/// Whether the first @p length bytes of @p a and @p b are the same, in a time that does not tell where they differ.
+bool sameBytes(const char* a, const char* b, int length)
+{
+    unsigned char difference = 0;
+    for (int i = 0; i < length; ++i)
+        difference |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return difference == 0;
+}
 } // namespace
 
 const QString SSLv2::ChallengeError = QStringLiteral("SSL Error: Invalid Challenge data ... aborting connection.");
@@ -140,7 +147,7 @@ bool SSLv2::VerifyMAC(const QByteArray& body)
     const QByteArray expected = recordMac(*m_crypto, m_readKey, body.mid(MacLength), m_serverSequence);
     ++m_serverSequence; // counted whatever the outcome
     return expected.size() == MacLength && body.size() >= MacLength &&
-           CRYPTO_memcmp(expected.constData(), body.constData(), MacLength) == 0;
+           sameBytes(expected.constData(), body.constData(), MacLength);
 }
 
 void SSLv2::abort(const QString& message, Outcome* outcome)

@@ -33,12 +33,12 @@ void SecureMailTransport::winSSL_Connect()
     // A session never inherits bytes or keys of an earlier one.
     m_ssl.reset();
     m_status(QStringLiteral("Creating Secure Session"));
-    auto crypto = std::make_unique<CryptoCls>();
-    if (!crypto->available()) {
-        qCWarning(lcSecureMail) << crypto->loadError();
+    QString error;
+    auto crypto = CryptoCls::make(&error);
+    if (!crypto) {
+        qCWarning(lcSecureMail) << error;
         return fail(providerMissingText());
     }
-    QString error;
     if (!m_ssl.SendClientHello(std::move(crypto), &error))
         return fail(error);
     // The handshake goes on in winSSL_DataArrival as the server's records come in.

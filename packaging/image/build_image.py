@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Builds the headless watcher's container image from this machine's files, offline: the executable (stripped), the
-libraries and Qt plugins it loads (found with ldd), CA certificates and time zones, a user of its own, as an OCI
+libraries and Qt plugins it loads (found with ldd), the program's modules beside it in the build folder (with what
+they load), CA certificates and time zones, a user of its own, as an OCI
 archive that `podman load` and `docker load` take.
 Usage: build_image.py --binary BUILD/tarnwick-ip-vistrel-headless --version 3.3 --output FILE.tar"""
 import argparse, glob, gzip, hashlib, io, json, os, re, shutil, subprocess, sys, tarfile, tempfile
@@ -10,6 +11,8 @@ EXECUTABLE = f"/usr/bin/{NAME}-headless"
 LIBDIR = "/usr/lib/x86_64-linux-gnu"
 PLUGINS = [f"{LIBDIR}/qt6/plugins/tls/libqopensslbackend.so", f"{LIBDIR}/qt6/plugins/tls/libqcertonlybackend.so",
            f"{LIBDIR}/qt6/plugins/sqldrivers/libqsqlite.so"]
+# Where the executable looks for its modules (platform/Modules.cpp, VISTREL_MODULE_INSTALL_DIR), relative to it.
+MODULES = f"{LIBDIR}/{NAME}"
 USER_ID = 10001
 # Settings, history and the last lookup's outcome all live in the one volume.
 ENVIRONMENT = ["PATH=/usr/bin", "HOME=/config", "XDG_CONFIG_HOME=/config", "XDG_DATA_HOME=/config",
@@ -54,8 +57,12 @@ def assemble(root, binary):
     subprocess.run(["strip", "--strip-unneeded", root + EXECUTABLE], check=True)
     for plugin in PLUGINS:
         put(plugin, plugin, 0o644)
+    modules = sorted(glob.glob(os.path.join(os.path.dirname(binary), "vistrel-*.so")))
+    for module in modules:
+        put(module, f"{MODULES}/{os.path.basename(module)}", 0o644)
+        subprocess.run(["strip", "--strip-unneeded", f"{root}{MODULES}/{os.path.basename(module)}"], check=True)
     icu_data = None
-    for library in libraries([binary, *PLUGINS]):
+    for library in libraries([binary, *PLUGINS, *modules]):
         if re.search(r"/libicudata\.so\.\d+$", library):
             icu_data = library
             continue

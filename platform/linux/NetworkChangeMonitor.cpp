@@ -1,8 +1,8 @@
 #include "platform/NetworkChangeMonitor.h"
 
+#include "platform/linux/DBusCalls.h"
 #include "platform/linux/NetlinkMessages.h"
 
-#include <QDBusConnection>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
 
@@ -89,14 +89,9 @@ bool NetworkChangeMonitor::start(QString* error)
     new NetlinkSocket(fd, relevant, this);
     m_started = true;
 
-    bool resumeSubscribed = false;
-    QDBusConnection bus = QDBusConnection::systemBus();
-    if (bus.isConnected()) {
-        resumeSubscribed =
-            bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
-                        SLOT(prepareForSleep(bool)));
-    }
-    qCDebug(lcNetworkChange) << "watching netlink; resume signal" << resumeSubscribed;
+    QString noBus;
+    const DBusCalls* calls = DBusCalls::load(&noBus);
+    const bool resumeSubscribed = calls && calls->watchSleep(this, SLOT(prepareForSleep(bool)));
+    qCDebug(lcNetworkChange) << "watching netlink; resume signal" << resumeSubscribed << noBus;
     return true;
 }

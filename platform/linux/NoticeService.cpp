@@ -1,36 +1,23 @@
 #include "platform/NoticeService.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QStringList>
-#include <QVariantMap>
+#include "platform/linux/DBusCalls.h"
 
-namespace {
-const QString Service = QStringLiteral("org.freedesktop.Notifications");
-}
+// org.freedesktop.Notifications on the session bus, through the D-Bus module (DBusCalls), loaded at the first call.
 
 NoticeService::NoticeService(QObject* parent) : QObject(parent) {}
 
 bool NoticeService::reachable() const
 {
-    return QDBusConnection::sessionBus().isConnected();
+    QString error;
+    const DBusCalls* calls = DBusCalls::load(&error);
+    return calls && calls->sessionBusConnected();
 }
 
 void NoticeService::show(const Notice& notice, int timeoutMs, Done done)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(Service, QStringLiteral("/org/freedesktop/Notifications"),
-                                                       Service, QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), notice.desktopEntry}};
-    call << notice.application << notice.replaces << notice.icon << notice.summary << notice.body << QStringList()
-         << hints << -1;
-    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, timeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, done = std::move(done)] {
-        watcher->deleteLater();
-        const QDBusPendingReply<uint> reply = *watcher;
-        if (reply.isError())
-            return done(0, reply.error().name());
-        done(reply.value(), QString());
-    });
+    QString error;
+    if (const DBusCalls* calls = DBusCalls::load(&error))
+        return calls->showNotice(this, notice, timeoutMs, std::move(done));
+    QMetaObject::invokeMethod(
+        this, [done = std::move(done), error] { done(0, error); }, Qt::QueuedConnection);
 }

@@ -279,6 +279,9 @@ def headless_watcher(mails, mail_port, web_port, web_log, marker):
     wait_for(lambda: "ran" in text(marker), "the program runs on a change")
     wait_for(lambda: mails() == 3, "the mail arrives")
     check("/hook/first" in text(web_log), "the URL is requested")
+    with open(f"/proc/{watcher.pid}/maps") as f:
+        loaded = f.read()
+    check("libmosquitto" not in loaded and "libldns" not in loaded, "MQTT and DNS UPDATE, off, load no library")
     for args, env in ((["--headless"], {}), (["--once"], {}), ([], {"QT_QPA_PLATFORM": "offscreen"})):
         status, err = run(*args, "--config", path, url=url, env=env)
         check(status == 75 and "headless" in err, f"{args or 'the window'} refused while a watcher runs", err)

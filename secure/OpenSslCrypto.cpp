@@ -1,3 +1,5 @@
+// CryptoCls over OpenSSL: linked in, or the module vistrel-crypto (see CryptoCls.h).
+
 #include "secure/CryptoCls.h"
 
 #include <QLoggingCategory>
@@ -12,9 +14,9 @@
 
 #include <memory>
 
+namespace {
 Q_LOGGING_CATEGORY(lcCrypto, "vistrel.secure.crypto")
 
-namespace {
 QString lastOpenSslError()
 {
     const unsigned long code = ERR_get_error();
@@ -42,9 +44,39 @@ const unsigned char* bytes(const QByteArray& a)
 {
     return reinterpret_cast<const unsigned char*>(a.constData());
 }
-} // namespace
 
-CryptoCls::CryptoCls()
+class OpenSslCrypto final : public CryptoCls
+{
+public:
+    OpenSslCrypto();
+    ~OpenSslCrypto() override;
+    OpenSslCrypto(const OpenSslCrypto&) = delete;
+    OpenSslCrypto& operator=(const OpenSslCrypto&) = delete;
+
+    bool available() const { return m_ctx != nullptr; }
+    const QString& loadError() const { return m_loadError; }
+
+    bool GenerateRandomBytes(int byteCount, QByteArray* buffer) override;
+    QByteArray MD5_Hash(const QByteArray& data) const override;
+    QByteArray RC4_Encrypt(const QByteArray& plaintext) override;
+    QByteArray RC4_Decrypt(const QByteArray& ciphertext) override;
+    bool ExportKeyBlob(QByteArray* masterKey, QByteArray* readKey, QByteArray* writeKey, const QByteArray& challenge,
+                       const QByteArray& connectionId, const QByteArray& modulus, QByteArray* encryptedKey,
+                       QString* error) override;
+
+private:
+    [[nodiscard]] bool CreateKey(EVP_CIPHER_CTX** key, const QByteArray& keyBytes, QString* error);
+    QByteArray crypt(EVP_CIPHER_CTX* key, const QByteArray& data);
+
+    OSSL_LIB_CTX* m_ctx = nullptr;
+    OSSL_PROVIDER* m_default = nullptr;
+    OSSL_PROVIDER* m_legacy = nullptr;
+    EVP_CIPHER_CTX* m_writeKey = nullptr;
+    EVP_CIPHER_CTX* m_readKey = nullptr;
+    QString m_loadError;
+};
+
+OpenSslCrypto::OpenSslCrypto()
 {
     OSSL_LIB_CTX* ctx = OSSL_LIB_CTX_new();
     if (!ctx) {
@@ -66,7 +98,7 @@ CryptoCls::CryptoCls()
     m_ctx = ctx;
 }
 
-CryptoCls::~CryptoCls()
+OpenSslCrypto::~OpenSslCrypto()
 {
     EVP_CIPHER_CTX_free(m_writeKey);
     EVP_CIPHER_CTX_free(m_readKey);
@@ -77,7 +109,7 @@ CryptoCls::~CryptoCls()
     OSSL_LIB_CTX_free(m_ctx);
 }
 
-bool CryptoCls::GenerateRandomBytes(int byteCount, QByteArray* buffer)
+bool OpenSslCrypto::GenerateRandomBytes(int byteCount, QByteArray* buffer)
 {
     buffer->clear();
     if (!m_ctx || byteCount < 0)
@@ -89,7 +121,7 @@ bool CryptoCls::GenerateRandomBytes(int byteCount, QByteArray* buffer)
     return true;
 }
 
-QByteArray CryptoCls::MD5_Hash(const QByteArray& data) const
+QByteArray OpenSslCrypto::MD5_Hash(const QByteArray& data) const
 {
     if (!m_ctx)
         return {};
@@ -101,7 +133,7 @@ QByteArray CryptoCls::MD5_Hash(const QByteArray& data) const
     return QByteArray(reinterpret_cast<const char*>(digest), int(length));
 }
 
-bool CryptoCls::CreateKey(evp_cipher_ctx_st** key, const QByteArray& keyBytes, QString* error)
+bool OpenSslCrypto::CreateKey(EVP_CIPHER_CTX** key, const QByteArray& keyBytes, QString* error)
 {
     EVP_CIPHER_CTX_free(*key);
     *key = nullptr;
@@ -117,7 +149,7 @@ bool CryptoCls::CreateKey(evp_cipher_ctx_st** key, const QByteArray& keyBytes, Q
     return true;
 }
 
-QByteArray CryptoCls::crypt(evp_cipher_ctx_st* key, const QByteArray& data)
+QByteArray OpenSslCrypto::crypt(EVP_CIPHER_CTX* key, const QByteArray& data)
 {
     if (!key || data.isEmpty())
         return data;
@@ -131,17 +163,17 @@ QByteArray CryptoCls::crypt(evp_cipher_ctx_st* key, const QByteArray& data)
     return out;
 }
 
-QByteArray CryptoCls::RC4_Encrypt(const QByteArray& plaintext)
+QByteArray OpenSslCrypto::RC4_Encrypt(const QByteArray& plaintext)
 {
     return crypt(m_writeKey, plaintext);
 }
 
-QByteArray CryptoCls::RC4_Decrypt(const QByteArray& ciphertext)
+QByteArray OpenSslCrypto::RC4_Decrypt(const QByteArray& ciphertext)
 {
     return crypt(m_readKey, ciphertext);
 }
 
-bool CryptoCls::ExportKeyBlob(QByteArray* masterKey, QByteArray* readKey, QByteArray* writeKey,
+bool OpenSslCrypto::ExportKeyBlob(QByteArray* masterKey, QByteArray* readKey, QByteArray* writeKey,
                               const QByteArray& challenge, const QByteArray& connectionId, const QByteArray& modulus,
                               QByteArray* encryptedKey, QString* error)
 {
@@ -197,4 +229,14 @@ bool CryptoCls::ExportKeyBlob(QByteArray* masterKey, QByteArray* readKey, QByteA
         out.prepend(QByteArray(modulusBytes - out.size(), '\0'));
     *encryptedKey = out;
     return true;
+}
+} // namespace
+
+extern "C" Q_DECL_EXPORT CryptoCls* vistrelMakeCrypto(QString* error)
+{
+    auto crypto = std::make_unique<OpenSslCrypto>();
+    if (crypto->available())
+        return crypto.release();
+    *error = crypto->loadError();
+    return nullptr;
 }
