@@ -97,12 +97,7 @@ QStringList TestMqttNotifier::retained(const QStringList& topics, int count)
         "-W", "5",         "-C", QString::number(count)};
     for (const QString& topic : topics)
         args << "-t" << topic;
-    QProcess sub;
-    sub.start(QStringLiteral("mosquitto_sub"), args);
-    sub.waitForFinished(10000);
-    QStringList lines = QString::fromUtf8(sub.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    lines.sort();
-    return lines;
+    return runTool(QStringLiteral("mosquitto_sub"), args);
 }
 
 void TestMqttNotifier::publishesTheAddresses_data()
