@@ -171,7 +171,7 @@ build_openssl() {
 
 # ---- libmosquitto (MQTT): the client library alone, no threads (MqttSession drives it from the event loop) ----
 # OpenSSL is built without its console prompts: a key's password cannot be asked for (the program sets no client key).
-mosquitto_debian=2.0.11-1.2+deb12u2
+mosquitto_debian=$(source_version mosquitto)
 mosquitto_options="-DCMAKE_C_FLAGS=-DUI_OpenSSL=UI_null -DWITH_BROKER=OFF -DWITH_APPS=OFF -DWITH_CLIENTS=OFF
  -DWITH_PLUGINS=OFF -DWITH_LIB_CPP=OFF -DWITH_THREADING=OFF -DWITH_CJSON=OFF -DWITH_SRV=OFF -DDOCUMENTATION=OFF"
 mosquitto="$cache/mosquitto-$(upstream "$mosquitto_debian")-$(key "$mosquitto_options $openssl")"
@@ -184,14 +184,15 @@ build_mosquitto() {
         $mosquitto_options
     cmake --build "$src/build-windows" -j "$jobs" >&2
     cmake --install "$src/build-windows" >&2
-    # Its install leaves out the DLL's import library.
+    # Its install leaves out the DLL's import library, and names the C++ library it did not build.
     cp "$src/build-windows/lib/libmosquitto.dll.a" "$mosquitto/lib/"
+    rm -f "$mosquitto/lib/pkgconfig/libmosquittopp.pc"
     rm -rf "$src/build-windows"
     touch "$mosquitto/.complete"
 }
 
 # ---- ldns (DNS UPDATE's messages and TSIG), on the same libcrypto (without console prompts, as above) ----
-ldns_debian=1.8.3-1
+ldns_debian=$(source_version ldns)
 ldns_options="--disable-static --enable-shared --without-drill --without-examples --without-pyldns
  --without-p5-dns-ldns --disable-gost --disable-dane CFLAGS=-O2
  CPPFLAGS=-DUI_OpenSSL=UI_null"
@@ -200,7 +201,8 @@ ldns="$cache/ldns-$(upstream "$ldns_debian")-$(key "$ldns_options $openssl")"
 build_ldns() {
     src=$(fetch_source ldns "$ldns_debian")
     # edns.c alone does not start with config.h, which brings the Winsock headers (socklen_t) on Windows.
-    grep -q '^#include <ldns/config.h>' "$src/edns.c" || sed -i '0,/^#include <ldns\/ldns.h>/s//#include <ldns\/config.h>\n&/' "$src/edns.c"
+    grep -q '^#include <ldns/config.h>' "$src/edns.c" ||
+        sed -i '0,/^#include <ldns\/ldns.h>/s//#include <ldns\/config.h>\n&/' "$src/edns.c"
     grep -q '^#include <ldns/config.h>' "$src/edns.c" || { log "the edns.c mend no longer applies"; exit 1; }
     # The public net.h uses socklen_t, struct sockaddr_storage and struct timeval without the Winsock headers that
     # define them on Windows.
