@@ -143,7 +143,9 @@ void MqttSession::connected(ConnectResult result)
     connect(m_read.get(), &QSocketNotifier::activated, this, &MqttSession::readable);
     connect(m_write.get(), &QSocketNotifier::activated, this, &MqttSession::writable);
     m_misc.start();
-    watchWrites();
+    // What came while the connect thread ran (the broker's answer, or the connection's end) is read now: Windows tells
+    // a socket's notifier of a change once, and not of one that came before the notifier.
+    readable();
 }
 
 void MqttSession::readable()

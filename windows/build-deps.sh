@@ -1,5 +1,5 @@
 #!/bin/sh
-# Cross-builds the program's Windows dependencies (Qt, c-ares, OpenSSL) from Debian's own source
+# Cross-builds the program's Windows dependencies (Qt, c-ares, OpenSSL, libmosquitto, ldns) from Debian's own source
 # packages, each into a folder of the cache named after its version and a short hash of its options:
 #   ${VISTREL_WINDOWS_CACHE:-$HOME/.cache/tarnwick-ip-vistrel/windows}/<name>-<version>-<hash>/
 # A folder that is complete (it holds .complete) is used as it is; delete it to build it again.
@@ -169,10 +169,61 @@ build_openssl() {
     touch "$openssl/.complete"
 }
 
+# ---- libmosquitto (MQTT): the client library alone, no threads (MqttSession drives it from the event loop) ----
+# OpenSSL is built without its console prompts: a key's password cannot be asked for (the program sets no client key).
+mosquitto_debian=$(source_version mosquitto)
+mosquitto_options="-DCMAKE_C_FLAGS=-DUI_OpenSSL=UI_null -DWITH_BROKER=OFF -DWITH_APPS=OFF -DWITH_CLIENTS=OFF
+ -DWITH_PLUGINS=OFF -DWITH_LIB_CPP=OFF -DWITH_THREADING=OFF -DWITH_CJSON=OFF -DWITH_SRV=OFF -DDOCUMENTATION=OFF"
+mosquitto="$cache/mosquitto-$(upstream "$mosquitto_debian")-$(key "$mosquitto_options $openssl")"
+
+build_mosquitto() {
+    src=$(fetch_source mosquitto "$mosquitto_debian")
+    rm -rf "$src/build-windows" "$mosquitto"
+    # shellcheck disable=SC2086
+    cmake_cross -S "$src" -B "$src/build-windows" -DCMAKE_INSTALL_PREFIX="$mosquitto" -DCMAKE_PREFIX_PATH="$openssl" \
+        $mosquitto_options
+    cmake --build "$src/build-windows" -j "$jobs" >&2
+    cmake --install "$src/build-windows" >&2
+    # Its install leaves out the DLL's import library, and names the C++ library it did not build.
+    cp "$src/build-windows/lib/libmosquitto.dll.a" "$mosquitto/lib/"
+    rm -f "$mosquitto/lib/pkgconfig/libmosquittopp.pc"
+    rm -rf "$src/build-windows"
+    touch "$mosquitto/.complete"
+}
+
+# ---- ldns (DNS UPDATE's messages and TSIG), on the same libcrypto (without console prompts, as above) ----
+ldns_debian=$(source_version ldns)
+ldns_options="--disable-static --enable-shared --without-drill --without-examples --without-pyldns
+ --without-p5-dns-ldns --disable-gost --disable-dane CFLAGS=-O2
+ CPPFLAGS=-DUI_OpenSSL=UI_null"
+ldns="$cache/ldns-$(upstream "$ldns_debian")-$(key "$ldns_options $openssl")"
+
+build_ldns() {
+    src=$(fetch_source ldns "$ldns_debian")
+    # edns.c alone does not start with config.h, which brings the Winsock headers (socklen_t) on Windows.
+    grep -q '^#include <ldns/config.h>' "$src/edns.c" ||
+        sed -i '0,/^#include <ldns\/ldns.h>/s//#include <ldns\/config.h>\n&/' "$src/edns.c"
+    grep -q '^#include <ldns/config.h>' "$src/edns.c" || { log "the edns.c mend no longer applies"; exit 1; }
+    # The public net.h uses socklen_t, struct sockaddr_storage and struct timeval without the Winsock headers that
+    # define them on Windows.
+    grep -q '^#include <ws2tcpip.h>' "$src/ldns/net.h.in" ||
+        sed -i 's/^@include_sys_socket_h@$/&\n#include <winsock2.h>\n#include <ws2tcpip.h>/' "$src/ldns/net.h.in"
+    grep -q '^#include <ws2tcpip.h>' "$src/ldns/net.h.in" || { log "the net.h mend no longer applies"; exit 1; }
+    rm -rf "$src/build-windows" "$ldns"
+    mkdir -p "$src/build-windows"
+    # shellcheck disable=SC2086
+    (cd "$src/build-windows" &&
+        ../configure --host=$mingw CC=$mingw-gcc-posix AR=$mingw-gcc-ar-posix RANLIB=$mingw-gcc-ranlib-posix \
+            --prefix="$ldns" --with-ssl="$openssl" $ldns_options &&
+        make -j "$jobs" && make install) >/dev/null
+    rm -rf "$src/build-windows"
+    touch "$ldns/.complete"
+}
+
 if [ "${VISTREL_QT_SOURCE_CHECK:-0}" = 1 ]; then
     build_qt
 fi
-for dep in qt cares openssl; do
+for dep in qt cares openssl mosquitto ldns; do
     eval "prefix=\$$dep"
     if [ -z "$prefix" ]; then
         log "no source of $dep can be fetched: the build goes on without it"
@@ -184,4 +235,4 @@ for dep in qt cares openssl; do
         log "$(basename "$prefix") built in $(( $(date +%s) - start )) s"
     fi
 done
-echo "$qt;$cares;$openssl"
+echo "$qt;$cares;$openssl;$mosquitto;$ldns"

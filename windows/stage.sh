@@ -35,11 +35,11 @@ gcc_dir=$(dirname "$($mingw-g++-posix -print-libgcc-file-name)")
 copy "$gcc_dir/libstdc++-6.dll" "$folder"
 copy "$gcc_dir/libgcc_s_seh-1.dll" "$folder"
 copy "/usr/$mingw/lib/libwinpthread-1.dll" "$folder"
-# The dependencies' own DLLs (c-ares, libcrypto).
+# The dependencies' own DLLs (c-ares, libcrypto, libmosquitto with libssl for MQTT over TLS, ldns); the other
+# connections' TLS is Schannel's, through Qt.
 for prefix in $(echo "$prefixes" | tr ';' ' '); do
     [ "$prefix" = "$qt" ] && continue
     for dll in "$prefix"/bin/*.dll; do
-        case $(basename "$dll") in libssl-*) continue ;; esac # TLS is Schannel's, through Qt
         [ -f "$dll" ] && copy "$dll" "$folder"
     done
 done

@@ -29,12 +29,11 @@ cmake "$build" -DCMAKE_CROSSCOMPILING_EMULATOR="$here/wine-run.sh" >/dev/null
 #   tst_networkchange        netlink address events inside `unshare -n`: Wine has no counterpart to drive
 #   headless_modes           POSIX signals (SIGTERM, SIGHUP) and exit statuses of Linux processes
 #   settings_survive_kill    kills the program with SIGKILL mid-write of its settings file
-#   dnsapi_once              starts the Linux executable from Python (the installed program's --once against loopback
-#                            peers is checked by tests/windows/installer_test.py)
-#   metrics_prometheus       likewise starts the Linux executable for Linux's Prometheus (tst_metrics serves the
-#                            same text over loopback under Wine)
+#   metrics_prometheus       the script ends the watcher with SIGKILL, which under Wine would leave the Windows process
+#                            behind wine-run.sh (tst_metrics serves the same text over loopback under Wine,
+#                            tst_lookuphealth checks the health pings)
 #   overlay_window_manager   X11 window manager hints (_NET_WM_STATE) read with xprop under openbox
-skip='^(desktop_session|tst_passwordstore_.*|unit_verifies|manual_page_lints|tst_networkchange|headless_modes|settings_survive_kill|dnsapi_once|metrics_prometheus|overlay_window_manager'
+skip='^(desktop_session|tst_passwordstore_.*|unit_verifies|manual_page_lints|tst_networkchange|headless_modes|settings_survive_kill|metrics_prometheus|overlay_window_manager'
 # Tests that need a console: Wine gives a program one when it runs on a terminal, which `script` provides.
 console_tests="tst_consoleevents"
 skip="$skip|$(echo $console_tests | tr ' ' '|'))\$"

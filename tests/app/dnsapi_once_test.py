@@ -2,8 +2,9 @@
 """--once against tests/peers/dnshosts_peer.py as three DNS hosts side by side: the Cloudflare entry of the old keys,
 Porkbun (keys in the body) and No-IP (updates only). A change of the external address moves each record, each entry
 says so on its own status line, no secret reaches a status line, and a run that finds the records as it left them
-sends nothing. Usage: dnsapi_once_test.py BINARY (in a network namespace of its own)."""
-import json, os, subprocess, sys, tempfile
+sends nothing. Usage: dnsapi_once_test.py BINARY (in a network namespace of its own); a Windows BINARY (.exe) runs
+under windows/wine-run.sh, both runs in one Wine prefix (its Credential Manager keeps the secrets the first run took)."""
+import json, os, shutil, subprocess, sys, tempfile
 
 PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
 WORK = tempfile.mkdtemp(prefix="vistrel-dnsapi-")
@@ -19,10 +20,11 @@ def peer(script, *args):
 def once(path, url):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
     env.update(XDG_CONFIG_HOME=os.path.join(WORK, "home"), XDG_RUNTIME_DIR=WORK, VISTREL_ADDRESS_URL=url,
-               VISTREL_ADDRESS_SOURCES=url, VISTREL_ADDRESS6_SOURCES="")
+               VISTREL_ADDRESS_SOURCES=url, VISTREL_ADDRESS6_SOURCES="", VISTREL_WINEPREFIX=os.path.join(WORK, "wine"))
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    result = subprocess.run([sys.argv[1], "--once", "--config", path], env=env, stdin=subprocess.DEVNULL,
-                            capture_output=True, text=True, timeout=30)
+    wine = [os.path.join(PEERS, "..", "..", "windows", "wine-run.sh")] if sys.argv[1].endswith(".exe") else []
+    result = subprocess.run([*wine, sys.argv[1], "--once", "--config", path], env=env, stdin=subprocess.DEVNULL,
+                            capture_output=True, text=True, timeout=90)
     return result.returncode, result.stderr
 
 
@@ -78,4 +80,7 @@ def main():
     print("ok")
 
 
-main()
+try:
+    main()
+finally:
+    shutil.rmtree(WORK, ignore_errors=True)  # under Wine a prefix of some 700 MB

@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -49,13 +48,9 @@ class TestDnsUpdate : public QObject
     /// What the server holds, through its own tools.
     static QString look(const QString& tool, quint16 port, const QString& name, const QString& type)
     {
-        QProcess process;
-        process.start(tool, {QStringLiteral("@127.0.0.1"), QStringLiteral("-p"), QString::number(port),
-                             QStringLiteral("+short"), name, type});
-        process.waitForFinished(10000);
-        QStringList lines = QString::fromLatin1(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-        lines.sort();
-        return lines.join(u',');
+        return runTool(tool, {QStringLiteral("@127.0.0.1"), QStringLiteral("-p"), QString::number(port),
+                              QStringLiteral("+short"), name, type})
+            .join(u',');
     }
     static void configure(Settings& settings, quint16 port, const QString& name, const QString& key,
                           const QString& secret)

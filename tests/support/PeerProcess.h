@@ -96,3 +96,16 @@ inline bool runOpenssl(const QStringList& args)
     QString error;
     return openssl.start(QStringLiteral("openssl_peer.py"), args, &error) && openssl.readyField("STATUS") == u"0";
 }
+
+/// The standard output of `@p tool @p args` run to its end on this machine (tests/peers/tool_peer.py, as openssl
+/// above), as lines without the empty ones, sorted.
+inline QStringList runTool(const QString& tool, const QStringList& args)
+{
+    PeerProcess peer;
+    QString error;
+    QStringList lines;
+    if (peer.start(QStringLiteral("tool_peer.py"), QStringList{tool} + args, &error))
+        lines = QString::fromUtf8(peer.stop()).split(u'\n', Qt::SkipEmptyParts);
+    lines.sort();
+    return lines;
+}

@@ -2,8 +2,9 @@
 """The setup program under Wine, in a fresh prefix: a silent install for the current user, its files, Start-menu
 entry and installed-programs entry; the installed program starts against nginx on 127.0.0.1 and looks up its
 address; the installed headless program's --once, with an older address in the registry, notifies the change by
-mail over STARTTLS (aiosmtpd, its certificate trusted through the settings), by URL (nginx) and by program (cmd.exe
-writing a file) and stores the new address in the registry; a silent uninstall removes the files, the logon Run
+mail over STARTTLS (aiosmtpd, its certificate trusted through the settings), by URL (nginx), by program (cmd.exe
+writing a file), by MQTT (mosquitto, read back with mosquitto_sub) and by DNS UPDATE (BIND, read back with dig) and
+stores the new address in the registry; a silent uninstall removes the files, the logon Run
 value and the entries and keeps the settings; then a per-machine install into a folder given with /D= and an
 uninstall asked to remove the settings.
 Run inside `unshare -n` (the program must reach nothing past this machine).
@@ -77,18 +78,28 @@ def wine_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
+def peer(script, *args):
+    return subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "tests", "peers", script), *args],
+                            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+
+
 def notifies_on_change(folder, url, web_port, web_log):
     """The installed headless program's --once, the registry holding an older address than the source's."""
-    mail = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "tests", "peers", "smtp_peer.py"), "--security",
-                             "starttls"], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    mail, broker, dns = peer("smtp_peer.py", "--security", "starttls"), peer("mosquitto_peer.py"), peer(
+        "dns_update_peer.py", "bind")
     _, mail_port, _, cert = mail.stdout.readline().split()
+    mqtt_port, dns_port = broker.stdout.readline().split()[1], dns.stdout.readline().split()[1]
     marker = os.path.join(WORK, "ran.txt")
     settings = dict(OldExternal="198.51.100.1", addressSources=url, address6Sources="", emailNotify=1,
                     strServer="127.0.0.1", strPort=mail_port, mailSecurity="starttls",
                     mailTrustedCertificates=wine_path(cert), strEmailTo="to@example.test",
                     strEmailFrom="from@example.test", chkBody=1, txtBody="now $External$", webNotify=1,
                     strURL=f"http://127.0.0.1:{web_port}/hook/change?to=$External$", programNotify=1,
-                    strProg=r"C:\windows\system32\cmd.exe", strCommands=f"/c echo ran $External$> {wine_path(marker)}")
+                    strProg=r"C:\windows\system32\cmd.exe", strCommands=f"/c echo ran $External$> {wine_path(marker)}",
+                    mqttNotify=1, mqttHost="127.0.0.1", mqttPort=mqtt_port, mqttUser="alice", mqttPassword="s3cret-Pw",
+                    mqttTopic="setup/ip", dnsUpdateNotify=1, dnsUpdateServer="127.0.0.1", dnsUpdatePort=dns_port,
+                    dnsUpdateZone="example.test", dnsUpdateName="home.example.test", dnsUpdateKeyName="vistrel-key",
+                    dnsUpdateKeySecret="c2VjcmV0LWtleS1mb3ItdmlzdHJlbC10ZXN0cy0wMDE=")
     with open(os.path.join(WORK, "settings.bat"), "w") as f:
         f.writelines(f'reg add "{SETTINGS}" /v {k} /d "{v}" /f\r\n' for k, v in settings.items())
     wine("cmd", "/c", wine_path(os.path.join(WORK, "settings.bat")))
@@ -102,6 +113,15 @@ def notifies_on_change(folder, url, web_port, web_log):
     check(b"STARTTLS\r\n" in raw and b"now 203.0.113.7" in message, "the mail came over TLS with the address", raw)
     check("/hook/change?to=203.0.113.7\t" in open(web_log).read(), "the URL was requested with the address")
     check(os.path.exists(marker) and open(marker).read().strip() == "ran 203.0.113.7", "the program ran with it")
+    sub = subprocess.run(["mosquitto_sub", "-p", mqtt_port, "-u", "alice", "-P", "s3cret-Pw", "-t", "setup/ip", "-C",
+                          "1", "-W", "5", "--retained-only"], capture_output=True, text=True)
+    check('"external":"203.0.113.7"' in sub.stdout, "the MQTT message was published with it", sub.stdout)
+    dig = subprocess.run(["dig", "@127.0.0.1", "-p", dns_port, "+short", "home.example.test", "A"], capture_output=True,
+                         text=True)
+    check(dig.stdout.strip() == "203.0.113.7", "the DNS name was updated to it", dig.stdout)
+    for server in (broker, dns):
+        server.stdin.close()
+        server.wait(timeout=10)
     settings, = registry(f'"{SETTINGS}" /v OldExternal')
     check(settings is not None and "REG_SZ    203.0.113.7" in settings, "the new address stored", settings)
 
