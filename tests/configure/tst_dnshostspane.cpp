@@ -39,12 +39,9 @@ private:
 void TestDnsHostsPane::newEntryReadsThenUpdates()
 {
     PeerProcess peer;
-    QString error;
-    QVERIFY2(
-        peer.start(QStringLiteral("dnshosts_peer.py"),
-                   {"--provider", "cloudflare", "--secret", "s3cret", "--record", "A:home.example.com:198.51.100.1"},
-                   &error),
-        qPrintable(error));
+    QVERIFY2(peer.start(QStringLiteral("dnshosts_peer.py"), {"--provider", "cloudflare", "--secret", "s3cret",
+                                                             "--record", "A:home.example.com:198.51.100.1"}),
+             qPrintable(peer.error()));
     TestNotificationHost host;
     DetachedProcessLauncher launcher;
     NotificationService service(host, launcher);

@@ -44,8 +44,7 @@ class TestAddressWatcher : public QObject, Notifiers
 private slots:
     void initTestCase()
     {
-        QString error;
-        QVERIFY2(m_nginx.start(&error), qPrintable(error));
+        QVERIFY2(m_nginx.start(), qPrintable(m_nginx.error()));
         qputenv("VISTREL_ADDRESS_SOURCES", m_nginx.url(QStringLiteral("/body/ip")).toEncoded());
         qputenv("VISTREL_ADDRESS6_SOURCES", QByteArray());
     }

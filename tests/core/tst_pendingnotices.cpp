@@ -104,9 +104,8 @@ private slots:
     {
         NginxPeer nginx;
         PeerProcess smtp;
-        QString error;
-        QVERIFY2(nginx.start(&error) && smtp.start("smtp_peer.py", {"--cycle", "reject,plain,plain"}, &error),
-                 qPrintable(error));
+        QVERIFY2(nginx.start() && smtp.start("smtp_peer.py", {"--cycle", "reject,plain,plain"}),
+                 qPrintable(nginx.error() + smtp.error()));
         nginx.setBody(QStringLiteral("ip"), "203.0.113.7\n");
         qputenv("VISTREL_ADDRESS_SOURCES", nginx.url(QStringLiteral("/body/ip")).toEncoded());
         TempConfigHome home;

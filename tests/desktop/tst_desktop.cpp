@@ -120,8 +120,7 @@ private slots:
 
     void initTestCase()
     {
-        QString error;
-        QVERIFY2(m_nginx.start(&error), qPrintable(error));
+        QVERIFY2(m_nginx.start(), qPrintable(m_nginx.error()));
     }
 
     void init()

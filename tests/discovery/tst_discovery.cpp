@@ -119,8 +119,7 @@ void TestDiscovery::publicAddressRule_data()
 void TestDiscovery::publicAddressRule()
 {
     QFETCH(QString, address);
-    QFETCH(bool, isPublic);
-    QCOMPARE(isPublicAddress(QHostAddress(address)), isPublic);
+    QTEST(isPublicAddress(QHostAddress(address)), "isPublic");
 }
 
 /// A reply in hex to query 0x1234 for NAME with FLAGS and one answer of RDATA (hex), none when RDATA is empty.
@@ -304,10 +303,9 @@ void TestDiscovery::udpSourceAnswersOrFails()
     QFETCH(QString, expected);
     const bool stun = query == "stun";
     PeerProcess faultPeer;
-    QString error;
     if (!fault.isEmpty())
-        QVERIFY2(faultPeer.start("udp_fault_peer.py", {"--protocol", stun ? "stun" : "dns", "--fault", fault}, &error),
-                 qPrintable(error));
+        QVERIFY2(faultPeer.start("udp_fault_peer.py", {"--protocol", stun ? "stun" : "dns", "--fault", fault}),
+                 qPrintable(faultPeer.error()));
     const quint16 port = !fault.isEmpty() ? faultPeer.port() : m_peers[stun ? "STUN" : "DNS"].port();
     const QString answer = ask(stun ? QString("stun:127.0.0.1:%1").arg(port)
                                     : QString("dns://127.0.0.1:%1/%2").arg(port).arg(query));
@@ -361,13 +359,11 @@ void TestDiscovery::httpsWithUntrustedCertificateFails()
                         "-out", dir.filePath("c.pem"), "-days", "1"}));
     const quint16 port = unusedLocalPort();
     PeerProcess server;
-    QString error;
-    QVERIFY2(server.start("openssl_peer.py",
-                          {"--cwd", dir.path(), "--serve", "s_server", "-naccept", "1", "-HTTP", "-accept",
-                           QString("127.0.0.1:%1").arg(port), "-cert", "c.pem", "-key", "k.pem"},
-                          &error) &&
+    QVERIFY2(server.start("openssl_peer.py", {"--cwd", dir.path(), "--serve", "s_server", "-naccept", "1", "-HTTP",
+                                              "-accept", QString("127.0.0.1:%1").arg(port), "-cert", "c.pem", "-key",
+                                              "k.pem"}) &&
                  server.readyField("STATUS") == "0",
-             qPrintable(error));
+             qPrintable(server.error()));
     // The refusal comes at the end of the handshake, which an emulated TLS stack on a busy machine takes seconds for.
     const QString answer = ask(QString("https://127.0.0.1:%1/ip").arg(port), 10000);
     QVERIFY2(answer.startsWith("failed: ") && answer.contains("certificate"), qPrintable(answer));
@@ -404,8 +400,6 @@ void TestDiscovery::lookupDecidesByAgreement()
 {
     QFETCH(QStringList, sources);
     QFETCH(int, totalTimeoutMs);
-    QFETCH(int, outcome);
-    QFETCH(QString, address);
     QFETCH(QStringList, reasons);
     sources = located(sources);
     AddressLookup lookup;
@@ -419,8 +413,8 @@ void TestDiscovery::lookupDecidesByAgreement()
     QVERIFY(finished.wait(totalTimeoutMs + 1000));
     QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
     const auto result = finished.first().first().value<LookupResult>();
-    QCOMPARE(int(result.outcome), outcome);
-    QCOMPARE(result.address, address);
+    QTEST(int(result.outcome), "outcome");
+    QTEST(result.address, "address");
     QCOMPARE(result.outcomes.size(), reasons.size());
     for (const SourceOutcome& o : result.outcomes) {  // which of one server's sources is asked is chosen at random
         const auto reason = std::find_if(reasons.begin(), reasons.end(), [&](const QString& r) {

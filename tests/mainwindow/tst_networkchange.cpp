@@ -93,13 +93,12 @@ void TestNetworkChange::netlinkWalk()
 {
     QFETCH(QByteArray, datagram);
     QFETCH(int, messages);
-    QFETCH(bool, relevant);
     QFETCH(bool, malformed);
     // An exact-size copy on the heap, so that a read past the end is a read past the allocation.
     std::vector<char> bytes(datagram.begin(), datagram.end());
     const NetlinkSummary summary = walkNetlinkMessages(bytes.data(), bytes.size());
     QCOMPARE(summary.messages, messages);
-    QCOMPARE(summary.addressOrRoute || summary.overrun, relevant);
+    QTEST(summary.addressOrRoute || summary.overrun, "relevant");
     QCOMPARE(summary.malformed, malformed);
 }
 
@@ -159,8 +158,7 @@ void TestNetworkChange::netlinkDump()
 void TestNetworkChange::addressChangeStartsOneLookup()
 {
     NginxPeer nginx;
-    QString error;
-    QVERIFY2(nginx.start(&error), qPrintable(error));
+    QVERIFY2(nginx.start(), qPrintable(nginx.error()));
     nginx.setBody(QStringLiteral("ip"), "203.0.113.1\n");
     qputenv("VISTREL_ADDRESS_SOURCES", nginx.url(QStringLiteral("/body/ip")).toEncoded());
     ip(QStringLiteral("link add v0 type veth peer name v1"));
@@ -176,6 +174,7 @@ void TestNetworkChange::addressChangeStartsOneLookup()
     AddressWatcher watcher(settings);
     Form1 form(watcher, settings);
     NetworkChangeMonitor monitor;
+    QString error;
     QVERIFY2(monitor.start(&error), qPrintable(error));
     connect(&monitor, &NetworkChangeMonitor::changed, &form, &Form1::networkChanged);
     QSignalSpy started(&form, &Form1::lookupStarted);

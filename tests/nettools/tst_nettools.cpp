@@ -83,8 +83,7 @@ private slots:
         QFETCH(QString, query);
         QFETCH(QString, shown);
         PeerProcess peer;
-        QString error;
-        QVERIFY2(fault.isEmpty() || peer.start("whois_peer.py", {"--fault", fault}, &error), qPrintable(error));
+        QVERIFY2(fault.isEmpty() || peer.start("whois_peer.py", {"--fault", fault}), qPrintable(peer.error()));
         const WhoisServer server{QStringLiteral("127.0.0.1"), fault.isEmpty() ? unusedLocalPort() : peer.port()};
         WhoisSession session;
         session.setTimeout(fault == QLatin1String("hang") ? 400 : 10000);
@@ -200,11 +199,10 @@ private slots:
     void whoisWindowAsksRdapThenWhoisByReferral()
     {
         PeerProcess rdap, registry, referred;
-        QString error;
-        QVERIFY2(rdap.start("rdap_peer.py", {}, &error), qPrintable(error));
-        QVERIFY2(referred.start("whois_peer.py", {}, &error), qPrintable(error));
-        QVERIFY2(registry.start("whois_peer.py", {"--refer", QString("127.0.0.1:%1").arg(referred.port())}, &error),
-                 qPrintable(error));
+        QVERIFY2(rdap.start("rdap_peer.py", {}), qPrintable(rdap.error()));
+        QVERIFY2(referred.start("whois_peer.py", {}), qPrintable(referred.error()));
+        QVERIFY2(registry.start("whois_peer.py", {"--refer", QString("127.0.0.1:%1").arg(referred.port())}),
+                 qPrintable(registry.error()));
         QTemporaryDir data;
         const auto restore = qScopeGuard([] {
             for (const char* name : {"XDG_DATA_HOME", "VISTREL_RDAP_BOOTSTRAP", WhoisServer::EnvironmentVariable})
@@ -255,8 +253,7 @@ private slots:
     void whoisWindowAsksForEveryQuery()
     {
         PeerProcess peer;
-        QString error;
-        QVERIFY2(peer.start("whois_peer.py", {}, &error), qPrintable(error));
+        QVERIFY2(peer.start("whois_peer.py", {}), qPrintable(peer.error()));
         qputenv(WhoisServer::EnvironmentVariable, "127.0.0.1:" + QByteArray::number(peer.port()));
         NetTools tools;
         tools.showWhois("example.com");

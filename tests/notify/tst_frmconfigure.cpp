@@ -38,10 +38,9 @@ struct RecordingHooks : Notifiers
         if (done)
             done(NotificationResult::delivered(QStringLiteral("Success: ok")));
     }
-    void preview(Kind kind, int entry, Done done) override
+    void preview(Kind, int entry, Done done) override
     {
         calls << QStringLiteral("preview %1").arg(entry);
-        (void)kind;
         done(NotificationResult::delivered(QStringLiteral("Success: would change")));
     }
     void abort() override {}

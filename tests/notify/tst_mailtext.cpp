@@ -60,8 +60,7 @@ void TestMailText::base64()
 {
     QFETCH(QString, text);
     QFETCH(int, lineLength);
-    QFETCH(QString, expected);
-    QCOMPARE(Base64Encode(text, lineLength), expected);
+    QTEST(Base64Encode(text, lineLength), "expected");
 }
 
 void TestMailText::body_data()
@@ -121,11 +120,10 @@ void TestMailText::message_data()
 void TestMailText::message()
 {
     QFETCH(QString, encoding);
-    QFETCH(QString, expected);
     const auto message =
         ComposeMailMessage(encoding, QStringLiteral("line one\r\nline two"), QStringLiteral("from@example.org"),
                            QStringLiteral("to@example.org"), inputs(false).product);
-    QCOMPARE(message.value_or(QString()), expected);
+    QTEST(message.value_or(QString()), "expected");
 }
 
 void TestMailText::nonAsciiBodyIsUtf8QuotedPrintable()
@@ -155,8 +153,7 @@ void TestMailText::bodyLinesAreMadeTransparent_data()
 void TestMailText::bodyLinesAreMadeTransparent()
 {
     QFETCH(QString, body);
-    QFETCH(QString, sent);
-    QCOMPARE(transparentBody(body), sent);
+    QTEST(transparentBody(body), "sent");
 }
 
 QTEST_GUILESS_MAIN(TestMailText)

@@ -85,15 +85,14 @@ private:
     [[nodiscard]] bool start(PeerProcess& peer, const QStringList& args, MailSecurity security = MailSecurity::None,
                              bool auth = true)
     {
-        QString error;
         const QStringList fixed{"--user", "alice", "--password", Password};
         const QStringList mode = security == MailSecurity::None ? QStringList{"--only-login"}
                                  : security == MailSecurity::Tls ? QStringList{"--security", "tls"}
                                                                  : QStringList{"--security", "starttls"};
-        const bool ok = peer.start(QStringLiteral("smtp_peer.py"), mode + fixed + args, &error);
+        const bool ok = peer.start(QStringLiteral("smtp_peer.py"), mode + fixed + args);
         m_host->configureMail(peer.port(), auth, security, QStringLiteral("alice"), Password);
         m_host->notifySettings().trustedCertificates = m_dir.filePath("ca.pem");
-        return ok || (qWarning() << error, false);
+        return ok || (qWarning() << peer.error(), false);
     }
     [[nodiscard]] static bool send(SmtpSession& session, int interval = 60000)
     {
@@ -367,12 +366,10 @@ void TestSmtpSession::badSettingEndsAtOnce_data()
     QTest::addColumn<QString>("encoding");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QByteArray>("lastSent");
-    QTest::newRow("line break in a setting")
-        << "to@example.org>\r\nRCPT TO:<other@example.org"
-        << "MIME"
-        << "Error: A mail setting holds a line break" << QByteArray("MAIL FROM:<ip@example.test>\r\n");
-    QTest::newRow("unknown encoding") << "to@example.org"
-                                      << "yEnc"
+    QTest::newRow("line break in a setting") << "to@example.org>\r\nRCPT TO:<other@example.org" << "MIME"
+                                             << "Error: A mail setting holds a line break"
+                                             << QByteArray("MAIL FROM:<ip@example.test>\r\n");
+    QTest::newRow("unknown encoding") << "to@example.org" << "yEnc"
                                       << "Error: the mail encoding \"yEnc\" is unknown (MIME or UUEncode)"
                                       << QByteArray("DATA\r\n");
 }
@@ -381,7 +378,6 @@ void TestSmtpSession::badSettingEndsAtOnce()
 {
     QFETCH(QString, emailTo);
     QFETCH(QString, encoding);
-    QFETCH(QString, status);
     QFETCH(QByteArray, lastSent);
     PeerProcess peer;
     QVERIFY(start(peer, {}, MailSecurity::None, false));
@@ -389,7 +385,7 @@ void TestSmtpSession::badSettingEndsAtOnce()
     m_host->settings().write(QStringLiteral("strEncoding"), encoding);
     SmtpSession session(*m_host);
     QVERIFY(send(session)); // within 20 s: a time-out would take 30 minutes here
-    QCOMPARE(m_host->status(), status);
+    QTEST(m_host->status(), "status");
     const QByteArray received = recorded(peer).raw;
     QVERIFY2(received.endsWith(lastSent), received.constData());
 }

@@ -9,7 +9,6 @@ import select
 import shutil
 import socket
 import subprocess
-import sys
 import tempfile
 import threading
 import time

@@ -96,11 +96,10 @@ private slots:
         QFETCH(QString, address);
         QFETCH(int, length);
         QFETCH(QString, identifier);
-        QFETCH(QString, host);
         const QString prefix = Ipv6Addressing::prefixText(QHostAddress(address), length);
         QTEST(prefix, "prefix");
         const QHostAddress made = Ipv6Addressing::withInterfaceIdentifier(prefix, identifier);
-        QCOMPARE(made.isNull() ? QString() : made.toString(), host);
+        QTEST(made.isNull() ? QString() : made.toString(), "host");
     }
 };
 

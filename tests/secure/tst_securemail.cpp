@@ -78,10 +78,9 @@ private:
 void TestSecureMail::initTestCase()
 {
     m_certificate = certificate(m_dir.filePath(QStringLiteral("cert")), QStringLiteral("65537"));
-    QString error;
-    QVERIFY2(m_smtp.start(QStringLiteral("smtp_peer.py"), {"--user", "vistrel", "--password", "secret"}, &error) &&
-                 m_ssl2.start(QStringLiteral("ssl2_smtp_peer.py"), {"--relay", QString::number(m_smtp.port())}, &error),
-             qPrintable(error));
+    QVERIFY2(m_smtp.start(QStringLiteral("smtp_peer.py"), {"--user", "vistrel", "--password", "secret"}) &&
+                 m_ssl2.start(QStringLiteral("ssl2_smtp_peer.py"), {"--relay", QString::number(m_smtp.port())}),
+             qPrintable(m_smtp.error() + m_ssl2.error()));
 }
 
 void TestSecureMail::threeByteHeaderIsRefused()

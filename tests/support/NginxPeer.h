@@ -15,6 +15,8 @@ public:
     {
         return m_process.start(QStringLiteral("nginx_peer.py"), {QStringLiteral("--root"), m_root.path()}, error);
     }
+    [[nodiscard]] bool start() { return m_process.start(QStringLiteral("nginx_peer.py"), {"--root", m_root.path()}); }
+    QString error() const { return m_process.error(); }
     quint16 port() const { return m_process.port(); }
     QUrl url(const QString& path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path)); }
     /// Puts a file that the server gives out as /body/@p name.

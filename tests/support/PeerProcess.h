@@ -39,6 +39,9 @@ public:
                      .arg(script, m_io->errorString(), QString::fromLocal8Bit(m_process.readAllStandardError()));
         return false;
     }
+    /// As above, with the reason in error().
+    [[nodiscard]] bool start(const QString& script, const QStringList& args) { return start(script, args, &m_error); }
+    QString error() const { return m_error; }
     /// The word after @p key in the ready line ("PORT 1234" → "1234").
     QString readyField(const QString& key) const
     {
@@ -79,6 +82,7 @@ private:
     QTcpSocket m_socket;
     QIODevice* m_io = &m_process;
     QString m_readyLine;
+    QString m_error;
 };
 
 /// A loopback port that was free a moment ago: nothing listens there.
@@ -93,8 +97,7 @@ inline quint16 unusedLocalPort()
 inline bool runOpenssl(const QStringList& args)
 {
     PeerProcess openssl;
-    QString error;
-    return openssl.start(QStringLiteral("openssl_peer.py"), args, &error) && openssl.readyField("STATUS") == u"0";
+    return openssl.start(QStringLiteral("openssl_peer.py"), args) && openssl.readyField("STATUS") == u"0";
 }
 
 /// The standard output of `@p tool @p args` run to its end on this machine (tests/peers/tool_peer.py, as openssl
