@@ -120,11 +120,13 @@ private slots:
         struct Gate
         {
             std::atomic<bool> open{false};
+            std::atomic<int> slowStarted{0};
             std::atomic<int> slowDone{0};
         };
         const auto gate = std::make_shared<Gate>();
         DnsConverter converter([gate](DnsConverter::Direction, const QString& text) {
             if (text == QLatin1String("slow")) {
+                ++gate->slowStarted;
                 for (int i = 0; i < 1000 && !gate->open; ++i) // bounded: 10 s
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 ++gate->slowDone;
@@ -136,6 +138,7 @@ private slots:
             converter.convert(DnsConverter::Direction::NameToAddress, name, [&](const QString& r) { results << r; });
         QTRY_COMPARE(results, QStringList{"fast"});
         converter.convert(DnsConverter::Direction::NameToAddress, "slow", [&](const QString& r) { results << r; });
+        QTRY_COMPARE(gate->slowStarted.load(), 2); // running, not only queued (a busy pool may not have begun it)
         converter.cancelAll();  // the window closed: nothing asked before reaches it
         gate->open = true;
         QTRY_COMPARE_WITH_TIMEOUT(gate->slowDone.load(), 2, 10000);
