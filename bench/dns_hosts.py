@@ -6,7 +6,7 @@ rusage); the ratios b/a and c/a, and the processor time the engine adds per name
 new address, so every record really changes. Runs inside a network namespace with only loopback when it can.
 Usage: bench/dns_hosts.py [--binary build/tarnwick-ip-vistrel-headless] [--runs 7]
 """
-import argparse, json, os, resource, select, shutil, statistics, subprocess, sys, tempfile, time
+import argparse, json, os, select, shutil, statistics, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from notice_kinds import ROOT, peer

@@ -4,7 +4,7 @@ libraries and Qt plugins it loads (found with ldd), the program's modules beside
 they load), CA certificates and time zones, a user of its own, as an OCI
 archive that `podman load` and `docker load` take.
 Usage: build_image.py --binary BUILD/tarnwick-ip-vistrel-headless --version 3.3 --output FILE.tar"""
-import argparse, glob, gzip, hashlib, io, json, os, re, shutil, subprocess, sys, tarfile, tempfile
+import argparse, glob, hashlib, io, json, os, re, shutil, subprocess, sys, tarfile, tempfile
 
 NAME = "tarnwick-ip-vistrel"
 EXECUTABLE = f"/usr/bin/{NAME}-headless"

@@ -173,7 +173,7 @@ def secrets_private_at_once():
 def newest_addresses_and_agreement(mail_port, web_port, web_log, marker):
     print("--once: the remembered IPv6 while its sources fail, a masked token, one source twice is no agreement")
     service, url = address_service(["--step", "B"])
-    hook = f"/hook/dyn?ip=$External$&v6=$ExternalIPv6$&old=$ExternalIP$&token=s3cret"
+    hook = "/hook/dyn?ip=$External$&v6=$ExternalIPv6$&old=$ExternalIP$&token=s3cret"
     path = config("v6.conf", mail_port, web_port, marker, OldExternal="203.0.113.1", OldExternalIPv6="2001:db8::77",
                   strurl=f"http://127.0.0.1:{web_port}{hook}", emailNotify=0)
     status, err = run("--once", "--config", path, url=url, env={"VISTREL_ADDRESS6_SOURCES": "http://127.0.0.1:9/ip"})

@@ -2,7 +2,7 @@
 """--headless --metrics scraped by a real Prometheus every second: nginx_peer.py serves the address (then a new one,
 then "error" for a failed lookup) and takes the web notification and a health check's pings; the values are read back
 through Prometheus' HTTP API. Usage: metrics_test.py BINARY. Runs inside a network namespace of its own (CMake)."""
-import json, os, shutil, subprocess, sys, tempfile, time, urllib.parse, urllib.request
+import json, os, shutil, subprocess, sys, tempfile, urllib.parse, urllib.request
 
 PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers")
 sys.path.insert(0, PEERS)
