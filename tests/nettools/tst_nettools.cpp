@@ -173,7 +173,7 @@ private slots:
         QVERIFY2(bootstrap, qPrintable(error));
         const std::optional<RdapQuery> asked = RdapQuery::fromText(query);
         QTEST(asked ? bootstrap->serversFor(*asked).value(0) : QString(), "server");
-        for (const QByteArray bad : {QByteArray("[]"), QByteArray("{\"services\": {}}"), QByteArray("{\"services\"")})
+        for (const QByteArray& bad : {QByteArray("[]"), QByteArray("{\"services\": {}}"), QByteArray("{\"services\"")})
             QVERIFY(!RdapBootstrap::parse(bad, &error) && !error.isEmpty());
     }
 
