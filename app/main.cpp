@@ -62,7 +62,8 @@ int main(int argc, char* argv[])
     WatcherHistory history(watcher, WatcherHistory::pathFor(settingsPath, StartUp::defaultSettingsPath()),
                            Qt::QueuedConnection);
 
-    Form1 form(watcher, settings);
+    // Its widgets are made when the splash hands over: the splash and the first lookup do not wait for them.
+    Form1 form(watcher, settings, Form1::Build::AtLoad);
     TestHooks::install(watcher.refreshCycle(), &form);
     NotificationWindows configuration(notifications.host, notifications.service, &form);
     NetTools netTools;
@@ -71,6 +72,7 @@ int main(int argc, char* argv[])
     connectMainWindow(form, {&desktop, &netTools, &configuration, [] { QCoreApplication::exit(0); }, &historyWindows});
     // A second windowed start on the same settings file brings this window forward instead.
     lock.setRaiseWindow([&form] {
+        form.build();
         form.showNormal();
         form.raise();
         form.activateWindow();

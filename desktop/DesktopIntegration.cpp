@@ -312,18 +312,17 @@ Form2* DesktopIntegration::loadOverlay()
         m_settings.write(Key::OverlayY, topLeft.y());
     });
     SetTopmost(m_overlay, true);
-    // Loading looks the addresses up; when the main window's own lookup loaded it, that lookup is
-    // still running and this one is dropped.
-    emit refreshRequested();
     return m_overlay;
 }
 
 void DesktopIntegration::updateOverlay()
 {
-    Form2* overlay = loadOverlay();
-    overlay->setAddresses(m_watcher.internalAddress(), m_watcher.externalAddress());
-    overlay->setExternalIPv6(m_watcher.externalIPv6Address());
-    overlay->setOwnIPv6(m_watcher.internalIPv6Address(), m_watcher.isExternalIPv6Temporary());
+    // Made when first shown, with the addresses of then: until that, only the tray's tip follows the lookups.
+    if (m_overlay) {
+        m_overlay->setAddresses(m_watcher.internalAddress(), m_watcher.externalAddress());
+        m_overlay->setExternalIPv6(m_watcher.externalIPv6Address());
+        m_overlay->setOwnIPv6(m_watcher.internalIPv6Address(), m_watcher.isExternalIPv6Temporary());
+    }
     updateTrayTip();
 }
 

@@ -75,7 +75,7 @@ public:
     bool unload();
 
 signals:
-    /// The tray's or the overlay's "Refresh", and the overlay's first load.
+    /// The tray's or the overlay's "Refresh".
     void refreshRequested();
     /// The overlay was shown or hidden.
     void overlayShown(bool shown);
@@ -83,7 +83,7 @@ signals:
     void historyRequested();
 
 public slots:
-    /// Every successful lookup hands its addresses to the overlay, shown or not.
+    /// Every lookup hands its addresses to the overlay once it has been made.
     void updateOverlay();
     /// The addresses changed: a desktop notice, when the setting desktopNotify (default on) asks for one.
     void addressesChanged(const QList<AddressChange>& changes);

@@ -1,6 +1,7 @@
 #include "desktop/modIcon.h"
 
 #include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QWidget>
 
@@ -9,13 +10,50 @@ static void initResources()
     Q_INIT_RESOURCE(resources);
 }
 
+namespace {
+
+// Adding a file decodes it: the sizes are read once, at the first use, and shared by every window. Never
+// destroyed, so that no pixmap outlives the application object at exit.
+const QIcon& loadedProductIcon()
+{
+    static const QIcon* const icon = [] {
+        initResources();
+        auto* loaded = new QIcon;
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+            loaded->addFile(QStringLiteral(":/vistrel/icons/tarnwick-ip-vistrel-%1.png").arg(size), QSize(size, size));
+        return loaded;
+    }();
+    return *icon;
+}
+
+// The product icon, read when a window system first asks for its pixels (the offscreen one never does).
+class ProductIconEngine : public QIconEngine
+{
+public:
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        loadedProductIcon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return loadedProductIcon().pixmap(size, 1.0, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return pixmap(size, mode, state).size();
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return loadedProductIcon().availableSizes(mode, state);
+    }
+    QIconEngine* clone() const override { return new ProductIconEngine; }
+};
+
+} // namespace
+
 QIcon productIcon()
 {
-    initResources();
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/vistrel/icons/tarnwick-ip-vistrel-%1.png").arg(size), QSize(size, size));
-    return icon;
+    return QIcon(new ProductIconEngine);
 }
 
 QIcon markedProductIcon(const QIcon& mark)

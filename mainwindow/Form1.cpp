@@ -48,21 +48,50 @@ QGroupBox* frame(const char* objectName, const QString& caption)
 } // namespace
 
 Form1::Form1(AddressWatcher& watcher, Settings& settings, QWidget* parent)
+    : Form1(watcher, settings, Build::Now, parent)
+{
+}
+
+Form1::Form1(AddressWatcher& watcher, Settings& settings, Build build, QWidget* parent)
     : QMainWindow(parent), m_watcher(watcher), m_settings(settings)
 {
     setObjectName(QStringLiteral("Form1"));
-    buildWindow();
+    // Until the widgets exist, what the watcher says is kept by the watcher itself; build() shows it.
     connect(&m_watcher, &AddressWatcher::statusChanged, this, [this](const QString& text) {
-        txtStatus->setText(text);
+        if (txtStatus)
+            txtStatus->setText(text);
         emit statusChanged(text);
     });
     connect(&m_watcher, &AddressWatcher::lookupStarted, this, &Form1::lookupStarted);
     connect(&m_watcher, &AddressWatcher::lookupFinished, this, &Form1::lookupFinished);
-    connect(&m_watcher, &AddressWatcher::addressesUpdated, this, &Form1::showAddresses);
-    connect(&m_watcher, &AddressWatcher::stateChanged, m_addresses, &AddressFrame::showState);
-    connect(&m_watcher, &AddressWatcher::routerAnswered, this,
-            [this] { m_addresses->showRouter(m_watcher.routerText()); });
+    connect(&m_watcher, &AddressWatcher::addressesUpdated, this, [this] {
+        if (m_addresses)
+            showAddresses();
+    });
+    connect(&m_watcher, &AddressWatcher::stateChanged, this, [this](const WatchState& state) {
+        if (m_addresses)
+            m_addresses->showState(state);
+    });
+    connect(&m_watcher, &AddressWatcher::routerAnswered, this, [this] {
+        if (m_addresses)
+            m_addresses->showRouter(m_watcher.routerText());
+    });
+    if (build == Build::Now)
+        this->build();
+}
+
+void Form1::build()
+{
+    if (m_addresses)
+        return;
+    buildWindow();
     m_addresses->showState(m_watcher.state());
+    if (const QString router = m_watcher.routerText(); !router.isEmpty())
+        m_addresses->showRouter(router);
+    if (m_watcher.lookupsStarted() > 0) {
+        showAddresses();
+        txtStatus->setText(m_watcher.status());
+    }
 }
 
 Form1::~Form1() = default;
@@ -320,6 +349,7 @@ void Form1::restoreToggle(QCheckBox* box, Key key)
 
 void Form1::Form_Load()
 {
+    build();
     emit loading();
     if (m_settings.readFlag(Key::Minimized))
         show();

@@ -22,8 +22,15 @@ class Form1 : public QMainWindow
 {
     Q_OBJECT
 public:
+    /// When the widgets are made: at once, or by Form_Load (or build()), so that a start can show its splash
+    /// and begin the first lookup without waiting for the whole window.
+    enum class Build { Now, AtLoad };
     Form1(AddressWatcher& watcher, Settings& settings, QWidget* parent = nullptr);
+    Form1(AddressWatcher& watcher, Settings& settings, Build build, QWidget* parent = nullptr);
     ~Form1() override;
+
+    /// Makes the widgets and shows what the watcher knows, unless they are made already.
+    void build();
 
     /// The status line: every writer replaces the whole text.
     void setStatus(const QString& text);

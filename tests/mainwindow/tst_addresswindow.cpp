@@ -29,6 +29,7 @@ private slots:
     void lookupOutcome();
     void networkChangeDuringLookupRunsOneMore();
     void failedLookupMarksTheAddressesStale();
+    void windowMadeAtLoadShowsTheLookupBeforeIt();
     void setupOpensOneDialogAndShutdownClosesIt();
     void paneEditsAreStoredAtOnce();
     void paneRefusesMalformedSource();
@@ -184,6 +185,38 @@ void TestAddressWindow::failedLookupMarksTheAddressesStale()
     QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label1"))->accessibleName(),
              "External: 203.0.113.1 (as of " + when + u')');
     QVERIFY(state.lastChecked >= state.asOf && !state.nextCheck.isValid()); // auto refresh is off
+}
+
+void TestAddressWindow::windowMadeAtLoadShowsTheLookupBeforeIt()
+{
+    // As the program starts: the lookup runs behind the splash, and the widgets are made when it hands over.
+    qputenv("VISTREL_ADDRESS_SOURCES", source(QStringLiteral("a"), "203.0.113.9").toUtf8());
+    qputenv("VISTREL_ADDRESS6_SOURCES", QByteArray());
+    m_home.writeSettingsFile("[Settings]\nshowHelp=0\nOldExternal=198.51.100.1\n");
+    m_windows.reset();
+    m_service.reset();
+    m_host.reset();
+    m_form.reset();
+    m_settings = std::make_unique<Settings>(m_home.settingsPath());
+    m_watcher = std::make_unique<AddressWatcher>(*m_settings);
+    m_watcher->setLocalAddressSource([] { return QStringLiteral("10.0.0.7"); });
+    m_form = std::make_unique<Form1>(*m_watcher, *m_settings, Form1::Build::AtLoad);
+    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy done(m_watcher.get(), &AddressWatcher::cycleFinished);
+    m_watcher->load();
+    m_watcher->lookUp();
+    QVERIFY(done.wait(10000));
+    QVERIFY(!m_form->findChild<QLabel*>(QStringLiteral("lblState"))); // nothing made yet, and nothing missed
+    QCOMPARE(statuses.constLast().constFirst().toString(), QStringLiteral("Finished looking up IPs"));
+
+    m_form->Form_Load();
+    QCOMPARE(m_watcher->lookupsStarted(), 1); // the lookup behind the splash counts as the window's
+    QCOMPARE(m_form->status(), QStringLiteral("Finished looking up IPs"));
+    QCOMPARE(m_form->externalAddress(), QStringLiteral("203.0.113.9"));
+    QCOMPARE(m_form->internalAddress(), QStringLiteral("10.0.0.7"));
+    QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("lblState"))->text(), m_watcher->state().headline());
+    m_form->build(); // made once
+    QCOMPARE(m_form->findChildren<QLabel*>(QStringLiteral("lblState")).size(), 1);
 }
 
 void TestAddressWindow::networkChangeDuringLookupRunsOneMore()
