@@ -126,7 +126,7 @@ KindTabDescription program()
 KindTabDescription web()
 {
     return {.tabText = "Web Requests", .objectName = "fraWeb", .title = "Web Request 1",
-            .switchName = "chkWebNotify", .switchLabel = "Send on an address change", .intro = "Hit the following URL, replacing any instance of $Internal$ and $External$ with my actual "
+            .switchName = "chkWebNotify", .switchLabel = "Send as chosen below", .intro = "Hit the following URL, replacing any instance of $Internal$ and $External$ with my actual "
                      "Internal or External IP Address:", .fields = {
         {.widget = W::Note, .objectName = "lblUrlPlaceholders", .label = placeholderHint(urlPlaceholders())},
         {.widget = W::Text, .key = Key::Url, .objectName = "Text1", .label = "URL:",

@@ -47,7 +47,7 @@ WebRequestsPane::WebRequestsPane(NotificationHost& host, Notifiers& notifiers, P
         cmbEntry->addItem(entryLabel(entry));
     grid->addWidget(buddyLabel(QStringLiteral("Re&quest:"), cmbEntry), row, 0);
     grid->addWidget(cmbEntry, row++, 1);
-    chkOn = named(new QCheckBox(QStringLiteral("Send on an address &change")), "chkWebRequestOn");
+    chkOn = named(new QCheckBox(QStringLiteral("Send as &chosen below")), "chkWebRequestOn");
     grid->addWidget(chkOn, row++, 1);
     cmbSends = named(new QComboBox, "cmbWebSends");
     cmbSends->addItems({QStringLiteral("on a change of address"), QStringLiteral("after every lookup (a health check)"),
