@@ -42,6 +42,8 @@ private:
     QString stored(const char* key) { return m_paneSettings->read(QLatin1String(key), QStringLiteral("(absent)")); }
 
     void load(const QByteArray& stored, bool ipv6Route = true);
+    /// Drops the window and what hangs on it, then makes a watcher on @p settingsFile.
+    void restart(const QByteArray& settingsFile);
     QString source(const QString& name, const QByteArray& content);
 
     NginxPeer m_nginx;
@@ -73,14 +75,8 @@ QString TestAddressWindow::source(const QString& name, const QByteArray& content
 void TestAddressWindow::load(const QByteArray& stored, bool ipv6Route)
 {
     const QByteArray hook = m_nginx.url(QStringLiteral("/hook/")).toEncoded() + "?e=$ExternalIP$&v6=$ExternalIPv6$";
-    m_home.writeSettingsFile("[Settings]\nshowHelp=0\nwebNotify=1\nOldInternal=10.0.0.2\nOldExternal=198.51.100.1\n"
-                             "strURL=" + hook + "\n" + stored);
-    m_windows.reset();
-    m_service.reset();
-    m_host.reset();
-    m_form.reset();
-    m_settings = std::make_unique<Settings>(m_home.settingsPath());
-    m_watcher = std::make_unique<AddressWatcher>(*m_settings);
+    restart("[Settings]\nshowHelp=0\nwebNotify=1\nOldInternal=10.0.0.2\nOldExternal=198.51.100.1\nstrURL=" + hook + "\n" +
+            stored);
     m_form = std::make_unique<Form1>(*m_watcher, *m_settings);
     m_host = std::make_unique<WatcherNotificationHost>(*m_watcher);
     m_service = std::make_unique<NotificationService>(*m_host, m_launcher);
@@ -93,6 +89,17 @@ void TestAddressWindow::load(const QByteArray& stored, bool ipv6Route)
     m_form->Form_Load();
     QVERIFY(m_form->isLookupRunning()); // Form_Load returned before any source answered
     QVERIFY(done.wait(10000));
+}
+
+void TestAddressWindow::restart(const QByteArray& settingsFile)
+{
+    m_home.writeSettingsFile(settingsFile);
+    m_windows.reset();
+    m_service.reset();
+    m_host.reset();
+    m_form.reset();
+    m_settings = std::make_unique<Settings>(m_home.settingsPath());
+    m_watcher = std::make_unique<AddressWatcher>(*m_settings);
 }
 
 void TestAddressWindow::lookupOutcome_data()
@@ -192,13 +199,7 @@ void TestAddressWindow::windowMadeAtLoadShowsTheLookupBeforeIt()
     // As the program starts: the lookup runs behind the splash, and the widgets are made when it hands over.
     qputenv("VISTREL_ADDRESS_SOURCES", source(QStringLiteral("a"), "203.0.113.9").toUtf8());
     qputenv("VISTREL_ADDRESS6_SOURCES", QByteArray());
-    m_home.writeSettingsFile("[Settings]\nshowHelp=0\nOldExternal=198.51.100.1\n");
-    m_windows.reset();
-    m_service.reset();
-    m_host.reset();
-    m_form.reset();
-    m_settings = std::make_unique<Settings>(m_home.settingsPath());
-    m_watcher = std::make_unique<AddressWatcher>(*m_settings);
+    restart("[Settings]\nshowHelp=0\nOldExternal=198.51.100.1\n");
     m_watcher->setLocalAddressSource([] { return QStringLiteral("10.0.0.7"); });
     m_form = std::make_unique<Form1>(*m_watcher, *m_settings, Form1::Build::AtLoad);
     QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
